@@ -1,0 +1,74 @@
+#pragma once
+
+// The V401SH's vCard dialect as the whole program reads and writes it: how its lines are
+// recognised, how joined values come apart, the type words, and how a card is built from
+// separate fields with the model's line template.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tsunagi {
+
+inline constexpr std::string_view kBeginLine = "BEGIN:VCARD";
+inline constexpr std::string_view kEndLine = "END:VCARD";
+inline constexpr std::string_view kNameItem = "N;CHARSET=SHIFT_JIS:";
+inline constexpr std::string_view kNameHead = "N;CHARSET=SHIFT_JIS";
+inline constexpr std::string_view kNumberItem = "TEL;";
+inline constexpr std::string_view kMailItem = "EMAIL;";
+inline constexpr std::string_view kOwnerItem = "X-JPG-OWNER:";
+inline constexpr std::string_view kGroupItem = "X-GNO:";
+inline constexpr std::string_view kMemoryNumberItem = "X-JPG-MDNO:";
+inline constexpr std::string_view kJoin = "<>";
+
+enum class LineKind { Begin, End, Number, Mail, Property, Continuation };
+
+// The first of these that holds: BEGIN:VCARD, END:VCARD, TEL;, EMAIL;, ":", else a continuation.
+LineKind classifyLine(std::string_view line);
+
+// The pieces of a joined value with the empty ones left out ("a<>b" and "a<>b<>" alike).
+std::vector<std::string> joinedPieces(std::string_view value);
+
+// A piece split at ":": the head before the first colon and the value up to the second.
+struct PieceParts {
+    std::string head;
+    std::string value;
+};
+PieceParts splitPiece(std::string_view piece);
+
+// The name of a name line whose head is exactly "N;CHARSET=SHIFT_JIS"; nothing otherwise.
+std::optional<std::string> nameOfLine(std::string_view line);
+
+// Type words.
+struct TypeWord {
+    std::string_view word;         // shown to the user
+    std::string_view loadingCode;  // looked for in a stored head by the input form ("" = default)
+    std::string_view savingCode;   // written after "TEL;" or "EMAIL;"
+};
+extern const std::vector<TypeWord> kNumberTypes;  // 電話, 自宅, 携帯, 会社
+extern const std::vector<TypeWord> kMailTypes;    // PC, 携帯
+
+// The loose classification the list page, the address book and the workbook use.
+enum class NumberClass { Home, Cell, Work, Other };
+NumberClass classifyNumberHead(std::string_view head);
+std::string_view numberClassWord(NumberClass type);  // 自宅, 携帯, 会社, 電話
+enum class MailClass { Internet, Cell, Neither };
+MailClass classifyMailHead(std::string_view head);
+
+// The fields a card is built from. Values are the text after their template item.
+struct CardFields {
+    std::optional<std::string> name;     // no line when absent
+    std::optional<std::string> numbers;  // the whole value of the number column, "TEL;…<>TEL;…<>"
+    std::optional<std::string> mails;    // likewise for the mail column
+    std::string owner = "0";
+    std::string group = "0";
+    std::string memoryNumber;
+};
+
+// Walks the template and gives the card's column values in order (column 1 first). Items that
+// yield nothing take no column, so later lines move up.
+std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTemplate,
+                                          const CardFields& fields);
+
+}  // namespace tsunagi

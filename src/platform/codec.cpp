@@ -1,0 +1,126 @@
+#include "platform/codec.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/error.h"
+
+namespace tsunagi {
+
+namespace {
+
+iconv_t openConverter(const char* to, const char* from) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw TsunagiError(std::string("文字コード変換 ") + from + " → " + to + " を使えません。");
+    return cd;
+}
+
+// Runs iconv over the whole input; stops at the first sequence it cannot convert and returns
+// how much input was consumed.
+size_t convert(iconv_t cd, std::string_view in, std::string& out, bool& failed) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    failed = false;
+    char buffer[4096];
+    while (srcLeft > 0) {
+        char* dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buffer, dst - buffer);
+        if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+            failed = true;
+            break;
+        }
+    }
+    return in.size() - srcLeft;
+}
+
+size_t utf8SequenceLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if ((lead & 0xE0) == 0xC0) return 2;
+    if ((lead & 0xF0) == 0xE0) return 3;
+    if ((lead & 0xF8) == 0xF0) return 4;
+    return 1;
+}
+
+}  // namespace
+
+Cp932Decoder::Cp932Decoder() : cd_(openConverter("UTF-8", "CP932")) {}
+Cp932Decoder::~Cp932Decoder() { iconv_close(cd_); }
+
+bool Cp932Decoder::decode(std::string_view bytes, std::string& out) {
+    // Plain ASCII is the same in both; skipping iconv for it keeps the common line cheap.
+    bool ascii = true;
+    for (unsigned char c : bytes)
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) {
+        out.append(bytes);
+        return true;
+    }
+    bool failed;
+    convert(cd_, bytes, out, failed);
+    return !failed;
+}
+
+Cp932Encoder::Cp932Encoder() : cd_(openConverter("CP932", "UTF-8")) {}
+Cp932Encoder::~Cp932Encoder() { iconv_close(cd_); }
+
+int Cp932Encoder::encode(std::string_view utf8, std::string& out) {
+    int replaced = 0;
+    while (!utf8.empty()) {
+        bool failed;
+        size_t used = convert(cd_, utf8, out, failed);
+        utf8.remove_prefix(used);
+        if (!failed) break;
+        out.push_back('?');
+        ++replaced;
+        size_t skip = utf8SequenceLength(static_cast<unsigned char>(utf8.front()));
+        utf8.remove_prefix(std::min(skip, utf8.size()));
+    }
+    return replaced;
+}
+
+bool isValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = text[i];
+        size_t len = utf8SequenceLength(c);
+        if (len == 1) {
+            if (c >= 0x80) return false;
+            ++i;
+            continue;
+        }
+        if (i + len > text.size()) return false;
+        unsigned int cp = c & (0x7F >> len);
+        for (size_t k = 1; k < len; ++k) {
+            unsigned char d = text[i + k];
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        static const unsigned int minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < minimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string cp932ToUtf8(std::string_view bytes) {
+    Cp932Decoder decoder;
+    std::string out;
+    if (!decoder.decode(bytes, out)) throw TsunagiError("CP932（Shift_JIS）として読めないバイトがあります。");
+    return out;
+}
+
+std::string utf8ToCp932(std::string_view utf8) {
+    Cp932Encoder encoder;
+    std::string out;
+    encoder.encode(utf8, out);
+    return out;
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,37 @@
+#pragma once
+
+// The few facts about the file system that the program asks for.
+
+#include <string>
+#include <vector>
+
+namespace tsunagi {
+
+// The folder of the running executable, without a trailing separator.
+std::string programFolder();
+
+bool folderExists(const std::string& path);
+bool fileExists(const std::string& path);
+
+// The names in a folder that are folders themselves, sorted by name; empty when unreadable.
+std::vector<std::string> subfolders(const std::string& path);
+
+// Holds a lock for as long as it lives, so that a second start of the program can tell that
+// one already runs. The lock goes with the process, also when it is killed.
+class SingleInstanceLock {
+public:
+    explicit SingleInstanceLock(const std::string& lockPath);
+    ~SingleInstanceLock();
+    SingleInstanceLock(const SingleInstanceLock&) = delete;
+    SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
+
+    bool acquired() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// Where this user's lock for the program lives.
+std::string defaultLockPath();
+
+}  // namespace tsunagi

@@ -1,0 +1,67 @@
+#include "platform/qt_user_interface.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "shell/module1.h"
+
+namespace tsunagi {
+
+namespace {
+
+QStringList nameFilters(const std::vector<FileFilter>& filters) {
+    QStringList list;
+    for (const FileFilter& filter : filters) {
+        QStringList patterns;
+        for (const std::string& extension : filter.extensions)
+            patterns << "*." + QString::fromStdString(extension);
+        list << QString::fromStdString(filter.name) + " (" + patterns.join(' ') + ")";
+    }
+    return list;
+}
+
+}  // namespace
+
+std::optional<std::string> QtUserInterface::choose(const FileRequest& request, bool save) {
+    QFileDialog dialog(parent_, QString::fromStdString(request.title),
+                       QString::fromStdString(request.startFolder));
+    dialog.setNameFilters(nameFilters(request.filters));
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.selectFile(QString::fromStdString(request.proposedName));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> QtUserInterface::chooseFileToOpen(const FileRequest& request) {
+    return choose(request, false);
+}
+
+std::optional<std::string> QtUserInterface::chooseFileToSave(const FileRequest& request) {
+    return choose(request, true);
+}
+
+void QtUserInterface::showMessage(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    shown.replace("\r\n", "\n");
+    QMessageBox box(QMessageBox::NoIcon, kAppTitle, shown, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+bool QtUserInterface::openWithDesktop(const std::string& pathOrUrl) {
+    QString target = QString::fromStdString(pathOrUrl);
+    if (target.startsWith("http://") || target.startsWith("https://"))
+        return QDesktopServices::openUrl(QUrl(target));
+    if (!QFileInfo(target).isFile()) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+}
+
+}  // namespace tsunagi

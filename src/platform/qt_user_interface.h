@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+
+#include "platform/user_interface.h"
+
+namespace tsunagi {
+
+// The real dialogs: Qt file dialogs, message boxes titled with the program's name, and the
+// desktop's own program for help pages and web addresses.
+class QtUserInterface : public UserInterface {
+public:
+    explicit QtUserInterface(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    std::optional<std::string> chooseFileToOpen(const FileRequest& request) override;
+    std::optional<std::string> chooseFileToSave(const FileRequest& request) override;
+    void showMessage(const std::string& text) override;
+    bool openWithDesktop(const std::string& pathOrUrl) override;
+
+private:
+    std::optional<std::string> choose(const FileRequest& request, bool save);
+
+    QWidget* parent_;
+};
+
+}  // namespace tsunagi

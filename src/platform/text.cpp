@@ -1,0 +1,70 @@
+#include "platform/text.h"
+
+namespace tsunagi {
+
+std::vector<std::string> splitAll(std::string_view text, std::string_view separator) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    for (;;) {
+        size_t at = text.find(separator, start);
+        if (at == std::string_view::npos) {
+            pieces.emplace_back(text.substr(start));
+            return pieces;
+        }
+        pieces.emplace_back(text.substr(start, at - start));
+        start = at + separator.size();
+    }
+}
+
+std::string pieceAt(std::string_view text, std::string_view separator, size_t index) {
+    size_t start = 0;
+    for (size_t i = 0; i < index; ++i) {
+        size_t at = text.find(separator, start);
+        if (at == std::string_view::npos) return {};
+        start = at + separator.size();
+    }
+    size_t end = text.find(separator, start);
+    return std::string(text.substr(start, end == std::string_view::npos ? end : end - start));
+}
+
+std::string trimBlanks(std::string_view text) {
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+static bool isContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (unsigned char c : text)
+        if (!isContinuationByte(c)) ++count;
+    return count;
+}
+
+std::string leftCharacters(std::string_view text, size_t count) {
+    size_t seen = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (isContinuationByte(static_cast<unsigned char>(text[i]))) continue;
+        if (seen == count) return std::string(text.substr(0, i));
+        ++seen;
+    }
+    return std::string(text);
+}
+
+std::string removeAll(std::string_view text, std::string_view part) {
+    std::string out;
+    out.reserve(text.size());
+    size_t start = 0;
+    for (;;) {
+        size_t at = text.find(part, start);
+        if (at == std::string_view::npos) break;
+        out.append(text.substr(start, at - start));
+        start = at + part.size();
+    }
+    out.append(text.substr(start));
+    return out;
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,33 @@
+#pragma once
+
+// Small helpers for UTF-8 text as the program counts it: one character is one Unicode code
+// point, which is what the phone and the original Windows program counted for CP932 text.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tsunagi {
+
+// Every piece between the separators, empty pieces included ("a<>" gives "a" and "").
+std::vector<std::string> splitAll(std::string_view text, std::string_view separator);
+
+// Piece `index` of splitAll, or "" when there is no such piece.
+std::string pieceAt(std::string_view text, std::string_view separator, size_t index);
+
+inline bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+// Removes ASCII blanks at both ends (not tabs, not ideographic spaces).
+std::string trimBlanks(std::string_view text);
+
+size_t characterCount(std::string_view text);
+
+// The first `count` characters of the text, never cutting a character in two.
+std::string leftCharacters(std::string_view text, size_t count);
+
+// Removes every occurrence of `part`.
+std::string removeAll(std::string_view text, std::string_view part);
+
+}  // namespace tsunagi

@@ -1,0 +1,112 @@
+#include "platform/text_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/error.h"
+
+namespace tsunagi {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+    std::string pattern = folderOf(path_) + "/.tsunagi-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0)
+        throw TsunagiError(path_, 0,
+                           std::string("ファイルを作成できません（") + std::strerror(errno) + "）。");
+    temporary_ = name.data();
+    // mkstemp makes the file private; a saved export should get the usual permissions.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    file_ = fdopen(fd, "wb");
+    if (!file_) {
+        int saved = errno;
+        close(fd);
+        unlink(temporary_.c_str());
+        throw TsunagiError(path_, 0,
+                           std::string("ファイルを作成できません（") + std::strerror(saved) + "）。");
+    }
+}
+
+AtomicFile::~AtomicFile() {
+    if (file_) {
+        std::fclose(file_);
+        unlink(temporary_.c_str());
+    }
+}
+
+void AtomicFile::fail(const char* what) {
+    int saved = errno;
+    std::fclose(file_);
+    file_ = nullptr;
+    unlink(temporary_.c_str());
+    throw TsunagiError(path_, 0, std::string(what) + "（" + std::strerror(saved) + "）。");
+}
+
+void AtomicFile::writeBytes(std::string_view bytes) {
+    if (!file_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        fail("ファイルに書き込めません");
+}
+
+void AtomicFile::commit() {
+    if (!file_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
+    if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) fail("ファイルに書き込めません");
+    if (std::fclose(file_) != 0) {
+        file_ = nullptr;
+        int saved = errno;
+        unlink(temporary_.c_str());
+        throw TsunagiError(path_, 0, std::string("ファイルに書き込めません（") + std::strerror(saved) + "）。");
+    }
+    file_ = nullptr;
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        int saved = errno;
+        unlink(temporary_.c_str());
+        throw TsunagiError(path_, 0, std::string("ファイルを保存できません（") + std::strerror(saved) + "）。");
+    }
+}
+
+void Cp932File::write(std::string_view utf8) {
+    bytes_.clear();
+    int replaced = encoder_.encode(utf8, bytes_);
+    if (replaced > 0) {
+        if (!replacements_.empty() && replacements_.back().entry == entry_)
+            replacements_.back().count += replaced;
+        else
+            replacements_.push_back({entry_, replaced});
+    }
+    file_.writeBytes(bytes_);
+}
+
+std::string describeReplacements(const std::vector<Replacement>& replacements) {
+    if (replacements.empty()) return {};
+    int total = 0;
+    std::string entries;
+    for (size_t i = 0; i < replacements.size(); ++i) {
+        total += replacements[i].count;
+        if (i < 20) entries += (i ? "、" : "") + std::to_string(replacements[i].entry);
+    }
+    if (replacements.size() > 20) entries += " ほか";
+    return "Shift_JIS で書けない文字 " + std::to_string(total) + " 文字を「?」に置き換えました（データ " +
+           entries + "）。";
+}
+
+}  // namespace tsunagi

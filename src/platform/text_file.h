@@ -1,0 +1,80 @@
+#pragma once
+
+// Writing a text file the way every export needs it: CP932 bytes, written first to a temporary
+// file beside the target and renamed over it only when the whole file was written, so a failure
+// never leaves a half-written file or spoils an earlier one.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/codec.h"
+
+namespace tsunagi {
+
+// Where a writer sends its UTF-8 text. Tests use a StringSink; the program a Cp932File.
+class TextSink {
+public:
+    virtual ~TextSink() = default;
+    virtual void write(std::string_view utf8) = 0;
+};
+
+class StringSink : public TextSink {
+public:
+    void write(std::string_view utf8) override { text.append(utf8); }
+    std::string text;
+};
+
+// A replaced character: which entry (counted from 1 in writing order) and how many.
+struct Replacement {
+    int entry;
+    int count;
+};
+
+class AtomicFile {
+public:
+    // Creates the temporary file in the folder of `path`; throws TsunagiError naming the path.
+    explicit AtomicFile(std::string path);
+    ~AtomicFile();  // removes the temporary file unless commit() succeeded
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    void writeBytes(std::string_view bytes);
+    // Flushes, syncs and renames over the target. Throws TsunagiError naming the path.
+    void commit();
+
+    const std::string& path() const { return path_; }
+    const std::string& temporaryPath() const { return temporary_; }
+
+private:
+    void fail(const char* what);
+
+    std::string path_;
+    std::string temporary_;
+    std::FILE* file_ = nullptr;
+};
+
+class Cp932File : public TextSink {
+public:
+    explicit Cp932File(std::string path) : file_(std::move(path)) {}
+
+    void write(std::string_view utf8) override;
+    // Tells the file which entry the following writes belong to, for the replacement report.
+    void beginEntry(int entry) { entry_ = entry; }
+    void commit() { file_.commit(); }
+
+    const std::vector<Replacement>& replacements() const { return replacements_; }
+
+private:
+    AtomicFile file_;
+    Cp932Encoder encoder_;
+    std::string bytes_;
+    int entry_ = 0;
+    std::vector<Replacement> replacements_;
+};
+
+// The user-facing sentence about characters that CP932 could not hold; "" when there were none.
+std::string describeReplacements(const std::vector<Replacement>& replacements);
+
+}  // namespace tsunagi

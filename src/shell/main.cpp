@@ -1,0 +1,39 @@
+// Start-up: one instance only, the working list emptied, the workbook choices decided, and
+// the main window shown. The program ends when its last window closes.
+
+#include <QApplication>
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/qt_user_interface.h"
+#include "shell/module1.h"
+#include "shell/qt_about.h"
+#include "shell/qt_app.h"
+#include "store/entry_list.h"
+
+using namespace tsunagi;
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    application.setApplicationName(kAppTitle);
+    application.setWindowIcon(programIcon());
+
+    SingleInstanceLock lock(defaultLockPath());
+    if (!lock.acquired()) return 0;
+
+    QtUserInterface ui;
+    Module1 module1;
+    module1.programFolder = programFolder();
+    std::string connection = ConnectionString(module1.programFolder);
+    try {
+        Store store(connection);
+        clearStore(store);
+        module1.XlsFilterPart = decideXlsFilterPart();
+        App app(std::move(store), std::move(module1), ui);
+        app.showMainWindow();
+        return application.exec();
+    } catch (const TsunagiError& error) {
+        ui.showMessage("データベースを開けないため、終了します。\n" + std::string(error.what()));
+        return 1;
+    }
+}

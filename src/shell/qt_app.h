@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/user_interface.h"
+#include "shell/module1.h"
+#include "store/store.h"
+#include "shell/qt_form1.h"
+
+namespace tsunagi {
+
+
+
+// Holds what lives for the whole run and lets the main window and the input form take turns:
+// one is shown before the other goes, so the program never runs out of windows on the way,
+// and it ends when the last window is closed.
+class App : public QObject {
+    Q_OBJECT
+public:
+    App(Store store, Module1 module1, UserInterface& ui);
+
+    // Loads a fresh main window and shows it.
+    Form1* showMainWindow();
+    // Unloads the main window and shows the input form for Module1::SelectedId.
+    void showInputForm();
+
+    const Store& store() const { return store_; }
+    Module1& module1() { return module1_; }
+    UserInterface& ui() { return ui_; }
+    Form1* mainWindow() const { return main_; }
+    QWidget* inputForm() const { return form_; }
+
+private:
+    Store store_;
+    Module1 module1_;
+    UserInterface& ui_;
+    QPointer<Form1> main_;
+    QPointer<QWidget> form_;
+};
+
+// Sizes in the program's layouts are given in twips, 15 to a pixel.
+constexpr int twips(int value) { return (value + 7) / 15; }
+
+}  // namespace tsunagi

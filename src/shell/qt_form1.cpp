@@ -1,0 +1,123 @@
+#include "shell/qt_form1.h"
+
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+
+#include "platform/error.h"
+#include "shell/qt_about.h"
+#include "shell/qt_app.h"
+#include "store/entry_list.h"
+
+namespace tsunagi {
+
+Form1::Form1(App& app) : app_(app) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(programIcon());
+
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    Label2 = new QLabel("名前", client);
+    Label2->setGeometry(twips(240), twips(120), twips(495), twips(255));
+    Label1 = new QLabel(client);
+    Label1->setGeometry(twips(840), twips(120), twips(1215), twips(255));
+    List1 = new QListWidget(client);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The id stands far to the right of each line, out of sight; it must stay so.
+    List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    List1->setTextElideMode(Qt::ElideNone);
+    List1->setUniformItemSizes(true);
+    connect(List1, &QListWidget::itemDoubleClicked, this, &Form1::List1_DblClick);
+
+    buildMenus();
+
+    // The menu bar must show all three menus; where it needs more than the list's width the
+    // window and the list grow with it.
+    int width = std::max(twips(2220), menuBar()->sizeHint().width() + 6);
+    int height = twips(2430);
+    List1->setGeometry(0, twips(360), width - (twips(2220) - twips(2175)), twips(2040));
+    client->setFixedSize(width, height);
+    setFixedSize(width, height + menuBar()->sizeHint().height());
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    Form_Load();
+}
+
+void Form1::buildMenus() {
+    m0 = menuBar()->addMenu("メニュー");
+    m1 = m0->addAction("ファイルを開く", this, &Form1::m1_Click);
+    m3 = m0->addAction("登録ﾌｫｰﾑを開く", this, &Form1::m3_Click);
+    m2 = m0->addAction("終了", this, &Form1::m2_Click);
+    l0 = menuBar()->addMenu("リスト");
+    l1 = l0->addAction("データのクリア", this, &Form1::l1_Click);
+    l2 = l0->addAction("データの保存", this, &Form1::l2_Click);
+    s0 = menuBar()->addMenu("その他");
+    s1 = s0->addAction("ヘルプ", this, &Form1::s1_Click);
+    s2 = s0->addAction("バージョン情報", this, &Form1::s2_Click);
+}
+
+void Form1::Form_Load() {
+    setWindowTitle(QString::fromStdString(mainWindowCaption()));
+    Module1& module1 = app_.module1();
+    if (module1.ListRefreshPending == "TRUE") {
+        RefreshList();
+        module1.ListRefreshPending = "False";
+    }
+}
+
+void Form1::RefreshList() {
+    try {
+        std::vector<std::string> lines = readEntryList(app_.store());
+        QStringList items;
+        items.reserve(static_cast<qsizetype>(lines.size()));
+        for (const std::string& line : lines) items << QString::fromStdString(line);
+        List1->addItems(items);
+        Label1->setText(QString::fromStdString(countLabel(static_cast<int>(lines.size()))));
+    } catch (const TsunagiError& error) {
+        app_.ui().showMessage(error.what());
+    }
+}
+
+void Form1::m1_Click() {}
+
+void Form1::m2_Click() { close(); }
+
+void Form1::m3_Click() {
+    app_.module1().SelectedId.clear();
+    app_.showInputForm();
+}
+
+void Form1::l1_Click() {
+    try {
+        clearStore(app_.store());
+        List1->clear();
+        Label1->clear();
+    } catch (const TsunagiError& error) {
+        app_.ui().showMessage(error.what());
+    }
+}
+
+void Form1::l2_Click() {}
+
+void Form1::s1_Click() {
+    if (!app_.ui().openWithDesktop(helpPagePath(app_.module1().programFolder)))
+        app_.ui().showMessage(kHelpFailureMessage);
+}
+
+void Form1::s2_Click() {
+    frmAbout about(app_.ui(), this);
+    about.exec();
+}
+
+void Form1::List1_DblClick() {
+    QListWidgetItem* item = List1->currentItem();
+    if (!item) return;
+    std::optional<std::string> id = idFromListLine(item->text().toStdString());
+    if (!id) return;
+    app_.module1().SelectedId = *id;
+    app_.showInputForm();
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,125 @@
+#include "store/entries.h"
+
+#include "platform/error.h"
+#include "platform/text.h"
+
+namespace tsunagi {
+
+namespace {
+
+std::string quotedColumn(int number) { return "\"" + std::to_string(number) + "\""; }
+
+std::string insertSql() {
+    std::string names, slots;
+    for (int c = 1; c <= kCardColumns; ++c) {
+        names += (c > 1 ? "," : "") + quotedColumn(c);
+        slots += c > 1 ? ",?" : "?";
+    }
+    return "insert into radio_v401sh (" + names + ") values (" + slots + ");";
+}
+
+std::string updateSql() {
+    std::string assignments;
+    for (int c = 1; c <= kCardColumns; ++c)
+        assignments += (c > 1 ? "," : "") + quotedColumn(c) + "=?";
+    return "update radio_v401sh set " + assignments + " where id=?;";
+}
+
+void checkColumnCount(size_t count) {
+    if (count > static_cast<size_t>(kCardColumns))
+        throw TsunagiError("1 件のデータが " + std::to_string(count) + " 行あり、保存できる " +
+                           std::to_string(kCardColumns) + " 行を超えています。");
+}
+
+void bindColumns(Statement& statement, const std::vector<std::string>& columns) {
+    for (int c = 1; c <= kCardColumns; ++c) {
+        if (static_cast<size_t>(c) <= columns.size())
+            statement.bind(c, columns[c - 1]);
+        else
+            statement.bindNull(c);
+    }
+}
+
+EntryRow rowFrom(const Statement& statement) {
+    EntryRow row;
+    row.columns.resize(kCardColumns);
+    for (int c = 0; c < kCardColumns; ++c) row.columns[c] = statement.text(c);
+    row.id = statement.integer(kCardColumns);
+    return row;
+}
+
+const std::string& selectAllSql() {
+    static const std::string sql = [] {
+        std::string names;
+        for (int c = 1; c <= kCardColumns; ++c) names += quotedColumn(c) + ",";
+        return "select " + names + "id from radio_v401sh";
+    }();
+    return sql;
+}
+
+}  // namespace
+
+std::string EntryRow::at(int position) const {
+    if (position == kCardColumns) return std::to_string(id);
+    if (position < 0 || position >= static_cast<int>(columns.size()) || !columns[position])
+        return {};
+    return *columns[position];
+}
+
+EntryInserter::EntryInserter(Connection& connection)
+    : statement_(connection.prepare(insertSql())) {}
+
+void EntryInserter::insert(const std::vector<std::string>& columns) {
+    checkColumnCount(columns.size());
+    bindColumns(statement_, columns);
+    statement_.step();
+    statement_.reset();
+}
+
+void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit) {
+    Statement statement = connection.prepare(selectAllSql() + " order by id;");
+    while (statement.step()) visit(rowFrom(statement));
+}
+
+std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
+    Statement statement = connection.prepare(selectAllSql() + " where id=?;");
+    statement.bind(1, id);
+    if (!statement.step()) return std::nullopt;
+    return rowFrom(statement);
+}
+
+bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns) {
+    checkColumnCount(columns.size());
+    Statement exists = connection.prepare("select 1 from radio_v401sh where id=?;");
+    exists.bind(1, id);
+    if (!exists.step()) return false;
+    Statement statement = connection.prepare(updateSql());
+    bindColumns(statement, columns);
+    statement.bind(kCardColumns + 1, id);
+    statement.step();
+    return true;
+}
+
+void deleteEntry(Connection& connection, std::int64_t id) {
+    Statement statement = connection.prepare("delete from radio_v401sh where id=?;");
+    statement.bind(1, id);
+    statement.step();
+}
+
+void clearEntries(Connection& connection) { connection.execute("delete from radio_v401sh;"); }
+
+int countEntries(Connection& connection) {
+    Statement statement = connection.prepare("select count(*) from radio_v401sh;");
+    statement.step();
+    return static_cast<int>(statement.integer(0));
+}
+
+std::vector<std::string> readLineTemplate(Connection& connection) {
+    Statement statement =
+        connection.prepare("SELECT feild FROM mst_heddate where serial='V401SH';");
+    if (!statement.step())
+        throw TsunagiError(connection.name(), 0, "機種 V401SH の行テンプレートがデータベースにありません。");
+    return splitAll(statement.text(0).value_or(""), "<>");
+}
+
+}  // namespace tsunagi

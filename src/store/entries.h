@@ -1,0 +1,54 @@
+#pragma once
+
+// Rows of the entry table. A row holds one card: its lines in the numbered columns "1" to "80"
+// in order, without gaps; position p of a row is column p + 1 and position 80 is the id.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/store.h"
+
+namespace tsunagi {
+
+inline constexpr int kCardColumns = 80;
+
+struct EntryRow {
+    std::int64_t id = 0;
+    std::vector<std::optional<std::string>> columns;  // kCardColumns values, null where unused
+
+    // The value at position p (0 to 80); null and out-of-range positions read as "".
+    std::string at(int position) const;
+};
+
+// The insert that every importer and the input form use: prepared once, reused for each card.
+class EntryInserter {
+public:
+    explicit EntryInserter(Connection& connection);
+    // Stores the card's lines in columns 1, 2, 3, …; throws TsunagiError when they are more
+    // than the table has columns.
+    void insert(const std::vector<std::string>& columns);
+
+private:
+    Statement statement_;
+};
+
+// Calls `visit` for every row in ascending id.
+void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit);
+
+std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id);
+
+// Rewrites columns 1 to n with `columns` and empties the columns after them. False when no row
+// has that id.
+bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns);
+
+void deleteEntry(Connection& connection, std::int64_t id);
+void clearEntries(Connection& connection);
+int countEntries(Connection& connection);
+
+// The model's line template: its card-line beginnings in card order.
+std::vector<std::string> readLineTemplate(Connection& connection);
+
+}  // namespace tsunagi

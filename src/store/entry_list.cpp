@@ -1,0 +1,50 @@
+#include "store/entry_list.h"
+
+#include "platform/text.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+
+namespace {
+
+// 22 ideographic spaces carry the id beyond the visible width of the list.
+const std::string kFiller = [] {
+    std::string filler;
+    for (int i = 0; i < 22; ++i) filler += "\u3000";
+    return filler + "<>";
+}();
+
+}  // namespace
+
+std::string entryListLine(const std::optional<std::string>& nameColumn, std::int64_t id) {
+    std::string name;
+    if (nameColumn && characterCount(*nameColumn) > 1)
+        name = leftCharacters(pieceAt(*nameColumn, ":", 1), 5);
+    // The "@@@" format: right-aligned in three characters, longer texts kept whole.
+    size_t length = characterCount(name);
+    if (length < 3) name.insert(0, 3 - length, ' ');
+    return name + kFiller + std::to_string(id);
+}
+
+std::optional<std::string> idFromListLine(const std::string& line) {
+    size_t at = line.find("<>");
+    if (at == std::string::npos) return std::nullopt;
+    return pieceAt(line, "<>", 1);
+}
+
+std::string countLabel(int count) { return std::to_string(count) + "ﾃﾞｰﾀ"; }
+
+std::vector<std::string> readEntryList(const Store& store) {
+    Connection connection = store.open();
+    Statement statement = connection.prepare("select \"3\", id from radio_v401sh order by id;");
+    std::vector<std::string> lines;
+    while (statement.step()) lines.push_back(entryListLine(statement.text(0), statement.integer(1)));
+    return lines;
+}
+
+void clearStore(const Store& store) {
+    Connection connection = store.open();
+    clearEntries(connection);
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,30 @@
+#pragma once
+
+// The main window's entry list: one line per entry in id order, the name's beginning in sight
+// and the id far to the right, out of sight; and the count label above it.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/store.h"
+
+namespace tsunagi {
+
+// The list line of one entry, built from its name column "3" and its id.
+std::string entryListLine(const std::optional<std::string>& nameColumn, std::int64_t id);
+
+// The entry's id from a list line (the text after the first "<>"); nothing when absent.
+std::optional<std::string> idFromListLine(const std::string& line);
+
+// "12ﾃﾞｰﾀ" for 12 entries.
+std::string countLabel(int count);
+
+// Every list line, in ascending id.
+std::vector<std::string> readEntryList(const Store& store);
+
+// Deletes every entry.
+void clearStore(const Store& store);
+
+}  // namespace tsunagi

@@ -1,0 +1,185 @@
+#include "store/store.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <utility>
+
+#include "platform/error.h"
+
+namespace tsunagi {
+
+namespace {
+
+constexpr std::string_view kSourcePrefix = "data source=";
+constexpr std::string_view kPasswordMarker = ";Database Password=";
+
+std::string quoteLiteral(std::string_view text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') quoted += '\'';
+        quoted += c;
+    }
+    return quoted + "'";
+}
+
+[[noreturn]] void storeFailure(const std::string& path, const std::string& what, sqlite3* db) {
+    std::string detail = db ? sqlite3_errmsg(db) : "メモリ不足";
+    throw TsunagiError(path, 0, what + "（" + detail + "）。");
+}
+
+std::shared_ptr<sqlite3> openDatabase(const std::string& path, const std::string& password,
+                                      int flags) {
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
+    if (rc != SQLITE_OK) storeFailure(path, "データベースを開けません", raw);
+    sqlite3_busy_timeout(raw, 2000);
+    if (!password.empty()) {
+        std::string pragma = "PRAGMA key = " + quoteLiteral(password) + ";";
+        if (sqlite3_exec(raw, pragma.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            storeFailure(path, "データベースの鍵を設定できません", raw);
+    }
+    // The key is only tried on the first read: a wrong key or a file that is no database fails here.
+    if (sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) !=
+        SQLITE_OK)
+        storeFailure(path, "データベースを開けません", raw);
+    return db;
+}
+
+}  // namespace
+
+std::string connectionStringFor(const std::string& databasePath) {
+    return std::string(kSourcePrefix) + databasePath + std::string(kPasswordMarker) +
+           kStorePassword + ";";
+}
+
+std::string ConnectionString(const std::string& programFolder) {
+    return connectionStringFor(programFolder + kDatabaseRelativePath);
+}
+
+Statement::~Statement() {
+    if (statement_) sqlite3_finalize(statement_);
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : db_(other.db_), statement_(std::exchange(other.statement_, nullptr)) {}
+
+void Statement::fail(const char* what) const {
+    throw TsunagiError(std::string(what) + "（" + sqlite3_errmsg(db_) + "）。");
+}
+
+void Statement::bind(int index, std::string_view text) {
+    if (sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT) != SQLITE_OK)
+        fail("データベースへの値の受け渡しに失敗しました");
+}
+
+void Statement::bind(int index, std::int64_t number) {
+    if (sqlite3_bind_int64(statement_, index, number) != SQLITE_OK)
+        fail("データベースへの値の受け渡しに失敗しました");
+}
+
+void Statement::bindNull(int index) {
+    if (sqlite3_bind_null(statement_, index) != SQLITE_OK)
+        fail("データベースへの値の受け渡しに失敗しました");
+}
+
+bool Statement::step() {
+    int rc = sqlite3_step(statement_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    fail("データベースの処理に失敗しました");
+}
+
+void Statement::reset() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+}
+
+int Statement::columnCount() const { return sqlite3_column_count(statement_); }
+
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+std::optional<std::string> Statement::text(int column) const {
+    const unsigned char* value = sqlite3_column_text(statement_, column);
+    if (!value) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(value),
+                       sqlite3_column_bytes(statement_, column));
+}
+
+std::int64_t Statement::integer(int column) const {
+    return sqlite3_column_int64(statement_, column);
+}
+
+void Connection::execute(std::string_view sql) {
+    std::string text(sql);
+    char* message = nullptr;
+    if (sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        std::string detail = message ? message : sqlite3_errmsg(db_.get());
+        sqlite3_free(message);
+        throw TsunagiError(name_, 0, "データベースの処理に失敗しました（" + detail + "）。");
+    }
+}
+
+Statement Connection::prepare(std::string_view sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql.data(), static_cast<int>(sql.size()), &statement,
+                           nullptr) != SQLITE_OK)
+        storeFailure(name_, "データベースの処理に失敗しました", db_.get());
+    return Statement(db_.get(), statement);
+}
+
+Transaction::Transaction(Connection& connection) : connection_(connection) {
+    connection_.execute("BEGIN IMMEDIATE;");
+}
+
+Transaction::~Transaction() {
+    if (done_) return;
+    try {
+        connection_.execute("ROLLBACK;");
+    } catch (const TsunagiError&) {
+        // The store undoes an unfinished transaction itself when the connection closes.
+    }
+}
+
+void Transaction::commit() {
+    connection_.execute("COMMIT;");
+    done_ = true;
+}
+
+Store::Store(std::string connectionString) {
+    std::string_view text = connectionString;
+    size_t marker = text.rfind(kPasswordMarker);
+    if (text.substr(0, kSourcePrefix.size()) != kSourcePrefix || marker == std::string_view::npos)
+        throw TsunagiError("接続文字列の形式が正しくありません。");
+    path_ = std::string(text.substr(kSourcePrefix.size(), marker - kSourcePrefix.size()));
+    std::string_view password = text.substr(marker + kPasswordMarker.size());
+    if (!password.empty() && password.back() == ';') password.remove_suffix(1);
+    password_ = std::string(password);
+}
+
+Store Store::inMemory() {
+    Store store;
+    store.path_ = ":memory:";
+    store.kept_ = openDatabase(":memory:", "", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    Connection(store.kept_, store.path_).execute(kStoreSchema);
+    return store;
+}
+
+void Store::createFile(const std::string& path) {
+    auto db = openDatabase(path, kStorePassword, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    Connection connection(db, path);
+    Transaction transaction(connection);
+    connection.execute(kStoreSchema);
+    transaction.commit();
+}
+
+Connection Store::open() const {
+    if (kept_) return Connection(kept_, path_);
+    // Never SQLITE_OPEN_CREATE: the store comes with the program and is not made here.
+    return Connection(openDatabase(path_, password_, SQLITE_OPEN_READWRITE), path_);
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,109 @@
+#pragma once
+
+// The password-protected store: an SQLCipher database holding the entry table radio_v401sh and
+// the model table mst_heddate. A Connection is opened for one operation and closed when the
+// last copy of it goes, so nothing stays open between two user actions.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tsunagi {
+
+inline constexpr const char* kStorePassword = "K9T3QWMXzrb";
+inline constexpr const char* kDatabaseRelativePath = "/database/keitai.mdb";
+
+// The one connection text for the program's store: it names the file and carries the key.
+std::string ConnectionString(const std::string& programFolder);
+std::string connectionStringFor(const std::string& databasePath);
+
+// The schema and the template row of a new store.
+extern const char* const kStoreSchema;
+
+class Statement {
+public:
+    Statement(sqlite3* db, sqlite3_stmt* statement) : db_(db), statement_(statement) {}
+    ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Parameters are counted from 1, as SQLite counts them.
+    void bind(int index, std::string_view text);
+    void bind(int index, std::int64_t number);
+    void bindNull(int index);
+
+    // Runs to the next row; false when there is none.
+    bool step();
+    void reset();
+
+    int columnCount() const;
+    bool isNull(int column) const;
+    // The column as text; an SQL null reads as nothing.
+    std::optional<std::string> text(int column) const;
+    std::int64_t integer(int column) const;
+
+private:
+    [[noreturn]] void fail(const char* what) const;
+
+    sqlite3* db_;
+    sqlite3_stmt* statement_;
+};
+
+class Connection {
+public:
+    explicit Connection(std::shared_ptr<sqlite3> db, std::string name)
+        : db_(std::move(db)), name_(std::move(name)) {}
+
+    void execute(std::string_view sql);
+    Statement prepare(std::string_view sql);
+    const std::string& name() const { return name_; }
+
+private:
+    std::shared_ptr<sqlite3> db_;
+    std::string name_;
+};
+
+// Everything written inside it takes effect together at commit(), or not at all.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Connection& connection_;
+    bool done_ = false;
+};
+
+class Store {
+public:
+    // A store in a file named by a connection text; each open() is a new connection.
+    explicit Store(std::string connectionString);
+    // A fresh store in memory, made from the schema; it lives as long as the Store.
+    static Store inMemory();
+    // Creates a new keyed store file from the schema; the file must not exist yet.
+    static void createFile(const std::string& path);
+
+    // Opens a connection (OpenStore); it closes when its last copy goes (CloseStore).
+    // Throws TsunagiError naming the database file when it cannot be opened or unlocked.
+    Connection open() const;
+
+    const std::string& databasePath() const { return path_; }
+
+private:
+    Store() = default;
+
+    std::string path_;
+    std::string password_;
+    std::shared_ptr<sqlite3> kept_;
+};
+
+}  // namespace tsunagi

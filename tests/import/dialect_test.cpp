@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "import/dialect.h"
+
+namespace tsunagi {
+namespace {
+
+TEST(Dialect, LinesAreRecognisedInOrder) {
+    EXPECT_EQ(classifyLine("BEGIN:VCARD"), LineKind::Begin);
+    EXPECT_EQ(classifyLine("END:VCARD"), LineKind::End);
+    EXPECT_EQ(classifyLine("TEL;CELL:0901"), LineKind::Number);
+    EXPECT_EQ(classifyLine("EMAIL;INTERNET:a@b.jp"), LineKind::Mail);
+    EXPECT_EQ(classifyLine("X-GNO:0"), LineKind::Property);
+    EXPECT_EQ(classifyLine("continued text"), LineKind::Continuation);
+    // A number line that happens to mention a mail is still a number line.
+    EXPECT_EQ(classifyLine("TEL;VOICE:EMAIL;"), LineKind::Number);
+}
+
+TEST(Dialect, JoinedValuesInBothFormsGiveTheSamePieces) {
+    std::vector<std::string> expected = {"TEL;CELL:0901", "TEL;VOICE:0302"};
+    EXPECT_EQ(joinedPieces("TEL;CELL:0901<>TEL;VOICE:0302"), expected);
+    EXPECT_EQ(joinedPieces("TEL;CELL:0901<>TEL;VOICE:0302<>"), expected);
+    EXPECT_EQ(joinedPieces("<>TEL;CELL:0901<><>TEL;VOICE:0302<>"), expected);
+    EXPECT_TRUE(joinedPieces("").empty());
+}
+
+TEST(Dialect, PiecesSplitIntoHeadAndValue) {
+    PieceParts parts = splitPiece("TEL;VOICE;HOME:03-1234:x");
+    EXPECT_EQ(parts.head, "TEL;VOICE;HOME");
+    EXPECT_EQ(parts.value, "03-1234");
+    EXPECT_EQ(splitPiece("no colon").value, "");
+    EXPECT_EQ(nameOfLine("N;CHARSET=SHIFT_JIS:山田;太郎"), "山田;太郎");
+    EXPECT_EQ(nameOfLine("N:Smith"), std::nullopt);
+}
+
+TEST(Dialect, TypeWordsAndClassification) {
+    EXPECT_EQ(kNumberTypes[1].word, "自宅");
+    EXPECT_EQ(kNumberTypes[1].savingCode, "VOICE;HOME:");
+    EXPECT_EQ(kMailTypes[1].savingCode, "CELL:");
+    EXPECT_EQ(classifyNumberHead("TEL;HOME"), NumberClass::Home);
+    EXPECT_EQ(classifyNumberHead("TEL;VOICE;HOME;CELL"), NumberClass::Home);
+    EXPECT_EQ(classifyNumberHead("TEL;CELL"), NumberClass::Cell);
+    EXPECT_EQ(classifyNumberHead("TEL;VOICE;WORK"), NumberClass::Work);
+    EXPECT_EQ(classifyNumberHead("TEL;VOICE"), NumberClass::Other);
+    EXPECT_EQ(numberClassWord(NumberClass::Other), "電話");
+    EXPECT_EQ(classifyMailHead("EMAIL;INTERNET"), MailClass::Internet);
+    EXPECT_EQ(classifyMailHead("EMAIL;CELL"), MailClass::Cell);
+    EXPECT_EQ(classifyMailHead("EMAIL;X400"), MailClass::Neither);
+}
+
+TEST(Dialect, CardsFromTheTemplateSkipWhatHasNoValue) {
+    std::vector<std::string> lineTemplate = {"BEGIN:VCARD", "VERSION:2.1",  "N;CHARSET=SHIFT_JIS:",
+                                             "X-JPG-OWNER:", "TEL;",        "EMAIL;",
+                                             "X-GNO:",       "X-JPG-MDNO:", "END:VCARD"};
+    CardFields fields;
+    fields.name = "AB";
+    fields.numbers = "TEL;VOICE;HOME:0301<>";
+    fields.memoryNumber = "3";
+    std::vector<std::string> expected = {"BEGIN:VCARD",           "VERSION:2.1",
+                                         "N;CHARSET=SHIFT_JIS:AB", "X-JPG-OWNER:0",
+                                         "TEL;VOICE;HOME:0301<>",  "X-GNO:0",
+                                         "X-JPG-MDNO:3",           "END:VCARD"};
+    EXPECT_EQ(buildCardColumns(lineTemplate, fields), expected);
+
+    CardFields empty;
+    empty.numbers = "";
+    empty.mails = "";
+    std::vector<std::string> kept = buildCardColumns(lineTemplate, empty);
+    ASSERT_EQ(kept.size(), 8u);
+    EXPECT_EQ(kept[3], "");
+    EXPECT_EQ(kept[4], "");
+}
+
+}  // namespace
+}  // namespace tsunagi

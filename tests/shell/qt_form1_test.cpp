@@ -1,0 +1,129 @@
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+
+#include "shell/module1.h"
+#include "shell/qt_about.h"
+#include "shell/qt_app.h"
+#include "shell/qt_form1.h"
+#include "store/entries.h"
+#include "store/entry_list.h"
+#include "support/scripted_ui.h"
+
+using namespace tsunagi;
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+    static QStringList captions(QMenu* menu) {
+        QStringList list;
+        for (QAction* action : menu->actions()) list << action->text();
+        return list;
+    }
+
+    static void addCards(const Store& store, int count) {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        for (int i = 0; i < count; ++i)
+            inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:名" + std::to_string(i),
+                             "END:VCARD"});
+    }
+
+private slots:
+    void menusCaptionAndEmptyStart() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        addCards(app.store(), 2);  // a start shows an empty list whatever the store holds
+        Form1* window = app.showMainWindow();
+        QCOMPARE(window->windowTitle(), QString("Tsunagi1.0.0"));
+        QStringList menus;
+        for (QAction* action : window->menuBar()->actions()) menus << action->text();
+        QCOMPARE(menus, QStringList({"メニュー", "リスト", "その他"}));
+        QCOMPARE(captions(window->m0), QStringList({"ファイルを開く", "登録ﾌｫｰﾑを開く", "終了"}));
+        QCOMPARE(captions(window->l0), QStringList({"データのクリア", "データの保存"}));
+        QCOMPARE(captions(window->s0), QStringList({"ヘルプ", "バージョン情報"}));
+        for (QMenu* menu : {window->m0, window->l0, window->s0})
+            for (QAction* action : menu->actions()) QVERIFY(action->shortcut().isEmpty());
+        QCOMPARE(window->List1->count(), 0);
+        QCOMPARE(window->Label1->text(), QString());
+        QCOMPARE(window->Label2->text(), QString("名前"));
+        // Every menu is in sight, none behind an extension arrow.
+        QVERIFY(window->menuBar()->sizeHint().width() <= window->width());
+        QCOMPARE(window->List1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        window->close();
+    }
+
+    void refreshAndClear() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        addCards(app.store(), 3);
+        app.module1().ListRefreshPending = "TRUE";
+        Form1* window = app.showMainWindow();
+        QCOMPARE(app.module1().ListRefreshPending, std::string("False"));
+        QCOMPARE(window->List1->count(), 3);
+        QCOMPARE(window->Label1->text(), QString("3ﾃﾞｰﾀ"));
+        QVERIFY(window->List1->item(0)->text().startsWith(" 名0"));
+        window->l1->trigger();
+        QCOMPARE(window->List1->count(), 0);
+        QCOMPARE(window->Label1->text(), QString());
+        QVERIFY(readEntryList(app.store()).empty());
+        window->RefreshList();
+        QCOMPARE(window->Label1->text(), QString("0ﾃﾞｰﾀ"));
+        // A double-click with nothing selected does nothing.
+        window->List1_DblClick();
+        QVERIFY(ui.messages.empty());
+        window->close();
+    }
+
+    void helpThatCannotOpenSaysSo() {
+        ScriptedUi ui;
+        ui.desktopOpens = false;
+        Module1 module1;
+        module1.programFolder = "/nowhere";
+        App app(Store::inMemory(), module1, ui);
+        Form1* window = app.showMainWindow();
+        window->s1->trigger();
+        QCOMPARE(ui.opened.size(), size_t(1));
+        QCOMPARE(ui.opened[0], std::string("/nowhere/help/help.html"));
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QCOMPARE(ui.messages[0], std::string("開けるアプリケーション\r\nがありません"));
+        window->close();
+    }
+
+    void versionBox() {
+        ScriptedUi ui;
+        frmAbout about(ui);
+        QCOMPARE(about.windowTitle(), QString("Tsunagiのﾊﾞｰｼﾞｮﾝ情報"));
+        QCOMPARE(about.lblTitle->text(), QString("Tsunagi"));
+        QCOMPARE(about.lblVersion->text(), QString("ﾊﾞｰｼﾞｮﾝ 1.0.0"));
+        QStringList lines = about.lblDescription->text().split('\n');
+        QCOMPARE(lines, QStringList({"V401SHのﾒﾓﾘﾀﾞｲﾔﾙﾃﾞｰﾀを結合・補完するﾂｰﾙです。",
+                                     "Microsoft Data Access Components(MDAC)2.6以上",
+                                     "がインストールされている事",
+                                     "動作環境　          Windows2000/XP/98SE/ME",
+                                     "作者                  Tsunagi Project ", ""}));
+        QCOMPARE(about.Label1->text(), QString("ホームページ"));
+        QCOMPARE(about.Label2->text(), QString("https://tsunagi.example.jp/"));
+        QVERIFY(about.cmdOK->isDefault());
+        // The description fits its label: no line is cut off.
+        QVERIFY(about.lblDescription->height() >= about.lblDescription->sizeHint().height());
+        QTest::mouseClick(about.Label2, Qt::LeftButton);
+        QCOMPARE(ui.opened.back(), std::string("https://tsunagi.example.jp/"));
+
+        for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+            frmAbout box(ui);
+            box.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&box));
+            QTest::keyClick(&box, static_cast<Qt::Key>(key));
+            QVERIFY(!box.isVisible());
+        }
+    }
+
+    void xlsFilterDecisionIsReplaceable() {
+        QCOMPARE(decideXlsFilterPart(), std::string("|XLS (*.XLS)|*.xls"));
+        QCOMPARE(decideXlsFilterPart([] { return false; }), std::string());
+    }
+};
+
+QTEST_MAIN(Form1Test)
+#include "qt_form1_test.moc"

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+#include "store/entries.h"
+#include "store/store.h"
+#include "support/temp_folder.h"
+
+namespace tsunagi {
+namespace {
+
+std::vector<std::string> card(const std::string& name) {
+    return {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:" + name, "TEL;CELL:0901", "END:VCARD"};
+}
+
+TEST(Store, ColumnsAreTheNumbersOneToEightyThenId) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    Statement statement = connection.prepare("select * from radio_v401sh;");
+    ASSERT_EQ(statement.columnCount(), 81);
+    Statement info = connection.prepare("pragma table_info(radio_v401sh);");
+    for (int position = 0; info.step(); ++position) {
+        std::string expected = position < 80 ? std::to_string(position + 1) : "id";
+        EXPECT_EQ(info.text(1), expected);
+    }
+}
+
+TEST(Store, PositionZeroIsColumnOneAndLaterColumnsStayNull) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    std::vector<std::string> columns(80);
+    for (int c = 0; c < 80; ++c) columns[c] = "L" + std::to_string(c + 1);
+    columns[0] = "BEGIN:VCARD";
+    EntryInserter inserter(connection);
+    inserter.insert(columns);
+    inserter.insert(card("x"));
+    std::vector<EntryRow> rows;
+    forEachEntry(connection, [&](const EntryRow& row) { rows.push_back(row); });
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].at(0), "BEGIN:VCARD");
+    EXPECT_EQ(rows[0].at(79), "L80");
+    EXPECT_EQ(rows[0].at(80), std::to_string(rows[0].id));
+    EXPECT_FALSE(rows[1].columns[4].has_value());
+    EXPECT_EQ(rows[1].at(4), "");
+}
+
+TEST(Store, IdsRiseAreNeverReusedAndContinueAfterDeletes) {
+    TempFolder folder;
+    std::string path = folder.file("keitai.mdb");
+    Store::createFile(path);
+    Store store(connectionStringFor(path));
+    std::vector<std::int64_t> ids;
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        for (int i = 0; i < 3; ++i) inserter.insert(card(std::to_string(i)));
+        forEachEntry(connection, [&](const EntryRow& row) { ids.push_back(row.id); });
+        deleteEntry(connection, ids[1]);
+        deleteEntry(connection, ids[2]);
+    }
+    {
+        // A later connection, as in a later run, still counts on.
+        Connection connection = store.open();
+        clearEntries(connection);
+        EntryInserter(connection).insert(card("after"));
+        std::vector<std::int64_t> later;
+        forEachEntry(connection, [&](const EntryRow& row) { later.push_back(row.id); });
+        ASSERT_EQ(later.size(), 1u);
+        EXPECT_GT(later[0], ids[2]);
+    }
+    EXPECT_LT(ids[0], ids[1]);
+    EXPECT_LT(ids[1], ids[2]);
+}
+
+TEST(Store, TextsWithApostrophesAndJoinsRoundTripExactly) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    std::vector<std::string> columns = {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:O'Brien;'; drop table x;--",
+                                        "TEL;CELL:0901<>TEL;VOICE:03<>", "a\r\nb", "END:VCARD"};
+    EntryInserter(connection).insert(columns);
+    std::vector<EntryRow> rows;
+    forEachEntry(connection, [&](const EntryRow& row) { rows.push_back(row); });
+    ASSERT_EQ(rows.size(), 1u);
+    for (size_t c = 0; c < columns.size(); ++c) EXPECT_EQ(rows[0].at(c), columns[c]);
+}
+
+TEST(Store, WrongKeyMissingFileAndGarbageFailToOpenNamingTheFile) {
+    TempFolder folder;
+    std::string path = folder.file("keitai.mdb");
+    Store::createFile(path);
+    std::string wrong = "data source=" + path + ";Database Password=wrong;";
+    try {
+        Store(wrong).open();
+        FAIL() << "a wrong key opened the store";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.file(), path);
+    }
+    EXPECT_THROW(Store(connectionStringFor(folder.file("missing.mdb"))).open(), TsunagiError);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("missing.mdb")));
+    std::string garbage = folder.write("garbage.mdb", std::string(4096, 'x'));
+    EXPECT_THROW(Store(connectionStringFor(garbage)).open(), TsunagiError);
+    EXPECT_NO_THROW(Store(connectionStringFor(path)).open());
+}
+
+TEST(Store, ConnectionStringNamesTheFileUnderTheProgramFolder) {
+    EXPECT_EQ(ConnectionString("/opt/tsunagi"),
+              "data source=/opt/tsunagi/database/keitai.mdb;Database Password=K9T3QWMXzrb;");
+    Store store(ConnectionString("/opt/a;b"));
+    EXPECT_EQ(store.databasePath(), "/opt/a;b/database/keitai.mdb");
+}
+
+TEST(Store, TemplateOfTheModel) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    std::vector<std::string> expected = {"BEGIN:VCARD", "VERSION:2.1",  "N;CHARSET=SHIFT_JIS:",
+                                         "X-JPG-OWNER:", "TEL;",        "EMAIL;",
+                                         "X-GNO:",       "X-JPG-MDNO:", "END:VCARD"};
+    EXPECT_EQ(readLineTemplate(connection), expected);
+}
+
+TEST(Store, TooManyLinesForOneRowIsRefusedAndTransactionRollsBack) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    {
+        Transaction transaction(connection);
+        EntryInserter inserter(connection);
+        inserter.insert(card("kept only if committed"));
+        EXPECT_THROW(inserter.insert(std::vector<std::string>(81, "x:y")), TsunagiError);
+    }
+    EXPECT_EQ(countEntries(connection), 0);
+}
+
+}  // namespace
+}  // namespace tsunagi

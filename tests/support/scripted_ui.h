@@ -1,0 +1,44 @@
+#pragma once
+
+// Answers the program's dialogs from a script, and remembers what it was asked and told.
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/user_interface.h"
+
+namespace tsunagi {
+
+class ScriptedUi : public UserInterface {
+public:
+    std::optional<std::string> chooseFileToOpen(const FileRequest& request) override {
+        return answer(request);
+    }
+    std::optional<std::string> chooseFileToSave(const FileRequest& request) override {
+        return answer(request);
+    }
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    bool openWithDesktop(const std::string& target) override {
+        opened.push_back(target);
+        return desktopOpens;
+    }
+
+    std::deque<std::optional<std::string>> fileAnswers;  // nothing = the user cancels
+    std::vector<FileRequest> requests;
+    std::vector<std::string> messages;
+    std::vector<std::string> opened;
+    bool desktopOpens = true;
+
+private:
+    std::optional<std::string> answer(const FileRequest& request) {
+        requests.push_back(request);
+        if (fileAnswers.empty()) return std::nullopt;
+        auto next = fileAnswers.front();
+        fileAnswers.pop_front();
+        return next;
+    }
+};
+
+}  // namespace tsunagi
