@@ -4,7 +4,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/command_context.h"
 #include "platform/user_interface.h"
+#include "import/import.h"
 #include "shell/module1.h"
 #include "store/store.h"
 #include "shell/qt_form1.h"
@@ -30,6 +32,13 @@ public:
     Module1& module1() { return module1_; }
     UserInterface& ui() { return ui_; }
     Form1* mainWindow() const { return main_; }
+
+    // What the open and save commands work with.
+    CommandContext commandContext();
+    // A progress dialog that shows itself when an import takes longer than half a second.
+    ImportProgress importProgress(QWidget* parent);
+
+    std::vector<std::string> cardRoots;
     QWidget* inputForm() const { return form_; }
 
 private:

@@ -7,6 +7,7 @@
 #include "platform/error.h"
 #include "shell/qt_about.h"
 #include "shell/qt_app.h"
+#include "import/open_command.h"
 #include "store/entry_list.h"
 
 namespace tsunagi {
@@ -80,7 +81,12 @@ void Form1::RefreshList() {
     }
 }
 
-void Form1::m1_Click() {}
+void Form1::m1_Click() {
+    List1->clear();
+    runOpenCommand(app_.commandContext(), app_.importProgress(this));
+    // Whatever came of it, the list shows the store as it is now.
+    RefreshList();
+}
 
 void Form1::m2_Click() { close(); }
 

@@ -1,0 +1,101 @@
+#include "import/vcf_import.h"
+
+#include "import/dialect.h"
+#include "platform/text.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+
+void VcfCardReader::startCard() {
+    current_.clear();
+    numberColumn_ = mailColumn_ = lastColumn_ = -1;
+    inCard_ = true;
+}
+
+size_t VcfCardReader::openColumn(const std::string& line) {
+    if (current_.size() >= static_cast<size_t>(kCardColumns))
+        throw TsunagiError(lines_.name(), lines_.lineNumber(),
+                           "1 件のデータが " + std::to_string(kCardColumns) +
+                               " 行を超えています。保存できるのは " +
+                               std::to_string(kCardColumns) + " 行までです。");
+    current_.push_back(line);
+    return current_.size() - 1;
+}
+
+bool VcfCardReader::next(std::vector<std::string>& columns) {
+    std::string line;
+    for (;;) {
+        if (haveNextStart_) {
+            // The line that began a card while another was still open.
+            line = std::move(nextStart_);
+            haveNextStart_ = false;
+        } else if (!lines_.next(line)) {
+            if (!inCard_) return false;
+            // The file ended inside a card: it is kept as it is.
+            inCard_ = false;
+            columns = std::move(current_);
+            return true;
+        }
+
+        if (contains(line, kBeginLine)) {
+            if (inCard_) {
+                nextStart_ = std::move(line);
+                haveNextStart_ = true;
+                inCard_ = false;
+                columns = std::move(current_);
+                return true;
+            }
+            startCard();
+        }
+        // Outside a card (before the first, or between an end and the next begin) lines are ignored.
+        if (!inCard_) continue;
+
+        if (contains(line, kNumberItem)) {
+            if (numberColumn_ < 0)
+                numberColumn_ = static_cast<long>(openColumn(line));
+            else
+                current_[numberColumn_] += std::string(kJoin) + line;
+            lastColumn_ = numberColumn_;
+        } else if (contains(line, kMailItem)) {
+            if (mailColumn_ < 0)
+                mailColumn_ = static_cast<long>(openColumn(line));
+            else
+                current_[mailColumn_] += std::string(kJoin) + line;
+            lastColumn_ = mailColumn_;
+        } else if (contains(line, ":")) {
+            lastColumn_ = static_cast<long>(openColumn(line));
+        } else if (lastColumn_ >= 0) {
+            current_[lastColumn_] += "\r\n" + line;
+        }
+
+        if (contains(line, kEndLine)) {
+            inCard_ = false;
+            columns = std::move(current_);
+            return true;
+        }
+    }
+}
+
+long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress) {
+    LineReader lines(path);
+    VcfCardReader cards(lines);
+    Connection connection = store.open();
+    Transaction transaction(connection);
+    EntryInserter inserter(connection);
+    ProgressReporter reporter(progress, path);
+    std::vector<std::string> columns;
+    try {
+        while (cards.next(columns)) {
+            inserter.insert(columns);
+            reporter.card();
+        }
+    } catch (const ImportCancelled&) {
+        throw;
+    } catch (const TsunagiError& error) {
+        throw error.inFile(path, lines.lineNumber());
+    }
+    transaction.commit();
+    return reporter.cards();
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,22 @@
+#pragma once
+
+// What the open and save commands need from the program around them.
+
+#include <string>
+#include <vector>
+
+#include "platform/user_interface.h"
+
+namespace tsunagi {
+
+class Store;
+
+struct CommandContext {
+    const Store& store;
+    UserInterface& ui;
+    std::string programFolder;
+    std::string xlsFilterPart;           // empty when workbooks are not offered
+    std::vector<std::string> cardRoots;  // where memory cards are looked for
+};
+
+}  // namespace tsunagi

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "import/vcf_import.h"
+#include "platform/error.h"
+#include "store/entries.h"
+#include "support/temp_folder.h"
+
+namespace tsunagi {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// The used columns of every row, in id order.
+Rows storedRows(const Store& store) {
+    Rows rows;
+    Connection connection = store.open();
+    forEachEntry(connection, [&](const EntryRow& row) {
+        std::vector<std::string> used;
+        for (const auto& column : row.columns)
+            if (column) used.push_back(*column);
+        rows.push_back(used);
+    });
+    return rows;
+}
+
+// A phone backup written byte by byte in CP932: 山田;太郎 is 8E52 9363 3B 91BE 9859,
+// ｱｲｳ is B1 B2 B3, ① (NEC extension) 8740, ＼ 815F.
+const std::string kPhoneFile =
+    "text before the first card\r\n"
+    "BEGIN:VCARD\r\n"
+    "VERSION:2.1\r\n"
+    "N;CHARSET=SHIFT_JIS:\x8e\x52\x93\x63;\x91\xbe\x98\x59\r\n"
+    "X-JPG-OWNER:0\r"
+    "TEL;VOICE;HOME:0312345678\r\n"
+    "TEL;CELL:09011112222\r\n"
+    "EMAIL;INTERNET:taro@example.jp\r\n"
+    "NOTE:memo line\r\n"
+    "continued\nwith LF\r\n"
+    "X-GNO:1\r\n"
+    "X-JPG-MDNO:5\r\n"
+    "END:VCARD\r\n"
+    "text between cards\r\n"
+    "BEGIN:VCARD\r\n"
+    "N;CHARSET=SHIFT_JIS:\xb1\xb2\xb3\x87\x40\x81\x5f~\r\n"
+    "TEL;CELL:090\r\n"
+    "EMAIL;CELL:x@y.jp\r\n"
+    "TEL;VOICE:03\r\n"
+    "X-JPG-MDNO:6\r\n"
+    "END:VCARD";
+
+const Rows kPhoneRows = {
+    {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎", "X-JPG-OWNER:0",
+     "TEL;VOICE;HOME:0312345678<>TEL;CELL:09011112222", "EMAIL;INTERNET:taro@example.jp",
+     "NOTE:memo line\r\ncontinued\nwith LF", "X-GNO:1", "X-JPG-MDNO:5", "END:VCARD"},
+    {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:ｱｲｳ①＼~", "TEL;CELL:090<>TEL;VOICE:03",
+     "EMAIL;CELL:x@y.jp", "X-JPG-MDNO:6", "END:VCARD"},
+};
+
+TEST(VcfImport, PhoneFileWithEveryLineKind) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    EXPECT_EQ(importVcfFile(store, folder.write("phone.vcf", kPhoneFile)), 2);
+    EXPECT_EQ(storedRows(store), kPhoneRows);
+}
+
+TEST(VcfImport, EveryImportAppends) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string path = folder.write("phone.vcf", kPhoneFile);
+    importVcfFile(store, path);
+    importVcfFile(store, path);
+    Rows twice = kPhoneRows;
+    twice.insert(twice.end(), kPhoneRows.begin(), kPhoneRows.end());
+    EXPECT_EQ(storedRows(store), twice);
+}
+
+TEST(VcfImport, NumbersAndMailsEachKeepOneColumnWhateverComesBetween) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("a.vcf",
+                                      "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:A\r\nTEL;CELL:1\r\n"
+                                      "EMAIL;INTERNET:a@b.jp\r\nX-GNO:0\r\nTEL;VOICE:2\r\n"
+                                      "EMAIL;CELL:c@d.jp\r\nEND:VCARD\r\n"));
+    EXPECT_EQ(storedRows(store),
+              (Rows{{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "TEL;CELL:1<>TEL;VOICE:2",
+                     "EMAIL;INTERNET:a@b.jp<>EMAIL;CELL:c@d.jp", "X-GNO:0", "END:VCARD"}}));
+}
+
+TEST(VcfImport, FilesWithoutCardsAndCardsWithoutEnd) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    EXPECT_EQ(importVcfFile(store, folder.write("none.vcf", "just\r\ntext:here\r\n")), 0);
+    EXPECT_EQ(importVcfFile(store, folder.write("empty.vcf", "")), 0);
+    EXPECT_TRUE(storedRows(store).empty());
+    // A card that a new BEGIN interrupts, and one the file ends in, are both kept.
+    importVcfFile(store, folder.write("open.vcf",
+                                      "BEGIN:VCARD\r\nX-GNO:1\r\nBEGIN:VCARD\r\nX-GNO:2\r\n"));
+    EXPECT_EQ(storedRows(store), (Rows{{"BEGIN:VCARD", "X-GNO:1"}, {"BEGIN:VCARD", "X-GNO:2"}}));
+}
+
+TEST(VcfImport, BadBytesLeaveTheStoreAsItWasAndNameTheLine) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("good.vcf", kPhoneFile));
+    std::string bad = "BEGIN:VCARD\r\nX-GNO:0\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:\x85\x40\r\n";
+    std::string path = folder.write("bad.vcf", bad);
+    try {
+        importVcfFile(store, path);
+        FAIL() << "invalid CP932 was accepted";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.file(), path);
+        EXPECT_EQ(error.line(), 5);
+    }
+    EXPECT_EQ(storedRows(store), kPhoneRows);
+}
+
+TEST(VcfImport, CardLongerThanARowIsRefusedWithItsLine) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string file = "BEGIN:VCARD\r\n";
+    for (int i = 0; i < 80; ++i) file += "X-LINE:" + std::to_string(i) + "\r\n";
+    file += "END:VCARD\r\n";
+    try {
+        importVcfFile(store, folder.write("long.vcf", file));
+        FAIL() << "a card of 82 lines was accepted";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.line(), 81);
+    }
+    EXPECT_TRUE(storedRows(store).empty());
+}
+
+TEST(VcfImport, MissingFileAndCancelLeaveNothing) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    EXPECT_THROW(importVcfFile(store, folder.file("missing.vcf")), TsunagiError);
+    std::string many;
+    for (int i = 0; i < 600; ++i) many += "BEGIN:VCARD\r\nX-GNO:0\r\nEND:VCARD\r\n";
+    std::string path = folder.write("many.vcf", many);
+    long reported = 0;
+    EXPECT_THROW(importVcfFile(store, path,
+                               [&](const std::string& file, long cards) {
+                                   EXPECT_EQ(file, path);
+                                   reported = cards;
+                                   return cards < 512;
+                               }),
+                 ImportCancelled);
+    EXPECT_EQ(reported, 512);
+    EXPECT_TRUE(storedRows(store).empty());
+}
+
+}  // namespace
+}  // namespace tsunagi
