@@ -1,1 +1,107 @@
-int main() { return 0; }
+// tsunagi-cli: the same imports and exports as the windows, on a fresh store in memory.
+//
+//   tsunagi-cli [--list] [--rows] [-o OUTPUT]... FILE...
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/json.h"
+#include "export/save_command.h"
+#include "import/open_command.h"
+#include "platform/error.h"
+#include "store/entries.h"
+#include "store/entry_list.h"
+
+using namespace tsunagi;
+
+namespace {
+
+const char* const kUsage =
+    "usage: tsunagi-cli [--list] [--rows] [-o OUTPUT]... FILE...\n"
+    "\n"
+    "Imports each FILE (.vcf, .csv, .xls/.xlsx) in order into a fresh store in memory,\n"
+    "then prints and writes what was asked for.\n"
+    "\n"
+    "  --list      print the main window's list lines, then the count label\n"
+    "  --rows      print every row as one JSON object per line\n"
+    "  -o OUTPUT   write all entries to OUTPUT (.csv, .vcf, .xls/.xlsx, .html); repeatable\n"
+    "\n"
+    "Exit status: 0 success, 1 a file failed (nothing written), 2 usage error.\n";
+
+struct Options {
+    bool list = false;
+    bool rows = false;
+    std::vector<std::string> outputs;
+    std::vector<std::string> inputs;
+};
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "tsunagi-cli: %s\n\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+void printRows(const Store& store) {
+    Connection connection = store.open();
+    forEachEntry(connection, [](const EntryRow& row) {
+        std::string line = "{\"id\":" + std::to_string(row.id);
+        for (int c = 0; c < kCardColumns; ++c)
+            if (row.columns[c])
+                line += ",\"" + std::to_string(c + 1) + "\":" + jsonString(*row.columns[c]);
+        std::cout << line << "}\n";
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--list") {
+            options.list = true;
+        } else if (arg == "--rows") {
+            options.rows = true;
+        } else if (arg == "-o") {
+            if (++i == argc) return usageError("-o needs an output file name");
+            options.outputs.push_back(argv[i]);
+        } else if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option " + arg);
+        } else {
+            options.inputs.push_back(arg);
+        }
+    }
+    if (options.inputs.empty()) return usageError("no input file");
+    for (const std::string& input : options.inputs)
+        if (importKindFor(input) == ImportKind::Unknown)
+            return usageError(input + ": not a .vcf, .csv or .xls file");
+    for (const std::string& output : options.outputs)
+        if (exportKindFor(output) == ExportKind::Unknown)
+            return usageError(output + ": not a .csv, .vcf, .xls or .html file");
+
+    try {
+        Store store = Store::inMemory();
+        for (const std::string& input : options.inputs)
+            importFile(store, input, importKindFor(input));
+        if (options.list) {
+            std::vector<std::string> lines = readEntryList(store);
+            for (const std::string& line : lines) std::cout << line << '\n';
+            std::cout << countLabel(static_cast<int>(lines.size())) << '\n';
+        }
+        if (options.rows) printRows(store);
+        for (const std::string& output : options.outputs) {
+            std::string note = exportToFile(store, "", output, exportKindFor(output));
+            if (!note.empty()) std::cerr << output << ": " << note << '\n';
+        }
+    } catch (const TsunagiError& error) {
+        std::cout.flush();
+        std::cerr << "tsunagi-cli: " << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}

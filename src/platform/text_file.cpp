@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/error.h"
@@ -24,6 +25,14 @@ std::string folderOf(const std::string& path) {
 }  // namespace
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+    // Saving through a link replaces the file it points to, not the link.
+    if (char* resolved = realpath(path_.c_str(), nullptr)) {
+        path_ = resolved;
+        std::free(resolved);
+    }
+    struct stat existing;
+    if (stat(path_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+        throw TsunagiError(path_, 0, "ファイルではないため、ここには保存できません。");
     std::string pattern = folderOf(path_) + "/.tsunagi-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');

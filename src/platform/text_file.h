@@ -18,6 +18,8 @@ class TextSink {
 public:
     virtual ~TextSink() = default;
     virtual void write(std::string_view utf8) = 0;
+    // Tells the sink which entry (counted from 1) the following writes belong to.
+    virtual void beginEntry(int /*entry*/) {}
 };
 
 class StringSink : public TextSink {
@@ -60,8 +62,7 @@ public:
     explicit Cp932File(std::string path) : file_(std::move(path)) {}
 
     void write(std::string_view utf8) override;
-    // Tells the file which entry the following writes belong to, for the replacement report.
-    void beginEntry(int entry) { entry_ = entry; }
+    void beginEntry(int entry) override { entry_ = entry; }
     void commit() { file_.commit(); }
 
     const std::vector<Replacement>& replacements() const { return replacements_; }

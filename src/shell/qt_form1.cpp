@@ -7,6 +7,7 @@
 #include "platform/error.h"
 #include "shell/qt_about.h"
 #include "shell/qt_app.h"
+#include "export/save_command.h"
 #include "import/open_command.h"
 #include "store/entry_list.h"
 
@@ -105,7 +106,7 @@ void Form1::l1_Click() {
     }
 }
 
-void Form1::l2_Click() {}
+void Form1::l2_Click() { runSaveCommand(app_.commandContext()); }
 
 void Form1::s1_Click() {
     if (!app_.ui().openWithDesktop(helpPagePath(app_.module1().programFolder)))

@@ -1,0 +1,76 @@
+#include "editor/checks.h"
+#include "export/writers.h"
+#include "import/dialect.h"
+#include "platform/text.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+
+namespace {
+
+const char* const kCsvHeading =
+    "名, 姓, ミドル ネーム, 表示名, ニックネーム, 電子メール アドレス, 自宅の番地, 自宅の市区町村, "
+    "自宅の郵便番号, 自宅の都道府県, 国または地域, 自宅電話番号 :, 自宅ファックス, 携帯電話 , "
+    "勤務先の番地, 勤務先の市区町村, 勤務先の郵便番号, 勤務先の都道府県, 勤務先の国または地域, "
+    "勤務先電話番号, 会社名, 役職, メモ\r\n";
+
+// The address-book fields of one entry: the last of each kind wins.
+struct CsvEntry {
+    std::string name, mail, home, work, mobile, memo;
+};
+
+CsvEntry readCsvEntry(const EntryRow& row) {
+    CsvEntry entry;
+    for (int p = 0; p <= 50; ++p) {
+        std::string value = row.at(p);
+        if (value.empty()) continue;
+        if (contains(value, kNumberItem)) {
+            for (const std::string& piece : joinedPieces(value)) {
+                // A piece without a colon carries no number to file anywhere.
+                if (!contains(piece, ":")) continue;
+                PieceParts parts = splitPiece(piece);
+                if (contains(parts.head, "HOME"))
+                    entry.home = parts.value;
+                else if (contains(parts.head, "CELL"))
+                    entry.mobile = parts.value;
+                else if (contains(parts.head, "WORK"))
+                    entry.work = parts.value;
+            }
+        } else if (contains(value, kMailItem)) {
+            for (const std::string& piece : joinedPieces(value))
+                if (contains(piece, ":")) entry.mail = splitPiece(piece).value;
+        } else if (auto name = nameOfLine(value)) {
+            entry.name = removeAll(*name, ";");
+        }
+    }
+    return entry;
+}
+
+}  // namespace
+
+std::string csvField(const std::string& value) {
+    if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+    std::string quoted = "\"";
+    for (char c : value) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+void writeCsvBook(const Store& store, TextSink& out) {
+    Connection connection = store.open();
+    int entryNumber = 0;
+    forEachEntry(connection, [&](const EntryRow& row) {
+        out.beginEntry(entryNumber + 1);
+        std::string record = entryNumber == 0 ? kCsvHeading : "";
+        CsvEntry e = readCsvEntry(row);
+        record += csvField(e.name) + ", , , " + csvField(e.name) + ", , " + csvField(e.mail) +
+                  ", , , , , , " + csvField(e.home) + ", " + csvField(e.work) + ", " +
+                  csvField(e.mobile) + " , , , , , , , , ," + e.memo + "\r\n";
+        out.write(record);
+        ++entryNumber;
+    });
+}
+
+}  // namespace tsunagi

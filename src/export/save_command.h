@@ -1,0 +1,34 @@
+#pragma once
+
+// "データの保存": asks for a file name, starting on the memory card when one is there, and
+// writes every entry to it in the kind its name asks for.
+
+#include <ctime>
+#include <string>
+
+#include "platform/command_context.h"
+#include "store/store.h"
+
+namespace tsunagi {
+
+enum class ExportKind { Unknown, Csv, Vcf, Xls, Html };
+
+// The kind a path asks for: it contains ".csv"/".CSV", ".vcf"/".VCF", ".xls"/".XLS" or
+// ".html"/".HTML" anywhere, tested in that order, case-sensitively.
+ExportKind exportKindFor(const std::string& path);
+
+// Today's date as eight digits, yyyymmdd.
+std::string proposedSaveName(const std::tm& now);
+
+inline constexpr const char* kSaveFilterText =
+    "HTML (*.HTML)|*.html|CSV (*.CSV)|*.csv|VCF (*.VCF)|*.vcf";
+
+// Writes the whole store to `path`, replacing it only when everything was written. Returns
+// what the user should hear about characters that CP932 could not hold ("" when none).
+std::string exportToFile(const Store& store, const std::string& programFolder,
+                         const std::string& path, ExportKind kind);
+
+// The whole command; failures are shown to the user and leave earlier files untouched.
+void runSaveCommand(const CommandContext& context);
+
+}  // namespace tsunagi

@@ -1,0 +1,54 @@
+#include "editor/checks.h"
+#include "export/writers.h"
+#include "import/dialect.h"
+#include "platform/text.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+
+namespace {
+
+// The number piece as the phone takes it, hyphens removed, or nothing when its number is not
+// digits alone or is 24 digits or longer.
+std::optional<std::string> phoneNumberPiece(const std::string& piece) {
+    size_t first = piece.find(':');
+    if (first == std::string::npos) return std::nullopt;
+    size_t second = piece.find(':', first + 1);
+    std::string number = removeAll(
+        piece.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1),
+        "-");
+    if (IsAllDigits(number) != true || number.size() >= 24) return std::nullopt;
+    std::string rest = second == std::string::npos ? "" : piece.substr(second);
+    return piece.substr(0, first + 1) + number + rest;
+}
+
+}  // namespace
+
+void writeVcfFile(const Store& store, TextSink& out) {
+    Connection connection = store.open();
+    int entryNumber = 0;
+    std::string lines;
+    forEachEntry(connection, [&](const EntryRow& row) {
+        out.beginEntry(entryNumber + 1);
+        lines.clear();
+        // All 80 columns: a card from the phone often has more lines than the template.
+        for (int p = 0; p < kCardColumns; ++p) {
+            const std::string value = row.at(p);
+            if (value.empty()) continue;
+            if (contains(value, kNumberItem)) {
+                for (const std::string& piece : joinedPieces(value))
+                    if (auto written = phoneNumberPiece(piece)) lines += *written + "\r\n";
+            } else if (contains(value, kMailItem)) {
+                for (const std::string& piece : joinedPieces(value)) lines += piece + "\r\n";
+            } else if (contains(value, kMemoryNumberItem)) {
+                lines += std::string(kMemoryNumberItem) + std::to_string(entryNumber + 1) + "\r\n";
+            } else {
+                lines += value + "\r\n";
+            }
+        }
+        out.write(lines);
+        ++entryNumber;
+    });
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include "export/save_command.h"
+#include "export/writers.h"
+#include "platform/codec.h"
+#include "platform/error.h"
+#include "store/entries.h"
+#include "support/scripted_ui.h"
+#include "support/temp_folder.h"
+
+namespace tsunagi {
+namespace {
+
+const std::string kGolden = std::string(TSUNAGI_FIXTURES) + "/export/golden/";
+
+// Entries of every shape the writers meet; golden/make_golden.py spells out what they give.
+void addEntries(const Store& store) {
+    Connection connection = store.open();
+    EntryInserter inserter(connection);
+    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎;;;", "X-JPG-OWNER:0",
+                     "TEL;VOICE;HOME:03-1234-5678<>TEL;CELL:09012345678<>TEL;VOICE:0311112222<>"
+                     "TEL;VOICE;WORK:0455556666",
+                     "EMAIL;INTERNET:taro@example.jp<>EMAIL;CELL:taro@docomo.ne.jp", "X-GNO:1",
+                     "X-CLASS:PRIVATE", "X-JPG-MDNO:17", "END:VCARD"});
+    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Smith, \"J\"", "X-JPG-OWNER:0",
+                     "<>TEL;VOICE:0312<>", "EMAIL;X400:odd@x.jp<>", "X-GNO:0", "X-JPG-MDNO:",
+                     "END:VCARD"});
+    inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:<b>&Co</b>",
+                     "TEL;CELL:123456789012345678901234<>TEL;CELL:12345678901234567890123<>"
+                     "TEL;VOICE;HOME:03-ABC<>",
+                     "EMAIL;CELL:x@y.jp<>", "END:VCARD"});
+    inserter.insert({"BEGIN:VCARD", "NOTE:first\r\nsecond", "X-JPG-MDNO:99", "END:VCARD"});
+}
+
+class Writers : public ::testing::Test {
+protected:
+    std::string exportAs(const std::string& name) {
+        std::string path = folder.file(name);
+        EXPECT_EQ(exportToFile(store, folder.path(), path, exportKindFor(path)), "");
+        return readBytes(path);
+    }
+    TempFolder folder;
+    Store store = Store::inMemory();
+};
+
+TEST_F(Writers, GoldenFilesForEntriesOfEveryShape) {
+    addEntries(store);
+    EXPECT_EQ(exportAs("out.csv"), readBytes(kGolden + "entries.csv"));
+    EXPECT_EQ(exportAs("out.vcf"), readBytes(kGolden + "entries.vcf"));
+    EXPECT_EQ(exportAs("out.html"), readBytes(kGolden + "entries.html"));
+}
+
+TEST_F(Writers, EmptyStore) {
+    EXPECT_EQ(exportAs("e.csv"), "");
+    EXPECT_EQ(exportAs("e.vcf"), "");
+    EXPECT_EQ(exportAs("e.html"), "</table></td></tr></table></div></body></html>");
+}
+
+TEST_F(Writers, HtmlRowClosingForOneTwoAndThreeCards) {
+    const std::string end = "</table></td></tr></table></div></body></html>";
+    const std::string cardEnd = "</td></tr></table></td>\r\n";
+    for (int count = 1; count <= 3; ++count) {
+        {
+            Connection connection = store.open();
+            EntryInserter(connection).insert({"BEGIN:VCARD", "END:VCARD"});
+        }
+        StringSink sink;
+        WriteHtmlList(store, sink);
+        std::string expected = count == 1   ? cardEnd + "<td>&nbsp;</td><td>&nbsp;</td></tr>" + end
+                               : count == 2 ? cardEnd + "<td>&nbsp;</td></tr>" + end
+                                            : cardEnd + "</tr>" + end;
+        EXPECT_EQ(sink.text.substr(sink.text.size() - expected.size()), expected) << count;
+    }
+}
+
+TEST_F(Writers, UnmappableCharactersAreReplacedAndReported) {
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:ok", "END:VCARD"});
+        inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A😀B😀", "END:VCARD"});
+    }
+    std::string path = folder.file("r.vcf");
+    std::string note = exportToFile(store, folder.path(), path, ExportKind::Vcf);
+    EXPECT_NE(note.find("2 文字"), std::string::npos) << note;
+    EXPECT_NE(note.find("データ 2"), std::string::npos) << note;
+    EXPECT_NE(readBytes(path).find("N;CHARSET=SHIFT_JIS:A?B?\r\n"), std::string::npos);
+}
+
+TEST(SaveCommand, KindsAndDispatchByTheWholePath) {
+    EXPECT_EQ(exportKindFor("list.Csv"), ExportKind::Unknown);
+    EXPECT_EQ(exportKindFor("/x/a.csv/list.html"), ExportKind::Csv);
+    EXPECT_EQ(exportKindFor("a.VCF"), ExportKind::Vcf);
+    EXPECT_EQ(exportKindFor("a.xls"), ExportKind::Xls);
+    EXPECT_EQ(exportKindFor("a.xlsx"), ExportKind::Xls);
+    EXPECT_EQ(exportKindFor("a.HTML"), ExportKind::Html);
+    EXPECT_EQ(exportKindFor("a.htm"), ExportKind::Unknown);
+    std::tm day{};
+    day.tm_year = 126;
+    day.tm_mon = 0;
+    day.tm_mday = 5;
+    EXPECT_EQ(proposedSaveName(day), "20260105");
+}
+
+TEST(SaveCommand, DialogCancelUnknownNamesAndAFolderNamedLikeAFile) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    addEntries(store);
+    ScriptedUi ui;
+    CommandContext context{store, ui, folder.path(), "", {}};
+    std::filesystem::create_directories(folder.file("a.csv"));
+    ui.fileAnswers = {std::nullopt, folder.file("list.Csv"), folder.file("a.csv/list.html"),
+                      folder.file("book.xls")};
+    for (int i = 0; i < 4; ++i) runSaveCommand(context);
+    ASSERT_EQ(ui.requests.size(), 4u);
+    EXPECT_EQ(ui.requests[0].title, "ファイルへ保存");
+    EXPECT_EQ(ui.requests[0].startFolder, folder.path() + "/backup/");
+    EXPECT_EQ(ui.requests[0].proposedName.size(), 8u);
+    ASSERT_EQ(ui.requests[0].filters.size(), 3u);
+    EXPECT_EQ(ui.requests[0].filters[0].name, "HTML");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("list.Csv")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("book.xls")));  // no workbook engine offered
+    EXPECT_EQ(readBytes(folder.file("a.csv/list.html")), readBytes(kGolden + "entries.csv"));
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(SaveCommand, FailuresLeaveTheEarlierFileAndSaySo) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    addEntries(store);
+    ScriptedUi ui;
+    CommandContext context{store, ui, folder.path(), "", {}};
+    std::string earlier = folder.write("out.vcf", "earlier");
+
+    // A full device: writes fail past a small size (the file-size limit stands in for it).
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    ui.fileAnswers = {earlier};
+    runSaveCommand(context);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(earlier), std::string::npos);
+    EXPECT_EQ(readBytes(earlier), "earlier");
+
+    // A folder we may not write in (root may write anywhere, so only for other users).
+    std::string locked = folder.file("locked");
+    std::filesystem::create_directories(locked);
+    chmod(locked.c_str(), 0555);
+    ui.fileAnswers = {locked + "/new.csv"};
+    runSaveCommand(context);
+    chmod(locked.c_str(), 0755);
+    if (geteuid() != 0) {
+        ASSERT_EQ(ui.messages.size(), 2u);
+        EXPECT_NE(ui.messages[1].find(locked + "/new.csv"), std::string::npos);
+    }
+
+    // A store that fails half way, and a target that is not a file, leave things as they were.
+    Store broken(connectionStringFor(folder.file("missing.mdb")));
+    EXPECT_THROW(exportToFile(broken, folder.path(), earlier, ExportKind::Csv), TsunagiError);
+    EXPECT_EQ(readBytes(earlier), "earlier");
+    EXPECT_THROW(exportToFile(store, folder.path(), locked, ExportKind::Csv), TsunagiError);
+    EXPECT_TRUE(std::filesystem::is_directory(locked));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = {"locked", "out.vcf"};
+    if (geteuid() == 0) expected = {"locked", "new.csv", "out.vcf"};
+    EXPECT_EQ(left, expected);
+}
+
+TEST(Writers_, CsvFieldsAndHtmlTextAreEscapedOnlyWhereNeeded) {
+    EXPECT_EQ(csvField("plain text"), "plain text");
+    EXPECT_EQ(csvField("a,b"), "\"a,b\"");
+    EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(csvField("two\r\nlines"), "\"two\r\nlines\"");
+    EXPECT_EQ(htmlText("<script>&\"'"), "&lt;script&gt;&amp;&quot;'");
+}
+
+}  // namespace
+}  // namespace tsunagi
