@@ -22,7 +22,7 @@ struct CsvEntry {
 CsvEntry readCsvEntry(const EntryRow& row) {
     CsvEntry entry;
     for (int p = 0; p <= 50; ++p) {
-        std::string value = row.at(p);
+        const std::string& value = row.at(p);
         if (value.empty()) continue;
         if (contains(value, kNumberItem)) {
             for (const std::string& piece : joinedPieces(value)) {

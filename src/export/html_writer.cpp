@@ -50,7 +50,7 @@ CardValues readCard(const EntryRow& row) {
     CardValues card;
     card.fill(kEmpty);
     for (int p = 0; p <= 50; ++p) {
-        std::string value = row.at(p);
+        const std::string& value = row.at(p);
         if (value.empty()) continue;
         if (contains(value, kNumberItem)) {
             forFirstThreePieces(value, [&](size_t j, const PieceParts& parts) {

@@ -33,7 +33,7 @@ void writeVcfFile(const Store& store, TextSink& out) {
         lines.clear();
         // All 80 columns: a card from the phone often has more lines than the template.
         for (int p = 0; p < kCardColumns; ++p) {
-            const std::string value = row.at(p);
+            const std::string& value = row.at(p);
             if (value.empty()) continue;
             if (contains(value, kNumberItem)) {
                 for (const std::string& piece : joinedPieces(value))

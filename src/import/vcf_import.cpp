@@ -7,23 +7,24 @@
 namespace tsunagi {
 
 void VcfCardReader::startCard() {
-    current_.clear();
+    used_ = 0;
     numberColumn_ = mailColumn_ = lastColumn_ = -1;
     inCard_ = true;
 }
 
 size_t VcfCardReader::openColumn(const std::string& line) {
-    if (current_.size() >= static_cast<size_t>(kCardColumns))
+    if (used_ >= static_cast<size_t>(kCardColumns))
         throw TsunagiError(lines_.name(), lines_.lineNumber(),
                            "1 件のデータが " + std::to_string(kCardColumns) +
                                " 行を超えています。保存できるのは " +
                                std::to_string(kCardColumns) + " 行までです。");
-    current_.push_back(line);
-    return current_.size() - 1;
+    if (used_ == columns_.size()) columns_.emplace_back();
+    columns_[used_].assign(line);
+    return used_++;
 }
 
-bool VcfCardReader::next(std::vector<std::string>& columns) {
-    std::string line;
+bool VcfCardReader::next() {
+    std::string& line = line_;
     for (;;) {
         if (haveNextStart_) {
             // The line that began a card while another was still open.
@@ -33,7 +34,6 @@ bool VcfCardReader::next(std::vector<std::string>& columns) {
             if (!inCard_) return false;
             // The file ended inside a card: it is kept as it is.
             inCard_ = false;
-            columns = std::move(current_);
             return true;
         }
 
@@ -42,7 +42,6 @@ bool VcfCardReader::next(std::vector<std::string>& columns) {
                 nextStart_ = std::move(line);
                 haveNextStart_ = true;
                 inCard_ = false;
-                columns = std::move(current_);
                 return true;
             }
             startCard();
@@ -54,23 +53,22 @@ bool VcfCardReader::next(std::vector<std::string>& columns) {
             if (numberColumn_ < 0)
                 numberColumn_ = static_cast<long>(openColumn(line));
             else
-                current_[numberColumn_] += std::string(kJoin) + line;
+                columns_[numberColumn_].append(kJoin).append(line);
             lastColumn_ = numberColumn_;
         } else if (contains(line, kMailItem)) {
             if (mailColumn_ < 0)
                 mailColumn_ = static_cast<long>(openColumn(line));
             else
-                current_[mailColumn_] += std::string(kJoin) + line;
+                columns_[mailColumn_].append(kJoin).append(line);
             lastColumn_ = mailColumn_;
         } else if (contains(line, ":")) {
             lastColumn_ = static_cast<long>(openColumn(line));
         } else if (lastColumn_ >= 0) {
-            current_[lastColumn_] += "\r\n" + line;
+            columns_[lastColumn_].append("\r\n").append(line);
         }
 
         if (contains(line, kEndLine)) {
             inCard_ = false;
-            columns = std::move(current_);
             return true;
         }
     }
@@ -83,10 +81,9 @@ long importVcfFile(const Store& store, const std::string& path, const ImportProg
     Transaction transaction(connection);
     EntryInserter inserter(connection);
     ProgressReporter reporter(progress, path);
-    std::vector<std::string> columns;
     try {
-        while (cards.next(columns)) {
-            inserter.insert(columns);
+        while (cards.next()) {
+            inserter.insert(cards.card());
             reporter.card();
         }
     } catch (const ImportCancelled&) {

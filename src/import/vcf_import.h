@@ -3,6 +3,7 @@
 // Reading the phone's vCard backups into the store: one row per card, its lines in order,
 // every number line of a card in one column and every mail line in another.
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,19 +17,24 @@ namespace tsunagi {
 class VcfCardReader {
 public:
     explicit VcfCardReader(LineReader& lines) : lines_(lines) {}
-    // The next card's column values; false when the file has no more cards. Throws
-    // TsunagiError with the line number when a card has more lines than a row has columns.
-    bool next(std::vector<std::string>& columns);
+    // Moves to the next card; false when the file has no more. Throws TsunagiError with the
+    // line number when a card has more lines than a row has columns.
+    bool next();
+    // The card's column values, valid until the next call of next().
+    std::span<const std::string> card() const { return {columns_.data(), used_}; }
 
 private:
     void startCard();
     size_t openColumn(const std::string& line);
 
     LineReader& lines_;
-    std::vector<std::string> current_;
+    // Column strings are kept from card to card so that their memory is reused.
+    std::vector<std::string> columns_;
+    size_t used_ = 0;
     bool inCard_ = false;
     bool haveNextStart_ = false;
     std::string nextStart_;
+    std::string line_;
     long numberColumn_ = -1;
     long mailColumn_ = -1;
     long lastColumn_ = -1;

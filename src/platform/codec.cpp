@@ -70,7 +70,24 @@ bool Cp932Decoder::decode(std::string_view bytes, std::string& out) {
 Cp932Encoder::Cp932Encoder() : cd_(openConverter("CP932", "UTF-8")) {}
 Cp932Encoder::~Cp932Encoder() { iconv_close(cd_); }
 
-int Cp932Encoder::encode(std::string_view utf8, std::string& out) {
+int Cp932Encoder::encode(std::string_view text, std::string& out) {
+    // ASCII is the same in both, and most of what is written is ASCII: only the runs of other
+    // characters go through iconv.
+    int replaced = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t run = i;
+        while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80) ++run;
+        out.append(text.data() + i, run - i);
+        size_t end = run;
+        while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) ++end;
+        if (end > run) replaced += encodeRun(text.substr(run, end - run), out);
+        i = end;
+    }
+    return replaced;
+}
+
+int Cp932Encoder::encodeRun(std::string_view utf8, std::string& out) {
     int replaced = 0;
     while (!utf8.empty()) {
         bool failed;

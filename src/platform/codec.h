@@ -36,6 +36,8 @@ public:
     int encode(std::string_view utf8, std::string& out);
 
 private:
+    int encodeRun(std::string_view utf8, std::string& out);
+
     iconv_t cd_;
 };
 

@@ -40,12 +40,19 @@ void bindColumns(Statement& statement, const std::vector<std::string>& columns) 
     }
 }
 
-EntryRow rowFrom(const Statement& statement) {
-    EntryRow row;
+// Fills `row` from the statement's current row, reusing the strings it already holds.
+void readRow(const Statement& statement, EntryRow& row) {
     row.columns.resize(kCardColumns);
-    for (int c = 0; c < kCardColumns; ++c) row.columns[c] = statement.text(c);
+    for (int c = 0; c < kCardColumns; ++c) {
+        std::optional<std::string_view> value = statement.textView(c);
+        if (!value)
+            row.columns[c].reset();
+        else if (row.columns[c])
+            row.columns[c]->assign(*value);
+        else
+            row.columns[c].emplace(*value);
+    }
     row.id = statement.integer(kCardColumns);
-    return row;
 }
 
 const std::string& selectAllSql() {
@@ -59,33 +66,44 @@ const std::string& selectAllSql() {
 
 }  // namespace
 
-std::string EntryRow::at(int position) const {
-    if (position == kCardColumns) return std::to_string(id);
+const std::string& EntryRow::at(int position) const {
+    static const std::string empty;
     if (position < 0 || position >= static_cast<int>(columns.size()) || !columns[position])
-        return {};
+        return empty;
     return *columns[position];
 }
 
 EntryInserter::EntryInserter(Connection& connection)
     : statement_(connection.prepare(insertSql())) {}
 
-void EntryInserter::insert(const std::vector<std::string>& columns) {
+void EntryInserter::insert(std::span<const std::string> columns) {
     checkColumnCount(columns.size());
-    bindColumns(statement_, columns);
+    for (size_t c = 0; c < columns.size(); ++c)
+        statement_.bindUntilReset(static_cast<int>(c + 1), columns[c]);
+    // Bindings outlive a reset: only the columns the last card used need emptying.
+    for (size_t c = columns.size(); c < boundColumns_; ++c)
+        statement_.bindNull(static_cast<int>(c + 1));
+    boundColumns_ = columns.size();
     statement_.step();
     statement_.reset();
 }
 
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit) {
     Statement statement = connection.prepare(selectAllSql() + " order by id;");
-    while (statement.step()) visit(rowFrom(statement));
+    EntryRow row;
+    while (statement.step()) {
+        readRow(statement, row);
+        visit(row);
+    }
 }
 
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
     Statement statement = connection.prepare(selectAllSql() + " where id=?;");
     statement.bind(1, id);
     if (!statement.step()) return std::nullopt;
-    return rowFrom(statement);
+    EntryRow row;
+    readRow(statement, row);
+    return row;
 }
 
 bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns) {

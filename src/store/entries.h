@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,10 @@ struct EntryRow {
     std::int64_t id = 0;
     std::vector<std::optional<std::string>> columns;  // kCardColumns values, null where unused
 
-    // The value at position p (0 to 80); null and out-of-range positions read as "".
-    std::string at(int position) const;
+    // The value at position p (0 to 79); null and out-of-range positions read as "".
+    const std::string& at(int position) const;
+    // Position 80 of a row, the id, as text.
+    std::string idText() const { return std::to_string(id); }
 };
 
 // The insert that every importer and the input form use: prepared once, reused for each card.
@@ -29,10 +32,12 @@ public:
     explicit EntryInserter(Connection& connection);
     // Stores the card's lines in columns 1, 2, 3, …; throws TsunagiError when they are more
     // than the table has columns.
-    void insert(const std::vector<std::string>& columns);
+    void insert(std::span<const std::string> columns);
+    void insert(const std::vector<std::string>& columns) { insert(std::span(columns)); }
 
 private:
     Statement statement_;
+    size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
 };
 
 // Calls `visit` for every row in ascending id.

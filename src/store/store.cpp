@@ -27,10 +27,23 @@ std::string quoteLiteral(std::string_view text) {
     throw TsunagiError(path, 0, what + "（" + detail + "）。");
 }
 
+// Connections never cross threads and nobody reads SQLite's memory statistics, so its global
+// locks and counters are only cost. This must happen before SQLite starts.
+void configureSqliteOnce() {
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return sqlite3_initialize() == SQLITE_OK;
+    }();
+    (void)configured;
+}
+
 std::shared_ptr<sqlite3> openDatabase(const std::string& path, const std::string& password,
                                       int flags) {
+    configureSqliteOnce();
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    // Each connection serves one operation on one thread, so SQLite need not lock for us.
+    int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
     if (rc != SQLITE_OK) storeFailure(path, "データベースを開けません", raw);
     sqlite3_busy_timeout(raw, 2000);
@@ -91,9 +104,12 @@ bool Statement::step() {
     fail("データベースの処理に失敗しました");
 }
 
-void Statement::reset() {
-    sqlite3_reset(statement_);
-    sqlite3_clear_bindings(statement_);
+void Statement::reset() { sqlite3_reset(statement_); }
+
+void Statement::bindUntilReset(int index, std::string_view text) {
+    if (sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_STATIC) != SQLITE_OK)
+        fail("データベースへの値の受け渡しに失敗しました");
 }
 
 int Statement::columnCount() const { return sqlite3_column_count(statement_); }
@@ -107,6 +123,13 @@ std::optional<std::string> Statement::text(int column) const {
     if (!value) return std::nullopt;
     return std::string(reinterpret_cast<const char*>(value),
                        sqlite3_column_bytes(statement_, column));
+}
+
+std::optional<std::string_view> Statement::textView(int column) const {
+    const unsigned char* value = sqlite3_column_text(statement_, column);
+    if (!value) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(value),
+                            sqlite3_column_bytes(statement_, column));
 }
 
 std::int64_t Statement::integer(int column) const {

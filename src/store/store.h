@@ -37,15 +37,20 @@ public:
     void bind(int index, std::string_view text);
     void bind(int index, std::int64_t number);
     void bindNull(int index);
+    // Binds without copying: the text must stay as it is until the statement has run.
+    void bindUntilReset(int index, std::string_view text);
 
     // Runs to the next row; false when there is none.
     bool step();
+    // Makes the statement ready to run again; its bindings stay until bound anew.
     void reset();
 
     int columnCount() const;
     bool isNull(int column) const;
     // The column as text; an SQL null reads as nothing.
     std::optional<std::string> text(int column) const;
+    // The same without a copy, valid until the statement moves on.
+    std::optional<std::string_view> textView(int column) const;
     std::int64_t integer(int column) const;
 
 private:
