@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 
+#include "editor/qt_form2.h"
 #include "import/card_folder.h"
 #include "shell/qt_form1.h"
 
@@ -47,7 +48,11 @@ Form1* App::showMainWindow() {
 }
 
 void App::showInputForm() {
-    // The input form comes with the editor; until a form is there, the main window stays.
+    auto* form = new Form2(*this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+    form_ = form;
+    if (main_) main_->close();
 }
 
 }  // namespace tsunagi

@@ -1,0 +1,164 @@
+#include "editor/entry_form.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "editor/checks.h"
+#include "import/dialect.h"
+#include "platform/text.h"
+
+namespace tsunagi {
+
+namespace {
+
+constexpr size_t kNameLength = 8;
+constexpr size_t kNumberLength = 24;
+constexpr size_t kMailLength = 60;
+
+// The number type word of a stored head: the last of 自宅, 携帯, 会社 whose code it holds.
+std::string_view numberWordForHead(std::string_view head) {
+    std::string_view word = kNumberTypes[0].word;
+    for (size_t row = 1; row < kNumberTypes.size(); ++row)
+        if (contains(head, kNumberTypes[row].loadingCode)) word = kNumberTypes[row].word;
+    return word;
+}
+
+// Calls `fill` with the slot index and the parts of each of the first three pieces of a
+// joined value; blank pieces keep their index, pieces without a colon leave their slot.
+template <typename Fill>
+void forSlots(const std::string& value, Fill fill) {
+    std::vector<std::string> pieces = splitAll(value, kJoin);
+    for (size_t k = 0; k < pieces.size() && k < 3; ++k) {
+        if (trimBlanks(pieces[k]).empty() || !contains(pieces[k], ":")) continue;
+        fill(k, splitPiece(pieces[k]));
+    }
+}
+
+std::string_view savingCode(const std::vector<TypeWord>& table, const std::string& word) {
+    for (const TypeWord& type : table)
+        if (type.word == word) return type.savingCode;
+    return table[0].savingCode;
+}
+
+bool numberTaken(const std::string& text) {
+    return !trimBlanks(text).empty() && IsAllDigits(removeAll(text, "-")) == true;
+}
+
+CardFields formFields(const FormContent& form, bool forUpdate) {
+    CardFields fields;
+    if (!form.name.empty()) fields.name = leftCharacters(form.name, kNameLength);
+    std::string numbers;
+    for (const Slot& slot : form.numbers) {
+        if (!numberTaken(slot.text)) continue;
+        std::string number =
+            forUpdate ? slot.text : leftCharacters(removeAll(slot.text, "-"), kNumberLength);
+        numbers += std::string(kNumberItem) + std::string(savingCode(kNumberTypes, slot.type)) +
+                   number + std::string(kJoin);
+    }
+    if (!numbers.empty()) fields.numbers = numbers;
+    std::string mails;
+    for (const Slot& slot : form.mails) {
+        if (slot.text.empty() || !IsMailAddress(slot.text)) continue;
+        mails += std::string(kMailItem) + std::string(savingCode(kMailTypes, slot.type)) +
+                 leftCharacters(slot.text, kMailLength) + std::string(kJoin);
+    }
+    if (!mails.empty()) fields.mails = mails;
+    return fields;
+}
+
+}  // namespace
+
+FormContent emptyForm() {
+    FormContent form;
+    for (Slot& slot : form.numbers) slot.type = kNumberTypes[0].word;
+    for (Slot& slot : form.mails) slot.type = kMailTypes[0].word;
+    return form;
+}
+
+FormContent formFromRow(const EntryRow& row) {
+    FormContent form = emptyForm();
+    for (int p = 0; p < kCardColumns; ++p) {
+        const std::string& value = row.at(p);
+        if (trimBlanks(value).empty()) continue;
+        if (contains(value, kNumberItem)) {
+            forSlots(value, [&](size_t k, const PieceParts& parts) {
+                form.numbers[k].type = numberWordForHead(parts.head);
+                form.numbers[k].text = parts.value;
+            });
+        } else if (contains(value, kMailItem)) {
+            forSlots(value, [&](size_t k, const PieceParts& parts) {
+                form.mails[k].type = contains(parts.head, "CELL") ? kMailTypes[1].word : kMailTypes[0].word;
+                if (contains(parts.head, "INTERNET") || contains(parts.head, "CELL"))
+                    form.mails[k].text = parts.value;
+            });
+        } else if (auto name = nameOfLine(value)) {
+            form.name = *name;
+        }
+    }
+    return form;
+}
+
+std::optional<std::int64_t> idFromSelected(const std::string& selectedId) {
+    if (trimBlanks(selectedId).empty()) return std::nullopt;
+    char* end = nullptr;
+    double number = std::strtod(selectedId.c_str(), &end);
+    if (end == selectedId.c_str() || !std::isfinite(number) || std::abs(number) > 9e15)
+        return std::nullopt;
+    return static_cast<std::int64_t>(std::floor(number));
+}
+
+std::vector<std::string> newEntryColumns(const std::vector<std::string>& lineTemplate,
+                                         const FormContent& form) {
+    return buildCardColumns(lineTemplate, formFields(form, false));
+}
+
+std::vector<std::string> updatedEntryColumns(const std::vector<std::string>& lineTemplate,
+                                             const FormContent& form, const EntryRow& stored) {
+    CardFields fields = formFields(form, true);
+    fields.owner.clear();
+    fields.group.clear();
+    // Every stored line counts, empty columns (as workbook imports leave them) included.
+    for (int p = 0; p < kCardColumns; ++p) {
+        const std::string& value = stored.at(p);
+        if (value.empty()) continue;
+        std::string part = pieceAt(value, ":", 1);
+        if (contains(value, kOwnerItem)) fields.owner = part;
+        if (contains(value, kGroupItem)) fields.group = part;
+        if (contains(value, "X-JPG-MDNO")) fields.memoryNumber = part;
+    }
+    return buildCardColumns(lineTemplate, fields);
+}
+
+FormContent LoadEntry(const Store& store, const std::string& selectedId) {
+    std::optional<std::int64_t> id = idFromSelected(selectedId);
+    if (!id) return emptyForm();
+    Connection connection = store.open();
+    std::optional<EntryRow> row = readEntry(connection, *id);
+    return row ? formFromRow(*row) : emptyForm();
+}
+
+void addEntry(const Store& store, const FormContent& form) {
+    Connection connection = store.open();
+    std::vector<std::string> columns = newEntryColumns(readLineTemplate(connection), form);
+    EntryInserter(connection).insert(columns);
+}
+
+bool rewriteEntry(const Store& store, const std::string& selectedId, const FormContent& form) {
+    std::optional<std::int64_t> id = idFromSelected(selectedId);
+    if (!id) return false;
+    Connection connection = store.open();
+    std::optional<EntryRow> stored = readEntry(connection, *id);
+    if (!stored) return false;
+    std::vector<std::string> columns =
+        updatedEntryColumns(readLineTemplate(connection), form, *stored);
+    return updateEntry(connection, *id, columns);
+}
+
+void removeEntry(const Store& store, const std::string& selectedId) {
+    std::optional<std::int64_t> id = idFromSelected(selectedId);
+    if (!id) return;
+    Connection connection = store.open();
+    deleteEntry(connection, *id);
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,56 @@
+#pragma once
+
+// The input form's rules, without the window: how an entry fills the form, which fields are
+// taken when it is saved, and the rows that saving, updating and deleting write.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/entries.h"
+#include "store/store.h"
+
+namespace tsunagi {
+
+// One number or mail row of the form: its text and the word its type box shows.
+struct Slot {
+    std::string text;
+    std::string type;
+};
+
+struct FormContent {
+    std::string name;
+    std::array<Slot, 3> numbers;
+    std::array<Slot, 3> mails;
+};
+
+// The form as it opens for a new entry: empty boxes, "電話" and "PC" in the type boxes.
+FormContent emptyForm();
+
+// The form filled from a stored row.
+FormContent formFromRow(const EntryRow& row);
+
+// The id a SelectedId names: the whole number at or below it ("12.7" names 12).
+std::optional<std::int64_t> idFromSelected(const std::string& selectedId);
+
+// The columns of a new entry and of an update (which keeps the stored owner, group and
+// memory-dial number), built with the model's line template.
+std::vector<std::string> newEntryColumns(const std::vector<std::string>& lineTemplate,
+                                         const FormContent& form);
+std::vector<std::string> updatedEntryColumns(const std::vector<std::string>& lineTemplate,
+                                             const FormContent& form, const EntryRow& stored);
+
+// The store operations of the form's buttons; each opens and closes its own connection.
+FormContent LoadEntry(const Store& store, const std::string& selectedId);
+void addEntry(const Store& store, const FormContent& form);
+// False when the entry no longer exists.
+bool rewriteEntry(const Store& store, const std::string& selectedId, const FormContent& form);
+void removeEntry(const Store& store, const std::string& selectedId);
+
+inline constexpr const char* kUpdateWithoutEntry = "新規登録でしょ。";
+inline constexpr const char* kDeleteWithoutEntry = "削除は出来ません。";
+inline constexpr const char* kEntryGone = "このデータはもう存在しません。一覧に戻ります。";
+
+}  // namespace tsunagi

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "editor/checks.h"
+#include "editor/entry_form.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+namespace {
+
+const std::vector<std::string> kSixItems = {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:", "TEL;",
+                                            "EMAIL;",      "X-JPG-MDNO:",          "END:VCARD"};
+
+EntryRow rowOf(std::vector<std::string> columns) {
+    EntryRow row;
+    row.id = 7;
+    row.columns.resize(kCardColumns);
+    for (size_t c = 0; c < columns.size(); ++c) row.columns[c] = columns[c];
+    return row;
+}
+
+TEST(Checks, IsAllDigits) {
+    EXPECT_EQ(IsAllDigits("0123"), true);
+    EXPECT_EQ(IsAllDigits("12a"), false);
+    EXPECT_EQ(IsAllDigits("０１２"), false);
+    EXPECT_EQ(IsAllDigits(""), std::nullopt);
+    EXPECT_EQ(IsAllDigits(" 1"), false);
+}
+
+TEST(Checks, IsMailAddressAtEachRuleOfThePattern) {
+    for (const char* good : {"taro@example.jp", "A.b-c_d@x-y_z.co.JP", "a@b.cd", "a@b..cd", "a@b.c1de"})
+        EXPECT_TRUE(IsMailAddress(good)) << good;
+    for (const char* bad : {"", "@example.jp", "a@.jp", "a@b.c", "a@b.c1", "a@b.jp ", " a@b.jp",
+                            "a@b.c.d", "a b@c.jp", "a@b@c.jp", "太郎@example.jp",
+                            "a@exa.mple.j2", "a+b@example.jp"})
+        EXPECT_FALSE(IsMailAddress(bad)) << bad;
+    EXPECT_TRUE(IsMailAddress("a@sub.domain.jp"));
+    EXPECT_FALSE(IsMailAddress("a@sub.domain.j"));
+}
+
+TEST(EntryForm, LoadingFillsSlotsByPieceIndex) {
+    FormContent form = formFromRow(rowOf({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎:x",
+                                          "TEL;CELL:0901<>TEL;VOICE:0302<>",
+                                          "EMAIL;CELL:m@x.jp<>EMAIL;X400:z@y.jp<>EMAIL;INTERNET:p@c.jp",
+                                          "X-JPG-MDNO:3", "END:VCARD"}));
+    EXPECT_EQ(form.name, "山田;太郎");
+    EXPECT_EQ(form.numbers[0].text, "0901");
+    EXPECT_EQ(form.numbers[0].type, "携帯");
+    EXPECT_EQ(form.numbers[1].text, "0302");
+    EXPECT_EQ(form.numbers[1].type, "電話");
+    EXPECT_EQ(form.numbers[2].text, "");
+    EXPECT_EQ(form.numbers[2].type, "電話");
+    EXPECT_EQ(form.mails[0].text, "m@x.jp");
+    EXPECT_EQ(form.mails[0].type, "携帯");
+    EXPECT_EQ(form.mails[1].text, "");  // neither INTERNET nor CELL: no address, type PC
+    EXPECT_EQ(form.mails[1].type, "PC");
+    EXPECT_EQ(form.mails[2].text, "p@c.jp");
+}
+
+TEST(EntryForm, LoadingTypeRulesBlankFirstPiecesAndLaterColumns) {
+    FormContent form = formFromRow(rowOf(
+        {"<>TEL;VOICE;WORK:03-01-02<>TEL;VOICE;HOME;CELL:1<>TEL;HOME:2<>TEL;CELL:4", "N:bare",
+         "TEL;VOICE;HOME:9"}));
+    // The later number column overwrites the slots it fills.
+    EXPECT_EQ(form.numbers[0].text, "9");
+    EXPECT_EQ(form.numbers[0].type, "自宅");
+    EXPECT_EQ(form.numbers[1].text, "03-01-02");  // a blank first piece keeps its index
+    EXPECT_EQ(form.numbers[1].type, "会社");
+    EXPECT_EQ(form.numbers[2].text, "1");
+    EXPECT_EQ(form.numbers[2].type, "携帯");  // two codes: the later row of the table
+    EXPECT_EQ(form.name, "");                 // not the character-set name line
+    EXPECT_EQ(formFromRow(rowOf({"TEL;HOME:2"})).numbers[0].type, "電話");  // HOME alone is no code
+
+    EXPECT_EQ(idFromSelected("12.7"), 12);
+    EXPECT_EQ(idFromSelected("12"), 12);
+    EXPECT_EQ(idFromSelected(""), std::nullopt);
+    EXPECT_EQ(idFromSelected("x"), std::nullopt);
+}
+
+TEST(EntryForm, WorkedExamplesOfNewAndUpdate) {
+    FormContent form = emptyForm();
+    form.name = "AB";
+    form.numbers[1] = {"03-01", "自宅"};
+    EXPECT_EQ(newEntryColumns(kSixItems, form),
+              (std::vector<std::string>{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:AB", "TEL;VOICE;HOME:0301<>",
+                                        "X-JPG-MDNO:", "END:VCARD"}));
+    EntryRow stored = rowOf({"BEGIN:VCARD", "X-JPG-MDNO:12", "END:VCARD"});
+    EXPECT_EQ(updatedEntryColumns(kSixItems, form, stored),
+              (std::vector<std::string>{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:AB", "TEL;VOICE;HOME:03-01<>",
+                                        "X-JPG-MDNO:12", "END:VCARD"}));
+}
+
+TEST(EntryForm, FieldChecksAndLimits) {
+    const std::vector<std::string> full = {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:",
+                                           "X-JPG-OWNER:", "TEL;", "EMAIL;", "X-GNO:", "X-JPG-MDNO:",
+                                           "END:VCARD"};
+    EXPECT_EQ(newEntryColumns(full, emptyForm()),
+              (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "X-JPG-OWNER:0", "X-GNO:0",
+                                        "X-JPG-MDNO:", "END:VCARD"}));
+    FormContent form = emptyForm();
+    form.name = "一二三四五六七八九十";
+    form.numbers = {Slot{"03 12", "自宅"}, Slot{"０３", "携帯"}, Slot{std::string(30, '1'), "謎"}};
+    std::string longMail = std::string(60, 'a') + "@example.jp";
+    form.mails = {Slot{"bad@x.c", "PC"}, Slot{longMail, "携帯"}, Slot{"ok@x.jp", "PC"}};
+    std::vector<std::string> columns = newEntryColumns(full, form);
+    EXPECT_EQ(columns[2], "N;CHARSET=SHIFT_JIS:一二三四五六七八");
+    EXPECT_EQ(columns[4], "TEL;VOICE:" + std::string(24, '1') + "<>");
+    EXPECT_EQ(columns[5], "EMAIL;CELL:" + longMail.substr(0, 60) + "<>EMAIL;INTERNET:ok@x.jp<>");
+
+    FormContent hyphensOnly = emptyForm();
+    hyphensOnly.numbers[0] = {"---", "電話"};
+    hyphensOnly.numbers[1] = {std::string(30, '2'), "電話"};
+    EntryRow stored = rowOf({"X-JPG-OWNER:5", "X-GNO:3"});
+    std::vector<std::string> updated = updatedEntryColumns(full, hyphensOnly, stored);
+    EXPECT_EQ(updated[2], "X-JPG-OWNER:5");
+    EXPECT_EQ(updated[3], "TEL;VOICE:" + std::string(30, '2') + "<>");
+    EXPECT_EQ(updated[4], "X-GNO:3");
+}
+
+TEST(EntryForm, UpdateKeepsPhoneValuesPastEmptyColumnsAndEmptiesWhatIsLeft) {
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        // An empty column (as the workbook import stores them) before the kept lines.
+        EntryInserter(connection).insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:O'Neil",
+                                          "X-JPG-OWNER:1", "", "", "X-GNO:4", "X-JPG-MDNO:17",
+                                          "NOTE:a", "NOTE:b", "NOTE:c", "END:VCARD"});
+    }
+    FormContent form = LoadEntry(store, "1");
+    EXPECT_EQ(form.name, "O'Neil");
+    form.name = "D'Arcy";
+    ASSERT_TRUE(rewriteEntry(store, "1", form));
+    Connection connection = store.open();
+    std::optional<EntryRow> row = readEntry(connection, 1);
+    ASSERT_TRUE(row);
+    std::vector<std::string> used;
+    for (const auto& column : row->columns)
+        if (column) used.push_back(*column);
+    EXPECT_EQ(used, (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:D'Arcy",
+                                              "X-JPG-OWNER:1", "X-GNO:4", "X-JPG-MDNO:17", "END:VCARD"}));
+    EXPECT_FALSE(rewriteEntry(store, "99", form));
+    EXPECT_EQ(LoadEntry(store, "99").name, "");
+    addEntry(store, form);
+    removeEntry(store, "1");
+    EXPECT_EQ(countEntries(connection), 1);
+}
+
+}  // namespace
+}  // namespace tsunagi

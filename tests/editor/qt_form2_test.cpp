@@ -1,0 +1,161 @@
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QTest>
+
+#include "editor/qt_form2.h"
+#include "shell/qt_app.h"
+#include "shell/qt_form1.h"
+#include "store/entries.h"
+#include "store/entry_list.h"
+#include "support/scripted_ui.h"
+
+using namespace tsunagi;
+
+class Form2Test : public QObject {
+    Q_OBJECT
+
+    // A main window listing one entry, as after an import.
+    static Form1* startWithOneEntry(App& app) {
+        {
+            Connection connection = app.store().open();
+            EntryInserter(connection).insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田",
+                                              "X-JPG-OWNER:0", "TEL;CELL:0901<>TEL;VOICE:0302",
+                                              "X-GNO:0", "X-JPG-MDNO:5", "END:VCARD"});
+        }
+        app.module1().ListRefreshPending = "TRUE";
+        return app.showMainWindow();
+    }
+
+    static Form2* openByDoubleClick(App& app, Form1* window) {
+        if (!QTest::qWaitForWindowExposed(window)) return nullptr;
+        QListWidgetItem* item = window->List1->item(0);
+        window->List1->setCurrentItem(item);
+        QRect rect = window->List1->visualItemRect(item);
+        // A double-click is a click followed by the double-click event.
+        QTest::mouseClick(window->List1->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(window->List1->viewport(), Qt::LeftButton, {}, rect.center());
+        QApplication::processEvents();
+        return qobject_cast<Form2*>(app.inputForm());
+    }
+
+    static QString firstLine(const Form1* window) { return window->List1->item(0)->text(); }
+
+private slots:
+    void doubleClickEditUpdateAndSeeTheRebuiltList() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = startWithOneEntry(app);
+        Form2* form = openByDoubleClick(app, window);
+        QVERIFY(form);
+        QCOMPARE(form->windowTitle(), QString("入力フォーム"));
+        QCOMPARE(app.module1().SelectedId, std::string("1"));
+        QCOMPARE(form->Text1->text(), QString("山田"));
+        QCOMPARE(form->Text3->text(), QString("0901"));
+        QCOMPARE(form->Combo1->currentText(), QString("携帯"));
+        QCOMPARE(form->Text4->text(), QString("0302"));
+        QCOMPARE(form->Combo2->currentText(), QString("電話"));
+        QCOMPARE(form->Combo6->currentText(), QString("PC"));
+        QApplication::processEvents();
+        QVERIFY(!app.mainWindow() || !app.mainWindow()->isVisible());
+
+        form->Text1->setText("佐藤花子");
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QApplication::processEvents();
+        Form1* back = app.mainWindow();
+        QVERIFY(back && back->isVisible());
+        QVERIFY(back != window);
+        QVERIFY(firstLine(back).startsWith("佐藤花子"));
+        QCOMPARE(back->Label1->text(), QString("1ﾃﾞｰﾀ"));
+        QCOMPARE(app.module1().SelectedId, std::string());
+        QCOMPARE(app.module1().ListRefreshPending, std::string("False"));
+        back->close();
+    }
+
+    void newOnAnOpenedEntryAddsASecondAndDeleteAsksNothing() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = startWithOneEntry(app);
+        Form2* form = openByDoubleClick(app, window);
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QApplication::processEvents();
+        QCOMPARE(app.mainWindow()->List1->count(), 2);
+
+        form = openByDoubleClick(app, app.mainWindow());
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QApplication::processEvents();
+        QCOMPARE(app.mainWindow()->List1->count(), 1);
+        QVERIFY(ui.messages.empty());
+        app.mainWindow()->close();
+    }
+
+    void emptyFormMessagesAndCloseBoxHandBack() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = app.showMainWindow();
+        window->m3->trigger();
+        QApplication::processEvents();
+        auto* form = qobject_cast<Form2*>(app.inputForm());
+        QVERIFY(form);
+        QCOMPARE(form->Text1->text(), QString());
+        QStringList words;
+        for (int i = 0; i < form->Combo1->count(); ++i) words << form->Combo1->itemText(i);
+        QCOMPARE(words, QStringList({"電話", "自宅", "携帯", "会社"}));
+        QCOMPARE(form->Combo4->count(), 2);
+        QVERIFY(!form->Combo1->isEditable());
+
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(ui.messages, (std::vector<std::string>{"新規登録でしょ。", "削除は出来ません。"}));
+        QVERIFY(form->isVisible());
+
+        form->close();  // the close box hands back like 閉じる
+        QApplication::processEvents();
+        QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+        QCOMPARE(app.mainWindow()->Label1->text(), QString("0ﾃﾞｰﾀ"));
+        app.mainWindow()->close();
+    }
+
+    void updateOfAVanishedEntrySaysSo() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = startWithOneEntry(app);
+        Form2* form = openByDoubleClick(app, window);
+        clearStore(app.store());
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QApplication::processEvents();
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+        QCOMPARE(app.mainWindow()->List1->count(), 0);
+        app.mainWindow()->close();
+    }
+
+    void tabOrderAndDropDownOnFocus() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        app.showMainWindow()->m3->trigger();
+        QApplication::processEvents();
+        auto* form = qobject_cast<Form2*>(app.inputForm());
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QWidget* expected[] = {form->Text1,  form->Text3,    form->Text4,    form->Text5,
+                               form->Text6,  form->Text7,    form->Text8,    form->Combo1,
+                               form->Combo2, form->Combo3,   form->Combo4,   form->Combo5,
+                               form->Combo6, form->Command1, form->Command2, form->Command3,
+                               form->Command4};
+        QWidget* widget = form->Text1;
+        for (size_t i = 1; i < std::size(expected); ++i) {
+            widget = widget->nextInFocusChain();
+            while (widget->focusPolicy() == Qt::NoFocus) widget = widget->nextInFocusChain();
+            QCOMPARE(widget, expected[i]);
+        }
+        form->Text8->setFocus();
+        QTest::keyClick(form->Text8, Qt::Key_Tab);
+        QTRY_VERIFY(form->Combo1->view()->isVisible());
+        form->Combo1->hidePopup();
+        form->close();
+        QApplication::processEvents();
+        app.mainWindow()->close();
+    }
+};
+
+QTEST_MAIN(Form2Test)
+#include "qt_form2_test.moc"
