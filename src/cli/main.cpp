@@ -11,6 +11,7 @@
 #include "export/save_command.h"
 #include "import/open_command.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "store/entries.h"
 #include "store/entry_list.h"
 
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
         }
         if (options.rows) printRows(store);
         for (const std::string& output : options.outputs) {
-            std::string note = exportToFile(store, "", output, exportKindFor(output));
+            std::string note = exportToFile(store, programFolder(), output, exportKindFor(output));
             if (!note.empty()) std::cerr << output << ": " << note << '\n';
         }
     } catch (const TsunagiError& error) {

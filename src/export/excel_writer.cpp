@@ -1,11 +1,126 @@
 #include "export/excel_writer.h"
 
+#include <array>
+
+#include "import/dialect.h"
 #include "platform/error.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "platform/text_file.h"
+#include "store/entries.h"
+#include "workbook/sheet.h"
 
 namespace tsunagi {
 
-void WriteExcelBook(const Store&, const std::string&, const std::string& path) {
-    throw TsunagiError(path, 0, "Excel のブックの書き出しには、まだ対応していません。");
+namespace {
+
+constexpr int kColumns = 19;
+
+// Fill colours of columns B to S: three number groups of four, three mail groups of two.
+const std::array<Rgb, 6> kGroupColours = {Rgb{125, 125, 125}, Rgb{30, 100, 200}, Rgb{10, 225, 12},
+                                          Rgb{125, 125, 100}, Rgb{125, 125, 255}, Rgb{125, 125, 60}};
+
+Rgb columnColour(int column) {
+    if (column <= 13) return kGroupColours[(column - 2) / 4];
+    return kGroupColours[3 + (column - 14) / 2];
+}
+
+const std::array<const char*, kColumns> kHeadings = {
+    "名前", "自宅", "携帯", "会社", "電話", "自宅", "携帯", "会社", "電話", "自宅",
+    "携帯", "会社", "電話", "PC",   "携帯", "PC",   "携帯", "PC",   "携帯"};
+
+void formatRow(Sheet& sheet, int row) {
+    for (int c = 1; c <= kColumns; ++c) {
+        sheet.setBorder(row, c);
+        if (c >= 2) sheet.setFill(row, c, columnColour(c));
+    }
+}
+
+template <typename Visit>
+void forFirstThreePieces(const std::string& value, Visit visit) {
+    std::vector<std::string> pieces = splitAll(value, kJoin);
+    for (size_t j = 0; j < pieces.size() && j < 3; ++j) {
+        if (trimBlanks(pieces[j]).empty() || !contains(pieces[j], ":")) continue;
+        visit(static_cast<int>(j), splitPiece(pieces[j]));
+    }
+}
+
+void writeEntry(Sheet& sheet, int row, const EntryRow& entry) {
+    formatRow(sheet, row);
+    for (int p = 0; p <= 50; ++p) {
+        const std::string& value = entry.at(p);
+        if (value.empty()) continue;
+        if (contains(value, kNumberItem)) {
+            forFirstThreePieces(value, [&](int j, const PieceParts& parts) {
+                int offset = 3;
+                switch (classifyNumberHead(parts.head)) {
+                    case NumberClass::Home: offset = 0; break;
+                    case NumberClass::Cell: offset = 1; break;
+                    case NumberClass::Work: offset = 2; break;
+                    case NumberClass::Other: offset = 3; break;
+                }
+                sheet.setText(row, 2 + 4 * j + offset, parts.value);
+            });
+        } else if (contains(value, kMailItem)) {
+            forFirstThreePieces(value, [&](int j, const PieceParts& parts) {
+                MailClass type = classifyMailHead(parts.head);
+                if (type == MailClass::Internet) sheet.setText(row, 14 + 2 * j, parts.value);
+                if (type == MailClass::Cell) sheet.setText(row, 15 + 2 * j, parts.value);
+            });
+        } else if (auto name = nameOfLine(value)) {
+            sheet.setText(row, 1, *name);
+        }
+    }
+}
+
+bool isXlsx(const std::string& path) {
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos) return false;
+    std::string extension = path.substr(dot);
+    return extension == ".xlsx" || extension == ".XLSX";
+}
+
+}  // namespace
+
+void WriteExcelBook(const Store& store, const std::string& programFolder, const std::string& path) {
+    std::string templatePath = programFolder + "/database/template.xls";
+    if (!fileExists(templatePath))
+        throw TsunagiError(templatePath, 0, "ブックのテンプレートがありません。");
+
+    Sheet sheet = templateSheet();
+    int currentRow = 1;
+    {
+        Connection connection = store.open();
+        forEachEntry(connection, [&](const EntryRow& entry) {
+            if (currentRow == 1) {
+                formatRow(sheet, 1);
+                for (int c = 1; c <= kColumns; ++c) sheet.setText(1, c, kHeadings[c - 1]);
+                currentRow = 2;
+            }
+            if (currentRow > 65536) throw TsunagiError(path, 0, "データが多すぎて .xls に書けません（65535 件まで）。");
+            writeEntry(sheet, currentRow++, entry);
+        });
+    }
+
+    if (isXlsx(path)) {
+        saveAsXlsx(sheet, path);
+    } else if (currentRow == 1) {
+        // No entries: the template itself, unchanged.
+        std::string bytes;
+        {
+            std::FILE* in = std::fopen(templatePath.c_str(), "rb");
+            if (!in) throw TsunagiError(templatePath, 0, "ブックのテンプレートを読めません。");
+            char buffer[65536];
+            size_t got;
+            while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) bytes.append(buffer, got);
+            std::fclose(in);
+        }
+        AtomicFile file(path);
+        file.writeBytes(bytes);
+        file.commit();
+    } else {
+        saveAsXls(sheet, path);
+    }
 }
 
 }  // namespace tsunagi

@@ -42,7 +42,7 @@ void runSaveCommand(const CommandContext& context) {
     FileRequest request;
     request.title = "ファイルへ保存";
     request.startFolder = dialogStartFolder(context);
-    request.filters = filtersFromText(kSaveFilterText + context.xlsFilterPart);
+    request.filters = fileFilters(kSaveFilterText + context.xlsFilterPart);
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

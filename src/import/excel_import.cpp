@@ -1,9 +1,76 @@
 #include "import/excel_import.h"
 
+#include "import/dialect.h"
+#include "store/entries.h"
+#include "workbook/workbook_reader.h"
+
 namespace tsunagi {
 
-long ImportExcelBook(const Store&, const std::string& path, const ImportProgress&) {
-    throw TsunagiError(path, 0, "Excel のブックの読み込みには、まだ対応していません。");
+namespace {
+
+constexpr int kLastRow = 60000;
+
+struct SlotTypes {
+    int firstColumn;
+    const char* codes[4];
+    int count;
+};
+
+const SlotTypes kNumberSlots[3] = {
+    {2, {"VOICE;HOME:", "CELL:", "VOICE;WORK:", "VOICE:"}, 4},
+    {6, {"VOICE;HOME:", "CELL:", "VOICE;WORK:", "VOICE:"}, 4},
+    {10, {"VOICE;HOME:", "CELL:", "VOICE;WORK:", "VOICE:"}, 4},
+};
+const SlotTypes kMailSlots[3] = {
+    {14, {"INTERNET:", "CELL:"}, 2},
+    {16, {"INTERNET:", "CELL:"}, 2},
+    {18, {"INTERNET:", "CELL:"}, 2},
+};
+
+// One piece per slot, from its first non-empty cell; the value of the item's column.
+std::string slotPieces(WorkbookReader& book, int row, std::string_view item, const SlotTypes (&slots)[3]) {
+    std::string value;
+    for (const SlotTypes& slot : slots) {
+        for (int k = 0; k < slot.count; ++k) {
+            std::string text = book.cellText(row, slot.firstColumn + k);
+            if (text.empty()) continue;
+            value += std::string(item) + slot.codes[k] + text + std::string(kJoin);
+            break;
+        }
+    }
+    return value;
+}
+
+}  // namespace
+
+long ImportExcelBook(const Store& store, const std::string& path, const ImportProgress& progress) {
+    std::unique_ptr<WorkbookReader> book = WorkbookReader::open(path);
+    Connection connection = store.open();
+    Transaction transaction(connection);
+    std::vector<std::string> lineTemplate = readLineTemplate(connection);
+    EntryInserter inserter(connection);
+    ProgressReporter reporter(progress, path);
+    int row = 2;
+    try {
+        for (; row <= kLastRow; ++row) {
+            std::string name = book->cellText(row, 1);
+            if (name.empty()) break;
+            CardFields card;
+            card.name = name;
+            // The workbook always gives the number and the mail item a column, empty or not.
+            card.numbers = slotPieces(*book, row, kNumberItem, kNumberSlots);
+            card.mails = slotPieces(*book, row, kMailItem, kMailSlots);
+            card.memoryNumber = std::to_string(row);
+            inserter.insert(buildCardColumns(lineTemplate, card));
+            reporter.card();
+        }
+    } catch (const ImportCancelled&) {
+        throw;
+    } catch (const TsunagiError& error) {
+        throw error.inFile(path, row);
+    }
+    transaction.commit();
+    return reporter.cards();
 }
 
 }  // namespace tsunagi

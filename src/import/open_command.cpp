@@ -26,6 +26,14 @@ long importFile(const Store& store, const std::string& path, ImportKind kind,
     throw TsunagiError(path, 0, "読み込めるファイルの種類ではありません（.vcf、.csv、.xls）。");
 }
 
+std::vector<FileFilter> fileFilters(const std::string& text) {
+    std::vector<FileFilter> filters = filtersFromText(text);
+    // The workbook engine reads and writes both kinds of workbook.
+    for (FileFilter& filter : filters)
+        if (filter.name == "XLS") filter.extensions.insert(filter.extensions.end(), {"xlsx", "XLSX"});
+    return filters;
+}
+
 std::string dialogStartFolder(const CommandContext& context) {
     std::string card = FindCardFolder(context.cardRoots);
     if (!card.empty()) return card;
@@ -36,7 +44,7 @@ void runOpenCommand(const CommandContext& context, const ImportProgress& progres
     FileRequest request;
     request.title = "ファイルを開く";
     request.startFolder = dialogStartFolder(context);
-    request.filters = filtersFromText(kOpenFilterText + context.xlsFilterPart);
+    request.filters = fileFilters(kOpenFilterText + context.xlsFilterPart);
     std::optional<std::string> chosen = context.ui.chooseFileToOpen(request);
     if (!chosen) return;
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -56,17 +57,21 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
 }
 
 AtomicFile::~AtomicFile() {
-    if (file_) {
-        std::fclose(file_);
-        unlink(temporary_.c_str());
-    }
+    if (file_) std::fclose(file_);
+    if (!committed_) unlink(temporary_.c_str());
+}
+
+std::string AtomicFile::handOver() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    handedOver_ = true;
+    return temporary_;
 }
 
 void AtomicFile::fail(const char* what) {
     int saved = errno;
     std::fclose(file_);
     file_ = nullptr;
-    unlink(temporary_.c_str());
     throw TsunagiError(path_, 0, std::string(what) + "（" + std::strerror(saved) + "）。");
 }
 
@@ -77,20 +82,25 @@ void AtomicFile::writeBytes(std::string_view bytes) {
 }
 
 void AtomicFile::commit() {
-    if (!file_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
-    if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) fail("ファイルに書き込めません");
-    if (std::fclose(file_) != 0) {
-        file_ = nullptr;
-        int saved = errno;
-        unlink(temporary_.c_str());
-        throw TsunagiError(path_, 0, std::string("ファイルに書き込めません（") + std::strerror(saved) + "）。");
+    if (handedOver_) {
+        // Written by someone else through its name: make sure it reached the disk.
+        int fd = open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || fsync(fd) != 0) {
+            int saved = errno;
+            if (fd >= 0) close(fd);
+            throw TsunagiError(path_, 0, std::string("ファイルに書き込めません（") + std::strerror(saved) + "）。");
+        }
+        close(fd);
+    } else {
+        if (!file_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
+        if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) fail("ファイルに書き込めません");
+        std::FILE* closing = std::exchange(file_, nullptr);
+        if (std::fclose(closing) != 0)
+            throw TsunagiError(path_, 0, std::string("ファイルに書き込めません（") + std::strerror(errno) + "）。");
     }
-    file_ = nullptr;
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        int saved = errno;
-        unlink(temporary_.c_str());
-        throw TsunagiError(path_, 0, std::string("ファイルを保存できません（") + std::strerror(saved) + "）。");
-    }
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
+        throw TsunagiError(path_, 0, std::string("ファイルを保存できません（") + std::strerror(errno) + "）。");
+    committed_ = true;
 }
 
 void Cp932File::write(std::string_view utf8) {

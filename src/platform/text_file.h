@@ -43,6 +43,9 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     void writeBytes(std::string_view bytes);
+    // For a library that writes the file by its name: closes our handle and gives the
+    // temporary path; commit() then renames what was written there.
+    std::string handOver();
     // Flushes, syncs and renames over the target. Throws TsunagiError naming the path.
     void commit();
 
@@ -55,6 +58,8 @@ private:
     std::string path_;
     std::string temporary_;
     std::FILE* file_ = nullptr;
+    bool handedOver_ = false;
+    bool committed_ = false;
 };
 
 class Cp932File : public TextSink {

@@ -4,24 +4,12 @@
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "store/entries.h"
+#include "support/rows.h"
 #include "support/temp_folder.h"
 
 namespace tsunagi {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-
-Rows storedRows(const Store& store) {
-    Rows rows;
-    Connection connection = store.open();
-    forEachEntry(connection, [&](const EntryRow& row) {
-        std::vector<std::string> used;
-        for (const auto& column : row.columns)
-            if (column) used.push_back(*column);
-        rows.push_back(used);
-    });
-    return rows;
-}
 
 std::vector<std::string> card(const std::string& nameLine, const std::string& numbers,
                               const std::string& mails, int mdno) {

@@ -3,25 +3,12 @@
 #include "import/vcf_import.h"
 #include "platform/error.h"
 #include "store/entries.h"
+#include "support/rows.h"
 #include "support/temp_folder.h"
 
 namespace tsunagi {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-
-// The used columns of every row, in id order.
-Rows storedRows(const Store& store) {
-    Rows rows;
-    Connection connection = store.open();
-    forEachEntry(connection, [&](const EntryRow& row) {
-        std::vector<std::string> used;
-        for (const auto& column : row.columns)
-            if (column) used.push_back(*column);
-        rows.push_back(used);
-    });
-    return rows;
-}
 
 // A phone backup written byte by byte in CP932: 山田;太郎 is 8E52 9363 3B 91BE 9859,
 // ｱｲｳ is B1 B2 B3, ① (NEC extension) 8740, ＼ 815F.

@@ -1,0 +1,19 @@
+// Build tool: writes the workbook template that ships beside the program.
+#include <cstdio>
+
+#include "platform/error.h"
+#include "workbook/sheet.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tsunagi-mktemplate PATH\n");
+        return 2;
+    }
+    try {
+        tsunagi::saveAsXls(tsunagi::templateSheet(), argv[1]);
+    } catch (const tsunagi::TsunagiError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

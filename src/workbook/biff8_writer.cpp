@@ -1,0 +1,371 @@
+// An Excel 97-2003 workbook (BIFF8) with one worksheet: the records Excel needs and no more.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/error.h"
+#include "workbook/sheet.h"
+
+namespace tsunagi {
+
+namespace {
+
+enum : std::uint16_t {
+    kBof = 0x0809,
+    kEof = 0x000A,
+    kCodepage = 0x0042,
+    kWindow1 = 0x003D,
+    kFont = 0x0031,
+    kXf = 0x00E0,
+    kStyle = 0x0293,
+    kPalette = 0x0092,
+    kBoundSheet = 0x0085,
+    kSst = 0x00FC,
+    kContinue = 0x003C,
+    kExtSst = 0x00FF,
+    kColInfo = 0x007D,
+    kDimensions = 0x0200,
+    kLabelSst = 0x00FD,
+    kBlank = 0x0201,
+    kMulBlank = 0x00BE,
+    kWindow2 = 0x023E,
+};
+
+constexpr size_t kMaxRecordData = 8224;
+constexpr std::uint16_t kTextFormat = 49;  // the built-in "@" format
+constexpr int kFirstCellXf = 16;           // after the 15 style XFs and the default cell XF
+constexpr int kFirstCustomColour = 0x30;   // palette slots given to the sheet's fills
+
+// Excel's default palette, slots 8 to 63.
+constexpr std::array<std::uint32_t, 56> kDefaultPalette = {
+    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
+    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
+    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
+    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
+    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
+};
+
+class Bytes {
+public:
+    void u8(std::uint8_t v) { data.push_back(static_cast<char>(v)); }
+    void u16(std::uint16_t v) {
+        u8(v & 0xFF);
+        u8(v >> 8);
+    }
+    void u32(std::uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    }
+    void append(const std::string& bytes) { data += bytes; }
+    std::string data;
+};
+
+// UTF-8 to UTF-16 code units; the workbook's texts are all written as UTF-16.
+std::u16string utf16(const std::string& text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = text[i];
+        char32_t cp;
+        size_t len;
+        if (c < 0x80) {
+            cp = c;
+            len = 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            len = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            len = 3;
+        } else {
+            cp = c & 0x07;
+            len = 4;
+        }
+        for (size_t k = 1; k < len && i + k < text.size(); ++k) cp = (cp << 6) | (text[i + k] & 0x3F);
+        i += len;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+// A short string with an 8-bit length, as fonts and sheet names take it.
+void shortString(Bytes& out, const std::string& text) {
+    std::u16string units = utf16(text);
+    out.u8(static_cast<std::uint8_t>(units.size()));
+    out.u8(0x01);
+    for (char16_t unit : units) out.u16(unit);
+}
+
+class Stream {
+public:
+    void record(std::uint16_t type, const std::string& data) {
+        bytes.u16(type);
+        bytes.u16(static_cast<std::uint16_t>(data.size()));
+        bytes.append(data);
+    }
+    size_t position() const { return bytes.data.size(); }
+    Bytes bytes;
+};
+
+// The cell formats in use: border or not, and which fill colour, each one XF.
+struct Formats {
+    std::vector<Rgb> colours;                // palette slots from kFirstCustomColour on
+    std::map<std::pair<bool, int>, int> xf;  // (border, colour slot or -1) -> XF index
+
+    int colourSlot(Rgb colour) {
+        auto found = std::find(colours.begin(), colours.end(), colour);
+        if (found != colours.end()) return static_cast<int>(found - colours.begin());
+        if (colours.size() >= 56 - (kFirstCustomColour - 8))
+            throw TsunagiError("ブックに使える色の数を超えました。");
+        colours.push_back(colour);
+        return static_cast<int>(colours.size() - 1);
+    }
+    int xfFor(const SheetCell& cell) {
+        std::pair<bool, int> key{cell.border, cell.filled ? colourSlot(cell.fill) : -1};
+        auto found = xf.find(key);
+        if (found != xf.end()) return found->second;
+        int index = kFirstCellXf + static_cast<int>(xf.size());
+        xf.emplace(key, index);
+        return index;
+    }
+};
+
+std::string xfRecord(bool style, bool textFormat, bool border, int colourSlot) {
+    Bytes xf;
+    xf.u16(0);                                      // font 0
+    xf.u16(textFormat ? kTextFormat : 0);           // number format
+    xf.u16(style ? 0xFFF5 : 0x0001);                // locked; style XFs have no parent
+    xf.u8(0x20);                                    // general, bottom aligned
+    xf.u8(0);                                       // no rotation
+    xf.u8(0);                                       // no indent
+    xf.u8(style ? 0x00 : 0xFC);                     // a cell XF states all its attributes
+    std::uint32_t lines = 0;
+    std::uint32_t colours = 0;
+    if (border) {
+        lines = 0x1111 | (8u << 16) | (8u << 23);  // thin left, right, top, bottom; black
+        colours = 8u | (8u << 7);
+    }
+    std::uint16_t pattern = 0x40 | (0x41 << 7);     // system colours, no fill
+    if (colourSlot >= 0) {
+        colours |= 1u << 26;                        // solid
+        pattern = static_cast<std::uint16_t>((kFirstCustomColour + colourSlot) | (0x40 << 7));
+    }
+    xf.u32(lines);
+    xf.u32(colours);
+    xf.u16(pattern);
+    return xf.data;
+}
+
+// The shared strings, split into SST and CONTINUE records as BIFF8 requires, and the
+// EXTSST that indexes them; `start` is where the SST record begins in the stream.
+void writeSharedStrings(Stream& stream, const std::vector<std::string>& strings, size_t total) {
+    std::vector<std::string> records(1);
+    Bytes head;
+    head.u32(static_cast<std::uint32_t>(total));
+    head.u32(static_cast<std::uint32_t>(strings.size()));
+    records[0] = head.data;
+
+    size_t perBucket = std::max<size_t>(8, (strings.size() + 127) / 128);
+    std::vector<std::pair<size_t, size_t>> buckets;  // record index, offset inside its data
+    for (size_t s = 0; s < strings.size(); ++s) {
+        std::u16string units = utf16(strings[s]);
+        // The string's header and its first character stay together.
+        if (records.back().size() + 5 > kMaxRecordData) records.emplace_back();
+        if (s % perBucket == 0) buckets.emplace_back(records.size() - 1, records.back().size());
+        Bytes header;
+        header.u16(static_cast<std::uint16_t>(units.size()));
+        header.u8(0x01);
+        records.back() += header.data;
+        for (size_t k = 0; k < units.size(); ++k) {
+            if (records.back().size() + 2 > kMaxRecordData) {
+                records.emplace_back(1, '\x01');  // a continued string repeats its flags
+            }
+            Bytes unit;
+            unit.u16(units[k]);
+            records.back() += unit.data;
+        }
+    }
+
+    std::vector<size_t> recordStarts;
+    for (size_t r = 0; r < records.size(); ++r) {
+        recordStarts.push_back(stream.position());
+        stream.record(r == 0 ? kSst : kContinue, records[r]);
+    }
+    Bytes ext;
+    ext.u16(static_cast<std::uint16_t>(perBucket));
+    for (const auto& [record, offset] : buckets) {
+        ext.u32(static_cast<std::uint32_t>(recordStarts[record] + 4 + offset));
+        ext.u16(static_cast<std::uint16_t>(4 + offset));
+        ext.u16(0);
+    }
+    stream.record(kExtSst, ext.data);
+}
+
+}  // namespace
+
+std::string biff8WorkbookStream(const Sheet& sheet) {
+    if (sheet.rows() > 65536) throw TsunagiError("ブックの行数が多すぎます（65536 行まで）。");
+
+    // Shared strings and the formats of every cell, gathered first.
+    std::vector<std::string> strings;
+    std::unordered_map<std::string, std::uint32_t> stringIndex;
+    size_t stringCount = 0;
+    Formats formats;
+    int lastColumn = 0;
+    for (int r = 1; r <= sheet.rows(); ++r) {
+        const std::vector<SheetCell>& cells = sheet.row(r);
+        lastColumn = std::max(lastColumn, static_cast<int>(cells.size()));
+        for (const SheetCell& cell : cells) {
+            formats.xfFor(cell);
+            if (cell.text.empty()) continue;
+            ++stringCount;
+            if (stringIndex.emplace(cell.text, static_cast<std::uint32_t>(strings.size())).second)
+                strings.push_back(cell.text);
+        }
+    }
+    if (lastColumn > 256) throw TsunagiError("ブックの列数が多すぎます（256 列まで）。");
+
+    Stream stream;
+    Bytes bof;
+    bof.u16(0x0600);
+    bof.u16(0x0005);
+    bof.u16(0x0DBB);
+    bof.u16(0x07CC);
+    bof.u32(0);
+    bof.u32(0x06);
+    stream.record(kBof, bof.data);
+    stream.record(kCodepage, std::string("\xB0\x04", 2));  // 1200: UTF-16
+    Bytes window1;
+    for (std::uint16_t v : {0, 0, 0x3A5C, 0x23BE, 0x0038, 0, 0, 1, 0x0258}) window1.u16(v);
+    stream.record(kWindow1, window1.data);
+    for (int f = 0; f < 4; ++f) {
+        Bytes font;
+        font.u16(220);     // 11 points
+        font.u16(0);
+        font.u16(0x7FFF);  // automatic colour
+        font.u16(400);     // normal weight
+        font.u16(0);
+        font.u8(0);
+        font.u8(0);
+        font.u8(0x80);  // Shift_JIS character set
+        font.u8(0);
+        shortString(font, "ＭＳ Ｐゴシック");
+        stream.record(kFont, font.data);
+    }
+    for (int s = 0; s < 15; ++s) stream.record(kXf, xfRecord(true, false, false, -1));
+    stream.record(kXf, xfRecord(false, sheet.textFormat, false, -1));
+    std::vector<std::pair<int, std::pair<bool, int>>> cellXfs;
+    for (const auto& [key, index] : formats.xf) cellXfs.push_back({index, key});
+    std::sort(cellXfs.begin(), cellXfs.end());
+    for (const auto& [index, key] : cellXfs)
+        stream.record(kXf, xfRecord(false, sheet.textFormat, key.first, key.second));
+    Bytes style;
+    style.u16(0x8000);  // built-in Normal style, XF 0
+    style.u8(0);
+    style.u8(0xFF);
+    stream.record(kStyle, style.data);
+    Bytes palette;
+    palette.u16(56);
+    for (size_t i = 0; i < kDefaultPalette.size(); ++i) {
+        std::uint32_t colour = kDefaultPalette[i];
+        size_t custom = i + 8 - kFirstCustomColour;
+        if (i + 8 >= kFirstCustomColour && custom < formats.colours.size()) {
+            const Rgb& rgb = formats.colours[custom];
+            colour = (rgb.red << 16) | (rgb.green << 8) | rgb.blue;
+        }
+        palette.u8((colour >> 16) & 0xFF);
+        palette.u8((colour >> 8) & 0xFF);
+        palette.u8(colour & 0xFF);
+        palette.u8(0);
+    }
+    stream.record(kPalette, palette.data);
+    size_t boundSheetAt = stream.position();
+    Bytes boundSheet;
+    boundSheet.u32(0);  // where the sheet begins; filled in below
+    boundSheet.u8(0);
+    boundSheet.u8(0);
+    shortString(boundSheet, "Sheet1");
+    stream.record(kBoundSheet, boundSheet.data);
+    writeSharedStrings(stream, strings, stringCount);
+    stream.record(kEof, "");
+
+    // The worksheet.
+    std::uint32_t sheetStart = static_cast<std::uint32_t>(stream.position());
+    for (int k = 0; k < 4; ++k) stream.bytes.data[boundSheetAt + 4 + k] = static_cast<char>((sheetStart >> (8 * k)) & 0xFF);
+    bof.data[2] = 0x10;
+    stream.record(kBof, bof.data);
+    for (size_t c = 0; c < sheet.columnWidths.size(); ++c) {
+        Bytes col;
+        col.u16(static_cast<std::uint16_t>(c));
+        col.u16(static_cast<std::uint16_t>(c));
+        col.u16(static_cast<std::uint16_t>(sheet.columnWidths[c] * 256));
+        col.u16(15);
+        col.u16(0);
+        col.u16(0);
+        stream.record(kColInfo, col.data);
+    }
+    Bytes dimensions;
+    dimensions.u32(0);
+    dimensions.u32(static_cast<std::uint32_t>(sheet.rows()));
+    dimensions.u16(0);
+    dimensions.u16(static_cast<std::uint16_t>(lastColumn));
+    dimensions.u16(0);
+    stream.record(kDimensions, dimensions.data);
+    for (int r = 1; r <= sheet.rows(); ++r) {
+        const std::vector<SheetCell>& cells = sheet.row(r);
+        std::uint16_t rw = static_cast<std::uint16_t>(r - 1);
+        for (size_t c = 0; c < cells.size();) {
+            const SheetCell& cell = cells[c];
+            bool formatted = cell.border || cell.filled;
+            if (!cell.text.empty()) {
+                Bytes label;
+                label.u16(rw);
+                label.u16(static_cast<std::uint16_t>(c));
+                label.u16(static_cast<std::uint16_t>(formats.xfFor(cell)));
+                label.u32(stringIndex.at(cell.text));
+                stream.record(kLabelSst, label.data);
+                ++c;
+                continue;
+            }
+            if (!formatted) {
+                ++c;
+                continue;
+            }
+            // A run of formatted empty cells goes into one MULBLANK.
+            size_t end = c;
+            while (end < cells.size() && cells[end].text.empty() &&
+                   (cells[end].border || cells[end].filled))
+                ++end;
+            Bytes blank;
+            blank.u16(rw);
+            blank.u16(static_cast<std::uint16_t>(c));
+            for (size_t k = c; k < end; ++k) blank.u16(static_cast<std::uint16_t>(formats.xfFor(cells[k])));
+            if (end - c == 1) {
+                stream.record(kBlank, blank.data);
+            } else {
+                blank.u16(static_cast<std::uint16_t>(end - 1));
+                stream.record(kMulBlank, blank.data);
+            }
+            c = end;
+        }
+    }
+    Bytes window2;
+    for (std::uint16_t v : {0x06B6, 0, 0, 0x40, 0, 0, 0, 0, 0}) window2.u16(v);
+    stream.record(kWindow2, window2.data);
+    stream.record(kEof, "");
+    return stream.bytes.data;
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,31 @@
+#include "workbook/sheet.h"
+
+namespace tsunagi {
+
+SheetCell& Sheet::cell(int row, int column) {
+    if (static_cast<int>(cells_.size()) < row) cells_.resize(row);
+    std::vector<SheetCell>& cells = cells_[row - 1];
+    if (static_cast<int>(cells.size()) < column) cells.resize(column);
+    return cells[column - 1];
+}
+
+void Sheet::setText(int row, int column, std::string text) { cell(row, column).text = std::move(text); }
+
+void Sheet::setBorder(int row, int column) { cell(row, column).border = true; }
+
+void Sheet::setFill(int row, int column, Rgb colour) {
+    SheetCell& target = cell(row, column);
+    target.filled = true;
+    target.fill = colour;
+}
+
+Sheet templateSheet() {
+    Sheet sheet;
+    // Name, then four number columns in three groups, then two mail columns in three groups.
+    sheet.columnWidths = {16};
+    for (int i = 0; i < 12; ++i) sheet.columnWidths.push_back(14);
+    for (int i = 0; i < 6; ++i) sheet.columnWidths.push_back(26);
+    return sheet;
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,25 @@
+#pragma once
+
+// Reading the first sheet of a workbook, .xls or .xlsx, cell by cell as the text it shows.
+
+#include <memory>
+#include <string>
+
+namespace tsunagi {
+
+class WorkbookReader {
+public:
+    virtual ~WorkbookReader() = default;
+    // Opens a workbook by what its bytes are, whatever its name says. Throws TsunagiError
+    // naming the file when it is not a workbook or cannot be read.
+    static std::unique_ptr<WorkbookReader> open(const std::string& path);
+
+    // The text of a cell of the first sheet, rows and columns counted from 1; "" when empty.
+    // Numbers read as the text the cell shows: 312345678, not 312345678.0.
+    virtual std::string cellText(int row, int column) = 0;
+};
+
+// How a number cell reads as text.
+std::string numberText(double value);
+
+}  // namespace tsunagi

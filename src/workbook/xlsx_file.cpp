@@ -1,0 +1,71 @@
+// Office Open XML workbooks, written by libxlsxwriter.
+
+#include <xlsxwriter.h>
+
+#include <map>
+
+#include "platform/error.h"
+#include "platform/text_file.h"
+#include "workbook/sheet.h"
+
+namespace tsunagi {
+
+namespace {
+
+void check(lxw_error error, const std::string& path) {
+    if (error != LXW_NO_ERROR)
+        throw TsunagiError(path, 0, std::string("ブックを書き出せません（") + lxw_strerror(error) + "）。");
+}
+
+}  // namespace
+
+void saveAsXlsx(const Sheet& sheet, const std::string& path) {
+    AtomicFile file(path);
+    std::string temporary = file.handOver();
+    lxw_workbook_options options{};
+    // Rows are written in order, so the library can stream them instead of keeping them.
+    options.constant_memory = LXW_FALSE;
+    lxw_workbook* workbook = workbook_new_opt(temporary.c_str(), &options);
+    if (!workbook) throw TsunagiError(path, 0, "ブックを作成できません。");
+    lxw_worksheet* worksheet = workbook_add_worksheet(workbook, "Sheet1");
+
+    std::map<std::tuple<bool, bool, std::uint32_t>, lxw_format*> formats;
+    auto formatFor = [&](const SheetCell& cell) {
+        std::uint32_t colour = (cell.fill.red << 16) | (cell.fill.green << 8) | cell.fill.blue;
+        auto key = std::make_tuple(cell.border, cell.filled, cell.filled ? colour : 0u);
+        auto found = formats.find(key);
+        if (found != formats.end()) return found->second;
+        lxw_format* format = workbook_add_format(workbook);
+        if (sheet.textFormat) format_set_num_format(format, "@");
+        if (cell.border) format_set_border(format, LXW_BORDER_THIN);
+        if (cell.filled) {
+            format_set_pattern(format, LXW_PATTERN_SOLID);
+            format_set_bg_color(format, colour);
+        }
+        formats.emplace(key, format);
+        return format;
+    };
+
+    lxw_format* textColumns = workbook_add_format(workbook);
+    if (sheet.textFormat) format_set_num_format(textColumns, "@");
+    for (size_t c = 0; c < sheet.columnWidths.size(); ++c)
+        worksheet_set_column(worksheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                             sheet.columnWidths[c], textColumns);
+
+    for (int r = 1; r <= sheet.rows(); ++r) {
+        const std::vector<SheetCell>& cells = sheet.row(r);
+        for (size_t c = 0; c < cells.size(); ++c) {
+            const SheetCell& cell = cells[c];
+            lxw_row_t row = static_cast<lxw_row_t>(r - 1);
+            lxw_col_t column = static_cast<lxw_col_t>(c);
+            if (!cell.text.empty())
+                worksheet_write_string(worksheet, row, column, cell.text.c_str(), formatFor(cell));
+            else if (cell.border || cell.filled)
+                worksheet_write_blank(worksheet, row, column, formatFor(cell));
+        }
+    }
+    check(workbook_close(workbook), path);
+    file.commit();
+}
+
+}  // namespace tsunagi

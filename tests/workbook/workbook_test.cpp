@@ -1,0 +1,240 @@
+#include <freexl.h>
+#include <gtest/gtest.h>
+#include <xlsxwriter.h>
+
+#include <random>
+
+#include "export/excel_writer.h"
+#include "import/excel_import.h"
+#include "platform/error.h"
+#include "store/entries.h"
+#include "support/rows.h"
+#include "support/temp_folder.h"
+#include "workbook/biff_records.h"
+#include "workbook/sheet.h"
+#include "workbook/workbook_reader.h"
+
+namespace tsunagi {
+namespace {
+
+const std::vector<std::string> kHeadings = {"名前", "自宅", "携帯", "会社", "電話", "自宅", "携帯",
+                                            "会社", "電話", "自宅", "携帯", "会社", "電話", "PC",
+                                            "携帯", "PC",   "携帯", "PC",   "携帯"};
+
+// The program folder a workbook export needs: its template beside the store.
+struct ProgramFolder {
+    ProgramFolder() {
+        std::filesystem::create_directories(folder.file("database"));
+        saveAsXls(templateSheet(), folder.file("database/template.xls"));
+    }
+    TempFolder folder;
+};
+
+void addEntries(const Store& store) {
+    Connection connection = store.open();
+    EntryInserter inserter(connection);
+    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎", "X-JPG-OWNER:0",
+                     "TEL;VOICE;HOME:0312<>TEL;CELL:090<>TEL;VOICE:045<>TEL;CELL:080",
+                     "EMAIL;INTERNET:a@b.jp<>EMAIL;CELL:c@d.jp", "X-GNO:0", "X-JPG-MDNO:9", "END:VCARD"});
+    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:O'Brien", "<>TEL;VOICE;WORK:0455<>",
+                     "EMAIL;X400:x@y.jp<>", "END:VCARD"});
+    inserter.insert({"BEGIN:VCARD", "TEL;CELL:070", "END:VCARD"});  // no name: the import stops here
+}
+
+// What a workbook of addEntries gives when it is read back.
+const Rows kReadBack = {
+    {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎", "X-JPG-OWNER:0",
+     "TEL;VOICE;HOME:0312<>TEL;CELL:090<>TEL;VOICE:045<>", "EMAIL;INTERNET:a@b.jp<>EMAIL;CELL:c@d.jp<>",
+     "X-GNO:0", "X-JPG-MDNO:2", "END:VCARD"},
+    {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:O'Brien", "X-JPG-OWNER:0",
+     "TEL;VOICE;WORK:0455<>", "", "X-GNO:0", "X-JPG-MDNO:3", "END:VCARD"},
+};
+
+std::string freexlText(const void* handle, unsigned row, unsigned short column) {
+    FreeXL_CellValue value;
+    if (freexl_get_cell_value(handle, row, column, &value) != FREEXL_OK) return "<error>";
+    if (value.type == FREEXL_CELL_SST_TEXT || value.type == FREEXL_CELL_TEXT) return value.value.text_value;
+    return "";
+}
+
+TEST(Workbook, RoundTripThroughXlsAndXlsx) {
+    ProgramFolder program;
+    for (const char* name : {"book.xls", "book.xlsx"}) {
+        Store store = Store::inMemory();
+        addEntries(store);
+        std::string path = program.folder.file(name);
+        WriteExcelBook(store, program.folder.path(), path);
+        Store back = Store::inMemory();
+        EXPECT_EQ(ImportExcelBook(back, path), 2) << name;
+        EXPECT_EQ(storedRows(back), kReadBack) << name;
+    }
+}
+
+TEST(Workbook, HeadingAndEntryRowCellByCellWithTheirFormats) {
+    ProgramFolder program;
+    Store store = Store::inMemory();
+    addEntries(store);
+    std::string path = program.folder.file("book.xls");
+    WriteExcelBook(store, program.folder.path(), path);
+
+    // Values, through libfreexl.
+    const void* handle = nullptr;
+    ASSERT_EQ(freexl_open(path.c_str(), &handle), FREEXL_OK);
+    ASSERT_EQ(freexl_select_active_worksheet(handle, 0), FREEXL_OK);
+    for (unsigned short c = 0; c < 19; ++c) EXPECT_EQ(freexlText(handle, 0, c), kHeadings[c]) << c;
+    std::vector<std::string> entry(19);
+    entry[0] = "山田;太郎";
+    entry[1] = "0312";
+    entry[6] = "090";
+    entry[12] = "045";
+    entry[13] = "a@b.jp";
+    entry[16] = "c@d.jp";
+    for (unsigned short c = 0; c < 19; ++c) EXPECT_EQ(freexlText(handle, 1, c), entry[c]) << c;
+    EXPECT_EQ(freexlText(handle, 2, 7), "0455");  // a blank first piece keeps its group
+    EXPECT_EQ(freexlText(handle, 3, 0), "");
+    EXPECT_EQ(freexlText(handle, 3, 2), "070");
+    freexl_close(handle);
+
+    // Borders and fills, through our own record reader.
+    std::vector<test::Record> records = test::records(test::workbookStream(readBytes(path)));
+    std::vector<std::uint32_t> palette;
+    std::vector<std::string> xfs;
+    std::map<std::pair<int, int>, int> cellXf;
+    for (const test::Record& record : records) {
+        if (record.type == 0x0092)
+            for (int i = 0; i < test::le16(record.data, 0); ++i)
+                palette.push_back(std::uint8_t(record.data[2 + 4 * i]) << 16 |
+                                  std::uint8_t(record.data[3 + 4 * i]) << 8 | std::uint8_t(record.data[4 + 4 * i]));
+        if (record.type == 0x00E0) xfs.push_back(record.data);
+        if (record.type == 0x00FD || record.type == 0x0201)
+            cellXf[{test::le16(record.data, 0), test::le16(record.data, 2)}] = test::le16(record.data, 4);
+        if (record.type == 0x00BE) {
+            int row = test::le16(record.data, 0), first = test::le16(record.data, 2);
+            for (size_t k = 0; 4 + 2 * k + 2 < record.data.size(); ++k)
+                cellXf[{row, first + int(k)}] = test::le16(record.data, 4 + 2 * k);
+        }
+    }
+    ASSERT_EQ(palette.size(), 56u);
+    const std::uint32_t groupColours[] = {0x7D7D7D, 0x1E64C8, 0x0AE10C, 0x7D7D64, 0x7D7DFF, 0x7D7D3C};
+    for (int row : {0, 1, 2, 3}) {
+        for (int column = 0; column < 19; ++column) {
+            ASSERT_TRUE(cellXf.count({row, column})) << row << "," << column;
+            const std::string& xf = xfs.at(cellXf[{row, column}]);
+            std::uint32_t lines = test::le32(xf, 10), colours = test::le32(xf, 14);
+            EXPECT_EQ(lines & 0xFFFF, 0x1111u) << "thin on all four edges";
+            int pattern = colours >> 26;
+            if (column == 0) {
+                EXPECT_EQ(pattern, 0);
+                continue;
+            }
+            EXPECT_EQ(pattern, 1);
+            int icv = test::le16(xf, 18) & 0x7F;
+            int group = column <= 12 ? (column - 1) / 4 : 3 + (column - 13) / 2;
+            EXPECT_EQ(palette.at(icv - 8), groupColours[group]) << row << "," << column;
+        }
+    }
+}
+
+TEST(Workbook, SharedStringsAcrossContinueRecordsInALargeFile) {
+    TempFolder folder;
+    Sheet sheet;
+    std::string longJapanese;
+    for (int i = 0; i < 5000; ++i) longJapanese += "電";
+    sheet.setText(1, 1, longJapanese);
+    std::mt19937 random(7);
+    std::vector<std::string> texts;
+    // Enough distinct long strings that the FAT needs more than the header's 109 sectors.
+    for (int r = 2; r <= 3002; ++r) {
+        std::string text = std::to_string(r) + ":";
+        while (text.size() < 1200) text += char('a' + random() % 26);
+        texts.push_back(text);
+        sheet.setText(r, 2, text);
+    }
+    std::string path = folder.file("big.xls");
+    saveAsXls(sheet, path);
+    EXPECT_GT(std::filesystem::file_size(path), 109u * 128 * 512);
+    std::unique_ptr<WorkbookReader> book = WorkbookReader::open(path);
+    EXPECT_EQ(book->cellText(1, 1), longJapanese);
+    for (int r = 2; r <= 3002; ++r) ASSERT_EQ(book->cellText(r, 2), texts[r - 2]) << r;
+}
+
+TEST(Workbook, NumberCellsReadAsTheTextTheyShow) {
+    TempFolder folder;
+    std::string path = folder.file("numbers.xlsx");
+    lxw_workbook* workbook = workbook_new(path.c_str());
+    lxw_worksheet* worksheet = workbook_add_worksheet(workbook, nullptr);
+    worksheet_write_string(worksheet, 1, 0, "Nakamura", nullptr);
+    worksheet_write_number(worksheet, 1, 1, 312345678, nullptr);
+    worksheet_write_number(worksheet, 1, 13, 1.5, nullptr);
+    ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
+    Store store = Store::inMemory();
+    ImportExcelBook(store, path);
+    Rows rows = storedRows(store);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][4], "TEL;VOICE;HOME:312345678<>");
+    EXPECT_EQ(rows[0][5], "EMAIL;INTERNET:1.5<>");
+    EXPECT_EQ(numberText(90123456789.0), "90123456789");
+    EXPECT_EQ(numberText(-3), "-3");
+}
+
+TEST(Workbook, AnEmptyRowStopsTheImport) {
+    TempFolder folder;
+    Sheet sheet;
+    for (int r = 2; r <= 38; ++r) sheet.setText(r, 1, "名" + std::to_string(r));
+    sheet.setText(39, 2, "0312");  // a number but no name
+    sheet.setText(40, 1, "never read");
+    std::string path = folder.file("gap.xls");
+    saveAsXls(sheet, path);
+    Store store = Store::inMemory();
+    EXPECT_EQ(ImportExcelBook(store, path), 37);
+    EXPECT_EQ(storedRows(store).back()[2], "N;CHARSET=SHIFT_JIS:名38");
+}
+
+TEST(Workbook, DamagedFilesGiveAMessageAndLeaveTheStore) {
+    ProgramFolder program;
+    Store source = Store::inMemory();
+    addEntries(source);
+    std::string good = program.folder.file("good.xls");
+    std::string goodX = program.folder.file("good.xlsx");
+    WriteExcelBook(source, program.folder.path(), good);
+    WriteExcelBook(source, program.folder.path(), goodX);
+    std::string bytes = readBytes(good), bytesX = readBytes(goodX);
+    std::mt19937 random(11);
+    std::string noise(6000, '\0');
+    for (char& c : noise) c = char(random());
+    std::vector<std::string> damaged = {
+        program.folder.write("truncated.xls", bytes.substr(0, bytes.size() / 3)),
+        program.folder.write("header-only.xls", bytes.substr(0, 512)),
+        program.folder.write("noise.xls", noise),
+        program.folder.write("text.xls", "名前,自宅\r\n山田,0312\r\n"),
+        program.folder.write("truncated.xlsx", bytesX.substr(0, bytesX.size() / 2)),
+        program.folder.write("empty.xls", ""),
+    };
+    Store store = Store::inMemory();
+    ImportExcelBook(store, good);
+    Rows before = storedRows(store);
+    for (const std::string& path : damaged) {
+        try {
+            ImportExcelBook(store, path);
+            ADD_FAILURE() << path << " was read";
+        } catch (const TsunagiError& error) {
+            EXPECT_EQ(error.file(), path);
+        }
+        EXPECT_EQ(storedRows(store), before) << path;
+    }
+}
+
+TEST(Workbook, EmptyStoreSavesTheTemplateAndMissingTemplateIsAnError) {
+    ProgramFolder program;
+    Store store = Store::inMemory();
+    std::string path = program.folder.file("empty.xls");
+    WriteExcelBook(store, program.folder.path(), path);
+    EXPECT_EQ(readBytes(path), readBytes(program.folder.file("database/template.xls")));
+    std::string pathX = program.folder.file("empty.xlsx");
+    WriteExcelBook(store, program.folder.path(), pathX);
+    EXPECT_EQ(WorkbookReader::open(pathX)->cellText(1, 1), "");
+    EXPECT_THROW(WriteExcelBook(store, program.folder.file("nowhere"), path), TsunagiError);
+}
+
+}  // namespace
+}  // namespace tsunagi
