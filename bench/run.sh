@@ -52,3 +52,19 @@ row "import + HTML export" "$work/out.html"  "$cli" -o "$work/out.html" "$work/c
 echo
 echo "floor: iconv over the same bytes: CP932 to UTF-8 of the input (| wc -l), plus UTF-8 to CP932"
 echo "of the output for an export; best of three runs each"
+
+# Workbooks: 60,000 entries written and read back (the most the workbook import reads).
+build-bench/bench/make-cards 60000 > "$work/c60.vcf"
+echo
+printf '%-34s %8s %9s\n' "workbook run (60000 entries)" "seconds" "peak MiB"
+wrow() {
+  local name=$1; shift
+  read -r s m < <(measure "$@")
+  printf '%-34s %8.2f %9.1f\n' "$name" "$s" "$(awk "BEGIN{print $m / 1024}")"
+}
+read -r import_only _ < <(measure "$cli" "$work/c60.vcf")
+wrow "vcf import only (subtract below)" "$cli" "$work/c60.vcf"
+wrow "vcf import + .xls export" "$cli" -o "$work/book.xls" "$work/c60.vcf"
+wrow "vcf import + .xlsx export" "$cli" -o "$work/book.xlsx" "$work/c60.vcf"
+wrow ".xls import" "$cli" "$work/book.xls"
+wrow ".xlsx import" "$cli" "$work/book.xlsx"

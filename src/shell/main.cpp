@@ -2,6 +2,9 @@
 // the main window shown. The program ends when its last window closes.
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -17,6 +20,11 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     application.setApplicationName(kAppTitle);
     application.setWindowIcon(programIcon());
+    // The program speaks Japanese, and so should Qt's own dialogs and buttons.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        application.installTranslator(&qtTexts);
 
     SingleInstanceLock lock(defaultLockPath());
     if (!lock.acquired()) return 0;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/files.h"
 
 namespace tsunagi {
 
@@ -22,9 +23,25 @@ std::string quoteLiteral(std::string_view text) {
     return quoted + "'";
 }
 
+// What an SQLite failure means to the user, with SQLite's own words behind it.
+std::string describeFailure(sqlite3* db) {
+    if (!db) return "メモリが足りません。";
+    std::string detail = sqlite3_errmsg(db);
+    switch (sqlite3_errcode(db) & 0xFF) {
+        case SQLITE_NOTADB: return "データベースのファイルではないか、パスワードが違います（" + detail + "）。";
+        case SQLITE_CORRUPT: return "データベースのファイルが壊れています（" + detail + "）。";
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return "データベースはほかのプログラムが使っています（" + detail + "）。";
+        case SQLITE_READONLY: return "データベースに書き込めません（" + detail + "）。";
+        case SQLITE_FULL: return "ディスクがいっぱいです（" + detail + "）。";
+        case SQLITE_CANTOPEN: return "データベースのファイルを開けません（" + detail + "）。";
+        case SQLITE_IOERR: return "データベースの読み書きに失敗しました（" + detail + "）。";
+        default: return "データベースの処理に失敗しました（" + detail + "）。";
+    }
+}
+
 [[noreturn]] void storeFailure(const std::string& path, const std::string& what, sqlite3* db) {
-    std::string detail = db ? sqlite3_errmsg(db) : "メモリ不足";
-    throw TsunagiError(path, 0, what + "（" + detail + "）。");
+    throw TsunagiError(path, 0, what + "：" + describeFailure(db));
 }
 
 // Connections never cross threads and nobody reads SQLite's memory statistics, so its global
@@ -78,7 +95,7 @@ Statement::Statement(Statement&& other) noexcept
     : db_(other.db_), statement_(std::exchange(other.statement_, nullptr)) {}
 
 void Statement::fail(const char* what) const {
-    throw TsunagiError(std::string(what) + "（" + sqlite3_errmsg(db_) + "）。");
+    throw TsunagiError(std::string(what) + "：" + describeFailure(db_));
 }
 
 void Statement::bind(int index, std::string_view text) {
@@ -140,9 +157,8 @@ void Connection::execute(std::string_view sql) {
     std::string text(sql);
     char* message = nullptr;
     if (sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        std::string detail = message ? message : sqlite3_errmsg(db_.get());
         sqlite3_free(message);
-        throw TsunagiError(name_, 0, "データベースの処理に失敗しました（" + detail + "）。");
+        throw TsunagiError(name_, 0, describeFailure(db_.get()));
     }
 }
 
@@ -150,7 +166,7 @@ Statement Connection::prepare(std::string_view sql) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_.get(), sql.data(), static_cast<int>(sql.size()), &statement,
                            nullptr) != SQLITE_OK)
-        storeFailure(name_, "データベースの処理に失敗しました", db_.get());
+        throw TsunagiError(name_, 0, describeFailure(db_.get()));
     return Statement(db_.get(), statement);
 }
 
@@ -201,6 +217,7 @@ void Store::createFile(const std::string& path) {
 
 Connection Store::open() const {
     if (kept_) return Connection(kept_, path_);
+    if (!fileExists(path_)) throw TsunagiError(path_, 0, "データベースのファイルがありません。");
     // Never SQLITE_OPEN_CREATE: the store comes with the program and is not made here.
     return Connection(openDatabase(path_, password_, SQLITE_OPEN_READWRITE), path_);
 }
