@@ -114,6 +114,11 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
 
 long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress) {
     LineReader lines(path, /*utf8WhenMarked=*/true);
+    return importCsvLines(store, lines, progress);
+}
+
+long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress) {
+    const std::string& path = lines.name();
     CsvRecordReader records(lines);
     Connection connection = store.open();
     Transaction transaction(connection);

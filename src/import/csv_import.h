@@ -39,5 +39,7 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
 
 // Adds a card for every data line of the file, all or nothing. Returns the number of cards.
 long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress = {});
+// The same from lines already open (a UTF-8 mark must have been allowed when they were opened).
+long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress = {});
 
 }  // namespace tsunagi

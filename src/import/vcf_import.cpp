@@ -76,6 +76,11 @@ bool VcfCardReader::next() {
 
 long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress) {
     LineReader lines(path);
+    return importVcfLines(store, lines, progress);
+}
+
+long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress) {
+    const std::string& path = lines.name();
     VcfCardReader cards(lines);
     Connection connection = store.open();
     Transaction transaction(connection);

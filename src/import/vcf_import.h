@@ -42,5 +42,7 @@ private:
 
 // Adds every card of the file to the store, all or nothing. Returns the number of cards.
 long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress = {});
+// The same from lines already open.
+long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress = {});
 
 }  // namespace tsunagi

@@ -1,6 +1,5 @@
 #include "workbook/workbook_reader.h"
 
-#include <freexl.h>
 #include <orcus/orcus_xlsx.hpp>
 #include <orcus/spreadsheet/import_interface.hpp>
 
@@ -15,10 +14,22 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/files.h"
+#include "platform/helper_process.h"
 
 namespace tsunagi {
 
 namespace ss = orcus::spreadsheet;
+
+namespace {
+std::string& helperPath() {
+    static std::string path = programFolder() + "/tsunagi-xlsread";
+    return path;
+}
+}  // namespace
+
+const std::string& xlsReaderHelper() { return helperPath(); }
+void setXlsReaderHelper(std::string path) { helperPath() = std::move(path); }
 
 std::string numberText(double value) {
     if (std::isfinite(value) && std::floor(value) == value && std::fabs(value) < 1e15) {
@@ -33,50 +44,7 @@ std::string numberText(double value) {
 
 namespace {
 
-// .xls through libfreexl.
-class XlsReader : public WorkbookReader {
-public:
-    explicit XlsReader(const std::string& path) : path_(path) {
-        if (freexl_open(path.c_str(), &handle_) != FREEXL_OK || !handle_)
-            throw TsunagiError(path, 0, "Excel のブックとして読めません。");
-        unsigned int sheets = 0;
-        if (freexl_get_info(handle_, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0 ||
-            freexl_select_active_worksheet(handle_, 0) != FREEXL_OK ||
-            freexl_worksheet_dimensions(handle_, &rows_, &columns_) != FREEXL_OK) {
-            freexl_close(handle_);
-            throw TsunagiError(path, 0, "ブックの最初のシートを読めません。");
-        }
-    }
-    ~XlsReader() override { freexl_close(handle_); }
-
-    std::string cellText(int row, int column) override {
-        if (row < 1 || column < 1 || static_cast<unsigned>(row) > rows_ ||
-            static_cast<unsigned>(column) > columns_)
-            return {};
-        FreeXL_CellValue value;
-        if (freexl_get_cell_value(handle_, row - 1, static_cast<unsigned short>(column - 1), &value) !=
-            FREEXL_OK)
-            throw TsunagiError(path_, row, "セルを読めません（" + std::to_string(column) + " 列目）。");
-        switch (value.type) {
-            case FREEXL_CELL_INT: return std::to_string(value.value.int_value);
-            case FREEXL_CELL_DOUBLE: return numberText(value.value.double_value);
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME:
-            case FREEXL_CELL_TIME: return value.value.text_value ? value.value.text_value : "";
-            default: return {};
-        }
-    }
-
-private:
-    std::string path_;
-    const void* handle_ = nullptr;
-    unsigned int rows_ = 0;
-    unsigned short columns_ = 0;
-};
-
-// .xlsx through liborcus: it parses the package and hands us the first sheet's cells.
+// The first sheet's cells by row and column.
 class CellTexts {
 public:
     void set(ss::row_t row, ss::col_t column, std::string text) {
@@ -95,6 +63,41 @@ private:
     std::unordered_map<std::uint64_t, std::string> cells_;
 };
 
+// .xls through libfreexl, run in a helper process of its own (see xlsread_main.cpp).
+class XlsReader : public WorkbookReader {
+public:
+    explicit XlsReader(const std::string& path) {
+        ProcessResult result = runProcess(xlsReaderHelper(), {path}, 60, size_t(1) << 30);
+        if (!result.started)
+            throw TsunagiError(xlsReaderHelper(), 0, "ブックを読むためのプログラムを起動できません。");
+        if (result.exitCode == 2) throw TsunagiError(path, 0, "Excel のブックとして読めません。");
+        if (result.exitCode == 3) throw TsunagiError(path, 0, "ブックの最初のシートを読めません。");
+        if (result.timedOut) throw TsunagiError(path, 0, "ブックの読み込みが終わりません。壊れている可能性があります。");
+        if (result.exitCode != 0)
+            throw TsunagiError(path, 0, "ブックが壊れているため読めません。");
+        const std::string& out = result.output;
+        size_t at = 0;
+        auto take = [&](int bytes) {
+            std::uint32_t value = 0;
+            for (int k = 0; k < bytes; ++k) value |= std::uint32_t(std::uint8_t(out[at + k])) << (8 * k);
+            at += bytes;
+            return value;
+        };
+        while (at + 10 <= out.size()) {
+            std::uint32_t row = take(4), column = take(2), length = take(4);
+            if (length > out.size() - at) break;
+            cells_.set(row - 1, column - 1, out.substr(at, length));
+            at += length;
+        }
+    }
+    std::string cellText(int row, int column) override { return cells_.get(row, column); }
+
+private:
+    CellTexts cells_;
+};
+
+
+// .xlsx through liborcus: it parses the package and hands us the first sheet's cells.
 class SharedStrings : public ss::iface::import_shared_strings {
 public:
     size_t append(std::string_view s) override {

@@ -19,6 +19,10 @@ public:
     virtual std::string cellText(int row, int column) = 0;
 };
 
+// The helper program that reads .xls files (tsunagi-xlsread); beside the executable unless set.
+const std::string& xlsReaderHelper();
+void setXlsReaderHelper(std::string path);
+
 // How a number cell reads as text.
 std::string numberText(double value);
 

@@ -224,6 +224,37 @@ TEST(Workbook, DamagedFilesGiveAMessageAndLeaveTheStore) {
     }
 }
 
+TEST(Workbook, TheXlsLibraryRunsApartSoItsCrashesAreMessages) {
+    // A damaged workbook that made libfreexl read outside its stack (found by fuzzing).
+    Store store = Store::inMemory();
+    std::string found = std::string(TSUNAGI_FIXTURES) + "/workbook/fixtures/freexl-stack-underflow.xls";
+    EXPECT_THROW(ImportExcelBook(store, found), TsunagiError);
+
+    // Whatever the library does, a reader that dies or hangs is a message, not our end.
+    TempFolder folder;
+    Sheet sheet;
+    sheet.setText(2, 1, "name");
+    std::string book = folder.file("book.xls");
+    saveAsXls(sheet, book);
+    std::string saved = xlsReaderHelper();
+    for (const char* script : {"#!/bin/sh\nkill -SEGV $$\n", "#!/bin/sh\nexit 7\n", "#!/bin/sh\n"}) {
+        std::string helper = folder.write("helper.sh", script);
+        std::filesystem::permissions(helper, std::filesystem::perms::owner_all);
+        setXlsReaderHelper(helper);
+        try {
+            ImportExcelBook(store, book);
+            if (std::string(script) != "#!/bin/sh\n") ADD_FAILURE() << script;
+        } catch (const TsunagiError& error) {
+            EXPECT_EQ(error.file(), book);
+        }
+    }
+    setXlsReaderHelper(folder.file("missing-helper"));
+    EXPECT_THROW(ImportExcelBook(store, book), TsunagiError);
+    setXlsReaderHelper(saved);
+    EXPECT_TRUE(storedRows(store).empty());
+    EXPECT_EQ(ImportExcelBook(store, book), 1);
+}
+
 TEST(Workbook, EmptyStoreSavesTheTemplateAndMissingTemplateIsAnError) {
     ProgramFolder program;
     Store store = Store::inMemory();

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and libFuzzer and runs each for a while.
+# Usage: scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]   (default 60 s, all targets)
+# Crashes are written to build-fuzz/findings/; the corpora grow under build-fuzz/corpus/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh clang-14 libclang-rt-14-dev
+seconds=${1:-60}; shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_vcf fuzz_csv fuzz_workbook fuzz_lines)
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTSUNAGI_FUZZ=ON >/dev/null
+cmake --build build-fuzz --target "${targets[@]}"
+mkdir -p build-fuzz/findings
+for target in "${targets[@]}"; do
+  corpus=build-fuzz/corpus/$target
+  mkdir -p "$corpus"
+  cp -n tests/fuzz/corpus/"${target#fuzz_}"/* "$corpus"/ 2>/dev/null || true
+  echo "== $target for ${seconds}s"
+  build-fuzz/$target "$corpus" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+    -rss_limit_mb=2048 -artifact_prefix=build-fuzz/findings/"$target"- -print_final_stats=1 2>&1 |
+    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY|INFO: seed corpus)|Done [0-9]+ runs' || true
+done
+ls build-fuzz/findings

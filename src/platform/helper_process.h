@@ -1,0 +1,24 @@
+#pragma once
+
+// Runs a helper program and collects what it writes, for work that must not be able to take
+// the program down with it.
+
+#include <string>
+#include <vector>
+
+namespace tsunagi {
+
+struct ProcessResult {
+    bool started = false;
+    bool timedOut = false;
+    int exitCode = -1;  // when it exited
+    int signal = 0;     // when a signal ended it
+    std::string output;
+};
+
+// Runs `program` with `arguments`, its standard input empty and its standard error dropped.
+// It is stopped when it runs longer than `timeoutSeconds` or writes more than `maxOutput` bytes.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         int timeoutSeconds, size_t maxOutput);
+
+}  // namespace tsunagi
