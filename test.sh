@@ -1,9 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tsunagi and runs every test.
+# Installs what is missing, builds Tsunagi and runs every test; then builds it again with
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs every test once more.
+# Usage: ./test.sh [--quick]   (--quick: the first run only)
 set -euo pipefail
 cd "$(dirname "$0")"
+sanitize=1
+for arg in "$@"; do
+  case "$arg" in
+    --quick) sanitize=0 ;;
+    *) echo "usage: ./test.sh [--quick]" >&2; exit 2 ;;
+  esac
+done
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+
+suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir"
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
+}
+
+suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "$sanitize" = 1 ]; then
+  echo "== again with AddressSanitizer and UndefinedBehaviorSanitizer"
+  suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTSUNAGI_SANITIZE=ON
+fi

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh time
 n=${1:-100000}
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench --target tsunagi-cli make-cards >/dev/null
+cmake --build build-bench --target tsunagi-cli make-cards list-refresh >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cli=build-bench/app/tsunagi-cli
@@ -68,3 +68,6 @@ wrow "vcf import + .xls export" "$cli" -o "$work/book.xls" "$work/c60.vcf"
 wrow "vcf import + .xlsx export" "$cli" -o "$work/book.xlsx" "$work/c60.vcf"
 wrow ".xls import" "$cli" "$work/book.xls"
 wrow ".xlsx import" "$cli" "$work/book.xlsx"
+
+echo
+build-bench/bench/list-refresh "$work/cards.vcf"

@@ -23,17 +23,6 @@ std::string_view numberWordForHead(std::string_view head) {
     return word;
 }
 
-// Calls `fill` with the slot index and the parts of each of the first three pieces of a
-// joined value; blank pieces keep their index, pieces without a colon leave their slot.
-template <typename Fill>
-void forSlots(const std::string& value, Fill fill) {
-    std::vector<std::string> pieces = splitAll(value, kJoin);
-    for (size_t k = 0; k < pieces.size() && k < 3; ++k) {
-        if (trimBlanks(pieces[k]).empty() || !contains(pieces[k], ":")) continue;
-        fill(k, splitPiece(pieces[k]));
-    }
-}
-
 std::string_view savingCode(const std::vector<TypeWord>& table, const std::string& word) {
     for (const TypeWord& type : table)
         if (type.word == word) return type.savingCode;
@@ -81,12 +70,12 @@ FormContent formFromRow(const EntryRow& row) {
         const std::string& value = row.at(p);
         if (trimBlanks(value).empty()) continue;
         if (contains(value, kNumberItem)) {
-            forSlots(value, [&](size_t k, const PieceParts& parts) {
+            forFirstThreePieces(value, [&](size_t k, const PieceParts& parts) {
                 form.numbers[k].type = numberWordForHead(parts.head);
                 form.numbers[k].text = parts.value;
             });
         } else if (contains(value, kMailItem)) {
-            forSlots(value, [&](size_t k, const PieceParts& parts) {
+            forFirstThreePieces(value, [&](size_t k, const PieceParts& parts) {
                 form.mails[k].type = contains(parts.head, "CELL") ? kMailTypes[1].word : kMailTypes[0].word;
                 if (contains(parts.head, "INTERNET") || contains(parts.head, "CELL"))
                     form.mails[k].text = parts.value;

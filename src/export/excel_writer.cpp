@@ -36,22 +36,14 @@ void formatRow(Sheet& sheet, int row) {
     }
 }
 
-template <typename Visit>
-void forFirstThreePieces(const std::string& value, Visit visit) {
-    std::vector<std::string> pieces = splitAll(value, kJoin);
-    for (size_t j = 0; j < pieces.size() && j < 3; ++j) {
-        if (trimBlanks(pieces[j]).empty() || !contains(pieces[j], ":")) continue;
-        visit(static_cast<int>(j), splitPiece(pieces[j]));
-    }
-}
-
 void writeEntry(Sheet& sheet, int row, const EntryRow& entry) {
     formatRow(sheet, row);
     for (int p = 0; p <= 50; ++p) {
         const std::string& value = entry.at(p);
         if (value.empty()) continue;
         if (contains(value, kNumberItem)) {
-            forFirstThreePieces(value, [&](int j, const PieceParts& parts) {
+            forFirstThreePieces(value, [&](size_t piece, const PieceParts& parts) {
+                int j = static_cast<int>(piece);
                 int offset = 3;
                 switch (classifyNumberHead(parts.head)) {
                     case NumberClass::Home: offset = 0; break;
@@ -62,7 +54,8 @@ void writeEntry(Sheet& sheet, int row, const EntryRow& entry) {
                 sheet.setText(row, 2 + 4 * j + offset, parts.value);
             });
         } else if (contains(value, kMailItem)) {
-            forFirstThreePieces(value, [&](int j, const PieceParts& parts) {
+            forFirstThreePieces(value, [&](size_t piece, const PieceParts& parts) {
+                int j = static_cast<int>(piece);
                 MailClass type = classifyMailHead(parts.head);
                 if (type == MailClass::Internet) sheet.setText(row, 14 + 2 * j, parts.value);
                 if (type == MailClass::Cell) sheet.setText(row, 15 + 2 * j, parts.value);

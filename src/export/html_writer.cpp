@@ -35,17 +35,6 @@ const std::array<const char*, 7> kLabels = {
 // Name, numbers 1 to 3, mails 1 to 3, as HTML ready to write.
 using CardValues = std::array<std::string, 7>;
 
-// Calls `visit` with the index and the pieces (split at ":") of the first three pieces of a
-// joined value that are not blank; blank pieces keep their index.
-template <typename Visit>
-void forFirstThreePieces(const std::string& value, Visit visit) {
-    std::vector<std::string> pieces = splitAll(value, kJoin);
-    for (size_t j = 0; j < pieces.size() && j < 3; ++j) {
-        if (trimBlanks(pieces[j]).empty() || !contains(pieces[j], ":")) continue;
-        visit(j, splitPiece(pieces[j]));
-    }
-}
-
 CardValues readCard(const EntryRow& row) {
     CardValues card;
     card.fill(kEmpty);

@@ -39,10 +39,7 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
 }
 
 void runSaveCommand(const CommandContext& context) {
-    FileRequest request;
-    request.title = "ファイルへ保存";
-    request.startFolder = dialogStartFolder(context);
-    request.filters = fileFilters(kSaveFilterText + context.xlsFilterPart);
+    FileRequest request = fileRequest(context, "ファイルへ保存", kSaveFilterText);
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

@@ -2,7 +2,6 @@
 
 #include "import/dialect.h"
 #include "platform/text.h"
-#include "store/entries.h"
 
 namespace tsunagi {
 
@@ -118,13 +117,9 @@ long ImportCsvBook(const Store& store, const std::string& path, const ImportProg
 }
 
 long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress) {
-    const std::string& path = lines.name();
+    CardWriter writer(store, lines.name(), progress);
+    std::vector<std::string> lineTemplate = writer.lineTemplate();
     CsvRecordReader records(lines);
-    Connection connection = store.open();
-    Transaction transaction(connection);
-    std::vector<std::string> lineTemplate = readLineTemplate(connection);
-    EntryInserter inserter(connection);
-    ProgressReporter reporter(progress, path);
     try {
         std::vector<std::string> fields;
         CsvHeadings headings;
@@ -133,18 +128,12 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
                 headings = findHeadings(fields);
                 continue;
             }
-            if (auto card = csvCard(lineTemplate, headings, fields, counter)) {
-                inserter.insert(*card);
-                reporter.card();
-            }
+            if (auto card = csvCard(lineTemplate, headings, fields, counter)) writer.add(*card);
         }
-    } catch (const ImportCancelled&) {
-        throw;
     } catch (const TsunagiError& error) {
-        throw error.inFile(path, lines.lineNumber());
+        rethrowAt(error, lines.name(), lines.lineNumber());
     }
-    transaction.commit();
-    return reporter.cards();
+    return writer.commit();
 }
 
 }  // namespace tsunagi

@@ -1,7 +1,6 @@
 #include "import/excel_import.h"
 
 #include "import/dialect.h"
-#include "store/entries.h"
 #include "workbook/workbook_reader.h"
 
 namespace tsunagi {
@@ -45,11 +44,8 @@ std::string slotPieces(WorkbookReader& book, int row, std::string_view item, con
 
 long ImportExcelBook(const Store& store, const std::string& path, const ImportProgress& progress) {
     std::unique_ptr<WorkbookReader> book = WorkbookReader::open(path);
-    Connection connection = store.open();
-    Transaction transaction(connection);
-    std::vector<std::string> lineTemplate = readLineTemplate(connection);
-    EntryInserter inserter(connection);
-    ProgressReporter reporter(progress, path);
+    CardWriter writer(store, path, progress);
+    std::vector<std::string> lineTemplate = writer.lineTemplate();
     int row = 2;
     try {
         for (; row <= kLastRow; ++row) {
@@ -61,16 +57,12 @@ long ImportExcelBook(const Store& store, const std::string& path, const ImportPr
             card.numbers = slotPieces(*book, row, kNumberItem, kNumberSlots);
             card.mails = slotPieces(*book, row, kMailItem, kMailSlots);
             card.memoryNumber = std::to_string(row);
-            inserter.insert(buildCardColumns(lineTemplate, card));
-            reporter.card();
+            writer.add(buildCardColumns(lineTemplate, card));
         }
-    } catch (const ImportCancelled&) {
-        throw;
     } catch (const TsunagiError& error) {
-        throw error.inFile(path, row);
+        rethrowAt(error, path, row);
     }
-    transaction.commit();
-    return reporter.cards();
+    return writer.commit();
 }
 
 }  // namespace tsunagi

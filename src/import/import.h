@@ -3,9 +3,13 @@
 // What every importer shares: progress reports, and the message that a user stopped it.
 
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
+#include "store/entries.h"
+#include "store/store.h"
 
 namespace tsunagi {
 
@@ -36,5 +40,27 @@ private:
     std::string file_;
     long cards_ = 0;
 };
+
+// Where an import puts its cards: one connection, one transaction and one insert statement
+// for the whole file, so that the file is kept whole or not at all.
+class CardWriter {
+public:
+    CardWriter(const Store& store, const std::string& file, const ImportProgress& progress);
+
+    // The model's line template, for importers that build cards from fields.
+    std::vector<std::string> lineTemplate() { return readLineTemplate(connection_); }
+    void add(std::span<const std::string> columns);
+    // Keeps everything added; returns the number of cards.
+    long commit();
+
+private:
+    Connection connection_;
+    Transaction transaction_;
+    EntryInserter inserter_;
+    ProgressReporter reporter_;
+};
+
+// The error again, now naming the file and the line (or sheet row) the import had reached.
+[[noreturn]] void rethrowAt(const TsunagiError& error, const std::string& file, long line);
 
 }  // namespace tsunagi

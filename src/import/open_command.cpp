@@ -40,12 +40,18 @@ std::string dialogStartFolder(const CommandContext& context) {
     return context.programFolder + "/backup/";
 }
 
-void runOpenCommand(const CommandContext& context, const ImportProgress& progress) {
+FileRequest fileRequest(const CommandContext& context, const std::string& title,
+                        const std::string& filterText) {
     FileRequest request;
-    request.title = "ファイルを開く";
+    request.title = title;
     request.startFolder = dialogStartFolder(context);
-    request.filters = fileFilters(kOpenFilterText + context.xlsFilterPart);
-    std::optional<std::string> chosen = context.ui.chooseFileToOpen(request);
+    request.filters = fileFilters(filterText + context.xlsFilterPart);
+    return request;
+}
+
+void runOpenCommand(const CommandContext& context, const ImportProgress& progress) {
+    std::optional<std::string> chosen =
+        context.ui.chooseFileToOpen(fileRequest(context, "ファイルを開く", kOpenFilterText));
     if (!chosen) return;
 
     ImportKind kind = importKindFor(*chosen);

@@ -32,4 +32,8 @@ std::vector<FileFilter> fileFilters(const std::string& text);
 // The folder the file dialogs start in: the card folder, else the program's backup/.
 std::string dialogStartFolder(const CommandContext& context);
 
+// A file dialog of the open and save commands: its title, start folder and filters.
+FileRequest fileRequest(const CommandContext& context, const std::string& title,
+                        const std::string& filterText);
+
 }  // namespace tsunagi

@@ -2,7 +2,6 @@
 
 #include "import/dialect.h"
 #include "platform/text.h"
-#include "store/entries.h"
 
 namespace tsunagi {
 
@@ -80,24 +79,14 @@ long importVcfFile(const Store& store, const std::string& path, const ImportProg
 }
 
 long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress) {
-    const std::string& path = lines.name();
+    CardWriter writer(store, lines.name(), progress);
     VcfCardReader cards(lines);
-    Connection connection = store.open();
-    Transaction transaction(connection);
-    EntryInserter inserter(connection);
-    ProgressReporter reporter(progress, path);
     try {
-        while (cards.next()) {
-            inserter.insert(cards.card());
-            reporter.card();
-        }
-    } catch (const ImportCancelled&) {
-        throw;
+        while (cards.next()) writer.add(cards.card());
     } catch (const TsunagiError& error) {
-        throw error.inFile(path, lines.lineNumber());
+        rethrowAt(error, lines.name(), lines.lineNumber());
     }
-    transaction.commit();
-    return reporter.cards();
+    return writer.commit();
 }
 
 }  // namespace tsunagi

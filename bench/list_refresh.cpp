@@ -1,0 +1,36 @@
+// Times the main window's list refresh for a store of N entries (offscreen).
+// Usage: list-refresh CARDS.vcf
+#include <QApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+
+#include "import/vcf_import.h"
+#include "platform/user_interface.h"
+#include "shell/qt_app.h"
+#include "shell/qt_form1.h"
+
+namespace {
+class SilentUi : public tsunagi::UserInterface {
+public:
+    std::optional<std::string> chooseFileToOpen(const tsunagi::FileRequest&) override { return {}; }
+    std::optional<std::string> chooseFileToSave(const tsunagi::FileRequest&) override { return {}; }
+    void showMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    bool openWithDesktop(const std::string&) override { return false; }
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (argc != 2) return 2;
+    SilentUi ui;
+    tsunagi::App app(tsunagi::Store::inMemory(), tsunagi::Module1{}, ui);
+    long cards = tsunagi::importVcfFile(app.store(), argv[1]);
+    tsunagi::Form1* window = app.showMainWindow();
+    QElapsedTimer timer;
+    timer.start();
+    window->RefreshList();
+    QApplication::processEvents();
+    std::printf("list refresh of %ld entries: %.2f s\n", cards, timer.elapsed() / 1000.0);
+    return 0;
+}
