@@ -11,10 +11,12 @@
 
 namespace {
 class SilentUi : public tsunagi::UserInterface {
-public:
+  public:
     std::optional<std::string> chooseFileToOpen(const tsunagi::FileRequest&) override { return {}; }
     std::optional<std::string> chooseFileToSave(const tsunagi::FileRequest&) override { return {}; }
-    void showMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void showMessage(const std::string& text) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
     bool openWithDesktop(const std::string&) override { return false; }
 };
 }  // namespace

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         utf8 += "\r\nX-JPG-OWNER:0\r\n";
         utf8 += "TEL;VOICE;HOME:03" + std::to_string(10000000 + next() % 90000000) + "\r\n";
         utf8 += "TEL;CELL:090" + std::to_string(10000000 + next() % 90000000) + "\r\n";
-        if (i % 2) utf8 += "TEL;VOICE;WORK:045" + std::to_string(1000000 + next() % 9000000) + "\r\n";
+        if (i % 2)
+            utf8 += "TEL;VOICE;WORK:045" + std::to_string(1000000 + next() % 9000000) + "\r\n";
         utf8 += "EMAIL;INTERNET:user" + std::to_string(i) + "@example.jp\r\n";
         utf8 += "X-GNO:" + std::to_string(i % 10) + "\r\nX-JPG-MDNO:" + std::to_string(i) +
                 "\r\nEND:VCARD\r\n";

@@ -76,7 +76,8 @@ FormContent formFromRow(const EntryRow& row) {
             });
         } else if (contains(value, kMailItem)) {
             forFirstThreePieces(value, [&](size_t k, const PieceParts& parts) {
-                form.mails[k].type = contains(parts.head, "CELL") ? kMailTypes[1].word : kMailTypes[0].word;
+                form.mails[k].type =
+                    contains(parts.head, "CELL") ? kMailTypes[1].word : kMailTypes[0].word;
                 if (contains(parts.head, "INTERNET") || contains(parts.head, "CELL"))
                     form.mails[k].text = parts.value;
             });

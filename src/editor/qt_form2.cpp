@@ -47,9 +47,9 @@ Form2::Form2(App& app) : app_(app) {
     connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
 
     // Name and the six number and address boxes, then the six type boxes, then the buttons.
-    QWidget* order[] = {Text1,  Text3,  Text4,  Text5,  Text6,    Text7,    Text8,
-                        Combo1, Combo2, Combo3, Combo4, Combo5,   Combo6,   Command1,
-                        Command2, Command3, Command4};
+    QWidget* order[] = {Text1,  Text3,    Text4,    Text5,    Text6,   Text7,
+                        Text8,  Combo1,   Combo2,   Combo3,   Combo4,  Combo5,
+                        Combo6, Command1, Command2, Command3, Command4};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
     layOut();
@@ -58,15 +58,15 @@ Form2::Form2(App& app) : app_(app) {
 
 void Form2::layOut() {
     const Box boxes[] = {
-        {Label1, 360, 120, 1095, 255},    {Text1, 1920, 120, 3375, 270},
-        {Text3, 1920, 600, 3375, 270},    {Combo1, 5520, 600, 1335, 300},
-        {Label3, 360, 960, 1215, 495},    {Text4, 1920, 960, 3375, 270},
-        {Combo2, 5520, 960, 1335, 300},   {Text5, 1920, 1320, 3375, 270},
-        {Combo3, 5520, 1320, 1335, 300},  {Text6, 1920, 1920, 3375, 270},
-        {Combo4, 5520, 1920, 1335, 300},  {Label4, 360, 2280, 1095, 375},
-        {Text7, 1920, 2280, 3375, 270},   {Combo5, 5520, 2280, 1335, 300},
-        {Text8, 1920, 2640, 3375, 270},   {Combo6, 5520, 2640, 1335, 300},
-        {Command1, 600, 3240, 1215, 375}, {Command2, 2160, 3240, 1215, 375},
+        {Label1, 360, 120, 1095, 255},     {Text1, 1920, 120, 3375, 270},
+        {Text3, 1920, 600, 3375, 270},     {Combo1, 5520, 600, 1335, 300},
+        {Label3, 360, 960, 1215, 495},     {Text4, 1920, 960, 3375, 270},
+        {Combo2, 5520, 960, 1335, 300},    {Text5, 1920, 1320, 3375, 270},
+        {Combo3, 5520, 1320, 1335, 300},   {Text6, 1920, 1920, 3375, 270},
+        {Combo4, 5520, 1920, 1335, 300},   {Label4, 360, 2280, 1095, 375},
+        {Text7, 1920, 2280, 3375, 270},    {Combo5, 5520, 2280, 1335, 300},
+        {Text8, 1920, 2640, 3375, 270},    {Combo6, 5520, 2640, 1335, 300},
+        {Command1, 600, 3240, 1215, 375},  {Command2, 2160, 3240, 1215, 375},
         {Command3, 3720, 3240, 1215, 375}, {Command4, 5280, 3240, 1215, 375},
     };
     // Today's fonts need taller boxes than the design gave them; the whole form grows
@@ -103,11 +103,13 @@ void Form2::Form_Load() {
 void Form2::FillTypeLists() {
     for (QComboBox* box : {Combo1, Combo2, Combo3}) {
         box->clear();
-        for (const TypeWord& type : kNumberTypes) box->addItem(QString::fromUtf8(type.word.data(), type.word.size()));
+        for (const TypeWord& type : kNumberTypes)
+            box->addItem(QString::fromUtf8(type.word.data(), type.word.size()));
     }
     for (QComboBox* box : {Combo4, Combo5, Combo6}) {
         box->clear();
-        for (const TypeWord& type : kMailTypes) box->addItem(QString::fromUtf8(type.word.data(), type.word.size()));
+        for (const TypeWord& type : kMailTypes)
+            box->addItem(QString::fromUtf8(type.word.data(), type.word.size()));
     }
     showContent(emptyForm());
 }
@@ -143,8 +145,10 @@ FormContent Form2::content() const {
     const QLineEdit* mailBoxes[] = {Text6, Text7, Text8};
     const QComboBox* mailTypes[] = {Combo4, Combo5, Combo6};
     for (int i = 0; i < 3; ++i) {
-        form.numbers[i] = {numberBoxes[i]->text().toStdString(), numberTypes[i]->currentText().toStdString()};
-        form.mails[i] = {mailBoxes[i]->text().toStdString(), mailTypes[i]->currentText().toStdString()};
+        form.numbers[i] = {numberBoxes[i]->text().toStdString(),
+                           numberTypes[i]->currentText().toStdString()};
+        form.mails[i] = {mailBoxes[i]->text().toStdString(),
+                         mailTypes[i]->currentText().toStdString()};
     }
     return form;
 }

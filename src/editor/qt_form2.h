@@ -15,7 +15,7 @@ class App;
 // The input form: one entry's name, three numbers and three mail addresses with their types.
 class Form2 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Form2(App& app);
 
     // What the boxes hold now.
@@ -42,17 +42,17 @@ public:
     QPushButton* Command3;
     QPushButton* Command4;
 
-public slots:
+  public slots:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Form_Load();
     void FillTypeLists();
     void LoadEntry();

@@ -17,8 +17,9 @@ namespace {
 constexpr int kColumns = 19;
 
 // Fill colours of columns B to S: three number groups of four, three mail groups of two.
-const std::array<Rgb, 6> kGroupColours = {Rgb{125, 125, 125}, Rgb{30, 100, 200}, Rgb{10, 225, 12},
-                                          Rgb{125, 125, 100}, Rgb{125, 125, 255}, Rgb{125, 125, 60}};
+const std::array<Rgb, 6> kGroupColours = {Rgb{125, 125, 125}, Rgb{30, 100, 200},
+                                          Rgb{10, 225, 12},   Rgb{125, 125, 100},
+                                          Rgb{125, 125, 255}, Rgb{125, 125, 60}};
 
 Rgb columnColour(int column) {
     if (column <= 13) return kGroupColours[(column - 2) / 4];
@@ -46,10 +47,18 @@ void writeEntry(Sheet& sheet, int row, const EntryRow& entry) {
                 int j = static_cast<int>(piece);
                 int offset = 3;
                 switch (classifyNumberHead(parts.head)) {
-                    case NumberClass::Home: offset = 0; break;
-                    case NumberClass::Cell: offset = 1; break;
-                    case NumberClass::Work: offset = 2; break;
-                    case NumberClass::Other: offset = 3; break;
+                    case NumberClass::Home:
+                        offset = 0;
+                        break;
+                    case NumberClass::Cell:
+                        offset = 1;
+                        break;
+                    case NumberClass::Work:
+                        offset = 2;
+                        break;
+                    case NumberClass::Other:
+                        offset = 3;
+                        break;
                 }
                 sheet.setText(row, 2 + 4 * j + offset, parts.value);
             });
@@ -90,7 +99,8 @@ void WriteExcelBook(const Store& store, const std::string& programFolder, const 
                 for (int c = 1; c <= kColumns; ++c) sheet.setText(1, c, kHeadings[c - 1]);
                 currentRow = 2;
             }
-            if (currentRow > 65536) throw TsunagiError(path, 0, "データが多すぎて .xls に書けません（65535 件まで）。");
+            if (currentRow > 65536)
+                throw TsunagiError(path, 0, "データが多すぎて .xls に書けません（65535 件まで）。");
             writeEntry(sheet, currentRow++, entry);
         });
     }

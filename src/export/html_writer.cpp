@@ -49,9 +49,14 @@ CardValues readCard(const EntryRow& row) {
         } else if (contains(value, kMailItem)) {
             forFirstThreePieces(value, [&](size_t j, const PieceParts& parts) {
                 switch (classifyMailHead(parts.head)) {
-                    case MailClass::Internet: card[4 + j] = "PC：" + htmlText(parts.value); break;
-                    case MailClass::Cell: card[4 + j] = "携帯：" + htmlText(parts.value); break;
-                    case MailClass::Neither: break;
+                    case MailClass::Internet:
+                        card[4 + j] = "PC：" + htmlText(parts.value);
+                        break;
+                    case MailClass::Cell:
+                        card[4 + j] = "携帯：" + htmlText(parts.value);
+                        break;
+                    case MailClass::Neither:
+                        break;
                 }
             });
         } else if (auto name = nameOfLine(value)) {
@@ -68,11 +73,20 @@ std::string htmlText(const std::string& value) {
     out.reserve(value.size());
     for (char c : value) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -89,11 +103,12 @@ void WriteHtmlList(const Store& store, TextSink& out) {
         CardValues card = readCard(row);
         text.clear();
         if (++cardsInRow == 1) text += kRowStart;
-        text += "<td><table border=\"0\" cellspacing=\"0\" cellpadding=\"0\"><caption "
-                "align=\"left\">データ&nbsp;" +
-                std::to_string(cardNumber) +
-                "</caption><tr><td bgcolor=\"#000000\"><table class=\"text4\" border=\"0\" "
-                "cellspacing=\"1\" cellpadding=\"5\">\r\n";
+        text +=
+            "<td><table border=\"0\" cellspacing=\"0\" cellpadding=\"0\"><caption "
+            "align=\"left\">データ&nbsp;" +
+            std::to_string(cardNumber) +
+            "</caption><tr><td bgcolor=\"#000000\"><table class=\"text4\" border=\"0\" "
+            "cellspacing=\"1\" cellpadding=\"5\">\r\n";
         for (size_t i = 0; i < 6; ++i) text += kLabels[i] + card[i] + "&nbsp;</td></tr>\r\n";
         text += kLabels[6] + card[6] + "&nbsp;</td></tr></table>\r\n</td></tr></table></td>\r\n";
         if (cardsInRow == 3) {

@@ -29,10 +29,18 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
     }
     Cp932File file(path);
     switch (kind) {
-        case ExportKind::Csv: writeCsvBook(store, file); break;
-        case ExportKind::Vcf: writeVcfFile(store, file); break;
-        case ExportKind::Html: WriteHtmlList(store, file); break;
-        default: throw TsunagiError(path, 0, "書き出せるファイルの種類ではありません（.csv、.vcf、.xls、.html）。");
+        case ExportKind::Csv:
+            writeCsvBook(store, file);
+            break;
+        case ExportKind::Vcf:
+            writeVcfFile(store, file);
+            break;
+        case ExportKind::Html:
+            WriteHtmlList(store, file);
+            break;
+        default:
+            throw TsunagiError(
+                path, 0, "書き出せるファイルの種類ではありません（.csv、.vcf、.xls、.html）。");
     }
     file.commit();
     return describeReplacements(file.replacements());

@@ -14,9 +14,10 @@ std::optional<std::string> phoneNumberPiece(const std::string& piece) {
     size_t first = piece.find(':');
     if (first == std::string::npos) return std::nullopt;
     size_t second = piece.find(':', first + 1);
-    std::string number = removeAll(
-        piece.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1),
-        "-");
+    std::string number =
+        removeAll(piece.substr(first + 1, second == std::string::npos ? std::string::npos
+                                                                      : second - first - 1),
+                  "-");
     if (IsAllDigits(number) != true || number.size() >= 24) return std::nullopt;
     std::string rest = second == std::string::npos ? "" : piece.substr(second);
     return piece.substr(0, first + 1) + number + rest;

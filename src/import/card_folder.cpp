@@ -1,7 +1,7 @@
 #include "import/card_folder.h"
 
-#include <unistd.h>
 #include <pwd.h>
+#include <unistd.h>
 
 #include <cstdlib>
 

@@ -16,11 +16,11 @@ namespace tsunagi {
 // Takes CSV records out of a file: fields in double quotes follow RFC 4180 (the quotes go, a
 // doubled quote is one, commas and line breaks inside stay); other fields split at every comma.
 class CsvRecordReader {
-public:
+  public:
     explicit CsvRecordReader(LineReader& lines) : lines_(lines) {}
     bool next(std::vector<std::string>& fields);
 
-private:
+  private:
     LineReader& lines_;
 };
 
@@ -38,7 +38,8 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                                                 long lineCounter);
 
 // Adds a card for every data line of the file, all or nothing. Returns the number of cards.
-long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress = {});
+long ImportCsvBook(const Store& store, const std::string& path,
+                   const ImportProgress& progress = {});
 // The same from lines already open (a UTF-8 mark must have been allowed when they were opened).
 long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress = {});
 

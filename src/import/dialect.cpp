@@ -51,10 +51,14 @@ NumberClass classifyNumberHead(std::string_view head) {
 
 std::string_view numberClassWord(NumberClass type) {
     switch (type) {
-        case NumberClass::Home: return "自宅";
-        case NumberClass::Cell: return "携帯";
-        case NumberClass::Work: return "会社";
-        case NumberClass::Other: break;
+        case NumberClass::Home:
+            return "自宅";
+        case NumberClass::Cell:
+            return "携帯";
+        case NumberClass::Work:
+            return "会社";
+        case NumberClass::Other:
+            break;
     }
     return "電話";
 }

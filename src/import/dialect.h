@@ -82,8 +82,10 @@ void forFirstThreePieces(std::string_view value, Visit visit) {
     size_t start = 0;
     for (int index = 0; index < 3; ++index) {
         size_t end = value.find(kJoin, start);
-        std::string_view piece = value.substr(start, end == std::string_view::npos ? end : end - start);
-        if (piece.find_first_not_of(' ') != std::string_view::npos && piece.find(':') != std::string_view::npos)
+        std::string_view piece =
+            value.substr(start, end == std::string_view::npos ? end : end - start);
+        if (piece.find_first_not_of(' ') != std::string_view::npos &&
+            piece.find(':') != std::string_view::npos)
             visit(static_cast<size_t>(index), splitPiece(piece));
         if (end == std::string_view::npos) return;
         start = end + kJoin.size();

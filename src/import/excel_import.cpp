@@ -27,7 +27,8 @@ const SlotTypes kMailSlots[3] = {
 };
 
 // One piece per slot, from its first non-empty cell; the value of the item's column.
-std::string slotPieces(WorkbookReader& book, int row, std::string_view item, const SlotTypes (&slots)[3]) {
+std::string slotPieces(WorkbookReader& book, int row, std::string_view item,
+                       const SlotTypes (&slots)[3]) {
     std::string value;
     for (const SlotTypes& slot : slots) {
         for (int k = 0; k < slot.count; ++k) {

@@ -8,6 +8,7 @@
 namespace tsunagi {
 
 // Adds a card for every filled row of a workbook's first sheet, all or nothing.
-long ImportExcelBook(const Store& store, const std::string& path, const ImportProgress& progress = {});
+long ImportExcelBook(const Store& store, const std::string& path,
+                     const ImportProgress& progress = {});
 
 }  // namespace tsunagi

@@ -18,24 +18,25 @@ namespace tsunagi {
 using ImportProgress = std::function<bool(const std::string& file, long cards)>;
 
 class ImportCancelled : public TsunagiError {
-public:
+  public:
     explicit ImportCancelled(const std::string& file)
         : TsunagiError(file, 0, "読み込みを中止しました。") {}
 };
 
 // Reports every so many cards, and throws ImportCancelled when the user stops.
 class ProgressReporter {
-public:
+  public:
     ProgressReporter(const ImportProgress& progress, std::string file)
         : progress_(progress), file_(std::move(file)) {}
 
     void card() {
         ++cards_;
-        if (progress_ && cards_ % 256 == 0 && !progress_(file_, cards_)) throw ImportCancelled(file_);
+        if (progress_ && cards_ % 256 == 0 && !progress_(file_, cards_))
+            throw ImportCancelled(file_);
     }
     long cards() const { return cards_; }
 
-private:
+  private:
     const ImportProgress& progress_;
     std::string file_;
     long cards_ = 0;
@@ -44,7 +45,7 @@ private:
 // Where an import puts its cards: one connection, one transaction and one insert statement
 // for the whole file, so that the file is kept whole or not at all.
 class CardWriter {
-public:
+  public:
     CardWriter(const Store& store, const std::string& file, const ImportProgress& progress);
 
     // The model's line template, for importers that build cards from fields.
@@ -53,7 +54,7 @@ public:
     // Keeps everything added; returns the number of cards.
     long commit();
 
-private:
+  private:
     Connection connection_;
     Transaction transaction_;
     EntryInserter inserter_;

@@ -18,10 +18,14 @@ ImportKind importKindFor(const std::string& name) {
 long importFile(const Store& store, const std::string& path, ImportKind kind,
                 const ImportProgress& progress) {
     switch (kind) {
-        case ImportKind::Vcf: return importVcfFile(store, path, progress);
-        case ImportKind::Csv: return ImportCsvBook(store, path, progress);
-        case ImportKind::Xls: return ImportExcelBook(store, path, progress);
-        case ImportKind::Unknown: break;
+        case ImportKind::Vcf:
+            return importVcfFile(store, path, progress);
+        case ImportKind::Csv:
+            return ImportCsvBook(store, path, progress);
+        case ImportKind::Xls:
+            return ImportExcelBook(store, path, progress);
+        case ImportKind::Unknown:
+            break;
     }
     throw TsunagiError(path, 0, "読み込めるファイルの種類ではありません（.vcf、.csv、.xls）。");
 }
@@ -30,7 +34,8 @@ std::vector<FileFilter> fileFilters(const std::string& text) {
     std::vector<FileFilter> filters = filtersFromText(text);
     // The workbook engine reads and writes both kinds of workbook.
     for (FileFilter& filter : filters)
-        if (filter.name == "XLS") filter.extensions.insert(filter.extensions.end(), {"xlsx", "XLSX"});
+        if (filter.name == "XLS")
+            filter.extensions.insert(filter.extensions.end(), {"xlsx", "XLSX"});
     return filters;
 }
 
@@ -62,8 +67,9 @@ void runOpenCommand(const CommandContext& context, const ImportProgress& progres
     } catch (const ImportCancelled&) {
         // The user stopped it; the store is as it was, and that needs no message.
     } catch (const TsunagiError& error) {
-        context.ui.showMessage("読み込みに失敗しました。このファイルのデータは追加していません。\n" +
-                               std::string(error.what()));
+        context.ui.showMessage(
+            "読み込みに失敗しました。このファイルのデータは追加していません。\n" +
+            std::string(error.what()));
     }
 }
 

@@ -15,8 +15,8 @@ size_t VcfCardReader::openColumn(const std::string& line) {
     if (used_ >= static_cast<size_t>(kCardColumns))
         throw TsunagiError(lines_.name(), lines_.lineNumber(),
                            "1 件のデータが " + std::to_string(kCardColumns) +
-                               " 行を超えています。保存できるのは " +
-                               std::to_string(kCardColumns) + " 行までです。");
+                               " 行を超えています。保存できるのは " + std::to_string(kCardColumns) +
+                               " 行までです。");
     if (used_ == columns_.size()) columns_.emplace_back();
     columns_[used_].assign(line);
     return used_++;
@@ -45,7 +45,8 @@ bool VcfCardReader::next() {
             }
             startCard();
         }
-        // Outside a card (before the first, or between an end and the next begin) lines are ignored.
+        // Outside a card (before the first, or between an end and the next begin) lines are
+        // ignored.
         if (!inCard_) continue;
 
         if (contains(line, kNumberItem)) {

@@ -15,7 +15,7 @@ namespace tsunagi {
 
 // Takes cards out of a file one after another, in the row form.
 class VcfCardReader {
-public:
+  public:
     explicit VcfCardReader(LineReader& lines) : lines_(lines) {}
     // Moves to the next card; false when the file has no more. Throws TsunagiError with the
     // line number when a card has more lines than a row has columns.
@@ -23,7 +23,7 @@ public:
     // The card's column values, valid until the next call of next().
     std::span<const std::string> card() const { return {columns_.data(), used_}; }
 
-private:
+  private:
     void startCard();
     size_t openColumn(const std::string& line);
 
@@ -41,7 +41,8 @@ private:
 };
 
 // Adds every card of the file to the store, all or nothing. Returns the number of cards.
-long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress = {});
+long importVcfFile(const Store& store, const std::string& path,
+                   const ImportProgress& progress = {});
 // The same from lines already open.
 long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress = {});
 

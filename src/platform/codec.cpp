@@ -129,7 +129,8 @@ bool isValidUtf8(std::string_view text) {
 std::string cp932ToUtf8(std::string_view bytes) {
     Cp932Decoder decoder;
     std::string out;
-    if (!decoder.decode(bytes, out)) throw TsunagiError("CP932（Shift_JIS）として読めないバイトがあります。");
+    if (!decoder.decode(bytes, out))
+        throw TsunagiError("CP932（Shift_JIS）として読めないバイトがあります。");
     return out;
 }
 

@@ -11,7 +11,7 @@
 namespace tsunagi {
 
 class Cp932Decoder {
-public:
+  public:
     Cp932Decoder();
     ~Cp932Decoder();
     Cp932Decoder(const Cp932Decoder&) = delete;
@@ -20,12 +20,12 @@ public:
     // Appends the UTF-8 form of `bytes` to `out`; false when the bytes are not valid CP932.
     bool decode(std::string_view bytes, std::string& out);
 
-private:
+  private:
     iconv_t cd_;
 };
 
 class Cp932Encoder {
-public:
+  public:
     Cp932Encoder();
     ~Cp932Encoder();
     Cp932Encoder(const Cp932Encoder&) = delete;
@@ -35,7 +35,7 @@ public:
     // "?", as the Windows conversion wrote it; the result is how many were replaced.
     int encode(std::string_view utf8, std::string& out);
 
-private:
+  private:
     int encodeRun(std::string_view utf8, std::string& out);
 
     iconv_t cd_;

@@ -8,7 +8,7 @@ namespace tsunagi {
 // The one error type of the core. It carries what a user needs to act on it: the file it
 // concerns (may be empty), the line in that file (0 when no line applies) and a Japanese reason.
 class TsunagiError : public std::runtime_error {
-public:
+  public:
     TsunagiError(std::string file, long line, std::string reason)
         : std::runtime_error(compose(file, line, reason)),
           file_(std::move(file)),
@@ -25,7 +25,7 @@ public:
         return TsunagiError(file, line_ ? line_ : line, reason_);
     }
 
-private:
+  private:
     static std::string compose(const std::string& file, long line, const std::string& reason) {
         std::string text;
         if (!file.empty()) text += "ファイル: " + file + "\n";

@@ -19,7 +19,7 @@ std::vector<std::string> subfolders(const std::string& path);
 // Holds a lock for as long as it lives, so that a second start of the program can tell that
 // one already runs. The lock goes with the process, also when it is killed.
 class SingleInstanceLock {
-public:
+  public:
     explicit SingleInstanceLock(const std::string& lockPath);
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock&) = delete;
@@ -27,7 +27,7 @@ public:
 
     bool acquired() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
 };
 

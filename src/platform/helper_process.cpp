@@ -27,7 +27,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t pid;
     int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
@@ -42,7 +43,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     char buffer[65536];
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || result.output.size() > maxOutput) {
             result.timedOut = left.count() <= 0;
             kill(pid, SIGKILL);

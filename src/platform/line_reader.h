@@ -15,7 +15,7 @@ namespace tsunagi {
 enum class TextEncoding { Cp932, Utf8 };
 
 class LineReader {
-public:
+  public:
     // Opens `path`; throws TsunagiError naming the file when it cannot be opened. With
     // `utf8WhenMarked`, a file that begins with the UTF-8 byte-order mark is read as UTF-8.
     explicit LineReader(const std::string& path, bool utf8WhenMarked = false);
@@ -32,7 +32,7 @@ public:
     TextEncoding encoding() const { return encoding_; }
     const std::string& name() const { return name_; }
 
-private:
+  private:
     LineReader() = default;
     void fill();
     void detectEncoding(bool utf8WhenMarked);

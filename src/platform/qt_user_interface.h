@@ -9,7 +9,7 @@ namespace tsunagi {
 // The real dialogs: Qt file dialogs, message boxes titled with the program's name, and the
 // desktop's own program for help pages and web addresses.
 class QtUserInterface : public UserInterface {
-public:
+  public:
     explicit QtUserInterface(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
 
@@ -18,7 +18,7 @@ public:
     void showMessage(const std::string& text) override;
     bool openWithDesktop(const std::string& pathOrUrl) override;
 
-private:
+  private:
     std::optional<std::string> choose(const FileRequest& request, bool save);
 
     QWidget* parent_;

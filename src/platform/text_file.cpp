@@ -39,8 +39,8 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     name.push_back('\0');
     int fd = mkstemp(name.data());
     if (fd < 0)
-        throw TsunagiError(path_, 0,
-                           std::string("ファイルを作成できません（") + std::strerror(errno) + "）。");
+        throw TsunagiError(
+            path_, 0, std::string("ファイルを作成できません（") + std::strerror(errno) + "）。");
     temporary_ = name.data();
     // mkstemp makes the file private; a saved export should get the usual permissions.
     mode_t mask = umask(0);
@@ -51,8 +51,8 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         int saved = errno;
         close(fd);
         unlink(temporary_.c_str());
-        throw TsunagiError(path_, 0,
-                           std::string("ファイルを作成できません（") + std::strerror(saved) + "）。");
+        throw TsunagiError(
+            path_, 0, std::string("ファイルを作成できません（") + std::strerror(saved) + "）。");
     }
 }
 
@@ -88,7 +88,9 @@ void AtomicFile::commit() {
         if (fd < 0 || fsync(fd) != 0) {
             int saved = errno;
             if (fd >= 0) close(fd);
-            throw TsunagiError(path_, 0, std::string("ファイルに書き込めません（") + std::strerror(saved) + "）。");
+            throw TsunagiError(
+                path_, 0,
+                std::string("ファイルに書き込めません（") + std::strerror(saved) + "）。");
         }
         close(fd);
     } else {
@@ -96,10 +98,13 @@ void AtomicFile::commit() {
         if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) fail("ファイルに書き込めません");
         std::FILE* closing = std::exchange(file_, nullptr);
         if (std::fclose(closing) != 0)
-            throw TsunagiError(path_, 0, std::string("ファイルに書き込めません（") + std::strerror(errno) + "）。");
+            throw TsunagiError(
+                path_, 0,
+                std::string("ファイルに書き込めません（") + std::strerror(errno) + "）。");
     }
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
-        throw TsunagiError(path_, 0, std::string("ファイルを保存できません（") + std::strerror(errno) + "）。");
+        throw TsunagiError(
+            path_, 0, std::string("ファイルを保存できません（") + std::strerror(errno) + "）。");
     committed_ = true;
 }
 
@@ -124,8 +129,8 @@ std::string describeReplacements(const std::vector<Replacement>& replacements) {
         if (i < 20) entries += (i ? "、" : "") + std::to_string(replacements[i].entry);
     }
     if (replacements.size() > 20) entries += " ほか";
-    return "Shift_JIS で書けない文字 " + std::to_string(total) + " 文字を「?」に置き換えました（データ " +
-           entries + "）。";
+    return "Shift_JIS で書けない文字 " + std::to_string(total) +
+           " 文字を「?」に置き換えました（データ " + entries + "）。";
 }
 
 }  // namespace tsunagi

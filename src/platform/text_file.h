@@ -15,7 +15,7 @@ namespace tsunagi {
 
 // Where a writer sends its UTF-8 text. Tests use a StringSink; the program a Cp932File.
 class TextSink {
-public:
+  public:
     virtual ~TextSink() = default;
     virtual void write(std::string_view utf8) = 0;
     // Tells the sink which entry (counted from 1) the following writes belong to.
@@ -23,7 +23,7 @@ public:
 };
 
 class StringSink : public TextSink {
-public:
+  public:
     void write(std::string_view utf8) override { text.append(utf8); }
     std::string text;
 };
@@ -35,7 +35,7 @@ struct Replacement {
 };
 
 class AtomicFile {
-public:
+  public:
     // Creates the temporary file in the folder of `path`; throws TsunagiError naming the path.
     explicit AtomicFile(std::string path);
     ~AtomicFile();  // removes the temporary file unless commit() succeeded
@@ -52,7 +52,7 @@ public:
     const std::string& path() const { return path_; }
     const std::string& temporaryPath() const { return temporary_; }
 
-private:
+  private:
     void fail(const char* what);
 
     std::string path_;
@@ -63,7 +63,7 @@ private:
 };
 
 class Cp932File : public TextSink {
-public:
+  public:
     explicit Cp932File(std::string path) : file_(std::move(path)) {}
 
     void write(std::string_view utf8) override;
@@ -72,7 +72,7 @@ public:
 
     const std::vector<Replacement>& replacements() const { return replacements_; }
 
-private:
+  private:
     AtomicFile file_;
     Cp932Encoder encoder_;
     std::string bytes_;

@@ -27,7 +27,7 @@ struct FileRequest {
 };
 
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> chooseFileToOpen(const FileRequest& request) = 0;

@@ -27,8 +27,8 @@ struct Module1 {
 bool workbookEngineBuiltIn();
 std::string decideXlsFilterPart(const std::function<bool()>& engineBuiltIn = workbookEngineBuiltIn);
 
-std::string versionText();       // "1.0.0"
-std::string mainWindowCaption(); // "Tsunagi1.0.0"
+std::string versionText();        // "1.0.0"
+std::string mainWindowCaption();  // "Tsunagi1.0.0"
 
 // The version box's texts.
 std::string aboutCaption();

@@ -69,7 +69,8 @@ frmAbout::frmAbout(UserInterface& ui, QWidget* parent) : QDialog(parent), ui_(ui
     grey->setFrameShape(QFrame::HLine);
     grey->setFrameShadow(QFrame::Sunken);
     grey->setGeometry(twips(120), twips(2160) + extraHeight, width - 2 * twips(120), 2);
-    cmdOK->setGeometry((width - twips(1380)) / 2, twips(2400) + extraHeight, twips(1380), twips(345));
+    cmdOK->setGeometry((width - twips(1380)) / 2, twips(2400) + extraHeight, twips(1380),
+                       twips(345));
     setFixedSize(width, twips(2865) + extraHeight);
 }
 

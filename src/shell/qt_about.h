@@ -15,7 +15,7 @@ QIcon programIcon();
 // The version box: title, version, what the tool is for, the author and the home page.
 class frmAbout : public QDialog {
     Q_OBJECT
-public:
+  public:
     frmAbout(UserInterface& ui, QWidget* parent = nullptr);
 
     QLabel* picIcon;
@@ -26,14 +26,14 @@ public:
     QLabel* Label2;
     QPushButton* cmdOK;
 
-public slots:
+  public slots:
     void cmdOK_Click();
     void Label2_Click();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Form_Load();
 
     UserInterface& ui_;

@@ -12,7 +12,10 @@
 namespace tsunagi {
 
 App::App(Store store, Module1 module1, UserInterface& ui)
-    : cardRoots(defaultCardRoots()), store_(std::move(store)), module1_(std::move(module1)), ui_(ui) {}
+    : cardRoots(defaultCardRoots()),
+      store_(std::move(store)),
+      module1_(std::move(module1)),
+      ui_(ui) {}
 
 CommandContext App::commandContext() {
     return {store_, ui_, module1_.programFolder, module1_.XlsFilterPart, cardRoots};

@@ -4,23 +4,21 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "import/import.h"
 #include "platform/command_context.h"
 #include "platform/user_interface.h"
-#include "import/import.h"
 #include "shell/module1.h"
-#include "store/store.h"
 #include "shell/qt_form1.h"
+#include "store/store.h"
 
 namespace tsunagi {
-
-
 
 // Holds what lives for the whole run and lets the main window and the input form take turns:
 // one is shown before the other goes, so the program never runs out of windows on the way,
 // and it ends when the last window is closed.
 class App : public QObject {
     Q_OBJECT
-public:
+  public:
     App(Store store, Module1 module1, UserInterface& ui);
 
     // Loads a fresh main window and shows it.
@@ -41,7 +39,7 @@ public:
     std::vector<std::string> cardRoots;
     QWidget* inputForm() const { return form_; }
 
-private:
+  private:
     Store store_;
     Module1 module1_;
     UserInterface& ui_;

@@ -4,11 +4,11 @@
 #include <QMenuBar>
 #include <QScreen>
 
+#include "export/save_command.h"
+#include "import/open_command.h"
 #include "platform/error.h"
 #include "shell/qt_about.h"
 #include "shell/qt_app.h"
-#include "export/save_command.h"
-#include "import/open_command.h"
 #include "store/entry_list.h"
 
 namespace tsunagi {

@@ -12,7 +12,7 @@ class App;
 // The main window: the entry list, its count, and the menus that reach every command.
 class Form1 : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit Form1(App& app);
 
     void RefreshList();
@@ -31,7 +31,7 @@ public:
     QAction* s1;
     QAction* s2;
 
-public slots:
+  public slots:
     void m1_Click();
     void m2_Click();
     void m3_Click();
@@ -41,7 +41,7 @@ public slots:
     void s2_Click();
     void List1_DblClick();
 
-private:
+  private:
     void Form_Load();
     void buildMenus();
 

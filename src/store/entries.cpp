@@ -136,7 +136,8 @@ std::vector<std::string> readLineTemplate(Connection& connection) {
     Statement statement =
         connection.prepare("SELECT feild FROM mst_heddate where serial='V401SH';");
     if (!statement.step())
-        throw TsunagiError(connection.name(), 0, "機種 V401SH の行テンプレートがデータベースにありません。");
+        throw TsunagiError(connection.name(), 0,
+                           "機種 V401SH の行テンプレートがデータベースにありません。");
     return splitAll(statement.text(0).value_or(""), "<>");
 }
 

@@ -28,14 +28,14 @@ struct EntryRow {
 
 // The insert that every importer and the input form use: prepared once, reused for each card.
 class EntryInserter {
-public:
+  public:
     explicit EntryInserter(Connection& connection);
     // Stores the card's lines in columns 1, 2, 3, …; throws TsunagiError when they are more
     // than the table has columns.
     void insert(std::span<const std::string> columns);
     void insert(const std::vector<std::string>& columns) { insert(std::span(columns)); }
 
-private:
+  private:
     Statement statement_;
     size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
 };

@@ -38,7 +38,8 @@ std::vector<std::string> readEntryList(const Store& store) {
     Connection connection = store.open();
     Statement statement = connection.prepare("select \"3\", id from radio_v401sh order by id;");
     std::vector<std::string> lines;
-    while (statement.step()) lines.push_back(entryListLine(statement.text(0), statement.integer(1)));
+    while (statement.step())
+        lines.push_back(entryListLine(statement.text(0), statement.integer(1)));
     return lines;
 }
 

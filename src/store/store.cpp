@@ -28,15 +28,23 @@ std::string describeFailure(sqlite3* db) {
     if (!db) return "メモリが足りません。";
     std::string detail = sqlite3_errmsg(db);
     switch (sqlite3_errcode(db) & 0xFF) {
-        case SQLITE_NOTADB: return "データベースのファイルではないか、パスワードが違います（" + detail + "）。";
-        case SQLITE_CORRUPT: return "データベースのファイルが壊れています（" + detail + "）。";
+        case SQLITE_NOTADB:
+            return "データベースのファイルではないか、パスワードが違います（" + detail + "）。";
+        case SQLITE_CORRUPT:
+            return "データベースのファイルが壊れています（" + detail + "）。";
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return "データベースはほかのプログラムが使っています（" + detail + "）。";
-        case SQLITE_READONLY: return "データベースに書き込めません（" + detail + "）。";
-        case SQLITE_FULL: return "ディスクがいっぱいです（" + detail + "）。";
-        case SQLITE_CANTOPEN: return "データベースのファイルを開けません（" + detail + "）。";
-        case SQLITE_IOERR: return "データベースの読み書きに失敗しました（" + detail + "）。";
-        default: return "データベースの処理に失敗しました（" + detail + "）。";
+        case SQLITE_LOCKED:
+            return "データベースはほかのプログラムが使っています（" + detail + "）。";
+        case SQLITE_READONLY:
+            return "データベースに書き込めません（" + detail + "）。";
+        case SQLITE_FULL:
+            return "ディスクがいっぱいです（" + detail + "）。";
+        case SQLITE_CANTOPEN:
+            return "データベースのファイルを開けません（" + detail + "）。";
+        case SQLITE_IOERR:
+            return "データベースの読み書きに失敗しました（" + detail + "）。";
+        default:
+            return "データベースの処理に失敗しました（" + detail + "）。";
     }
 }
 
@@ -69,7 +77,8 @@ std::shared_ptr<sqlite3> openDatabase(const std::string& path, const std::string
         if (sqlite3_exec(raw, pragma.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
             storeFailure(path, "データベースの鍵を設定できません", raw);
     }
-    // The key is only tried on the first read: a wrong key or a file that is no database fails here.
+    // The key is only tried on the first read: a wrong key or a file that is no database fails
+    // here.
     if (sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) !=
         SQLITE_OK)
         storeFailure(path, "データベースを開けません", raw);

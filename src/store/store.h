@@ -26,7 +26,7 @@ std::string connectionStringFor(const std::string& databasePath);
 extern const char* const kStoreSchema;
 
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, sqlite3_stmt* statement) : db_(db), statement_(statement) {}
     ~Statement();
     Statement(Statement&& other) noexcept;
@@ -53,7 +53,7 @@ public:
     std::optional<std::string_view> textView(int column) const;
     std::int64_t integer(int column) const;
 
-private:
+  private:
     [[noreturn]] void fail(const char* what) const;
 
     sqlite3* db_;
@@ -61,7 +61,7 @@ private:
 };
 
 class Connection {
-public:
+  public:
     explicit Connection(std::shared_ptr<sqlite3> db, std::string name)
         : db_(std::move(db)), name_(std::move(name)) {}
 
@@ -69,27 +69,27 @@ public:
     Statement prepare(std::string_view sql);
     const std::string& name() const { return name_; }
 
-private:
+  private:
     std::shared_ptr<sqlite3> db_;
     std::string name_;
 };
 
 // Everything written inside it takes effect together at commit(), or not at all.
 class Transaction {
-public:
+  public:
     explicit Transaction(Connection& connection);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void commit();
 
-private:
+  private:
     Connection& connection_;
     bool done_ = false;
 };
 
 class Store {
-public:
+  public:
     // A store in a file named by a connection text; each open() is a new connection.
     explicit Store(std::string connectionString);
     // A fresh store in memory, made from the schema; it lives as long as the Store.
@@ -103,7 +103,7 @@ public:
 
     const std::string& databasePath() const { return path_; }
 
-private:
+  private:
     Store() = default;
 
     std::string path_;

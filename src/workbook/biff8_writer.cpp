@@ -53,7 +53,7 @@ constexpr std::array<std::uint32_t, 56> kDefaultPalette = {
 };
 
 class Bytes {
-public:
+  public:
     void u8(std::uint8_t v) { data.push_back(static_cast<char>(v)); }
     void u16(std::uint16_t v) {
         u8(v & 0xFF);
@@ -87,7 +87,8 @@ std::u16string utf16(const std::string& text) {
             cp = c & 0x07;
             len = 4;
         }
-        for (size_t k = 1; k < len && i + k < text.size(); ++k) cp = (cp << 6) | (text[i + k] & 0x3F);
+        for (size_t k = 1; k < len && i + k < text.size(); ++k)
+            cp = (cp << 6) | (text[i + k] & 0x3F);
         i += len;
         if (cp >= 0x10000) {
             cp -= 0x10000;
@@ -109,7 +110,7 @@ void shortString(Bytes& out, const std::string& text) {
 }
 
 class Stream {
-public:
+  public:
     void record(std::uint16_t type, const std::string& data) {
         bytes.u16(type);
         bytes.u16(static_cast<std::uint16_t>(data.size()));
@@ -144,22 +145,22 @@ struct Formats {
 
 std::string xfRecord(bool style, bool textFormat, bool border, int colourSlot) {
     Bytes xf;
-    xf.u16(0);                                      // font 0
-    xf.u16(textFormat ? kTextFormat : 0);           // number format
-    xf.u16(style ? 0xFFF5 : 0x0001);                // locked; style XFs have no parent
-    xf.u8(0x20);                                    // general, bottom aligned
-    xf.u8(0);                                       // no rotation
-    xf.u8(0);                                       // no indent
-    xf.u8(style ? 0x00 : 0xFC);                     // a cell XF states all its attributes
+    xf.u16(0);                             // font 0
+    xf.u16(textFormat ? kTextFormat : 0);  // number format
+    xf.u16(style ? 0xFFF5 : 0x0001);       // locked; style XFs have no parent
+    xf.u8(0x20);                           // general, bottom aligned
+    xf.u8(0);                              // no rotation
+    xf.u8(0);                              // no indent
+    xf.u8(style ? 0x00 : 0xFC);            // a cell XF states all its attributes
     std::uint32_t lines = 0;
     std::uint32_t colours = 0;
     if (border) {
         lines = 0x1111 | (8u << 16) | (8u << 23);  // thin left, right, top, bottom; black
         colours = 8u | (8u << 7);
     }
-    std::uint16_t pattern = 0x40 | (0x41 << 7);     // system colours, no fill
+    std::uint16_t pattern = 0x40 | (0x41 << 7);  // system colours, no fill
     if (colourSlot >= 0) {
-        colours |= 1u << 26;                        // solid
+        colours |= 1u << 26;  // solid
         pattern = static_cast<std::uint16_t>((kFirstCustomColour + colourSlot) | (0x40 << 7));
     }
     xf.u32(lines);
@@ -252,7 +253,7 @@ std::string biff8WorkbookStream(const Sheet& sheet) {
     stream.record(kWindow1, window1.data);
     for (int f = 0; f < 4; ++f) {
         Bytes font;
-        font.u16(220);     // 11 points
+        font.u16(220);  // 11 points
         font.u16(0);
         font.u16(0x7FFF);  // automatic colour
         font.u16(400);     // normal weight
@@ -303,7 +304,8 @@ std::string biff8WorkbookStream(const Sheet& sheet) {
 
     // The worksheet.
     std::uint32_t sheetStart = static_cast<std::uint32_t>(stream.position());
-    for (int k = 0; k < 4; ++k) stream.bytes.data[boundSheetAt + 4 + k] = static_cast<char>((sheetStart >> (8 * k)) & 0xFF);
+    for (int k = 0; k < 4; ++k)
+        stream.bytes.data[boundSheetAt + 4 + k] = static_cast<char>((sheetStart >> (8 * k)) & 0xFF);
     bof.data[2] = 0x10;
     stream.record(kBof, bof.data);
     for (size_t c = 0; c < sheet.columnWidths.size(); ++c) {
@@ -351,7 +353,8 @@ std::string biff8WorkbookStream(const Sheet& sheet) {
             Bytes blank;
             blank.u16(rw);
             blank.u16(static_cast<std::uint16_t>(c));
-            for (size_t k = c; k < end; ++k) blank.u16(static_cast<std::uint16_t>(formats.xfFor(cells[k])));
+            for (size_t k = c; k < end; ++k)
+                blank.u16(static_cast<std::uint16_t>(formats.xfFor(cells[k])));
             if (end - c == 1) {
                 stream.record(kBlank, blank.data);
             } else {

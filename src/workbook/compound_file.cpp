@@ -51,7 +51,8 @@ std::string compoundFile(const std::string& workbookStream) {
     std::string stream = workbookStream;
     if (stream.size() < kMiniStreamCutoff) stream.resize(kMiniStreamCutoff, '\0');
     std::uint32_t streamSize = static_cast<std::uint32_t>(stream.size());
-    std::uint32_t streamSectors = static_cast<std::uint32_t>((stream.size() + kSector - 1) / kSector);
+    std::uint32_t streamSectors =
+        static_cast<std::uint32_t>((stream.size() + kSector - 1) / kSector);
 
     // Find how many FAT and DIFAT sectors the file needs; each may need more of the other.
     std::uint32_t fatSectors = 1, difatSectors = 0;
@@ -68,7 +69,8 @@ std::string compoundFile(const std::string& workbookStream) {
     std::uint32_t firstDifat = firstFat + fatSectors;
 
     std::vector<std::uint32_t> fat(static_cast<size_t>(fatSectors) * 128, kFree);
-    for (std::uint32_t s = 0; s < streamSectors; ++s) fat[s] = s + 1 < streamSectors ? s + 1 : kEndOfChain;
+    for (std::uint32_t s = 0; s < streamSectors; ++s)
+        fat[s] = s + 1 < streamSectors ? s + 1 : kEndOfChain;
     fat[directorySector] = kEndOfChain;
     for (std::uint32_t s = 0; s < fatSectors; ++s) fat[firstFat + s] = kFatSector;
     for (std::uint32_t s = 0; s < difatSectors; ++s) fat[firstDifat + s] = kDifatSector;
@@ -88,7 +90,8 @@ std::string compoundFile(const std::string& workbookStream) {
     put32(file, 64, 0);
     put32(file, 68, difatSectors ? firstDifat : kEndOfChain);
     put32(file, 72, difatSectors);
-    for (std::uint32_t i = 0; i < 109; ++i) put32(file, 76 + 4 * i, i < fatSectors ? firstFat + i : kFree);
+    for (std::uint32_t i = 0; i < 109; ++i)
+        put32(file, 76 + 4 * i, i < fatSectors ? firstFat + i : kFree);
 
     stream.resize(static_cast<size_t>(streamSectors) * kSector, '\0');
     file += stream;

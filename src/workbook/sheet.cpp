@@ -9,7 +9,9 @@ SheetCell& Sheet::cell(int row, int column) {
     return cells[column - 1];
 }
 
-void Sheet::setText(int row, int column, std::string text) { cell(row, column).text = std::move(text); }
+void Sheet::setText(int row, int column, std::string text) {
+    cell(row, column).text = std::move(text);
+}
 
 void Sheet::setBorder(int row, int column) { cell(row, column).border = true; }
 

@@ -22,7 +22,7 @@ struct SheetCell {
 };
 
 class Sheet {
-public:
+  public:
     // Rows and columns are counted from 1, as the spreadsheet shows them.
     void setText(int row, int column, std::string text);
     void setBorder(int row, int column);
@@ -37,7 +37,7 @@ public:
     // Whether empty cells are formatted as text, so typed numbers keep their leading 0.
     bool textFormat = true;
 
-private:
+  private:
     SheetCell& cell(int row, int column);
 
     std::vector<std::vector<SheetCell>> cells_;

@@ -1,15 +1,13 @@
 #include "workbook/workbook_reader.h"
 
-#include <orcus/orcus_xlsx.hpp>
-#include <orcus/spreadsheet/import_interface.hpp>
-
-#include <orcus/exception.hpp>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <orcus/exception.hpp>
+#include <orcus/orcus_xlsx.hpp>
+#include <orcus/spreadsheet/import_interface.hpp>
 #include <unordered_map>
 #include <vector>
 
@@ -46,7 +44,7 @@ namespace {
 
 // The first sheet's cells by row and column.
 class CellTexts {
-public:
+  public:
     void set(ss::row_t row, ss::col_t column, std::string text) {
         if (row < 0 || column < 0) return;
         cells_[key(row, column)] = std::move(text);
@@ -56,7 +54,7 @@ public:
         return found == cells_.end() ? std::string() : found->second;
     }
 
-private:
+  private:
     static std::uint64_t key(std::int64_t row, std::int64_t column) {
         return (static_cast<std::uint64_t>(row) << 20) | static_cast<std::uint64_t>(column);
     }
@@ -65,21 +63,24 @@ private:
 
 // .xls through libfreexl, run in a helper process of its own (see xlsread_main.cpp).
 class XlsReader : public WorkbookReader {
-public:
+  public:
     explicit XlsReader(const std::string& path) {
         ProcessResult result = runProcess(xlsReaderHelper(), {path}, 60, size_t(1) << 30);
         if (!result.started)
-            throw TsunagiError(xlsReaderHelper(), 0, "ブックを読むためのプログラムを起動できません。");
+            throw TsunagiError(xlsReaderHelper(), 0,
+                               "ブックを読むためのプログラムを起動できません。");
         if (result.exitCode == 2) throw TsunagiError(path, 0, "Excel のブックとして読めません。");
         if (result.exitCode == 3) throw TsunagiError(path, 0, "ブックの最初のシートを読めません。");
-        if (result.timedOut) throw TsunagiError(path, 0, "ブックの読み込みが終わりません。壊れている可能性があります。");
-        if (result.exitCode != 0)
-            throw TsunagiError(path, 0, "ブックが壊れているため読めません。");
+        if (result.timedOut)
+            throw TsunagiError(path, 0,
+                               "ブックの読み込みが終わりません。壊れている可能性があります。");
+        if (result.exitCode != 0) throw TsunagiError(path, 0, "ブックが壊れているため読めません。");
         const std::string& out = result.output;
         size_t at = 0;
         auto take = [&](int bytes) {
             std::uint32_t value = 0;
-            for (int k = 0; k < bytes; ++k) value |= std::uint32_t(std::uint8_t(out[at + k])) << (8 * k);
+            for (int k = 0; k < bytes; ++k)
+                value |= std::uint32_t(std::uint8_t(out[at + k])) << (8 * k);
             at += bytes;
             return value;
         };
@@ -92,14 +93,13 @@ public:
     }
     std::string cellText(int row, int column) override { return cells_.get(row, column); }
 
-private:
+  private:
     CellTexts cells_;
 };
 
-
 // .xlsx through liborcus: it parses the package and hands us the first sheet's cells.
 class SharedStrings : public ss::iface::import_shared_strings {
-public:
+  public:
     size_t append(std::string_view s) override {
         strings.emplace_back(s);
         return strings.size() - 1;
@@ -110,7 +110,8 @@ public:
     void set_segment_italic(bool) override {}
     void set_segment_font_name(std::string_view) override {}
     void set_segment_font_size(double) override {}
-    void set_segment_font_color(ss::color_elem_t, ss::color_elem_t, ss::color_elem_t, ss::color_elem_t) override {}
+    void set_segment_font_color(ss::color_elem_t, ss::color_elem_t, ss::color_elem_t,
+                                ss::color_elem_t) override {}
     void append_segment(std::string_view s) override { segments.append(s); }
     size_t commit_segments() override {
         strings.push_back(std::move(segments));
@@ -122,7 +123,7 @@ public:
 };
 
 class FirstSheet : public ss::iface::import_sheet {
-public:
+  public:
     FirstSheet(CellTexts& cells, SharedStrings& strings, bool keep)
         : cells_(cells), strings_(strings), keep_(keep) {}
     void set_auto(ss::row_t row, ss::col_t col, std::string_view s) override {
@@ -150,7 +151,7 @@ public:
     void fill_down_cells(ss::row_t, ss::col_t, ss::row_t) override {}
     ss::range_size_t get_sheet_size() const override { return {1048576, 16384}; }
 
-private:
+  private:
     CellTexts& cells_;
     SharedStrings& strings_;
     bool keep_;
@@ -158,7 +159,7 @@ private:
 
 // Cell references in A1 form ("B12", "A1:S2"), which the parser asks us to resolve.
 class A1References : public ss::iface::import_reference_resolver {
-public:
+  public:
     ss::src_address_t resolve_address(std::string_view address) override {
         ss::src_address_t result{0, 0, 0};
         size_t i = 0;
@@ -187,10 +188,11 @@ public:
 };
 
 class Factory : public ss::iface::import_factory {
-public:
+  public:
     explicit Factory(CellTexts& cells) : cells_(cells) {}
     ss::iface::import_shared_strings* get_shared_strings() override { return &strings_; }
-    ss::iface::import_reference_resolver* get_reference_resolver(ss::formula_ref_context_t) override {
+    ss::iface::import_reference_resolver* get_reference_resolver(
+        ss::formula_ref_context_t) override {
         return &references_;
     }
     ss::iface::import_sheet* append_sheet(ss::sheet_t index, std::string_view name) override {
@@ -204,11 +206,12 @@ public:
         return nullptr;
     }
     ss::iface::import_sheet* get_sheet(ss::sheet_t index) override {
-        return index >= 0 && static_cast<size_t>(index) < sheets_.size() ? sheets_[index].get() : nullptr;
+        return index >= 0 && static_cast<size_t>(index) < sheets_.size() ? sheets_[index].get()
+                                                                         : nullptr;
     }
     void finalize() override {}
 
-private:
+  private:
     CellTexts& cells_;
     SharedStrings strings_;
     A1References references_;
@@ -217,20 +220,21 @@ private:
 };
 
 class XlsxReader : public WorkbookReader {
-public:
+  public:
     explicit XlsxReader(const std::string& path) {
         Factory factory(cells_);
         try {
             orcus::orcus_xlsx reader(&factory);
             reader.read_file(path);
         } catch (const std::exception& error) {
-            throw TsunagiError(path, 0, std::string("Excel のブック（.xlsx）として読めません（") +
-                                            error.what() + "）。");
+            throw TsunagiError(
+                path, 0,
+                std::string("Excel のブック（.xlsx）として読めません（") + error.what() + "）。");
         }
     }
     std::string cellText(int row, int column) override { return cells_.get(row, column); }
 
-private:
+  private:
     CellTexts cells_;
 };
 
@@ -241,7 +245,8 @@ std::unique_ptr<WorkbookReader> WorkbookReader::open(const std::string& path) {
     if (!in) throw TsunagiError(path, 0, "ファイルを開けません。");
     char magic[8] = {};
     in.read(magic, sizeof magic);
-    if (in.gcount() >= 8 && std::string(magic, 8) == std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+    if (in.gcount() >= 8 &&
+        std::string(magic, 8) == std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
         return std::make_unique<XlsReader>(path);
     if (in.gcount() >= 4 && std::string(magic, 4) == std::string("PK\x03\x04", 4))
         return std::make_unique<XlsxReader>(path);

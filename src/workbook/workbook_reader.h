@@ -8,7 +8,7 @@
 namespace tsunagi {
 
 class WorkbookReader {
-public:
+  public:
     virtual ~WorkbookReader() = default;
     // Opens a workbook by what its bytes are, whatever its name says. Throws TsunagiError
     // naming the file when it is not a workbook or cannot be read.

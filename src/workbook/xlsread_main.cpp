@@ -22,14 +22,18 @@ void put(std::string& out, std::uint32_t value, int bytes) {
 
 std::string cellText(const FreeXL_CellValue& value) {
     switch (value.type) {
-        case FREEXL_CELL_INT: return std::to_string(value.value.int_value);
-        case FREEXL_CELL_DOUBLE: return tsunagi::numberText(value.value.double_value);
+        case FREEXL_CELL_INT:
+            return std::to_string(value.value.int_value);
+        case FREEXL_CELL_DOUBLE:
+            return tsunagi::numberText(value.value.double_value);
         case FREEXL_CELL_TEXT:
         case FREEXL_CELL_SST_TEXT:
         case FREEXL_CELL_DATE:
         case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME: return value.value.text_value ? value.value.text_value : "";
-        default: return {};
+        case FREEXL_CELL_TIME:
+            return value.value.text_value ? value.value.text_value : "";
+        default:
+            return {};
     }
 }
 

@@ -14,7 +14,8 @@ namespace {
 
 void check(lxw_error error, const std::string& path) {
     if (error != LXW_NO_ERROR)
-        throw TsunagiError(path, 0, std::string("ブックを書き出せません（") + lxw_strerror(error) + "）。");
+        throw TsunagiError(path, 0,
+                           std::string("ブックを書き出せません（") + lxw_strerror(error) + "）。");
 }
 
 }  // namespace

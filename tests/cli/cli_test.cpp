@@ -15,14 +15,15 @@ struct CliRun {
 };
 
 CliRun runCli(const TempFolder& folder, const std::string& arguments) {
-    std::string command = std::string(TSUNAGI_CLI) + " " + arguments + " >" + folder.file("stdout") +
-                          " 2>" + folder.file("stderr");
+    std::string command = std::string(TSUNAGI_CLI) + " " + arguments + " >" +
+                          folder.file("stdout") + " 2>" + folder.file("stderr");
     int raw = std::system(command.c_str());
     return {WEXITSTATUS(raw), readBytes(folder.file("stdout")), readBytes(folder.file("stderr"))};
 }
 
 const std::string kCards =
-    "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:\x97\x9b\r\nTEL;CELL:090-1\r\nX-JPG-MDNO:9\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:\x97\x9b\r\nTEL;CELL:090-1\r\nX-JPG-MDNO:"
+    "9\r\nEND:VCARD\r\n"
     "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:O'Hara\r\nEND:VCARD\r\n";
 
 TEST(Cli, ListAndRowsOfTheImportedFiles) {
@@ -33,28 +34,33 @@ TEST(Cli, ListAndRowsOfTheImportedFiles) {
     ASSERT_EQ(run.status, 0) << run.err;
     std::string filler;
     for (int i = 0; i < 22; ++i) filler += "\u3000";
-    EXPECT_EQ(run.out,
-              "  李" + filler + "<>1\n" + "O'Har" + filler + "<>2\n" + "  A" + filler + "<>3\n" +
-                  "3ﾃﾞｰﾀ\n" +
-                  "{\"id\":1,\"1\":\"BEGIN:VCARD\",\"2\":\"VERSION:2.1\",\"3\":\"N;CHARSET=SHIFT_JIS:李\","
-                  "\"4\":\"TEL;CELL:090-1\",\"5\":\"X-JPG-MDNO:9\",\"6\":\"END:VCARD\"}\n"
-                  "{\"id\":2,\"1\":\"BEGIN:VCARD\",\"2\":\"VERSION:2.1\",\"3\":\"N;CHARSET=SHIFT_JIS:O'Hara\","
-                  "\"4\":\"END:VCARD\"}\n"
-                  "{\"id\":3,\"1\":\"BEGIN:VCARD\",\"2\":\"VERSION:2.1\",\"3\":\"N;CHARSET=SHIFT_JIS:A\","
-                  "\"4\":\"X-JPG-OWNER:0\",\"5\":\"TEL;CELL:080<>\",\"6\":\"X-GNO:0\",\"7\":\"X-JPG-MDNO:1\","
-                  "\"8\":\"END:VCARD\"}\n");
+    EXPECT_EQ(
+        run.out,
+        "  李" + filler + "<>1\n" + "O'Har" + filler + "<>2\n" + "  A" + filler + "<>3\n" +
+            "3ﾃﾞｰﾀ\n" +
+            "{\"id\":1,\"1\":\"BEGIN:VCARD\",\"2\":\"VERSION:2.1\",\"3\":\"N;CHARSET=SHIFT_JIS:"
+            "李\","
+            "\"4\":\"TEL;CELL:090-1\",\"5\":\"X-JPG-MDNO:9\",\"6\":\"END:VCARD\"}\n"
+            "{\"id\":2,\"1\":\"BEGIN:VCARD\",\"2\":\"VERSION:2.1\",\"3\":\"N;CHARSET=SHIFT_JIS:O'"
+            "Hara\","
+            "\"4\":\"END:VCARD\"}\n"
+            "{\"id\":3,\"1\":\"BEGIN:VCARD\",\"2\":\"VERSION:2.1\",\"3\":\"N;CHARSET=SHIFT_JIS:A\","
+            "\"4\":\"X-JPG-OWNER:0\",\"5\":\"TEL;CELL:080<>\",\"6\":\"X-GNO:0\",\"7\":\"X-JPG-MDNO:"
+            "1\","
+            "\"8\":\"END:VCARD\"}\n");
 }
 
 TEST(Cli, OutputsAreWrittenAfterAllImports) {
     TempFolder folder;
     std::string cards = folder.write("cards.vcf", kCards);
-    CliRun run = runCli(folder, "-o " + folder.file("merged.vcf") + " -o " + folder.file("list.html") +
-                                 " " + cards + " " + cards);
+    CliRun run = runCli(folder, "-o " + folder.file("merged.vcf") + " -o " +
+                                    folder.file("list.html") + " " + cards + " " + cards);
     ASSERT_EQ(run.status, 0) << run.err;
     std::string merged = cp932ToUtf8(readBytes(folder.file("merged.vcf")));
     EXPECT_NE(merged.find("TEL;CELL:0901\r\nX-JPG-MDNO:1\r\n"), std::string::npos);
     EXPECT_NE(merged.find("TEL;CELL:0901\r\nX-JPG-MDNO:3\r\n"), std::string::npos);
-    EXPECT_NE(cp932ToUtf8(readBytes(folder.file("list.html"))).find("データ&nbsp;4"), std::string::npos);
+    EXPECT_NE(cp932ToUtf8(readBytes(folder.file("list.html"))).find("データ&nbsp;4"),
+              std::string::npos);
 }
 
 TEST(Cli, ExitCodes) {
@@ -69,7 +75,8 @@ TEST(Cli, ExitCodes) {
     EXPECT_FALSE(std::filesystem::exists(folder.file("out.csv")));
 
     EXPECT_EQ(runCli(folder, folder.file("missing.vcf")).status, 1);
-    for (const std::string& arguments : std::vector<std::string>{"", "--bogus " + good, "notes.txt", "-o out.txt " + good, "-o"}) {
+    for (const std::string& arguments :
+         std::vector<std::string>{"", "--bogus " + good, "notes.txt", "-o out.txt " + good, "-o"}) {
         CliRun usage = runCli(folder, arguments);
         EXPECT_EQ(usage.status, 2) << arguments;
         EXPECT_NE(usage.err.find("usage: tsunagi-cli"), std::string::npos);

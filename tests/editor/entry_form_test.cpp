@@ -1,7 +1,8 @@
+#include "editor/entry_form.h"
+
 #include <gtest/gtest.h>
 
 #include "editor/checks.h"
-#include "editor/entry_form.h"
 #include "store/entries.h"
 
 namespace tsunagi {
@@ -27,21 +28,22 @@ TEST(Checks, IsAllDigits) {
 }
 
 TEST(Checks, IsMailAddressAtEachRuleOfThePattern) {
-    for (const char* good : {"taro@example.jp", "A.b-c_d@x-y_z.co.JP", "a@b.cd", "a@b..cd", "a@b.c1de"})
+    for (const char* good :
+         {"taro@example.jp", "A.b-c_d@x-y_z.co.JP", "a@b.cd", "a@b..cd", "a@b.c1de"})
         EXPECT_TRUE(IsMailAddress(good)) << good;
-    for (const char* bad : {"", "@example.jp", "a@.jp", "a@b.c", "a@b.c1", "a@b.jp ", " a@b.jp",
-                            "a@b.c.d", "a b@c.jp", "a@b@c.jp", "太郎@example.jp",
-                            "a@exa.mple.j2", "a+b@example.jp"})
+    for (const char* bad :
+         {"", "@example.jp", "a@.jp", "a@b.c", "a@b.c1", "a@b.jp ", " a@b.jp", "a@b.c.d",
+          "a b@c.jp", "a@b@c.jp", "太郎@example.jp", "a@exa.mple.j2", "a+b@example.jp"})
         EXPECT_FALSE(IsMailAddress(bad)) << bad;
     EXPECT_TRUE(IsMailAddress("a@sub.domain.jp"));
     EXPECT_FALSE(IsMailAddress("a@sub.domain.j"));
 }
 
 TEST(EntryForm, LoadingFillsSlotsByPieceIndex) {
-    FormContent form = formFromRow(rowOf({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎:x",
-                                          "TEL;CELL:0901<>TEL;VOICE:0302<>",
-                                          "EMAIL;CELL:m@x.jp<>EMAIL;X400:z@y.jp<>EMAIL;INTERNET:p@c.jp",
-                                          "X-JPG-MDNO:3", "END:VCARD"}));
+    FormContent form = formFromRow(
+        rowOf({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎:x", "TEL;CELL:0901<>TEL;VOICE:0302<>",
+               "EMAIL;CELL:m@x.jp<>EMAIL;X400:z@y.jp<>EMAIL;INTERNET:p@c.jp", "X-JPG-MDNO:3",
+               "END:VCARD"}));
     EXPECT_EQ(form.name, "山田;太郎");
     EXPECT_EQ(form.numbers[0].text, "0901");
     EXPECT_EQ(form.numbers[0].type, "携帯");
@@ -57,9 +59,9 @@ TEST(EntryForm, LoadingFillsSlotsByPieceIndex) {
 }
 
 TEST(EntryForm, LoadingTypeRulesBlankFirstPiecesAndLaterColumns) {
-    FormContent form = formFromRow(rowOf(
-        {"<>TEL;VOICE;WORK:03-01-02<>TEL;VOICE;HOME;CELL:1<>TEL;HOME:2<>TEL;CELL:4", "N:bare",
-         "TEL;VOICE;HOME:9"}));
+    FormContent form = formFromRow(
+        rowOf({"<>TEL;VOICE;WORK:03-01-02<>TEL;VOICE;HOME;CELL:1<>TEL;HOME:2<>TEL;CELL:4", "N:bare",
+               "TEL;VOICE;HOME:9"}));
     // The later number column overwrites the slots it fills.
     EXPECT_EQ(form.numbers[0].text, "9");
     EXPECT_EQ(form.numbers[0].type, "自宅");
@@ -81,18 +83,18 @@ TEST(EntryForm, WorkedExamplesOfNewAndUpdate) {
     form.name = "AB";
     form.numbers[1] = {"03-01", "自宅"};
     EXPECT_EQ(newEntryColumns(kSixItems, form),
-              (std::vector<std::string>{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:AB", "TEL;VOICE;HOME:0301<>",
-                                        "X-JPG-MDNO:", "END:VCARD"}));
+              (std::vector<std::string>{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:AB",
+                                        "TEL;VOICE;HOME:0301<>", "X-JPG-MDNO:", "END:VCARD"}));
     EntryRow stored = rowOf({"BEGIN:VCARD", "X-JPG-MDNO:12", "END:VCARD"});
     EXPECT_EQ(updatedEntryColumns(kSixItems, form, stored),
-              (std::vector<std::string>{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:AB", "TEL;VOICE;HOME:03-01<>",
-                                        "X-JPG-MDNO:12", "END:VCARD"}));
+              (std::vector<std::string>{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:AB",
+                                        "TEL;VOICE;HOME:03-01<>", "X-JPG-MDNO:12", "END:VCARD"}));
 }
 
 TEST(EntryForm, FieldChecksAndLimits) {
-    const std::vector<std::string> full = {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:",
-                                           "X-JPG-OWNER:", "TEL;", "EMAIL;", "X-GNO:", "X-JPG-MDNO:",
-                                           "END:VCARD"};
+    const std::vector<std::string> full = {
+        "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:", "X-JPG-OWNER:", "TEL;",
+        "EMAIL;",      "X-GNO:",      "X-JPG-MDNO:",          "END:VCARD"};
     EXPECT_EQ(newEntryColumns(full, emptyForm()),
               (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "X-JPG-OWNER:0", "X-GNO:0",
                                         "X-JPG-MDNO:", "END:VCARD"}));
@@ -121,9 +123,10 @@ TEST(EntryForm, UpdateKeepsPhoneValuesPastEmptyColumnsAndEmptiesWhatIsLeft) {
     {
         Connection connection = store.open();
         // An empty column (as the workbook import stores them) before the kept lines.
-        EntryInserter(connection).insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:O'Neil",
-                                          "X-JPG-OWNER:1", "", "", "X-GNO:4", "X-JPG-MDNO:17",
-                                          "NOTE:a", "NOTE:b", "NOTE:c", "END:VCARD"});
+        EntryInserter(connection)
+            .insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:O'Neil", "X-JPG-OWNER:1",
+                     "", "", "X-GNO:4", "X-JPG-MDNO:17", "NOTE:a", "NOTE:b", "NOTE:c",
+                     "END:VCARD"});
     }
     FormContent form = LoadEntry(store, "1");
     EXPECT_EQ(form.name, "O'Neil");
@@ -135,8 +138,9 @@ TEST(EntryForm, UpdateKeepsPhoneValuesPastEmptyColumnsAndEmptiesWhatIsLeft) {
     std::vector<std::string> used;
     for (const auto& column : row->columns)
         if (column) used.push_back(*column);
-    EXPECT_EQ(used, (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:D'Arcy",
-                                              "X-JPG-OWNER:1", "X-GNO:4", "X-JPG-MDNO:17", "END:VCARD"}));
+    EXPECT_EQ(used,
+              (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:D'Arcy",
+                                        "X-JPG-OWNER:1", "X-GNO:4", "X-JPG-MDNO:17", "END:VCARD"}));
     EXPECT_FALSE(rewriteEntry(store, "99", form));
     EXPECT_EQ(LoadEntry(store, "99").name, "");
     addEntry(store, form);

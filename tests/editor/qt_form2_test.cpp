@@ -1,8 +1,9 @@
+#include "editor/qt_form2.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QTest>
 
-#include "editor/qt_form2.h"
 #include "shell/qt_app.h"
 #include "shell/qt_form1.h"
 #include "store/entries.h"
@@ -18,9 +19,9 @@ class Form2Test : public QObject {
     static Form1* startWithOneEntry(App& app) {
         {
             Connection connection = app.store().open();
-            EntryInserter(connection).insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田",
-                                              "X-JPG-OWNER:0", "TEL;CELL:0901<>TEL;VOICE:0302",
-                                              "X-GNO:0", "X-JPG-MDNO:5", "END:VCARD"});
+            EntryInserter(connection)
+                .insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田", "X-JPG-OWNER:0",
+                         "TEL;CELL:0901<>TEL;VOICE:0302", "X-GNO:0", "X-JPG-MDNO:5", "END:VCARD"});
         }
         app.module1().ListRefreshPending = "TRUE";
         return app.showMainWindow();
@@ -40,7 +41,7 @@ class Form2Test : public QObject {
 
     static QString firstLine(const Form1* window) { return window->List1->item(0)->text(); }
 
-private slots:
+  private slots:
     void doubleClickEditUpdateAndSeeTheRebuiltList() {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);
@@ -136,10 +137,10 @@ private slots:
         QApplication::processEvents();
         auto* form = qobject_cast<Form2*>(app.inputForm());
         QVERIFY(QTest::qWaitForWindowActive(form));
-        QWidget* expected[] = {form->Text1,  form->Text3,    form->Text4,    form->Text5,
-                               form->Text6,  form->Text7,    form->Text8,    form->Combo1,
-                               form->Combo2, form->Combo3,   form->Combo4,   form->Combo5,
-                               form->Combo6, form->Command1, form->Command2, form->Command3,
+        QWidget* expected[] = {form->Text1,   form->Text3,    form->Text4,    form->Text5,
+                               form->Text6,   form->Text7,    form->Text8,    form->Combo1,
+                               form->Combo2,  form->Combo3,   form->Combo4,   form->Combo5,
+                               form->Combo6,  form->Command1, form->Command2, form->Command3,
                                form->Command4};
         QWidget* widget = form->Text1;
         for (size_t i = 1; i < std::size(expected); ++i) {

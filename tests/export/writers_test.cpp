@@ -1,3 +1,5 @@
+#include "export/writers.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -5,7 +7,6 @@
 #include <csignal>
 
 #include "export/save_command.h"
-#include "export/writers.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "store/entries.h"
@@ -21,14 +22,15 @@ const std::string kGolden = std::string(TSUNAGI_FIXTURES) + "/export/golden/";
 void addEntries(const Store& store) {
     Connection connection = store.open();
     EntryInserter inserter(connection);
-    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎;;;", "X-JPG-OWNER:0",
+    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎;;;",
+                     "X-JPG-OWNER:0",
                      "TEL;VOICE;HOME:03-1234-5678<>TEL;CELL:09012345678<>TEL;VOICE:0311112222<>"
                      "TEL;VOICE;WORK:0455556666",
                      "EMAIL;INTERNET:taro@example.jp<>EMAIL;CELL:taro@docomo.ne.jp", "X-GNO:1",
                      "X-CLASS:PRIVATE", "X-JPG-MDNO:17", "END:VCARD"});
-    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Smith, \"J\"", "X-JPG-OWNER:0",
-                     "<>TEL;VOICE:0312<>", "EMAIL;X400:odd@x.jp<>", "X-GNO:0", "X-JPG-MDNO:",
-                     "END:VCARD"});
+    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Smith, \"J\"",
+                     "X-JPG-OWNER:0", "<>TEL;VOICE:0312<>", "EMAIL;X400:odd@x.jp<>", "X-GNO:0",
+                     "X-JPG-MDNO:", "END:VCARD"});
     inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:<b>&Co</b>",
                      "TEL;CELL:123456789012345678901234<>TEL;CELL:12345678901234567890123<>"
                      "TEL;VOICE;HOME:03-ABC<>",
@@ -37,7 +39,7 @@ void addEntries(const Store& store) {
 }
 
 class Writers : public ::testing::Test {
-protected:
+  protected:
     std::string exportAs(const std::string& name) {
         std::string path = folder.file(name);
         EXPECT_EQ(exportToFile(store, folder.path(), path, exportKindFor(path)), "");

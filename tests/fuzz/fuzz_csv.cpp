@@ -3,8 +3,10 @@
 #include "import/csv_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    tsunagi::LineReader lines = tsunagi::LineReader::fromBytes(
-        std::string(reinterpret_cast<const char*>(data), size), "fuzz.csv", /*utf8WhenMarked=*/true);
-    tsunagi::fuzz::importAllOrNothing([&](const tsunagi::Store& store) { tsunagi::importCsvLines(store, lines); });
+    tsunagi::LineReader lines =
+        tsunagi::LineReader::fromBytes(std::string(reinterpret_cast<const char*>(data), size),
+                                       "fuzz.csv", /*utf8WhenMarked=*/true);
+    tsunagi::fuzz::importAllOrNothing(
+        [&](const tsunagi::Store& store) { tsunagi::importCsvLines(store, lines); });
     return 0;
 }

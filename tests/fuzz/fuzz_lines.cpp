@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string line;
         try {
             while (lines.next(line))
-                if (line.find('\r') != std::string::npos || !tsunagi::isValidUtf8(line)) std::abort();
+                if (line.find('\r') != std::string::npos || !tsunagi::isValidUtf8(line))
+                    std::abort();
         } catch (const tsunagi::TsunagiError&) {
         }
     }

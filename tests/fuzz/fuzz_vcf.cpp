@@ -3,7 +3,9 @@
 #include "import/vcf_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    tsunagi::LineReader lines = tsunagi::LineReader::fromBytes(std::string(reinterpret_cast<const char*>(data), size), "fuzz.vcf");
-    tsunagi::fuzz::importAllOrNothing([&](const tsunagi::Store& store) { tsunagi::importVcfLines(store, lines); });
+    tsunagi::LineReader lines = tsunagi::LineReader::fromBytes(
+        std::string(reinterpret_cast<const char*>(data), size), "fuzz.vcf");
+    tsunagi::fuzz::importAllOrNothing(
+        [&](const tsunagi::Store& store) { tsunagi::importVcfLines(store, lines); });
     return 0;
 }

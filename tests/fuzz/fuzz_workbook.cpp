@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
     }
-    tsunagi::fuzz::importAllOrNothing([&](const tsunagi::Store& store) { tsunagi::ImportExcelBook(store, path); });
+    tsunagi::fuzz::importAllOrNothing(
+        [&](const tsunagi::Store& store) { tsunagi::ImportExcelBook(store, path); });
     return 0;
 }

@@ -1,6 +1,7 @@
+#include "import/csv_import.h"
+
 #include <gtest/gtest.h>
 
-#include "import/csv_import.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "store/entries.h"
@@ -9,7 +10,6 @@
 
 namespace tsunagi {
 namespace {
-
 
 std::vector<std::string> card(const std::string& nameLine, const std::string& numbers,
                               const std::string& mails, int mdno) {
@@ -35,21 +35,23 @@ TEST(CsvImport, ExportLayoutWithOneNumberPerLineAndCountedEmptyLines) {
     TempFolder folder;
     Store store = Store::inMemory();
     std::string text = kExportHeading + "\r\n" +
-                       "山田太郎, , , 山田太郎, , taro@example.jp, , , , , , 03-1111, 045, 090 , , , , , , , , , \r\n"
+                       "山田太郎, , , 山田太郎, , taro@example.jp, , , , , , 03-1111, 045, 090 , , "
+                       ", , , , , , , \r\n"
                        "\r\n"
                        "李, , , 李, , , , , , , , , 045-2222, 090-3333 , , , , , , , , , \r\n"
                        ", , , , , , , , , , , , , 080 , , , , , , , , , \r\n";
     long added = ImportCsvBook(store, folder.write("book.csv", utf8ToCp932(text)));
     EXPECT_EQ(added, 3);
-    EXPECT_EQ(storedRows(store),
-              (Rows{card("山田太郎", "TEL;VOICE;HOME:03-1111<>", "EMAIL;INTERNET:taro@example.jp", 1),
-                    card("李", "TEL;VOICE;WORK:045-2222<>", "", 3),
-                    card("", "TEL;CELL:080<>", "", 4)}));
+    EXPECT_EQ(
+        storedRows(store),
+        (Rows{card("山田太郎", "TEL;VOICE;HOME:03-1111<>", "EMAIL;INTERNET:taro@example.jp", 1),
+              card("李", "TEL;VOICE;WORK:045-2222<>", "", 3), card("", "TEL;CELL:080<>", "", 4)}));
 }
 
 TEST(CsvImport, HeadingVariants) {
-    CsvHeadings found = findHeadings({" 表示名 ", "表示名 ふりがな", "電子メール アドレス", "自宅電話番号 :",
-                                      "携帯電話", "携帯電話 2", "自宅ファックス"});
+    CsvHeadings found =
+        findHeadings({" 表示名 ", "表示名 ふりがな", "電子メール アドレス",
+                      "自宅電話番号 :", "携帯電話", "携帯電話 2", "自宅ファックス"});
     EXPECT_EQ(found.name, 0);
     EXPECT_EQ(found.mail, 2);
     EXPECT_EQ(found.home, 3);
@@ -88,7 +90,8 @@ TEST(CsvImport, FailuresKeepNothingOfTheFile) {
     Store store = Store::inMemory();
     std::string bad = "表示名\r\nA\r\nB\x85\x40\r\n";
     try {
-        ImportCsvBook(store, folder.write("bad.csv", utf8ToCp932("表示名\r\nA\r\n") + "B\x85\x40\r\n"));
+        ImportCsvBook(store,
+                      folder.write("bad.csv", utf8ToCp932("表示名\r\nA\r\n") + "B\x85\x40\r\n"));
         FAIL();
     } catch (const TsunagiError& error) {
         EXPECT_EQ(error.line(), 3);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "import/dialect.h"
+
+#include <gtest/gtest.h>
 
 namespace tsunagi {
 namespace {
@@ -49,17 +49,16 @@ TEST(Dialect, TypeWordsAndClassification) {
 }
 
 TEST(Dialect, CardsFromTheTemplateSkipWhatHasNoValue) {
-    std::vector<std::string> lineTemplate = {"BEGIN:VCARD", "VERSION:2.1",  "N;CHARSET=SHIFT_JIS:",
-                                             "X-JPG-OWNER:", "TEL;",        "EMAIL;",
-                                             "X-GNO:",       "X-JPG-MDNO:", "END:VCARD"};
+    std::vector<std::string> lineTemplate = {
+        "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:", "X-JPG-OWNER:", "TEL;",
+        "EMAIL;",      "X-GNO:",      "X-JPG-MDNO:",          "END:VCARD"};
     CardFields fields;
     fields.name = "AB";
     fields.numbers = "TEL;VOICE;HOME:0301<>";
     fields.memoryNumber = "3";
-    std::vector<std::string> expected = {"BEGIN:VCARD",           "VERSION:2.1",
-                                         "N;CHARSET=SHIFT_JIS:AB", "X-JPG-OWNER:0",
-                                         "TEL;VOICE;HOME:0301<>",  "X-GNO:0",
-                                         "X-JPG-MDNO:3",           "END:VCARD"};
+    std::vector<std::string> expected = {
+        "BEGIN:VCARD",           "VERSION:2.1", "N;CHARSET=SHIFT_JIS:AB", "X-JPG-OWNER:0",
+        "TEL;VOICE;HOME:0301<>", "X-GNO:0",     "X-JPG-MDNO:3",           "END:VCARD"};
     EXPECT_EQ(buildCardColumns(lineTemplate, fields), expected);
 
     CardFields empty;

@@ -1,7 +1,8 @@
+#include "import/open_command.h"
+
 #include <gtest/gtest.h>
 
 #include "import/card_folder.h"
-#include "import/open_command.h"
 #include "store/entry_list.h"
 #include "support/scripted_ui.h"
 #include "support/temp_folder.h"
@@ -13,7 +14,8 @@ const std::string kCard = "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:A\r\nEND:VCARD\r\n
 
 TEST(CardFolder, FirstMountedCardInRootOrderThenNameOrder) {
     TempFolder folder;
-    std::vector<std::string> roots = {folder.file("media-user"), folder.file("media"), folder.file("mnt")};
+    std::vector<std::string> roots = {folder.file("media-user"), folder.file("media"),
+                                      folder.file("mnt")};
     EXPECT_EQ(FindCardFolder(roots), "");
     std::filesystem::create_directories(folder.file("mnt/SDCARD/") + kCardBackupFolder);
     std::filesystem::create_directories(folder.file("media/USB/PRIVATE"));  // not a phone card

@@ -1,6 +1,7 @@
+#include "import/vcf_import.h"
+
 #include <gtest/gtest.h>
 
-#include "import/vcf_import.h"
 #include "platform/error.h"
 #include "store/entries.h"
 #include "support/rows.h"
@@ -8,7 +9,6 @@
 
 namespace tsunagi {
 namespace {
-
 
 // A phone backup written byte by byte in CP932: 山田;太郎 is 8E52 9363 3B 91BE 9859,
 // ｱｲｳ is B1 B2 B3, ① (NEC extension) 8740, ＼ 815F.
@@ -80,8 +80,8 @@ TEST(VcfImport, FilesWithoutCardsAndCardsWithoutEnd) {
     EXPECT_EQ(importVcfFile(store, folder.write("empty.vcf", "")), 0);
     EXPECT_TRUE(storedRows(store).empty());
     // A card that a new BEGIN interrupts, and one the file ends in, are both kept.
-    importVcfFile(store, folder.write("open.vcf",
-                                      "BEGIN:VCARD\r\nX-GNO:1\r\nBEGIN:VCARD\r\nX-GNO:2\r\n"));
+    importVcfFile(store,
+                  folder.write("open.vcf", "BEGIN:VCARD\r\nX-GNO:1\r\nBEGIN:VCARD\r\nX-GNO:2\r\n"));
     EXPECT_EQ(storedRows(store), (Rows{{"BEGIN:VCARD", "X-GNO:1"}, {"BEGIN:VCARD", "X-GNO:2"}}));
 }
 
@@ -89,7 +89,8 @@ TEST(VcfImport, BadBytesLeaveTheStoreAsItWasAndNameTheLine) {
     TempFolder folder;
     Store store = Store::inMemory();
     importVcfFile(store, folder.write("good.vcf", kPhoneFile));
-    std::string bad = "BEGIN:VCARD\r\nX-GNO:0\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:\x85\x40\r\n";
+    std::string bad =
+        "BEGIN:VCARD\r\nX-GNO:0\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:\x85\x40\r\n";
     std::string path = folder.write("bad.vcf", bad);
     try {
         importVcfFile(store, path);

@@ -1,8 +1,9 @@
+#include "platform/text.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/codec.h"
 #include "platform/error.h"
-#include "platform/text.h"
 #include "platform/user_interface.h"
 
 namespace tsunagi {

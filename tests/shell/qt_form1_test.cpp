@@ -1,3 +1,5 @@
+#include "shell/qt_form1.h"
+
 #include <QMenuBar>
 #include <QTest>
 #include <QTimer>
@@ -5,7 +7,6 @@
 #include "shell/module1.h"
 #include "shell/qt_about.h"
 #include "shell/qt_app.h"
-#include "shell/qt_form1.h"
 #include "store/entries.h"
 #include "store/entry_list.h"
 #include "support/scripted_ui.h"
@@ -25,11 +26,11 @@ class Form1Test : public QObject {
         Connection connection = store.open();
         EntryInserter inserter(connection);
         for (int i = 0; i < count; ++i)
-            inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:名" + std::to_string(i),
-                             "END:VCARD"});
+            inserter.insert({"BEGIN:VCARD", "VERSION:2.1",
+                             "N;CHARSET=SHIFT_JIS:名" + std::to_string(i), "END:VCARD"});
     }
 
-private slots:
+  private slots:
     void menusCaptionAndEmptyStart() {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);

@@ -1,7 +1,8 @@
+#include "store/entry_list.h"
+
 #include <gtest/gtest.h>
 
 #include "store/entries.h"
-#include "store/entry_list.h"
 
 namespace tsunagi {
 namespace {
@@ -35,7 +36,8 @@ TEST(EntryList, StoreInIdOrderAndNullNameAfterANamedRow) {
     {
         Connection connection = store.open();
         EntryInserter inserter(connection);
-        inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎", "END:VCARD"});
+        inserter.insert(
+            {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎", "END:VCARD"});
         inserter.insert({"BEGIN:VCARD", "VERSION:2.1"});
         inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Smith", "END:VCARD"});
     }

@@ -26,7 +26,7 @@ std::string cards(int count) {
 }
 
 class StoreFaults : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Store::createFile(path);
         importVcfFile(store, folder.write("two.vcf", cards(2)));
@@ -58,7 +58,8 @@ TEST_F(StoreFaults, ReplacedByGarbage) {
         FAIL();
     } catch (const TsunagiError& error) {
         EXPECT_EQ(error.file(), path);
-        EXPECT_NE(error.reason().find("データベースのファイルではない"), std::string::npos) << error.reason();
+        EXPECT_NE(error.reason().find("データベースのファイルではない"), std::string::npos)
+            << error.reason();
     }
 }
 

@@ -1,8 +1,9 @@
+#include "store/store.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
 #include "store/entries.h"
-#include "store/store.h"
 #include "support/temp_folder.h"
 
 namespace tsunagi {
@@ -75,7 +76,8 @@ TEST(Store, IdsRiseAreNeverReusedAndContinueAfterDeletes) {
 TEST(Store, TextsWithApostrophesAndJoinsRoundTripExactly) {
     Store store = Store::inMemory();
     Connection connection = store.open();
-    std::vector<std::string> columns = {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:O'Brien;'; drop table x;--",
+    std::vector<std::string> columns = {"BEGIN:VCARD",
+                                        "N;CHARSET=SHIFT_JIS:O'Brien;'; drop table x;--",
                                         "TEL;CELL:0901<>TEL;VOICE:03<>", "a\r\nb", "END:VCARD"};
     EntryInserter(connection).insert(columns);
     std::vector<EntryRow> rows;
@@ -112,9 +114,9 @@ TEST(Store, ConnectionStringNamesTheFileUnderTheProgramFolder) {
 TEST(Store, TemplateOfTheModel) {
     Store store = Store::inMemory();
     Connection connection = store.open();
-    std::vector<std::string> expected = {"BEGIN:VCARD", "VERSION:2.1",  "N;CHARSET=SHIFT_JIS:",
-                                         "X-JPG-OWNER:", "TEL;",        "EMAIL;",
-                                         "X-GNO:",       "X-JPG-MDNO:", "END:VCARD"};
+    std::vector<std::string> expected = {
+        "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:", "X-JPG-OWNER:", "TEL;",
+        "EMAIL;",      "X-GNO:",      "X-JPG-MDNO:",          "END:VCARD"};
     EXPECT_EQ(readLineTemplate(connection), expected);
 }
 

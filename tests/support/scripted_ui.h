@@ -12,7 +12,7 @@
 namespace tsunagi {
 
 class ScriptedUi : public UserInterface {
-public:
+  public:
     std::optional<std::string> chooseFileToOpen(const FileRequest& request) override {
         return answer(request);
     }
@@ -31,7 +31,7 @@ public:
     std::vector<std::string> opened;
     bool desktopOpens = true;
 
-private:
+  private:
     std::optional<std::string> answer(const FileRequest& request) {
         requests.push_back(request);
         if (fileAnswers.empty()) return std::nullopt;

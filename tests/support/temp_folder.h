@@ -9,7 +9,7 @@ namespace tsunagi {
 
 // A folder that lives for one test and is removed with everything in it afterwards.
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::random_device random;
         path_ = std::filesystem::temp_directory_path() /
@@ -31,7 +31,7 @@ public:
         return file(name);
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

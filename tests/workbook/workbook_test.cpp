@@ -35,17 +35,19 @@ void addEntries(const Store& store) {
     EntryInserter inserter(connection);
     inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎", "X-JPG-OWNER:0",
                      "TEL;VOICE;HOME:0312<>TEL;CELL:090<>TEL;VOICE:045<>TEL;CELL:080",
-                     "EMAIL;INTERNET:a@b.jp<>EMAIL;CELL:c@d.jp", "X-GNO:0", "X-JPG-MDNO:9", "END:VCARD"});
-    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:O'Brien", "<>TEL;VOICE;WORK:0455<>",
-                     "EMAIL;X400:x@y.jp<>", "END:VCARD"});
-    inserter.insert({"BEGIN:VCARD", "TEL;CELL:070", "END:VCARD"});  // no name: the import stops here
+                     "EMAIL;INTERNET:a@b.jp<>EMAIL;CELL:c@d.jp", "X-GNO:0", "X-JPG-MDNO:9",
+                     "END:VCARD"});
+    inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:O'Brien",
+                     "<>TEL;VOICE;WORK:0455<>", "EMAIL;X400:x@y.jp<>", "END:VCARD"});
+    inserter.insert(
+        {"BEGIN:VCARD", "TEL;CELL:070", "END:VCARD"});  // no name: the import stops here
 }
 
 // What a workbook of addEntries gives when it is read back.
 const Rows kReadBack = {
     {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎", "X-JPG-OWNER:0",
-     "TEL;VOICE;HOME:0312<>TEL;CELL:090<>TEL;VOICE:045<>", "EMAIL;INTERNET:a@b.jp<>EMAIL;CELL:c@d.jp<>",
-     "X-GNO:0", "X-JPG-MDNO:2", "END:VCARD"},
+     "TEL;VOICE;HOME:0312<>TEL;CELL:090<>TEL;VOICE:045<>",
+     "EMAIL;INTERNET:a@b.jp<>EMAIL;CELL:c@d.jp<>", "X-GNO:0", "X-JPG-MDNO:2", "END:VCARD"},
     {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:O'Brien", "X-JPG-OWNER:0",
      "TEL;VOICE;WORK:0455<>", "", "X-GNO:0", "X-JPG-MDNO:3", "END:VCARD"},
 };
@@ -53,7 +55,8 @@ const Rows kReadBack = {
 std::string freexlText(const void* handle, unsigned row, unsigned short column) {
     FreeXL_CellValue value;
     if (freexl_get_cell_value(handle, row, column, &value) != FREEXL_OK) return "<error>";
-    if (value.type == FREEXL_CELL_SST_TEXT || value.type == FREEXL_CELL_TEXT) return value.value.text_value;
+    if (value.type == FREEXL_CELL_SST_TEXT || value.type == FREEXL_CELL_TEXT)
+        return value.value.text_value;
     return "";
 }
 
@@ -104,10 +107,12 @@ TEST(Workbook, HeadingAndEntryRowCellByCellWithTheirFormats) {
         if (record.type == 0x0092)
             for (int i = 0; i < test::le16(record.data, 0); ++i)
                 palette.push_back(std::uint8_t(record.data[2 + 4 * i]) << 16 |
-                                  std::uint8_t(record.data[3 + 4 * i]) << 8 | std::uint8_t(record.data[4 + 4 * i]));
+                                  std::uint8_t(record.data[3 + 4 * i]) << 8 |
+                                  std::uint8_t(record.data[4 + 4 * i]));
         if (record.type == 0x00E0) xfs.push_back(record.data);
         if (record.type == 0x00FD || record.type == 0x0201)
-            cellXf[{test::le16(record.data, 0), test::le16(record.data, 2)}] = test::le16(record.data, 4);
+            cellXf[{test::le16(record.data, 0), test::le16(record.data, 2)}] =
+                test::le16(record.data, 4);
         if (record.type == 0x00BE) {
             int row = test::le16(record.data, 0), first = test::le16(record.data, 2);
             for (size_t k = 0; 4 + 2 * k + 2 < record.data.size(); ++k)
@@ -115,7 +120,8 @@ TEST(Workbook, HeadingAndEntryRowCellByCellWithTheirFormats) {
         }
     }
     ASSERT_EQ(palette.size(), 56u);
-    const std::uint32_t groupColours[] = {0x7D7D7D, 0x1E64C8, 0x0AE10C, 0x7D7D64, 0x7D7DFF, 0x7D7D3C};
+    const std::uint32_t groupColours[] = {0x7D7D7D, 0x1E64C8, 0x0AE10C,
+                                          0x7D7D64, 0x7D7DFF, 0x7D7D3C};
     for (int row : {0, 1, 2, 3}) {
         for (int column = 0; column < 19; ++column) {
             ASSERT_TRUE(cellXf.count({row, column})) << row << "," << column;
@@ -227,7 +233,8 @@ TEST(Workbook, DamagedFilesGiveAMessageAndLeaveTheStore) {
 TEST(Workbook, TheXlsLibraryRunsApartSoItsCrashesAreMessages) {
     // A damaged workbook that made libfreexl read outside its stack (found by fuzzing).
     Store store = Store::inMemory();
-    std::string found = std::string(TSUNAGI_FIXTURES) + "/workbook/fixtures/freexl-stack-underflow.xls";
+    std::string found =
+        std::string(TSUNAGI_FIXTURES) + "/workbook/fixtures/freexl-stack-underflow.xls";
     EXPECT_THROW(ImportExcelBook(store, found), TsunagiError);
 
     // Whatever the library does, a reader that dies or hangs is a message, not our end.
@@ -237,7 +244,8 @@ TEST(Workbook, TheXlsLibraryRunsApartSoItsCrashesAreMessages) {
     std::string book = folder.file("book.xls");
     saveAsXls(sheet, book);
     std::string saved = xlsReaderHelper();
-    for (const char* script : {"#!/bin/sh\nkill -SEGV $$\n", "#!/bin/sh\nexit 7\n", "#!/bin/sh\n"}) {
+    for (const char* script :
+         {"#!/bin/sh\nkill -SEGV $$\n", "#!/bin/sh\nexit 7\n", "#!/bin/sh\n"}) {
         std::string helper = folder.write("helper.sh", script);
         std::filesystem::permissions(helper, std::filesystem::perms::owner_all);
         setXlsReaderHelper(helper);
