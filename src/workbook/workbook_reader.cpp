@@ -65,7 +65,7 @@ class CellTexts {
 class XlsReader : public WorkbookReader {
   public:
     explicit XlsReader(const std::string& path) {
-        ProcessResult result = runProcess(xlsReaderHelper(), {path}, 60, size_t(1) << 30);
+        ProcessResult result = runProcess(xlsReaderHelper(), {path}, 40, size_t(1) << 30);
         if (!result.started)
             throw TsunagiError(xlsReaderHelper(), 0,
                                "ブックを読むためのプログラムを起動できません。");

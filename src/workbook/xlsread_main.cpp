@@ -7,12 +7,19 @@
 // 3 the first sheet cannot be read.
 
 #include <freexl.h>
+#include <sys/resource.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "workbook/workbook_reader.h"
+
+#if defined(__has_feature)
+#define TSUNAGI_CLANG_ASAN __has_feature(address_sanitizer)
+#else
+#define TSUNAGI_CLANG_ASAN 0
+#endif
 
 namespace {
 
@@ -44,6 +51,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tsunagi-xlsread FILE.xls\n");
         return 64;
     }
+    // A damaged file can send the library into long loops or huge allocations: bound both.
+    rlimit cpu{30, 30};
+    setrlimit(RLIMIT_CPU, &cpu);
+#if !defined(__SANITIZE_ADDRESS__) && !TSUNAGI_CLANG_ASAN
+    // (AddressSanitizer reserves far more address space than this; its builds go without.)
+    rlimit memory{rlim_t(2) << 30, rlim_t(2) << 30};
+    setrlimit(RLIMIT_AS, &memory);
+#endif
     const void* handle = nullptr;
     if (freexl_open(argv[1], &handle) != FREEXL_OK || !handle) return 2;
     unsigned int sheets = 0, rows = 0;
