@@ -1,6 +1,8 @@
 #pragma once
 
-// Reading the first sheet of a workbook, .xls or .xlsx, cell by cell as the text it shows.
+// Reading the first sheet of a workbook, .xls or .xlsx, cell by cell as the text it shows. The
+// libraries that parse workbooks run in a helper process, tsunagi-xlsread, so that whatever a
+// damaged file does to them (crashes, endless loops, huge allocations) becomes a message.
 
 #include <memory>
 #include <string>
@@ -19,11 +21,9 @@ class WorkbookReader {
     virtual std::string cellText(int row, int column) = 0;
 };
 
-// The helper program that reads .xls files (tsunagi-xlsread); beside the executable unless set.
+// The helper program that reads workbooks (tsunagi-xlsread); beside the executable unless set.
 const std::string& xlsReaderHelper();
 void setXlsReaderHelper(std::string path);
 
-// How a number cell reads as text.
-std::string numberText(double value);
 
 }  // namespace tsunagi

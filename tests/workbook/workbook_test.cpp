@@ -12,6 +12,7 @@
 #include "support/temp_folder.h"
 #include "workbook/biff_records.h"
 #include "workbook/sheet.h"
+#include "workbook/sheet_readers.h"
 #include "workbook/workbook_reader.h"
 
 namespace tsunagi {

@@ -1,0 +1,217 @@
+#include "workbook/sheet_readers.h"
+
+#include <freexl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <orcus/exception.hpp>
+#include <orcus/orcus_xlsx.hpp>
+#include <orcus/spreadsheet/import_interface.hpp>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace tsunagi {
+
+namespace ss = orcus::spreadsheet;
+
+std::string numberText(double value) {
+    char text[32];
+    if (std::isfinite(value) && std::floor(value) == value && std::fabs(value) < 1e15)
+        std::snprintf(text, sizeof text, "%.0f", value);
+    else
+        std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
+BookKind bookKindOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw TsunagiError(path, 0, "ファイルを開けません。");
+    char magic[8] = {};
+    in.read(magic, sizeof magic);
+    if (in.gcount() == 8 && std::string(magic, 8) == std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+        return BookKind::Xls;
+    if (in.gcount() >= 4 && std::string(magic, 4) == std::string("PK\x03\x04", 4)) return BookKind::Xlsx;
+    return BookKind::Unknown;
+}
+
+void readXlsCells(const std::string& path, const CellVisitor& cells) {
+    const void* handle = nullptr;
+    if (freexl_open(path.c_str(), &handle) != FREEXL_OK || !handle)
+        throw TsunagiError(path, 0, "Excel のブックとして読めません。");
+    std::unique_ptr<const void, int (*)(const void*)> closer(handle, freexl_close);
+    unsigned int sheets = 0, rows = 0;
+    unsigned short columns = 0;
+    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0 ||
+        freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
+        freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
+        throw TsunagiError(path, 0, "ブックの最初のシートを読めません。");
+    for (unsigned int r = 0; r < rows && r < 65536; ++r) {
+        for (unsigned short c = 0; c < columns && c < 256; ++c) {
+            FreeXL_CellValue value;
+            if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK) continue;
+            std::string text;
+            switch (value.type) {
+                case FREEXL_CELL_INT: text = std::to_string(value.value.int_value); break;
+                case FREEXL_CELL_DOUBLE: text = numberText(value.value.double_value); break;
+                case FREEXL_CELL_TEXT:
+                case FREEXL_CELL_SST_TEXT:
+                case FREEXL_CELL_DATE:
+                case FREEXL_CELL_DATETIME:
+                case FREEXL_CELL_TIME:
+                    if (value.value.text_value) text = value.value.text_value;
+                    break;
+                default: break;
+            }
+            if (!text.empty()) cells(r + 1, c + 1u, text);
+        }
+    }
+}
+
+namespace {
+
+// .xlsx through liborcus: it parses the package and hands us the first sheet's cells.
+class SharedStrings : public ss::iface::import_shared_strings {
+  public:
+    size_t append(std::string_view s) override {
+        strings.emplace_back(s);
+        return strings.size() - 1;
+    }
+    size_t add(std::string_view s) override { return append(s); }
+    void set_segment_font(size_t) override {}
+    void set_segment_bold(bool) override {}
+    void set_segment_italic(bool) override {}
+    void set_segment_font_name(std::string_view) override {}
+    void set_segment_font_size(double) override {}
+    void set_segment_font_color(ss::color_elem_t, ss::color_elem_t, ss::color_elem_t,
+                                ss::color_elem_t) override {}
+    void append_segment(std::string_view s) override { segments.append(s); }
+    size_t commit_segments() override {
+        strings.push_back(std::move(segments));
+        segments.clear();
+        return strings.size() - 1;
+    }
+    std::vector<std::string> strings;
+    std::string segments;
+};
+
+class FirstSheet : public ss::iface::import_sheet {
+  public:
+    FirstSheet(const CellVisitor& cells, SharedStrings& strings, bool keep)
+        : cells_(cells), strings_(strings), keep_(keep) {}
+    void set_auto(ss::row_t row, ss::col_t col, std::string_view s) override {
+        set(row, col, std::string(s));
+    }
+    void set_string(ss::row_t row, ss::col_t col, ss::string_id_t index) override {
+        if (index < strings_.strings.size()) set(row, col, strings_.strings[index]);
+    }
+    void set_value(ss::row_t row, ss::col_t col, double value) override {
+        set(row, col, numberText(value));
+    }
+    void set_bool(ss::row_t row, ss::col_t col, bool value) override {
+        set(row, col, value ? "TRUE" : "FALSE");
+    }
+    void set_date_time(ss::row_t row, ss::col_t col, int year, int month, int day, int hour,
+                       int minute, double second) override {
+        char text[64];
+        std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02.0f", year, month, day, hour,
+                      minute, second);
+        set(row, col, text);
+    }
+    void set_format(ss::row_t, ss::col_t, size_t) override {}
+    void set_format(ss::row_t, ss::col_t, ss::row_t, ss::col_t, size_t) override {}
+    void fill_down_cells(ss::row_t, ss::col_t, ss::row_t) override {}
+    ss::range_size_t get_sheet_size() const override { return {1048576, 16384}; }
+
+  private:
+    void set(ss::row_t row, ss::col_t column, const std::string& text) {
+        if (keep_ && row >= 0 && column >= 0 && !text.empty())
+            cells_(static_cast<std::uint32_t>(row) + 1, static_cast<std::uint32_t>(column) + 1, text);
+    }
+
+    const CellVisitor& cells_;
+    SharedStrings& strings_;
+    bool keep_;
+};
+
+// Cell references in A1 form ("B12", "A1:S2"), which the parser asks us to resolve.
+class A1References : public ss::iface::import_reference_resolver {
+  public:
+    ss::src_address_t resolve_address(std::string_view address) override {
+        ss::src_address_t result{0, 0, 0};
+        size_t i = 0;
+        while (i < address.size() && address[i] == '$') ++i;
+        long column = 0;
+        for (; i < address.size() && std::isalpha(static_cast<unsigned char>(address[i])); ++i)
+            column = column * 26 + (std::toupper(static_cast<unsigned char>(address[i])) - 'A' + 1);
+        while (i < address.size() && address[i] == '$') ++i;
+        long row = 0;
+        for (; i < address.size() && std::isdigit(static_cast<unsigned char>(address[i])); ++i)
+            row = std::min(row * 10 + (address[i] - '0'), 1L << 24);
+        if (column == 0 || row == 0 || i != address.size())
+            throw orcus::invalid_arg_error("not a cell address");
+        result.row = static_cast<ss::row_t>(row - 1);
+        result.column = static_cast<ss::col_t>(std::min(column, 1L << 16) - 1);
+        return result;
+    }
+    ss::src_range_t resolve_range(std::string_view range) override {
+        size_t colon = range.find(':');
+        if (colon == std::string_view::npos) {
+            ss::src_address_t single = resolve_address(range);
+            return {single, single};
+        }
+        return {resolve_address(range.substr(0, colon)), resolve_address(range.substr(colon + 1))};
+    }
+};
+
+class Factory : public ss::iface::import_factory {
+  public:
+    explicit Factory(const CellVisitor& cells) : cells_(cells) {}
+    ss::iface::import_shared_strings* get_shared_strings() override { return &strings_; }
+    ss::iface::import_reference_resolver* get_reference_resolver(
+        ss::formula_ref_context_t) override {
+        return &references_;
+    }
+    ss::iface::import_sheet* append_sheet(ss::sheet_t index, std::string_view name) override {
+        sheets_.push_back(std::make_unique<FirstSheet>(cells_, strings_, index == 0));
+        names_.emplace_back(name);
+        return sheets_.back().get();
+    }
+    ss::iface::import_sheet* get_sheet(std::string_view name) override {
+        for (size_t i = 0; i < names_.size(); ++i)
+            if (names_[i] == name) return sheets_[i].get();
+        return nullptr;
+    }
+    ss::iface::import_sheet* get_sheet(ss::sheet_t index) override {
+        return index >= 0 && static_cast<size_t>(index) < sheets_.size() ? sheets_[index].get()
+                                                                         : nullptr;
+    }
+    void finalize() override {}
+
+  private:
+    const CellVisitor& cells_;
+    SharedStrings strings_;
+    A1References references_;
+    std::vector<std::unique_ptr<FirstSheet>> sheets_;
+    std::vector<std::string> names_;
+};
+
+}  // namespace
+
+void readXlsxCells(const std::string& path, const CellVisitor& cells) {
+    Factory factory(cells);
+    try {
+        orcus::orcus_xlsx reader(&factory);
+        reader.read_file(path);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw TsunagiError(path, 0, std::string("Excel のブック（.xlsx）として読めません（") + error.what() + "）。");
+    }
+}
+
+}  // namespace tsunagi
