@@ -1,6 +1,7 @@
 #include "shell/qt_form1.h"
 
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 
@@ -118,6 +119,26 @@ class Form1Test : public QObject {
             QTest::keyClick(&box, static_cast<Qt::Key>(key));
             QVERIFY(!box.isVisible());
         }
+    }
+
+    void progressShowsAfterHalfASecondAndCancels() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = app.showMainWindow();
+        ImportProgress progress = app.importProgress(window);
+        QVERIFY(progress("/x/cards.vcf", 256));
+        auto dialogs = [window] { return window->findChildren<QProgressDialog*>(); };
+        QCOMPARE(dialogs().size(), qsizetype(1));
+        QVERIFY(!dialogs().first()->isVisible());  // a quick import shows nothing
+        QTest::qWait(600);
+        QVERIFY(progress("/x/cards.vcf", 512));
+        QProgressDialog* dialog = dialogs().first();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->labelText().contains("cards.vcf"));
+        QVERIFY(dialog->labelText().contains("512"));
+        dialog->cancel();
+        QVERIFY(!progress("/x/cards.vcf", 768));
+        window->close();
     }
 
     void xlsFilterDecisionIsReplaceable() {
