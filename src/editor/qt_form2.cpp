@@ -153,14 +153,18 @@ FormContent Form2::content() const {
     return form;
 }
 
-void Form2::Command1_Click() {
+bool Form2::storeWork(const std::function<void()>& work) {
     try {
-        addEntry(app_.store(), content());
+        work();
+        return true;
     } catch (const TsunagiError& error) {
         app_.ui().showMessage(error.what());
-        return;
+        return false;
     }
-    handBack();
+}
+
+void Form2::Command1_Click() {
+    if (storeWork([&] { addEntry(app_.store(), content()); })) handBack();
 }
 
 void Form2::Command2_Click() {
@@ -169,13 +173,10 @@ void Form2::Command2_Click() {
         app_.ui().showMessage(kUpdateWithoutEntry);
         return;
     }
-    try {
-        if (!rewriteEntry(app_.store(), id, content())) app_.ui().showMessage(kEntryGone);
-    } catch (const TsunagiError& error) {
-        app_.ui().showMessage(error.what());
-        return;
-    }
-    handBack();
+    if (storeWork([&] {
+            if (!rewriteEntry(app_.store(), id, content())) app_.ui().showMessage(kEntryGone);
+        }))
+        handBack();
 }
 
 void Form2::Command3_Click() {
@@ -184,13 +185,7 @@ void Form2::Command3_Click() {
         app_.ui().showMessage(kDeleteWithoutEntry);
         return;
     }
-    try {
-        removeEntry(app_.store(), id);
-    } catch (const TsunagiError& error) {
-        app_.ui().showMessage(error.what());
-        return;
-    }
-    handBack();
+    if (storeWork([&] { removeEntry(app_.store(), id); })) handBack();
 }
 
 void Form2::Command4_Click() { handBack(); }

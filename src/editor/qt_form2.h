@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,6 +59,8 @@ class Form2 : public QWidget {
     void LoadEntry();
     void showContent(const FormContent& form);
     void handBack();
+    // Runs one button's store work; a failure is shown and the form stays open.
+    bool storeWork(const std::function<void()>& work);
     void layOut();
 
     App& app_;

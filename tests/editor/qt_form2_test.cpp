@@ -9,6 +9,7 @@
 #include "store/entries.h"
 #include "store/entry_list.h"
 #include "support/scripted_ui.h"
+#include "support/temp_folder.h"
 
 using namespace tsunagi;
 
@@ -127,6 +128,25 @@ class Form2Test : public QObject {
         QCOMPARE(ui.messages.size(), size_t(1));
         QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
         QCOMPARE(app.mainWindow()->List1->count(), 0);
+        app.mainWindow()->close();
+    }
+
+    void aStoreFailureIsShownAndTheFormStays() {
+        TempFolder folder;
+        std::string path = folder.file("keitai.mdb");
+        Store::createFile(path);
+        ScriptedUi ui;
+        App app(Store(connectionStringFor(path)), Module1{}, ui);
+        app.showMainWindow()->m3->trigger();
+        QApplication::processEvents();
+        auto* form = qobject_cast<Form2*>(app.inputForm());
+        std::filesystem::remove(path);
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QVERIFY(QString::fromStdString(ui.messages[0]).contains(QString::fromStdString(path)));
+        QVERIFY(form->isVisible());
+        form->close();
+        QApplication::processEvents();
         app.mainWindow()->close();
     }
 
