@@ -1,10 +1,13 @@
 #include "export/writers.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
+#include <fstream>
 
 #include "export/save_command.h"
 #include "platform/codec.h"
@@ -177,6 +180,50 @@ TEST(SaveCommand, FailuresLeaveTheEarlierFileAndSaySo) {
     std::vector<std::string> expected = {"locked", "out.vcf"};
     if (geteuid() == 0) expected = {"locked", "new.csv", "out.vcf"};
     EXPECT_EQ(left, expected);
+}
+
+// A small tmpfs of our own, in a mount namespace of this test process, where that is allowed
+// (root on Linux); the empty string where it is not.
+std::string mountTmpfs(const std::string& where, const std::string& options) {
+    static const bool privateMounts = unshare(CLONE_NEWNS) == 0 &&
+                                      mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    std::filesystem::create_directories(where);
+    if (!privateMounts || mount("tmpfs", where.c_str(), "tmpfs", 0, options.c_str()) != 0) return "";
+    return where;
+}
+
+TEST(SaveCommand, ARealFullDeviceAndAReadOnlyFolder) {
+    TempFolder folder;
+    std::string small = mountTmpfs(folder.file("small"), "size=64k");
+    if (small.empty()) GTEST_SKIP() << "no mounts allowed here";
+    Store store = Store::inMemory();
+    addEntries(store);
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        for (int i = 0; i < 2000; ++i)
+            inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:n" + std::to_string(i), "END:VCARD"});
+    }
+    ScriptedUi ui;
+    CommandContext context{store, ui, folder.path(), "", {}};
+    std::string earlier = small + "/out.vcf";
+    std::ofstream(earlier) << "earlier";
+    ui.fileAnswers = {earlier};
+    runSaveCommand(context);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(earlier), std::string::npos);
+    EXPECT_EQ(readBytes(earlier), "earlier");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(small), {}), 1);
+
+    std::string readOnly = mountTmpfs(folder.file("read-only"), "size=64k");
+    ASSERT_EQ(mount("tmpfs", readOnly.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    ui.fileAnswers = {readOnly + "/list.html"};
+    runSaveCommand(context);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_NE(ui.messages[1].find(readOnly + "/list.html"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(readOnly + "/list.html"));
+    umount(readOnly.c_str());
+    umount(small.c_str());
 }
 
 TEST(Writers_, CsvFieldsAndHtmlTextAreEscapedOnlyWhereNeeded) {
