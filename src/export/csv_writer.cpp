@@ -25,9 +25,9 @@ CsvEntry readCsvEntry(const EntryRow& row) {
         const std::string& value = row.at(p);
         if (value.empty()) continue;
         if (contains(value, kNumberItem)) {
-            for (const std::string& piece : joinedPieces(value)) {
+            forEachPiece(value, [&](std::string_view piece) {
                 // A piece without a colon carries no number to file anywhere.
-                if (!contains(piece, ":")) continue;
+                if (!contains(piece, ":")) return;
                 PieceParts parts = splitPiece(piece);
                 if (contains(parts.head, "HOME"))
                     entry.home = parts.value;
@@ -35,10 +35,11 @@ CsvEntry readCsvEntry(const EntryRow& row) {
                     entry.mobile = parts.value;
                 else if (contains(parts.head, "WORK"))
                     entry.work = parts.value;
-            }
+            });
         } else if (contains(value, kMailItem)) {
-            for (const std::string& piece : joinedPieces(value))
+            forEachPiece(value, [&](std::string_view piece) {
                 if (contains(piece, ":")) entry.mail = splitPiece(piece).value;
+            });
         } else if (auto name = nameOfLine(value)) {
             entry.name = removeAll(*name, ";");
         }

@@ -10,17 +10,17 @@ namespace {
 
 // The number piece as the phone takes it, hyphens removed, or nothing when its number is not
 // digits alone or is 24 digits or longer.
-std::optional<std::string> phoneNumberPiece(const std::string& piece) {
+std::optional<std::string> phoneNumberPiece(std::string_view piece) {
     size_t first = piece.find(':');
-    if (first == std::string::npos) return std::nullopt;
+    if (first == std::string_view::npos) return std::nullopt;
     size_t second = piece.find(':', first + 1);
-    std::string number =
-        removeAll(piece.substr(first + 1, second == std::string::npos ? std::string::npos
-                                                                      : second - first - 1),
-                  "-");
+    std::string number = removeAll(
+        piece.substr(first + 1, second == std::string_view::npos ? second : second - first - 1), "-");
     if (IsAllDigits(number) != true || number.size() >= 24) return std::nullopt;
-    std::string rest = second == std::string::npos ? "" : piece.substr(second);
-    return piece.substr(0, first + 1) + number + rest;
+    std::string written(piece.substr(0, first + 1));
+    written += number;
+    if (second != std::string_view::npos) written += piece.substr(second);
+    return written;
 }
 
 }  // namespace
@@ -37,10 +37,11 @@ void writeVcfFile(const Store& store, TextSink& out) {
             const std::string& value = row.at(p);
             if (value.empty()) continue;
             if (contains(value, kNumberItem)) {
-                for (const std::string& piece : joinedPieces(value))
-                    if (auto written = phoneNumberPiece(piece)) lines += *written + "\r\n";
+                forEachPiece(value, [&](std::string_view piece) {
+                    if (auto written = phoneNumberPiece(piece)) lines.append(*written).append("\r\n");
+                });
             } else if (contains(value, kMailItem)) {
-                for (const std::string& piece : joinedPieces(value)) lines += piece + "\r\n";
+                forEachPiece(value, [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
             } else if (contains(value, kMemoryNumberItem)) {
                 lines += std::string(kMemoryNumberItem) + std::to_string(entryNumber + 1) + "\r\n";
             } else {

@@ -30,6 +30,19 @@ LineKind classifyLine(std::string_view line);
 // The pieces of a joined value with the empty ones left out ("a<>b" and "a<>b<>" alike).
 std::vector<std::string> joinedPieces(std::string_view value);
 
+// The same without building a list: calls `visit(piece)` for each non-empty piece in order.
+template <typename Visit>
+void forEachPiece(std::string_view value, Visit visit) {
+    size_t start = 0;
+    for (;;) {
+        size_t end = value.find(kJoin, start);
+        std::string_view piece = value.substr(start, end == std::string_view::npos ? end : end - start);
+        if (!piece.empty()) visit(piece);
+        if (end == std::string_view::npos) return;
+        start = end + kJoin.size();
+    }
+}
+
 // A piece split at ":": the head before the first colon and the value up to the second.
 struct PieceParts {
     std::string head;

@@ -66,12 +66,6 @@ const std::string& selectAllSql() {
 
 }  // namespace
 
-const std::string& EntryRow::at(int position) const {
-    static const std::string empty;
-    if (position < 0 || position >= static_cast<int>(columns.size()) || !columns[position])
-        return empty;
-    return *columns[position];
-}
 
 EntryInserter::EntryInserter(Connection& connection)
     : statement_(connection.prepare(insertSql())) {}

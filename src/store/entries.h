@@ -21,7 +21,12 @@ struct EntryRow {
     std::vector<std::optional<std::string>> columns;  // kCardColumns values, null where unused
 
     // The value at position p (0 to 79); null and out-of-range positions read as "".
-    const std::string& at(int position) const;
+    const std::string& at(int position) const {
+        static const std::string empty;
+        if (position < 0 || position >= static_cast<int>(columns.size()) || !columns[position])
+            return empty;
+        return *columns[position];
+    }
     // Position 80 of a row, the id, as text.
     std::string idText() const { return std::to_string(id); }
 };
