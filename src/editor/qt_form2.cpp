@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 
 #include "import/dialect.h"
@@ -45,6 +46,9 @@ Form2::Form2(App& app) : app_(app) {
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
+    // Esc leaves the form as "閉じる" does, as it leaves any dialog.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &Form2::Command4_Click);
 
     // Name and the six number and address boxes, then the six type boxes, then the buttons.
     QWidget* order[] = {Text1,  Text3,    Text4,    Text5,    Text6,   Text7,

@@ -30,7 +30,8 @@ Form1::Form1(App& app) : app_(app) {
     List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     List1->setTextElideMode(Qt::ElideNone);
     List1->setUniformItemSizes(true);
-    connect(List1, &QListWidget::itemDoubleClicked, this, &Form1::List1_DblClick);
+    // A double-click opens the entry, and so does Enter for those who use the keyboard.
+    connect(List1, &QListWidget::itemActivated, this, &Form1::List1_DblClick);
 
     buildMenus();
 

@@ -114,6 +114,14 @@ class Form2Test : public QObject {
         QApplication::processEvents();
         QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
         QCOMPARE(app.mainWindow()->Label1->text(), QString("0ﾃﾞｰﾀ"));
+
+        app.mainWindow()->m3->trigger();  // and so does Esc
+        QApplication::processEvents();
+        form = qobject_cast<Form2*>(app.inputForm());
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QTest::keyClick(form->Text1, Qt::Key_Escape);
+        QApplication::processEvents();
+        QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
         app.mainWindow()->close();
     }
 
