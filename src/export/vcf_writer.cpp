@@ -15,7 +15,8 @@ std::optional<std::string> phoneNumberPiece(std::string_view piece) {
     if (first == std::string_view::npos) return std::nullopt;
     size_t second = piece.find(':', first + 1);
     std::string number = removeAll(
-        piece.substr(first + 1, second == std::string_view::npos ? second : second - first - 1), "-");
+        piece.substr(first + 1, second == std::string_view::npos ? second : second - first - 1),
+        "-");
     if (IsAllDigits(number) != true || number.size() >= 24) return std::nullopt;
     std::string written(piece.substr(0, first + 1));
     written += number;
@@ -38,10 +39,12 @@ void writeVcfFile(const Store& store, TextSink& out) {
             if (value.empty()) continue;
             if (contains(value, kNumberItem)) {
                 forEachPiece(value, [&](std::string_view piece) {
-                    if (auto written = phoneNumberPiece(piece)) lines.append(*written).append("\r\n");
+                    if (auto written = phoneNumberPiece(piece))
+                        lines.append(*written).append("\r\n");
                 });
             } else if (contains(value, kMailItem)) {
-                forEachPiece(value, [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
+                forEachPiece(value,
+                             [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
             } else if (contains(value, kMemoryNumberItem)) {
                 lines += std::string(kMemoryNumberItem) + std::to_string(entryNumber + 1) + "\r\n";
             } else {

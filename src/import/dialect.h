@@ -36,7 +36,8 @@ void forEachPiece(std::string_view value, Visit visit) {
     size_t start = 0;
     for (;;) {
         size_t end = value.find(kJoin, start);
-        std::string_view piece = value.substr(start, end == std::string_view::npos ? end : end - start);
+        std::string_view piece =
+            value.substr(start, end == std::string_view::npos ? end : end - start);
         if (!piece.empty()) visit(piece);
         if (end == std::string_view::npos) return;
         start = end + kJoin.size();

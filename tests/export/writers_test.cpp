@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "export/save_command.h"
+#include "import/csv_import.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "store/entries.h"
@@ -94,6 +95,26 @@ TEST_F(Writers, UnmappableCharactersAreReplacedAndReported) {
     EXPECT_NE(note.find("2 文字"), std::string::npos) << note;
     EXPECT_NE(note.find("データ 2"), std::string::npos) << note;
     EXPECT_NE(readBytes(path).find("N;CHARSET=SHIFT_JIS:A?B?\r\n"), std::string::npos);
+}
+
+TEST_F(Writers, OurOwnAddressBookReadsBackWithQuotedFields) {
+    addEntries(store);
+    std::string path = folder.file("book.csv");
+    exportToFile(store, folder.path(), path, ExportKind::Csv);
+    Store back = Store::inMemory();
+    EXPECT_EQ(ImportCsvBook(back, path), 3);  // the fourth entry has none of the five fields
+    Connection connection = back.open();
+    std::vector<std::string> names, numbers;
+    forEachEntry(connection, [&](const EntryRow& row) {
+        names.push_back(row.at(2));
+        numbers.push_back(row.at(4));
+    });
+    // Name, then one number: home, else the office number from the fax column, else mobile.
+    EXPECT_EQ(names[0], "N;CHARSET=SHIFT_JIS:山田太郎");
+    EXPECT_EQ(numbers[0], "TEL;VOICE;HOME:03-1234-5678<>");
+    EXPECT_EQ(names[1], "N;CHARSET=SHIFT_JIS:Smith, \"J\"");
+    EXPECT_EQ(names[2], "N;CHARSET=SHIFT_JIS:<b>&Co</b>");
+    EXPECT_EQ(numbers[2], "TEL;VOICE;HOME:03-ABC<>");
 }
 
 TEST(SaveCommand, KindsAndDispatchByTheWholePath) {
@@ -185,10 +206,11 @@ TEST(SaveCommand, FailuresLeaveTheEarlierFileAndSaySo) {
 // A small tmpfs of our own, in a mount namespace of this test process, where that is allowed
 // (root on Linux); the empty string where it is not.
 std::string mountTmpfs(const std::string& where, const std::string& options) {
-    static const bool privateMounts = unshare(CLONE_NEWNS) == 0 &&
-                                      mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    static const bool privateMounts =
+        unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     std::filesystem::create_directories(where);
-    if (!privateMounts || mount("tmpfs", where.c_str(), "tmpfs", 0, options.c_str()) != 0) return "";
+    if (!privateMounts || mount("tmpfs", where.c_str(), "tmpfs", 0, options.c_str()) != 0)
+        return "";
     return where;
 }
 
@@ -202,7 +224,8 @@ TEST(SaveCommand, ARealFullDeviceAndAReadOnlyFolder) {
         Connection connection = store.open();
         EntryInserter inserter(connection);
         for (int i = 0; i < 2000; ++i)
-            inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:n" + std::to_string(i), "END:VCARD"});
+            inserter.insert(
+                {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:n" + std::to_string(i), "END:VCARD"});
     }
     ScriptedUi ui;
     CommandContext context{store, ui, folder.path(), "", {}};
