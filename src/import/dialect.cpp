@@ -25,12 +25,6 @@ LineKind classifyLine(std::string_view line) {
     return LineKind::Continuation;
 }
 
-std::vector<std::string> joinedPieces(std::string_view value) {
-    std::vector<std::string> pieces = splitAll(value, kJoin);
-    std::erase_if(pieces, [](const std::string& piece) { return piece.empty(); });
-    return pieces;
-}
-
 PieceParts splitPiece(std::string_view piece) {
     return {pieceAt(piece, ":", 0), pieceAt(piece, ":", 1)};
 }

@@ -27,10 +27,8 @@ enum class LineKind { Begin, End, Number, Mail, Property, Continuation };
 // The first of these that holds: BEGIN:VCARD, END:VCARD, TEL;, EMAIL;, ":", else a continuation.
 LineKind classifyLine(std::string_view line);
 
-// The pieces of a joined value with the empty ones left out ("a<>b" and "a<>b<>" alike).
-std::vector<std::string> joinedPieces(std::string_view value);
-
-// The same without building a list: calls `visit(piece)` for each non-empty piece in order.
+// Calls `visit(piece)` for each non-empty piece of a joined value, in order ("a<>b" and
+// "a<>b<>" alike).
 template <typename Visit>
 void forEachPiece(std::string_view value, Visit visit) {
     size_t start = 0;

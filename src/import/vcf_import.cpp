@@ -36,7 +36,8 @@ bool VcfCardReader::next() {
             return true;
         }
 
-        if (contains(line, kBeginLine)) {
+        LineKind kind = classifyLine(line);
+        if (kind == LineKind::Begin) {
             if (inCard_) {
                 nextStart_ = std::move(line);
                 haveNextStart_ = true;
@@ -49,25 +50,32 @@ bool VcfCardReader::next() {
         // ignored.
         if (!inCard_) continue;
 
-        if (contains(line, kNumberItem)) {
-            if (numberColumn_ < 0)
-                numberColumn_ = static_cast<long>(openColumn(line));
-            else
-                columns_[numberColumn_].append(kJoin).append(line);
-            lastColumn_ = numberColumn_;
-        } else if (contains(line, kMailItem)) {
-            if (mailColumn_ < 0)
-                mailColumn_ = static_cast<long>(openColumn(line));
-            else
-                columns_[mailColumn_].append(kJoin).append(line);
-            lastColumn_ = mailColumn_;
-        } else if (contains(line, ":")) {
-            lastColumn_ = static_cast<long>(openColumn(line));
-        } else if (lastColumn_ >= 0) {
-            columns_[lastColumn_].append("\r\n").append(line);
+        switch (kind) {
+            case LineKind::Number:
+                if (numberColumn_ < 0)
+                    numberColumn_ = static_cast<long>(openColumn(line));
+                else
+                    columns_[numberColumn_].append(kJoin).append(line);
+                lastColumn_ = numberColumn_;
+                break;
+            case LineKind::Mail:
+                if (mailColumn_ < 0)
+                    mailColumn_ = static_cast<long>(openColumn(line));
+                else
+                    columns_[mailColumn_].append(kJoin).append(line);
+                lastColumn_ = mailColumn_;
+                break;
+            case LineKind::Begin:
+            case LineKind::End:
+            case LineKind::Property:
+                lastColumn_ = static_cast<long>(openColumn(line));
+                break;
+            case LineKind::Continuation:
+                if (lastColumn_ >= 0) columns_[lastColumn_].append("\r\n").append(line);
+                break;
         }
 
-        if (contains(line, kEndLine)) {
+        if (kind == LineKind::End) {
             inCard_ = false;
             return true;
         }

@@ -117,6 +117,14 @@ TEST_F(Writers, OurOwnAddressBookReadsBackWithQuotedFields) {
     EXPECT_EQ(numbers[2], "TEL;VOICE;HOME:03-ABC<>");
 }
 
+// The save command on a store of every shape, with the dialog answered by a script.
+class SaveCommandRuns : public Writers {
+  protected:
+    void SetUp() override { addEntries(store); }
+    ScriptedUi ui;
+    CommandContext context{store, ui, folder.path(), "", {}};
+};
+
 TEST(SaveCommand, KindsAndDispatchByTheWholePath) {
     EXPECT_EQ(exportKindFor("list.Csv"), ExportKind::Unknown);
     EXPECT_EQ(exportKindFor("/x/a.csv/list.html"), ExportKind::Csv);
@@ -132,12 +140,7 @@ TEST(SaveCommand, KindsAndDispatchByTheWholePath) {
     EXPECT_EQ(proposedSaveName(day), "20260105");
 }
 
-TEST(SaveCommand, DialogCancelUnknownNamesAndAFolderNamedLikeAFile) {
-    TempFolder folder;
-    Store store = Store::inMemory();
-    addEntries(store);
-    ScriptedUi ui;
-    CommandContext context{store, ui, folder.path(), "", {}};
+TEST_F(SaveCommandRuns, DialogCancelUnknownNamesAndAFolderNamedLikeAFile) {
     std::filesystem::create_directories(folder.file("a.csv"));
     ui.fileAnswers = {std::nullopt, folder.file("list.Csv"), folder.file("a.csv/list.html"),
                       folder.file("book.xls")};
@@ -154,12 +157,7 @@ TEST(SaveCommand, DialogCancelUnknownNamesAndAFolderNamedLikeAFile) {
     EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST(SaveCommand, FailuresLeaveTheEarlierFileAndSaySo) {
-    TempFolder folder;
-    Store store = Store::inMemory();
-    addEntries(store);
-    ScriptedUi ui;
-    CommandContext context{store, ui, folder.path(), "", {}};
+TEST_F(SaveCommandRuns, FailuresLeaveTheEarlierFileAndSaySo) {
     std::string earlier = folder.write("out.vcf", "earlier");
 
     // A full device: writes fail past a small size (the file-size limit stands in for it).
@@ -214,12 +212,9 @@ std::string mountTmpfs(const std::string& where, const std::string& options) {
     return where;
 }
 
-TEST(SaveCommand, ARealFullDeviceAndAReadOnlyFolder) {
-    TempFolder folder;
+TEST_F(SaveCommandRuns, ARealFullDeviceAndAReadOnlyFolder) {
     std::string small = mountTmpfs(folder.file("small"), "size=64k");
     if (small.empty()) GTEST_SKIP() << "no mounts allowed here";
-    Store store = Store::inMemory();
-    addEntries(store);
     {
         Connection connection = store.open();
         EntryInserter inserter(connection);
@@ -227,8 +222,6 @@ TEST(SaveCommand, ARealFullDeviceAndAReadOnlyFolder) {
             inserter.insert(
                 {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:n" + std::to_string(i), "END:VCARD"});
     }
-    ScriptedUi ui;
-    CommandContext context{store, ui, folder.path(), "", {}};
     std::string earlier = small + "/out.vcf";
     std::ofstream(earlier) << "earlier";
     ui.fileAnswers = {earlier};

@@ -16,6 +16,12 @@ TEST(Dialect, LinesAreRecognisedInOrder) {
     EXPECT_EQ(classifyLine("TEL;VOICE:EMAIL;"), LineKind::Number);
 }
 
+std::vector<std::string> joinedPieces(std::string_view value) {
+    std::vector<std::string> pieces;
+    forEachPiece(value, [&](std::string_view piece) { pieces.emplace_back(piece); });
+    return pieces;
+}
+
 TEST(Dialect, JoinedValuesInBothFormsGiveTheSamePieces) {
     std::vector<std::string> expected = {"TEL;CELL:0901", "TEL;VOICE:0302"};
     EXPECT_EQ(joinedPieces("TEL;CELL:0901<>TEL;VOICE:0302"), expected);
