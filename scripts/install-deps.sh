@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n
   libsqlcipher-dev
-  libfreexl-dev libxlsxwriter-dev liborcus-dev
+  libfreexl-dev libxlsxwriter-dev zlib1g-dev liborcus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   "$@"
 )
