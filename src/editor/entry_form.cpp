@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "editor/checks.h"
-#include "import/dialect.h"
+#include "card/card_view.h"
+#include "card/checks.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -66,24 +66,20 @@ FormContent emptyForm() {
 
 FormContent formFromRow(const EntryRow& row) {
     FormContent form = emptyForm();
-    for (int p = 0; p < kCardColumns; ++p) {
-        const std::string& value = row.at(p);
-        if (trimBlanks(value).empty()) continue;
-        if (contains(value, kNumberItem)) {
-            forFirstThreePieces(value, [&](size_t k, const PieceParts& parts) {
-                form.numbers[k].type = numberWordForHead(parts.head);
-                form.numbers[k].text = parts.value;
-            });
-        } else if (contains(value, kMailItem)) {
-            forFirstThreePieces(value, [&](size_t k, const PieceParts& parts) {
-                form.mails[k].type =
-                    contains(parts.head, "CELL") ? kMailTypes[1].word : kMailTypes[0].word;
-                if (contains(parts.head, "INTERNET") || contains(parts.head, "CELL"))
-                    form.mails[k].text = parts.value;
-            });
-        } else if (auto name = nameOfLine(value)) {
-            form.name = *name;
-        }
+    CardView card = readCard(row);
+    if (card.name) form.name = *card.name;
+    for (const NumberPiece& number : card.numbers) {
+        if (number.slot >= 3) continue;
+        form.numbers[number.slot].type = numberWordForHead(number.head);
+        form.numbers[number.slot].text = number.value;
+    }
+    for (const MailPiece& mail : card.mails) {
+        if (mail.slot >= 3) continue;
+        // The form's own rule: the type box shows 携帯 for CELL, and the address only shows
+        // for the two kinds the form knows.
+        form.mails[mail.slot].type =
+            contains(mail.head, "CELL") ? kMailTypes[1].word : kMailTypes[0].word;
+        if (mail.type != MailClass::Neither) form.mails[mail.slot].text = mail.value;
     }
     return form;
 }
@@ -119,8 +115,7 @@ std::vector<std::string> updatedEntryColumns(const std::vector<std::string>& lin
     return buildCardColumns(lineTemplate, fields);
 }
 
-FormContent LoadEntry(const Store& store, const std::string& selectedId) {
-    std::optional<std::int64_t> id = idFromSelected(selectedId);
+FormContent LoadEntry(const Store& store, std::optional<std::int64_t> id) {
     if (!id) return emptyForm();
     Connection connection = store.open();
     std::optional<EntryRow> row = readEntry(connection, *id);
@@ -133,22 +128,18 @@ void addEntry(const Store& store, const FormContent& form) {
     EntryInserter(connection).insert(columns);
 }
 
-bool rewriteEntry(const Store& store, const std::string& selectedId, const FormContent& form) {
-    std::optional<std::int64_t> id = idFromSelected(selectedId);
-    if (!id) return false;
+bool rewriteEntry(const Store& store, std::int64_t id, const FormContent& form) {
     Connection connection = store.open();
-    std::optional<EntryRow> stored = readEntry(connection, *id);
+    std::optional<EntryRow> stored = readEntry(connection, id);
     if (!stored) return false;
     std::vector<std::string> columns =
         updatedEntryColumns(readLineTemplate(connection), form, *stored);
-    return updateEntry(connection, *id, columns);
+    return updateEntry(connection, id, columns);
 }
 
-void removeEntry(const Store& store, const std::string& selectedId) {
-    std::optional<std::int64_t> id = idFromSelected(selectedId);
-    if (!id) return;
+void removeEntry(const Store& store, std::int64_t id) {
     Connection connection = store.open();
-    deleteEntry(connection, *id);
+    deleteEntry(connection, id);
 }
 
 }  // namespace tsunagi

@@ -7,9 +7,9 @@
 #include <QShortcut>
 #include <QTimer>
 
-#include "import/dialect.h"
+#include "card/dialect.h"
 #include "platform/error.h"
-#include "shell/qt_app.h"
+#include "platform/twips.h"
 
 namespace tsunagi {
 
@@ -22,7 +22,7 @@ struct Box {
 
 }  // namespace
 
-Form2::Form2(App& app) : app_(app) {
+Form2::Form2(FormHost& app) : app_(app) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle("入力フォーム");
@@ -98,7 +98,7 @@ void Form2::layOut() {
 }
 
 void Form2::Form_Load() {
-    if (app_.module1().SelectedId.empty())
+    if (!app_.selectedId())
         FillTypeLists();
     else
         LoadEntry();
@@ -121,7 +121,7 @@ void Form2::FillTypeLists() {
 void Form2::LoadEntry() {
     FillTypeLists();
     try {
-        showContent(tsunagi::LoadEntry(app_.store(), app_.module1().SelectedId));
+        showContent(tsunagi::LoadEntry(app_.store(), app_.selectedId()));
     } catch (const TsunagiError& error) {
         app_.ui().showMessage(error.what());
     }
@@ -172,24 +172,24 @@ void Form2::Command1_Click() {
 }
 
 void Form2::Command2_Click() {
-    const std::string& id = app_.module1().SelectedId;
-    if (id.empty()) {
+    std::optional<std::int64_t> id = app_.selectedId();
+    if (!id) {
         app_.ui().showMessage(kUpdateWithoutEntry);
         return;
     }
     if (storeWork([&] {
-            if (!rewriteEntry(app_.store(), id, content())) app_.ui().showMessage(kEntryGone);
+            if (!rewriteEntry(app_.store(), *id, content())) app_.ui().showMessage(kEntryGone);
         }))
         handBack();
 }
 
 void Form2::Command3_Click() {
-    const std::string& id = app_.module1().SelectedId;
-    if (id.empty()) {
+    std::optional<std::int64_t> id = app_.selectedId();
+    if (!id) {
         app_.ui().showMessage(kDeleteWithoutEntry);
         return;
     }
-    if (storeWork([&] { removeEntry(app_.store(), id); })) handBack();
+    if (storeWork([&] { removeEntry(app_.store(), *id); })) handBack();
 }
 
 void Form2::Command4_Click() { handBack(); }
@@ -197,10 +197,7 @@ void Form2::Command4_Click() { handBack(); }
 void Form2::handBack() {
     if (handedBack_) return;
     handedBack_ = true;
-    app_.module1().ListRefreshPending = "TRUE";
-    app_.module1().SelectedId.clear();
-    // The main window comes first, so the program never stands without a window.
-    app_.showMainWindow();
+    app_.inputFormDone();
     close();
 }
 

@@ -1,23 +1,36 @@
 #pragma once
 
 #include <QComboBox>
-#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <functional>
 
 #include "editor/entry_form.h"
+#include "platform/user_interface.h"
+#include "store/store.h"
 
 namespace tsunagi {
 
-class App;
+// What the input form needs from the program around it. The main window and the form take
+// turns through it, so neither window knows the other.
+class FormHost {
+  public:
+    virtual ~FormHost() = default;
+    virtual const Store& store() const = 0;
+    virtual UserInterface& ui() = 0;
+    // The entry the form is to show; none for a new one.
+    virtual std::optional<std::int64_t> selectedId() const = 0;
+    // The form is leaving: the list must be rebuilt and the main window shown.
+    virtual void inputFormDone() = 0;
+};
 
 // The input form: one entry's name, three numbers and three mail addresses with their types.
 class Form2 : public QWidget {
     Q_OBJECT
   public:
-    explicit Form2(App& app);
+    explicit Form2(FormHost& host);
 
     // What the boxes hold now.
     FormContent content() const;
@@ -63,7 +76,7 @@ class Form2 : public QWidget {
     bool storeWork(const std::function<void()>& work);
     void layOut();
 
-    App& app_;
+    FormHost& app_;
     bool handedBack_ = false;
 };
 

@@ -1,8 +1,6 @@
-#include "editor/checks.h"
+#include "card/card_view.h"
 #include "export/writers.h"
-#include "import/dialect.h"
 #include "platform/text.h"
-#include "store/entries.h"
 
 namespace tsunagi {
 
@@ -20,30 +18,25 @@ struct CsvEntry {
 };
 
 CsvEntry readCsvEntry(const EntryRow& row) {
+    CardView card = readCard(row, kListedColumns);
     CsvEntry entry;
-    for (int p = 0; p <= 50; ++p) {
-        const std::string& value = row.at(p);
-        if (value.empty()) continue;
-        if (contains(value, kNumberItem)) {
-            forEachPiece(value, [&](std::string_view piece) {
-                // A piece without a colon carries no number to file anywhere.
-                if (!contains(piece, ":")) return;
-                PieceParts parts = splitPiece(piece);
-                if (contains(parts.head, "HOME"))
-                    entry.home = parts.value;
-                else if (contains(parts.head, "CELL"))
-                    entry.mobile = parts.value;
-                else if (contains(parts.head, "WORK"))
-                    entry.work = parts.value;
-            });
-        } else if (contains(value, kMailItem)) {
-            forEachPiece(value, [&](std::string_view piece) {
-                if (contains(piece, ":")) entry.mail = splitPiece(piece).value;
-            });
-        } else if (auto name = nameOfLine(value)) {
-            entry.name = removeAll(*name, ";");
+    for (const NumberPiece& number : card.numbers) {
+        switch (number.type) {
+            case NumberClass::Home:
+                entry.home = number.value;
+                break;
+            case NumberClass::Cell:
+                entry.mobile = number.value;
+                break;
+            case NumberClass::Work:
+                entry.work = number.value;
+                break;
+            case NumberClass::Other:
+                break;  // the address book has no column for it
         }
     }
+    if (!card.mails.empty()) entry.mail = card.mails.back().value;
+    if (card.name) entry.name = removeAll(*card.name, ";");
     return entry;
 }
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "import/dialect.h"
+#include "card/card_view.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -39,40 +39,33 @@ void formatRow(Sheet& sheet, int row) {
 
 void writeEntry(Sheet& sheet, int row, const EntryRow& entry) {
     formatRow(sheet, row);
-    for (int p = 0; p <= 50; ++p) {
-        const std::string& value = entry.at(p);
-        if (value.empty()) continue;
-        if (contains(value, kNumberItem)) {
-            forFirstThreePieces(value, [&](size_t piece, const PieceParts& parts) {
-                int j = static_cast<int>(piece);
-                int offset = 3;
-                switch (classifyNumberHead(parts.head)) {
-                    case NumberClass::Home:
-                        offset = 0;
-                        break;
-                    case NumberClass::Cell:
-                        offset = 1;
-                        break;
-                    case NumberClass::Work:
-                        offset = 2;
-                        break;
-                    case NumberClass::Other:
-                        offset = 3;
-                        break;
-                }
-                sheet.setText(row, 2 + 4 * j + offset, parts.value);
-            });
-        } else if (contains(value, kMailItem)) {
-            forFirstThreePieces(value, [&](size_t piece, const PieceParts& parts) {
-                int j = static_cast<int>(piece);
-                MailClass type = classifyMailHead(parts.head);
-                if (type == MailClass::Internet) sheet.setText(row, 14 + 2 * j, parts.value);
-                if (type == MailClass::Cell) sheet.setText(row, 15 + 2 * j, parts.value);
-            });
-        } else if (auto name = nameOfLine(value)) {
-            sheet.setText(row, 1, *name);
+    CardView card = readCard(entry, kListedColumns);
+    for (const NumberPiece& number : card.numbers) {
+        if (number.slot >= 3) continue;
+        int offset = 3;
+        switch (number.type) {
+            case NumberClass::Home:
+                offset = 0;
+                break;
+            case NumberClass::Cell:
+                offset = 1;
+                break;
+            case NumberClass::Work:
+                offset = 2;
+                break;
+            case NumberClass::Other:
+                offset = 3;
+                break;
         }
+        sheet.setText(row, 2 + 4 * static_cast<int>(number.slot) + offset, number.value);
     }
+    for (const MailPiece& mail : card.mails) {
+        if (mail.slot >= 3) continue;
+        int j = static_cast<int>(mail.slot);
+        if (mail.type == MailClass::Internet) sheet.setText(row, 14 + 2 * j, mail.value);
+        if (mail.type == MailClass::Cell) sheet.setText(row, 15 + 2 * j, mail.value);
+    }
+    if (card.name) sheet.setText(row, 1, *card.name);
 }
 
 bool isXlsx(const std::string& path) {

@@ -1,9 +1,8 @@
 #include <array>
 
+#include "card/card_view.h"
 #include "export/writers.h"
-#include "import/dialect.h"
 #include "platform/text.h"
-#include "store/entries.h"
 
 namespace tsunagi {
 
@@ -35,35 +34,21 @@ const std::array<const char*, 7> kLabels = {
 // Name, numbers 1 to 3, mails 1 to 3, as HTML ready to write.
 using CardValues = std::array<std::string, 7>;
 
-CardValues readCard(const EntryRow& row) {
-    CardValues card;
-    card.fill(kEmpty);
-    for (int p = 0; p <= 50; ++p) {
-        const std::string& value = row.at(p);
-        if (value.empty()) continue;
-        if (contains(value, kNumberItem)) {
-            forFirstThreePieces(value, [&](size_t j, const PieceParts& parts) {
-                card[1 + j] = std::string(numberClassWord(classifyNumberHead(parts.head))) + "：" +
-                              htmlText(parts.value);
-            });
-        } else if (contains(value, kMailItem)) {
-            forFirstThreePieces(value, [&](size_t j, const PieceParts& parts) {
-                switch (classifyMailHead(parts.head)) {
-                    case MailClass::Internet:
-                        card[4 + j] = "PC：" + htmlText(parts.value);
-                        break;
-                    case MailClass::Cell:
-                        card[4 + j] = "携帯：" + htmlText(parts.value);
-                        break;
-                    case MailClass::Neither:
-                        break;
-                }
-            });
-        } else if (auto name = nameOfLine(value)) {
-            card[0] = htmlText(*name);
-        }
+CardValues cardValues(const EntryRow& row) {
+    CardView card = readCard(row, kListedColumns);
+    CardValues values;
+    values.fill(kEmpty);
+    if (card.name) values[0] = htmlText(*card.name);
+    for (const NumberPiece& number : card.numbers)
+        if (number.slot < 3)
+            values[1 + number.slot] =
+                std::string(numberClassWord(number.type)) + "：" + htmlText(number.value);
+    for (const MailPiece& mail : card.mails) {
+        if (mail.slot >= 3) continue;
+        if (mail.type == MailClass::Internet) values[4 + mail.slot] = "PC：" + htmlText(mail.value);
+        if (mail.type == MailClass::Cell) values[4 + mail.slot] = "携帯：" + htmlText(mail.value);
     }
-    return card;
+    return values;
 }
 
 }  // namespace
@@ -100,7 +85,7 @@ void WriteHtmlList(const Store& store, TextSink& out) {
     forEachEntry(connection, [&](const EntryRow& row) {
         out.beginEntry(cardNumber);
         if (cardNumber == 1) out.write(kPageHead);
-        CardValues card = readCard(row);
+        CardValues card = cardValues(row);
         text.clear();
         if (++cardsInRow == 1) text += kRowStart;
         text +=

@@ -2,7 +2,8 @@
 
 #include "export/excel_writer.h"
 #include "export/writers.h"
-#include "import/open_command.h"
+#include "platform/error.h"
+#include "platform/file_request.h"
 #include "platform/text.h"
 
 namespace tsunagi {

@@ -1,6 +1,6 @@
-#include "editor/checks.h"
+#include "card/checks.h"
+#include "card/dialect.h"
 #include "export/writers.h"
-#include "import/dialect.h"
 #include "platform/text.h"
 #include "store/entries.h"
 

@@ -1,6 +1,6 @@
 #include "import/csv_import.h"
 
-#include "import/dialect.h"
+#include "card/dialect.h"
 #include "platform/text.h"
 
 namespace tsunagi {

@@ -1,6 +1,6 @@
 #include "import/excel_import.h"
 
-#include "import/dialect.h"
+#include "card/dialect.h"
 #include "workbook/workbook_reader.h"
 
 namespace tsunagi {

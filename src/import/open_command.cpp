@@ -1,9 +1,9 @@
 #include "import/open_command.h"
 
-#include "import/card_folder.h"
 #include "import/csv_import.h"
 #include "import/excel_import.h"
 #include "import/vcf_import.h"
+#include "platform/file_request.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -28,30 +28,6 @@ long importFile(const Store& store, const std::string& path, ImportKind kind,
             break;
     }
     throw TsunagiError(path, 0, "読み込めるファイルの種類ではありません（.vcf、.csv、.xls）。");
-}
-
-std::vector<FileFilter> fileFilters(const std::string& text) {
-    std::vector<FileFilter> filters = filtersFromText(text);
-    // The workbook engine reads and writes both kinds of workbook.
-    for (FileFilter& filter : filters)
-        if (filter.name == "XLS")
-            filter.extensions.insert(filter.extensions.end(), {"xlsx", "XLSX"});
-    return filters;
-}
-
-std::string dialogStartFolder(const CommandContext& context) {
-    std::string card = FindCardFolder(context.cardRoots);
-    if (!card.empty()) return card;
-    return context.programFolder + "/backup/";
-}
-
-FileRequest fileRequest(const CommandContext& context, const std::string& title,
-                        const std::string& filterText) {
-    FileRequest request;
-    request.title = title;
-    request.startFolder = dialogStartFolder(context);
-    request.filters = fileFilters(filterText + context.xlsFilterPart);
-    return request;
 }
 
 void runOpenCommand(const CommandContext& context, const ImportProgress& progress) {

@@ -26,14 +26,4 @@ inline constexpr const char* kOpenFilterText = "VCF (*.VCF)|*.vcf|CSV (*.CSV)|*.
 // The whole command. A failure is shown to the user and leaves the store as it was.
 void runOpenCommand(const CommandContext& context, const ImportProgress& progress = {});
 
-// The dialogs' filters from the Windows filter text; the XLS filter takes .xlsx too.
-std::vector<FileFilter> fileFilters(const std::string& text);
-
-// The folder the file dialogs start in: the card folder, else the program's backup/.
-std::string dialogStartFolder(const CommandContext& context);
-
-// A file dialog of the open and save commands: its title, start folder and filters.
-FileRequest fileRequest(const CommandContext& context, const std::string& title,
-                        const std::string& filterText);
-
 }  // namespace tsunagi

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "shell/module1.h"
+#include "platform/app_info.h"
 
 namespace tsunagi {
 

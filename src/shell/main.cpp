@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "platform/app_info.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/qt_user_interface.h"

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "shell/module1.h"
+#include "platform/app_info.h"
 #include "shell/qt_app.h"
 
 namespace tsunagi {

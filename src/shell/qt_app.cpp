@@ -6,7 +6,7 @@
 #include <QProgressDialog>
 
 #include "editor/qt_form2.h"
-#include "import/card_folder.h"
+#include "platform/card_folder.h"
 #include "shell/qt_form1.h"
 
 namespace tsunagi {
@@ -50,12 +50,20 @@ Form1* App::showMainWindow() {
     return window;
 }
 
-void App::showInputForm() {
+void App::showInputForm(std::optional<std::int64_t> id) {
+    module1_.SelectedId = id;
     auto* form = new Form2(*this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->show();
     form_ = form;
     if (main_) main_->close();
+}
+
+void App::inputFormDone() {
+    module1_.ListRefreshPending = true;
+    module1_.SelectedId.reset();
+    // The main window comes first, so the program never stands without a window.
+    showMainWindow();
 }
 
 }  // namespace tsunagi

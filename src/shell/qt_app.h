@@ -4,8 +4,11 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "editor/qt_form2.h"
 #include "import/import.h"
+#include "platform/app_info.h"
 #include "platform/command_context.h"
+#include "platform/twips.h"
 #include "platform/user_interface.h"
 #include "shell/module1.h"
 #include "shell/qt_form1.h"
@@ -16,19 +19,22 @@ namespace tsunagi {
 // Holds what lives for the whole run and lets the main window and the input form take turns:
 // one is shown before the other goes, so the program never runs out of windows on the way,
 // and it ends when the last window is closed.
-class App : public QObject {
+class App : public QObject, public FormHost {
     Q_OBJECT
   public:
     App(Store store, Module1 module1, UserInterface& ui);
 
     // Loads a fresh main window and shows it.
     Form1* showMainWindow();
-    // Unloads the main window and shows the input form for Module1::SelectedId.
-    void showInputForm();
+    // Unloads the main window and shows the input form for the entry `id` (none: a new one).
+    void showInputForm(std::optional<std::int64_t> id);
 
-    const Store& store() const { return store_; }
+    const Store& store() const override { return store_; }
     Module1& module1() { return module1_; }
-    UserInterface& ui() { return ui_; }
+    UserInterface& ui() override { return ui_; }
+    std::optional<std::int64_t> selectedId() const override { return module1_.SelectedId; }
+    // The input form is done: the main window comes back with a rebuilt list.
+    void inputFormDone() override;
     Form1* mainWindow() const { return main_; }
 
     // What the open and save commands work with.
@@ -46,8 +52,5 @@ class App : public QObject {
     QPointer<Form1> main_;
     QPointer<QWidget> form_;
 };
-
-// Sizes in the program's layouts are given in twips, 15 to a pixel.
-constexpr int twips(int value) { return (value + 7) / 15; }
 
 }  // namespace tsunagi

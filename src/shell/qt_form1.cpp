@@ -64,9 +64,9 @@ void Form1::buildMenus() {
 void Form1::Form_Load() {
     setWindowTitle(QString::fromStdString(mainWindowCaption()));
     Module1& module1 = app_.module1();
-    if (module1.ListRefreshPending == "TRUE") {
+    if (module1.ListRefreshPending) {
         RefreshList();
-        module1.ListRefreshPending = "False";
+        module1.ListRefreshPending = false;
     }
 }
 
@@ -92,10 +92,7 @@ void Form1::m1_Click() {
 
 void Form1::m2_Click() { close(); }
 
-void Form1::m3_Click() {
-    app_.module1().SelectedId.clear();
-    app_.showInputForm();
-}
+void Form1::m3_Click() { app_.showInputForm(std::nullopt); }
 
 void Form1::l1_Click() {
     try {
@@ -124,8 +121,7 @@ void Form1::List1_DblClick() {
     if (!item) return;
     std::optional<std::string> id = idFromListLine(item->text().toStdString());
     if (!id) return;
-    app_.module1().SelectedId = *id;
-    app_.showInputForm();
+    app_.showInputForm(idFromSelected(*id));
 }
 
 }  // namespace tsunagi

@@ -66,7 +66,6 @@ const std::string& selectAllSql() {
 
 }  // namespace
 
-
 EntryInserter::EntryInserter(Connection& connection)
     : statement_(connection.prepare(insertSql())) {}
 

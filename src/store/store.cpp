@@ -11,8 +11,25 @@ namespace tsunagi {
 
 namespace {
 
+constexpr std::string_view kStoreKey = "K9T3QWMXzrb";
+constexpr std::string_view kDatabaseRelativePath = "/database/keitai.mdb";
 constexpr std::string_view kSourcePrefix = "data source=";
 constexpr std::string_view kPasswordMarker = ";Database Password=";
+
+std::string connectionText(const StoreLocation& location) {
+    return std::string(kSourcePrefix) + location.path + std::string(kPasswordMarker) +
+           location.key + ";";
+}
+
+StoreLocation locationOf(std::string_view text) {
+    size_t marker = text.rfind(kPasswordMarker);
+    if (text.substr(0, kSourcePrefix.size()) != kSourcePrefix || marker == std::string_view::npos)
+        throw TsunagiError("接続文字列の形式が正しくありません。");
+    std::string_view key = text.substr(marker + kPasswordMarker.size());
+    if (!key.empty() && key.back() == ';') key.remove_suffix(1);
+    return {std::string(text.substr(kSourcePrefix.size(), marker - kSourcePrefix.size())),
+            std::string(key)};
+}
 
 std::string quoteLiteral(std::string_view text) {
     std::string quoted = "'";
@@ -88,12 +105,11 @@ std::shared_ptr<sqlite3> openDatabase(const std::string& path, const std::string
 }  // namespace
 
 std::string connectionStringFor(const std::string& databasePath) {
-    return std::string(kSourcePrefix) + databasePath + std::string(kPasswordMarker) +
-           kStorePassword + ";";
+    return connectionText({databasePath, std::string(kStoreKey)});
 }
 
 std::string ConnectionString(const std::string& programFolder) {
-    return connectionStringFor(programFolder + kDatabaseRelativePath);
+    return connectionStringFor(programFolder + std::string(kDatabaseRelativePath));
 }
 
 Statement::~Statement() {
@@ -197,27 +213,19 @@ void Transaction::commit() {
     done_ = true;
 }
 
-Store::Store(std::string connectionString) {
-    std::string_view text = connectionString;
-    size_t marker = text.rfind(kPasswordMarker);
-    if (text.substr(0, kSourcePrefix.size()) != kSourcePrefix || marker == std::string_view::npos)
-        throw TsunagiError("接続文字列の形式が正しくありません。");
-    path_ = std::string(text.substr(kSourcePrefix.size(), marker - kSourcePrefix.size()));
-    std::string_view password = text.substr(marker + kPasswordMarker.size());
-    if (!password.empty() && password.back() == ';') password.remove_suffix(1);
-    password_ = std::string(password);
-}
+Store::Store(std::string connectionString) : location_(locationOf(connectionString)) {}
 
 Store Store::inMemory() {
     Store store;
-    store.path_ = ":memory:";
+    store.location_ = {":memory:", ""};
     store.kept_ = openDatabase(":memory:", "", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    Connection(store.kept_, store.path_).execute(kStoreSchema);
+    Connection(store.kept_, store.location_.path).execute(kStoreSchema);
     return store;
 }
 
 void Store::createFile(const std::string& path) {
-    auto db = openDatabase(path, kStorePassword, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    auto db =
+        openDatabase(path, std::string(kStoreKey), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     Connection connection(db, path);
     Transaction transaction(connection);
     connection.execute(kStoreSchema);
@@ -225,10 +233,11 @@ void Store::createFile(const std::string& path) {
 }
 
 Connection Store::open() const {
-    if (kept_) return Connection(kept_, path_);
-    if (!fileExists(path_)) throw TsunagiError(path_, 0, "データベースのファイルがありません。");
+    const std::string& path = location_.path;
+    if (kept_) return Connection(kept_, path);
+    if (!fileExists(path)) throw TsunagiError(path, 0, "データベースのファイルがありません。");
     // Never SQLITE_OPEN_CREATE: the store comes with the program and is not made here.
-    return Connection(openDatabase(path_, password_, SQLITE_OPEN_READWRITE), path_);
+    return Connection(openDatabase(path, location_.key, SQLITE_OPEN_READWRITE), path);
 }
 
 }  // namespace tsunagi

@@ -15,11 +15,15 @@ struct sqlite3_stmt;
 
 namespace tsunagi {
 
-inline constexpr const char* kStorePassword = "K9T3QWMXzrb";
-inline constexpr const char* kDatabaseRelativePath = "/database/keitai.mdb";
+// Where a store lives and the key that opens it ("" for none).
+struct StoreLocation {
+    std::string path;
+    std::string key;
+};
 
 // The one connection text for the program's store: it names the file and carries the key.
 std::string ConnectionString(const std::string& programFolder);
+// The same for a store file anywhere, opened with the program's key.
 std::string connectionStringFor(const std::string& databasePath);
 
 // The schema and the template row of a new store.
@@ -101,13 +105,12 @@ class Store {
     // Throws TsunagiError naming the database file when it cannot be opened or unlocked.
     Connection open() const;
 
-    const std::string& databasePath() const { return path_; }
+    const std::string& databasePath() const { return location_.path; }
 
   private:
     Store() = default;
 
-    std::string path_;
-    std::string password_;
+    StoreLocation location_;
     std::shared_ptr<sqlite3> kept_;
 };
 

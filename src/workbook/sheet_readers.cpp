@@ -13,7 +13,7 @@
 #include <orcus/spreadsheet/import_interface.hpp>
 #include <vector>
 
-#include "platform/error.h"
+#include "workbook/xlsread_protocol.h"
 
 namespace tsunagi {
 
@@ -28,36 +28,29 @@ std::string numberText(double value) {
     return text;
 }
 
-BookKind bookKindOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw TsunagiError(path, 0, "ファイルを開けません。");
-    char magic[8] = {};
-    in.read(magic, sizeof magic);
-    if (in.gcount() == 8 && std::string(magic, 8) == std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
-        return BookKind::Xls;
-    if (in.gcount() >= 4 && std::string(magic, 4) == std::string("PK\x03\x04", 4)) return BookKind::Xlsx;
-    return BookKind::Unknown;
-}
-
 void readXlsCells(const std::string& path, const CellVisitor& cells) {
     const void* handle = nullptr;
     if (freexl_open(path.c_str(), &handle) != FREEXL_OK || !handle)
-        throw TsunagiError(path, 0, "Excel のブックとして読めません。");
+        throw XlsReadFailure(path, XlsReadStatus::NotAWorkbook);
     std::unique_ptr<const void, int (*)(const void*)> closer(handle, freexl_close);
     unsigned int sheets = 0, rows = 0;
     unsigned short columns = 0;
     if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0 ||
         freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
         freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
-        throw TsunagiError(path, 0, "ブックの最初のシートを読めません。");
+        throw XlsReadFailure(path, XlsReadStatus::SheetUnreadable);
     for (unsigned int r = 0; r < rows && r < 65536; ++r) {
         for (unsigned short c = 0; c < columns && c < 256; ++c) {
             FreeXL_CellValue value;
             if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK) continue;
             std::string text;
             switch (value.type) {
-                case FREEXL_CELL_INT: text = std::to_string(value.value.int_value); break;
-                case FREEXL_CELL_DOUBLE: text = numberText(value.value.double_value); break;
+                case FREEXL_CELL_INT:
+                    text = std::to_string(value.value.int_value);
+                    break;
+                case FREEXL_CELL_DOUBLE:
+                    text = numberText(value.value.double_value);
+                    break;
                 case FREEXL_CELL_TEXT:
                 case FREEXL_CELL_SST_TEXT:
                 case FREEXL_CELL_DATE:
@@ -65,7 +58,8 @@ void readXlsCells(const std::string& path, const CellVisitor& cells) {
                 case FREEXL_CELL_TIME:
                     if (value.value.text_value) text = value.value.text_value;
                     break;
-                default: break;
+                default:
+                    break;
             }
             if (!text.empty()) cells(r + 1, c + 1u, text);
         }
@@ -130,7 +124,8 @@ class FirstSheet : public ss::iface::import_sheet {
   private:
     void set(ss::row_t row, ss::col_t column, const std::string& text) {
         if (keep_ && row >= 0 && column >= 0 && !text.empty())
-            cells_(static_cast<std::uint32_t>(row) + 1, static_cast<std::uint32_t>(column) + 1, text);
+            cells_(static_cast<std::uint32_t>(row) + 1, static_cast<std::uint32_t>(column) + 1,
+                   text);
     }
 
     const CellVisitor& cells_;
@@ -210,7 +205,8 @@ void readXlsxCells(const std::string& path, const CellVisitor& cells) {
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& error) {
-        throw TsunagiError(path, 0, std::string("Excel のブック（.xlsx）として読めません（") + error.what() + "）。");
+        throw XlsReadFailure(path, XlsReadStatus::NotAWorkbook,
+                             std::string("（") + error.what() + "）");
     }
 }
 

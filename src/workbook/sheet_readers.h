@@ -10,14 +10,10 @@
 namespace tsunagi {
 
 // Called for every non-empty cell of the first sheet; rows and columns are counted from 1.
-using CellVisitor = std::function<void(std::uint32_t row, std::uint32_t column, const std::string& text)>;
+using CellVisitor =
+    std::function<void(std::uint32_t row, std::uint32_t column, const std::string& text)>;
 
-enum class BookKind { Xls, Xlsx, Unknown };
-
-// What the file's first bytes say it is, whatever its name says.
-BookKind bookKindOf(const std::string& path);
-
-// Both throw TsunagiError naming the file when it cannot be read.
+// Both throw XlsReadFailure naming the file when it cannot be read.
 void readXlsCells(const std::string& path, const CellVisitor& cells);   // libfreexl
 void readXlsxCells(const std::string& path, const CellVisitor& cells);  // liborcus
 

@@ -6,7 +6,8 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/helper_process.h"
-#include "workbook/sheet_readers.h"
+#include "workbook/book_kind.h"
+#include "workbook/xlsread_protocol.h"
 
 namespace tsunagi {
 
@@ -38,38 +39,25 @@ class CellTexts {
 
 // The cells as the helper process read them (see xlsread_main.cpp).
 class HelperReader : public WorkbookReader {
-public:
+  public:
     explicit HelperReader(const std::string& path) {
         ProcessResult result = runProcess(xlsReaderHelper(), {path}, 40, size_t(1) << 30);
         if (!result.started)
-            throw TsunagiError(xlsReaderHelper(), 0, "ブックを読むためのプログラムを起動できません。");
+            throw TsunagiError(xlsReaderHelper(), 0,
+                               "ブックを読むためのプログラムを起動できません。");
         if (result.timedOut)
-            throw TsunagiError(path, 0, "ブックの読み込みが終わりません。壊れている可能性があります。");
-        switch (result.exitCode) {
-            case 0: break;
-            case 2: throw TsunagiError(path, 0, "Excel のブックとして読めません。");
-            case 3: throw TsunagiError(path, 0, "ブックの最初のシートを読めません。");
-            case 4: throw TsunagiError(path, 0, "ブックが大きすぎるか、壊れているため読めません。");
-            default: throw TsunagiError(path, 0, "ブックが壊れているため読めません。");
-        }
-        const std::string& out = result.output;
-        size_t at = 0;
-        auto take = [&](int bytes) {
-            std::uint32_t value = 0;
-            for (int k = 0; k < bytes; ++k) value |= std::uint32_t(std::uint8_t(out[at + k])) << (8 * k);
-            at += bytes;
-            return value;
-        };
-        while (at + 10 <= out.size()) {
-            std::uint32_t row = take(4), column = take(2), length = take(4);
-            if (length > out.size() - at) break;
-            cells_.set(row - 1, column - 1, out.substr(at, length));
-            at += length;
-        }
+            throw TsunagiError(path, 0,
+                               "ブックの読み込みが終わりません。壊れている可能性があります。");
+        XlsReadStatus status = xlsReadStatusOf(result.exitCode);
+        if (status != XlsReadStatus::Read) throw TsunagiError(path, 0, xlsReadMessage(status));
+        forEachCellRecord(
+            result.output, [&](std::uint32_t row, std::uint32_t column, std::string_view text) {
+                cells_.set(std::int64_t(row) - 1, std::int64_t(column) - 1, std::string(text));
+            });
     }
     std::string cellText(int row, int column) override { return cells_.get(row, column); }
 
-private:
+  private:
     CellTexts cells_;
 };
 

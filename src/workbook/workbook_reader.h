@@ -25,5 +25,4 @@ class WorkbookReader {
 const std::string& xlsReaderHelper();
 void setXlsReaderHelper(std::string path);
 
-
 }  // namespace tsunagi

@@ -1,11 +1,7 @@
 // tsunagi-xlsread: reads the first sheet of a workbook (.xls with libfreexl, .xlsx with
 // liborcus) and writes its non-empty cells to standard output. The program runs it as a
 // separate process, so that a damaged workbook that trips up a library can never take the
-// program down with it.
-//
-// Output, per cell: row (4 bytes), column (2 bytes), length (4 bytes), all little-endian and
-// counted from 1, then the cell's text in UTF-8. Exit status: 0 read, 2 not a workbook,
-// 3 the first sheet cannot be read, 4 out of memory.
+// program down with it. Its output and exit status are in xlsread_protocol.h.
 
 #include <sys/resource.h>
 
@@ -14,22 +10,15 @@
 #include <new>
 #include <string>
 
-#include "platform/error.h"
+#include "workbook/book_kind.h"
 #include "workbook/sheet_readers.h"
+#include "workbook/xlsread_protocol.h"
 
 #if defined(__has_feature)
 #define TSUNAGI_CLANG_ASAN __has_feature(address_sanitizer)
 #else
 #define TSUNAGI_CLANG_ASAN 0
 #endif
-
-namespace {
-
-void put(std::string& out, std::uint32_t value, int bytes) {
-    for (int k = 0; k < bytes; ++k) out.push_back(static_cast<char>((value >> (8 * k)) & 0xFF));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -47,10 +36,7 @@ int main(int argc, char** argv) {
     std::string out;
     auto cell = [&out](std::uint32_t row, std::uint32_t column, const std::string& text) {
         if (row > 65536 || column > 256) return;
-        put(out, row, 4);
-        put(out, column, 2);
-        put(out, static_cast<std::uint32_t>(text.size()), 4);
-        out += text;
+        tsunagi::appendCellRecord(out, row, static_cast<std::uint16_t>(column), text);
         if (out.size() > (1 << 20)) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();
@@ -58,15 +44,23 @@ int main(int argc, char** argv) {
     };
     try {
         switch (tsunagi::bookKindOf(argv[1])) {
-            case tsunagi::BookKind::Xls: tsunagi::readXlsCells(argv[1], cell); break;
-            case tsunagi::BookKind::Xlsx: tsunagi::readXlsxCells(argv[1], cell); break;
-            case tsunagi::BookKind::Unknown: return 2;
+            case tsunagi::BookKind::Xls:
+                tsunagi::readXlsCells(argv[1], cell);
+                break;
+            case tsunagi::BookKind::Xlsx:
+                tsunagi::readXlsxCells(argv[1], cell);
+                break;
+            case tsunagi::BookKind::Unknown:
+                return int(tsunagi::XlsReadStatus::NotAWorkbook);
         }
     } catch (const std::bad_alloc&) {
-        return 4;
+        return int(tsunagi::XlsReadStatus::OutOfMemory);
+    } catch (const tsunagi::XlsReadFailure& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return int(error.status());
     } catch (const tsunagi::TsunagiError& error) {
         std::fprintf(stderr, "%s\n", error.what());
-        return error.reason().find("シート") != std::string::npos ? 3 : 2;
+        return int(tsunagi::XlsReadStatus::NotAWorkbook);
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/checks.h"
+#include "card/checks.h"
 #include "store/entries.h"
 
 namespace tsunagi {
@@ -128,10 +128,10 @@ TEST(EntryForm, UpdateKeepsPhoneValuesPastEmptyColumnsAndEmptiesWhatIsLeft) {
                      "", "", "X-GNO:4", "X-JPG-MDNO:17", "NOTE:a", "NOTE:b", "NOTE:c",
                      "END:VCARD"});
     }
-    FormContent form = LoadEntry(store, "1");
+    FormContent form = LoadEntry(store, 1);
     EXPECT_EQ(form.name, "O'Neil");
     form.name = "D'Arcy";
-    ASSERT_TRUE(rewriteEntry(store, "1", form));
+    ASSERT_TRUE(rewriteEntry(store, 1, form));
     Connection connection = store.open();
     std::optional<EntryRow> row = readEntry(connection, 1);
     ASSERT_TRUE(row);
@@ -141,10 +141,10 @@ TEST(EntryForm, UpdateKeepsPhoneValuesPastEmptyColumnsAndEmptiesWhatIsLeft) {
     EXPECT_EQ(used,
               (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:D'Arcy",
                                         "X-JPG-OWNER:1", "X-GNO:4", "X-JPG-MDNO:17", "END:VCARD"}));
-    EXPECT_FALSE(rewriteEntry(store, "99", form));
-    EXPECT_EQ(LoadEntry(store, "99").name, "");
+    EXPECT_FALSE(rewriteEntry(store, 99, form));
+    EXPECT_EQ(LoadEntry(store, 99).name, "");
     addEntry(store, form);
-    removeEntry(store, "1");
+    removeEntry(store, 1);
     EXPECT_EQ(countEntries(connection), 1);
 }
 

@@ -24,7 +24,7 @@ class Form2Test : public QObject {
                 .insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田", "X-JPG-OWNER:0",
                          "TEL;CELL:0901<>TEL;VOICE:0302", "X-GNO:0", "X-JPG-MDNO:5", "END:VCARD"});
         }
-        app.module1().ListRefreshPending = "TRUE";
+        app.module1().ListRefreshPending = true;
         return app.showMainWindow();
     }
 
@@ -50,7 +50,7 @@ class Form2Test : public QObject {
         Form2* form = openByDoubleClick(app, window);
         QVERIFY(form);
         QCOMPARE(form->windowTitle(), QString("入力フォーム"));
-        QCOMPARE(app.module1().SelectedId, std::string("1"));
+        QCOMPARE(app.module1().SelectedId, std::optional<std::int64_t>(1));
         QCOMPARE(form->Text1->text(), QString("山田"));
         QCOMPARE(form->Text3->text(), QString("0901"));
         QCOMPARE(form->Combo1->currentText(), QString("携帯"));
@@ -68,8 +68,8 @@ class Form2Test : public QObject {
         QVERIFY(back != window);
         QVERIFY(firstLine(back).startsWith("佐藤花子"));
         QCOMPARE(back->Label1->text(), QString("1ﾃﾞｰﾀ"));
-        QCOMPARE(app.module1().SelectedId, std::string());
-        QCOMPARE(app.module1().ListRefreshPending, std::string("False"));
+        QVERIFY(!app.module1().SelectedId);
+        QVERIFY(!app.module1().ListRefreshPending);
         back->close();
     }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "import/card_folder.h"
+#include "platform/card_folder.h"
 #include "store/entry_list.h"
 #include "support/scripted_ui.h"
 #include "support/temp_folder.h"

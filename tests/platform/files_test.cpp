@@ -1,6 +1,7 @@
+#include "platform/files.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
 #include "support/temp_folder.h"
 
 namespace tsunagi {
@@ -17,21 +18,6 @@ TEST(Files, OneInstanceAtATime) {
     }
     SingleInstanceLock again(lock);
     EXPECT_TRUE(again.acquired());
-}
-
-TEST(Files, FoldersAndTheProgramFolder) {
-    TempFolder folder;
-    folder.write("b/x.txt", "x");
-    folder.write("a/y.txt", "y");
-    folder.write("c.txt", "z");
-    EXPECT_EQ(subfolders(folder.path()), (std::vector<std::string>{"a", "b"}));
-    EXPECT_TRUE(subfolders(folder.file("missing")).empty());
-    EXPECT_TRUE(folderExists(folder.file("a")));
-    EXPECT_FALSE(folderExists(folder.file("c.txt")));
-    EXPECT_TRUE(fileExists(folder.file("c.txt")));
-    std::string program = programFolder();
-    EXPECT_TRUE(folderExists(program));
-    EXPECT_NE(program.back(), '/');
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
+#include "platform/line_reader.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
-#include "platform/line_reader.h"
 #include "support/temp_folder.h"
 
 namespace tsunagi {

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "platform/app_info.h"
 #include "shell/module1.h"
 #include "shell/qt_about.h"
 #include "shell/qt_app.h"
@@ -59,9 +60,9 @@ class Form1Test : public QObject {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);
         addCards(app.store(), 3);
-        app.module1().ListRefreshPending = "TRUE";
+        app.module1().ListRefreshPending = true;
         Form1* window = app.showMainWindow();
-        QCOMPARE(app.module1().ListRefreshPending, std::string("False"));
+        QVERIFY(!app.module1().ListRefreshPending);
         QCOMPARE(window->List1->count(), 3);
         QCOMPARE(window->Label1->text(), QString("3ﾃﾞｰﾀ"));
         QVERIFY(window->List1->item(0)->text().startsWith(" 名0"));

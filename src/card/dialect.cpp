@@ -1,4 +1,4 @@
-#include "import/dialect.h"
+#include "card/dialect.h"
 
 #include "platform/text.h"
 

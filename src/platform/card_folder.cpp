@@ -1,4 +1,4 @@
-#include "import/card_folder.h"
+#include "platform/card_folder.h"
 
 #include <pwd.h>
 #include <unistd.h>

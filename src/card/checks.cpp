@@ -1,4 +1,4 @@
-#include "editor/checks.h"
+#include "card/checks.h"
 
 #include <regex>
 #include <string>

@@ -49,12 +49,6 @@ struct PieceParts {
 };
 PieceParts splitPiece(std::string_view piece);
 
-// Calls `visit(index, parts)` for each of the first three pieces of a joined value, as the
-// list page, the workbook and the input form fill their three slots: a blank piece is
-// skipped but keeps its index, and a piece without a colon carries nothing to show.
-template <typename Visit>
-void forFirstThreePieces(std::string_view value, Visit visit);
-
 // The name of a name line whose head is exactly "N;CHARSET=SHIFT_JIS"; nothing otherwise.
 std::optional<std::string> nameOfLine(std::string_view line);
 
@@ -88,20 +82,5 @@ struct CardFields {
 // yield nothing take no column, so later lines move up.
 std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTemplate,
                                           const CardFields& fields);
-
-template <typename Visit>
-void forFirstThreePieces(std::string_view value, Visit visit) {
-    size_t start = 0;
-    for (int index = 0; index < 3; ++index) {
-        size_t end = value.find(kJoin, start);
-        std::string_view piece =
-            value.substr(start, end == std::string_view::npos ? end : end - start);
-        if (piece.find_first_not_of(' ') != std::string_view::npos &&
-            piece.find(':') != std::string_view::npos)
-            visit(static_cast<size_t>(index), splitPiece(piece));
-        if (end == std::string_view::npos) return;
-        start = end + kJoin.size();
-    }
-}
 
 }  // namespace tsunagi

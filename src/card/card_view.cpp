@@ -1,0 +1,58 @@
+#include "card/card_view.h"
+
+#include "platform/text.h"
+
+namespace tsunagi {
+
+namespace {
+
+// Calls `visit(slot, parts)` for every piece of a joined value that holds a colon.
+template <typename Visit>
+void forEachPieceWithSlot(std::string_view value, Visit visit) {
+    size_t start = 0;
+    for (size_t slot = 0;; ++slot) {
+        size_t end = value.find(kJoin, start);
+        std::string_view piece =
+            value.substr(start, end == std::string_view::npos ? end : end - start);
+        if (piece.find(':') != std::string_view::npos) visit(slot, splitPiece(piece));
+        if (end == std::string_view::npos) return;
+        start = end + kJoin.size();
+    }
+}
+
+}  // namespace
+
+CardView readCard(const EntryRow& row, int columns) {
+    CardView card;
+    for (int p = 0; p < columns; ++p) {
+        const std::string& value = row.at(p);
+        if (value.empty()) continue;
+        if (contains(value, kNumberItem)) {
+            forEachPieceWithSlot(value, [&](size_t slot, PieceParts parts) {
+                NumberPiece piece;
+                piece.type = classifyNumberHead(parts.head);
+                piece.head = std::move(parts.head);
+                piece.value = std::move(parts.value);
+                piece.slot = slot;
+                card.numbers.push_back(std::move(piece));
+            });
+        } else if (contains(value, kMailItem)) {
+            forEachPieceWithSlot(value, [&](size_t slot, PieceParts parts) {
+                MailPiece piece;
+                piece.type = classifyMailHead(parts.head);
+                piece.head = std::move(parts.head);
+                piece.value = std::move(parts.value);
+                piece.slot = slot;
+                card.mails.push_back(std::move(piece));
+            });
+        } else if (auto name = nameOfLine(value)) {
+            card.name = std::move(*name);
+        } else {
+            if (contains(value, kMemoryNumberItem)) card.memoryNumber = pieceAt(value, ":", 1);
+            card.otherLines.push_back(value);
+        }
+    }
+    return card;
+}
+
+}  // namespace tsunagi
