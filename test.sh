@@ -13,6 +13,11 @@ for arg in "$@"; do
 done
 scripts/install-deps.sh
 
+# Formatting drift fails the run before anything is built.
+git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' \
+  | xargs clang-format --dry-run --Werror
+echo "clang-format: every source is formatted"
+
 suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null

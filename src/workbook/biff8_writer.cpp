@@ -1,4 +1,5 @@
-// An Excel 97-2003 workbook (BIFF8) with one worksheet: the records Excel needs and no more.
+// An Excel 97-2003 workbook (BIFF8) with one worksheet: the records Excel needs and no more,
+// one function per group of records.
 
 #include <algorithm>
 #include <array>
@@ -9,9 +10,9 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "workbook/sheet.h"
+#include "workbook/biff8_records.h"
 
-namespace tsunagi {
+namespace tsunagi::biff8 {
 
 namespace {
 
@@ -38,8 +39,6 @@ enum : std::uint16_t {
 
 constexpr size_t kMaxRecordData = 8224;
 constexpr std::uint16_t kTextFormat = 49;  // the built-in "@" format
-constexpr int kFirstCellXf = 16;           // after the 15 style XFs and the default cell XF
-constexpr int kFirstCustomColour = 0x30;   // palette slots given to the sheet's fills
 
 // Excel's default palette, slots 8 to 63.
 constexpr std::array<std::uint32_t, 56> kDefaultPalette = {
@@ -109,38 +108,22 @@ void shortString(Bytes& out, const std::string& text) {
     for (char16_t unit : units) out.u16(unit);
 }
 
+// A record: its type, the length of its data, and the data.
+std::string record(std::uint16_t type, const std::string& data) {
+    Bytes out;
+    out.u16(type);
+    out.u16(static_cast<std::uint16_t>(data.size()));
+    out.append(data);
+    return out.data;
+}
+
 class Stream {
   public:
     void record(std::uint16_t type, const std::string& data) {
-        bytes.u16(type);
-        bytes.u16(static_cast<std::uint16_t>(data.size()));
-        bytes.append(data);
+        bytes.append(biff8::record(type, data));
     }
     size_t position() const { return bytes.data.size(); }
     Bytes bytes;
-};
-
-// The cell formats in use: border or not, and which fill colour, each one XF.
-struct Formats {
-    std::vector<Rgb> colours;                // palette slots from kFirstCustomColour on
-    std::map<std::pair<bool, int>, int> xf;  // (border, colour slot or -1) -> XF index
-
-    int colourSlot(Rgb colour) {
-        auto found = std::find(colours.begin(), colours.end(), colour);
-        if (found != colours.end()) return static_cast<int>(found - colours.begin());
-        if (colours.size() >= 56 - (kFirstCustomColour - 8))
-            throw TsunagiError("ブックに使える色の数を超えました。");
-        colours.push_back(colour);
-        return static_cast<int>(colours.size() - 1);
-    }
-    int xfFor(const SheetCell& cell) {
-        std::pair<bool, int> key{cell.border, cell.filled ? colourSlot(cell.fill) : -1};
-        auto found = xf.find(key);
-        if (found != xf.end()) return found->second;
-        int index = kFirstCellXf + static_cast<int>(xf.size());
-        xf.emplace(key, index);
-        return index;
-    }
 };
 
 std::string xfRecord(bool style, bool textFormat, bool border, int colourSlot) {
@@ -169,9 +152,29 @@ std::string xfRecord(bool style, bool textFormat, bool border, int colourSlot) {
     return xf.data;
 }
 
-// The shared strings, split into SST and CONTINUE records as BIFF8 requires, and the
-// EXTSST that indexes them; `start` is where the SST record begins in the stream.
-void writeSharedStrings(Stream& stream, const std::vector<std::string>& strings, size_t total) {
+}  // namespace
+
+int Formats::colourSlot(Rgb colour) {
+    auto found = std::find(colours.begin(), colours.end(), colour);
+    if (found != colours.end()) return static_cast<int>(found - colours.begin());
+    if (colours.size() >= 56 - (kFirstCustomColour - 8))
+        throw TsunagiError("ブックに使える色の数を超えました。");
+    colours.push_back(colour);
+    return static_cast<int>(colours.size() - 1);
+}
+
+int Formats::xfFor(const SheetCell& cell) {
+    std::pair<bool, int> key{cell.border, cell.filled ? colourSlot(cell.fill) : -1};
+    auto found = xf.find(key);
+    if (found != xf.end()) return found->second;
+    int index = kFirstCellXf + static_cast<int>(xf.size());
+    xf.emplace(key, index);
+    return index;
+}
+
+std::string sharedStringRecords(const std::vector<std::string>& strings, size_t total,
+                                size_t start) {
+    Stream stream;
     std::vector<std::string> records(1);
     Bytes head;
     head.u32(static_cast<std::uint32_t>(total));
@@ -201,7 +204,7 @@ void writeSharedStrings(Stream& stream, const std::vector<std::string>& strings,
 
     std::vector<size_t> recordStarts;
     for (size_t r = 0; r < records.size(); ++r) {
-        recordStarts.push_back(stream.position());
+        recordStarts.push_back(start + stream.position());
         stream.record(r == 0 ? kSst : kContinue, records[r]);
     }
     Bytes ext;
@@ -212,11 +215,166 @@ void writeSharedStrings(Stream& stream, const std::vector<std::string>& strings,
         ext.u16(0);
     }
     stream.record(kExtSst, ext.data);
+    return stream.bytes.data;
 }
 
-}  // namespace
+std::string bofRecord(std::uint16_t kind) {
+    Bytes bof;
+    bof.u16(0x0600);  // BIFF8
+    bof.u16(kind);
+    bof.u16(0x0DBB);  // build and year of the writing program, as Excel 97 gives them
+    bof.u16(0x07CC);
+    bof.u32(0);
+    bof.u32(0x06);  // the lowest version that can read the file: BIFF8
+    return record(kBof, bof.data);
+}
+
+std::string eofRecord() { return record(kEof, ""); }
+
+std::string globalsHead() {
+    std::string out = record(kCodepage, std::string("\xB0\x04", 2));  // 1200: UTF-16
+    Bytes window1;
+    for (std::uint16_t v : {0, 0, 0x3A5C, 0x23BE, 0x0038, 0, 0, 1, 0x0258}) window1.u16(v);
+    out += record(kWindow1, window1.data);
+    // Four fonts: BIFF8 readers expect font 4 to be missing, so fonts 0 to 3 are all written.
+    for (int f = 0; f < 4; ++f) {
+        Bytes font;
+        font.u16(220);  // 11 points
+        font.u16(0);
+        font.u16(0x7FFF);  // automatic colour
+        font.u16(400);     // normal weight
+        font.u16(0);
+        font.u8(0);
+        font.u8(0);
+        font.u8(0x80);  // Shift_JIS character set
+        font.u8(0);
+        shortString(font, "ＭＳ Ｐゴシック");
+        out += record(kFont, font.data);
+    }
+    return out;
+}
+
+std::string formatRecords(const Formats& formats, bool textFormat) {
+    std::string out;
+    for (int s = 0; s < 15; ++s) out += record(kXf, xfRecord(true, false, false, -1));
+    out += record(kXf, xfRecord(false, textFormat, false, -1));
+    std::vector<std::pair<int, std::pair<bool, int>>> cellXfs;
+    for (const auto& [key, index] : formats.xf) cellXfs.push_back({index, key});
+    std::sort(cellXfs.begin(), cellXfs.end());
+    for (const auto& [index, key] : cellXfs)
+        out += record(kXf, xfRecord(false, textFormat, key.first, key.second));
+    Bytes style;
+    style.u16(0x8000);  // built-in Normal style, XF 0
+    style.u8(0);
+    style.u8(0xFF);
+    return out + record(kStyle, style.data);
+}
+
+std::string paletteRecord(const std::vector<Rgb>& colours) {
+    Bytes palette;
+    palette.u16(56);
+    for (size_t i = 0; i < kDefaultPalette.size(); ++i) {
+        std::uint32_t colour = kDefaultPalette[i];
+        size_t custom = i + 8 - kFirstCustomColour;
+        if (i + 8 >= kFirstCustomColour && custom < colours.size()) {
+            const Rgb& rgb = colours[custom];
+            colour = (rgb.red << 16) | (rgb.green << 8) | rgb.blue;
+        }
+        palette.u8((colour >> 16) & 0xFF);
+        palette.u8((colour >> 8) & 0xFF);
+        palette.u8(colour & 0xFF);
+        palette.u8(0);
+    }
+    return record(kPalette, palette.data);
+}
+
+std::string boundSheetRecord(std::uint32_t sheetStart) {
+    Bytes boundSheet;
+    boundSheet.u32(sheetStart);
+    boundSheet.u8(0);  // visible
+    boundSheet.u8(0);  // a worksheet
+    shortString(boundSheet, "Sheet1");
+    return record(kBoundSheet, boundSheet.data);
+}
+
+std::string columnRecords(const std::vector<double>& widths) {
+    std::string out;
+    for (size_t c = 0; c < widths.size(); ++c) {
+        Bytes col;
+        col.u16(static_cast<std::uint16_t>(c));
+        col.u16(static_cast<std::uint16_t>(c));
+        col.u16(static_cast<std::uint16_t>(widths[c] * 256));
+        col.u16(15);  // the default cell XF
+        col.u16(0);
+        col.u16(0);
+        out += record(kColInfo, col.data);
+    }
+    return out;
+}
+
+std::string dimensionsRecord(int rows, int lastColumn) {
+    Bytes dimensions;
+    dimensions.u32(0);
+    dimensions.u32(static_cast<std::uint32_t>(rows));
+    dimensions.u16(0);
+    dimensions.u16(static_cast<std::uint16_t>(lastColumn));
+    dimensions.u16(0);
+    return record(kDimensions, dimensions.data);
+}
+
+std::string rowRecords(int row, const std::vector<SheetCell>& cells, Formats& formats,
+                       const std::unordered_map<std::string, std::uint32_t>& stringIndex) {
+    std::string out;
+    std::uint16_t rw = static_cast<std::uint16_t>(row - 1);
+    for (size_t c = 0; c < cells.size();) {
+        const SheetCell& cell = cells[c];
+        if (!cell.text.empty()) {
+            Bytes label;
+            label.u16(rw);
+            label.u16(static_cast<std::uint16_t>(c));
+            label.u16(static_cast<std::uint16_t>(formats.xfFor(cell)));
+            label.u32(stringIndex.at(cell.text));
+            out += record(kLabelSst, label.data);
+            ++c;
+            continue;
+        }
+        if (!cell.border && !cell.filled) {
+            ++c;
+            continue;
+        }
+        // A run of formatted empty cells goes into one MULBLANK.
+        size_t end = c;
+        while (end < cells.size() && cells[end].text.empty() &&
+               (cells[end].border || cells[end].filled))
+            ++end;
+        Bytes blank;
+        blank.u16(rw);
+        blank.u16(static_cast<std::uint16_t>(c));
+        for (size_t k = c; k < end; ++k)
+            blank.u16(static_cast<std::uint16_t>(formats.xfFor(cells[k])));
+        if (end - c == 1) {
+            out += record(kBlank, blank.data);
+        } else {
+            blank.u16(static_cast<std::uint16_t>(end - 1));
+            out += record(kMulBlank, blank.data);
+        }
+        c = end;
+    }
+    return out;
+}
+
+std::string window2Record() {
+    Bytes window2;
+    for (std::uint16_t v : {0x06B6, 0, 0, 0x40, 0, 0, 0, 0, 0}) window2.u16(v);
+    return record(kWindow2, window2.data);
+}
+
+}  // namespace tsunagi::biff8
+
+namespace tsunagi {
 
 std::string biff8WorkbookStream(const Sheet& sheet) {
+    using namespace biff8;
     if (sheet.rows() > 65536) throw TsunagiError("ブックの行数が多すぎます（65536 行まで）。");
 
     // Shared strings and the formats of every cell, gathered first.
@@ -238,137 +396,26 @@ std::string biff8WorkbookStream(const Sheet& sheet) {
     }
     if (lastColumn > 256) throw TsunagiError("ブックの列数が多すぎます（256 列まで）。");
 
-    Stream stream;
-    Bytes bof;
-    bof.u16(0x0600);
-    bof.u16(0x0005);
-    bof.u16(0x0DBB);
-    bof.u16(0x07CC);
-    bof.u32(0);
-    bof.u32(0x06);
-    stream.record(kBof, bof.data);
-    stream.record(kCodepage, std::string("\xB0\x04", 2));  // 1200: UTF-16
-    Bytes window1;
-    for (std::uint16_t v : {0, 0, 0x3A5C, 0x23BE, 0x0038, 0, 0, 1, 0x0258}) window1.u16(v);
-    stream.record(kWindow1, window1.data);
-    for (int f = 0; f < 4; ++f) {
-        Bytes font;
-        font.u16(220);  // 11 points
-        font.u16(0);
-        font.u16(0x7FFF);  // automatic colour
-        font.u16(400);     // normal weight
-        font.u16(0);
-        font.u8(0);
-        font.u8(0);
-        font.u8(0x80);  // Shift_JIS character set
-        font.u8(0);
-        shortString(font, "ＭＳ Ｐゴシック");
-        stream.record(kFont, font.data);
-    }
-    for (int s = 0; s < 15; ++s) stream.record(kXf, xfRecord(true, false, false, -1));
-    stream.record(kXf, xfRecord(false, sheet.textFormat, false, -1));
-    std::vector<std::pair<int, std::pair<bool, int>>> cellXfs;
-    for (const auto& [key, index] : formats.xf) cellXfs.push_back({index, key});
-    std::sort(cellXfs.begin(), cellXfs.end());
-    for (const auto& [index, key] : cellXfs)
-        stream.record(kXf, xfRecord(false, sheet.textFormat, key.first, key.second));
-    Bytes style;
-    style.u16(0x8000);  // built-in Normal style, XF 0
-    style.u8(0);
-    style.u8(0xFF);
-    stream.record(kStyle, style.data);
-    Bytes palette;
-    palette.u16(56);
-    for (size_t i = 0; i < kDefaultPalette.size(); ++i) {
-        std::uint32_t colour = kDefaultPalette[i];
-        size_t custom = i + 8 - kFirstCustomColour;
-        if (i + 8 >= kFirstCustomColour && custom < formats.colours.size()) {
-            const Rgb& rgb = formats.colours[custom];
-            colour = (rgb.red << 16) | (rgb.green << 8) | rgb.blue;
-        }
-        palette.u8((colour >> 16) & 0xFF);
-        palette.u8((colour >> 8) & 0xFF);
-        palette.u8(colour & 0xFF);
-        palette.u8(0);
-    }
-    stream.record(kPalette, palette.data);
-    size_t boundSheetAt = stream.position();
-    Bytes boundSheet;
-    boundSheet.u32(0);  // where the sheet begins; filled in below
-    boundSheet.u8(0);
-    boundSheet.u8(0);
-    shortString(boundSheet, "Sheet1");
-    stream.record(kBoundSheet, boundSheet.data);
-    writeSharedStrings(stream, strings, stringCount);
-    stream.record(kEof, "");
+    // The globals: the sheet's start goes into BOUNDSHEET once the globals' length is known.
+    std::string globals = bofRecord(kGlobalsBof) + globalsHead() +
+                          formatRecords(formats, sheet.textFormat) + paletteRecord(formats.colours);
+    size_t boundSheetAt = globals.size();
+    globals += boundSheetRecord(0);
+    globals += sharedStringRecords(strings, stringCount, globals.size());
+    globals += eofRecord();
+    std::uint32_t sheetStart = static_cast<std::uint32_t>(globals.size());
+    globals.replace(boundSheetAt, boundSheetRecord(sheetStart).size(),
+                    boundSheetRecord(sheetStart));
 
-    // The worksheet.
-    std::uint32_t sheetStart = static_cast<std::uint32_t>(stream.position());
-    for (int k = 0; k < 4; ++k)
-        stream.bytes.data[boundSheetAt + 4 + k] = static_cast<char>((sheetStart >> (8 * k)) & 0xFF);
-    bof.data[2] = 0x10;
-    stream.record(kBof, bof.data);
-    for (size_t c = 0; c < sheet.columnWidths.size(); ++c) {
-        Bytes col;
-        col.u16(static_cast<std::uint16_t>(c));
-        col.u16(static_cast<std::uint16_t>(c));
-        col.u16(static_cast<std::uint16_t>(sheet.columnWidths[c] * 256));
-        col.u16(15);
-        col.u16(0);
-        col.u16(0);
-        stream.record(kColInfo, col.data);
-    }
-    Bytes dimensions;
-    dimensions.u32(0);
-    dimensions.u32(static_cast<std::uint32_t>(sheet.rows()));
-    dimensions.u16(0);
-    dimensions.u16(static_cast<std::uint16_t>(lastColumn));
-    dimensions.u16(0);
-    stream.record(kDimensions, dimensions.data);
-    for (int r = 1; r <= sheet.rows(); ++r) {
-        const std::vector<SheetCell>& cells = sheet.row(r);
-        std::uint16_t rw = static_cast<std::uint16_t>(r - 1);
-        for (size_t c = 0; c < cells.size();) {
-            const SheetCell& cell = cells[c];
-            bool formatted = cell.border || cell.filled;
-            if (!cell.text.empty()) {
-                Bytes label;
-                label.u16(rw);
-                label.u16(static_cast<std::uint16_t>(c));
-                label.u16(static_cast<std::uint16_t>(formats.xfFor(cell)));
-                label.u32(stringIndex.at(cell.text));
-                stream.record(kLabelSst, label.data);
-                ++c;
-                continue;
-            }
-            if (!formatted) {
-                ++c;
-                continue;
-            }
-            // A run of formatted empty cells goes into one MULBLANK.
-            size_t end = c;
-            while (end < cells.size() && cells[end].text.empty() &&
-                   (cells[end].border || cells[end].filled))
-                ++end;
-            Bytes blank;
-            blank.u16(rw);
-            blank.u16(static_cast<std::uint16_t>(c));
-            for (size_t k = c; k < end; ++k)
-                blank.u16(static_cast<std::uint16_t>(formats.xfFor(cells[k])));
-            if (end - c == 1) {
-                stream.record(kBlank, blank.data);
-            } else {
-                blank.u16(static_cast<std::uint16_t>(end - 1));
-                stream.record(kMulBlank, blank.data);
-            }
-            c = end;
-        }
-    }
-    Bytes window2;
-    for (std::uint16_t v : {0x06B6, 0, 0, 0x40, 0, 0, 0, 0, 0}) window2.u16(v);
-    stream.record(kWindow2, window2.data);
-    stream.record(kEof, "");
-    return stream.bytes.data;
+    std::string stream = std::move(globals);
+    stream += bofRecord(kWorksheetBof);
+    stream += columnRecords(sheet.columnWidths);
+    stream += dimensionsRecord(sheet.rows(), lastColumn);
+    for (int r = 1; r <= sheet.rows(); ++r)
+        stream += rowRecords(r, sheet.row(r), formats, stringIndex);
+    stream += window2Record();
+    stream += eofRecord();
+    return stream;
 }
 
 }  // namespace tsunagi

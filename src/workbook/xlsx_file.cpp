@@ -24,7 +24,8 @@ void saveAsXlsx(const Sheet& sheet, const std::string& path) {
     AtomicFile file(path);
     std::string temporary = file.handOver();
     lxw_workbook_options options{};
-    // Rows are written in order, so the library can stream them instead of keeping them.
+    // Not the library's constant-memory mode: it writes inline strings, which the .xlsx reader
+    // on the import side does not take in. The whole sheet is kept until it is closed.
     options.constant_memory = LXW_FALSE;
     lxw_workbook* workbook = workbook_new_opt(temporary.c_str(), &options);
     if (!workbook) throw TsunagiError(path, 0, "ブックを作成できません。");

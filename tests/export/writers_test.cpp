@@ -42,7 +42,8 @@ void addEntries(const Store& store) {
     inserter.insert({"BEGIN:VCARD", "NOTE:first\r\nsecond", "X-JPG-MDNO:99", "END:VCARD"});
 }
 
-class Writers : public ::testing::Test {
+// A store of entries of every shape, exported to a temporary folder.
+class ExportFixture : public ::testing::Test {
   protected:
     std::string exportAs(const std::string& name) {
         std::string path = folder.file(name);
@@ -53,20 +54,22 @@ class Writers : public ::testing::Test {
     Store store = Store::inMemory();
 };
 
-TEST_F(Writers, GoldenFilesForEntriesOfEveryShape) {
+using WriterGoldens = ExportFixture;
+
+TEST_F(WriterGoldens, GoldenFilesForEntriesOfEveryShape) {
     addEntries(store);
     EXPECT_EQ(exportAs("out.csv"), readBytes(kGolden + "entries.csv"));
     EXPECT_EQ(exportAs("out.vcf"), readBytes(kGolden + "entries.vcf"));
     EXPECT_EQ(exportAs("out.html"), readBytes(kGolden + "entries.html"));
 }
 
-TEST_F(Writers, EmptyStore) {
+TEST_F(WriterGoldens, EmptyStore) {
     EXPECT_EQ(exportAs("e.csv"), "");
     EXPECT_EQ(exportAs("e.vcf"), "");
     EXPECT_EQ(exportAs("e.html"), "</table></td></tr></table></div></body></html>");
 }
 
-TEST_F(Writers, HtmlRowClosingForOneTwoAndThreeCards) {
+TEST_F(WriterGoldens, HtmlRowClosingForOneTwoAndThreeCards) {
     const std::string end = "</table></td></tr></table></div></body></html>";
     const std::string cardEnd = "</td></tr></table></td>\r\n";
     for (int count = 1; count <= 3; ++count) {
@@ -83,7 +86,7 @@ TEST_F(Writers, HtmlRowClosingForOneTwoAndThreeCards) {
     }
 }
 
-TEST_F(Writers, UnmappableCharactersAreReplacedAndReported) {
+TEST_F(WriterGoldens, UnmappableCharactersAreReplacedAndReported) {
     {
         Connection connection = store.open();
         EntryInserter inserter(connection);
@@ -97,7 +100,7 @@ TEST_F(Writers, UnmappableCharactersAreReplacedAndReported) {
     EXPECT_NE(readBytes(path).find("N;CHARSET=SHIFT_JIS:A?B?\r\n"), std::string::npos);
 }
 
-TEST_F(Writers, OurOwnAddressBookReadsBackWithQuotedFields) {
+TEST_F(WriterGoldens, OurOwnAddressBookReadsBackWithQuotedFields) {
     addEntries(store);
     std::string path = folder.file("book.csv");
     exportToFile(store, folder.path(), path, ExportKind::Csv);
@@ -118,7 +121,7 @@ TEST_F(Writers, OurOwnAddressBookReadsBackWithQuotedFields) {
 }
 
 // The save command on a store of every shape, with the dialog answered by a script.
-class SaveCommandRuns : public Writers {
+class SaveCommandRuns : public ExportFixture {
   protected:
     void SetUp() override { addEntries(store); }
     ScriptedUi ui;
@@ -242,7 +245,7 @@ TEST_F(SaveCommandRuns, ARealFullDeviceAndAReadOnlyFolder) {
     umount(small.c_str());
 }
 
-TEST(Writers_, CsvFieldsAndHtmlTextAreEscapedOnlyWhereNeeded) {
+TEST(WriterEscapes, CsvFieldsAndHtmlTextAreEscapedOnlyWhereNeeded) {
     EXPECT_EQ(csvField("plain text"), "plain text");
     EXPECT_EQ(csvField("a,b"), "\"a,b\"");
     EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
