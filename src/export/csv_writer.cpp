@@ -40,6 +40,16 @@ CsvEntry readCsvEntry(const EntryRow& row) {
     return entry;
 }
 
+// A field after its separator: the record puts a blank after each comma, but not before an
+// opening quote, or an RFC 4180 reader takes the quote for text and every later field shifts.
+std::string led(const std::string& value) {
+    std::string field = csvField(value);
+    if (!field.empty() && field.front() == '"') return field;
+    return " " + field;
+}
+
+bool quoted(const std::string& value) { return csvField(value) != value; }
+
 }  // namespace
 
 std::string csvField(const std::string& value) {
@@ -59,9 +69,11 @@ void writeCsvBook(const Store& store, TextSink& out) {
         out.beginEntry(entryNumber + 1);
         std::string record = entryNumber == 0 ? kCsvHeading : "";
         CsvEntry e = readCsvEntry(row);
-        record += csvField(e.name) + ", , , " + csvField(e.name) + ", , " + csvField(e.mail) +
-                  ", , , , , , " + csvField(e.home) + ", " + csvField(e.work) + ", " +
-                  csvField(e.mobile) + " , , , , , , , , ," + e.memo + "\r\n";
+        // The mobile number's field ends in a blank, unless it is quoted: nothing may stand
+        // between a closing quote and the comma.
+        record += csvField(e.name) + ", , ," + led(e.name) + ", ," + led(e.mail) +
+                  ", , , , , ," + led(e.home) + "," + led(e.work) + "," + led(e.mobile) +
+                  (quoted(e.mobile) ? "" : " ") + ", , , , , , , , ," + e.memo + "\r\n";
         out.write(record);
         ++entryNumber;
     });

@@ -7,6 +7,7 @@ namespace tsunagi {
 
 void VcfCardReader::startCard() {
     used_ = 0;
+    beginLine_ = lines_.lineNumber();
     numberColumn_ = mailColumn_ = lastColumn_ = -1;
     inCard_ = true;
 }
@@ -25,25 +26,14 @@ size_t VcfCardReader::openColumn(const std::string& line) {
 bool VcfCardReader::next() {
     std::string& line = line_;
     for (;;) {
-        if (haveNextStart_) {
-            // The line that began a card while another was still open.
-            line = std::move(nextStart_);
-            haveNextStart_ = false;
-        } else if (!lines_.next(line)) {
-            if (!inCard_) return false;
-            // The file ended inside a card: it is kept as it is.
-            inCard_ = false;
-            return true;
+        if (!lines_.next(line)) {
+            if (inCard_) unclosedCard();
+            return false;
         }
 
         LineKind kind = classifyLine(line);
         if (kind == LineKind::Begin) {
-            if (inCard_) {
-                nextStart_ = std::move(line);
-                haveNextStart_ = true;
-                inCard_ = false;
-                return true;
-            }
+            if (inCard_) unclosedCard();
             startCard();
         }
         // Outside a card (before the first, or between an end and the next begin) lines are
@@ -80,6 +70,13 @@ bool VcfCardReader::next() {
             return true;
         }
     }
+}
+
+void VcfCardReader::unclosedCard() const {
+    // Written back, a card without its end line would break the phone's whole file.
+    throw TsunagiError(lines_.name(), beginLine_,
+                       "この行で始まるデータが END:VCARD で終わっていません。"
+                       "ファイルが途中で切れている可能性があります。");
 }
 
 long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress) {

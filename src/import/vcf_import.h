@@ -18,7 +18,8 @@ class VcfCardReader {
   public:
     explicit VcfCardReader(LineReader& lines) : lines_(lines) {}
     // Moves to the next card; false when the file has no more. Throws TsunagiError with the
-    // line number when a card has more lines than a row has columns.
+    // line number when a card has more lines than a row has columns, and with the line of its
+    // BEGIN when a card has no END:VCARD before the next card or the end of the file.
     bool next();
     // The card's column values, valid until the next call of next().
     std::span<const std::string> card() const { return {columns_.data(), used_}; }
@@ -26,14 +27,14 @@ class VcfCardReader {
   private:
     void startCard();
     size_t openColumn(const std::string& line);
+    [[noreturn]] void unclosedCard() const;
 
     LineReader& lines_;
     // Column strings are kept from card to card so that their memory is reused.
     std::vector<std::string> columns_;
     size_t used_ = 0;
     bool inCard_ = false;
-    bool haveNextStart_ = false;
-    std::string nextStart_;
+    long beginLine_ = 0;
     std::string line_;
     long numberColumn_ = -1;
     long mailColumn_ = -1;

@@ -79,10 +79,27 @@ TEST(VcfImport, FilesWithoutCardsAndCardsWithoutEnd) {
     EXPECT_EQ(importVcfFile(store, folder.write("none.vcf", "just\r\ntext:here\r\n")), 0);
     EXPECT_EQ(importVcfFile(store, folder.write("empty.vcf", "")), 0);
     EXPECT_TRUE(storedRows(store).empty());
-    // A card that a new BEGIN interrupts, and one the file ends in, are both kept.
-    importVcfFile(store,
-                  folder.write("open.vcf", "BEGIN:VCARD\r\nX-GNO:1\r\nBEGIN:VCARD\r\nX-GNO:2\r\n"));
-    EXPECT_EQ(storedRows(store), (Rows{{"BEGIN:VCARD", "X-GNO:1"}, {"BEGIN:VCARD", "X-GNO:2"}}));
+    // A card that a new BEGIN interrupts, and one the file ends in, refuse the whole file at
+    // the line where the unclosed card began.
+    const std::pair<const char*, long> unclosed[] = {
+        {"BEGIN:VCARD\r\nX-GNO:1\r\nEND:VCARD\r\nBEGIN:VCARD\r\nX-GNO:2\r\nBEGIN:VCARD\r\n"
+         "X-GNO:3\r\nEND:VCARD\r\n",
+         4},
+        {"BEGIN:VCARD\r\nX-GNO:1\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:B\r\n"
+         "TEL;CELL:0901",
+         4},
+    };
+    for (const auto& [text, line] : unclosed) {
+        std::string path = folder.write("open.vcf", text);
+        try {
+            importVcfFile(store, path);
+            ADD_FAILURE() << "an unclosed card was kept: " << text;
+        } catch (const TsunagiError& error) {
+            EXPECT_EQ(error.file(), path);
+            EXPECT_EQ(error.line(), line);
+        }
+    }
+    EXPECT_TRUE(storedRows(store).empty());
 }
 
 TEST(VcfImport, BadBytesLeaveTheStoreAsItWasAndNameTheLine) {

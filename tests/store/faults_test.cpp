@@ -86,7 +86,8 @@ TEST_F(StoreFaults, ReadOnlyStoreFile) {
 }
 
 TEST_F(StoreFaults, ImportFilesThatCannotBeRead) {
-    // A folder opens but cannot be read; a file cut short ends its last card where it stops.
+    // A folder opens but cannot be read; a file cut short inside its last card is refused
+    // whole, at the line where that card began.
     std::string notAFile = folder.file("folder.vcf");
     std::filesystem::create_directories(notAFile);
     try {
@@ -96,8 +97,15 @@ TEST_F(StoreFaults, ImportFilesThatCannotBeRead) {
         EXPECT_EQ(error.file(), notAFile);
     }
     std::string text = cards(3);
-    importVcfFile(store, folder.write("cut.vcf", text.substr(0, text.size() - 40)));
-    EXPECT_EQ(readEntryList(store).size(), 5u);
+    std::string cut = folder.write("cut.vcf", text.substr(0, text.size() - 40));
+    try {
+        importVcfFile(store, cut);
+        FAIL() << "a file cut short inside a card was kept";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.file(), cut);
+        EXPECT_EQ(error.line(), 11);
+    }
+    EXPECT_EQ(readEntryList(store).size(), 2u);
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ csv = [
     heading,
     # name, 3 blanks, display name, blank, mail, 5 blanks, home, fax (work), mobile + blank, 8 blanks, memo
     "山田太郎, , , 山田太郎, , taro@docomo.ne.jp, , , , , , 03-1234-5678, 0455556666, 09012345678 , , , , , , , , ,",
-    '"Smith, ""J""", , , "Smith, ""J""", , odd@x.jp, , , , , , , ,  , , , , , , , , ,',
+    # a field in quotes has no blank before its opening quote
+    '"Smith, ""J""", , ,"Smith, ""J""", , odd@x.jp, , , , , , , ,  , , , , , , , , ,',
     "<b>&Co</b>, , , <b>&Co</b>, , x@y.jp, , , , , , 03-ABC, , 12345678901234567890123 , , , , , , , , ,",
     ", , , , , , , , , , , , ,  , , , , , , , , ,",
 ]
