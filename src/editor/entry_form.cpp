@@ -1,7 +1,6 @@
 #include "editor/entry_form.h"
 
-#include <cmath>
-#include <cstdlib>
+#include <algorithm>
 
 #include "card/card_view.h"
 #include "card/checks.h"
@@ -84,15 +83,6 @@ FormContent formFromRow(const EntryRow& row) {
     return form;
 }
 
-std::optional<std::int64_t> idFromSelected(const std::string& selectedId) {
-    if (trimBlanks(selectedId).empty()) return std::nullopt;
-    char* end = nullptr;
-    double number = std::strtod(selectedId.c_str(), &end);
-    if (end == selectedId.c_str() || !std::isfinite(number) || std::abs(number) > 9e15)
-        return std::nullopt;
-    return static_cast<std::int64_t>(std::floor(number));
-}
-
 std::vector<std::string> newEntryColumns(const std::vector<std::string>& lineTemplate,
                                          const FormContent& form) {
     return buildCardColumns(lineTemplate, formFields(form, false));
@@ -103,16 +93,28 @@ std::vector<std::string> updatedEntryColumns(const std::vector<std::string>& lin
     CardFields fields = formFields(form, true);
     fields.owner.clear();
     fields.group.clear();
+    // The lines the form does not show (a note, a reading, an address, the phone's own extra
+    // lines) are kept in their order; only what the form writes is replaced.
+    std::vector<std::string> kept;
     // Every stored line counts, empty columns (as workbook imports leave them) included.
     for (int p = 0; p < kCardColumns; ++p) {
         const std::string& value = stored.at(p);
         if (value.empty()) continue;
         std::string part = pieceAt(value, ":", 1);
-        if (contains(value, kOwnerItem)) fields.owner = part;
-        if (contains(value, kGroupItem)) fields.group = part;
-        if (contains(value, "X-JPG-MDNO")) fields.memoryNumber = part;
+        bool written = contains(value, kBeginLine) || contains(value, kEndLine) ||
+                       contains(value, kNumberItem) || contains(value, kMailItem) ||
+                       nameOfLine(value).has_value();
+        if (contains(value, kOwnerItem)) fields.owner = part, written = true;
+        if (contains(value, kGroupItem)) fields.group = part, written = true;
+        if (contains(value, "X-JPG-MDNO")) fields.memoryNumber = part, written = true;
+        for (const std::string& item : lineTemplate) written = written || value == item;
+        if (!written) kept.push_back(value);
     }
-    return buildCardColumns(lineTemplate, fields);
+    std::vector<std::string> columns = buildCardColumns(lineTemplate, fields);
+    auto end = std::find(columns.rbegin(), columns.rend(), std::string(kEndLine));
+    columns.insert(end == columns.rend() ? columns.end() : std::prev(end.base()), kept.begin(),
+                   kept.end());
+    return columns;
 }
 
 FormContent LoadEntry(const Store& store, std::optional<std::int64_t> id) {

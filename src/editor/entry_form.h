@@ -32,9 +32,6 @@ FormContent emptyForm();
 // The form filled from a stored row.
 FormContent formFromRow(const EntryRow& row);
 
-// The id a SelectedId names: the whole number at or below it ("12.7" names 12).
-std::optional<std::int64_t> idFromSelected(const std::string& selectedId);
-
 // The columns of a new entry and of an update (which keeps the stored owner, group and
 // memory-dial number), built with the model's line template.
 std::vector<std::string> newEntryColumns(const std::vector<std::string>& lineTemplate,

@@ -119,9 +119,9 @@ void Form1::s2_Click() {
 void Form1::List1_DblClick() {
     QListWidgetItem* item = List1->currentItem();
     if (!item) return;
-    std::optional<std::string> id = idFromListLine(item->text().toStdString());
+    std::optional<std::int64_t> id = idFromListLine(item->text().toStdString());
     if (!id) return;
-    app_.showInputForm(idFromSelected(*id));
+    app_.showInputForm(id);
 }
 
 }  // namespace tsunagi

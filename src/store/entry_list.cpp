@@ -1,5 +1,7 @@
 #include "store/entry_list.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 #include "store/entries.h"
 
@@ -18,18 +20,26 @@ const std::string kFiller = [] {
 
 std::string entryListLine(const std::optional<std::string>& nameColumn, std::int64_t id) {
     std::string name;
-    if (nameColumn && characterCount(*nameColumn) > 1)
-        name = leftCharacters(pieceAt(*nameColumn, ":", 1), 5);
+    if (nameColumn && characterCount(*nameColumn) > 1) {
+        // A name continued over several lines shows its first: one entry, one list line.
+        std::string value = pieceAt(*nameColumn, ":", 1);
+        value.resize(std::min(value.find_first_of("\r\n"), value.size()));
+        name = leftCharacters(value, 5);
+    }
     // The "@@@" format: right-aligned in three characters, longer texts kept whole.
     size_t length = characterCount(name);
     if (length < 3) name.insert(0, 3 - length, ' ');
     return name + kFiller + std::to_string(id);
 }
 
-std::optional<std::string> idFromListLine(const std::string& line) {
-    size_t at = line.find("<>");
+std::optional<std::int64_t> idFromListLine(const std::string& line) {
+    size_t at = line.rfind("<>");
     if (at == std::string::npos) return std::nullopt;
-    return pieceAt(line, "<>", 1);
+    std::string_view digits = std::string_view(line).substr(at + 2);
+    if (digits.empty() || digits.size() > 18 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return std::stoll(std::string(digits));
 }
 
 std::string countLabel(int count) { return std::to_string(count) + "ﾃﾞｰﾀ"; }

@@ -15,8 +15,9 @@ namespace tsunagi {
 // The list line of one entry, built from its name column "3" and its id.
 std::string entryListLine(const std::optional<std::string>& nameColumn, std::int64_t id);
 
-// The entry's id from a list line (the text after the first "<>"); nothing when absent.
-std::optional<std::string> idFromListLine(const std::string& line);
+// The entry's id from a list line: the digits after its last "<>", so that a name holding "<>"
+// cannot name another entry; nothing when they are absent or not digits alone.
+std::optional<std::int64_t> idFromListLine(const std::string& line);
 
 // "12ﾃﾞｰﾀ" for 12 entries.
 std::string countLabel(int count);

@@ -71,11 +71,6 @@ TEST(EntryForm, LoadingTypeRulesBlankFirstPiecesAndLaterColumns) {
     EXPECT_EQ(form.numbers[2].type, "携帯");  // two codes: the later row of the table
     EXPECT_EQ(form.name, "");                 // not the character-set name line
     EXPECT_EQ(formFromRow(rowOf({"TEL;HOME:2"})).numbers[0].type, "電話");  // HOME alone is no code
-
-    EXPECT_EQ(idFromSelected("12.7"), 12);
-    EXPECT_EQ(idFromSelected("12"), 12);
-    EXPECT_EQ(idFromSelected(""), std::nullopt);
-    EXPECT_EQ(idFromSelected("x"), std::nullopt);
 }
 
 TEST(EntryForm, WorkedExamplesOfNewAndUpdate) {
@@ -118,6 +113,24 @@ TEST(EntryForm, FieldChecksAndLimits) {
     EXPECT_EQ(updated[4], "X-GNO:3");
 }
 
+TEST(EntryForm, UpdateKeepsTheLinesTheFormDoesNotShow) {
+    const std::vector<std::string> full = {
+        "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:", "X-JPG-OWNER:", "TEL;",
+        "EMAIL;",      "X-GNO:",      "X-JPG-MDNO:",          "END:VCARD"};
+    EntryRow stored = rowOf({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田",
+                             "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ", "X-JPG-OWNER:0",
+                             "TEL;CELL:0901", "NOTE:first\r\nsecond", "EMAIL;INTERNET:a@b.jp",
+                             "X-GNO:1", "X-CLASS:PRIVATE", "X-JPG-MDNO:4", "END:VCARD"});
+    FormContent form = formFromRow(stored);
+    form.name = "山本";
+    EXPECT_EQ(updatedEntryColumns(full, form, stored),
+              (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山本",
+                                        "X-JPG-OWNER:0", "TEL;CELL:0901<>",
+                                        "EMAIL;INTERNET:a@b.jp<>", "X-GNO:1", "X-JPG-MDNO:4",
+                                        "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ",
+                                        "NOTE:first\r\nsecond", "X-CLASS:PRIVATE", "END:VCARD"}));
+}
+
 TEST(EntryForm, UpdateKeepsPhoneValuesPastEmptyColumnsAndEmptiesWhatIsLeft) {
     Store store = Store::inMemory();
     {
@@ -138,9 +151,9 @@ TEST(EntryForm, UpdateKeepsPhoneValuesPastEmptyColumnsAndEmptiesWhatIsLeft) {
     std::vector<std::string> used;
     for (const auto& column : row->columns)
         if (column) used.push_back(*column);
-    EXPECT_EQ(used,
-              (std::vector<std::string>{"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:D'Arcy",
-                                        "X-JPG-OWNER:1", "X-GNO:4", "X-JPG-MDNO:17", "END:VCARD"}));
+    EXPECT_EQ(used, (std::vector<std::string>{
+                        "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:D'Arcy", "X-JPG-OWNER:1",
+                        "X-GNO:4", "X-JPG-MDNO:17", "NOTE:a", "NOTE:b", "NOTE:c", "END:VCARD"}));
     EXPECT_FALSE(rewriteEntry(store, 99, form));
     EXPECT_EQ(LoadEntry(store, 99).name, "");
     addEntry(store, form);

@@ -22,11 +22,19 @@ TEST(EntryList, LinesForNamesOfEveryLength) {
     EXPECT_EQ(entryListLine(std::nullopt, 12), "   " + kFiller + "12");
     EXPECT_EQ(entryListLine("N", 13), "   " + kFiller + "13");
     EXPECT_EQ(entryListLine("no colon", 14), "   " + kFiller + "14");
+    // A name with a line break shows up to the break, so one entry stays one line.
+    EXPECT_EQ(entryListLine("N;CHARSET=SHIFT_JIS:AB\r\nCD", 15), " AB" + kFiller + "15");
+    EXPECT_EQ(entryListLine("N;CHARSET=SHIFT_JIS:\nX", 16), "   " + kFiller + "16");
 }
 
 TEST(EntryList, IdComesBackFromTheLine) {
-    EXPECT_EQ(idFromListLine(entryListLine("N;CHARSET=SHIFT_JIS:李", 12)), "12");
+    EXPECT_EQ(idFromListLine(entryListLine("N;CHARSET=SHIFT_JIS:李", 12)), 12);
     EXPECT_EQ(idFromListLine("no separator"), std::nullopt);
+    // A name that holds "<>" and digits cannot pass for another entry's id.
+    EXPECT_EQ(idFromListLine(entryListLine("N;CHARSET=SHIFT_JIS:<>12", 3)), 3);
+    EXPECT_EQ(idFromListLine("x<>12.7"), std::nullopt);
+    EXPECT_EQ(idFromListLine("x<>"), std::nullopt);
+    EXPECT_EQ(idFromListLine("x<>-4"), std::nullopt);
     EXPECT_EQ(countLabel(12), "12ﾃﾞｰﾀ");
     EXPECT_EQ(countLabel(40000), "40000ﾃﾞｰﾀ");
 }
@@ -45,7 +53,7 @@ TEST(EntryList, StoreInIdOrderAndNullNameAfterANamedRow) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].substr(0, lines[0].find("\xE3\x80\x80")), "山田;太郎");
     EXPECT_EQ(lines[1].substr(0, 3), "   ");
-    EXPECT_LT(std::stoll(*idFromListLine(lines[0])), std::stoll(*idFromListLine(lines[2])));
+    EXPECT_LT(*idFromListLine(lines[0]), *idFromListLine(lines[2]));
     clearStore(store);
     EXPECT_TRUE(readEntryList(store).empty());
 }
