@@ -95,10 +95,9 @@ int main(int argc, char** argv) {
             std::cout << countLabel(static_cast<int>(lines.size())) << '\n';
         }
         if (options.rows) printRows(store);
-        for (const std::string& output : options.outputs) {
-            std::string note = exportToFile(store, programFolder(), output, exportKindFor(output));
-            if (!note.empty()) std::cerr << output << ": " << note << '\n';
-        }
+        std::vector<std::string> notes = exportToFiles(store, programFolder(), options.outputs);
+        for (size_t i = 0; i < notes.size(); ++i)
+            if (!notes[i].empty()) std::cerr << options.outputs[i] << ": " << notes[i] << '\n';
     } catch (const TsunagiError& error) {
         std::cout.flush();
         std::cerr << "tsunagi-cli: " << error.what() << '\n';

@@ -71,8 +71,8 @@ void writeCsvBook(const Store& store, TextSink& out) {
         CsvEntry e = readCsvEntry(row);
         // The mobile number's field ends in a blank, unless it is quoted: nothing may stand
         // between a closing quote and the comma.
-        record += csvField(e.name) + ", , ," + led(e.name) + ", ," + led(e.mail) +
-                  ", , , , , ," + led(e.home) + "," + led(e.work) + "," + led(e.mobile) +
+        record += csvField(e.name) + ", , ," + led(e.name) + ", ," + led(e.mail) + ", , , , , ," +
+                  led(e.home) + "," + led(e.work) + "," + led(e.mobile) +
                   (quoted(e.mobile) ? "" : " ") + ", , , , , , , , ," + e.memo + "\r\n";
         out.write(record);
         ++entryNumber;

@@ -68,6 +68,32 @@ void writeEntry(Sheet& sheet, int row, const EntryRow& entry) {
     if (card.name) sheet.setText(row, 1, *card.name);
 }
 
+// A cell holds 32,767 characters (UTF-16 units) at most: .xls stores longer strings with a
+// length that wraps, and .xlsx readers drop them.
+constexpr size_t kCellCharacters = 32767;
+
+size_t utf16Length(const std::string& text) {
+    size_t units = 0;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) != 0x80) ++units;  // a character begins here
+        if (c >= 0xF0) ++units;           // and needs a surrogate pair
+    }
+    return units;
+}
+
+// Refuses the save, naming the entry, when one of its values does not fit a cell.
+void checkCellLengths(const Sheet& sheet, int row, int entryNumber, const std::string& path) {
+    for (const SheetCell& cell : sheet.row(row)) {
+        if (utf16Length(cell.text) <= kCellCharacters) continue;
+        std::string name = sheet.row(row).empty() ? "" : sheet.row(row)[0].text;
+        throw TsunagiError(path, 0,
+                           "データ " + std::to_string(entryNumber) + "（" + name.substr(0, 60) +
+                               "）に " + std::to_string(utf16Length(cell.text)) +
+                               " 文字の値があり、ブックのセルに入る 32767 文字を超えています。"
+                               "ブックには保存していません。");
+    }
+}
+
 bool isXlsx(const std::string& path) {
     size_t dot = path.rfind('.');
     if (dot == std::string::npos) return false;
@@ -94,7 +120,9 @@ void WriteExcelBook(const Store& store, const std::string& programFolder, const 
             }
             if (currentRow > 65536)
                 throw TsunagiError(path, 0, "データが多すぎて .xls に書けません（65535 件まで）。");
-            writeEntry(sheet, currentRow++, entry);
+            writeEntry(sheet, currentRow, entry);
+            checkCellLengths(sheet, currentRow, currentRow - 1, path);
+            ++currentRow;
         });
     }
 

@@ -1,5 +1,13 @@
 #include "export/save_command.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "export/excel_writer.h"
 #include "export/writers.h"
 #include "platform/error.h"
@@ -45,6 +53,70 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
     }
     file.commit();
     return describeReplacements(file.replacements());
+}
+
+namespace {
+
+// A file of our own beside `target`, with its extension, since the writers go by the name.
+std::string stagingFileBeside(const std::string& target) {
+    size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    size_t dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    std::string pattern = folder + ".tsunagi-XXXXXX" + extension;
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    int fd = mkstemps(buffer.data(), static_cast<int>(extension.size()));
+    if (fd < 0)
+        throw TsunagiError(target, 0, "ファイルを作成できません（" + systemReason(errno) + "）。");
+    close(fd);
+    return buffer.data();
+}
+
+// Where a save of `path` lands: through a link, the file it points to.
+std::string landingPath(const std::string& path) {
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        std::string landing = resolved;
+        std::free(resolved);
+        struct stat existing;
+        if (stat(landing.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+            throw TsunagiError(landing, 0, "ファイルではないため、ここには保存できません。");
+        return landing;
+    }
+    return path;
+}
+
+}  // namespace
+
+std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
+                                       const std::vector<std::string>& paths) {
+    std::vector<std::string> landings, stages, notes;
+    auto removeStages = [&] {
+        for (const std::string& stage : stages) unlink(stage.c_str());
+    };
+    try {
+        for (const std::string& path : paths) {
+            landings.push_back(landingPath(path));
+            stages.push_back(stagingFileBeside(landings.back()));
+            try {
+                notes.push_back(
+                    exportToFile(store, programFolder, stages.back(), exportKindFor(path)));
+            } catch (const TsunagiError& error) {
+                // Name the file the user asked for, not the staging file.
+                throw TsunagiError(path, error.line(), error.reason());
+            }
+        }
+        for (size_t i = 0; i < paths.size(); ++i) {
+            if (std::rename(stages[i].c_str(), landings[i].c_str()) != 0)
+                throw TsunagiError(paths[i], 0,
+                                   "ファイルを置き換えられません（" + systemReason(errno) + "）。");
+        }
+    } catch (...) {
+        removeStages();
+        throw;
+    }
+    return notes;
 }
 
 void runSaveCommand(const CommandContext& context) {

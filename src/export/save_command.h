@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "platform/command_context.h"
 #include "store/store.h"
@@ -27,6 +28,12 @@ inline constexpr const char* kSaveFilterText =
 // what the user should hear about characters that CP932 could not hold ("" when none).
 std::string exportToFile(const Store& store, const std::string& programFolder,
                          const std::string& path, ExportKind kind);
+
+// Writes the whole store to every path, each in the kind its name asks for, and replaces them
+// only when every one was written: a failure leaves all of them as they were. Returns the
+// notes of exportToFile, one per path.
+std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
+                                       const std::vector<std::string>& paths);
 
 // The whole command; failures are shown to the user and leave earlier files untouched.
 void runSaveCommand(const CommandContext& context);

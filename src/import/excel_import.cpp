@@ -63,6 +63,11 @@ long ImportExcelBook(const Store& store, const std::string& path, const ImportPr
     } catch (const TsunagiError& error) {
         rethrowAt(error, path, row);
     }
+    // A sheet whose rows all went unread would otherwise end as a silent 0.
+    if (row == 2 && book->hasCellsBelow(1))
+        throw TsunagiError(path, 2,
+                           "シートの 2 行目の A 列（名前）が空のため、データを読み込めません。"
+                           "1 行目は見出し、2 行目から 1 行に 1 件、A 列に名前を入れてください。");
     return writer.commit();
 }
 

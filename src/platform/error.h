@@ -38,4 +38,8 @@ class TsunagiError : public std::runtime_error {
     std::string reason_;
 };
 
+// What a failed system call means, in Japanese, for the common causes; the system's own text
+// only for the rest.
+std::string systemReason(int errorNumber);
+
 }  // namespace tsunagi

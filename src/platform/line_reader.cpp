@@ -16,8 +16,7 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 LineReader::LineReader(const std::string& path, bool utf8WhenMarked) : name_(path) {
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_)
-        throw TsunagiError(path, 0,
-                           std::string("ファイルを開けません（") + std::strerror(errno) + "）。");
+        throw TsunagiError(path, 0, "ファイルを開けません（" + systemReason(errno) + "）。");
     decoder_ = std::make_unique<Cp932Decoder>();
     detectEncoding(utf8WhenMarked);
 }
@@ -67,9 +66,8 @@ void LineReader::fill() {
     buffer_.resize(old + got);
     if (got < kBlock) {
         if (std::ferror(file_))
-            throw TsunagiError(
-                name_, lineNumber_ + 1,
-                std::string("ファイルを読めません（") + std::strerror(errno) + "）。");
+            throw TsunagiError(name_, lineNumber_ + 1,
+                               "ファイルを読めません（" + systemReason(errno) + "）。");
         atEnd_ = true;
     }
 }

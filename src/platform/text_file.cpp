@@ -39,8 +39,7 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     name.push_back('\0');
     int fd = mkstemp(name.data());
     if (fd < 0)
-        throw TsunagiError(
-            path_, 0, std::string("ファイルを作成できません（") + std::strerror(errno) + "）。");
+        throw TsunagiError(path_, 0, "ファイルを作成できません（" + systemReason(errno) + "）。");
     temporary_ = name.data();
     // mkstemp makes the file private; a saved export should get the usual permissions.
     mode_t mask = umask(0);
@@ -51,8 +50,7 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         int saved = errno;
         close(fd);
         unlink(temporary_.c_str());
-        throw TsunagiError(
-            path_, 0, std::string("ファイルを作成できません（") + std::strerror(saved) + "）。");
+        throw TsunagiError(path_, 0, "ファイルを作成できません（" + systemReason(saved) + "）。");
     }
 }
 
@@ -72,7 +70,7 @@ void AtomicFile::fail(const char* what) {
     int saved = errno;
     std::fclose(file_);
     file_ = nullptr;
-    throw TsunagiError(path_, 0, std::string(what) + "（" + std::strerror(saved) + "）。");
+    throw TsunagiError(path_, 0, std::string(what) + "（" + systemReason(saved) + "）。");
 }
 
 void AtomicFile::writeBytes(std::string_view bytes) {
@@ -88,9 +86,8 @@ void AtomicFile::commit() {
         if (fd < 0 || fsync(fd) != 0) {
             int saved = errno;
             if (fd >= 0) close(fd);
-            throw TsunagiError(
-                path_, 0,
-                std::string("ファイルに書き込めません（") + std::strerror(saved) + "）。");
+            throw TsunagiError(path_, 0,
+                               "ファイルに書き込めません（" + systemReason(saved) + "）。");
         }
         close(fd);
     } else {
@@ -98,13 +95,11 @@ void AtomicFile::commit() {
         if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) fail("ファイルに書き込めません");
         std::FILE* closing = std::exchange(file_, nullptr);
         if (std::fclose(closing) != 0)
-            throw TsunagiError(
-                path_, 0,
-                std::string("ファイルに書き込めません（") + std::strerror(errno) + "）。");
+            throw TsunagiError(path_, 0,
+                               "ファイルに書き込めません（" + systemReason(errno) + "）。");
     }
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
-        throw TsunagiError(
-            path_, 0, std::string("ファイルを保存できません（") + std::strerror(errno) + "）。");
+        throw TsunagiError(path_, 0, "ファイルを保存できません（" + systemReason(errno) + "）。");
     committed_ = true;
 }
 

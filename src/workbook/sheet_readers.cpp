@@ -10,7 +10,10 @@
 #include <memory>
 #include <orcus/exception.hpp>
 #include <orcus/orcus_xlsx.hpp>
+#include <orcus/sax_parser.hpp>
 #include <orcus/spreadsheet/import_interface.hpp>
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
 #include <vector>
 
 #include "workbook/xlsread_protocol.h"
@@ -68,11 +71,39 @@ void readXlsCells(const std::string& path, const CellVisitor& cells) {
 
 namespace {
 
+// Text in .xlsx escapes the characters XML cannot carry as _xHHHH_ (a carriage return is
+// _x000D_), and an underscore that would read as such an escape as _x005F_.
+std::string unescapeOoxml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_' &&
+            std::all_of(text.begin() + i + 2, text.begin() + i + 6,
+                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+            unsigned code = std::stoul(std::string(text.substr(i + 2, 4)), nullptr, 16);
+            if (code < 0x80) {
+                out += static_cast<char>(code);
+            } else if (code < 0x800) {
+                out += static_cast<char>(0xC0 | (code >> 6));
+                out += static_cast<char>(0x80 | (code & 0x3F));
+            } else {
+                out += static_cast<char>(0xE0 | (code >> 12));
+                out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (code & 0x3F));
+            }
+            i += 6;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 // .xlsx through liborcus: it parses the package and hands us the first sheet's cells.
 class SharedStrings : public ss::iface::import_shared_strings {
   public:
     size_t append(std::string_view s) override {
-        strings.emplace_back(s);
+        strings.push_back(unescapeOoxml(s));
         return strings.size() - 1;
     }
     size_t add(std::string_view s) override { return append(s); }
@@ -85,7 +116,7 @@ class SharedStrings : public ss::iface::import_shared_strings {
                                 ss::color_elem_t) override {}
     void append_segment(std::string_view s) override { segments.append(s); }
     size_t commit_segments() override {
-        strings.push_back(std::move(segments));
+        strings.push_back(unescapeOoxml(segments));
         segments.clear();
         return strings.size() - 1;
     }
@@ -98,7 +129,7 @@ class FirstSheet : public ss::iface::import_sheet {
     FirstSheet(const CellVisitor& cells, SharedStrings& strings, bool keep)
         : cells_(cells), strings_(strings), keep_(keep) {}
     void set_auto(ss::row_t row, ss::col_t col, std::string_view s) override {
-        set(row, col, std::string(s));
+        set(row, col, unescapeOoxml(s));
     }
     void set_string(ss::row_t row, ss::col_t col, ss::string_id_t index) override {
         if (index < strings_.strings.size()) set(row, col, strings_.strings[index]);
@@ -195,6 +226,110 @@ class Factory : public ss::iface::import_factory {
     std::vector<std::string> names_;
 };
 
+// Cells with inline strings (t="inlineStr"), as openpyxl, Gnumeric and libxlsxwriter's
+// streaming mode write them, which liborcus 0.17 passes over without a word. They are read from
+// the first sheet's part with liborcus's own zip and XML parsers.
+class PartReader {
+  public:
+    explicit PartReader(const std::string& path) : stream_(path.c_str()), archive_(&stream_) {
+        archive_.load();
+    }
+    std::string part(std::string_view name) {
+        std::vector<unsigned char> bytes;
+        if (!archive_.read_file_entry(name, bytes)) return "";
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+  private:
+    orcus::zip_archive_stream_fd stream_;
+    orcus::zip_archive archive_;
+};
+
+// Calls `element(name, attributes)` for every element of an XML part and `text(characters)`
+// for its text.
+template <typename Element, typename Text>
+void walkXml(const std::string& xml, Element element, Text text) {
+    struct Handler : orcus::sax_handler {
+        Element& onElement;
+        Text& onText;
+        std::vector<std::pair<std::string, std::string>> attributes;
+        Handler(Element& e, Text& t) : onElement(e), onText(t) {}
+        void attribute(const orcus::sax::parser_attribute& attr) {
+            attributes.emplace_back(std::string(attr.name), std::string(attr.value));
+        }
+        void start_element(const orcus::sax::parser_element& elem) {
+            onElement(elem.name, attributes, true);
+            attributes.clear();
+        }
+        void end_element(const orcus::sax::parser_element& elem) {
+            onElement(elem.name, attributes, false);
+            attributes.clear();
+        }
+        void characters(std::string_view value, bool) { onText(value); }
+    } handler(element, text);
+    orcus::sax_parser<Handler> parser(xml.data(), xml.size(), handler);
+    parser.parse();
+}
+
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+std::string attributeOf(const Attributes& attributes, std::string_view name) {
+    for (const auto& [key, value] : attributes)
+        if (key == name) return value;
+    return "";
+}
+
+// The part of the workbook's first sheet, from workbook.xml and its relationships.
+std::string firstSheetPart(PartReader& package) {
+    std::string id;
+    walkXml(
+        package.part("xl/workbook.xml"),
+        [&](std::string_view name, const Attributes& attributes, bool start) {
+            if (start && name == "sheet" && id.empty()) id = attributeOf(attributes, "id");
+        },
+        [](std::string_view) {});
+    std::string target;
+    walkXml(
+        package.part("xl/_rels/workbook.xml.rels"),
+        [&](std::string_view name, const Attributes& attributes, bool start) {
+            if (start && name == "Relationship" && attributeOf(attributes, "Id") == id)
+                target = attributeOf(attributes, "Target");
+        },
+        [](std::string_view) {});
+    if (target.empty()) return "xl/worksheets/sheet1.xml";
+    if (target.front() == '/') return target.substr(1);
+    return "xl/" + target;
+}
+
+void readInlineStrings(const std::string& path, const CellVisitor& cells) {
+    PartReader package(path);
+    A1References references;
+    std::string reference, text;
+    bool inlineCell = false, inText = false, inPhonetic = false;
+    walkXml(
+        package.part(firstSheetPart(package)),
+        [&](std::string_view name, const Attributes& attributes, bool start) {
+            if (name == "c") {
+                if (start) {
+                    reference = attributeOf(attributes, "r");
+                    inlineCell = attributeOf(attributes, "t") == "inlineStr";
+                    text.clear();
+                } else if (inlineCell && !text.empty() && !reference.empty()) {
+                    ss::src_address_t at = references.resolve_address(reference);
+                    cells(static_cast<std::uint32_t>(at.row) + 1,
+                          static_cast<std::uint32_t>(at.column) + 1, unescapeOoxml(text));
+                }
+            } else if (name == "rPh") {
+                inPhonetic = start;  // a reading guide, not the cell's text
+            } else if (name == "t") {
+                inText = start && inlineCell && !inPhonetic;
+            }
+        },
+        [&](std::string_view characters) {
+            if (inText) text.append(characters);
+        });
+}
+
 }  // namespace
 
 void readXlsxCells(const std::string& path, const CellVisitor& cells) {
@@ -202,6 +337,7 @@ void readXlsxCells(const std::string& path, const CellVisitor& cells) {
     try {
         orcus::orcus_xlsx reader(&factory);
         reader.read_file(path);
+        readInlineStrings(path, cells);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& error) {

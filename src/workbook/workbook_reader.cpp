@@ -25,6 +25,11 @@ class CellTexts {
         if (row < 0 || column < 0) return;
         cells_[key(row, column)] = std::move(text);
     }
+    bool anyBelow(int row) const {
+        for (const auto& [key, text] : cells_)
+            if (static_cast<std::int64_t>(key >> 20) >= row) return true;
+        return false;
+    }
     std::string get(int row, int column) const {
         auto found = cells_.find(key(row - 1, column - 1));
         return found == cells_.end() ? std::string() : found->second;
@@ -56,6 +61,7 @@ class HelperReader : public WorkbookReader {
             });
     }
     std::string cellText(int row, int column) override { return cells_.get(row, column); }
+    bool hasCellsBelow(int row) const override { return cells_.anyBelow(row); }
 
   private:
     CellTexts cells_;

@@ -19,6 +19,8 @@ class WorkbookReader {
     // The text of a cell of the first sheet, rows and columns counted from 1; "" when empty.
     // Numbers read as the text the cell shows: 312345678, not 312345678.0.
     virtual std::string cellText(int row, int column) = 0;
+    // Whether any cell below row `row` holds something.
+    virtual bool hasCellsBelow(int row) const = 0;
 };
 
 // The helper program that reads workbooks (tsunagi-xlsread); beside the executable unless set.

@@ -2,6 +2,8 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 
 #include "platform/error.h"
@@ -16,6 +18,22 @@ void check(lxw_error error, const std::string& path) {
     if (error != LXW_NO_ERROR)
         throw TsunagiError(path, 0,
                            std::string("ブックを書き出せません（") + lxw_strerror(error) + "）。");
+}
+
+// The library escapes control characters as _xHHHH_ but leaves a typed "_x0041_" alone, which
+// every reader then takes for "A". Its underscore is escaped as _x005F_, as the format says.
+std::string escapeLiteralEscapes(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_' &&
+            std::all_of(text.begin() + i + 2, text.begin() + i + 6,
+                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+            out += "_x005F_";
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 }  // namespace
@@ -61,7 +79,8 @@ void saveAsXlsx(const Sheet& sheet, const std::string& path) {
             lxw_row_t row = static_cast<lxw_row_t>(r - 1);
             lxw_col_t column = static_cast<lxw_col_t>(c);
             if (!cell.text.empty())
-                worksheet_write_string(worksheet, row, column, cell.text.c_str(), formatFor(cell));
+                worksheet_write_string(worksheet, row, column,
+                                       escapeLiteralEscapes(cell.text).c_str(), formatFor(cell));
             else if (cell.border || cell.filled)
                 worksheet_write_blank(worksheet, row, column, formatFor(cell));
         }

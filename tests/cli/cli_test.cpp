@@ -63,6 +63,23 @@ TEST(Cli, OutputsAreWrittenAfterAllImports) {
               std::string::npos);
 }
 
+TEST(Cli, OneOutputThatFailsLeavesEveryOutputAsItWas) {
+    TempFolder folder;
+    std::string cards = folder.write("cards.vcf", kCards);
+    std::string kept = folder.write("a.vcf", "what was there");
+    CliRun run = runCli(folder, "-o " + kept + " -o " + folder.file("b.html") + " -o " +
+                                    folder.file("missing/c.csv") + " " + cards);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(folder.file("missing/c.csv")), std::string::npos) << run.err;
+    // The reason is in Japanese, like every message the program gives.
+    EXPECT_NE(run.err.find("ファイルまたはフォルダーがありません"), std::string::npos) << run.err;
+    EXPECT_EQ(readBytes(kept), "what was there");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("b.html")));
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tsunagi-"), std::string::npos)
+            << entry.path();
+}
+
 TEST(Cli, ExitCodes) {
     TempFolder folder;
     std::string good = folder.write("good.vcf", kCards);

@@ -74,6 +74,43 @@ TEST(Workbook, RoundTripThroughXlsAndXlsx) {
     }
 }
 
+TEST(Workbook, InlineStringsAndControlCharactersComeBack) {
+    // libxlsxwriter's constant-memory mode writes every text as an inline string, as openpyxl
+    // and Gnumeric do; an escape _xHHHH_ reads as the character it stands for.
+    TempFolder folder;
+    std::string path = folder.file("inline.xlsx");
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    for (size_t c = 0; c < kHeadings.size(); ++c)
+        worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), kHeadings[c].c_str(), nullptr);
+    worksheet_write_string(sheet, 1, 0, "山田\x01_x0041_", nullptr);
+    worksheet_write_string(sheet, 1, 1, "0312", nullptr);
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+    Store store = Store::inMemory();
+    EXPECT_EQ(ImportExcelBook(store, path), 1);
+    ASSERT_EQ(storedRows(store).size(), 1u);
+    EXPECT_EQ(storedRows(store)[0][2],
+              "N;CHARSET=SHIFT_JIS:山田\x01"
+              "A");
+    EXPECT_EQ(storedRows(store)[0][4], "TEL;VOICE;HOME:0312<>");
+
+    // Our own .xlsx round trip keeps a carriage return, a control character and a typed escape.
+    ProgramFolder program;
+    Store source = Store::inMemory();
+    {
+        Connection connection = source.open();
+        EntryInserter(connection)
+            .insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A\r\nB\x02_x0041_", "END:VCARD"});
+    }
+    std::string ours = program.folder.file("ours.xlsx");
+    WriteExcelBook(source, program.folder.path(), ours);
+    Store back = Store::inMemory();
+    ASSERT_EQ(ImportExcelBook(back, ours), 1);
+    EXPECT_EQ(storedRows(back)[0][2], "N;CHARSET=SHIFT_JIS:A\r\nB\x02_x0041_");
+}
+
 TEST(Workbook, HeadingAndEntryRowCellByCellWithTheirFormats) {
     ProgramFolder program;
     Store store = Store::inMemory();
@@ -195,6 +232,25 @@ TEST(Workbook, AnEmptyRowStopsTheImport) {
     Store store = Store::inMemory();
     EXPECT_EQ(ImportExcelBook(store, path), 37);
     EXPECT_EQ(storedRows(store).back()[2], "N;CHARSET=SHIFT_JIS:名38");
+
+    // A sheet with rows whose very first name is missing says so instead of adding nothing.
+    Sheet nameless;
+    nameless.setText(1, 1, "名前");
+    nameless.setText(2, 2, "0312");
+    nameless.setText(3, 1, "山田");
+    std::string namelessPath = folder.file("nameless.xls");
+    saveAsXls(nameless, namelessPath);
+    try {
+        ImportExcelBook(store, namelessPath);
+        FAIL() << "a sheet with rows imported nothing without a word";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.line(), 2);
+    }
+    Sheet headingOnly;
+    headingOnly.setText(1, 1, "名前");
+    std::string headingPath = folder.file("heading.xls");
+    saveAsXls(headingOnly, headingPath);
+    EXPECT_EQ(ImportExcelBook(store, headingPath), 0);
 }
 
 TEST(Workbook, DamagedFilesGiveAMessageAndLeaveTheStore) {
@@ -262,6 +318,31 @@ TEST(Workbook, TheXlsLibraryRunsApartSoItsCrashesAreMessages) {
     setXlsReaderHelper(saved);
     EXPECT_TRUE(storedRows(store).empty());
     EXPECT_EQ(ImportExcelBook(store, book), 1);
+}
+
+TEST(Workbook, AValueTooLongForACellRefusesTheSaveAndNamesTheEntry) {
+    ProgramFolder program;
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:short", "END:VCARD"});
+        // 32,767 characters fit; one more does not (a character outside the BMP counts twice).
+        inserter.insert(
+            {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:" + std::string(32767, 'a'), "END:VCARD"});
+        inserter.insert(
+            {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:" + std::string(32766, 'b') + "𠀋", "END:VCARD"});
+    }
+    for (const char* name : {"long.xls", "long.xlsx"}) {
+        std::string path = program.folder.file(name);
+        try {
+            WriteExcelBook(store, program.folder.path(), path);
+            ADD_FAILURE() << name << ": a value over a cell's length was written";
+        } catch (const TsunagiError& error) {
+            EXPECT_NE(error.reason().find("データ 3"), std::string::npos) << error.reason();
+        }
+        EXPECT_FALSE(std::filesystem::exists(path)) << name;
+    }
 }
 
 TEST(Workbook, EmptyStoreSavesTheTemplateAndMissingTemplateIsAnError) {
