@@ -3,6 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "platform/files.h"
@@ -25,12 +27,45 @@ std::vector<std::string> defaultCardRoots() {
     return roots;
 }
 
+namespace {
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The subfolders of `path` called `name` in any case, in name order.
+std::vector<std::string> foldersNamed(const std::string& path, std::string_view name) {
+    std::vector<std::string> found;
+    for (const std::string& folder : subfolders(path))
+        if (sameIgnoringCase(folder, name)) found.push_back(path + "/" + folder);
+    return found;
+}
+
+std::string cardFolderOn(const std::string& volume) {
+    std::string exact = volume + "/" + kCardBackupFolder;
+    if (folderExists(exact)) return exact;
+    for (const std::string& privateFolder : foldersNamed(volume, "PRIVATE"))
+        for (const std::string& phone : foldersNamed(privateFolder, "SDJPHONE"))
+            for (const std::string& utility : subfolders(phone))
+                for (const std::string& dial : subfolders(phone + "/" + utility)) {
+                    std::vector<std::string> backups =
+                        foldersNamed(phone + "/" + utility + "/" + dial, "DIAL.BCK");
+                    if (!backups.empty()) return backups.front() + "/";
+                }
+    return "";
+}
+
+}  // namespace
+
 std::string FindCardFolder(const std::vector<std::string>& roots) {
     for (const std::string& root : roots) {
-        for (const std::string& volume : subfolders(root)) {
-            std::string folder = root + "/" + volume + "/" + kCardBackupFolder;
-            if (folderExists(folder)) return folder;
-        }
+        if (std::string folder = cardFolderOn(root); !folder.empty()) return folder;
+        for (const std::string& volume : subfolders(root))
+            if (std::string folder = cardFolderOn(root + "/" + volume); !folder.empty())
+                return folder;
     }
     return "";
 }

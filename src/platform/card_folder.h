@@ -12,8 +12,12 @@ inline constexpr const char* kCardBackupFolder = "PRIVATE/SDJPHONE/ﾕｰﾃｨ�
 // /media/$USER, /run/media/$USER, /media, /mnt.
 std::vector<std::string> defaultCardRoots();
 
-// The backup folder (with a trailing "/") on the first mounted volume that has one, the
-// volumes of each root taken in name order; "" when no card is found.
+// The backup folder (with a trailing "/") on the first mounted volume that has one; "" when no
+// card is found. Each root is a volume itself (a card mounted on /mnt) and holds volumes, taken
+// in name order. A card mounted with another code page shows the phone's katakana folder names
+// garbled, and FAT short names come in upper case, so a card folder is any
+// PRIVATE/SDJPHONE/<any>/<any>/DIAL.BCK, compared without regard to case; on a volume with
+// several, the one with the exact katakana names wins, else the first in name order.
 std::string FindCardFolder(const std::vector<std::string>& roots = defaultCardRoots());
 
 }  // namespace tsunagi

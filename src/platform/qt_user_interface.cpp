@@ -1,12 +1,13 @@
 #include "platform/qt_user_interface.h"
 
-#include <QDesktopServices>
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
 #include "platform/app_info.h"
+#include "platform/desktop_open.h"
 
 namespace tsunagi {
 
@@ -58,10 +59,14 @@ void QtUserInterface::showMessage(const std::string& text) {
 
 bool QtUserInterface::openWithDesktop(const std::string& pathOrUrl) {
     QString target = QString::fromStdString(pathOrUrl);
-    if (target.startsWith("http://") || target.startsWith("https://"))
-        return QDesktopServices::openUrl(QUrl(target));
-    if (!QFileInfo(target).isFile()) return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+    bool web = target.startsWith("http://") || target.startsWith("https://");
+    if (!web && !QFileInfo(target).isFile()) return false;
+    // Not QDesktopServices: it reports success as soon as xdg-open has started, even when
+    // xdg-open then finds nothing to open the page with.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool opened = openWithDesktopProgram("xdg-open", pathOrUrl);
+    QApplication::restoreOverrideCursor();
+    return opened;
 }
 
 }  // namespace tsunagi
