@@ -1,5 +1,8 @@
 #include "card/dialect.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -16,13 +19,49 @@ const std::vector<TypeWord> kMailTypes = {
     {"携帯", "CELL", "CELL:"},
 };
 
+namespace {
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::string_view propertyName(std::string_view line) {
+    return line.substr(0, std::min(line.find_first_of(";:"), line.size()));
+}
+
 LineKind classifyLine(std::string_view line) {
     if (contains(line, kBeginLine)) return LineKind::Begin;
     if (contains(line, kEndLine)) return LineKind::End;
-    if (contains(line, kNumberItem)) return LineKind::Number;
-    if (contains(line, kMailItem)) return LineKind::Mail;
-    if (contains(line, ":")) return LineKind::Property;
+    size_t colon = line.find(':');
+    if (colon != std::string_view::npos) {
+        std::string_view name = propertyName(line);
+        if (equalsIgnoringCase(name, "TEL")) return LineKind::Number;
+        if (equalsIgnoringCase(name, "EMAIL")) return LineKind::Mail;
+        return LineKind::Property;
+    }
     return LineKind::Continuation;
+}
+
+ColumnKind columnKind(std::string_view value) {
+    ColumnKind kind = ColumnKind::Other;
+    bool decided = false;
+    forEachPiece(value, [&](std::string_view piece) {
+        if (decided) return;
+        decided = true;
+        std::string_view name = propertyName(piece);
+        if (piece.size() > name.size()) {
+            if (equalsIgnoringCase(name, "TEL")) kind = ColumnKind::Numbers;
+            if (equalsIgnoringCase(name, "EMAIL")) kind = ColumnKind::Mails;
+        }
+    });
+    return kind;
 }
 
 PieceParts splitPiece(std::string_view piece) {

@@ -24,8 +24,19 @@ inline constexpr std::string_view kJoin = "<>";
 
 enum class LineKind { Begin, End, Number, Mail, Property, Continuation };
 
-// The first of these that holds: BEGIN:VCARD, END:VCARD, TEL;, EMAIL;, ":", else a continuation.
+// The first of these that holds: it holds BEGIN:VCARD, it holds END:VCARD, its property name
+// is TEL, its property name is EMAIL, it holds ":", else it is a continuation. A line's
+// property name is its text before the first ";" or ":", in any case: "N;CHARSET=SHIFT_JIS:
+// HOTEL;OKURA" is a name, not a number.
 LineKind classifyLine(std::string_view line);
+
+// The text before a line's first ";" or ":" (the whole line when it has neither).
+std::string_view propertyName(std::string_view line);
+
+// What a stored column holds, by the property name of its first non-empty piece: number lines,
+// mail lines, or any other line.
+enum class ColumnKind { Numbers, Mails, Other };
+ColumnKind columnKind(std::string_view value);
 
 // Calls `visit(piece)` for each non-empty piece of a joined value, in order ("a<>b" and
 // "a<>b<>" alike).

@@ -37,12 +37,12 @@ void writeVcfFile(const Store& store, TextSink& out) {
         for (int p = 0; p < kCardColumns; ++p) {
             const std::string& value = row.at(p);
             if (value.empty()) continue;
-            if (contains(value, kNumberItem)) {
+            if (columnKind(value) == ColumnKind::Numbers) {
                 forEachPiece(value, [&](std::string_view piece) {
                     if (auto written = phoneNumberPiece(piece))
                         lines.append(*written).append("\r\n");
                 });
-            } else if (contains(value, kMailItem)) {
+            } else if (columnKind(value) == ColumnKind::Mails) {
                 forEachPiece(value,
                              [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
             } else if (contains(value, kMemoryNumberItem)) {

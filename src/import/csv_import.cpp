@@ -112,7 +112,7 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
 }
 
 long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress) {
-    LineReader lines(path, /*utf8WhenMarked=*/true);
+    LineReader lines(path);
     return importCsvLines(store, lines, progress);
 }
 

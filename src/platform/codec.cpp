@@ -126,6 +126,39 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
+void Utf8Scan::feed(std::string_view bytes) {
+    if (!valid_) return;
+    std::string joined;
+    if (!pending_.empty()) {
+        joined = pending_ + std::string(bytes);
+        bytes = joined;
+        pending_.clear();
+    }
+    // Hold back a sequence that the end of this piece cuts open.
+    size_t end = bytes.size();
+    for (size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+        unsigned char c = bytes[bytes.size() - back];
+        if ((c & 0xC0) == 0x80) continue;
+        if (c >= 0xC0 && utf8SequenceLength(c) > back) end = bytes.size() - back;
+        break;
+    }
+    std::string_view whole = bytes.substr(0, end);
+    if (!multibyte_)
+        multibyte_ = std::any_of(whole.begin(), whole.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    valid_ = isValidUtf8(whole);
+    pending_ = std::string(bytes.substr(end));
+}
+
+bool convertToUtf8(std::string_view bytes, const char* charset, std::string& out) {
+    iconv_t cd = iconv_open("UTF-8", charset);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    bool failed;
+    convert(cd, bytes, out, failed);
+    iconv_close(cd);
+    return !failed;
+}
+
 std::string cp932ToUtf8(std::string_view bytes) {
     Cp932Decoder decoder;
     std::string out;

@@ -43,6 +43,26 @@ class Cp932Encoder {
 
 bool isValidUtf8(std::string_view text);
 
+// Checks UTF-8 that arrives in pieces: a sequence cut at the end of one piece is finished by
+// the next.
+class Utf8Scan {
+  public:
+    void feed(std::string_view bytes);
+    // Valid so far (a sequence still cut open at the end counts as invalid).
+    bool valid() const { return valid_ && pending_.empty(); }
+    // Whether any character beyond ASCII was seen.
+    bool multibyte() const { return multibyte_; }
+
+  private:
+    std::string pending_;
+    bool valid_ = true;
+    bool multibyte_ = false;
+};
+
+// Converts `bytes` in the character set `charset` (an iconv name) to UTF-8; false when the
+// bytes are not valid in it or iconv does not know the set.
+bool convertToUtf8(std::string_view bytes, const char* charset, std::string& out);
+
 // Convenience forms for tests and small texts; they throw TsunagiError on invalid input.
 std::string cp932ToUtf8(std::string_view bytes);
 std::string utf8ToCp932(std::string_view utf8);

@@ -1,5 +1,7 @@
 #include "platform/line_reader.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -11,23 +13,46 @@ namespace tsunagi {
 namespace {
 constexpr size_t kBlock = 1 << 16;
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+
+// What the bytes of a file say about it, gathered in one pass before it is read.
+struct FileFacts {
+    Utf8Scan utf8;
+    bool lineEndSeen = false;
+    bool lfLineEnds = false;
+
+    void feed(std::string_view bytes) {
+        utf8.feed(bytes);
+        if (!lineEndSeen) {
+            size_t end = bytes.find_first_of("\r\n");
+            if (end != std::string_view::npos) {
+                lineEndSeen = true;
+                lfLineEnds = bytes[end] == '\n';
+            }
+        }
+    }
+};
 }  // namespace
 
-LineReader::LineReader(const std::string& path, bool utf8WhenMarked) : name_(path) {
+LineReader::LineReader(const std::string& path) : name_(path) {
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_)
         throw TsunagiError(path, 0, "ファイルを開けません（" + systemReason(errno) + "）。");
+    struct stat info;
+    if (fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode))
+        throw TsunagiError(path, 0, "通常のファイルではないため読み込めません。");
     decoder_ = std::make_unique<Cp932Decoder>();
-    detectEncoding(utf8WhenMarked);
+    detect();
 }
 
-LineReader LineReader::fromBytes(std::string bytes, std::string name, bool utf8WhenMarked) {
+LineReader LineReader::fromBytes(std::string bytes, std::string name) {
     LineReader reader;
     reader.name_ = std::move(name);
     reader.buffer_ = std::move(bytes);
     reader.atEnd_ = true;
     reader.decoder_ = std::make_unique<Cp932Decoder>();
-    reader.detectEncoding(utf8WhenMarked);
+    reader.detect();
     return reader;
 }
 
@@ -43,14 +68,54 @@ LineReader::LineReader(LineReader&& other) noexcept
       atEnd_(other.atEnd_),
       lineNumber_(other.lineNumber_),
       encoding_(other.encoding_),
+      lfLineEnds_(other.lfLineEnds_),
       decoder_(std::move(other.decoder_)) {}
 
-void LineReader::detectEncoding(bool utf8WhenMarked) {
+void LineReader::fail(const std::string& reason) const {
+    throw TsunagiError(name_, lineNumber_, reason);
+}
+
+void LineReader::convertUtf16(const char* charset) {
+    while (!atEnd_) fill();
+    std::string utf8;
+    if (!convertToUtf8(std::string_view(buffer_).substr(2), charset, utf8))
+        throw TsunagiError(name_, 0, "UTF-16 として読めないバイトがあります。");
+    buffer_ = std::move(utf8);
+    position_ = 0;
+}
+
+void LineReader::detect() {
     while (buffer_.size() < kUtf8Mark.size() && !atEnd_) fill();
-    if (utf8WhenMarked && std::string_view(buffer_).substr(0, kUtf8Mark.size()) == kUtf8Mark) {
+    std::string_view head = buffer_;
+    if (head.substr(0, kUtf16LeMark.size()) == kUtf16LeMark) {
+        convertUtf16("UTF-16LE");
+        encoding_ = TextEncoding::Utf8;
+    } else if (head.substr(0, kUtf16BeMark.size()) == kUtf16BeMark) {
+        convertUtf16("UTF-16BE");
+        encoding_ = TextEncoding::Utf8;
+    } else if (head.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
         encoding_ = TextEncoding::Utf8;
         position_ = kUtf8Mark.size();
     }
+
+    // One pass over the whole file for its character set and its line ends, then back to the
+    // start.
+    FileFacts facts;
+    facts.feed(std::string_view(buffer_).substr(position_));
+    if (file_) {
+        std::string block(kBlock, '\0');
+        for (;;) {
+            size_t got = std::fread(block.data(), 1, kBlock, file_);
+            facts.feed(std::string_view(block.data(), got));
+            if (got < kBlock) break;
+        }
+        if (std::ferror(file_) || std::fseek(file_, static_cast<long>(buffer_.size()), SEEK_SET))
+            throw TsunagiError(name_, 0, "ファイルを読めません（" + systemReason(errno) + "）。");
+        std::clearerr(file_);
+    }
+    if (encoding_ == TextEncoding::Cp932 && facts.utf8.valid() && facts.utf8.multibyte())
+        encoding_ = TextEncoding::Utf8;
+    lfLineEnds_ = facts.lfLineEnds;
 }
 
 // Appends the next block of the file to the buffer, or notes that the file has ended.
@@ -72,53 +137,71 @@ void LineReader::fill() {
     }
 }
 
-bool LineReader::next(std::string& line) {
-    size_t scanned = 0;  // bytes after position_ already known to hold no CR
-    size_t cr;
+bool LineReader::nextBytes(std::string& bytes) {
+    const char end = lfLineEnds_ ? '\n' : '\r';
+    size_t scanned = 0;  // bytes after position_ already known to hold no line end
+    size_t at;
     for (;;) {
         const char* base = buffer_.data();
         size_t from = position_ + scanned;
-        const void* found = std::memchr(base + from, '\r', buffer_.size() - from);
+        const void* found = std::memchr(base + from, end, buffer_.size() - from);
         if (found) {
-            size_t at = static_cast<const char*>(found) - base;
+            at = static_cast<const char*>(found) - base;
             // A CR at the very end of what has been read may be the first half of CR LF.
-            if (at + 1 < buffer_.size() || atEnd_) {
-                cr = at;
-                break;
-            }
+            if (lfLineEnds_ || at + 1 < buffer_.size() || atEnd_) break;
             scanned = at - position_;
         } else {
             scanned = buffer_.size() - position_;
             if (atEnd_) {
                 if (scanned == 0) return false;
-                cr = buffer_.size();
+                at = buffer_.size();
                 break;
             }
+        }
+        if (scanned > kMaxLineBytes) {
+            ++lineNumber_;
+            fail("1 行が長すぎます（" + std::to_string(kMaxLineBytes / 1024 / 1024) +
+                 " MiB まで）。アドレス帳のファイルではない可能性があります。");
         }
         fill();
     }
 
-    std::string_view raw(buffer_.data() + position_, cr - position_);
-    size_t end = cr;
-    if (cr < buffer_.size()) {
-        end = cr + 1;
-        if (end < buffer_.size() && buffer_[end] == '\n') ++end;
+    size_t length = at - position_;
+    size_t next = at;
+    if (at < buffer_.size()) {
+        next = at + 1;
+        if (lfLineEnds_) {
+            if (length > 0 && buffer_[at - 1] == '\r') --length;
+        } else if (next < buffer_.size() && buffer_[next] == '\n') {
+            ++next;
+        }
     }
     ++lineNumber_;
-    line.clear();
-    bool ok;
+    if (length > kMaxLineBytes)
+        fail("1 行が長すぎます（" + std::to_string(kMaxLineBytes / 1024 / 1024) +
+             " MiB まで）。アドレス帳のファイルではない可能性があります。");
+    bytes.assign(buffer_, position_, length);
+    position_ = next;
+    return true;
+}
+
+bool LineReader::decode(std::string_view bytes, std::string& out) {
     if (encoding_ == TextEncoding::Utf8) {
-        ok = isValidUtf8(raw);
-        if (ok) line.assign(raw);
-    } else {
-        ok = decoder_->decode(raw, line);
+        if (!isValidUtf8(bytes)) return false;
+        out.append(bytes);
+        return true;
     }
-    position_ = end;
-    if (!ok)
-        throw TsunagiError(name_, lineNumber_,
-                           encoding_ == TextEncoding::Utf8
-                               ? "UTF-8 として読めないバイトがあります。"
-                               : "CP932（Shift_JIS）として読めないバイトがあります。");
+    return decoder_->decode(bytes, out);
+}
+
+bool LineReader::next(std::string& line) {
+    std::string bytes;
+    if (!nextBytes(bytes)) return false;
+    line.clear();
+    if (!decode(bytes, line))
+        fail(encoding_ == TextEncoding::Utf8
+                 ? "UTF-8 として読めないバイトがあります。"
+                 : "CP932（Shift_JIS）として読めないバイトがあります。");
     return true;
 }
 

@@ -1,8 +1,15 @@
 #pragma once
 
-// Reads a text file line by line, as the phone and Windows write it: a line ends at CR LF or
-// at a lone CR; a lone LF stays inside the line. The file is read once, in blocks, and each
-// line is converted to UTF-8 as it is handed out.
+// Reads a text file line by line, however other programs wrote it, and hands each line out in
+// UTF-8.
+//
+// Character set: a UTF-8 or UTF-16 byte-order mark decides; a file without one that is valid
+// UTF-8 and holds characters beyond ASCII is UTF-8; any other file is CP932, as the phone and
+// Windows write it.
+// Line ends: as the phone and Windows write them, a line ends at CR LF or at a lone CR, and a
+// lone LF stays inside the line (the phone's notes hold such LFs). A file whose first line
+// ends in a bare LF, as other systems write, has LF line ends instead: there a line ends at LF
+// (a CR right before it is dropped) and a lone CR stays inside the line.
 
 #include <cstdio>
 #include <memory>
@@ -16,26 +23,39 @@ enum class TextEncoding { Cp932, Utf8 };
 
 class LineReader {
   public:
-    // Opens `path`; throws TsunagiError naming the file when it cannot be opened. With
-    // `utf8WhenMarked`, a file that begins with the UTF-8 byte-order mark is read as UTF-8.
-    explicit LineReader(const std::string& path, bool utf8WhenMarked = false);
+    // One line is longer than any address book needs at this length: past it, the file is
+    // refused rather than held in memory.
+    static constexpr size_t kMaxLineBytes = size_t(1) << 20;
+
+    // Opens `path`; throws TsunagiError naming the file when it cannot be opened or is not a
+    // regular file.
+    explicit LineReader(const std::string& path);
     // Reads from bytes already in memory; `name` stands for the file in messages.
-    static LineReader fromBytes(std::string bytes, std::string name, bool utf8WhenMarked = false);
+    static LineReader fromBytes(std::string bytes, std::string name);
     ~LineReader();
     LineReader(LineReader&&) noexcept;
 
     // The next line in UTF-8, without its line end; false at the end of the file. Throws
-    // TsunagiError with the file and the line number when the line is not valid text.
+    // TsunagiError with the file and the line number when the line is not valid text or is
+    // longer than kMaxLineBytes.
     bool next(std::string& line);
+    // The next line as its bytes in the file's character set (UTF-16 files come as UTF-8), for
+    // readers that decode parts of a line themselves.
+    bool nextBytes(std::string& bytes);
+    // Decodes bytes of this file's character set into `out`; false when they are not valid.
+    bool decode(std::string_view bytes, std::string& out);
 
     long lineNumber() const { return lineNumber_; }
     TextEncoding encoding() const { return encoding_; }
+    bool lfLineEnds() const { return lfLineEnds_; }
     const std::string& name() const { return name_; }
 
   private:
     LineReader() = default;
     void fill();
-    void detectEncoding(bool utf8WhenMarked);
+    void detect();
+    void convertUtf16(const char* charset);
+    [[noreturn]] void fail(const std::string& reason) const;
 
     std::FILE* file_ = nullptr;
     std::string name_;
@@ -44,6 +64,7 @@ class LineReader {
     bool atEnd_ = false;
     long lineNumber_ = 0;
     TextEncoding encoding_ = TextEncoding::Cp932;
+    bool lfLineEnds_ = false;
     std::unique_ptr<Cp932Decoder> decoder_;
 };
 

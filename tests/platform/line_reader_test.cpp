@@ -42,17 +42,25 @@ TEST(LineReader, CrLfSplitAcrossReadBlocksAndLongLines) {
     EXPECT_FALSE(reader.next(line));
 }
 
-TEST(LineReader, Utf8OnlyWhenMarkedAndAllowed) {
-    const std::string marked = "\xEF\xBB\xBF\xE5\xB1\xB1\r\n";
-    LineReader utf8 = LineReader::fromBytes(marked, "x", true);
+TEST(LineReader, TheFileDecidesItsCharacterSet) {
     std::string line;
-    ASSERT_TRUE(utf8.next(line));
+    // A mark decides, for UTF-8 and for UTF-16 in either byte order.
+    LineReader marked = LineReader::fromBytes("\xEF\xBB\xBF\xE5\xB1\xB1\r\n", "x");
+    ASSERT_TRUE(marked.next(line));
     EXPECT_EQ(line, "山");
-    EXPECT_EQ(utf8.encoding(), TextEncoding::Utf8);
-    // Without leave to, the same bytes are CP932, and not valid CP932 at that.
-    LineReader cp932 = LineReader::fromBytes(marked, "x", false);
-    EXPECT_THROW(cp932.next(line), TsunagiError);
-    LineReader badUtf8 = LineReader::fromBytes("\xEF\xBB\xBFok\r\n\xC3\x28\r\n", "bad.csv", true);
+    LineReader le = LineReader::fromBytes(std::string("\xFF\xFE\x71\x5C\r\0\n\0a\0", 10), "x");
+    EXPECT_EQ(allLines(std::move(le)), (std::vector<std::string>{"山", "a"}));
+    LineReader be = LineReader::fromBytes(std::string("\xFE\xFF\x5C\x71", 4), "x");
+    EXPECT_EQ(allLines(std::move(be)), (std::vector<std::string>{"山"}));
+    // Without a mark, valid UTF-8 with characters beyond ASCII is UTF-8...
+    LineReader unmarked = LineReader::fromBytes("a\r\n\xE4\xBC\x8A\xE8\x97\xA4\r\n", "x");
+    EXPECT_EQ(unmarked.encoding(), TextEncoding::Utf8);
+    EXPECT_EQ(allLines(std::move(unmarked)), (std::vector<std::string>{"a", "伊藤"}));
+    // ...and anything else CP932, the phone's own files first of all.
+    LineReader phone = LineReader::fromBytes("\x8e\x52\x93\x63\r\n", "x");
+    EXPECT_EQ(phone.encoding(), TextEncoding::Cp932);
+    EXPECT_EQ(allLines(std::move(phone)), (std::vector<std::string>{"山田"}));
+    LineReader badUtf8 = LineReader::fromBytes("\xEF\xBB\xBFok\r\n\xC3\x28\r\n", "bad.csv");
     ASSERT_TRUE(badUtf8.next(line));
     try {
         badUtf8.next(line);
@@ -61,6 +69,31 @@ TEST(LineReader, Utf8OnlyWhenMarkedAndAllowed) {
         EXPECT_EQ(error.file(), "bad.csv");
         EXPECT_EQ(error.line(), 2);
     }
+}
+
+TEST(LineReader, LfLineEndsWhenTheFirstLineEndsInABareLf) {
+    EXPECT_EQ(allLines(LineReader::fromBytes("a\nb\r\nc\rd\n", "x")),
+              (std::vector<std::string>{"a", "b", "c\rd"}));
+    // The phone's rule stays when the first line end is a CR.
+    EXPECT_EQ(allLines(LineReader::fromBytes("a\r\nb\nc\r\n", "x")),
+              (std::vector<std::string>{"a", "b\nc"}));
+}
+
+TEST(LineReader, AnEndlessLineAndAFileThatIsNoFileAreRefused) {
+    TempFolder folder;
+    std::string path =
+        folder.write("one-line.vcf", "ok\r\n" + std::string(LineReader::kMaxLineBytes + 10, 'x'));
+    LineReader reader(path);
+    std::string line;
+    ASSERT_TRUE(reader.next(line));
+    try {
+        reader.next(line);
+        FAIL() << "a line over the bound was read";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.line(), 2);
+    }
+    std::filesystem::create_symlink("/dev/zero", folder.file("zero.vcf"));
+    EXPECT_THROW(LineReader(folder.file("zero.vcf")), TsunagiError);
 }
 
 }  // namespace
