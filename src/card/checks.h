@@ -3,6 +3,7 @@
 // The number and mail-address checks of the input form, which the card writer uses too.
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tsunagi {
@@ -10,6 +11,12 @@ namespace tsunagi {
 // True when every character is an ASCII digit, false at the first other one, and no answer
 // at all for an empty text (callers only ask whether it is true).
 std::optional<bool> IsAllDigits(std::string_view value);
+
+// A number as the phone dials it: digits alone, after hyphens, blanks, dots and parentheses
+// are removed; a leading "+81" becomes the "0" of a number dialled within Japan ("+81 (0)3"
+// keeps its one 0) and any other leading "+" becomes "010", the international prefix dialled
+// from Japan. Nothing when other characters are left or the number has 24 digits or more.
+std::optional<std::string> phoneDigits(std::string_view number);
 
 // Letters, digits, "_", "." or "-", then "@", a dotless part, ".", and at the very end two
 // ASCII letters; upper and lower case alike.

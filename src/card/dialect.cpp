@@ -108,6 +108,7 @@ std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTe
     for (const std::string& item : lineTemplate) {
         if (item == kNameItem) {
             if (fields.name) columns.push_back(item + *fields.name);
+            if (fields.reading) columns.push_back(std::string(kReadingItem) + *fields.reading);
         } else if (item == kMailItem) {
             if (fields.mails) columns.push_back(*fields.mails);
         } else if (item == kNumberItem) {

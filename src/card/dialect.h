@@ -15,6 +15,7 @@ inline constexpr std::string_view kBeginLine = "BEGIN:VCARD";
 inline constexpr std::string_view kEndLine = "END:VCARD";
 inline constexpr std::string_view kNameItem = "N;CHARSET=SHIFT_JIS:";
 inline constexpr std::string_view kNameHead = "N;CHARSET=SHIFT_JIS";
+inline constexpr std::string_view kReadingItem = "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:";
 inline constexpr std::string_view kNumberItem = "TEL;";
 inline constexpr std::string_view kMailItem = "EMAIL;";
 inline constexpr std::string_view kOwnerItem = "X-JPG-OWNER:";
@@ -82,6 +83,7 @@ MailClass classifyMailHead(std::string_view head);
 // The fields a card is built from. Values are the text after their template item.
 struct CardFields {
     std::optional<std::string> name;     // no line when absent
+    std::optional<std::string> reading;  // the name's reading, a line right after the name
     std::optional<std::string> numbers;  // the whole value of the number column, "TEL;…<>TEL;…<>"
     std::optional<std::string> mails;    // likewise for the mail column
     std::string owner = "0";

@@ -87,8 +87,12 @@ int main(int argc, char** argv) {
 
     try {
         Store store = Store::inMemory();
-        for (const std::string& input : options.inputs)
-            importFile(store, input, importKindFor(input));
+        for (const std::string& input : options.inputs) {
+            ImportReport report;
+            importFile(store, input, importKindFor(input), {}, &report);
+            if (std::string note = report.note(); !note.empty())
+                std::cerr << "tsunagi-cli: " << input << ": " << note << '\n';
+        }
         if (options.list) {
             std::vector<std::string> lines = readEntryList(store);
             for (const std::string& line : lines) std::cout << line << '\n';

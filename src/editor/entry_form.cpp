@@ -102,8 +102,7 @@ std::vector<std::string> updatedEntryColumns(const std::vector<std::string>& lin
         if (value.empty()) continue;
         std::string part = pieceAt(value, ":", 1);
         bool written = contains(value, kBeginLine) || contains(value, kEndLine) ||
-                       columnKind(value) != ColumnKind::Other ||
-                       nameOfLine(value).has_value();
+                       columnKind(value) != ColumnKind::Other || nameOfLine(value).has_value();
         if (contains(value, kOwnerItem)) fields.owner = part, written = true;
         if (contains(value, kGroupItem)) fields.group = part, written = true;
         if (contains(value, "X-JPG-MDNO")) fields.memoryNumber = part, written = true;

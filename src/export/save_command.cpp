@@ -37,12 +37,13 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
         return "";
     }
     Cp932File file(path);
+    long numbersLeftOut = 0;
     switch (kind) {
         case ExportKind::Csv:
             writeCsvBook(store, file);
             break;
         case ExportKind::Vcf:
-            writeVcfFile(store, file);
+            numbersLeftOut = writeVcfFile(store, file);
             break;
         case ExportKind::Html:
             WriteHtmlList(store, file);
@@ -52,7 +53,14 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
                 path, 0, "書き出せるファイルの種類ではありません（.csv、.vcf、.xls、.html）。");
     }
     file.commit();
-    return describeReplacements(file.replacements());
+    std::string note = describeReplacements(file.replacements());
+    if (numbersLeftOut > 0) {
+        if (!note.empty()) note += "\n";
+        note += "電話番号 " + std::to_string(numbersLeftOut) +
+                " 件は、電話機で使えない形（数字以外の文字がある、または 24 桁以上）のため"
+                "書き出していません。";
+    }
+    return note;
 }
 
 namespace {

@@ -8,27 +8,27 @@ namespace tsunagi {
 
 namespace {
 
-// The number piece as the phone takes it, hyphens removed, or nothing when its number is not
-// digits alone or is 24 digits or longer.
+// The number piece as the phone takes it, its number in digits alone, or nothing when the
+// number cannot be dialled so.
 std::optional<std::string> phoneNumberPiece(std::string_view piece) {
     size_t first = piece.find(':');
     if (first == std::string_view::npos) return std::nullopt;
     size_t second = piece.find(':', first + 1);
-    std::string number = removeAll(
-        piece.substr(first + 1, second == std::string_view::npos ? second : second - first - 1),
-        "-");
-    if (IsAllDigits(number) != true || number.size() >= 24) return std::nullopt;
+    std::optional<std::string> number = phoneDigits(
+        piece.substr(first + 1, second == std::string_view::npos ? second : second - first - 1));
+    if (!number) return std::nullopt;
     std::string written(piece.substr(0, first + 1));
-    written += number;
+    written += *number;
     if (second != std::string_view::npos) written += piece.substr(second);
     return written;
 }
 
 }  // namespace
 
-void writeVcfFile(const Store& store, TextSink& out) {
+long writeVcfFile(const Store& store, TextSink& out) {
     Connection connection = store.open();
     int entryNumber = 0;
+    long leftOut = 0;
     std::string lines;
     forEachEntry(connection, [&](const EntryRow& row) {
         out.beginEntry(entryNumber + 1);
@@ -41,6 +41,8 @@ void writeVcfFile(const Store& store, TextSink& out) {
                 forEachPiece(value, [&](std::string_view piece) {
                     if (auto written = phoneNumberPiece(piece))
                         lines.append(*written).append("\r\n");
+                    else
+                        ++leftOut;
                 });
             } else if (columnKind(value) == ColumnKind::Mails) {
                 forEachPiece(value,
@@ -54,6 +56,7 @@ void writeVcfFile(const Store& store, TextSink& out) {
         out.write(lines);
         ++entryNumber;
     });
+    return leftOut;
 }
 
 }  // namespace tsunagi

@@ -12,7 +12,8 @@ namespace tsunagi {
 void writeCsvBook(const Store& store, TextSink& out);
 
 // One vCard file in the phone's dialect for all entries, memory-dial numbers renumbered.
-void writeVcfFile(const Store& store, TextSink& out);
+// Returns how many numbers were left out because the phone cannot dial them.
+long writeVcfFile(const Store& store, TextSink& out);
 
 // The list page, three cards to a row.
 void WriteHtmlList(const Store& store, TextSink& out);

@@ -1,5 +1,10 @@
 #include "import/csv_import.h"
 
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <tuple>
+
 #include "card/dialect.h"
 #include "platform/text.h"
 
@@ -7,43 +12,10 @@ namespace tsunagi {
 
 namespace {
 
-// Splits one record; `text` may grow by further lines while a quoted field is open.
-bool splitRecord(const std::string& text, std::vector<std::string>& fields) {
-    fields.clear();
-    std::string field;
-    size_t i = 0;
-    for (;;) {
-        // A field is quoted when its first character after blanks is a double quote.
-        size_t start = i;
-        while (i < text.size() && text[i] == ' ') ++i;
-        if (i < text.size() && text[i] == '"') {
-            field.assign(text, start, i - start);
-            ++i;
-            for (;;) {
-                if (i >= text.size()) return false;  // the quote is still open
-                if (text[i] == '"') {
-                    if (i + 1 < text.size() && text[i + 1] == '"') {
-                        field += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                field += text[i++];
-            }
-            size_t comma = text.find(',', i);
-            field.append(text, i, comma == std::string::npos ? std::string::npos : comma - i);
-            i = comma;
-        } else {
-            i = text.find(',', start);
-            field.assign(text, start, i == std::string::npos ? std::string::npos : i - start);
-        }
-        fields.push_back(std::move(field));
-        field.clear();
-        if (i == std::string::npos) return true;
-        ++i;
-    }
+std::string lower(std::string_view text) {
+    std::string out = trimBlanks(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }
 
 std::string fieldAt(const std::vector<std::string>& fields, int position) {
@@ -51,62 +23,307 @@ std::string fieldAt(const std::vector<std::string>& fields, int position) {
     return trimBlanks(fields[position]);
 }
 
-}  // namespace
-
-bool CsvRecordReader::next(std::vector<std::string>& fields) {
-    std::string record;
-    if (!lines_.next(record)) return false;
-    std::string more;
-    while (!splitRecord(record, fields)) {
-        if (!lines_.next(more))
-            throw TsunagiError(lines_.name(), lines_.lineNumber(),
-                               "閉じられていない「\"」があります。");
-        record += "\r\n" + more;
-    }
-    return true;
-}
-
-CsvHeadings findHeadings(const std::vector<std::string>& headings) {
-    CsvHeadings found;
+// The Japanese layout, found by parts of its headings as Windows' address book and our own
+// export write them ("自宅電話番号 :", "携帯電話 ").
+std::optional<CsvLayout> japaneseLayout(const std::vector<std::string>& headings) {
+    CsvLayout layout{"日本語のアドレス帳", {}, true};
+    int name = -1, mail = -1, home = -1, fax = -1, mobile = -1;
     for (int p = 0; p < static_cast<int>(headings.size()); ++p) {
         const std::string& heading = headings[p];
         std::string trimmed = trimBlanks(heading);
         if (trimmed == "表示名")
-            found.name = p;
+            name = p;
         else if (trimmed == "電子メール アドレス")
-            found.mail = p;
+            mail = p;
         else if (contains(heading, "自宅電話番号"))
-            found.home = p;
+            home = p;
         else if (contains(heading, "自宅ファックス"))
-            found.fax = p;
+            fax = p;
         else if (contains(heading, "携帯電話"))
-            found.mobile = p;
+            mobile = p;
+        else if (trimmed == "姓")
+            layout.columns.push_back({p, CsvRole::Family});
+        else if (trimmed == "名")
+            layout.columns.push_back({p, CsvRole::Given});
+        else if (trimmed == "電子メール 2 アドレス" || trimmed == "電子メール 3 アドレス")
+            layout.columns.push_back({p, CsvRole::Mail});
+        else if (trimmed == "勤務先電話番号")
+            layout.columns.push_back({p, CsvRole::Work});
     }
-    return found;
+    if (name < 0 && mail < 0 && home < 0 && fax < 0 && mobile < 0) return std::nullopt;
+    // The first of two matching headings gives way to the later, as the columns are read.
+    if (name >= 0) layout.columns.push_back({name, CsvRole::Name});
+    if (mail >= 0) layout.columns.push_back({mail, CsvRole::Mail});
+    // Every number of the line: home, then the fax column (which carries the office), then
+    // mobile, then the other Japanese number columns.
+    std::vector<CsvColumn> numbers;
+    if (home >= 0) numbers.push_back({home, CsvRole::Home});
+    if (fax >= 0) numbers.push_back({fax, CsvRole::Work});
+    if (mobile >= 0) numbers.push_back({mobile, CsvRole::Mobile});
+    for (const CsvColumn& column : layout.columns)
+        if (column.role == CsvRole::Work) numbers.push_back(column);
+    std::erase_if(layout.columns, [](const CsvColumn& c) { return c.role == CsvRole::Work; });
+    layout.columns.insert(layout.columns.end(), numbers.begin(), numbers.end());
+    return layout;
+}
+
+// "Phone 2 - Value" gives 2 and "value"; anything else nothing.
+std::optional<std::pair<int, std::string>> numbered(const std::string& heading,
+                                                    std::string_view prefix) {
+    if (heading.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+    size_t i = prefix.size();
+    int number = 0;
+    while (i < heading.size() && std::isdigit(static_cast<unsigned char>(heading[i])))
+        number = number * 10 + (heading[i++] - '0');
+    if (number == 0 || heading.compare(i, 3, " - ") != 0) return std::nullopt;
+    return std::make_pair(number, heading.substr(i + 3));
+}
+
+// The layouts of Google Contacts (today's and the older one), Outlook in English and
+// Thunderbird, by their headings compared without regard to case.
+std::optional<CsvLayout> englishLayout(const std::vector<std::string>& headings) {
+    static const std::pair<const char*, CsvRole> kHeadings[] = {
+        {"name", CsvRole::Name},
+        {"display name", CsvRole::Name},
+        {"last name", CsvRole::Family},
+        {"family name", CsvRole::Family},
+        {"first name", CsvRole::Given},
+        {"given name", CsvRole::Given},
+        {"phonetic last name", CsvRole::ReadingFamily},
+        {"family name yomi", CsvRole::ReadingFamily},
+        {"phonetic first name", CsvRole::ReadingGiven},
+        {"given name yomi", CsvRole::ReadingGiven},
+        {"yomi name", CsvRole::Reading},
+        {"e-mail address", CsvRole::Mail},
+        {"e-mail 2 address", CsvRole::Mail},
+        {"e-mail 3 address", CsvRole::Mail},
+        {"primary email", CsvRole::Mail},
+        {"secondary email", CsvRole::Mail},
+        {"home phone", CsvRole::Home},
+        {"home phone 2", CsvRole::Home},
+        {"business phone", CsvRole::Work},
+        {"business phone 2", CsvRole::Work},
+        {"work phone", CsvRole::Work},
+        {"company main phone", CsvRole::Work},
+        {"mobile phone", CsvRole::Mobile},
+        {"mobile number", CsvRole::Mobile},
+        {"other phone", CsvRole::Other},
+        {"primary phone", CsvRole::Other},
+        {"fax number", CsvRole::Other},
+        {"pager number", CsvRole::Other},
+    };
+    CsvLayout layout{"", {}, false};
+    bool google = false, thunderbird = false;
+    for (int p = 0; p < static_cast<int>(headings.size()); ++p) {
+        std::string heading = lower(headings[p]);
+        if (heading == "primary email") thunderbird = true;
+        bool known = false;
+        for (const auto& [text, role] : kHeadings)
+            if (heading == text) {
+                layout.columns.push_back({p, role});
+                known = true;
+            }
+        if (known) continue;
+        for (auto [prefix, label, value] :
+             {std::tuple{"phone ", CsvRole::PhoneLabel, CsvRole::PhoneValue},
+              std::tuple{"e-mail ", CsvRole::MailLabel, CsvRole::MailValue}}) {
+            if (auto group = numbered(heading, prefix)) {
+                google = true;
+                if (group->second == "value")
+                    layout.columns.push_back({p, value, group->first});
+                else if (group->second == "label" || group->second == "type")
+                    layout.columns.push_back({p, label, group->first});
+            }
+        }
+    }
+    bool useful = std::any_of(layout.columns.begin(), layout.columns.end(), [](const CsvColumn& c) {
+        return c.role != CsvRole::PhoneLabel && c.role != CsvRole::MailLabel;
+    });
+    if (!useful) return std::nullopt;
+    layout.name = google ? "Google 連絡先" : thunderbird ? "Thunderbird" : "Outlook";
+    return layout;
+}
+
+// Several values of one kind in one cell, as Google joins them.
+std::vector<std::string> cellValues(const std::string& cell) {
+    std::vector<std::string> values;
+    size_t start = 0;
+    for (;;) {
+        size_t end = cell.find(" ::: ", start);
+        std::string value =
+            trimBlanks(cell.substr(start, end == std::string::npos ? end : end - start));
+        if (!value.empty()) values.push_back(value);
+        if (end == std::string::npos) return values;
+        start = end + 5;
+    }
+}
+
+const char* numberCode(CsvRole role) {
+    switch (role) {
+        case CsvRole::Home:
+            return "VOICE;HOME:";
+        case CsvRole::Work:
+            return "VOICE;WORK:";
+        case CsvRole::Mobile:
+            return "CELL:";
+        default:
+            return "VOICE:";
+    }
+}
+
+// A label of Google's ("Mobile", "Home", "Work", or a Japanese one) as a number type.
+CsvRole roleOfLabel(std::string label) {
+    label = lower(label);
+    if (contains(label, "mobile") || contains(label, "cell") || contains(label, "携帯"))
+        return CsvRole::Mobile;
+    if (contains(label, "home") || contains(label, "自宅")) return CsvRole::Home;
+    if (contains(label, "work") || contains(label, "勤務") || contains(label, "会社"))
+        return CsvRole::Work;
+    return CsvRole::Other;
+}
+
+std::string joinNames(const std::string& family, const std::string& given) {
+    if (family.empty()) return given;
+    if (given.empty()) return family;
+    return family + ";" + given;
+}
+
+const char* kExpectedHeadings =
+    "先頭の行に、次のいずれかの見出しが必要です。\n"
+    "日本語のアドレス帳：表示名、電子メール アドレス、自宅電話番号、自宅ファックス、携帯電話\n"
+    "Google 連絡先：First Name、Last Name、E-mail 1 - Value、Phone 1 - Value\n"
+    "Outlook：First Name、Last Name、E-mail Address、Home Phone、Business Phone、Mobile Phone\n"
+    "Thunderbird：First Name、Last Name、Display Name、Primary Email、Home Phone、Mobile Number";
+
+}  // namespace
+
+bool CsvRecordReader::next(std::vector<std::string>& fields) {
+    fields.clear();
+    if (!lines_.next(line_)) return false;
+    long opened = lines_.lineNumber();
+    std::string field;
+    bool quoted = false;     // inside a field's double quotes
+    bool fieldStart = true;  // nothing but blanks of this field read yet
+    size_t recordBytes = 0;
+    for (;;) {
+        recordBytes += line_.size();
+        for (size_t i = 0; i < line_.size(); ++i) {
+            char c = line_[i];
+            if (quoted) {
+                if (c != '"') {
+                    field += c;
+                } else if (i + 1 < line_.size() && line_[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else if (c == ',') {
+                fields.push_back(std::move(field));
+                field.clear();
+                fieldStart = true;
+            } else if (c == '"' && fieldStart) {
+                quoted = true;
+                fieldStart = false;
+            } else {
+                field += c;
+                if (c != ' ') fieldStart = false;
+            }
+        }
+        if (!quoted) break;
+        // The quote goes on over the line break, which is part of the field.
+        if (lines_.lineNumber() - opened >= kMaxRecordLines || recordBytes > kMaxRecordBytes)
+            throw TsunagiError(
+                lines_.name(), opened,
+                "この行で開いた「\"」が閉じられないまま、データが長くなりすぎました。");
+        if (!lines_.next(line_))
+            throw TsunagiError(lines_.name(), opened, "この行で開いた「\"」が閉じられていません。");
+        field += "\r\n";
+    }
+    fields.push_back(std::move(field));
+    return true;
+}
+
+std::optional<CsvLayout> findLayout(const std::vector<std::string>& headings) {
+    if (auto layout = japaneseLayout(headings)) return layout;
+    return englishLayout(headings);
 }
 
 std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& lineTemplate,
-                                                const CsvHeadings& headings,
+                                                const CsvLayout& layout,
                                                 const std::vector<std::string>& fields,
                                                 long lineCounter) {
-    std::string name = fieldAt(fields, headings.name);
-    std::string mail = fieldAt(fields, headings.mail);
-    std::string home = fieldAt(fields, headings.home);
-    std::string fax = fieldAt(fields, headings.fax);
-    std::string mobile = fieldAt(fields, headings.mobile);
-    if (name.empty() && mail.empty() && home.empty() && fax.empty() && mobile.empty())
-        return std::nullopt;
+    std::string name, family, given, reading, readingFamily, readingGiven, numbers, mails;
+    int mailCount = 0;
+    std::map<int, std::string> phoneLabels, mailLabels;
+    for (const CsvColumn& column : layout.columns) {
+        if (column.role == CsvRole::PhoneLabel)
+            phoneLabels[column.group] = fieldAt(fields, column.position);
+        if (column.role == CsvRole::MailLabel)
+            mailLabels[column.group] = fieldAt(fields, column.position);
+    }
+    for (const CsvColumn& column : layout.columns) {
+        std::string value = fieldAt(fields, column.position);
+        if (value.empty()) continue;
+        switch (column.role) {
+            case CsvRole::Name:
+                name = value;
+                break;
+            case CsvRole::Family:
+                family = value;
+                break;
+            case CsvRole::Given:
+                given = value;
+                break;
+            case CsvRole::Reading:
+                reading = value;
+                break;
+            case CsvRole::ReadingFamily:
+                readingFamily = value;
+                break;
+            case CsvRole::ReadingGiven:
+                readingGiven = value;
+                break;
+            case CsvRole::Mail:
+            case CsvRole::MailValue:
+                for (const std::string& mail : cellValues(value)) {
+                    bool cell = column.role == CsvRole::MailValue &&
+                                roleOfLabel(mailLabels[column.group]) == CsvRole::Mobile;
+                    mails += std::string(kMailItem) + (cell ? "CELL:" : "INTERNET:") + mail;
+                    mails += std::string(kJoin);
+                    ++mailCount;
+                }
+                break;
+            case CsvRole::Home:
+            case CsvRole::Work:
+            case CsvRole::Mobile:
+            case CsvRole::Other:
+            case CsvRole::PhoneValue: {
+                CsvRole role = column.role == CsvRole::PhoneValue
+                                   ? roleOfLabel(phoneLabels[column.group])
+                                   : column.role;
+                for (const std::string& number : cellValues(value))
+                    numbers +=
+                        std::string(kNumberItem) + numberCode(role) + number + std::string(kJoin);
+                break;
+            }
+            case CsvRole::PhoneLabel:
+            case CsvRole::MailLabel:
+                break;
+        }
+    }
+    if (name.empty() || (!layout.wholeNameFirst && !joinNames(family, given).empty()))
+        name = joinNames(family, given);
+    if (reading.empty()) reading = joinNames(readingFamily, readingGiven);
+    if (name.empty() && numbers.empty() && mails.empty()) return std::nullopt;
 
     CardFields card;
     if (!name.empty()) card.name = name;
-    if (!mail.empty()) card.mails = std::string(kMailItem) + "INTERNET:" + mail;
-    // One number per line: home, else the fax column (which carries the office), else mobile.
-    if (!home.empty())
-        card.numbers = std::string(kNumberItem) + "VOICE;HOME:" + home + "<>";
-    else if (!fax.empty())
-        card.numbers = std::string(kNumberItem) + "VOICE;WORK:" + fax + "<>";
-    else if (!mobile.empty())
-        card.numbers = std::string(kNumberItem) + "CELL:" + mobile + "<>";
+    if (!reading.empty()) card.reading = reading;
+    // One mail in the Japanese layout is stored as it always was, without the closing "<>".
+    if (!mails.empty())
+        card.mails = mailCount == 1 ? mails.substr(0, mails.size() - kJoin.size()) : mails;
+    if (!numbers.empty()) card.numbers = numbers;
     card.memoryNumber = std::to_string(lineCounter);
     return buildCardColumns(lineTemplate, card);
 }
@@ -122,13 +339,14 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
     CsvRecordReader records(lines);
     try {
         std::vector<std::string> fields;
-        CsvHeadings headings;
+        std::optional<CsvLayout> layout;
         for (long counter = 0; records.next(fields); ++counter) {
             if (counter == 0) {
-                headings = findHeadings(fields);
+                layout = findLayout(fields);
+                if (!layout) throw TsunagiError(lines.name(), 1, kExpectedHeadings);
                 continue;
             }
-            if (auto card = csvCard(lineTemplate, headings, fields, counter)) writer.add(*card);
+            if (auto card = csvCard(lineTemplate, *layout, fields, counter)) writer.add(*card);
         }
     } catch (const TsunagiError& error) {
         rethrowAt(error, lines.name(), lines.lineNumber());

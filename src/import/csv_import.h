@@ -1,7 +1,9 @@
 #pragma once
 
-// Reading address books in CSV form with Japanese headings (as mail programs and our own
-// export write them): one card per data line, built with the model's line template.
+// Reading address books in CSV form: one card per data line, built with the model's line
+// template. The headings of the first line say which layout the file has: the Japanese one
+// that mail programs and our own export write, or those of Google Contacts, Outlook and
+// Thunderbird.
 
 #include <optional>
 #include <string>
@@ -15,32 +17,67 @@ namespace tsunagi {
 
 // Takes CSV records out of a file: fields in double quotes follow RFC 4180 (the quotes go, a
 // doubled quote is one, commas and line breaks inside stay); other fields split at every comma.
+// A quote left open runs over at most kMaxRecordLines lines and kMaxRecordBytes bytes.
 class CsvRecordReader {
   public:
+    static constexpr long kMaxRecordLines = 10000;
+    static constexpr size_t kMaxRecordBytes = size_t(1) << 20;
+
     explicit CsvRecordReader(LineReader& lines) : lines_(lines) {}
     bool next(std::vector<std::string>& fields);
 
   private:
     LineReader& lines_;
+    std::string line_;
 };
 
-// The five fields a card is made of, found by the first line's headings.
-struct CsvHeadings {
-    int name = -1, mail = -1, home = -1, fax = -1, mobile = -1;
+// What a column of a data line is for.
+enum class CsvRole {
+    Name,           // the whole name (表示名, Display Name, Name)
+    Family,         // 姓, Last Name, Family Name
+    Given,          // 名, First Name, Given Name
+    ReadingFamily,  // Phonetic Last Name, Family Name Yomi
+    ReadingGiven,   // Phonetic First Name, Given Name Yomi
+    Reading,        // Yomi Name
+    Mail,           // 電子メール アドレス, E-mail Address, Primary Email, …
+    Home,           // 自宅電話番号, Home Phone
+    Work,        // 勤務先電話番号, Business Phone, Work Phone (and the Japanese fax column)
+    Mobile,      // 携帯電話, Mobile Phone, Mobile Number
+    Other,       // other numbers: Other Phone, Fax Number, Pager Number
+    PhoneLabel,  // Phone N - Label / Type
+    PhoneValue,  // Phone N - Value
+    MailLabel,   // E-mail N - Label / Type
+    MailValue,   // E-mail N - Value
 };
-CsvHeadings findHeadings(const std::vector<std::string>& headings);
 
-// The card of one data line; nothing when all five fields are empty. `lineCounter` becomes
-// the memory-dial number.
+struct CsvColumn {
+    int position;
+    CsvRole role;
+    int group = 0;  // N of "Phone N - …" and "E-mail N - …"
+};
+
+struct CsvLayout {
+    std::string name;  // the program that writes it, for messages
+    std::vector<CsvColumn> columns;
+    // Whether the whole name wins over family and given name (the Japanese layout, where our
+    // own export puts the whole name in 名 too); other programs' parts are the phone's form.
+    bool wholeNameFirst = false;
+};
+
+// The layout the first line's headings name; nothing when they match no layout we know.
+std::optional<CsvLayout> findLayout(const std::vector<std::string>& headings);
+
+// The card of one data line; nothing when it holds no name, number or mail. `lineCounter`
+// becomes the memory-dial number.
 std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& lineTemplate,
-                                                const CsvHeadings& headings,
+                                                const CsvLayout& layout,
                                                 const std::vector<std::string>& fields,
                                                 long lineCounter);
 
 // Adds a card for every data line of the file, all or nothing. Returns the number of cards.
 long ImportCsvBook(const Store& store, const std::string& path,
                    const ImportProgress& progress = {});
-// The same from lines already open (a UTF-8 mark must have been allowed when they were opened).
+// The same from lines already open.
 long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress = {});
 
 }  // namespace tsunagi

@@ -3,6 +3,7 @@
 // What every importer shares: progress reports, and the message that a user stopped it.
 
 #include <functional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,6 +22,16 @@ class ImportCancelled : public TsunagiError {
   public:
     explicit ImportCancelled(const std::string& file)
         : TsunagiError(file, 0, "読み込みを中止しました。") {}
+};
+
+// What an import has to tell beyond its count: cards of other programs that were turned into
+// the phone's dialect, and the kinds of their lines that the phone's card has no place for.
+struct ImportReport {
+    long normalised = 0;
+    std::set<std::string> leftOut;  // property names, "ADR", "PHOTO", …
+
+    // The closing words for the user; "" when there is nothing to say.
+    std::string note() const;
 };
 
 // Reports every so many cards, and throws ImportCancelled when the user stops.

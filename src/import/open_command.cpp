@@ -16,10 +16,10 @@ ImportKind importKindFor(const std::string& name) {
 }
 
 long importFile(const Store& store, const std::string& path, ImportKind kind,
-                const ImportProgress& progress) {
+                const ImportProgress& progress, ImportReport* report) {
     switch (kind) {
         case ImportKind::Vcf:
-            return importVcfFile(store, path, progress);
+            return importVcfFile(store, path, progress, report);
         case ImportKind::Csv:
             return ImportCsvBook(store, path, progress);
         case ImportKind::Xls:
@@ -39,7 +39,10 @@ void runOpenCommand(const CommandContext& context, const ImportProgress& progres
     if (kind == ImportKind::Unknown) return;
     if (kind == ImportKind::Xls && trimBlanks(context.xlsFilterPart).empty()) return;
     try {
-        importFile(context.store, *chosen, kind, progress);
+        ImportReport report;
+        importFile(context.store, *chosen, kind, progress, &report);
+        if (std::string note = report.note(); !note.empty())
+            context.ui.showMessage(*chosen + "\n" + note);
     } catch (const ImportCancelled&) {
         // The user stopped it; the store is as it was, and that needs no message.
     } catch (const TsunagiError& error) {

@@ -17,9 +17,10 @@ enum class ImportKind { Unknown, Vcf, Csv, Xls };
 // tested in that order, case-sensitively.
 ImportKind importKindFor(const std::string& name);
 
-// Imports one file of the given kind, all or nothing; the number of cards added.
+// Imports one file of the given kind, all or nothing; the number of cards added. What there is
+// to say about the file beyond that goes into `report`.
 long importFile(const Store& store, const std::string& path, ImportKind kind,
-                const ImportProgress& progress = {});
+                const ImportProgress& progress = {}, ImportReport* report = nullptr);
 
 inline constexpr const char* kOpenFilterText = "VCF (*.VCF)|*.vcf|CSV (*.CSV)|*.csv";
 

@@ -1,13 +1,17 @@
 #pragma once
 
-// Reading the phone's vCard backups into the store: one row per card, its lines in order,
-// every number line of a card in one column and every mail line in another.
+// Reading vCard files into the store: one row per card. The phone's own cards (and those of
+// the other Japanese feature phones) are kept line for line: every number line of a card in
+// one column, every mail line in another. Cards of other programs are turned into the phone's
+// dialect (see foreign_card.h).
 
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "import/import.h"
+#include "import/vcard_line.h"
 #include "platform/line_reader.h"
 #include "store/store.h"
 
@@ -16,35 +20,59 @@ namespace tsunagi {
 // Takes cards out of a file one after another, in the row form.
 class VcfCardReader {
   public:
-    explicit VcfCardReader(LineReader& lines) : lines_(lines) {}
+    VcfCardReader(LineReader& lines, std::vector<std::string> lineTemplate)
+        : lines_(lines), lineTemplate_(std::move(lineTemplate)) {}
     // Moves to the next card; false when the file has no more. Throws TsunagiError with the
-    // line number when a card has more lines than a row has columns, and with the line of its
-    // BEGIN when a card has no END:VCARD before the next card or the end of the file.
+    // line number when a card has more lines than a row has columns or cannot be decoded, and
+    // with the line of its BEGIN when a card has no END:VCARD before the next card or the end
+    // of the file.
     bool next();
     // The card's column values, valid until the next call of next().
     std::span<const std::string> card() const { return {columns_.data(), used_}; }
 
+    // Cards of other programs turned into the phone's dialect, and the kinds of their lines
+    // that were left out.
+    long normalised() const { return normalised_; }
+    const std::set<std::string>& leftOut() const { return leftOut_; }
+
   private:
-    void startCard();
-    size_t openColumn(const std::string& line);
+    // One line of the card being read: its bytes, and its text when the file's character set
+    // could decode it.
+    struct CardLine {
+        std::string bytes;
+        std::string text;
+        bool decoded = false;
+        long number = 0;
+    };
+
+    bool isPhoneCard() const;
+    void readPhoneCard();
+    void readForeignCard();
+    size_t openColumn(const std::string& line, long lineNumber);
     [[noreturn]] void unclosedCard() const;
+    std::string decodeValue(std::string_view bytes, const std::string& charset, long lineNumber);
 
     LineReader& lines_;
+    std::vector<std::string> lineTemplate_;
+    std::vector<CardLine> cardLines_;
+    size_t cardLineCount_ = 0;
+    size_t cardBytes_ = 0;
+    long beginLine_ = 0;
+    long position_ = 0;
     // Column strings are kept from card to card so that their memory is reused.
     std::vector<std::string> columns_;
     size_t used_ = 0;
-    bool inCard_ = false;
-    long beginLine_ = 0;
-    std::string line_;
-    long numberColumn_ = -1;
-    long mailColumn_ = -1;
-    long lastColumn_ = -1;
+    long normalised_ = 0;
+    std::set<std::string> leftOut_;
+    std::string scratch_;
 };
 
-// Adds every card of the file to the store, all or nothing. Returns the number of cards.
-long importVcfFile(const Store& store, const std::string& path,
-                   const ImportProgress& progress = {});
+// Adds every card of the file to the store, all or nothing. Returns the number of cards; what
+// there is to say about other programs' cards goes into `report`.
+long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress = {},
+                   ImportReport* report = nullptr);
 // The same from lines already open.
-long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress = {});
+long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress = {},
+                    ImportReport* report = nullptr);
 
 }  // namespace tsunagi

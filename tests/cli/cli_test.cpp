@@ -83,7 +83,7 @@ TEST(Cli, OneOutputThatFailsLeavesEveryOutputAsItWas) {
 TEST(Cli, ExitCodes) {
     TempFolder folder;
     std::string good = folder.write("good.vcf", kCards);
-    std::string bad = folder.write("bad.vcf", "BEGIN:VCARD\r\nN:\xff\r\n");
+    std::string bad = folder.write("bad.vcf", "BEGIN:VCARD\r\nN:\xff\r\nEND:VCARD\r\n");
     CliRun failed = runCli(folder, "--list -o " + folder.file("out.csv") + " " + good + " " + bad);
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.err.find(bad), std::string::npos);

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fstream>
 
+#include "card/checks.h"
 #include "export/save_command.h"
 #include "import/csv_import.h"
 #include "platform/codec.h"
@@ -45,9 +46,9 @@ void addEntries(const Store& store) {
 // A store of entries of every shape, exported to a temporary folder.
 class ExportFixture : public ::testing::Test {
   protected:
-    std::string exportAs(const std::string& name) {
+    std::string exportAs(const std::string& name, const std::string& note = "") {
         std::string path = folder.file(name);
-        EXPECT_EQ(exportToFile(store, folder.path(), path, exportKindFor(path)), "");
+        EXPECT_EQ(exportToFile(store, folder.path(), path, exportKindFor(path)), note);
         return readBytes(path);
     }
     TempFolder folder;
@@ -59,8 +60,28 @@ using WriterGoldens = ExportFixture;
 TEST_F(WriterGoldens, GoldenFilesForEntriesOfEveryShape) {
     addEntries(store);
     EXPECT_EQ(exportAs("out.csv"), readBytes(kGolden + "entries.csv"));
-    EXPECT_EQ(exportAs("out.vcf"), readBytes(kGolden + "entries.vcf"));
+    // "03-ABC" and a number of 24 digits cannot go to the phone, and the save says so.
+    EXPECT_EQ(exportAs("out.vcf",
+                       "電話番号 2 件は、電話機で使えない形（数字以外の文字がある、または 24 "
+                       "桁以上）のため書き出していません。"),
+              readBytes(kGolden + "entries.vcf"));
     EXPECT_EQ(exportAs("out.html"), readBytes(kGolden + "entries.html"));
+}
+
+TEST(PhoneNumbers, AsThePhoneDialsThem) {
+    EXPECT_EQ(phoneDigits("03-1234-5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("+81 90-1234-5678"), "09012345678");
+    EXPECT_EQ(phoneDigits("+81 (0)3 1234 5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("(03) 1234 5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("03.1234.5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("+1 (212) 555-0100"),
+              "0101212555010"
+              "0");
+    EXPECT_EQ(phoneDigits("03-ABC"), std::nullopt);
+    EXPECT_EQ(phoneDigits("090+1"), std::nullopt);
+    EXPECT_EQ(phoneDigits(" - "), std::nullopt);
+    EXPECT_EQ(phoneDigits(std::string(23, '1')), std::string(23, '1'));
+    EXPECT_EQ(phoneDigits(std::string(24, '1')), std::nullopt);
 }
 
 TEST_F(WriterGoldens, EmptyStore) {
@@ -112,12 +133,13 @@ TEST_F(WriterGoldens, OurOwnAddressBookReadsBackWithQuotedFields) {
         names.push_back(row.at(2));
         numbers.push_back(row.at(4));
     });
-    // Name, then one number: home, else the office number from the fax column, else mobile.
+    // Name, then every number: home, the office number from the fax column, mobile.
     EXPECT_EQ(names[0], "N;CHARSET=SHIFT_JIS:山田太郎");
-    EXPECT_EQ(numbers[0], "TEL;VOICE;HOME:03-1234-5678<>");
+    EXPECT_EQ(numbers[0],
+              "TEL;VOICE;HOME:03-1234-5678<>TEL;VOICE;WORK:0455556666<>TEL;CELL:09012345678<>");
     EXPECT_EQ(names[1], "N;CHARSET=SHIFT_JIS:Smith, \"J\"");
     EXPECT_EQ(names[2], "N;CHARSET=SHIFT_JIS:<b>&Co</b>");
-    EXPECT_EQ(numbers[2], "TEL;VOICE;HOME:03-ABC<>");
+    EXPECT_EQ(numbers[2], "TEL;VOICE;HOME:03-ABC<>TEL;CELL:12345678901234567890123<>");
 }
 
 // The save command on a store of every shape, with the dialog answered by a script.

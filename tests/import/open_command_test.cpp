@@ -90,7 +90,7 @@ TEST(OpenCommand, ImportsAppendAndFailuresAreShownWithoutLosingAnything) {
     CommandContext context{store, ui, folder.path(), "", {}};
     std::string good = folder.write("card.VCF", kCard);
     std::string odd = folder.write("card.Vcf", kCard);
-    std::string bad = folder.write("bad.vcf", kCard + "BEGIN:VCARD\r\n\xff\xff\r\n");
+    std::string bad = folder.write("bad.vcf", kCard + "BEGIN:VCARD\r\n\xff\xff\r\nEND:VCARD\r\n");
     ui.fileAnswers = {good, good, odd, bad, folder.file("book.xls")};
     for (int i = 0; i < 5; ++i) runOpenCommand(context);
     EXPECT_EQ(readEntryList(store).size(), 2u);

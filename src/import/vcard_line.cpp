@@ -1,0 +1,160 @@
+#include "import/vcard_line.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tsunagi {
+
+namespace {
+
+std::string upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The words of vCard 2.1 that stand bare for an ENCODING rather than a TYPE.
+bool isEncodingWord(std::string_view word) {
+    return sameIgnoringCase(word, "QUOTED-PRINTABLE") || sameIgnoringCase(word, "BASE64") ||
+           sameIgnoringCase(word, "8BIT") || sameIgnoringCase(word, "7BIT");
+}
+
+}  // namespace
+
+std::optional<std::string> VcardLine::parameter(std::string_view wanted) const {
+    for (const VcardParameter& p : parameters)
+        if (p.name == wanted) return p.value;
+    return std::nullopt;
+}
+
+bool VcardLine::hasType(std::string_view type) const {
+    for (const VcardParameter& p : parameters) {
+        if (p.name != "TYPE") continue;
+        std::string_view list = p.value;
+        while (!list.empty()) {
+            size_t comma = list.find(',');
+            if (sameIgnoringCase(list.substr(0, comma), type)) return true;
+            if (comma == std::string_view::npos) break;
+            list.remove_prefix(comma + 1);
+        }
+    }
+    return false;
+}
+
+bool VcardLine::quotedPrintable() const {
+    auto encoding = parameter("ENCODING");
+    return encoding && sameIgnoringCase(*encoding, "QUOTED-PRINTABLE");
+}
+
+bool VcardLine::base64() const {
+    auto encoding = parameter("ENCODING");
+    return encoding && (sameIgnoringCase(*encoding, "BASE64") || sameIgnoringCase(*encoding, "B"));
+}
+
+bool parseVcardLine(std::string_view line, VcardLine& out) {
+    out.parameters.clear();
+    // The value begins after the first colon outside a quoted parameter value.
+    size_t colon = std::string_view::npos;
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') quoted = !quoted;
+        if (!quoted && line[i] == ':') {
+            colon = i;
+            break;
+        }
+    }
+    if (colon == std::string_view::npos) return false;
+    std::string_view head = line.substr(0, colon);
+    out.value.assign(line.substr(colon + 1));
+
+    size_t semicolon = std::min(head.find(';'), head.size());
+    std::string_view name = head.substr(0, semicolon);
+    if (size_t dot = name.find('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
+    out.name = upper(name);
+
+    std::string_view rest = head.substr(semicolon);
+    while (!rest.empty()) {
+        rest.remove_prefix(1);  // the ";"
+        size_t end = 0;
+        bool inQuotes = false;
+        while (end < rest.size() && (inQuotes || rest[end] != ';')) {
+            if (rest[end] == '"') inQuotes = !inQuotes;
+            ++end;
+        }
+        std::string_view parameter = rest.substr(0, end);
+        rest.remove_prefix(end);
+        if (parameter.empty()) continue;
+        size_t equals = parameter.find('=');
+        VcardParameter p;
+        if (equals == std::string_view::npos) {
+            p.name = isEncodingWord(parameter) ? "ENCODING" : "TYPE";
+            p.value.assign(parameter);
+        } else {
+            p.name = upper(parameter.substr(0, equals));
+            for (char c : parameter.substr(equals + 1))
+                if (c != '"') p.value += c;
+        }
+        out.parameters.push_back(std::move(p));
+    }
+    return true;
+}
+
+std::string decodeQuotedPrintable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '=') {
+            out += text[i];
+            continue;
+        }
+        int high = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+        int low = i + 2 < text.size() ? hexDigit(text[i + 2]) : -1;
+        if (high >= 0 && low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else if (i + 1 < text.size() && (text[i + 1] == '\r' || text[i + 1] == '\n')) {
+            // A soft line break.
+            ++i;
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (i + 1 == text.size()) {
+            // A soft break at the very end: nothing follows.
+        } else {
+            out += '=';  // not an escape at all: kept as written
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> splitComponents(std::string_view value, char separator) {
+    std::vector<std::string> components(1);
+    for (size_t i = 0; i < value.size(); ++i) {
+        char c = value[i];
+        if (c == '\\' && i + 1 < value.size()) {
+            char next = value[++i];
+            components.back() += (next == 'n' || next == 'N') ? '\n' : next;
+        } else if (c == separator) {
+            components.emplace_back();
+        } else {
+            components.back() += c;
+        }
+    }
+    return components;
+}
+
+std::string unescapeText(std::string_view value) { return splitComponents(value, '\0').front(); }
+
+}  // namespace tsunagi

@@ -1,0 +1,48 @@
+#pragma once
+
+// The content lines of vCards that other programs write (vCard 2.1, RFC 2425/2426 for 3.0,
+// RFC 6350 for 4.0): a line taken apart into its name, parameters and value, and the value's
+// encodings undone.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tsunagi {
+
+struct VcardParameter {
+    std::string name;   // upper case; a bare 2.1 parameter ("HOME") is a TYPE
+    std::string value;  // as written, quotes removed
+};
+
+struct VcardLine {
+    std::string name;  // upper case, without its group ("item1.")
+    std::vector<VcardParameter> parameters;
+    std::string value;  // the value's bytes as written, folds and soft line breaks removed
+    long lineNumber = 0;
+
+    // The value of the first parameter `name` (in upper case), if any.
+    std::optional<std::string> parameter(std::string_view name) const;
+    // Whether a TYPE parameter holds `type`, compared without regard to case; TYPE values may
+    // list several types ("type=CELL,VOICE").
+    bool hasType(std::string_view type) const;
+    bool quotedPrintable() const;
+    bool base64() const;
+};
+
+// Takes a logical line apart; false when it has no ":" and so is no content line.
+bool parseVcardLine(std::string_view line, VcardLine& out);
+
+// Undoes quoted-printable: "=E5=B1=B1" gives the three bytes, "=" at a line's end joins it
+// to the next.
+std::string decodeQuotedPrintable(std::string_view text);
+
+// A compound value split at its unescaped `separator`, each component unescaped as RFC 6350
+// says ("\\," "\\;" "\\\\" and "\\n").
+std::vector<std::string> splitComponents(std::string_view value, char separator);
+
+// A text value unescaped: "\\," "\\;" "\\\\" become the character, "\\n" a line break.
+std::string unescapeText(std::string_view value);
+
+}  // namespace tsunagi
