@@ -218,6 +218,7 @@ void VcfCardReader::readForeignCard() {
             softBreak = parseVcardLine(current, head) && head.quotedPrintable();
         }
         if (!current.empty() && (folded || softBreak)) {
+            if (softBreak && !folded) current.pop_back();  // the "=" of the soft break
             current.append(bytes, folded ? 1 : 0);
             currentDecoded = currentDecoded && cardLines_[i].decoded;
             continue;

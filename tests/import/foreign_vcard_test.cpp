@@ -1,0 +1,154 @@
+// Address books that other programs write, read from fixtures written in their shapes (see
+// fixtures/make_fixtures.py), and written back out as the phone's card file.
+
+#include <gtest/gtest.h>
+
+#include "export/save_command.h"
+#include "import/vcf_import.h"
+#include "platform/codec.h"
+#include "support/rows.h"
+#include "support/temp_folder.h"
+
+namespace tsunagi {
+namespace {
+
+const std::string kFixtures = std::string(TSUNAGI_FIXTURES) + "/import/fixtures/";
+
+// A card of another program as the phone's dialect holds it.
+std::vector<std::string> normalised(const std::string& name, const std::string& reading,
+                                    const std::string& numbers, const std::string& mails,
+                                    int mdno) {
+    std::vector<std::string> columns = {"BEGIN:VCARD", "VERSION:2.1",
+                                        "N;CHARSET=SHIFT_JIS:" + name};
+    if (!reading.empty()) columns.push_back("SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:" + reading);
+    columns.push_back("X-JPG-OWNER:0");
+    if (!numbers.empty()) columns.push_back(numbers);
+    if (!mails.empty()) columns.push_back(mails);
+    columns.push_back("X-GNO:0");
+    columns.push_back("X-JPG-MDNO:" + std::to_string(mdno));
+    columns.push_back("END:VCARD");
+    return columns;
+}
+
+struct Imported {
+    Rows rows;
+    ImportReport report;
+};
+
+Imported importFixture(const std::string& name) {
+    Store store = Store::inMemory();
+    Imported imported;
+    importVcfFile(store, kFixtures + name, {}, &imported.report);
+    imported.rows = storedRows(store);
+    return imported;
+}
+
+const std::string kLongName = "寿限無寿限無五劫の擦り切れ海砂利水魚の水行末雲来末風来末";
+
+TEST(ForeignVcard, AJapanesePhoneWithLfLineEndsIsReadLineForLine) {
+    Imported phone = importFixture("feature-phone-lf.vcf");
+    EXPECT_EQ(phone.report.normalised, 0);
+    EXPECT_EQ(
+        phone.rows,
+        (Rows{{"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:佐藤;花子",
+               "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ｻﾄｳ;ﾊﾅｺ",
+               "TEL;CELL:09011112222<>TEL;X-NEC-HOTEL:0355556666", "EMAIL;CELL:hanako@docomo.ne.jp",
+               "ADR;HOME;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:;;=93=8C=8B=9E=93=73=90="
+               "E7=91=E3=93=63=8B=E6=31=2D=31;;;;",
+               "X-GNO:2", "X-GN;CHARSET=SHIFT_JIS:友人", "END:VCARD"},
+              // HOTEL;OKURA is a name: a line is a number line by its property name.
+              {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:HOTEL;OKURA",
+               "TEL;VOICE:0312345678", "END:VCARD"}}));
+}
+
+TEST(ForeignVcard, SmartphonesAndMailProgramsInEveryVersion) {
+    Imported android = importFixture("android-21.vcf");
+    EXPECT_EQ(android.rows,
+              (Rows{normalised("山田;" + kLongName, "やまだ",
+                               "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;HOME:03.1234.5678<>"
+                               "TEL;VOICE;WORK:(03) 9876 5432<>",
+                               "EMAIL;INTERNET:yamada@example.jp<>", 1)}));
+    EXPECT_EQ(android.report.leftOut, (std::set<std::string>{"PHOTO", "X-ANDROID-CUSTOM"}));
+
+    Imported iphone = importFixture("iphone-30.vcf");
+    EXPECT_EQ(iphone.rows,
+              (Rows{normalised("伊藤;博文", "いとう;ひろぶみ",
+                               "TEL;CELL:090-2222-3333<>TEL;VOICE;HOME:+81 (0)3 1234 5678<>",
+                               "EMAIL;INTERNET:hirobumi@example.jp<>", 1)}));
+    EXPECT_EQ(iphone.report.leftOut,
+              (std::set<std::string>{"ADR", "ORG", "PHOTO", "PRODID", "X-ABLABEL"}));
+
+    // Google's rich contact has over 80 lines and still becomes one short card.
+    Imported google = importFixture("google-30.vcf");
+    EXPECT_EQ(
+        google.rows,
+        (Rows{normalised("高橋;一郎", "", "TEL;CELL:080-4444-5555<>",
+                         "EMAIL;INTERNET:ichiro@example.jp<>", 1),
+              normalised("Public;Jane", "",
+                         "TEL;CELL:+1 (415) 555-0100<>TEL;VOICE;WORK:+44 20 7946 0000<>",
+                         "EMAIL;INTERNET:jane@example.com<>EMAIL;INTERNET:jq@example.org<>", 2)}));
+    EXPECT_EQ(google.report.normalised, 2);
+    EXPECT_EQ(google.report.leftOut, (std::set<std::string>{"CATEGORIES", "NOTE", "URL"}));
+
+    Imported four = importFixture("vcard-40.vcf");
+    EXPECT_EQ(four.rows,
+              (Rows{normalised("渡辺;健", "わたなべ;けん",
+                               "TEL;CELL:+81-90-5555-6666<>TEL;VOICE;HOME:+81-3-5555-7777<>",
+                               "EMAIL;INTERNET:ken@example.jp<>", 1)}));
+
+    EXPECT_EQ(importFixture("lower-case.vcf").rows,
+              (Rows{normalised("小林;誠", "", "TEL;CELL:070-1111-2222<>",
+                               "EMAIL;INTERNET:makoto@example.jp<>", 1)}));
+    EXPECT_EQ(importFixture("mixed-case.vcf").rows,
+              (Rows{normalised("中村;愛", "", "TEL;VOICE;HOME:0422-11-2233<>", "", 1)}));
+    EXPECT_NE(google.report.note().find("URL"), std::string::npos);
+}
+
+TEST(ForeignVcard, TheMergedCardFileHoldsOnlyThePhonesDialect) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    long cards = 0;
+    for (const char* name : {"feature-phone-lf.vcf", "android-21.vcf", "iphone-30.vcf",
+                             "google-30.vcf", "vcard-40.vcf", "lower-case.vcf", "mixed-case.vcf"})
+        cards += importVcfFile(store, kFixtures + name);
+    EXPECT_EQ(cards, 9);
+    std::string path = folder.file("merged.vcf");
+    exportToFile(store, folder.path(), path, ExportKind::Vcf);
+    std::string text = cp932ToUtf8(readBytes(path));
+    EXPECT_EQ(text.find("UTF-8"), std::string::npos);
+    // The phone's own quoted-printable address stays; nothing of the others is encoded.
+    size_t qp = text.find("QUOTED-PRINTABLE");
+    EXPECT_EQ(text.find("QUOTED-PRINTABLE", qp + 1), std::string::npos);
+    size_t names = 0;
+    for (size_t at = 0; (at = text.find("\r\nN;CHARSET=SHIFT_JIS:", at)) != std::string::npos; ++at)
+        ++names;
+    EXPECT_EQ(names, 9u);
+    // Numbers of every written form are dialled as digits.
+    for (const char* line :
+         {"TEL;CELL:09012345678\r\n", "TEL;VOICE;HOME:0312345678\r\n",
+          "TEL;VOICE;WORK:0398765432\r\n", "TEL;CELL:01014155550100\r\n",
+          "TEL;VOICE;WORK:010442079460000\r\n", "TEL;CELL:09055556666\r\n",
+          "TEL;VOICE;HOME:0355557777\r\n", "N;CHARSET=SHIFT_JIS:HOTEL;OKURA\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+}
+
+TEST(ForeignVcard, ValuesThatCannotBeDecodedNameTheirLine) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string file = "BEGIN:VCARD\r\nVERSION:3.0\r\nN;CHARSET=UTF-8:\xff\xfe;x\r\nEND:VCARD\r\n";
+    try {
+        importVcfFile(store, folder.write("bad.vcf", file));
+        FAIL();
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.line(), 3);
+    }
+    // A CHARSET of its own lets a Shift_JIS value stand in a UTF-8 file.
+    std::string mixed =
+        "BEGIN:VCARD\nVERSION:3.0\nFN:伊藤\nN;CHARSET=SHIFT_JIS:\x8e\x52;\x93\x63\n"
+        "END:VCARD\n";
+    importVcfFile(store, folder.write("mixed.vcf", mixed));
+    EXPECT_EQ(storedRows(store).at(0).at(2), "N;CHARSET=SHIFT_JIS:山;田");
+}
+
+}  // namespace
+}  // namespace tsunagi
