@@ -49,6 +49,12 @@ row "import, --list"       ""                "$cli" --list "$work/cards.vcf"
 row "import + VCF export"  "$work/out.vcf"   "$cli" -o "$work/out.vcf" "$work/cards.vcf"
 row "import + CSV export"  "$work/out.csv"   "$cli" -o "$work/out.csv" "$work/cards.vcf"
 row "import + HTML export" "$work/out.html"  "$cli" -o "$work/out.html" "$work/cards.vcf"
+
+# Smartphone cards (vCard 3.0, UTF-8) turned into the phone's card file, against the floor of
+# the same bytes through iconv.
+build-bench/bench/make-cards "$n" --foreign > "$work/phone3.vcf"
+read -r floor_read _ < <(measure sh -c "iconv -f UTF-8 -t UTF-8 '$work/phone3.vcf' | wc -l")
+row "3.0 UTF-8 + VCF export" "$work/out3.vcf"  "$cli" -o "$work/out3.vcf" "$work/phone3.vcf"
 echo
 echo "floor: iconv over the same bytes: CP932 to UTF-8 of the input (| wc -l), plus UTF-8 to CP932"
 echo "of the output for an export; best of three runs each"

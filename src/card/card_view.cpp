@@ -27,7 +27,8 @@ CardView readCard(const EntryRow& row, int columns) {
     for (int p = 0; p < columns; ++p) {
         const std::string& value = row.at(p);
         if (value.empty()) continue;
-        if (columnKind(value) == ColumnKind::Numbers) {
+        ColumnKind kind = columnKind(value);
+        if (kind == ColumnKind::Numbers) {
             forEachPieceWithSlot(value, [&](size_t slot, PieceParts parts) {
                 NumberPiece piece;
                 piece.type = classifyNumberHead(parts.head);
@@ -36,7 +37,7 @@ CardView readCard(const EntryRow& row, int columns) {
                 piece.slot = slot;
                 card.numbers.push_back(std::move(piece));
             });
-        } else if (columnKind(value) == ColumnKind::Mails) {
+        } else if (kind == ColumnKind::Mails) {
             forEachPieceWithSlot(value, [&](size_t slot, PieceParts parts) {
                 MailPiece piece;
                 piece.type = classifyMailHead(parts.head);

@@ -50,18 +50,14 @@ LineKind classifyLine(std::string_view line) {
 }
 
 ColumnKind columnKind(std::string_view value) {
-    ColumnKind kind = ColumnKind::Other;
-    bool decided = false;
-    forEachPiece(value, [&](std::string_view piece) {
-        if (decided) return;
-        decided = true;
-        std::string_view name = propertyName(piece);
-        if (piece.size() > name.size()) {
-            if (equalsIgnoringCase(name, "TEL")) kind = ColumnKind::Numbers;
-            if (equalsIgnoringCase(name, "EMAIL")) kind = ColumnKind::Mails;
-        }
-    });
-    return kind;
+    // The first non-empty piece: empty pieces come before it in values like "<>TEL;…".
+    while (value.substr(0, kJoin.size()) == kJoin) value.remove_prefix(kJoin.size());
+    std::string_view piece = value.substr(0, value.find(kJoin));
+    std::string_view name = propertyName(piece);
+    if (piece.size() == name.size()) return ColumnKind::Other;
+    if (equalsIgnoringCase(name, "TEL")) return ColumnKind::Numbers;
+    if (equalsIgnoringCase(name, "EMAIL")) return ColumnKind::Mails;
+    return ColumnKind::Other;
 }
 
 PieceParts splitPiece(std::string_view piece) {

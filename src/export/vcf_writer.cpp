@@ -37,14 +37,15 @@ long writeVcfFile(const Store& store, TextSink& out) {
         for (int p = 0; p < kCardColumns; ++p) {
             const std::string& value = row.at(p);
             if (value.empty()) continue;
-            if (columnKind(value) == ColumnKind::Numbers) {
+            ColumnKind kind = columnKind(value);
+            if (kind == ColumnKind::Numbers) {
                 forEachPiece(value, [&](std::string_view piece) {
                     if (auto written = phoneNumberPiece(piece))
                         lines.append(*written).append("\r\n");
                     else
                         ++leftOut;
                 });
-            } else if (columnKind(value) == ColumnKind::Mails) {
+            } else if (kind == ColumnKind::Mails) {
                 forEachPiece(value,
                              [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
             } else if (contains(value, kMemoryNumberItem)) {

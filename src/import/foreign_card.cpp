@@ -10,22 +10,24 @@ namespace {
 
 // The properties whose values become lines of the phone's card, and those that carry nothing
 // the card could lose.
-bool taken(const std::string& name) {
-    static const std::set<std::string> kTaken = {"BEGIN",
-                                                 "END",
-                                                 "VERSION",
-                                                 "N",
-                                                 "FN",
-                                                 "TEL",
-                                                 "EMAIL",
-                                                 "SOUND",
-                                                 "X-PHONETIC-LAST-NAME",
-                                                 "X-PHONETIC-FIRST-NAME",
-                                                 "SORT-STRING",
-                                                 "X-GNO",
-                                                 "X-JPG-MDNO",
-                                                 "X-JPG-OWNER"};
-    return kTaken.count(name) > 0;
+bool taken(std::string_view name) {
+    static constexpr std::string_view kTaken[] = {"TEL",
+                                                  "EMAIL",
+                                                  "N",
+                                                  "FN",
+                                                  "VERSION",
+                                                  "SOUND",
+                                                  "X-PHONETIC-LAST-NAME",
+                                                  "X-PHONETIC-FIRST-NAME",
+                                                  "SORT-STRING",
+                                                  "X-GNO",
+                                                  "X-JPG-MDNO",
+                                                  "X-JPG-OWNER",
+                                                  "BEGIN",
+                                                  "END"};
+    for (std::string_view known : kTaken)
+        if (name == known) return true;
+    return false;
 }
 
 std::string trimmed(std::string text) {
@@ -67,7 +69,7 @@ std::string numberOf(std::string value) {
 
 }  // namespace
 
-CardFields foreignCardFields(const std::vector<VcardLine>& lines, long position,
+CardFields foreignCardFields(std::span<const VcardLine> lines, long position,
                              const ValueDecoder& decode, std::set<std::string>& leftOut) {
     auto text = [&](const VcardLine& line) {
         std::string bytes = line.quotedPrintable() ? decodeQuotedPrintable(line.value) : line.value;
@@ -81,7 +83,7 @@ CardFields foreignCardFields(const std::vector<VcardLine>& lines, long position,
     for (const VcardLine& line : lines) {
         const std::string& property = line.name;
         if (!taken(property)) {
-            leftOut.insert(property);
+            if (!leftOut.count(property)) leftOut.insert(property);
             continue;
         }
         if (property == "N") {

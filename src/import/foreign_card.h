@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,7 @@ using ValueDecoder =
 // The fields of a card from its content lines (BEGIN and END excluded). `position` is the
 // card's place in its file, the memory-dial number when the card has none. The names of the
 // properties that were not taken go into `leftOut`.
-CardFields foreignCardFields(const std::vector<VcardLine>& lines, long position,
+CardFields foreignCardFields(std::span<const VcardLine> lines, long position,
                              const ValueDecoder& decode, std::set<std::string>& leftOut);
 
 }  // namespace tsunagi

@@ -189,13 +189,16 @@ std::string VcfCardReader::decodeValue(std::string_view bytes, const std::string
 void VcfCardReader::readForeignCard() {
     // Logical lines: folded lines (a leading blank or tab) and quoted-printable soft breaks
     // (a value ending in "=") join the line before; so do the bare lines of a base64 value.
-    std::vector<VcardLine> logical;
-    std::string current;
+    std::vector<VcardLine>& logical = logical_;
+    size_t count = 0;
+    std::string& current = scratch_;
+    current.clear();
     long currentNumber = 0;
     bool currentDecoded = true;  // every part of the line is text in the file's character set
-    VcardLine parsed;
     auto finish = [&] {
         if (current.empty()) return;
+        if (count == logical.size()) logical.emplace_back();
+        VcardLine& parsed = logical[count];
         bool content = parseVcardLine(current, parsed);
         // Bytes the file's character set cannot read are only welcome in a value that names
         // its own.
@@ -203,7 +206,7 @@ void VcfCardReader::readForeignCard() {
             decodeValue(current, "", currentNumber);
         if (content) {
             parsed.lineNumber = currentNumber;
-            logical.push_back(parsed);
+            ++count;
         }
         current.clear();
         currentDecoded = true;
@@ -236,7 +239,7 @@ void VcfCardReader::readForeignCard() {
     finish();
 
     CardFields fields = foreignCardFields(
-        logical, position_,
+        std::span<const VcardLine>(logical.data(), count), position_,
         [this](std::string_view bytes, const std::string& charset, long lineNumber) {
             return decodeValue(bytes, charset, lineNumber);
         },

@@ -65,6 +65,7 @@ class VcfCardReader {
     long normalised_ = 0;
     std::set<std::string> leftOut_;
     std::string scratch_;
+    std::vector<VcardLine> logical_;
 };
 
 // Adds every card of the file to the store, all or nothing. Returns the number of cards; what

@@ -69,6 +69,7 @@ LineReader::LineReader(LineReader&& other) noexcept
       lineNumber_(other.lineNumber_),
       encoding_(other.encoding_),
       lfLineEnds_(other.lfLineEnds_),
+      checkedWhole_(other.checkedWhole_),
       decoder_(std::move(other.decoder_)) {}
 
 void LineReader::fail(const std::string& reason) const {
@@ -115,6 +116,7 @@ void LineReader::detect() {
     }
     if (encoding_ == TextEncoding::Cp932 && facts.utf8.valid() && facts.utf8.multibyte())
         encoding_ = TextEncoding::Utf8;
+    checkedWhole_ = encoding_ == TextEncoding::Utf8 && facts.utf8.valid();
     lfLineEnds_ = facts.lfLineEnds;
 }
 
@@ -187,7 +189,7 @@ bool LineReader::nextBytes(std::string& bytes) {
 
 bool LineReader::decode(std::string_view bytes, std::string& out) {
     if (encoding_ == TextEncoding::Utf8) {
-        if (!isValidUtf8(bytes)) return false;
+        if (!checkedWhole_ && !isValidUtf8(bytes)) return false;
         out.append(bytes);
         return true;
     }

@@ -65,6 +65,7 @@ class LineReader {
     long lineNumber_ = 0;
     TextEncoding encoding_ = TextEncoding::Cp932;
     bool lfLineEnds_ = false;
+    bool checkedWhole_ = false;  // the whole file is known to be valid in its character set
     std::unique_ptr<Cp932Decoder> decoder_;
 };
 
