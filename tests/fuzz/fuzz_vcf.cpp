@@ -1,11 +1,14 @@
-// Phone backups of any bytes: read and stored as the open command does, or refused cleanly.
+// vCard files of any bytes, the phone's and other programs': read and stored as the open
+// command does, or refused cleanly.
 #include "fuzz_store.h"
 #include "import/vcf_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    tsunagi::LineReader lines = tsunagi::LineReader::fromBytes(
-        std::string(reinterpret_cast<const char*>(data), size), "fuzz.vcf");
-    tsunagi::fuzz::importAllOrNothing(
-        [&](const tsunagi::Store& store) { tsunagi::importVcfLines(store, lines); });
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    tsunagi::fuzz::importAllOrNothing([&](const tsunagi::Store& store) {
+        // Opening reads the whole file for its character set, and may refuse it already.
+        tsunagi::LineReader lines = tsunagi::LineReader::fromBytes(bytes, "fuzz.vcf");
+        tsunagi::importVcfLines(store, lines);
+    });
     return 0;
 }
