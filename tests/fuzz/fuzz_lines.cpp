@@ -10,10 +10,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
-    tsunagi::LineReader lines = tsunagi::LineReader::fromBytes(bytes, "fuzz.txt");
-    const char end = lines.lfLineEnds() ? '\n' : '\r';
     std::string line;
     try {
+        tsunagi::LineReader lines = tsunagi::LineReader::fromBytes(bytes, "fuzz.txt");
+        const char end = lines.lfLineEnds() ? '\n' : '\r';
         while (lines.next(line))
             if (line.find(end) != std::string::npos || !tsunagi::isValidUtf8(line)) std::abort();
     } catch (const tsunagi::TsunagiError&) {
