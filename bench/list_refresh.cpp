@@ -13,7 +13,9 @@ namespace {
 class SilentUi : public tsunagi::UserInterface {
   public:
     std::optional<std::string> chooseFileToOpen(const tsunagi::FileRequest&) override { return {}; }
-    std::optional<std::string> chooseFileToSave(const tsunagi::FileRequest&) override { return {}; }
+    std::optional<tsunagi::SaveChoice> chooseFileToSave(const tsunagi::FileRequest&) override {
+        return {};
+    }
     void showMessage(const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());
     }

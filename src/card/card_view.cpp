@@ -50,6 +50,10 @@ CardView readCard(const EntryRow& row, int columns) {
             card.name = std::move(*name);
         } else {
             if (contains(value, kMemoryNumberItem)) card.memoryNumber = pieceAt(value, ":", 1);
+            std::string_view property = propertyName(value);
+            if (property == "SOUND" && value.compare(0, 14, "SOUND;X-IRMC-N") == 0)
+                card.reading = value.substr(value.find(':') + 1);
+            if (property == "NOTE" && !card.note) card.note = value;
             card.otherLines.push_back(value);
         }
     }

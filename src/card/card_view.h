@@ -39,6 +39,8 @@ struct CardView {
     std::vector<NumberPiece> numbers;         // every piece of every number column, in column order
     std::vector<MailPiece> mails;             // likewise for mail columns
     std::optional<std::string> memoryNumber;  // the text after "X-JPG-MDNO:"
+    std::optional<std::string> reading;       // the value of the SOUND;X-IRMC-N line
+    std::optional<std::string> note;          // the NOTE line whole, continuation lines and all
     std::vector<std::string> otherLines;      // every other non-empty column, in order
 };
 

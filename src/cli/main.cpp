@@ -20,7 +20,8 @@ using namespace tsunagi;
 namespace {
 
 const char* const kUsage =
-    "usage: tsunagi-cli [--list] [--rows] [-o OUTPUT]... FILE...\n"
+    "usage: tsunagi-cli [--list] [--rows] [-o OUTPUT]... [--vcard3 FILE] [--google-csv FILE]\n"
+    "                   FILE...\n"
     "\n"
     "Imports each FILE (.vcf, .csv, .xls/.xlsx) in order into a fresh store in memory,\n"
     "then prints and writes what was asked for.\n"
@@ -28,13 +29,15 @@ const char* const kUsage =
     "  --list      print the main window's list lines, then the count label\n"
     "  --rows      print every row as one JSON object per line\n"
     "  -o OUTPUT   write all entries to OUTPUT (.csv, .vcf, .xls/.xlsx, .html); repeatable\n"
+    "  --vcard3 FILE      write all entries as vCard 3.0 in UTF-8, for today's phones\n"
+    "  --google-csv FILE  write all entries as a Google Contacts CSV\n"
     "\n"
     "Exit status: 0 success, 1 a file failed (nothing written), 2 usage error.\n";
 
 struct Options {
     bool list = false;
     bool rows = false;
-    std::vector<std::string> outputs;
+    std::vector<ExportTarget> outputs;
     std::vector<std::string> inputs;
 };
 
@@ -67,7 +70,11 @@ int main(int argc, char** argv) {
             options.rows = true;
         } else if (arg == "-o") {
             if (++i == argc) return usageError("-o needs an output file name");
-            options.outputs.push_back(argv[i]);
+            options.outputs.push_back({argv[i], exportKindFor(argv[i])});
+        } else if (arg == "--vcard3" || arg == "--google-csv") {
+            if (++i == argc) return usageError(arg + " needs an output file name");
+            options.outputs.push_back(
+                {argv[i], arg == "--vcard3" ? ExportKind::Vcard3 : ExportKind::GoogleCsv});
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -81,9 +88,9 @@ int main(int argc, char** argv) {
     for (const std::string& input : options.inputs)
         if (importKindFor(input) == ImportKind::Unknown)
             return usageError(input + ": not a .vcf, .csv or .xls file");
-    for (const std::string& output : options.outputs)
-        if (exportKindFor(output) == ExportKind::Unknown)
-            return usageError(output + ": not a .csv, .vcf, .xls or .html file");
+    for (const ExportTarget& output : options.outputs)
+        if (output.kind == ExportKind::Unknown)
+            return usageError(output.path + ": not a .csv, .vcf, .xls or .html file");
 
     try {
         Store store = Store::inMemory();
@@ -101,7 +108,7 @@ int main(int argc, char** argv) {
         if (options.rows) printRows(store);
         std::vector<std::string> notes = exportToFiles(store, programFolder(), options.outputs);
         for (size_t i = 0; i < notes.size(); ++i)
-            if (!notes[i].empty()) std::cerr << options.outputs[i] << ": " << notes[i] << '\n';
+            if (!notes[i].empty()) std::cerr << options.outputs[i].path << ": " << notes[i] << '\n';
     } catch (const TsunagiError& error) {
         std::cout.flush();
         std::cerr << "tsunagi-cli: " << error.what() << '\n';

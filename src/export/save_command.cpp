@@ -30,10 +30,47 @@ std::string proposedSaveName(const std::tm& now) {
     return text;
 }
 
+ExportKind exportKindForChoice(std::string& path, const std::string& filter) {
+    struct FilterKind {
+        const char* filter;
+        const char* extension;
+        ExportKind kind;
+    };
+    static const FilterKind kFilters[] = {
+        {"vCard 3.0 スマートフォン用", ".vcf", ExportKind::Vcard3},
+        {"Google 連絡先 CSV", ".csv", ExportKind::GoogleCsv},
+        {"HTML", ".html", ExportKind::Html},
+        {"CSV", ".csv", ExportKind::Csv},
+        {"VCF", ".vcf", ExportKind::Vcf},
+        {"XLS", ".xls", ExportKind::Xls},
+    };
+    const FilterKind* selected = nullptr;
+    for (const FilterKind& candidate : kFilters)
+        if (filter == candidate.filter) selected = &candidate;
+    ExportKind byName = exportKindFor(path);
+    if (byName == ExportKind::Unknown && selected) {
+        path += selected->extension;
+        byName = exportKindFor(path);
+    }
+    if (selected &&
+        (selected->kind == ExportKind::Vcard3 || selected->kind == ExportKind::GoogleCsv))
+        return selected->kind;
+    return byName;
+}
+
 std::string exportToFile(const Store& store, const std::string& programFolder,
                          const std::string& path, ExportKind kind) {
     if (kind == ExportKind::Xls) {
         WriteExcelBook(store, programFolder, path);
+        return "";
+    }
+    if (kind == ExportKind::Vcard3 || kind == ExportKind::GoogleCsv) {
+        Utf8File file(path);
+        if (kind == ExportKind::Vcard3)
+            writeVcard3(store, file);
+        else
+            writeGoogleCsv(store, file);
+        file.commit();
         return "";
     }
     Cp932File file(path);
@@ -98,26 +135,25 @@ std::string landingPath(const std::string& path) {
 }  // namespace
 
 std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
-                                       const std::vector<std::string>& paths) {
+                                       const std::vector<ExportTarget>& targets) {
     std::vector<std::string> landings, stages, notes;
     auto removeStages = [&] {
         for (const std::string& stage : stages) unlink(stage.c_str());
     };
     try {
-        for (const std::string& path : paths) {
-            landings.push_back(landingPath(path));
+        for (const ExportTarget& target : targets) {
+            landings.push_back(landingPath(target.path));
             stages.push_back(stagingFileBeside(landings.back()));
             try {
-                notes.push_back(
-                    exportToFile(store, programFolder, stages.back(), exportKindFor(path)));
+                notes.push_back(exportToFile(store, programFolder, stages.back(), target.kind));
             } catch (const TsunagiError& error) {
                 // Name the file the user asked for, not the staging file.
-                throw TsunagiError(path, error.line(), error.reason());
+                throw TsunagiError(target.path, error.line(), error.reason());
             }
         }
-        for (size_t i = 0; i < paths.size(); ++i) {
+        for (size_t i = 0; i < targets.size(); ++i) {
             if (std::rename(stages[i].c_str(), landings[i].c_str()) != 0)
-                throw TsunagiError(paths[i], 0,
+                throw TsunagiError(targets[i].path, 0,
                                    "ファイルを置き換えられません（" + systemReason(errno) + "）。");
         }
     } catch (...) {
@@ -129,19 +165,21 @@ std::vector<std::string> exportToFiles(const Store& store, const std::string& pr
 
 void runSaveCommand(const CommandContext& context) {
     FileRequest request = fileRequest(context, "ファイルへ保存", kSaveFilterText);
+    request.filters = fileFilters(kSaveFilterText + context.xlsFilterPart + kSmartphoneFilterText);
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     request.proposedName = proposedSaveName(local);
-    std::optional<std::string> chosen = context.ui.chooseFileToSave(request);
+    std::optional<SaveChoice> chosen = context.ui.chooseFileToSave(request);
     if (!chosen) return;
 
-    ExportKind kind = exportKindFor(*chosen);
+    std::string path = chosen->path;
+    ExportKind kind = exportKindForChoice(path, chosen->filter);
     if (kind == ExportKind::Unknown) return;
     if (kind == ExportKind::Xls && trimBlanks(context.xlsFilterPart).empty()) return;
     try {
-        std::string note = exportToFile(context.store, context.programFolder, *chosen, kind);
-        if (!note.empty()) context.ui.showMessage(*chosen + "\n" + note);
+        std::string note = exportToFile(context.store, context.programFolder, path, kind);
+        if (!note.empty()) context.ui.showMessage(path + "\n" + note);
     } catch (const TsunagiError& error) {
         context.ui.showMessage("保存に失敗しました。\n" + std::string(error.what()));
     }

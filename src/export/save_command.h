@@ -12,7 +12,7 @@
 
 namespace tsunagi {
 
-enum class ExportKind { Unknown, Csv, Vcf, Xls, Html };
+enum class ExportKind { Unknown, Csv, Vcf, Xls, Html, Vcard3, GoogleCsv };
 
 // The kind a path asks for: it contains ".csv"/".CSV", ".vcf"/".VCF", ".xls"/".XLS" or
 // ".html"/".HTML" anywhere, tested in that order, case-sensitively.
@@ -23,6 +23,15 @@ std::string proposedSaveName(const std::tm& now);
 
 inline constexpr const char* kSaveFilterText =
     "HTML (*.HTML)|*.html|CSV (*.CSV)|*.csv|VCF (*.VCF)|*.vcf";
+// After the others (the workbook's included): the exports for today's phones and services,
+// chosen by their filter whatever the name.
+inline constexpr const char* kSmartphoneFilterText =
+    "|vCard 3.0 スマートフォン用 (*.vcf)|*.vcf|Google 連絡先 CSV (*.csv)|*.csv";
+
+// The kind a save dialog's answer asks for: the smartphone filters by themselves, else the
+// name's kind; a name of no kind gets the selected filter's extension first, as save dialogs
+// do. Unknown when neither says anything.
+ExportKind exportKindForChoice(std::string& path, const std::string& filter);
 
 // Writes the whole store to `path`, replacing it only when everything was written. Returns
 // what the user should hear about characters that CP932 could not hold ("" when none).
@@ -32,8 +41,12 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
 // Writes the whole store to every path, each in the kind its name asks for, and replaces them
 // only when every one was written: a failure leaves all of them as they were. Returns the
 // notes of exportToFile, one per path.
+struct ExportTarget {
+    std::string path;
+    ExportKind kind;
+};
 std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
-                                       const std::vector<std::string>& paths);
+                                       const std::vector<ExportTarget>& targets);
 
 // The whole command; failures are shown to the user and leave earlier files untouched.
 void runSaveCommand(const CommandContext& context);

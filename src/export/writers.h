@@ -15,6 +15,13 @@ void writeCsvBook(const Store& store, TextSink& out);
 // Returns how many numbers were left out because the phone cannot dial them.
 long writeVcfFile(const Store& store, TextSink& out);
 
+// vCard 3.0 (RFC 2426) in UTF-8 for today's phones: names, readings in full-width katakana,
+// numbers, mails and the note.
+void writeVcard3(const Store& store, TextSink& out);
+
+// The CSV of Google Contacts, with the headings of its own export, in UTF-8.
+void writeGoogleCsv(const Store& store, TextSink& out);
+
 // The list page, three cards to a row.
 void WriteHtmlList(const Store& store, TextSink& out);
 

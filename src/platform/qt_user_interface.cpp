@@ -26,7 +26,7 @@ QStringList nameFilters(const std::vector<FileFilter>& filters) {
 
 }  // namespace
 
-std::optional<std::string> QtUserInterface::choose(const FileRequest& request, bool save) {
+std::optional<SaveChoice> QtUserInterface::choose(const FileRequest& request, bool save) {
     QFileDialog dialog(parent_, QString::fromStdString(request.title),
                        QString::fromStdString(request.startFolder));
     dialog.setNameFilters(nameFilters(request.filters));
@@ -39,14 +39,19 @@ std::optional<std::string> QtUserInterface::choose(const FileRequest& request, b
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().first().toStdString();
+    SaveChoice choice{dialog.selectedFiles().first().toStdString(), ""};
+    qsizetype selected = nameFilters(request.filters).indexOf(dialog.selectedNameFilter());
+    if (selected >= 0) choice.filter = request.filters[static_cast<size_t>(selected)].name;
+    return choice;
 }
 
 std::optional<std::string> QtUserInterface::chooseFileToOpen(const FileRequest& request) {
-    return choose(request, false);
+    std::optional<SaveChoice> choice = choose(request, false);
+    if (!choice) return std::nullopt;
+    return choice->path;
 }
 
-std::optional<std::string> QtUserInterface::chooseFileToSave(const FileRequest& request) {
+std::optional<SaveChoice> QtUserInterface::chooseFileToSave(const FileRequest& request) {
     return choose(request, true);
 }
 

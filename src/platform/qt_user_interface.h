@@ -14,12 +14,12 @@ class QtUserInterface : public UserInterface {
     void setParent(QWidget* parent) { parent_ = parent; }
 
     std::optional<std::string> chooseFileToOpen(const FileRequest& request) override;
-    std::optional<std::string> chooseFileToSave(const FileRequest& request) override;
+    std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) override;
     void showMessage(const std::string& text) override;
     bool openWithDesktop(const std::string& pathOrUrl) override;
 
   private:
-    std::optional<std::string> choose(const FileRequest& request, bool save);
+    std::optional<SaveChoice> choose(const FileRequest& request, bool save);
 
     QWidget* parent_;
 };

@@ -80,6 +80,17 @@ class Cp932File : public TextSink {
     std::vector<Replacement> replacements_;
 };
 
+// A UTF-8 file, for the exports that today's phones and services read.
+class Utf8File : public TextSink {
+  public:
+    explicit Utf8File(std::string path) : file_(std::move(path)) {}
+    void write(std::string_view utf8) override { file_.writeBytes(utf8); }
+    void commit() { file_.commit(); }
+
+  private:
+    AtomicFile file_;
+};
+
 // The user-facing sentence about characters that CP932 could not hold; "" when there were none.
 std::string describeReplacements(const std::vector<Replacement>& replacements);
 

@@ -19,6 +19,12 @@ struct FileFilter {
 // filter matches its extension in lower and upper case.
 std::vector<FileFilter> filtersFromText(const std::string& text);
 
+// A file the user chose to save to, and the name of the filter that was selected then.
+struct SaveChoice {
+    std::string path;
+    std::string filter;
+};
+
 struct FileRequest {
     std::string title;
     std::string startFolder;
@@ -31,7 +37,7 @@ class UserInterface {
     virtual ~UserInterface() = default;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> chooseFileToOpen(const FileRequest& request) = 0;
-    virtual std::optional<std::string> chooseFileToSave(const FileRequest& request) = 0;
+    virtual std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) = 0;
     // A message box with an OK button only, titled with the program's name.
     virtual void showMessage(const std::string& text) = 0;
     // Opens a file or a web address with the desktop's own program; false when that failed.

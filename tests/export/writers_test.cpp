@@ -165,21 +165,53 @@ TEST(SaveCommand, KindsAndDispatchByTheWholePath) {
     EXPECT_EQ(proposedSaveName(day), "20260105");
 }
 
-TEST_F(SaveCommandRuns, DialogCancelUnknownNamesAndAFolderNamedLikeAFile) {
+TEST_F(SaveCommandRuns, DialogCancelAFolderNamedLikeAFileAndTheFilters) {
     std::filesystem::create_directories(folder.file("a.csv"));
-    ui.fileAnswers = {std::nullopt, folder.file("list.Csv"), folder.file("a.csv/list.html"),
-                      folder.file("book.xls")};
-    for (int i = 0; i < 4; ++i) runSaveCommand(context);
-    ASSERT_EQ(ui.requests.size(), 4u);
+    ui.fileAnswers = {std::nullopt, folder.file("a.csv/list.html"), folder.file("book.xls")};
+    for (int i = 0; i < 3; ++i) runSaveCommand(context);
+    ASSERT_EQ(ui.requests.size(), 3u);
     EXPECT_EQ(ui.requests[0].title, "ファイルへ保存");
     EXPECT_EQ(ui.requests[0].startFolder, folder.path() + "/backup/");
     EXPECT_EQ(ui.requests[0].proposedName.size(), 8u);
-    ASSERT_EQ(ui.requests[0].filters.size(), 3u);
-    EXPECT_EQ(ui.requests[0].filters[0].name, "HTML");
-    EXPECT_FALSE(std::filesystem::exists(folder.file("list.Csv")));
+    std::vector<std::string> filters;
+    for (const FileFilter& filter : ui.requests[0].filters) filters.push_back(filter.name);
+    EXPECT_EQ(filters, (std::vector<std::string>{"HTML", "CSV", "VCF", "vCard 3.0 スマートフォン用",
+                                                 "Google 連絡先 CSV"}));
     EXPECT_FALSE(std::filesystem::exists(folder.file("book.xls")));  // no workbook engine offered
     EXPECT_EQ(readBytes(folder.file("a.csv/list.html")), readBytes(kGolden + "entries.csv"));
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(SaveCommandRuns, ANameOfNoKindTakesTheSelectedFiltersExtension) {
+    // The proposed name as the dialog offers it, saved with each filter selected.
+    const std::pair<const char*, const char*> cases[] = {
+        {"HTML", "20261206.html"},
+        {"CSV", "20261206.csv"},
+        {"VCF", "20261206.vcf"},
+        {"vCard 3.0 スマートフォン用", "20261206.vcf"}};
+    for (const auto& [filter, written] : cases) {
+        std::filesystem::remove_all(folder.file(written));
+        ui.fileAnswers = {folder.file("20261206")};
+        ui.filterAnswers = {filter};
+        runSaveCommand(context);
+        EXPECT_TRUE(std::filesystem::exists(folder.file(written))) << filter;
+    }
+    // A name of a kind keeps its own; "list.Csv" is no kind, so it gets ".html".
+    ui.fileAnswers = {folder.file("list.Csv")};
+    runSaveCommand(context);
+    EXPECT_TRUE(std::filesystem::exists(folder.file("list.Csv.html")));
+    // The smartphone filters choose their writer whatever the name says.
+    ui.fileAnswers = {folder.file("phone.csv")};
+    ui.filterAnswers = {"vCard 3.0 スマートフォン用"};
+    runSaveCommand(context);
+    EXPECT_EQ(readBytes(folder.file("phone.csv")).substr(0, 26), "BEGIN:VCARD\r\nVERSION:3.0\r\n");
+    ui.fileAnswers = {folder.file("google.vcf")};
+    ui.filterAnswers = {"Google 連絡先 CSV"};
+    runSaveCommand(context);
+    EXPECT_EQ(readBytes(folder.file("google.vcf")).substr(0, 11), "First Name,");
+    // Only the phone's card file had something to say: the numbers it cannot dial.
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("電話番号 2 件"), std::string::npos);
 }
 
 TEST_F(SaveCommandRuns, FailuresLeaveTheEarlierFileAndSaySo) {

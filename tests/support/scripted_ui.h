@@ -16,8 +16,15 @@ class ScriptedUi : public UserInterface {
     std::optional<std::string> chooseFileToOpen(const FileRequest& request) override {
         return answer(request);
     }
-    std::optional<std::string> chooseFileToSave(const FileRequest& request) override {
-        return answer(request);
+    std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) override {
+        std::optional<std::string> path = answer(request);
+        if (!path) return std::nullopt;
+        std::string filter = request.filters.empty() ? "" : request.filters.front().name;
+        if (!filterAnswers.empty()) {
+            filter = filterAnswers.front();
+            filterAnswers.pop_front();
+        }
+        return SaveChoice{*path, filter};
     }
     void showMessage(const std::string& text) override { messages.push_back(text); }
     bool openWithDesktop(const std::string& target) override {
@@ -26,6 +33,7 @@ class ScriptedUi : public UserInterface {
     }
 
     std::deque<std::optional<std::string>> fileAnswers;  // nothing = the user cancels
+    std::deque<std::string> filterAnswers;  // the save filter selected; the first when none
     std::vector<FileRequest> requests;
     std::vector<std::string> messages;
     std::vector<std::string> opened;

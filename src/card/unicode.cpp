@@ -1,0 +1,84 @@
+#include "card/unicode.h"
+
+#include <unicode/normalizer2.h>
+#include <unicode/translit.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/uscript.h>
+
+#include <memory>
+
+namespace tsunagi {
+
+namespace {
+
+bool hasHalfWidthKana(std::string_view utf8) {
+    // U+FF61..U+FF9F are EF BD A1..EF BE 9F in UTF-8.
+    for (size_t i = 0; i + 2 < utf8.size(); ++i)
+        if (static_cast<unsigned char>(utf8[i]) == 0xEF) {
+            unsigned char b = utf8[i + 1], c = utf8[i + 2];
+            if ((b == 0xBD && c >= 0xA1) || (b == 0xBE && c <= 0x9F)) return true;
+        }
+    return false;
+}
+
+std::string toUtf8(const icu::UnicodeString& text) {
+    std::string out;
+    text.toUTF8String(out);
+    return out;
+}
+
+}  // namespace
+
+std::string fullWidthKatakana(std::string_view utf8) {
+    if (!hasHalfWidthKana(utf8)) return std::string(utf8);
+    static const std::unique_ptr<icu::Transliterator> transliterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        // Only the half-width katakana block: Latin letters and digits stay as they are.
+        std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
+            "[\\uFF61-\\uFF9F] Halfwidth-Fullwidth", UTRANS_FORWARD, status));
+        return U_SUCCESS(status) ? std::move(made) : nullptr;
+    }();
+    if (!transliterator) return std::string(utf8);
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    transliterator->transliterate(text);
+    return toUtf8(text);
+}
+
+bool isJapaneseScript(std::string_view utf8) {
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    if (text.isEmpty()) return false;
+    for (int32_t i = 0; i < text.length();) {
+        UChar32 c = text.char32At(i);
+        i += U16_LENGTH(c);
+        if (c == 0x30FC || c == 0xFF70 || c == 0x3005 || c == 0x30FB || c == 0xFF9E ||
+            c == 0xFF9F || c == 0x309B || c == 0x309C)
+            continue;  // ー, ｰ, 々, ・ and the voicing marks
+        UErrorCode status = U_ZERO_ERROR;
+        UScriptCode script = uscript_getScript(c, &status);
+        if (script != USCRIPT_HAN && script != USCRIPT_HIRAGANA && script != USCRIPT_KATAKANA)
+            return false;
+    }
+    return true;
+}
+
+std::string nameKey(std::string_view utf8) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfkc = icu::Normalizer2::getNFKCInstance(status);
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    icu::UnicodeString folded = U_SUCCESS(status) ? nfkc->normalize(text, status) : text;
+    if (U_FAILURE(status)) folded = text;
+    icu::UnicodeString key;
+    for (int32_t i = 0; i < folded.length();) {
+        UChar32 c = folded.char32At(i);
+        i += U16_LENGTH(c);
+        if (c == ';' || u_isUWhiteSpace(c)) continue;
+        key.append(u_tolower(c));
+    }
+    return toUtf8(key);
+}
+
+}  // namespace tsunagi

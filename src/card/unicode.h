@@ -1,0 +1,22 @@
+#pragma once
+
+// The Unicode work on names, done with ICU: readings for today's phones, Japanese script, and
+// the key under which two spellings of one name are the same.
+
+#include <string>
+#include <string_view>
+
+namespace tsunagi {
+
+// Half-width katakana (ｶﾞ, ｯ, ｰ, ｡) as full-width (ガ, ッ, ー, 。); every other character stays.
+std::string fullWidthKatakana(std::string_view utf8);
+
+// True when every character is kanji, hiragana or katakana (with their marks), so that a
+// family and a given name are written together without a blank.
+bool isJapaneseScript(std::string_view utf8);
+
+// A name as compared for "the same person": NFKC width folding (ｽｽﾞｷ = スズキ, Ａ = A), blanks
+// of every kind and the ";" between family and given name removed, Latin letters in lower case.
+std::string nameKey(std::string_view utf8);
+
+}  // namespace tsunagi
