@@ -9,7 +9,7 @@ packages=(
   libsqlcipher-dev libicu-dev
   libfreexl-dev libxlsxwriter-dev zlib1g-dev liborcus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-format python3 python3-xlrd python3-openpyxl
+  clang-format python3 python3-xlrd python3-openpyxl python3-vobject
   "$@"
 )
 

@@ -179,11 +179,11 @@ void writeGoogleCsv(const Store& store, TextSink& out) {
     });
     std::string heading = kFixed;
     for (size_t i = 1; i <= mailGroups; ++i)
-        heading += ",E-mail " + std::to_string(i) + " - Label,E-mail " + std::to_string(i) +
-                   " - Value";
+        heading +=
+            ",E-mail " + std::to_string(i) + " - Label,E-mail " + std::to_string(i) + " - Value";
     for (size_t i = 1; i <= phoneGroups; ++i)
-        heading += ",Phone " + std::to_string(i) + " - Label,Phone " + std::to_string(i) +
-                   " - Value";
+        heading +=
+            ",Phone " + std::to_string(i) + " - Label,Phone " + std::to_string(i) + " - Value";
     out.write(heading + "\r\n");
 
     int entry = 0;
