@@ -16,6 +16,7 @@ class SilentUi : public tsunagi::UserInterface {
     std::optional<tsunagi::SaveChoice> chooseFileToSave(const tsunagi::FileRequest&) override {
         return {};
     }
+    bool ask(const std::string&, const std::string&, const std::string&) override { return true; }
     void showMessage(const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());
     }

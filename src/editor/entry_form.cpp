@@ -56,6 +56,62 @@ CardFields formFields(const FormContent& form, bool forUpdate) {
 
 }  // namespace
 
+FormContent normalisedForm(FormContent form) {
+    for (Slot& slot : form.numbers) {
+        std::string ascii;
+        std::string_view text = slot.text;
+        for (size_t i = 0; i < text.size();) {
+            // ０-９ are EF BC 90..99; －, ‐ and − are EF BC 8D, E2 80 90 and E2 88 92.
+            if (text.compare(i, 2, "\xEF\xBC") == 0 && i + 2 < text.size()) {
+                unsigned char c = text[i + 2];
+                if (c >= 0x90 && c <= 0x99) {
+                    ascii += static_cast<char>('0' + (c - 0x90));
+                    i += 3;
+                    continue;
+                }
+                if (c == 0x8D) {
+                    ascii += '-';
+                    i += 3;
+                    continue;
+                }
+            }
+            if (text.compare(i, 3, "\xE2\x80\x90") == 0 ||
+                text.compare(i, 3, "\xE2\x88\x92") == 0) {
+                ascii += '-';
+                i += 3;
+                continue;
+            }
+            ascii += text[i++];
+        }
+        slot.text = ascii;
+    }
+    return form;
+}
+
+std::vector<FieldProblem> formProblems(const FormContent& form) {
+    std::vector<FieldProblem> problems;
+    for (int i = 0; i < 3; ++i) {
+        const std::string& number = form.numbers[i].text;
+        if (!trimBlanks(number).empty() && !numberTaken(number))
+            problems.push_back({1 + i, "電話番号" + std::to_string(i + 1) +
+                                           "：数字とハイフン以外の文字があります（" + number +
+                                           "）"});
+    }
+    for (int i = 0; i < 3; ++i) {
+        const std::string& mail = form.mails[i].text;
+        if (!trimBlanks(mail).empty() && !IsMailAddress(mail))
+            problems.push_back({4 + i, "メール" + std::to_string(i + 1) +
+                                           "：メールアドレスの形ではありません（" + mail + "）"});
+    }
+    return problems;
+}
+
+std::string describeProblems(const std::vector<FieldProblem>& problems) {
+    std::string text = "次の項目は保存できません。直してから、もう一度押してください。";
+    for (const FieldProblem& problem : problems) text += "\n" + problem.message;
+    return text;
+}
+
 FormContent emptyForm() {
     FormContent form;
     for (Slot& slot : form.numbers) slot.type = kNumberTypes[0].word;

@@ -32,6 +32,22 @@ FormContent emptyForm();
 // The form filled from a stored row.
 FormContent formFromRow(const EntryRow& row);
 
+// The form as it is saved: full-width digits and hyphens in the number boxes become their
+// ASCII forms, as the user meant them.
+FormContent normalisedForm(FormContent form);
+
+// A box whose text cannot be saved, and why. Boxes: 0 the name, 1 to 3 the numbers, 4 to 6
+// the mails.
+struct FieldProblem {
+    int box;
+    std::string message;
+};
+// What would be refused in a form: numbers that are not digits and hyphens, mails that are no
+// mail address. Empty boxes are fine.
+std::vector<FieldProblem> formProblems(const FormContent& form);
+// The one message that names every refused box.
+std::string describeProblems(const std::vector<FieldProblem>& problems);
+
 // The columns of a new entry and of an update (which keeps the stored owner, group and
 // memory-dial number), built with the model's line template.
 std::vector<std::string> newEntryColumns(const std::vector<std::string>& lineTemplate,

@@ -1,8 +1,10 @@
 #include "editor/qt_form2.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -37,6 +39,8 @@ Form2::Form2(FormHost& app) : app_(app) {
     for (QComboBox** box : {&Combo1, &Combo2, &Combo3, &Combo4, &Combo5, &Combo6}) {
         *box = new QComboBox(this);
         (*box)->installEventFilter(this);
+        // The open list gets the keys: Tab must still move on from it.
+        (*box)->view()->installEventFilter(this);
     }
     Command1 = new QPushButton("新規登録", this);
     Command2 = new QPushButton("更　新", this);
@@ -46,9 +50,6 @@ Form2::Form2(FormHost& app) : app_(app) {
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
-    // Esc leaves the form as "閉じる" does, as it leaves any dialog.
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
-            &Form2::Command4_Click);
 
     // Name and the six number and address boxes, then the six type boxes, then the buttons.
     QWidget* order[] = {Text1,  Text3,    Text4,    Text5,    Text6,   Text7,
@@ -167,8 +168,25 @@ bool Form2::storeWork(const std::function<void()>& work) {
     }
 }
 
+std::optional<FormContent> Form2::checkedContent() {
+    FormContent form = normalisedForm(content());
+    std::vector<FieldProblem> problems = formProblems(form);
+    if (problems.empty()) return form;
+    // Nothing is saved and nothing the user typed is lost: they see why and where.
+    app_.ui().showMessage(describeProblems(problems));
+    QLineEdit* boxes[] = {Text1, Text3, Text4, Text5, Text6, Text7, Text8};
+    boxes[problems.front().box]->setFocus();
+    boxes[problems.front().box]->selectAll();
+    return std::nullopt;
+}
+
 void Form2::Command1_Click() {
-    if (storeWork([&] { addEntry(app_.store(), content()); })) handBack();
+    std::optional<FormContent> form = checkedContent();
+    if (!form) return;
+    if (storeWork([&] { addEntry(app_.store(), *form); })) {
+        app_.entriesChanged();
+        handBack();
+    }
 }
 
 void Form2::Command2_Click() {
@@ -177,8 +195,13 @@ void Form2::Command2_Click() {
         app_.ui().showMessage(kUpdateWithoutEntry);
         return;
     }
+    std::optional<FormContent> form = checkedContent();
+    if (!form) return;
     if (storeWork([&] {
-            if (!rewriteEntry(app_.store(), *id, content())) app_.ui().showMessage(kEntryGone);
+            if (rewriteEntry(app_.store(), *id, *form))
+                app_.entriesChanged();
+            else
+                app_.ui().showMessage(kEntryGone);
         }))
         handBack();
 }
@@ -189,7 +212,10 @@ void Form2::Command3_Click() {
         app_.ui().showMessage(kDeleteWithoutEntry);
         return;
     }
-    if (storeWork([&] { removeEntry(app_.store(), *id); })) handBack();
+    if (storeWork([&] { removeEntry(app_.store(), *id); })) {
+        app_.entriesChanged();
+        handBack();
+    }
 }
 
 void Form2::Command4_Click() { handBack(); }
@@ -206,7 +232,37 @@ void Form2::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void Form2::keyPressEvent(QKeyEvent* event) {
+    // Keys that the focused box or an open list did not take. Esc leaves the form as "閉じる"
+    // does; an open type list takes its own Esc and only closes.
+    if (event->key() == Qt::Key_Escape) {
+        Command4_Click();
+        return;
+    }
+    // Enter presses the focused button, as in any dialog.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    // Tab and Shift+Tab on an open type list close it and move on in the tab order.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            for (QComboBox* box : {Combo1, Combo2, Combo3, Combo4, Combo5, Combo6}) {
+                if (watched != box->view()) continue;
+                box->hidePopup();
+                box->setFocus(Qt::OtherFocusReason);
+                focusNextPrevChild(key->key() == Qt::Key_Tab);
+                return true;
+            }
+        }
+    }
     // A type box opens its list as soon as it gets the focus, by Tab as by mouse.
     if (event->type() == QEvent::FocusIn) {
         if (auto* box = qobject_cast<QComboBox*>(watched)) {

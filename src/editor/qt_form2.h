@@ -24,6 +24,8 @@ class FormHost {
     virtual std::optional<std::int64_t> selectedId() const = 0;
     // The form is leaving: the list must be rebuilt and the main window shown.
     virtual void inputFormDone() = 0;
+    // The form added, changed or deleted an entry.
+    virtual void entriesChanged() = 0;
 };
 
 // The input form: one entry's name, three numbers and three mail addresses with their types.
@@ -64,6 +66,7 @@ class Form2 : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -72,6 +75,9 @@ class Form2 : public QWidget {
     void LoadEntry();
     void showContent(const FormContent& form);
     void handBack();
+    // The form's content ready to save, or nothing when a box holds what cannot be saved (the
+    // user is told which and why).
+    std::optional<FormContent> checkedContent();
     // Runs one button's store work; a failure is shown and the form stays open.
     bool storeWork(const std::function<void()>& work);
     void layOut();

@@ -163,7 +163,7 @@ std::vector<std::string> exportToFiles(const Store& store, const std::string& pr
     return notes;
 }
 
-void runSaveCommand(const CommandContext& context) {
+bool runSaveCommand(const CommandContext& context) {
     FileRequest request = fileRequest(context, "ファイルへ保存", kSaveFilterText);
     request.filters = fileFilters(kSaveFilterText + context.xlsFilterPart + kSmartphoneFilterText);
     std::time_t now = std::time(nullptr);
@@ -171,18 +171,20 @@ void runSaveCommand(const CommandContext& context) {
     localtime_r(&now, &local);
     request.proposedName = proposedSaveName(local);
     std::optional<SaveChoice> chosen = context.ui.chooseFileToSave(request);
-    if (!chosen) return;
+    if (!chosen) return false;
 
     std::string path = chosen->path;
     ExportKind kind = exportKindForChoice(path, chosen->filter);
-    if (kind == ExportKind::Unknown) return;
-    if (kind == ExportKind::Xls && trimBlanks(context.xlsFilterPart).empty()) return;
+    if (kind == ExportKind::Unknown) return false;
+    if (kind == ExportKind::Xls && trimBlanks(context.xlsFilterPart).empty()) return false;
     try {
         std::string note = exportToFile(context.store, context.programFolder, path, kind);
         if (!note.empty()) context.ui.showMessage(path + "\n" + note);
+        return true;
     } catch (const TsunagiError& error) {
         context.ui.showMessage("保存に失敗しました。\n" + std::string(error.what()));
     }
+    return false;
 }
 
 }  // namespace tsunagi

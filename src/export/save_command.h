@@ -48,7 +48,8 @@ struct ExportTarget {
 std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
                                        const std::vector<ExportTarget>& targets);
 
-// The whole command; failures are shown to the user and leave earlier files untouched.
-void runSaveCommand(const CommandContext& context);
+// The whole command; failures are shown to the user and leave earlier files untouched. True
+// when a file was written.
+bool runSaveCommand(const CommandContext& context);
 
 }  // namespace tsunagi

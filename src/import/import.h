@@ -37,8 +37,11 @@ struct ImportReport {
 // Reports every so many cards, and throws ImportCancelled when the user stops.
 class ProgressReporter {
   public:
+    // The first report goes at once: it starts the clock of the progress dialog.
     ProgressReporter(const ImportProgress& progress, std::string file)
-        : progress_(progress), file_(std::move(file)) {}
+        : progress_(progress), file_(std::move(file)) {
+        if (progress_ && !progress_(file_, 0)) throw ImportCancelled(file_);
+    }
 
     void card() {
         ++cards_;

@@ -30,26 +30,29 @@ long importFile(const Store& store, const std::string& path, ImportKind kind,
     throw TsunagiError(path, 0, "読み込めるファイルの種類ではありません（.vcf、.csv、.xls）。");
 }
 
-void runOpenCommand(const CommandContext& context, const ImportProgress& progress) {
+long runOpenCommand(const CommandContext& context, const ImportProgress& progress) {
     std::optional<std::string> chosen =
         context.ui.chooseFileToOpen(fileRequest(context, "ファイルを開く", kOpenFilterText));
-    if (!chosen) return;
+    if (!chosen) return 0;
 
     ImportKind kind = importKindFor(*chosen);
-    if (kind == ImportKind::Unknown) return;
-    if (kind == ImportKind::Xls && trimBlanks(context.xlsFilterPart).empty()) return;
+    if (kind == ImportKind::Unknown) return 0;
+    if (kind == ImportKind::Xls && trimBlanks(context.xlsFilterPart).empty()) return 0;
     try {
         ImportReport report;
-        importFile(context.store, *chosen, kind, progress, &report);
+        long added = importFile(context.store, *chosen, kind, progress, &report);
         if (std::string note = report.note(); !note.empty())
             context.ui.showMessage(*chosen + "\n" + note);
+        return added;
     } catch (const ImportCancelled&) {
-        // The user stopped it; the store is as it was, and that needs no message.
+        context.ui.showMessage(
+            *chosen + "\n読み込みを中止しました。このファイルのデータは追加していません。");
     } catch (const TsunagiError& error) {
         context.ui.showMessage(
             "読み込みに失敗しました。このファイルのデータは追加していません。\n" +
             std::string(error.what()));
     }
+    return 0;
 }
 
 }  // namespace tsunagi

@@ -25,6 +25,7 @@ long importFile(const Store& store, const std::string& path, ImportKind kind,
 inline constexpr const char* kOpenFilterText = "VCF (*.VCF)|*.vcf|CSV (*.CSV)|*.csv";
 
 // The whole command. A failure is shown to the user and leaves the store as it was.
-void runOpenCommand(const CommandContext& context, const ImportProgress& progress = {});
+// Returns the number of cards added (0 when nothing was).
+long runOpenCommand(const CommandContext& context, const ImportProgress& progress = {});
 
 }  // namespace tsunagi

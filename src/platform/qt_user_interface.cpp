@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 #include "platform/app_info.h"
@@ -55,11 +56,36 @@ std::optional<SaveChoice> QtUserInterface::chooseFileToSave(const FileRequest& r
     return choose(request, true);
 }
 
+namespace {
+
+// A message box wide enough for a window manager to show the program's name in its title bar,
+// besides the bar's icon and buttons.
+void keepTitleInSight(QMessageBox& box) {
+    int title =
+        QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(kAppTitle);
+    box.setStyleSheet(QString("QLabel { min-width: %1px; }").arg(title + 120));
+}
+
+}  // namespace
+
 void QtUserInterface::showMessage(const std::string& text) {
     QString shown = QString::fromStdString(text);
     shown.replace("\r\n", "\n");
     QMessageBox box(QMessageBox::NoIcon, kAppTitle, shown, QMessageBox::Ok, parent_);
+    keepTitleInSight(box);
     box.exec();
+}
+
+bool QtUserInterface::ask(const std::string& text, const std::string& yes, const std::string& no) {
+    QMessageBox box(QMessageBox::Question, kAppTitle, QString::fromStdString(text),
+                    QMessageBox::NoButton, parent_);
+    QPushButton* yesButton = box.addButton(QString::fromStdString(yes), QMessageBox::AcceptRole);
+    QPushButton* noButton = box.addButton(QString::fromStdString(no), QMessageBox::RejectRole);
+    box.setDefaultButton(noButton);
+    keepTitleInSight(box);
+    box.setEscapeButton(noButton);
+    box.exec();
+    return box.clickedButton() == yesButton;
 }
 
 bool QtUserInterface::openWithDesktop(const std::string& pathOrUrl) {

@@ -16,6 +16,7 @@ class QtUserInterface : public UserInterface {
     std::optional<std::string> chooseFileToOpen(const FileRequest& request) override;
     std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) override;
     void showMessage(const std::string& text) override;
+    bool ask(const std::string& text, const std::string& yes, const std::string& no) override;
     bool openWithDesktop(const std::string& pathOrUrl) override;
 
   private:

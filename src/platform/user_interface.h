@@ -40,6 +40,8 @@ class UserInterface {
     virtual std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) = 0;
     // A message box with an OK button only, titled with the program's name.
     virtual void showMessage(const std::string& text) = 0;
+    // A question with two answers; true for `yes`.
+    virtual bool ask(const std::string& text, const std::string& yes, const std::string& no) = 0;
     // Opens a file or a web address with the desktop's own program; false when that failed.
     virtual bool openWithDesktop(const std::string& pathOrUrl) = 0;
 };

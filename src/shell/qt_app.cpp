@@ -22,23 +22,35 @@ CommandContext App::commandContext() {
 }
 
 ImportProgress App::importProgress(QWidget* parent) {
-    auto dialog = std::make_shared<QProgressDialog>(parent);
-    dialog->setWindowTitle(kAppTitle);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setCancelButtonText("中止");
-    dialog->setRange(0, 0);  // the number of cards is not known before the end
-    dialog->setAutoClose(false);
-    dialog->setAutoReset(false);
-    dialog->hide();
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    return [dialog, started](const std::string& file, long cards) {
-        dialog->setLabelText(QString("%1\n%2 件読み込みました")
-                                 .arg(QFileInfo(QString::fromStdString(file)).fileName())
-                                 .arg(cards));
-        if (!dialog->isVisible() && started->elapsed() > 500) dialog->show();
+    // The dialog exists only while an import runs: its clock starts with the import's first
+    // report, it is made only once half a second has gone, and it goes with this import.
+    // (QProgressDialog's own timer would show it while the user is still choosing a file.)
+    struct State {
+        QElapsedTimer started;
+        std::unique_ptr<QProgressDialog> dialog;
+    };
+    auto state = std::make_shared<State>();
+    QPointer<QWidget> owner = parent;
+    return [state, owner](const std::string& file, long cards) {
+        if (!state->started.isValid()) state->started.start();
+        if (!state->dialog && state->started.elapsed() > 500) {
+            state->dialog = std::make_unique<QProgressDialog>(owner.data());
+            QProgressDialog& dialog = *state->dialog;
+            dialog.setWindowTitle(kAppTitle);
+            dialog.setWindowModality(Qt::WindowModal);
+            dialog.setCancelButtonText("中止");
+            dialog.setRange(0, 0);  // the number of cards is not known before the end
+            dialog.setAutoClose(false);
+            dialog.setAutoReset(false);
+            dialog.setMinimumDuration(0);
+            dialog.show();
+        }
+        if (!state->dialog) return true;
+        state->dialog->setLabelText(QString("%1\n%2 件読み込みました")
+                                        .arg(QFileInfo(QString::fromStdString(file)).fileName())
+                                        .arg(cards));
         QCoreApplication::processEvents();
-        return !dialog->wasCanceled();
+        return !state->dialog->wasCanceled();
     };
 }
 
@@ -56,7 +68,9 @@ void App::showInputForm(std::optional<std::int64_t> id) {
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->show();
     form_ = form;
+    switchingToForm_ = true;
     if (main_) main_->close();
+    switchingToForm_ = false;
 }
 
 void App::inputFormDone() {

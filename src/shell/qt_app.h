@@ -35,6 +35,13 @@ class App : public QObject, public FormHost {
     std::optional<std::int64_t> selectedId() const override { return module1_.SelectedId; }
     // The input form is done: the main window comes back with a rebuilt list.
     void inputFormDone() override;
+    void entriesChanged() override { unsavedChanges_ = true; }
+    void entriesSaved() { unsavedChanges_ = false; }
+    // Entries were added, changed or deleted since the last save; the store is emptied at the
+    // next start, so leaving the program now would lose them.
+    bool hasUnsavedChanges() const { return unsavedChanges_; }
+    // The main window is closing only to make way for the input form.
+    bool switchingToForm() const { return switchingToForm_; }
     Form1* mainWindow() const { return main_; }
 
     // What the open and save commands work with.
@@ -51,6 +58,8 @@ class App : public QObject, public FormHost {
     UserInterface& ui_;
     QPointer<Form1> main_;
     QPointer<QWidget> form_;
+    bool unsavedChanges_ = false;
+    bool switchingToForm_ = false;
 };
 
 }  // namespace tsunagi

@@ -1,5 +1,7 @@
 #include "shell/qt_form1.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -35,9 +37,12 @@ Form1::Form1(App& app) : app_(app) {
 
     buildMenus();
 
-    // The menu bar must show all three menus; where it needs more than the list's width the
-    // window and the list grow with it.
-    int width = std::max(twips(2220), menuBar()->sizeHint().width() + 6);
+    // The menu bar must show all three menus, and a window manager's title bar the caption
+    // beside its icon and buttons; where they need more than the list's width the window and
+    // the list grow with it.
+    int caption = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
+                      .horizontalAdvance(QString::fromStdString(mainWindowCaption()));
+    int width = std::max({twips(2220), menuBar()->sizeHint().width() + 6, caption + 110});
     int height = twips(2430);
     List1->setGeometry(0, twips(360), width - (twips(2220) - twips(2175)), twips(2040));
     client->setFixedSize(width, height);
@@ -76,6 +81,8 @@ void Form1::RefreshList() {
         QStringList items;
         items.reserve(static_cast<qsizetype>(lines.size()));
         for (const std::string& line : lines) items << QString::fromStdString(line);
+        // The list and its count change together.
+        List1->clear();
         List1->addItems(items);
         Label1->setText(QString::fromStdString(countLabel(static_cast<int>(lines.size()))));
     } catch (const TsunagiError& error) {
@@ -84,8 +91,8 @@ void Form1::RefreshList() {
 }
 
 void Form1::m1_Click() {
-    List1->clear();
-    runOpenCommand(app_.commandContext(), app_.importProgress(this));
+    // The list stays as it is while the dialogs are up; a failed import leaves it so.
+    if (runOpenCommand(app_.commandContext(), app_.importProgress(this)) > 0) app_.entriesChanged();
     // Whatever came of it, the list shows the store as it is now.
     RefreshList();
 }
@@ -96,6 +103,7 @@ void Form1::m3_Click() { app_.showInputForm(std::nullopt); }
 
 void Form1::l1_Click() {
     try {
+        if (List1->count() > 0) app_.entriesChanged();
         clearStore(app_.store());
         List1->clear();
         Label1->clear();
@@ -104,7 +112,18 @@ void Form1::l1_Click() {
     }
 }
 
-void Form1::l2_Click() { runSaveCommand(app_.commandContext()); }
+void Form1::l2_Click() {
+    if (runSaveCommand(app_.commandContext())) app_.entriesSaved();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (!app_.switchingToForm() && app_.hasUnsavedChanges() &&
+        !app_.ui().ask("保存されていない変更があります。終了しますか？", "終了", "キャンセル")) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
 
 void Form1::s1_Click() {
     if (!app_.ui().openWithDesktop(helpPagePath(app_.module1().programFolder)))

@@ -41,6 +41,9 @@ class Form1 : public QMainWindow {
     void s2_Click();
     void List1_DblClick();
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     void Form_Load();
     void buildMenus();

@@ -184,6 +184,77 @@ class Form2Test : public QObject {
         QApplication::processEvents();
         app.mainWindow()->close();
     }
+
+    // Keys on an open type list: Esc closes the list only, Tab and Shift+Tab move on.
+    void keysOnAnOpenListAndEnterOnAButton() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        app.showMainWindow()->m3->trigger();
+        QApplication::processEvents();
+        auto* form = qobject_cast<Form2*>(app.inputForm());
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->Text1->setText("typed");
+        form->Text8->setFocus();
+        QTest::keyClick(form->Text8, Qt::Key_Tab);
+        QTRY_VERIFY(form->Combo1->view()->isVisible());
+        QTest::keyClick(form->Combo1->view(), Qt::Key_Escape);
+        QApplication::processEvents();
+        QTRY_VERIFY(!form->Combo1->view()->isVisible());
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Text1->text(), QString("typed"));
+
+        form->Combo1->showPopup();
+        QTRY_VERIFY(form->Combo1->view()->isVisible());
+        QTest::keyClick(form->Combo1->view(), Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->Combo2));
+        QVERIFY(!form->Combo1->view()->isVisible());
+        QTRY_VERIFY(form->Combo2->view()->isVisible());
+        QTest::keyClick(form->Combo2->view(), Qt::Key_Backtab);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->Combo1));
+        QVERIFY(!form->Combo2->view()->isVisible());
+        form->Combo1->hidePopup();
+
+        // Enter on the focused 新規登録 adds the entry and hands back, as a click does.
+        form->Command1->setFocus();
+        QTest::keyClick(form->Command1, Qt::Key_Return);
+        QApplication::processEvents();
+        QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+        QCOMPARE(app.mainWindow()->List1->count(), 1);
+        app.mainWindow()->close();
+    }
+
+    void refusedBoxesAreNamedAndNothingIsSavedOrLost() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        app.showMainWindow()->m3->trigger();
+        QApplication::processEvents();
+        auto* form = qobject_cast<Form2*>(app.inputForm());
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->Text1->setText("山田");
+        form->Text3->setText("０３－１２３４");  // full-width digits and hyphen are fine
+        form->Text4->setText("03-12ab");
+        form->Text7->setText("foo@bar");
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QApplication::processEvents();
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QVERIFY(QString::fromStdString(ui.messages[0]).contains("電話番号2"));
+        QVERIFY(QString::fromStdString(ui.messages[0]).contains("メール2"));
+        QVERIFY(!QString::fromStdString(ui.messages[0]).contains("電話番号1"));
+        QVERIFY(form->isVisible());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->Text4));
+        QCOMPARE(form->Text4->text(), QString("03-12ab"));
+        QCOMPARE(countEntries(*std::make_unique<Connection>(app.store().open())), 0);
+
+        form->Text4->clear();
+        form->Text7->setText("foo@bar.jp");
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QApplication::processEvents();
+        Connection connection = app.store().open();
+        std::optional<EntryRow> row = readEntry(connection, 1);
+        QVERIFY(row);
+        QCOMPARE(QString::fromStdString(row->at(4)), QString("TEL;VOICE:031234<>"));
+        app.mainWindow()->close();
+    }
 };
 
 QTEST_MAIN(Form2Test)

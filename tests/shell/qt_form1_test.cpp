@@ -12,6 +12,7 @@
 #include "store/entries.h"
 #include "store/entry_list.h"
 #include "support/scripted_ui.h"
+#include "support/temp_folder.h"
 
 using namespace tsunagi;
 
@@ -126,20 +127,91 @@ class Form1Test : public QObject {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);
         Form1* window = app.showMainWindow();
-        ImportProgress progress = app.importProgress(window);
-        QVERIFY(progress("/x/cards.vcf", 256));
         auto dialogs = [window] { return window->findChildren<QProgressDialog*>(); };
-        QCOMPARE(dialogs().size(), qsizetype(1));
-        QVERIFY(!dialogs().first()->isVisible());  // a quick import shows nothing
+        // Made before the file is chosen, it shows nothing however long the choosing takes.
+        ImportProgress progress = app.importProgress(window);
+        QTest::qWait(700);
+        QCOMPARE(dialogs().size(), qsizetype(0));
+        QVERIFY(progress("/x/cards.vcf", 0));  // the import starts: its clock starts
+        QVERIFY(progress("/x/cards.vcf", 256));
+        QCOMPARE(dialogs().size(), qsizetype(0));  // a quick import shows nothing
         QTest::qWait(600);
         QVERIFY(progress("/x/cards.vcf", 512));
+        QCOMPARE(dialogs().size(), qsizetype(1));
         QProgressDialog* dialog = dialogs().first();
         QVERIFY(dialog->isVisible());
         QVERIFY(dialog->labelText().contains("cards.vcf"));
         QVERIFY(dialog->labelText().contains("512"));
         dialog->cancel();
         QVERIFY(!progress("/x/cards.vcf", 768));
+        // The cancel belonged to that import: the next one starts afresh and goes through.
+        progress = app.importProgress(window);
+        QCOMPARE(dialogs().size(), qsizetype(0));
+        QVERIFY(progress("/x/more.vcf", 0));
+        QVERIFY(progress("/x/more.vcf", 256));
         window->close();
+    }
+
+    void aFailedImportLeavesTheListAndItsCount() {
+        TempFolder folder;
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        addCards(app.store(), 5);
+        app.module1().ListRefreshPending = true;
+        Form1* window = app.showMainWindow();
+        std::string bad =
+            folder.write("bad.vcf", "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:\x85\x40\r\nEND:VCARD\r\n");
+        ui.fileAnswers = {bad};
+        // While the failure is shown, the list behind it and its count agree.
+        int shownCount = -1;
+        QString shownLabel;
+        ui.onMessage = [&] {
+            shownCount = window->List1->count();
+            shownLabel = window->Label1->text();
+        };
+        window->m1->trigger();
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QCOMPARE(shownCount, 5);
+        QCOMPARE(shownLabel, QString("5ﾃﾞｰﾀ"));
+        QCOMPARE(window->List1->count(), 5);
+        window->close();
+    }
+
+    void closingWithUnsavedWorkAsksFirst() {
+        TempFolder folder;
+        ScriptedUi ui;
+        Module1 module1;
+        module1.programFolder = folder.path();
+        App app(Store::inMemory(), module1, ui);
+        Form1* window = app.showMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->close();  // nothing done yet: no question
+        QVERIFY(ui.questions.empty());
+
+        window = app.showMainWindow();
+        ui.fileAnswers = {folder.write("cards.vcf",
+                                       "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+                                       "N;CHARSET=SHIFT_JIS:A\r\nEND:VCARD\r\n")};
+        window->m1->trigger();
+        QCOMPARE(window->List1->count(), 1);
+        ui.askAnswer = false;  // キャンセル
+        window->m2->trigger();
+        QCOMPARE(ui.questions.size(), size_t(1));
+        QCOMPARE(ui.questions[0], std::string("保存されていない変更があります。終了しますか？"));
+        QVERIFY(window->isVisible());
+        // Opening the input form closes the main window without a question.
+        window->m3->trigger();
+        QApplication::processEvents();
+        QCOMPARE(ui.questions.size(), size_t(1));
+        app.inputForm()->close();
+        QApplication::processEvents();
+        window = app.mainWindow();
+        // A successful save settles it.
+        ui.fileAnswers = {folder.file("saved.csv")};
+        window->l2->trigger();
+        window->close();
+        QCOMPARE(ui.questions.size(), size_t(1));
+        QVERIFY(!window->isVisible());
     }
 
     void xlsFilterDecisionIsReplaceable() {

@@ -3,6 +3,7 @@
 // Answers the program's dialogs from a script, and remembers what it was asked and told.
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +27,14 @@ class ScriptedUi : public UserInterface {
         }
         return SaveChoice{*path, filter};
     }
-    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void showMessage(const std::string& text) override {
+        messages.push_back(text);
+        if (onMessage) onMessage();
+    }
+    bool ask(const std::string& text, const std::string&, const std::string&) override {
+        questions.push_back(text);
+        return askAnswer;
+    }
     bool openWithDesktop(const std::string& target) override {
         opened.push_back(target);
         return desktopOpens;
@@ -38,6 +46,9 @@ class ScriptedUi : public UserInterface {
     std::vector<std::string> messages;
     std::vector<std::string> opened;
     bool desktopOpens = true;
+    std::function<void()> onMessage;  // called while a message is shown
+    std::vector<std::string> questions;
+    bool askAnswer = true;
 
   private:
     std::optional<std::string> answer(const FileRequest& request) {
