@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -61,9 +62,13 @@ namespace {
 // A message box wide enough for a window manager to show the program's name in its title bar,
 // besides the bar's icon and buttons.
 void keepTitleInSight(QMessageBox& box) {
-    int title =
-        QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(kAppTitle);
-    box.setStyleSheet(QString("QLabel { min-width: %1px; }").arg(title + 120));
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    int title = QFontMetrics(titleFont).horizontalAdvance(kAppTitle);
+    // A spacer row in the box's own layout: a style sheet on its label would cut the text.
+    if (auto* layout = qobject_cast<QGridLayout*>(box.layout()))
+        layout->addItem(new QSpacerItem(title + 150, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                        layout->rowCount(), 0, 1, layout->columnCount());
 }
 
 }  // namespace

@@ -40,9 +40,12 @@ Form1::Form1(App& app) : app_(app) {
     // The menu bar must show all three menus, and a window manager's title bar the caption
     // beside its icon and buttons; where they need more than the list's width the window and
     // the list grow with it.
-    int caption = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
-                      .horizontalAdvance(QString::fromStdString(mainWindowCaption()));
-    int width = std::max({twips(2220), menuBar()->sizeHint().width() + 6, caption + 110});
+    // (Title bars draw in bold, and give their icon and three buttons some 150 pixels.)
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    int caption = QFontMetrics(titleFont).horizontalAdvance(
+        QString::fromStdString(mainWindowCaption()));
+    int width = std::max({twips(2220), menuBar()->sizeHint().width() + 6, caption + 150});
     int height = twips(2430);
     List1->setGeometry(0, twips(360), width - (twips(2220) - twips(2175)), twips(2040));
     client->setFixedSize(width, height);
