@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh time
 n=${1:-100000}
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench --target tsunagi-cli make-cards list-refresh >/dev/null
+cmake --build build-bench --target tsunagi-cli make-cards list-refresh merge-bench >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cli=build-bench/app/tsunagi-cli
@@ -77,3 +77,5 @@ wrow ".xlsx import" "$cli" "$work/book.xlsx"
 
 echo
 build-bench/bench/list-refresh "$work/cards.vcf"
+echo
+build-bench/bench/merge-bench "$n"

@@ -10,6 +10,7 @@
 #include "cli/json.h"
 #include "export/save_command.h"
 #include "import/open_command.h"
+#include "merge/duplicates.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "store/entries.h"
@@ -20,8 +21,8 @@ using namespace tsunagi;
 namespace {
 
 const char* const kUsage =
-    "usage: tsunagi-cli [--list] [--rows] [-o OUTPUT]... [--vcard3 FILE] [--google-csv FILE]\n"
-    "                   FILE...\n"
+    "usage: tsunagi-cli [--list] [--rows] [--merge-duplicates] [-o OUTPUT]...\n"
+    "                   [--vcard3 FILE] [--google-csv FILE] FILE...\n"
     "\n"
     "Imports each FILE (.vcf, .csv, .xls/.xlsx) in order into a fresh store in memory,\n"
     "then prints and writes what was asked for.\n"
@@ -31,12 +32,15 @@ const char* const kUsage =
     "  -o OUTPUT   write all entries to OUTPUT (.csv, .vcf, .xls/.xlsx, .html); repeatable\n"
     "  --vcard3 FILE      write all entries as vCard 3.0 in UTF-8, for today's phones\n"
     "  --google-csv FILE  write all entries as a Google Contacts CSV\n"
+    "  --merge-duplicates merge the entries of the same person (same name once normalised, or\n"
+    "                     the same card read twice) after all imports, before the outputs\n"
     "\n"
     "Exit status: 0 success, 1 a file failed (nothing written), 2 usage error.\n";
 
 struct Options {
     bool list = false;
     bool rows = false;
+    bool merge = false;
     std::vector<ExportTarget> outputs;
     std::vector<std::string> inputs;
 };
@@ -68,6 +72,8 @@ int main(int argc, char** argv) {
             options.list = true;
         } else if (arg == "--rows") {
             options.rows = true;
+        } else if (arg == "--merge-duplicates") {
+            options.merge = true;
         } else if (arg == "-o") {
             if (++i == argc) return usageError("-o needs an output file name");
             options.outputs.push_back({argv[i], exportKindFor(argv[i])});
@@ -99,6 +105,11 @@ int main(int argc, char** argv) {
             importFile(store, input, importKindFor(input), {}, &report);
             if (std::string note = report.note(); !note.empty())
                 std::cerr << "tsunagi-cli: " << input << ": " << note << '\n';
+        }
+        if (options.merge) {
+            std::vector<DuplicateGroup> groups = findDuplicates(store);
+            std::erase_if(groups, [](const DuplicateGroup& group) { return !group.sure; });
+            std::cerr << "tsunagi-cli: " << describeMerge(mergeDuplicates(store, groups)) << '\n';
         }
         if (options.list) {
             std::vector<std::string> lines = readEntryList(store);

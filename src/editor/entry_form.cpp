@@ -128,6 +128,16 @@ FormContent formFromRow(const EntryRow& row) {
         form.numbers[number.slot].type = numberWordForHead(number.head);
         form.numbers[number.slot].text = number.value;
     }
+    size_t hiddenNumbers = std::count_if(card.numbers.begin(), card.numbers.end(),
+                                         [](const NumberPiece& n) { return n.slot >= 3; });
+    size_t hiddenMails = std::count_if(card.mails.begin(), card.mails.end(),
+                                       [](const MailPiece& m) { return m.slot >= 3; });
+    if (hiddenNumbers + hiddenMails > 0)
+        form.notice = "このデータには、フォームに表示しきれない電話番号 " +
+                      std::to_string(hiddenNumbers) + " 件、メールアドレス " +
+                      std::to_string(hiddenMails) +
+                      " 件があります。フォームには最初の 3 件ずつを表示します。"
+                      "更新しても、表示していないものは消えずに残ります。";
     for (const MailPiece& mail : card.mails) {
         if (mail.slot >= 3) continue;
         // The form's own rule: the type box shows 携帯 for CELL, and the address only shows
@@ -165,6 +175,17 @@ std::vector<std::string> updatedEntryColumns(const std::vector<std::string>& lin
         for (const std::string& item : lineTemplate) written = written || value == item;
         if (!written) kept.push_back(value);
     }
+    // Numbers and mails past the form's three boxes (a merged entry has them) stay, after the
+    // ones the form writes.
+    CardView card = readCard(stored);
+    for (const NumberPiece& number : card.numbers)
+        if (number.slot >= 3)
+            fields.numbers =
+                fields.numbers.value_or("") + number.head + ":" + number.value + std::string(kJoin);
+    for (const MailPiece& mail : card.mails)
+        if (mail.slot >= 3)
+            fields.mails =
+                fields.mails.value_or("") + mail.head + ":" + mail.value + std::string(kJoin);
     std::vector<std::string> columns = buildCardColumns(lineTemplate, fields);
     auto end = std::find(columns.rbegin(), columns.rend(), std::string(kEndLine));
     columns.insert(end == columns.rend() ? columns.end() : std::prev(end.base()), kept.begin(),

@@ -24,6 +24,9 @@ struct FormContent {
     std::string name;
     std::array<Slot, 3> numbers;
     std::array<Slot, 3> mails;
+    // What the user should know as the form opens: an entry with more numbers or mails than
+    // the form shows (after a merge) keeps the others.
+    std::string notice;
 };
 
 // The form as it opens for a new entry: empty boxes, "電話" and "PC" in the type boxes.

@@ -122,7 +122,9 @@ void Form2::FillTypeLists() {
 void Form2::LoadEntry() {
     FillTypeLists();
     try {
-        showContent(tsunagi::LoadEntry(app_.store(), app_.selectedId()));
+        FormContent form = tsunagi::LoadEntry(app_.store(), app_.selectedId());
+        showContent(form);
+        if (!form.notice.empty()) notice_ = form.notice;
     } catch (const TsunagiError& error) {
         app_.ui().showMessage(error.what());
     }
@@ -230,6 +232,16 @@ void Form2::handBack() {
 void Form2::closeEvent(QCloseEvent* event) {
     handBack();
     event->accept();
+}
+
+void Form2::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (notice_.empty()) return;
+    // After the form is up, so that the message stands over it.
+    QTimer::singleShot(0, this, [this] {
+        std::string notice = std::exchange(notice_, "");
+        if (!notice.empty()) app_.ui().showMessage(notice);
+    });
 }
 
 void Form2::keyPressEvent(QKeyEvent* event) {

@@ -67,6 +67,7 @@ class Form2 : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -83,6 +84,7 @@ class Form2 : public QWidget {
     void layOut();
 
     FormHost& app_;
+    std::string notice_;  // told once the form is on the screen
     bool handedBack_ = false;
 };
 

@@ -8,6 +8,7 @@
 
 #include "export/save_command.h"
 #include "import/open_command.h"
+#include "merge/qt_merge_dialog.h"
 #include "platform/error.h"
 #include "shell/qt_about.h"
 #include "shell/qt_app.h"
@@ -43,8 +44,8 @@ Form1::Form1(App& app) : app_(app) {
     // (Title bars draw in bold, and give their icon and three buttons some 150 pixels.)
     QFont titleFont = QApplication::font();
     titleFont.setBold(true);
-    int caption = QFontMetrics(titleFont).horizontalAdvance(
-        QString::fromStdString(mainWindowCaption()));
+    int caption =
+        QFontMetrics(titleFont).horizontalAdvance(QString::fromStdString(mainWindowCaption()));
     int width = std::max({twips(2220), menuBar()->sizeHint().width() + 6, caption + 150});
     int height = twips(2430);
     List1->setGeometry(0, twips(360), width - (twips(2220) - twips(2175)), twips(2040));
@@ -64,6 +65,7 @@ void Form1::buildMenus() {
     l0 = menuBar()->addMenu("リスト");
     l1 = l0->addAction("データのクリア", this, &Form1::l1_Click);
     l2 = l0->addAction("データの保存", this, &Form1::l2_Click);
+    l3 = l0->addAction("重複をまとめる…", this, &Form1::l3_Click);
     s0 = menuBar()->addMenu("その他");
     s1 = s0->addAction("ヘルプ", this, &Form1::s1_Click);
     s2 = s0->addAction("バージョン情報", this, &Form1::s2_Click);
@@ -117,6 +119,26 @@ void Form1::l1_Click() {
 
 void Form1::l2_Click() {
     if (runSaveCommand(app_.commandContext())) app_.entriesSaved();
+}
+
+void Form1::l3_Click() {
+    try {
+        std::vector<DuplicateGroup> groups = findDuplicates(app_.store());
+        if (groups.empty()) {
+            app_.ui().showMessage("重複しているデータは見つかりませんでした。");
+            return;
+        }
+        MergeDialog dialog(std::move(groups), this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        MergeResult result = mergeDuplicates(app_.store(), dialog.checkedGroups());
+        if (result.entriesBefore > 0) app_.entriesChanged();
+        RefreshList();
+        app_.ui().showMessage(describeMerge(result));
+    } catch (const TsunagiError& error) {
+        RefreshList();
+        app_.ui().showMessage("重複をまとめられませんでした。何も変更していません。\n" +
+                              std::string(error.what()));
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

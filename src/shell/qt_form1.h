@@ -28,6 +28,7 @@ class Form1 : public QMainWindow {
     QAction* m2;
     QAction* l1;
     QAction* l2;
+    QAction* l3;
     QAction* s1;
     QAction* s2;
 
@@ -37,6 +38,7 @@ class Form1 : public QMainWindow {
     void m3_Click();
     void l1_Click();
     void l2_Click();
+    void l3_Click();
     void s1_Click();
     void s2_Click();
     void List1_DblClick();

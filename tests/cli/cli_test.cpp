@@ -100,6 +100,15 @@ TEST(Cli, ExitCodes) {
     }
 }
 
+TEST(Cli, MergeDuplicatesAfterTheImports) {
+    TempFolder folder;
+    std::string cards = folder.write("cards.vcf", kCards);
+    CliRun run = runCli(folder, "--merge-duplicates --list " + cards + " " + cards);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("2ﾃﾞｰﾀ"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("4 件のデータを 2 件にまとめました。"), std::string::npos) << run.err;
+}
+
 TEST(Cli, JsonStrings) {
     EXPECT_EQ(jsonString("a\"b\\c\r\n\x01李"), "\"a\\\"b\\\\c\\r\\n\\u0001李\"");
 }

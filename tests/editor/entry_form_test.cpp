@@ -113,6 +113,21 @@ TEST(EntryForm, FieldChecksAndLimits) {
     EXPECT_EQ(updated[4], "X-GNO:3");
 }
 
+TEST(EntryForm, AMergedEntryKeepsWhatTheFormCannotShow) {
+    const std::vector<std::string> full = {
+        "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:", "X-JPG-OWNER:", "TEL;",
+        "EMAIL;",      "X-GNO:",      "X-JPG-MDNO:",          "END:VCARD"};
+    EntryRow stored =
+        rowOf({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A",
+               "TEL;CELL:1<>TEL;CELL:2<>TEL;CELL:3<>TEL;VOICE;WORK:4<>TEL;VOICE:5", "END:VCARD"});
+    FormContent form = formFromRow(stored);
+    EXPECT_NE(form.notice.find("電話番号 2 件"), std::string::npos);
+    EXPECT_EQ(formFromRow(rowOf({"N;CHARSET=SHIFT_JIS:B"})).notice, "");
+    form.numbers[0].text = "9";
+    std::vector<std::string> columns = updatedEntryColumns(full, form, stored);
+    EXPECT_EQ(columns[4], "TEL;CELL:9<>TEL;CELL:2<>TEL;CELL:3<>TEL;VOICE;WORK:4<>TEL;VOICE:5<>");
+}
+
 TEST(EntryForm, UpdateKeepsTheLinesTheFormDoesNotShow) {
     const std::vector<std::string> full = {
         "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:", "X-JPG-OWNER:", "TEL;",

@@ -1,10 +1,12 @@
 #include "shell/qt_form1.h"
 
+#include <QApplication>
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 
+#include "merge/qt_merge_dialog.h"
 #include "platform/app_info.h"
 #include "shell/module1.h"
 #include "shell/qt_about.h"
@@ -44,7 +46,8 @@ class Form1Test : public QObject {
         for (QAction* action : window->menuBar()->actions()) menus << action->text();
         QCOMPARE(menus, QStringList({"メニュー", "リスト", "その他"}));
         QCOMPARE(captions(window->m0), QStringList({"ファイルを開く", "登録ﾌｫｰﾑを開く", "終了"}));
-        QCOMPARE(captions(window->l0), QStringList({"データのクリア", "データの保存"}));
+        QCOMPARE(captions(window->l0),
+                 QStringList({"データのクリア", "データの保存", "重複をまとめる…"}));
         QCOMPARE(captions(window->s0), QStringList({"ヘルプ", "バージョン情報"}));
         for (QMenu* menu : {window->m0, window->l0, window->s0})
             for (QAction* action : menu->actions()) QVERIFY(action->shortcut().isEmpty());
@@ -212,6 +215,45 @@ class Form1Test : public QObject {
         window->close();
         QCOMPARE(ui.questions.size(), size_t(1));
         QVERIFY(!window->isVisible());
+    }
+
+    void mergingDuplicatesFromTheListMenu() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = app.showMainWindow();
+        window->l3->trigger();  // nothing to merge: said so, no dialog
+        QCOMPARE(ui.messages.back(), std::string("重複しているデータは見つかりませんでした。"));
+        {
+            Connection connection = app.store().open();
+            EntryInserter inserter(connection);
+            inserter.insert(
+                {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;CELL:090", "END:VCARD"});
+            inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田 太郎",
+                             "EMAIL;INTERNET:t@x.jp", "END:VCARD"});
+            inserter.insert(
+                {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;花子", "TEL;VOICE;HOME:03", "END:VCARD"});
+            inserter.insert(
+                {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;次郎", "TEL;VOICE;HOME:03", "END:VCARD"});
+        }
+        window->RefreshList();
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<MergeDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            seen = true;
+            QCOMPARE(dialog->Groups->topLevelItemCount(), 2);
+            QCOMPARE(dialog->Groups->topLevelItem(0)->checkState(0), Qt::Checked);
+            // The family sharing a home number: shown, but not checked.
+            QCOMPARE(dialog->Groups->topLevelItem(1)->checkState(0), Qt::Unchecked);
+            QCOMPARE(dialog->Groups->topLevelItem(0)->child(1)->text(2), QString("t@x.jp"));
+            QTest::mouseClick(dialog->cmdMerge, Qt::LeftButton);
+        });
+        window->l3->trigger();
+        QVERIFY(seen);
+        QCOMPARE(ui.messages.back(), std::string("2 件のデータを 1 件にまとめました。"));
+        QCOMPARE(window->List1->count(), 3);
+        QCOMPARE(window->Label1->text(), QString("3ﾃﾞｰﾀ"));
+        window->close();
     }
 
     void xlsFilterDecisionIsReplaceable() {

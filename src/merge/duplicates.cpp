@@ -1,0 +1,305 @@
+#include "merge/duplicates.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <numeric>
+#include <optional>
+#include <unordered_map>
+
+#include "card/card_view.h"
+#include "card/dialect.h"
+#include "card/unicode.h"
+#include "platform/error.h"
+#include "platform/text.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+
+namespace {
+
+std::string digitsOf(std::string_view number) {
+    std::string digits;
+    for (char c : number)
+        if (c >= '0' && c <= '9') digits += c;
+    return digits;
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Every stored line but the memory-dial number: two entries with the same are one file's card
+// read twice.
+std::string contentKey(const EntryRow& row) {
+    std::string key;
+    for (int p = 0; p < kCardColumns; ++p) {
+        const std::string& value = row.at(p);
+        if (value.empty() || value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0)
+            continue;
+        key += value;
+        key += '\x1f';
+    }
+    return key;
+}
+
+class UnionFind {
+  public:
+    explicit UnionFind(size_t size) : parent_(size) {
+        std::iota(parent_.begin(), parent_.end(), size_t(0));
+    }
+    size_t find(size_t x) {
+        while (parent_[x] != x) x = parent_[x] = parent_[parent_[x]];
+        return x;
+    }
+    void join(size_t a, size_t b) {
+        a = find(a);
+        b = find(b);
+        if (a != b) parent_[std::max(a, b)] = std::min(a, b);  // the earliest entry leads
+    }
+
+  private:
+    std::vector<size_t> parent_;
+};
+
+struct Person {
+    DuplicateEntry entry;
+    std::vector<std::string> numberDigits;
+    std::vector<std::string> mailKeys;
+};
+
+template <typename Pieces, typename Key>
+size_t distinctAcross(const std::vector<const Person*>& people, Pieces pieces, Key key) {
+    std::vector<std::string> seen;
+    for (const Person* person : people)
+        for (const std::string& value : pieces(*person)) {
+            std::string k = key(value);
+            if (std::find(seen.begin(), seen.end(), k) == seen.end()) seen.push_back(k);
+        }
+    return seen.size();
+}
+
+DuplicateGroup groupOf(const std::vector<const Person*>& members, bool sure) {
+    DuplicateGroup group;
+    group.sure = sure;
+    for (const Person* person : members) group.entries.push_back(person->entry);
+    group.mergedNumbers = distinctAcross(
+        members, [](const Person& p) -> const std::vector<std::string>& { return p.numberDigits; },
+        [](const std::string& s) { return s; });
+    group.mergedMails = distinctAcross(
+        members, [](const Person& p) -> const std::vector<std::string>& { return p.mailKeys; },
+        [](const std::string& s) { return s; });
+    return group;
+}
+
+}  // namespace
+
+std::vector<DuplicateGroup> findDuplicates(const Store& store) {
+    std::vector<Person> people;
+    std::unordered_map<std::string, size_t> byName, byContent;
+    std::vector<std::pair<size_t, size_t>> sureLinks;
+    {
+        Connection connection = store.open();
+        forEachEntry(connection, [&](const EntryRow& row) {
+            CardView card = readCard(row);
+            Person person;
+            person.entry.id = row.id;
+            person.entry.name = card.name.value_or("");
+            for (const NumberPiece& number : card.numbers) {
+                person.entry.numbers.push_back(number.value);
+                std::string digits = digitsOf(number.value);
+                if (!digits.empty()) person.numberDigits.push_back(digits);
+            }
+            for (const MailPiece& mail : card.mails) {
+                person.entry.mails.push_back(mail.value);
+                std::string key = lowerAscii(trimBlanks(mail.value));
+                if (!key.empty()) person.mailKeys.push_back(key);
+            }
+            size_t index = people.size();
+            std::string name = nameKey(person.entry.name);
+            if (!name.empty()) {
+                auto [at, fresh] = byName.emplace(name, index);
+                if (!fresh) sureLinks.push_back({at->second, index});
+            }
+            auto [at, fresh] = byContent.emplace(contentKey(row), index);
+            if (!fresh) sureLinks.push_back({at->second, index});
+            people.push_back(std::move(person));
+        });
+    }
+
+    UnionFind sure(people.size());
+    for (auto [a, b] : sureLinks) sure.join(a, b);
+    // Shared numbers and mails link whole sure groups, as "possibly the same".
+    UnionFind possible(people.size());
+    std::unordered_map<std::string, size_t> byNumber, byMail;
+    for (size_t i = 0; i < people.size(); ++i) {
+        for (const std::string& digits : people[i].numberDigits) {
+            auto [at, fresh] = byNumber.emplace(digits, i);
+            if (!fresh && sure.find(at->second) != sure.find(i))
+                possible.join(sure.find(at->second), sure.find(i));
+        }
+        for (const std::string& mail : people[i].mailKeys) {
+            auto [at, fresh] = byMail.emplace(mail, i);
+            if (!fresh && sure.find(at->second) != sure.find(i))
+                possible.join(sure.find(at->second), sure.find(i));
+        }
+    }
+
+    std::map<size_t, std::vector<const Person*>> sureMembers;
+    for (size_t i = 0; i < people.size(); ++i) sureMembers[sure.find(i)].push_back(&people[i]);
+    std::vector<DuplicateGroup> groups;
+    for (const auto& [leader, members] : sureMembers)
+        if (members.size() > 1) groups.push_back(groupOf(members, true));
+    std::map<size_t, std::vector<const Person*>> possibleMembers;
+    for (const auto& [leader, members] : sureMembers)
+        for (const Person* person : members)
+            possibleMembers[possible.find(leader)].push_back(person);
+    for (auto& [leader, members] : possibleMembers) {
+        if (sureMembers[leader].size() == members.size()) continue;  // linked to nobody
+        std::sort(members.begin(), members.end(),
+                  [](const Person* a, const Person* b) { return a->entry.id < b->entry.id; });
+        groups.push_back(groupOf(members, false));
+    }
+    return groups;
+}
+
+namespace {
+
+std::optional<long> memoryNumberOf(const EntryRow& row) {
+    CardView card = readCard(row);
+    if (!card.memoryNumber) return std::nullopt;
+    std::string digits = trimBlanks(*card.memoryNumber);
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stol(digits);
+}
+
+// The place for a new number or mail column, as the template orders them: numbers before the
+// mail column, mails right after the number column; else before the group, the memory-dial
+// number or the end line.
+size_t placeForNewColumn(const std::vector<std::string>& columns, bool numbers) {
+    if (!numbers)
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columnKind(columns[i]) == ColumnKind::Numbers) return i + 1;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const std::string& value = columns[i];
+        if ((numbers && columnKind(value) == ColumnKind::Mails) ||
+            value.compare(0, kGroupItem.size(), kGroupItem) == 0 ||
+            value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0 ||
+            contains(value, kEndLine))
+            return i;
+    }
+    return columns.size();
+}
+
+void addPieces(std::vector<std::string>& columns, ColumnKind kind,
+               const std::vector<std::string>& pieces) {
+    if (pieces.empty()) return;
+    auto column = std::find_if(columns.begin(), columns.end(),
+                               [kind](const std::string& v) { return columnKind(v) == kind; });
+    if (column == columns.end()) {
+        size_t place = placeForNewColumn(columns, kind == ColumnKind::Numbers);
+        column = columns.insert(columns.begin() + static_cast<long>(place), "");
+    }
+    std::string& value = *column;
+    // A value in the writers' form ends every piece with "<>"; the phone's has "<>" between.
+    bool closed = value.empty() || value.ends_with(kJoin);
+    for (const std::string& piece : pieces) {
+        if (closed)
+            value.append(piece).append(kJoin);
+        else
+            value.append(kJoin).append(piece);
+    }
+}
+
+std::vector<std::string> usedColumns(const EntryRow& row) {
+    std::vector<std::string> columns;
+    for (int p = 0; p < kCardColumns; ++p)
+        if (row.columns[p]) columns.push_back(*row.columns[p]);
+    while (!columns.empty() && columns.back().empty()) columns.pop_back();
+    return columns;
+}
+
+// The first entry's columns with the others' numbers and mails it lacks, and the lowest
+// memory-dial number of them all.
+std::vector<std::string> mergedColumns(const EntryRow& first, const std::vector<EntryRow>& others) {
+    std::vector<std::string> columns = usedColumns(first);
+    CardView kept = readCard(first);
+    std::vector<std::string> numberDigits, mailKeys;
+    for (const NumberPiece& n : kept.numbers) numberDigits.push_back(digitsOf(n.value));
+    for (const MailPiece& m : kept.mails) mailKeys.push_back(lowerAscii(trimBlanks(m.value)));
+    std::vector<std::string> newNumbers, newMails;
+    std::optional<long> lowest = memoryNumberOf(first);
+    for (const EntryRow& other : others) {
+        CardView card = readCard(other);
+        for (const NumberPiece& n : card.numbers) {
+            std::string digits = digitsOf(n.value);
+            if (std::find(numberDigits.begin(), numberDigits.end(), digits) != numberDigits.end())
+                continue;
+            numberDigits.push_back(digits);
+            newNumbers.push_back(n.head + ":" + n.value);
+        }
+        for (const MailPiece& m : card.mails) {
+            std::string key = lowerAscii(trimBlanks(m.value));
+            if (std::find(mailKeys.begin(), mailKeys.end(), key) != mailKeys.end()) continue;
+            mailKeys.push_back(key);
+            newMails.push_back(m.head + ":" + m.value);
+        }
+        if (std::optional<long> number = memoryNumberOf(other))
+            if (!lowest || *number < *lowest) lowest = number;
+    }
+    addPieces(columns, ColumnKind::Numbers, newNumbers);
+    addPieces(columns, ColumnKind::Mails, newMails);
+    if (lowest) {
+        auto line = std::find_if(columns.begin(), columns.end(), [](const std::string& v) {
+            return v.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0;
+        });
+        std::string text = std::string(kMemoryNumberItem) + std::to_string(*lowest);
+        if (line != columns.end())
+            *line = text;
+        else
+            columns.insert(columns.begin() + static_cast<long>(placeForNewColumn(columns, false)),
+                           text);
+    }
+    return columns;
+}
+
+}  // namespace
+
+MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup>& groups) {
+    MergeResult result;
+    Connection connection = store.open();
+    Transaction transaction(connection);
+    for (const DuplicateGroup& group : groups) {
+        if (group.entries.size() < 2) continue;
+        std::optional<EntryRow> first = readEntry(connection, group.entries.front().id);
+        if (!first) continue;
+        std::vector<EntryRow> others;
+        for (size_t i = 1; i < group.entries.size(); ++i)
+            if (std::optional<EntryRow> row = readEntry(connection, group.entries[i].id))
+                others.push_back(std::move(*row));
+        if (others.empty()) continue;
+        std::vector<std::string> columns = mergedColumns(*first, others);
+        if (columns.size() > static_cast<size_t>(kCardColumns))
+            throw TsunagiError("「" + group.entries.front().name + "」をまとめると 1 件の行数が " +
+                               std::to_string(kCardColumns) +
+                               " 行を超えるため、まとめられません。何も変更していません。");
+        updateEntry(connection, first->id, columns);
+        for (const EntryRow& other : others) deleteEntry(connection, other.id);
+        result.entriesBefore += static_cast<long>(others.size() + 1);
+        result.entriesAfter += 1;
+    }
+    transaction.commit();
+    return result;
+}
+
+std::string describeMerge(const MergeResult& result) {
+    if (result.entriesBefore == 0) return "まとめたデータはありません。";
+    return std::to_string(result.entriesBefore) + " 件のデータを " +
+           std::to_string(result.entriesAfter) + " 件にまとめました。";
+}
+
+}  // namespace tsunagi

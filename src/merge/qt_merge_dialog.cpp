@@ -1,0 +1,87 @@
+#include "merge/qt_merge_dialog.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "platform/app_info.h"
+
+namespace tsunagi {
+
+namespace {
+
+QString joined(const std::vector<std::string>& values) {
+    QStringList list;
+    for (const std::string& value : values) list << QString::fromStdString(value);
+    return list.join(" / ");
+}
+
+QString groupCaption(const DuplicateGroup& group) {
+    QString caption = group.sure ? QString("同じ人（%1 件）")
+                                 : QString("同じ人かもしれません（%1 件、番号かメールが共通）");
+    caption = caption.arg(group.entries.size());
+    if (group.beyondTheForm())
+        caption +=
+            QString(
+                "　※まとめると電話番号 %1 件・メール %2 件。入力フォームには 3 件ずつ表示します")
+                .arg(group.mergedNumbers)
+                .arg(group.mergedMails);
+    return caption;
+}
+
+}  // namespace
+
+MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
+    : QDialog(parent), groups_(std::move(groups)) {
+    setWindowTitle(QString(kAppTitle) + " - 重複をまとめる");
+    auto* intro = new QLabel(
+        "同じ人のデータをまとめます。チェックしたグループは、いちばん上のデータに電話番号と"
+        "メールアドレスを集めて 1 件にします。",
+        this);
+    intro->setWordWrap(true);
+    Groups = new QTreeWidget(this);
+    Groups->setColumnCount(3);
+    Groups->setHeaderLabels({"名前", "電話番号", "メールアドレス"});
+    Groups->setRootIsDecorated(true);
+    for (const DuplicateGroup& group : groups_) {
+        auto* item = new QTreeWidgetItem(Groups);
+        item->setText(0, groupCaption(group));
+        item->setFirstColumnSpanned(true);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, group.sure ? Qt::Checked : Qt::Unchecked);
+        for (const DuplicateEntry& entry : group.entries) {
+            auto* row = new QTreeWidgetItem(item);
+            row->setText(0, QString::fromStdString(entry.name));
+            row->setText(1, joined(entry.numbers));
+            row->setText(2, joined(entry.mails));
+        }
+        item->setExpanded(true);
+    }
+    Groups->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    cmdMerge = new QPushButton("チェックしたグループをまとめる", this);
+    cmdClose = new QPushButton("閉じる", this);
+    cmdMerge->setDefault(true);
+    connect(cmdMerge, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdMerge);
+    buttons->addWidget(cmdClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(Groups);
+    layout->addLayout(buttons);
+    resize(720, 420);
+}
+
+std::vector<DuplicateGroup> MergeDialog::checkedGroups() const {
+    std::vector<DuplicateGroup> checked;
+    for (int i = 0; i < Groups->topLevelItemCount(); ++i)
+        if (Groups->topLevelItem(i)->checkState(0) == Qt::Checked)
+            checked.push_back(groups_[static_cast<size_t>(i)]);
+    return checked;
+}
+
+}  // namespace tsunagi

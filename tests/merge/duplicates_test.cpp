@@ -1,0 +1,126 @@
+#include "merge/duplicates.h"
+
+#include <gtest/gtest.h>
+
+#include "import/vcf_import.h"
+#include "platform/error.h"
+#include "store/entries.h"
+#include "support/rows.h"
+#include "support/temp_folder.h"
+
+namespace tsunagi {
+namespace {
+
+void add(const Store& store, std::vector<std::string> columns) {
+    Connection connection = store.open();
+    EntryInserter(connection).insert(columns);
+}
+
+std::vector<std::vector<std::int64_t>> ids(const std::vector<DuplicateGroup>& groups, bool sure) {
+    std::vector<std::vector<std::int64_t>> out;
+    for (const DuplicateGroup& group : groups) {
+        if (group.sure != sure) continue;
+        out.emplace_back();
+        for (const DuplicateEntry& entry : group.entries) out.back().push_back(entry.id);
+    }
+    return out;
+}
+
+TEST(Duplicates, NamesEqualOnceNormalisedAndAFileReadTwice) {
+    Store store = Store::inMemory();
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;CELL:09011112222", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田　太郎", "EMAIL;INTERNET:taro@example.jp",
+                "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:ｽｽﾞｷ", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:スズキ", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:John SMITH", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:ｊｏｈｎ smith", "END:VCARD"});
+    // Nameless cards read twice from one file: the same but for the memory-dial number.
+    add(store, {"BEGIN:VCARD", "TEL;VOICE:0311", "X-JPG-MDNO:7", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "TEL;VOICE:0311", "X-JPG-MDNO:19", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:別人", "END:VCARD"});
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    EXPECT_EQ(ids(groups, true),
+              (std::vector<std::vector<std::int64_t>>{{1, 2}, {3, 4}, {5, 6}, {7, 8}}));
+    EXPECT_TRUE(ids(groups, false).empty());
+}
+
+TEST(Duplicates, AFamilySharingAHomeNumberIsOnlyPossiblyTheSame) {
+    Store store = Store::inMemory();
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;VOICE;HOME:03-1234-5678",
+                "END:VCARD"});
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;花子", "TEL;VOICE;HOME:0312345678", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;花子", "EMAIL;INTERNET:H@example.jp",
+                "END:VCARD"});
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:佐藤", "EMAIL;INTERNET:h@EXAMPLE.jp", "END:VCARD"});
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    EXPECT_EQ(ids(groups, true), (std::vector<std::vector<std::int64_t>>{{2, 3}}));
+    EXPECT_EQ(ids(groups, false), (std::vector<std::vector<std::int64_t>>{{1, 2, 3, 4}}));
+}
+
+TEST(Duplicates, MergingKeepsTheFirstAndAddsWhatItLacks) {
+    Store store = Store::inMemory();
+    add(store,
+        {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎",
+         "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ;ﾀﾛｳ", "TEL;CELL:090-1111-2222<>TEL;VOICE;HOME:03",
+         "NOTE:kept", "X-GNO:1", "X-JPG-MDNO:12", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田 太郎", "X-JPG-OWNER:0",
+                "TEL;CELL:09011112222<>TEL;VOICE;WORK:045<>", "EMAIL;INTERNET:Taro@Example.jp<>",
+                "X-GNO:4", "X-JPG-MDNO:3", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;VOICE:0120<>TEL;CELL:080",
+                "EMAIL;INTERNET:taro@example.jp<>EMAIL;CELL:t@docomo.ne.jp", "END:VCARD"});
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].mergedNumbers, 5u);
+    EXPECT_EQ(groups[0].mergedMails, 2u);
+    EXPECT_TRUE(groups[0].beyondTheForm());
+    MergeResult result = mergeDuplicates(store, groups);
+    EXPECT_EQ(describeMerge(result), "3 件のデータを 1 件にまとめました。");
+    EXPECT_EQ(storedRows(store),
+              (Rows{{"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎",
+                     "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ;ﾀﾛｳ",
+                     "TEL;CELL:090-1111-2222<>TEL;VOICE;HOME:03<>TEL;VOICE;WORK:045<>TEL;VOICE:"
+                     "0120<>TEL;CELL:080",
+                     "EMAIL;INTERNET:Taro@Example.jp<>EMAIL;CELL:t@docomo.ne.jp<>", "NOTE:kept",
+                     "X-GNO:1", "X-JPG-MDNO:3", "END:VCARD"}}));
+}
+
+TEST(Duplicates, AFailingMergeLeavesTheStoreAsItWas) {
+    Store store = Store::inMemory();
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "TEL;CELL:1", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "TEL;CELL:2", "END:VCARD"});
+    // A card of 80 lines that would need an 81st for the mail of its twin.
+    std::vector<std::string> full = {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:B"};
+    while (full.size() < 79) full.push_back("X-LINE:" + std::to_string(full.size()));
+    full.push_back("END:VCARD");
+    add(store, full);
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:B", "EMAIL;INTERNET:b@example.jp", "END:VCARD"});
+    Rows before = storedRows(store);
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_THROW(mergeDuplicates(store, groups), TsunagiError);
+    EXPECT_EQ(storedRows(store), before);
+}
+
+TEST(Duplicates, AFileOpenedTwiceComesBackToItsOneSet) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string cards =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:A\r\nTEL;CELL:090\r\nX-JPG-MDNO:1\r\n"
+        "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:B\r\nX-JPG-MDNO:2\r\n"
+        "END:VCARD\r\n";
+    std::string path = folder.write("cards.vcf", cards);
+    importVcfFile(store, path);
+    Rows once = storedRows(store);
+    importVcfFile(store, path);
+    mergeDuplicates(store, findDuplicates(store));
+    EXPECT_EQ(storedRows(store), once);
+    EXPECT_TRUE(findDuplicates(store).empty());
+}
+
+}  // namespace
+}  // namespace tsunagi
