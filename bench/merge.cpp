@@ -22,8 +22,8 @@ int main(int argc, char** argv) {
         long unique = count - count / 10;
         for (long i = 0; i < count; ++i) {
             long person = i < unique ? i : (i - unique) * 9;
-            std::string name = i < unique ? "山田;" + std::to_string(person)
-                                          : "山田 " + std::to_string(person);
+            std::string name =
+                i < unique ? "山田;" + std::to_string(person) : "山田 " + std::to_string(person);
             inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:" + name,
                              "TEL;CELL:090" + std::to_string(10000000 + i),
                              "EMAIL;INTERNET:p" + std::to_string(person) + "@example.jp",
@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
     MergeResult result = mergeDuplicates(store, groups);
     auto merged = std::chrono::steady_clock::now();
     std::printf("%ld entries: %zu groups found in %.2f s; %s in %.2f s\n", count, groups.size(),
-                std::chrono::duration<double>(found - start).count(),
-                describeMerge(result).c_str(),
+                std::chrono::duration<double>(found - start).count(), describeMerge(result).c_str(),
                 std::chrono::duration<double>(merged - found).count());
     return 0;
 }

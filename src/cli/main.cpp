@@ -11,8 +11,10 @@
 #include "export/save_command.h"
 #include "import/open_command.h"
 #include "merge/duplicates.h"
+#include "platform/app_info.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/install_layout.h"
 #include "store/entries.h"
 #include "store/entry_list.h"
 
@@ -34,6 +36,8 @@ const char* const kUsage =
     "  --google-csv FILE  write all entries as a Google Contacts CSV\n"
     "  --merge-duplicates merge the entries of the same person (same name once normalised, or\n"
     "                     the same card read twice) after all imports, before the outputs\n"
+    "\n"
+    "  --help      print this text; --version prints the version\n"
     "\n"
     "Exit status: 0 success, 1 a file failed (nothing written), 2 usage error.\n";
 
@@ -84,6 +88,9 @@ int main(int argc, char** argv) {
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (arg == "--version") {
+            std::printf("tsunagi-cli (%s) %s\n", kAppTitle, versionText().c_str());
+            return 0;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option " + arg);
         } else {
@@ -117,7 +124,8 @@ int main(int argc, char** argv) {
             std::cout << countLabel(static_cast<int>(lines.size())) << '\n';
         }
         if (options.rows) printRows(store);
-        std::vector<std::string> notes = exportToFiles(store, programFolder(), options.outputs);
+        std::vector<std::string> notes =
+            exportToFiles(store, programFiles(programFolder()).shipped, options.outputs);
         for (size_t i = 0; i < notes.size(); ++i)
             if (!notes[i].empty()) std::cerr << options.outputs[i].path << ": " << notes[i] << '\n';
     } catch (const TsunagiError& error) {

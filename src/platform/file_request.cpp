@@ -16,6 +16,7 @@ std::vector<FileFilter> fileFilters(const std::string& text) {
 std::string dialogStartFolder(const CommandContext& context) {
     std::string card = FindCardFolder(context.cardRoots);
     if (!card.empty()) return card;
+    if (!context.backupFolder.empty()) return context.backupFolder;
     return context.programFolder + "/backup/";
 }
 

@@ -9,11 +9,13 @@
 #include "platform/app_info.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/install_layout.h"
 #include "platform/qt_user_interface.h"
 #include "shell/module1.h"
 #include "shell/qt_about.h"
 #include "shell/qt_app.h"
 #include "store/entry_list.h"
+#include "workbook/workbook_reader.h"
 
 using namespace tsunagi;
 
@@ -32,10 +34,13 @@ int main(int argc, char** argv) {
 
     QtUserInterface ui;
     Module1 module1;
-    module1.programFolder = programFolder();
-    std::string connection = ConnectionString(module1.programFolder);
+    ProgramFiles files = programFiles(programFolder());
+    module1.programFolder = files.shipped;
+    setXlsReaderHelper(files.helper);
     try {
-        Store store(connection);
+        // Installed where users cannot write, the store lives in this user's data folder.
+        module1.dataFolder = userDataFolder(files);
+        Store store(ConnectionString(module1.dataFolder));
         clearStore(store);
         module1.XlsFilterPart = decideXlsFilterPart();
         App app(std::move(store), std::move(module1), ui);

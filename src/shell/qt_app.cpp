@@ -18,7 +18,8 @@ App::App(Store store, Module1 module1, UserInterface& ui)
       ui_(ui) {}
 
 CommandContext App::commandContext() {
-    return {store_, ui_, module1_.programFolder, module1_.XlsFilterPart, cardRoots};
+    std::string backup = module1_.dataFolder.empty() ? "" : module1_.dataFolder + "/backup/";
+    return {store_, ui_, module1_.programFolder, backup, module1_.XlsFilterPart, cardRoots};
 }
 
 ImportProgress App::importProgress(QWidget* parent) {

@@ -6,6 +6,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/helper_process.h"
+#include "platform/install_layout.h"
 #include "workbook/book_kind.h"
 #include "workbook/xlsread_protocol.h"
 
@@ -14,7 +15,7 @@ namespace tsunagi {
 namespace {
 
 std::string& helperPath() {
-    static std::string path = programFolder() + "/tsunagi-xlsread";
+    static std::string path = programFiles(programFolder()).helper;
     return path;
 }
 

@@ -147,7 +147,7 @@ class SaveCommandRuns : public ExportFixture {
   protected:
     void SetUp() override { addEntries(store); }
     ScriptedUi ui;
-    CommandContext context{store, ui, folder.path(), "", {}};
+    CommandContext context{store, ui, folder.path(), "", "", {}};
 };
 
 TEST(SaveCommand, KindsAndDispatchByTheWholePath) {

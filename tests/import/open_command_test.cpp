@@ -65,7 +65,7 @@ TEST(OpenCommand, DialogStartsOnTheCardOrInBackupWithTheFilters) {
     TempFolder folder;
     Store store = Store::inMemory();
     ScriptedUi ui;
-    CommandContext context{store, ui, "/prog", "", {folder.file("media")}};
+    CommandContext context{store, ui, "/prog", "", "", {folder.file("media")}};
     runOpenCommand(context);  // cancelled: nothing happens
     ASSERT_EQ(ui.requests.size(), 1u);
     EXPECT_EQ(ui.requests[0].title, "ファイルを開く");
@@ -87,7 +87,7 @@ TEST(OpenCommand, ImportsAppendAndFailuresAreShownWithoutLosingAnything) {
     TempFolder folder;
     Store store = Store::inMemory();
     ScriptedUi ui;
-    CommandContext context{store, ui, folder.path(), "", {}};
+    CommandContext context{store, ui, folder.path(), "", "", {}};
     std::string good = folder.write("card.VCF", kCard);
     std::string odd = folder.write("card.Vcf", kCard);
     std::string bad = folder.write("bad.vcf", kCard + "BEGIN:VCARD\r\n\xff\xff\r\nEND:VCARD\r\n");
