@@ -73,9 +73,11 @@ std::optional<std::pair<int, std::string>> numbered(const std::string& heading,
     if (heading.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
     size_t i = prefix.size();
     int number = 0;
-    while (i < heading.size() && std::isdigit(static_cast<unsigned char>(heading[i])))
+    // A few digits at most: no address book has ten thousand phone columns.
+    while (i < heading.size() && std::isdigit(static_cast<unsigned char>(heading[i])) &&
+           number < 10000)
         number = number * 10 + (heading[i++] - '0');
-    if (number == 0 || heading.compare(i, 3, " - ") != 0) return std::nullopt;
+    if (number == 0 || number >= 10000 || heading.compare(i, 3, " - ") != 0) return std::nullopt;
     return std::make_pair(number, heading.substr(i + 3));
 }
 

@@ -63,6 +63,10 @@ TEST(CsvImport, HeadingVariants) {
                                                            {6, CsvRole::Work},
                                                            {5, CsvRole::Mobile}}));
     EXPECT_FALSE(findLayout({"Nom", "Courriel"}));
+    // A numbered heading of absurd digits is no group (found by fuzzing: it overflowed).
+    EXPECT_FALSE(findLayout({"Phone 99999999999999999999 - Value"}));
+    ASSERT_TRUE(findLayout({"Phone 12 - Value"}));
+    EXPECT_EQ(findLayout({"Phone 12 - Value"})->columns.at(0).group, 12);
 }
 
 TEST(CsvImport, HeadingOnlyAddsNothingAndUnknownHeadingsAreRefused) {
