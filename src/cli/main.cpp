@@ -128,9 +128,9 @@ int main(int argc, char** argv) {
             exportToFiles(store, programFiles(programFolder()).shipped, options.outputs);
         for (size_t i = 0; i < notes.size(); ++i)
             if (!notes[i].empty()) std::cerr << options.outputs[i].path << ": " << notes[i] << '\n';
-    } catch (const TsunagiError& error) {
+    } catch (const std::exception& error) {
         std::cout.flush();
-        std::cerr << "tsunagi-cli: " << error.what() << '\n';
+        std::cerr << "tsunagi-cli: " << describeFailure(error) << '\n';
         return 1;
     }
     return 0;

@@ -118,8 +118,13 @@ void WriteExcelBook(const Store& store, const std::string& programFolder, const 
                 for (int c = 1; c <= kColumns; ++c) sheet.setText(1, c, kHeadings[c - 1]);
                 currentRow = 2;
             }
-            if (currentRow > 65536)
-                throw TsunagiError(path, 0, "データが多すぎて .xls に書けません（65535 件まで）。");
+            // A sheet's rows, the heading's included: 65,536 in .xls, 1,048,576 in .xlsx.
+            if (isXlsx(path) ? currentRow > 1048576 : currentRow > 65536)
+                throw TsunagiError(path, 0,
+                                   isXlsx(path)
+                                       ? "データが多すぎて .xlsx に書けません（1048575 件まで）。"
+                                       : "データが多すぎて .xls に書けません（65535 件まで）。"
+                                         ".xlsx なら 1048575 件まで書けます。");
             writeEntry(sheet, currentRow, entry);
             checkCellLengths(sheet, currentRow, currentRow - 1, path);
             ++currentRow;

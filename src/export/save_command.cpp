@@ -181,8 +181,8 @@ bool runSaveCommand(const CommandContext& context) {
         std::string note = exportToFile(context.store, context.programFolder, path, kind);
         if (!note.empty()) context.ui.showMessage(path + "\n" + note);
         return true;
-    } catch (const TsunagiError& error) {
-        context.ui.showMessage("保存に失敗しました。\n" + std::string(error.what()));
+    } catch (const std::exception& error) {
+        context.ui.showMessage("保存に失敗しました。\n" + describeFailure(error));
     }
     return false;
 }

@@ -47,10 +47,10 @@ long runOpenCommand(const CommandContext& context, const ImportProgress& progres
     } catch (const ImportCancelled&) {
         context.ui.showMessage(
             *chosen + "\n読み込みを中止しました。このファイルのデータは追加していません。");
-    } catch (const TsunagiError& error) {
-        context.ui.showMessage(
-            "読み込みに失敗しました。このファイルのデータは追加していません。\n" +
-            std::string(error.what()));
+    } catch (const std::exception& error) {
+        // Ours, and also running out of memory on a hostile file: the store is as it was.
+        context.ui.showMessage("読み込みに失敗しました。このファイルのデータは追加していません。\n" +
+                               describeFailure(error));
     }
     return 0;
 }

@@ -2,8 +2,16 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace tsunagi {
+
+std::string describeFailure(const std::exception& error) {
+    if (dynamic_cast<const TsunagiError*>(&error)) return error.what();
+    if (dynamic_cast<const std::bad_alloc*>(&error))
+        return "メモリが足りません。ファイルが大きすぎるか、壊れている可能性があります。";
+    return std::string("予期しないエラーが起きました（") + error.what() + "）。";
+}
 
 std::string systemReason(int errorNumber) {
     switch (errorNumber) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -37,6 +38,10 @@ class TsunagiError : public std::runtime_error {
     long line_;
     std::string reason_;
 };
+
+// The words for any failure at a command's boundary: ours as they stand, running out of memory
+// and anything else in a sentence a user can read.
+std::string describeFailure(const std::exception& error);
 
 // What a failed system call means, in Japanese, for the common causes; the system's own text
 // only for the rest.

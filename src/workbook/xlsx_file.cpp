@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <map>
 
 #include "platform/error.h"
@@ -14,11 +18,35 @@ namespace tsunagi {
 
 namespace {
 
-void check(lxw_error error, const std::string& path) {
-    if (error != LXW_NO_ERROR)
-        throw TsunagiError(path, 0,
-                           std::string("ブックを書き出せません（") + lxw_strerror(error) + "）。");
+void check(lxw_error error, const std::string& path, int systemError = 0) {
+    if (error == LXW_NO_ERROR) return;
+    // A full disk or a folder that refuses the file shows as a zip error: say what it is.
+    std::string reason = systemError != 0 ? systemReason(systemError) : lxw_strerror(error);
+    throw TsunagiError(path, 0, "ブックを書き出せません（" + reason + "）。");
 }
+
+// Sends standard error to /dev/null for as long as it lives.
+class QuietStandardError {
+  public:
+    QuietStandardError() : saved_(dup(STDERR_FILENO)) {
+        int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) {
+            dup2(null, STDERR_FILENO);
+            close(null);
+        }
+    }
+    ~QuietStandardError() {
+        if (saved_ >= 0) {
+            dup2(saved_, STDERR_FILENO);
+            close(saved_);
+        }
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+  private:
+    int saved_;
+};
 
 // The library escapes control characters as _xHHHH_ but leaves a typed "_x0041_" alone, which
 // every reader then takes for "A". Its underscore is escaped as _x005F_, as the format says.
@@ -42,9 +70,9 @@ void saveAsXlsx(const Sheet& sheet, const std::string& path) {
     AtomicFile file(path);
     std::string temporary = file.handOver();
     lxw_workbook_options options{};
-    // Not the library's constant-memory mode: it writes inline strings, which the .xlsx reader
-    // on the import side does not take in. The whole sheet is kept until it is closed.
-    options.constant_memory = LXW_FALSE;
+    // Rows are written in order, so the library streams them to its temporary file instead of
+    // keeping them (its strings then stand inline in the cells, which our reader takes too).
+    options.constant_memory = LXW_TRUE;
     lxw_workbook* workbook = workbook_new_opt(temporary.c_str(), &options);
     if (!workbook) throw TsunagiError(path, 0, "ブックを作成できません。");
     lxw_worksheet* worksheet = workbook_add_worksheet(workbook, "Sheet1");
@@ -85,7 +113,14 @@ void saveAsXlsx(const Sheet& sheet, const std::string& path) {
                 worksheet_write_blank(worksheet, row, column, formatFor(cell));
         }
     }
-    check(workbook_close(workbook), path);
+    errno = 0;
+    lxw_error closed;
+    {
+        // The library prints its own "[ERROR]" lines in English; the user hears ours.
+        QuietStandardError quiet;
+        closed = workbook_close(workbook);
+    }
+    check(closed, path, errno);
     file.commit();
 }
 

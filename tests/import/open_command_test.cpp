@@ -50,6 +50,25 @@ TEST(CardFolder, ACardMountedOnTheRootItselfAndNamesGarbledByTheCodePage) {
     EXPECT_EQ(FindCardFolder(roots), folder.file("media/AAA/") + kCardBackupFolder);
 }
 
+TEST(OpenCommand, RunningOutOfMemoryIsAMessageAndTheStoreStaysAsItWas) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    ScriptedUi ui;
+    CommandContext context{store, ui, folder.path(), "", "", {}};
+    std::string many;
+    for (int i = 0; i < 600; ++i) many += "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:A\r\nEND:VCARD\r\n";
+    ui.fileAnswers = {folder.write("many.vcf", many)};
+    EXPECT_EQ(runOpenCommand(context,
+                             [](const std::string&, long cards) -> bool {
+                                 if (cards >= 512) throw std::bad_alloc();
+                                 return true;
+                             }),
+              0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("メモリが足りません"), std::string::npos);
+    EXPECT_TRUE(readEntryList(store).empty());
+}
+
 TEST(OpenCommand, KindsFollowTheNameExactly) {
     EXPECT_EQ(importKindFor("abc.vcf"), ImportKind::Vcf);
     EXPECT_EQ(importKindFor("abc.VCF"), ImportKind::Vcf);
