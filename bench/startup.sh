@@ -23,7 +23,8 @@ start_once() {
   t0=$(date +%s.%N)
   "$app/tsunagi" 2>/dev/null &
   local pid=$!
-  xdotool search --sync --onlyvisible --name '^Tsunagi1\.0\.0$' >/dev/null
+  # Every 10 ms: xdotool's own --sync polls only every half second.
+  until xdotool search --onlyvisible --name '^Tsunagi1\.0\.0$' >/dev/null 2>&1; do sleep 0.01; done
   t1=$(date +%s.%N)
   kill "$pid"; wait "$pid" 2>/dev/null || true
   awk "BEGIN{printf \"%.2f\", $t1 - $t0}"
@@ -37,4 +38,5 @@ build-bench/bench/make-cards "$n" > "$work/cards.vcf"
 cp "$work/clean.mdb" "$app/database/keitai.mdb"
 build-bench/bench/fill-store "$app" "$work/cards.vcf" >/dev/null
 printf '%-40s %8s\n' "$n entries left from the last run" "$(start_once)"
+printf '%-40s %8s\n' "store file after that start" "$(du -k "$app/database/keitai.mdb" | cut -f1) KiB"
 cp "$work/clean.mdb" "$app/database/keitai.mdb"

@@ -49,8 +49,9 @@ long runOpenCommand(const CommandContext& context, const ImportProgress& progres
             *chosen + "\n読み込みを中止しました。このファイルのデータは追加していません。");
     } catch (const std::exception& error) {
         // Ours, and also running out of memory on a hostile file: the store is as it was.
-        context.ui.showMessage("読み込みに失敗しました。このファイルのデータは追加していません。\n" +
-                               describeFailure(error));
+        context.ui.showMessage(
+            "読み込みに失敗しました。このファイルのデータは追加していません。\n" +
+            describeFailure(error));
     }
     return 0;
 }

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         // Installed where users cannot write, the store lives in this user's data folder.
         module1.dataFolder = userDataFolder(files);
         Store store(ConnectionString(module1.dataFolder));
-        clearStore(store);
+        emptyStoreAtStart(store);
         module1.XlsFilterPart = decideXlsFilterPart();
         App app(std::move(store), std::move(module1), ui);
         app.showMainWindow();

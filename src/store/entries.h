@@ -56,6 +56,8 @@ bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std:
 
 void deleteEntry(Connection& connection, std::int64_t id);
 void clearEntries(Connection& connection);
+// Gives the space of deleted entries back to the file system when there is much of it.
+void compactStore(Connection& connection);
 int countEntries(Connection& connection);
 
 // The model's line template: its card-line beginnings in card order.

@@ -58,4 +58,10 @@ void clearStore(const Store& store) {
     clearEntries(connection);
 }
 
+void emptyStoreAtStart(const Store& store) {
+    Connection connection = store.open();
+    clearEntries(connection);
+    compactStore(connection);
+}
+
 }  // namespace tsunagi

@@ -27,5 +27,8 @@ std::vector<std::string> readEntryList(const Store& store);
 
 // Deletes every entry.
 void clearStore(const Store& store);
+// Deletes every entry as the program starts, and shrinks the file when a previous run left
+// much behind.
+void emptyStoreAtStart(const Store& store);
 
 }  // namespace tsunagi

@@ -1,12 +1,11 @@
 // Office Open XML workbooks, written by libxlsxwriter.
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cctype>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <map>
 
