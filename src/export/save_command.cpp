@@ -12,6 +12,7 @@
 #include "export/writers.h"
 #include "platform/error.h"
 #include "platform/file_request.h"
+#include "platform/signal_cleanup.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -116,6 +117,7 @@ std::string stagingFileBeside(const std::string& target) {
     if (fd < 0)
         throw TsunagiError(target, 0, "ファイルを作成できません（" + systemReason(errno) + "）。");
     close(fd);
+    removeOnSignal(buffer.data());
     return buffer.data();
 }
 
@@ -138,7 +140,10 @@ std::vector<std::string> exportToFiles(const Store& store, const std::string& pr
                                        const std::vector<ExportTarget>& targets) {
     std::vector<std::string> landings, stages, notes;
     auto removeStages = [&] {
-        for (const std::string& stage : stages) unlink(stage.c_str());
+        for (const std::string& stage : stages) {
+            unlink(stage.c_str());
+            forgetOnSignal(stage);
+        }
     };
     try {
         for (const ExportTarget& target : targets) {
@@ -155,6 +160,7 @@ std::vector<std::string> exportToFiles(const Store& store, const std::string& pr
             if (std::rename(stages[i].c_str(), landings[i].c_str()) != 0)
                 throw TsunagiError(targets[i].path, 0,
                                    "ファイルを置き換えられません（" + systemReason(errno) + "）。");
+            forgetOnSignal(stages[i]);
         }
     } catch (...) {
         removeStages();

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/signal_cleanup.h"
 
 namespace tsunagi {
 
@@ -25,6 +27,27 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+bool namedTemporariesOnly = false;
+
+// A name for a temporary beside the target; it is only taken by whoever creates it.
+std::string temporaryName(const std::string& folder) {
+    static unsigned counter = 0;
+    return folder + "/.tsunagi-" + std::to_string(getpid()) + "-" + std::to_string(++counter) +
+           "-" + std::to_string(static_cast<unsigned>(time(nullptr)) & 0xFFFFF);
+}
+
+mode_t usualMode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+void AtomicFile::useNamedTemporariesOnly(bool named) { namedTemporariesOnly = named; }
+
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     // Saving through a link replaces the file it points to, not the link.
     if (char* resolved = realpath(path_.c_str(), nullptr)) {
@@ -34,35 +57,53 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     struct stat existing;
     if (stat(path_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
         throw TsunagiError(path_, 0, "ファイルではないため、ここには保存できません。");
-    std::string pattern = folderOf(path_) + "/.tsunagi-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0)
-        throw TsunagiError(path_, 0, "ファイルを作成できません（" + systemReason(errno) + "）。");
-    temporary_ = name.data();
-    // mkstemp makes the file private; a saved export should get the usual permissions.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    folder_ = folderOf(path_);
+    // A file without a name until it is complete: whatever stops the program on the way, even
+    // SIGKILL, leaves nothing behind.
+    int fd = namedTemporariesOnly
+                 ? -1
+                 : open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, usualMode());
+    if (fd < 0) {
+        // The file system has no unnamed files: a named one, removed on SIGTERM, SIGINT, SIGHUP.
+        std::string pattern = folder_ + "/.tsunagi-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        fd = mkstemp(name.data());
+        if (fd < 0)
+            throw TsunagiError(path_, 0,
+                               "ファイルを作成できません（" + systemReason(errno) + "）。");
+        temporary_ = name.data();
+        removeOnSignal(temporary_);
+        // mkstemp makes the file private; a saved export should get the usual permissions.
+        fchmod(fd, usualMode());
+    }
     file_ = fdopen(fd, "wb");
     if (!file_) {
         int saved = errno;
         close(fd);
-        unlink(temporary_.c_str());
+        discardTemporary();
         throw TsunagiError(path_, 0, "ファイルを作成できません（" + systemReason(saved) + "）。");
     }
 }
 
+void AtomicFile::discardTemporary() {
+    if (temporary_.empty()) return;
+    unlink(temporary_.c_str());
+    forgetOnSignal(temporary_);
+    temporary_.clear();
+}
+
 AtomicFile::~AtomicFile() {
     if (file_) std::fclose(file_);
-    if (!committed_) unlink(temporary_.c_str());
+    if (!committed_) discardTemporary();
 }
 
 std::string AtomicFile::handOver() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    if (!file_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
+    std::fflush(file_);
     handedOver_ = true;
+    // An unnamed file is reached through its descriptor, which stays open until commit().
+    if (temporary_.empty()) return "/proc/self/fd/" + std::to_string(fileno(file_));
     return temporary_;
 }
 
@@ -74,32 +115,39 @@ void AtomicFile::fail(const char* what) {
 }
 
 void AtomicFile::writeBytes(std::string_view bytes) {
-    if (!file_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
+    if (!file_ || handedOver_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
         fail("ファイルに書き込めません");
 }
 
 void AtomicFile::commit() {
-    if (handedOver_) {
-        // Written by someone else through its name: make sure it reached the disk.
-        int fd = open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0 || fsync(fd) != 0) {
+    if (!file_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
+    // Written by us or by a library through its name: make sure it reached the disk.
+    if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) fail("ファイルに書き込めません");
+    if (temporary_.empty()) {
+        // The complete file gets a name of its own first (linkat cannot replace the target),
+        // for no longer than the rename takes.
+        std::string proc = "/proc/self/fd/" + std::to_string(fileno(file_));
+        for (int attempt = 0;; ++attempt) {
+            std::string name = temporaryName(folder_);
+            removeOnSignal(name);
+            if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                temporary_ = name;
+                break;
+            }
             int saved = errno;
-            if (fd >= 0) close(fd);
-            throw TsunagiError(path_, 0,
-                               "ファイルに書き込めません（" + systemReason(saved) + "）。");
+            forgetOnSignal(name);
+            if (saved != EEXIST || attempt > 100)
+                throw TsunagiError(path_, 0,
+                                   "ファイルを保存できません（" + systemReason(saved) + "）。");
         }
-        close(fd);
-    } else {
-        if (!file_) throw TsunagiError(path_, 0, "ファイルはもう閉じられています。");
-        if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) fail("ファイルに書き込めません");
-        std::FILE* closing = std::exchange(file_, nullptr);
-        if (std::fclose(closing) != 0)
-            throw TsunagiError(path_, 0,
-                               "ファイルに書き込めません（" + systemReason(errno) + "）。");
     }
+    std::FILE* closing = std::exchange(file_, nullptr);
+    if (std::fclose(closing) != 0)
+        throw TsunagiError(path_, 0, "ファイルに書き込めません（" + systemReason(errno) + "）。");
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
         throw TsunagiError(path_, 0, "ファイルを保存できません（" + systemReason(errno) + "）。");
+    forgetOnSignal(temporary_);
     committed_ = true;
 }
 

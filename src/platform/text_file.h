@@ -43,20 +43,24 @@ class AtomicFile {
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     void writeBytes(std::string_view bytes);
-    // For a library that writes the file by its name: closes our handle and gives the
-    // temporary path; commit() then renames what was written there.
+    // For a library that writes the file by its name: a path to the temporary file (for an
+    // unnamed one, through its descriptor); commit() then puts what was written there in place.
     std::string handOver();
     // Flushes, syncs and renames over the target. Throws TsunagiError naming the path.
     void commit();
 
     const std::string& path() const { return path_; }
-    const std::string& temporaryPath() const { return temporary_; }
+
+    // For tests of the file systems that have no unnamed files.
+    static void useNamedTemporariesOnly(bool named);
 
   private:
     void fail(const char* what);
+    void discardTemporary();
 
     std::string path_;
-    std::string temporary_;
+    std::string folder_;
+    std::string temporary_;  // empty while the file has no name
     std::FILE* file_ = nullptr;
     bool handedOver_ = false;
     bool committed_ = false;
