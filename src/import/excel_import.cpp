@@ -44,7 +44,8 @@ std::string slotPieces(WorkbookReader& book, int row, std::string_view item,
 }  // namespace
 
 long ImportExcelBook(const Store& store, const std::string& path, const ImportProgress& progress) {
-    std::unique_ptr<WorkbookReader> book = WorkbookReader::open(path);
+    // Only what the import reads: the heading, the data rows and the 19 columns.
+    std::unique_ptr<WorkbookReader> book = WorkbookReader::open(path, kLastRow, 19);
     CardWriter writer(store, path, progress);
     std::vector<std::string> lineTemplate = writer.lineTemplate();
     int row = 2;

@@ -16,6 +16,18 @@ namespace tsunagi {
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          int timeoutSeconds, size_t maxOutput) {
+    std::string output;
+    ProcessResult result =
+        runProcess(program, arguments, timeoutSeconds, [&](std::string_view bytes) {
+            output.append(bytes);
+            return output.size() <= maxOutput;
+        });
+    result.output = std::move(output);
+    return result;
+}
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         int timeoutSeconds, const std::function<bool(std::string_view)>& take) {
     ProcessResult result;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return result;
@@ -45,8 +57,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || result.output.size() > maxOutput) {
-            result.timedOut = left.count() <= 0;
+        if (left.count() <= 0) {
+            result.timedOut = true;
             kill(pid, SIGKILL);
             break;
         }
@@ -57,7 +69,11 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        result.output.append(buffer, static_cast<size_t>(got));
+        if (!take(std::string_view(buffer, static_cast<size_t>(got)))) {
+            result.stopped = true;
+            kill(pid, SIGKILL);
+            break;
+        }
     }
     close(pipeFds[0]);
     int status = 0;

@@ -43,23 +43,49 @@ class CellTexts {
     std::unordered_map<std::uint64_t, std::string> cells_;
 };
 
-// The cells as the helper process read them (see xlsread_main.cpp).
+// The cells as the helper process reads them (see xlsread_protocol.h), taken as they come:
+// only those within the asked rows and columns are kept, and no more than kMaxKeptBytes of
+// them, so this process stays small whatever the workbook holds.
 class HelperReader : public WorkbookReader {
   public:
-    explicit HelperReader(const std::string& path) {
-        ProcessResult result = runProcess(xlsReaderHelper(), {path}, 40, size_t(1) << 30);
+    static constexpr size_t kMaxKeptBytes = size_t(64) << 20;
+
+    HelperReader(const std::string& path, int maxRow, int maxColumn) {
+        std::string pending;
+        size_t kept = 0;
+        bool tooLarge = false;
+        ProcessResult result = runProcess(
+            xlsReaderHelper(), {path, std::to_string(maxRow), std::to_string(maxColumn)}, 40,
+            [&](std::string_view bytes) {
+                pending.append(bytes);
+                size_t used = 0;
+                forEachCellRecord(
+                    pending, [&](std::uint32_t row, std::uint32_t column, std::string_view text) {
+                        used += 10 + text.size();
+                        if (row < 1 || column < 1 || row > std::uint32_t(maxRow) ||
+                            column > std::uint32_t(maxColumn))
+                            return;
+                        kept += text.size() + 32;
+                        if (kept <= kMaxKeptBytes)
+                            cells_.set(std::int64_t(row) - 1, std::int64_t(column) - 1,
+                                       std::string(text));
+                    });
+                pending.erase(0, used);
+                // A record longer than what may be kept cannot be complete either.
+                tooLarge = kept > kMaxKeptBytes || pending.size() > kMaxKeptBytes;
+                return !tooLarge;
+            });
         if (!result.started)
             throw TsunagiError(xlsReaderHelper(), 0,
                                "ブックを読むためのプログラムを起動できません。");
+        if (tooLarge)
+            throw TsunagiError(path, 0,
+                               "ブックのデータが大きすぎるため読めません（64 MiB まで）。");
         if (result.timedOut)
             throw TsunagiError(path, 0,
                                "ブックの読み込みが終わりません。壊れている可能性があります。");
         XlsReadStatus status = xlsReadStatusOf(result.exitCode);
         if (status != XlsReadStatus::Read) throw TsunagiError(path, 0, xlsReadMessage(status));
-        forEachCellRecord(
-            result.output, [&](std::uint32_t row, std::uint32_t column, std::string_view text) {
-                cells_.set(std::int64_t(row) - 1, std::int64_t(column) - 1, std::string(text));
-            });
     }
     std::string cellText(int row, int column) override { return cells_.get(row, column); }
     bool hasCellsBelow(int row) const override { return cells_.anyBelow(row); }
@@ -73,10 +99,11 @@ class HelperReader : public WorkbookReader {
 const std::string& xlsReaderHelper() { return helperPath(); }
 void setXlsReaderHelper(std::string path) { helperPath() = std::move(path); }
 
-std::unique_ptr<WorkbookReader> WorkbookReader::open(const std::string& path) {
+std::unique_ptr<WorkbookReader> WorkbookReader::open(const std::string& path, int maxRow,
+                                                     int maxColumn) {
     if (bookKindOf(path) == BookKind::Unknown)
         throw TsunagiError(path, 0, "Excel のブック（.xls、.xlsx）ではありません。");
-    return std::make_unique<HelperReader>(path);
+    return std::make_unique<HelperReader>(path, maxRow, maxColumn);
 }
 
 }  // namespace tsunagi

@@ -12,9 +12,11 @@ namespace tsunagi {
 class WorkbookReader {
   public:
     virtual ~WorkbookReader() = default;
-    // Opens a workbook by what its bytes are, whatever its name says. Throws TsunagiError
-    // naming the file when it is not a workbook or cannot be read.
-    static std::unique_ptr<WorkbookReader> open(const std::string& path);
+    // Opens a workbook by what its bytes are, whatever its name says, keeping the cells of
+    // rows and columns up to `maxRow` and `maxColumn`. Throws TsunagiError naming the file when
+    // it is not a workbook, cannot be read, or holds more than can be kept.
+    static std::unique_ptr<WorkbookReader> open(const std::string& path, int maxRow = 65536,
+                                                int maxColumn = 256);
 
     // The text of a cell of the first sheet, rows and columns counted from 1; "" when empty.
     // Numbers read as the text the cell shows: 312345678, not 312345678.0.

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -21,10 +22,13 @@
 #endif
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tsunagi-xlsread BOOK\n");
+    if (argc != 2 && argc != 4) {
+        std::fprintf(stderr, "usage: tsunagi-xlsread BOOK [MAXROW MAXCOLUMN]\n");
         return 64;
     }
+    // Only the cells the caller will keep are written.
+    unsigned long maxRow = argc == 4 ? std::strtoul(argv[2], nullptr, 10) : 65536;
+    unsigned long maxColumn = argc == 4 ? std::strtoul(argv[3], nullptr, 10) : 256;
     // A damaged file can send a library into long loops or huge allocations: bound both.
     rlimit cpu{30, 30};
     setrlimit(RLIMIT_CPU, &cpu);
@@ -34,8 +38,8 @@ int main(int argc, char** argv) {
     setrlimit(RLIMIT_AS, &memory);
 #endif
     std::string out;
-    auto cell = [&out](std::uint32_t row, std::uint32_t column, const std::string& text) {
-        if (row > 65536 || column > 256) return;
+    auto cell = [&](std::uint32_t row, std::uint32_t column, const std::string& text) {
+        if (row > maxRow || column > maxColumn || row > 65536 || column > 256) return;
         tsunagi::appendCellRecord(out, row, static_cast<std::uint16_t>(column), text);
         if (out.size() > (1 << 20)) {
             std::fwrite(out.data(), 1, out.size(), stdout);

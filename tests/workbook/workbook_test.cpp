@@ -111,6 +111,33 @@ TEST(Workbook, InlineStringsAndControlCharactersComeBack) {
     EXPECT_EQ(storedRows(back)[0][2], "N;CHARSET=SHIFT_JIS:A\r\nB\x02_x0041_");
 }
 
+TEST(Workbook, AWorkbookThatExpandsHugelyIsRefusedWithoutHoldingIt) {
+    // A few kilobytes of .xlsx: one long shared string in thousands of cells, which the helper
+    // writes out as some hundred megabytes. The caller keeps only what it may and says so.
+    TempFolder folder;
+    std::string path = folder.file("huge.xlsx");
+    lxw_workbook* book = workbook_new(path.c_str());
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    std::string text(30000, 'x');
+    worksheet_write_string(sheet, 0, 0, "名前", nullptr);
+    for (lxw_row_t r = 1; r < 3000; ++r) {
+        worksheet_write_string(sheet, r, 0, text.c_str(), nullptr);
+        // Far outside the 19 columns the import reads: never kept at all.
+        worksheet_write_string(sheet, r, 40, text.c_str(), nullptr);
+    }
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+    EXPECT_LT(std::filesystem::file_size(path), 1u << 20);
+    Store store = Store::inMemory();
+    try {
+        ImportExcelBook(store, path);
+        FAIL() << "a workbook of 90 MB of cells was taken in";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.file(), path);
+        EXPECT_NE(error.reason().find("大きすぎる"), std::string::npos) << error.reason();
+    }
+    EXPECT_TRUE(storedRows(store).empty());
+}
+
 TEST(Workbook, HeadingAndEntryRowCellByCellWithTheirFormats) {
     ProgramFolder program;
     Store store = Store::inMemory();
