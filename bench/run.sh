@@ -14,50 +14,63 @@ cli=build-bench/app/tsunagi-cli
 build-bench/bench/make-cards "$n" > "$work/cards.vcf"
 iconv -f CP932 -t UTF-8 "$work/cards.vcf" > "$work/cards.utf8"
 
-# Best of three: seconds and peak resident memory (KiB) of a command.
+# One timed run: seconds and peak resident memory (KiB) of a command.
+once() {
+  /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null
+  cat "$work/t"
+}
+median() { sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}'; }
+# Best of three, for the floors' parts that are measured once.
 measure() {
   local best="" mem=0
   for _ in 1 2 3; do
-    /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null
-    read -r s m < "$work/t"
+    read -r s m < <(once "$@")
     if [ -z "$best" ] || awk "BEGIN{exit !($s < $best)}"; then best=$s; fi
     mem=$m
   done
   echo "$best $mem"
 }
 
-read -r floor_read _ < <(measure sh -c "iconv -f CP932 -t UTF-8 '$work/cards.vcf' | wc -l")
-
 printf '%d cards, %s MiB\n\n' "$n" "$(du -m "$work/cards.vcf" | cut -f1)"
 printf '%-24s %8s %8s %7s %9s %9s\n' "run" "seconds" "floor" "ratio" "peak MiB" "out MiB"
-# One run: its time against the floor of reading the input and, for an export, of writing
-# the output's bytes (iconv from the output's UTF-8 form back to CP932).
+# One row: five paired runs of the command and of its floor (iconv over the input's bytes,
+# plus for an export iconv writing the output's bytes), each pair giving a ratio; the medians.
 row() {
-  local name=$1 out=$2; shift 2
-  read -r s m < <(measure "$@")
-  local floor=$floor_read size=0
+  local name=$1 out=$2 floorcmd=$3; shift 3
+  local times=() floors=() ratios=() mem=0 size=0
+  "$@" >/dev/null  # once first, for the output and the caches
   if [ -n "$out" ]; then
-    iconv -f CP932 -t UTF-8 "$out" > "$work/out.utf8"
-    read -r w _ < <(measure sh -c "iconv -f UTF-8 -t CP932 '$work/out.utf8' > '$work/floor.out'")
-    floor=$(awk "BEGIN{print $floor_read + $w}")
+    iconv -f CP932 -t UTF-8 "$out" > "$work/out.utf8" 2>/dev/null || cp "$out" "$work/out.utf8"
     size=$(du -m "$out" | cut -f1)
   fi
-  printf '%-24s %8.2f %8.2f %6.1fx %9.1f %9s\n' "$name" "$s" "$floor" \
-    "$(awk "BEGIN{print ($floor > 0 ? $s / $floor : 0)}")" "$(awk "BEGIN{print $m / 1024}")" "$size"
+  for _ in 1 2 3 4 5; do
+    read -r f _ < <(once sh -c "$floorcmd")
+    if [ -n "$out" ]; then
+      read -r w _ < <(once sh -c "iconv -f UTF-8 -t CP932 '$work/out.utf8' > '$work/floor.out'")
+      f=$(awk "BEGIN{print $f + $w}")
+    fi
+    read -r s m < <(once "$@")
+    times+=("$s"); floors+=("$f"); mem=$m
+    ratios+=("$(awk "BEGIN{print ($f > 0 ? $s / $f : 0)}")")
+  done
+  printf '%-24s %8.2f %8.2f %6.1fx %9.1f %9s\n' "$name" \
+    "$(printf '%s\n' "${times[@]}" | median)" "$(printf '%s\n' "${floors[@]}" | median)" \
+    "$(printf '%s\n' "${ratios[@]}" | median)" "$(awk "BEGIN{print $m / 1024}")" "$size"
 }
-row "import, --list"       ""                "$cli" --list "$work/cards.vcf"
-row "import + VCF export"  "$work/out.vcf"   "$cli" -o "$work/out.vcf" "$work/cards.vcf"
-row "import + CSV export"  "$work/out.csv"   "$cli" -o "$work/out.csv" "$work/cards.vcf"
-row "import + HTML export" "$work/out.html"  "$cli" -o "$work/out.html" "$work/cards.vcf"
+phone_floor="iconv -f CP932 -t UTF-8 '$work/cards.vcf' | wc -l"
+row "import, --list"       ""               "$phone_floor" "$cli" --list "$work/cards.vcf"
+row "import + VCF export"  "$work/out.vcf"  "$phone_floor" "$cli" -o "$work/out.vcf" "$work/cards.vcf"
+row "import + CSV export"  "$work/out.csv"  "$phone_floor" "$cli" -o "$work/out.csv" "$work/cards.vcf"
+row "import + HTML export" "$work/out.html" "$phone_floor" "$cli" -o "$work/out.html" "$work/cards.vcf"
 
 # Smartphone cards (vCard 3.0, UTF-8) turned into the phone's card file, against the floor of
 # the same bytes through iconv.
 build-bench/bench/make-cards "$n" --foreign > "$work/phone3.vcf"
-read -r floor_read _ < <(measure sh -c "iconv -f UTF-8 -t UTF-8 '$work/phone3.vcf' | wc -l")
-row "3.0 UTF-8 + VCF export" "$work/out3.vcf"  "$cli" -o "$work/out3.vcf" "$work/phone3.vcf"
+row "3.0 UTF-8 + VCF export" "$work/out3.vcf" "iconv -f UTF-8 -t UTF-8 '$work/phone3.vcf' | wc -l" \
+  "$cli" -o "$work/out3.vcf" "$work/phone3.vcf"
 echo
-echo "floor: iconv over the same bytes: CP932 to UTF-8 of the input (| wc -l), plus UTF-8 to CP932"
-echo "of the output for an export; best of three runs each"
+echo "floor: iconv over the same bytes: the input to UTF-8 (| wc -l), plus UTF-8 to CP932 of the"
+echo "output for an export; medians of five paired runs"
 
 # Workbooks: 60,000 entries written and read back (the most the workbook import reads).
 build-bench/bench/make-cards 60000 > "$work/c60.vcf"
