@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <orcus/exception.hpp>
 #include <orcus/orcus_xlsx.hpp>
@@ -16,6 +17,7 @@
 #include <orcus/zip_archive_stream.hpp>
 #include <vector>
 
+#include "workbook/xls_formulas.h"
 #include "workbook/xlsread_protocol.h"
 
 namespace tsunagi {
@@ -67,6 +69,13 @@ void readXlsCells(const std::string& path, const CellVisitor& cells) {
             if (!text.empty()) cells(r + 1, c + 1u, text);
         }
     }
+    // Formula cells, which libfreexl passes over: their cached results, as the sheet shows them.
+    std::ifstream in(path, std::ios::binary);
+    std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    forEachFormulaResult(workbookStreamOf(file),
+                         [&](std::uint32_t row, std::uint32_t column, const std::string& text) {
+                             if (row <= 65536 && column <= 256) cells(row, column, text);
+                         });
 }
 
 namespace {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
+#include <cstring>
+#include <fstream>
 #include <random>
 
 #include "export/excel_writer.h"
@@ -136,6 +138,63 @@ TEST(Workbook, AWorkbookThatExpandsHugelyIsRefusedWithoutHoldingIt) {
         EXPECT_NE(error.reason().find("大きすぎる"), std::string::npos) << error.reason();
     }
     EXPECT_TRUE(storedRows(store).empty());
+}
+
+// A FORMULA record with its cached result (the formula itself left empty), and the STRING
+// record that carries a text result, as the BIFF8 record layouts give them.
+std::string formulaRecord(std::uint16_t row, std::uint16_t column, const std::string& result) {
+    std::string data;
+    auto u16 = [&data](std::uint16_t v) {
+        data += static_cast<char>(v & 0xFF);
+        data += static_cast<char>(v >> 8);
+    };
+    u16(row);
+    u16(column);
+    u16(15);
+    data += result;                // 8 bytes
+    u16(0);                        // grbit
+    data += std::string(4, '\0');  // chn
+    u16(0);                        // cce
+    std::string record;
+    record += "\x06";
+    record += '\0';
+    record += static_cast<char>(data.size());
+    record += '\0';
+    return record + data;
+}
+
+TEST(Workbook, FormulaCellsReadAsTheirCachedValues) {
+    TempFolder folder;
+    Sheet sheet;
+    for (int c = 1; c <= 19; ++c) sheet.setText(1, c, kHeadings[c - 1]);
+    sheet.setText(2, 1, "山田");
+    std::string stream = biff8WorkbookStream(sheet);
+    double number = 312345678.0;
+    std::string numberResult(8, '\0');
+    std::memcpy(numberResult.data(), &number, 8);
+    std::string textResult("\0\0\0\0\0\0\xFF\xFF", 8);
+    std::string stringRecord =
+        std::string("\x07\x02\x09\x00", 4) + std::string("\x06\x00\x00", 3) + "a@b.jp";
+    // 佐藤 as UTF-16: a wide STRING record.
+    std::string wideRecord = std::string("\x07\x02\x07\x00", 4) + std::string("\x02\x00\x01", 3) +
+                             std::string("\x50\x4F\xE4\x85", 4);
+    std::string formulas = formulaRecord(1, 1, numberResult) + formulaRecord(1, 13, textResult) +
+                           stringRecord + formulaRecord(2, 0, textResult) + wideRecord;
+    size_t window2 = stream.rfind(std::string("\x3E\x02\x12\x00", 4));
+    ASSERT_NE(window2, std::string::npos);
+    stream.insert(window2, formulas);
+    std::string path = folder.file("formulas.xls");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << compoundFile(stream);
+    }
+    Store store = Store::inMemory();
+    EXPECT_EQ(ImportExcelBook(store, path), 2);
+    Rows rows = storedRows(store);
+    EXPECT_EQ(rows[0][2], "N;CHARSET=SHIFT_JIS:山田");
+    EXPECT_EQ(rows[0][4], "TEL;VOICE;HOME:312345678<>");
+    EXPECT_EQ(rows[0][5], "EMAIL;INTERNET:a@b.jp<>");
+    EXPECT_EQ(rows[1][2], "N;CHARSET=SHIFT_JIS:佐藤");
 }
 
 TEST(Workbook, HeadingAndEntryRowCellByCellWithTheirFormats) {
