@@ -5,6 +5,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <csignal>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "store/entries.h"
 #include "support/scripted_ui.h"
 #include "support/temp_folder.h"
+#include "workbook/sheet.h"
 
 namespace tsunagi {
 namespace {
@@ -297,6 +299,51 @@ TEST_F(SaveCommandRuns, ARealFullDeviceAndAReadOnlyFolder) {
     EXPECT_FALSE(std::filesystem::exists(readOnly + "/list.html"));
     umount(readOnly.c_str());
     umount(small.c_str());
+}
+
+TEST(WorkbookSaves, AFullDiskIsSaidInJapaneseAndTheLibraryKeepsQuiet) {
+    TempFolder folder;
+    std::string small = mountTmpfs(folder.file("small"), "size=16k");
+    if (small.empty()) GTEST_SKIP() << "no mounts allowed here";
+    std::string cards;
+    for (int i = 0; i < 3000; ++i)
+        cards += "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:n" + std::to_string(i * 7919) +
+                 "\r\nTEL;CELL:090" + std::to_string(10000000 + i * 7919) + "\r\nEND:VCARD\r\n";
+    std::string input = folder.write("cards.vcf", cards);
+    std::string command = std::string(TSUNAGI_CLI) + " -o " + small + "/book.xlsx " + input +
+                          " >/dev/null 2>" + folder.file("stderr");
+    int status = std::system(command.c_str());
+    std::string err = readBytes(folder.file("stderr"));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(err.find("ディスクがいっぱいです"), std::string::npos) << err;
+    EXPECT_EQ(err.find("[ERROR]"), std::string::npos) << err;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(small), {}), 0);
+    umount(small.c_str());
+}
+
+TEST(WorkbookSaves, XlsxHoldsMoreThanXlsDoes) {
+    // One entry more than .xls can hold: .xlsx takes it, .xls says where the bound is.
+    TempFolder folder;
+    std::filesystem::create_directories(folder.file("database"));
+    saveAsXls(templateSheet(), folder.file("database/template.xls"));
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        Transaction transaction(connection);
+        EntryInserter inserter(connection);
+        for (int i = 0; i < 65536; ++i)
+            inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:n", "END:VCARD"});
+        transaction.commit();
+    }
+    EXPECT_EQ(exportToFile(store, folder.path(), folder.file("big.xlsx"), ExportKind::Xls), "");
+    EXPECT_TRUE(std::filesystem::exists(folder.file("big.xlsx")));
+    try {
+        exportToFile(store, folder.path(), folder.file("big.xls"), ExportKind::Xls);
+        FAIL() << "65,536 entries were written to .xls";
+    } catch (const TsunagiError& error) {
+        EXPECT_NE(error.reason().find("65535"), std::string::npos);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("big.xls")));
 }
 
 TEST(WriterEscapes, CsvFieldsAndHtmlTextAreEscapedOnlyWhereNeeded) {
