@@ -19,18 +19,7 @@ const std::vector<TypeWord> kMailTypes = {
     {"携帯", "CELL", "CELL:"},
 };
 
-namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string_view propertyName(std::string_view line) {
     return line.substr(0, std::min(line.find_first_of(";:"), line.size()));
@@ -96,6 +85,12 @@ MailClass classifyMailHead(std::string_view head) {
     if (contains(head, "INTERNET")) return MailClass::Internet;
     if (contains(head, "CELL")) return MailClass::Cell;
     return MailClass::Neither;
+}
+
+std::string joinedName(const std::string& family, const std::string& given) {
+    if (family.empty()) return given;
+    if (given.empty()) return family;
+    return family + ";" + given;
 }
 
 std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTemplate,

@@ -91,6 +91,9 @@ struct CardFields {
     std::string memoryNumber;
 };
 
+// A name as the phone writes it, "family;given"; either alone when the other is empty.
+std::string joinedName(const std::string& family, const std::string& given);
+
 // Walks the template and gives the card's column values in order (column 1 first). Items that
 // yield nothing take no column, so later lines move up.
 std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTemplate,

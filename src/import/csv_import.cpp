@@ -184,12 +184,6 @@ CsvRole roleOfLabel(std::string label) {
     return CsvRole::Other;
 }
 
-std::string joinNames(const std::string& family, const std::string& given) {
-    if (family.empty()) return given;
-    if (given.empty()) return family;
-    return family + ";" + given;
-}
-
 const char* kExpectedHeadings =
     "先頭の行に、次のいずれかの見出しが必要です。\n"
     "日本語のアドレス帳：表示名、電子メール アドレス、自宅電話番号、自宅ファックス、携帯電話\n"
@@ -314,9 +308,9 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                 break;
         }
     }
-    if (name.empty() || (!layout.wholeNameFirst && !joinNames(family, given).empty()))
-        name = joinNames(family, given);
-    if (reading.empty()) reading = joinNames(readingFamily, readingGiven);
+    if (name.empty() || (!layout.wholeNameFirst && !joinedName(family, given).empty()))
+        name = joinedName(family, given);
+    if (reading.empty()) reading = joinedName(readingFamily, readingGiven);
     if (name.empty() && numbers.empty() && mails.empty()) return std::nullopt;
 
     CardFields card;

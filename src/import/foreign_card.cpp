@@ -37,14 +37,6 @@ std::string trimmed(std::string text) {
     return text;
 }
 
-// "family;given" as the phone writes a name, from the first two components; a lone given name
-// stands alone.
-std::string joinNames(const std::string& family, const std::string& given) {
-    if (family.empty()) return given;
-    if (given.empty()) return family;
-    return family + ";" + given;
-}
-
 std::string typedNumber(const VcardLine& line, const std::string& number) {
     const char* code = "VOICE:";
     if (line.hasType("HOME"))
@@ -89,11 +81,11 @@ CardFields foreignCardFields(std::span<const VcardLine> lines, long position,
         if (property == "N") {
             std::vector<std::string> parts = splitComponents(text(line), ';');
             parts.resize(std::max<size_t>(parts.size(), 2));
-            name = joinNames(trimmed(parts[0]), trimmed(parts[1]));
+            name = joinedName(trimmed(parts[0]), trimmed(parts[1]));
             if (auto sort = line.parameter("SORT-AS")) {
                 std::vector<std::string> sortParts = splitComponents(*sort, ',');
                 sortParts.resize(std::max<size_t>(sortParts.size(), 2));
-                sortAs = joinNames(trimmed(sortParts[0]), trimmed(sortParts[1]));
+                sortAs = joinedName(trimmed(sortParts[0]), trimmed(sortParts[1]));
             }
         } else if (property == "FN") {
             formatted = trimmed(unescapeText(text(line)));
@@ -102,7 +94,7 @@ CardFields foreignCardFields(std::span<const VcardLine> lines, long position,
             if (line.hasType("X-IRMC-N")) {
                 std::vector<std::string> parts = splitComponents(text(line), ';');
                 parts.resize(std::max<size_t>(parts.size(), 2));
-                sound = joinNames(trimmed(parts[0]), trimmed(parts[1]));
+                sound = joinedName(trimmed(parts[0]), trimmed(parts[1]));
             } else {
                 leftOut.insert(property);
             }
@@ -130,7 +122,7 @@ CardFields foreignCardFields(std::span<const VcardLine> lines, long position,
     if (name.empty()) name = formatted;
     if (!name.empty()) fields.name = name;
     std::string reading = sound;
-    if (reading.empty()) reading = joinNames(phoneticLast, phoneticFirst);
+    if (reading.empty()) reading = joinedName(phoneticLast, phoneticFirst);
     if (reading.empty()) reading = sortAs;
     if (reading.empty()) reading = sortString;
     if (!reading.empty()) fields.reading = reading;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/text.h"
+
 namespace tsunagi {
 
 namespace {
@@ -11,13 +13,6 @@ std::string upper(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;
-}
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
 }
 
 int hexDigit(char c) {
@@ -29,8 +24,8 @@ int hexDigit(char c) {
 
 // The words of vCard 2.1 that stand bare for an ENCODING rather than a TYPE.
 bool isEncodingWord(std::string_view word) {
-    return sameIgnoringCase(word, "QUOTED-PRINTABLE") || sameIgnoringCase(word, "BASE64") ||
-           sameIgnoringCase(word, "8BIT") || sameIgnoringCase(word, "7BIT");
+    return equalsIgnoringCase(word, "QUOTED-PRINTABLE") || equalsIgnoringCase(word, "BASE64") ||
+           equalsIgnoringCase(word, "8BIT") || equalsIgnoringCase(word, "7BIT");
 }
 
 }  // namespace
@@ -47,7 +42,7 @@ bool VcardLine::hasType(std::string_view type) const {
         std::string_view list = p.value;
         while (!list.empty()) {
             size_t comma = list.find(',');
-            if (sameIgnoringCase(list.substr(0, comma), type)) return true;
+            if (equalsIgnoringCase(list.substr(0, comma), type)) return true;
             if (comma == std::string_view::npos) break;
             list.remove_prefix(comma + 1);
         }
@@ -57,12 +52,13 @@ bool VcardLine::hasType(std::string_view type) const {
 
 bool VcardLine::quotedPrintable() const {
     auto encoding = parameter("ENCODING");
-    return encoding && sameIgnoringCase(*encoding, "QUOTED-PRINTABLE");
+    return encoding && equalsIgnoringCase(*encoding, "QUOTED-PRINTABLE");
 }
 
 bool VcardLine::base64() const {
     auto encoding = parameter("ENCODING");
-    return encoding && (sameIgnoringCase(*encoding, "BASE64") || sameIgnoringCase(*encoding, "B"));
+    return encoding &&
+           (equalsIgnoringCase(*encoding, "BASE64") || equalsIgnoringCase(*encoding, "B"));
 }
 
 bool parseVcardLine(std::string_view line, VcardLine& out) {

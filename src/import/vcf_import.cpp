@@ -14,13 +14,6 @@ namespace {
 // A card's bytes are bounded: a rich contact with a photo fits many times over.
 constexpr size_t kMaxCardBytes = size_t(16) << 20;
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
-}
-
 // BEGIN:VCARD and END:VCARD as the phone writes them (anywhere in the line), or in any case as
 // other programs may write them.
 bool isBegin(std::string_view line) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace tsunagi {
 
@@ -29,18 +30,11 @@ std::vector<std::string> defaultCardRoots() {
 
 namespace {
 
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // The subfolders of `path` called `name` in any case, in name order.
 std::vector<std::string> foldersNamed(const std::string& path, std::string_view name) {
     std::vector<std::string> found;
     for (const std::string& folder : subfolders(path))
-        if (sameIgnoringCase(folder, name)) found.push_back(path + "/" + folder);
+        if (equalsIgnoringCase(folder, name)) found.push_back(path + "/" + folder);
     return found;
 }
 

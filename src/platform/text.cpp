@@ -67,4 +67,20 @@ std::string removeAll(std::string_view text, std::string_view part) {
     return out;
 }
 
+namespace {
+char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upperAscii(a[i]) != upperAscii(b[i])) return false;
+    return true;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
 }  // namespace tsunagi

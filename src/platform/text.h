@@ -30,4 +30,8 @@ std::string leftCharacters(std::string_view text, size_t count);
 // Removes every occurrence of `part`.
 std::string removeAll(std::string_view text, std::string_view part);
 
+// Compared with ASCII letters in any case, as vCard names and parameters are.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+
 }  // namespace tsunagi

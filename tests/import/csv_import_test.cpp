@@ -86,21 +86,6 @@ TEST(CsvImport, HeadingOnlyAddsNothingAndUnknownHeadingsAreRefused) {
     EXPECT_TRUE(storedRows(store).empty());
 }
 
-// The card of a line of another program's address book: its name line, reading, numbers and
-// mails in the template's places.
-std::vector<std::string> foreign(const std::string& name, const std::string& reading,
-                                 const std::string& numbers, const std::string& mails, int mdno) {
-    std::vector<std::string> columns = {"BEGIN:VCARD", "VERSION:2.1",
-                                        "N;CHARSET=SHIFT_JIS:" + name};
-    if (!reading.empty()) columns.push_back("SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:" + reading);
-    columns.push_back("X-JPG-OWNER:0");
-    if (!numbers.empty()) columns.push_back(numbers);
-    if (!mails.empty()) columns.push_back(mails);
-    for (const char* line : {"X-GNO:0", "", "END:VCARD"}) columns.push_back(line);
-    columns[columns.size() - 2] = "X-JPG-MDNO:" + std::to_string(mdno);
-    return columns;
-}
-
 TEST(CsvImport, GoogleContactsTodayAndBefore) {
     TempFolder folder;
     Store store = Store::inMemory();
@@ -121,13 +106,14 @@ TEST(CsvImport, GoogleContactsTodayAndBefore) {
         "Yomi,Family Name Yomi,E-mail 1 - Type,E-mail 1 - Value,Phone 1 - Type,Phone 1 - Value\r\n"
         "鈴木 花子,花子,,鈴木,すずき はなこ,,,,* Other,hana@example.jp,Mobile,080-5555-6666\r\n";
     EXPECT_EQ(ImportCsvBook(store, folder.write("old-google.csv", before)), 1);
-    EXPECT_EQ(storedRows(store),
-              (Rows{foreign("山田;太郎", "ヤマダ;タロウ",
-                            "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;WORK:03-1111-2222<>",
-                            "EMAIL;INTERNET:taro@example.jp<>EMAIL;INTERNET:t@example.com<>", 1),
-                    foreign("Smith;John", "", "TEL;VOICE;HOME:(03) 3333 4444<>", "", 2),
-                    foreign("鈴木;花子", "すずき はなこ", "TEL;CELL:080-5555-6666<>",
-                            "EMAIL;INTERNET:hana@example.jp", 1)}));
+    EXPECT_EQ(
+        storedRows(store),
+        (Rows{normalisedCard("山田;太郎", "ヤマダ;タロウ",
+                             "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;WORK:03-1111-2222<>",
+                             "EMAIL;INTERNET:taro@example.jp<>EMAIL;INTERNET:t@example.com<>", 1),
+              normalisedCard("Smith;John", "", "TEL;VOICE;HOME:(03) 3333 4444<>", "", 2),
+              normalisedCard("鈴木;花子", "すずき はなこ", "TEL;CELL:080-5555-6666<>",
+                             "EMAIL;INTERNET:hana@example.jp", 1)}));
 }
 
 TEST(CsvImport, ThunderbirdAndOutlookInEnglishAndJapanese) {
@@ -150,14 +136,15 @@ TEST(CsvImport, ThunderbirdAndOutlookInEnglishAndJapanese) {
     EXPECT_EQ(ImportCsvBook(store, folder.write("outlook-ja.csv", japanese)), 1);
     EXPECT_EQ(
         storedRows(store),
-        (Rows{foreign("Berg;Anna", "", "TEL;VOICE;WORK:+49 30 1234<>TEL;CELL:+49 170 5678<>",
-                      "EMAIL;INTERNET:anna@example.org<>EMAIL;INTERNET:berg@example.org<>", 1),
-              foreign("Sato;Ken", "", "TEL;VOICE;HOME:03-1234-5678<>TEL;CELL:090-1111-2222<>",
-                      "EMAIL;INTERNET:ken@example.jp", 1),
-              foreign("高橋;一郎", "",
-                      "TEL;VOICE;HOME:03-5555-6666<>TEL;CELL:090-7777-8888<>"
-                      "TEL;VOICE;WORK:045-999-0000<>",
-                      "EMAIL;INTERNET:ichiro@example.jp", 1)}));
+        (Rows{
+            normalisedCard("Berg;Anna", "", "TEL;VOICE;WORK:+49 30 1234<>TEL;CELL:+49 170 5678<>",
+                           "EMAIL;INTERNET:anna@example.org<>EMAIL;INTERNET:berg@example.org<>", 1),
+            normalisedCard("Sato;Ken", "", "TEL;VOICE;HOME:03-1234-5678<>TEL;CELL:090-1111-2222<>",
+                           "EMAIL;INTERNET:ken@example.jp", 1),
+            normalisedCard("高橋;一郎", "",
+                           "TEL;VOICE;HOME:03-5555-6666<>TEL;CELL:090-7777-8888<>"
+                           "TEL;VOICE;WORK:045-999-0000<>",
+                           "EMAIL;INTERNET:ichiro@example.jp", 1)}));
 }
 
 TEST(CsvImport, AnUnclosedQuoteIsReadInLinearTimeAndEndsAtItsBound) {

@@ -14,22 +14,6 @@ namespace {
 
 const std::string kFixtures = std::string(TSUNAGI_FIXTURES) + "/import/fixtures/";
 
-// A card of another program as the phone's dialect holds it.
-std::vector<std::string> normalised(const std::string& name, const std::string& reading,
-                                    const std::string& numbers, const std::string& mails,
-                                    int mdno) {
-    std::vector<std::string> columns = {"BEGIN:VCARD", "VERSION:2.1",
-                                        "N;CHARSET=SHIFT_JIS:" + name};
-    if (!reading.empty()) columns.push_back("SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:" + reading);
-    columns.push_back("X-JPG-OWNER:0");
-    if (!numbers.empty()) columns.push_back(numbers);
-    if (!mails.empty()) columns.push_back(mails);
-    columns.push_back("X-GNO:0");
-    columns.push_back("X-JPG-MDNO:" + std::to_string(mdno));
-    columns.push_back("END:VCARD");
-    return columns;
-}
-
 struct Imported {
     Rows rows;
     ImportReport report;
@@ -64,43 +48,43 @@ TEST(ForeignVcard, AJapanesePhoneWithLfLineEndsIsReadLineForLine) {
 TEST(ForeignVcard, SmartphonesAndMailProgramsInEveryVersion) {
     Imported android = importFixture("android-21.vcf");
     EXPECT_EQ(android.rows,
-              (Rows{normalised("山田;" + kLongName, "やまだ",
-                               "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;HOME:03.1234.5678<>"
-                               "TEL;VOICE;WORK:(03) 9876 5432<>",
-                               "EMAIL;INTERNET:yamada@example.jp<>", 1)}));
+              (Rows{normalisedCard("山田;" + kLongName, "やまだ",
+                                   "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;HOME:03.1234.5678<>"
+                                   "TEL;VOICE;WORK:(03) 9876 5432<>",
+                                   "EMAIL;INTERNET:yamada@example.jp<>", 1)}));
     EXPECT_EQ(android.report.leftOut, (std::set<std::string>{"PHOTO", "X-ANDROID-CUSTOM"}));
 
     Imported iphone = importFixture("iphone-30.vcf");
     EXPECT_EQ(iphone.rows,
-              (Rows{normalised("伊藤;博文", "いとう;ひろぶみ",
-                               "TEL;CELL:090-2222-3333<>TEL;VOICE;HOME:+81 (0)3 1234 5678<>",
-                               "EMAIL;INTERNET:hirobumi@example.jp<>", 1)}));
+              (Rows{normalisedCard("伊藤;博文", "いとう;ひろぶみ",
+                                   "TEL;CELL:090-2222-3333<>TEL;VOICE;HOME:+81 (0)3 1234 5678<>",
+                                   "EMAIL;INTERNET:hirobumi@example.jp<>", 1)}));
     EXPECT_EQ(iphone.report.leftOut,
               (std::set<std::string>{"ADR", "ORG", "PHOTO", "PRODID", "X-ABLABEL"}));
 
     // Google's rich contact has over 80 lines and still becomes one short card.
     Imported google = importFixture("google-30.vcf");
-    EXPECT_EQ(
-        google.rows,
-        (Rows{normalised("高橋;一郎", "", "TEL;CELL:080-4444-5555<>",
-                         "EMAIL;INTERNET:ichiro@example.jp<>", 1),
-              normalised("Public;Jane", "",
-                         "TEL;CELL:+1 (415) 555-0100<>TEL;VOICE;WORK:+44 20 7946 0000<>",
-                         "EMAIL;INTERNET:jane@example.com<>EMAIL;INTERNET:jq@example.org<>", 2)}));
+    EXPECT_EQ(google.rows,
+              (Rows{normalisedCard("高橋;一郎", "", "TEL;CELL:080-4444-5555<>",
+                                   "EMAIL;INTERNET:ichiro@example.jp<>", 1),
+                    normalisedCard(
+                        "Public;Jane", "",
+                        "TEL;CELL:+1 (415) 555-0100<>TEL;VOICE;WORK:+44 20 7946 0000<>",
+                        "EMAIL;INTERNET:jane@example.com<>EMAIL;INTERNET:jq@example.org<>", 2)}));
     EXPECT_EQ(google.report.normalised, 2);
     EXPECT_EQ(google.report.leftOut, (std::set<std::string>{"CATEGORIES", "NOTE", "URL"}));
 
     Imported four = importFixture("vcard-40.vcf");
     EXPECT_EQ(four.rows,
-              (Rows{normalised("渡辺;健", "わたなべ;けん",
-                               "TEL;CELL:+81-90-5555-6666<>TEL;VOICE;HOME:+81-3-5555-7777<>",
-                               "EMAIL;INTERNET:ken@example.jp<>", 1)}));
+              (Rows{normalisedCard("渡辺;健", "わたなべ;けん",
+                                   "TEL;CELL:+81-90-5555-6666<>TEL;VOICE;HOME:+81-3-5555-7777<>",
+                                   "EMAIL;INTERNET:ken@example.jp<>", 1)}));
 
     EXPECT_EQ(importFixture("lower-case.vcf").rows,
-              (Rows{normalised("小林;誠", "", "TEL;CELL:070-1111-2222<>",
-                               "EMAIL;INTERNET:makoto@example.jp<>", 1)}));
+              (Rows{normalisedCard("小林;誠", "", "TEL;CELL:070-1111-2222<>",
+                                   "EMAIL;INTERNET:makoto@example.jp<>", 1)}));
     EXPECT_EQ(importFixture("mixed-case.vcf").rows,
-              (Rows{normalised("中村;愛", "", "TEL;VOICE;HOME:0422-11-2233<>", "", 1)}));
+              (Rows{normalisedCard("中村;愛", "", "TEL;VOICE;HOME:0422-11-2233<>", "", 1)}));
     EXPECT_NE(google.report.note().find("URL"), std::string::npos);
 }
 
