@@ -42,6 +42,14 @@ class Form2Test : public QObject {
 
     static QString firstLine(const Form1* window) { return window->List1->item(0)->text(); }
 
+    // The empty input form, opened from the menu and active.
+    static Form2* openEmptyForm(App& app) {
+        app.showMainWindow()->m3->trigger();
+        QApplication::processEvents();
+        auto* form = qobject_cast<Form2*>(app.inputForm());
+        return form && QTest::qWaitForWindowActive(form) ? form : nullptr;
+    }
+
   private slots:
     void doubleClickEditUpdateAndSeeTheRebuiltList() {
         ScriptedUi ui;
@@ -161,10 +169,8 @@ class Form2Test : public QObject {
     void tabOrderAndDropDownOnFocus() {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);
-        app.showMainWindow()->m3->trigger();
-        QApplication::processEvents();
-        auto* form = qobject_cast<Form2*>(app.inputForm());
-        QVERIFY(QTest::qWaitForWindowActive(form));
+        Form2* form = openEmptyForm(app);
+        QVERIFY(form);
         QWidget* expected[] = {form->Text1,   form->Text3,    form->Text4,    form->Text5,
                                form->Text6,   form->Text7,    form->Text8,    form->Combo1,
                                form->Combo2,  form->Combo3,   form->Combo4,   form->Combo5,
@@ -189,10 +195,8 @@ class Form2Test : public QObject {
     void keysOnAnOpenListAndEnterOnAButton() {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);
-        app.showMainWindow()->m3->trigger();
-        QApplication::processEvents();
-        auto* form = qobject_cast<Form2*>(app.inputForm());
-        QVERIFY(QTest::qWaitForWindowActive(form));
+        Form2* form = openEmptyForm(app);
+        QVERIFY(form);
         form->Text1->setText("typed");
         form->Text8->setFocus();
         QTest::keyClick(form->Text8, Qt::Key_Tab);
@@ -226,10 +230,8 @@ class Form2Test : public QObject {
     void refusedBoxesAreNamedAndNothingIsSavedOrLost() {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);
-        app.showMainWindow()->m3->trigger();
-        QApplication::processEvents();
-        auto* form = qobject_cast<Form2*>(app.inputForm());
-        QVERIFY(QTest::qWaitForWindowActive(form));
+        Form2* form = openEmptyForm(app);
+        QVERIFY(form);
         form->Text1->setText("山田");
         form->Text3->setText("０３－１２３４");  // full-width digits and hyphen are fine
         form->Text4->setText("03-12ab");
