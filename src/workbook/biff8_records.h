@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -18,6 +19,9 @@ inline constexpr std::uint16_t kGlobalsBof = 0x0005;
 inline constexpr std::uint16_t kWorksheetBof = 0x0010;
 inline constexpr int kFirstCellXf = 16;          // after the 15 style XFs and the default cell XF
 inline constexpr int kFirstCustomColour = 0x30;  // palette slots given to the sheet's fills
+
+// Each distinct text's place in the shared strings; the texts stay in the sheet.
+using StringIndex = std::unordered_map<std::string_view, std::uint32_t>;
 
 // The cell formats in use: border or not, and which fill colour, each one XF.
 struct Formats {
@@ -38,14 +42,14 @@ std::string formatRecords(const Formats& formats, bool textFormat);
 std::string paletteRecord(const std::vector<Rgb>& colours);
 std::string boundSheetRecord(std::uint32_t sheetStart);
 // SST and its CONTINUE records, then EXTSST; `start` is where the SST record begins in the stream.
-std::string sharedStringRecords(const std::vector<std::string>& strings, size_t total,
+std::string sharedStringRecords(const std::vector<std::string_view>& strings, size_t total,
                                 size_t start);
 std::string columnRecords(const std::vector<double>& widths);
 std::string dimensionsRecord(int rows, int lastColumn);
 // The cells of one row (counted from 1): LABELSST for texts, BLANK and MULBLANK for formatted
 // empty cells.
 std::string rowRecords(int row, const std::vector<SheetCell>& cells, Formats& formats,
-                       const std::unordered_map<std::string, std::uint32_t>& stringIndex);
+                       const StringIndex& stringIndex);
 std::string window2Record();
 
 }  // namespace tsunagi::biff8

@@ -67,7 +67,7 @@ class Bytes {
 };
 
 // UTF-8 to UTF-16 code units; the workbook's texts are all written as UTF-16.
-std::u16string utf16(const std::string& text) {
+std::u16string utf16(std::string_view text) {
     std::u16string out;
     for (size_t i = 0; i < text.size();) {
         unsigned char c = text[i];
@@ -172,7 +172,7 @@ int Formats::xfFor(const SheetCell& cell) {
     return index;
 }
 
-std::string sharedStringRecords(const std::vector<std::string>& strings, size_t total,
+std::string sharedStringRecords(const std::vector<std::string_view>& strings, size_t total,
                                 size_t start) {
     Stream stream;
     std::vector<std::string> records(1);
@@ -323,7 +323,7 @@ std::string dimensionsRecord(int rows, int lastColumn) {
 }
 
 std::string rowRecords(int row, const std::vector<SheetCell>& cells, Formats& formats,
-                       const std::unordered_map<std::string, std::uint32_t>& stringIndex) {
+                       const StringIndex& stringIndex) {
     std::string out;
     std::uint16_t rw = static_cast<std::uint16_t>(row - 1);
     for (size_t c = 0; c < cells.size();) {
@@ -378,8 +378,9 @@ std::string biff8WorkbookStream(const Sheet& sheet) {
     if (sheet.rows() > 65536) throw TsunagiError("ブックの行数が多すぎます（65536 行まで）。");
 
     // Shared strings and the formats of every cell, gathered first.
-    std::vector<std::string> strings;
-    std::unordered_map<std::string, std::uint32_t> stringIndex;
+    // Views of the sheet's own texts: no second copy of every string.
+    std::vector<std::string_view> strings;
+    StringIndex stringIndex;
     size_t stringCount = 0;
     Formats formats;
     int lastColumn = 0;

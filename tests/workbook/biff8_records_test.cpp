@@ -68,7 +68,7 @@ TEST(Biff8Records, ARowOfLabelsBlanksAndAMulBlankRun) {
     cells[2] = {"", true, true, {1, 2, 3}};
     // cells[3] holds nothing and has no format: no record at all.
     cells[4] = {"", true, false, {}};
-    std::unordered_map<std::string, std::uint32_t> strings{{"a", 7}};
+    StringIndex strings{{"a", 7}};
     std::string records = rowRecords(2, cells, formats, strings);
     EXPECT_EQ(records,
               // LABELSST: rw 1, col 0, ixfe 16, isst 7
