@@ -109,6 +109,7 @@ void WriteExcelBook(const Store& store, const std::string& programFolder, const 
         throw TsunagiError(templatePath, 0, "ブックのテンプレートがありません。");
 
     Sheet sheet = templateSheet();
+    sheet.expectedColumns = kColumns;
     int currentRow = 1;
     {
         Connection connection = store.open();

@@ -2,6 +2,7 @@
 // a header, the stream's sectors, one directory sector, the FAT and, for large files, the
 // DIFAT sectors that list the FAT beyond the header's 109 places.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,13 +47,11 @@ std::string directoryEntry(const std::u16string& name, std::uint8_t type, std::u
 
 }  // namespace
 
-std::string compoundFile(const std::string& workbookStream) {
+std::string compoundFile(std::string workbookStream) {
     // Streams below the cutoff would belong in the mini stream; padding keeps ours out of it.
-    std::string stream = workbookStream;
-    if (stream.size() < kMiniStreamCutoff) stream.resize(kMiniStreamCutoff, '\0');
-    std::uint32_t streamSize = static_cast<std::uint32_t>(stream.size());
-    std::uint32_t streamSectors =
-        static_cast<std::uint32_t>((stream.size() + kSector - 1) / kSector);
+    size_t paddedSize = std::max<size_t>(workbookStream.size(), kMiniStreamCutoff);
+    std::uint32_t streamSize = static_cast<std::uint32_t>(paddedSize);
+    std::uint32_t streamSectors = static_cast<std::uint32_t>((paddedSize + kSector - 1) / kSector);
 
     // Find how many FAT and DIFAT sectors the file needs; each may need more of the other.
     std::uint32_t fatSectors = 1, difatSectors = 0;
@@ -93,8 +92,13 @@ std::string compoundFile(const std::string& workbookStream) {
     for (std::uint32_t i = 0; i < 109; ++i)
         put32(file, 76 + 4 * i, i < fatSectors ? firstFat + i : kFree);
 
-    stream.resize(static_cast<size_t>(streamSectors) * kSector, '\0');
-    file += stream;
+    // The header goes in front of the stream in its own buffer: a workbook stream of many
+    // megabytes is never held twice.
+    size_t streamBytes = workbookStream.size();
+    workbookStream.reserve(kSector * (1 + size_t(streamSectors) + 1 + fatSectors + difatSectors));
+    workbookStream.insert(0, file);
+    workbookStream.append(static_cast<size_t>(streamSectors) * kSector - streamBytes, '\0');
+    file = std::move(workbookStream);
 
     std::string directory = directoryEntry(u"Root Entry", 5, 1, kEndOfChain, 0) +
                             directoryEntry(u"Workbook", 2, kNoStream, 0, streamSize);

@@ -1,11 +1,16 @@
 #include "workbook/sheet.h"
 
+#include <algorithm>
+
 namespace tsunagi {
 
 SheetCell& Sheet::cell(int row, int column) {
     if (static_cast<int>(cells_.size()) < row) cells_.resize(row);
     std::vector<SheetCell>& cells = cells_[row - 1];
-    if (static_cast<int>(cells.size()) < column) cells.resize(column);
+    if (static_cast<int>(cells.size()) < column) {
+        if (cells.empty()) cells.reserve(std::max(column, expectedColumns));
+        cells.resize(column);
+    }
     return cells[column - 1];
 }
 

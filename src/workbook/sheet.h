@@ -36,6 +36,8 @@ class Sheet {
     std::vector<double> columnWidths;
     // Whether empty cells are formatted as text, so typed numbers keep their leading 0.
     bool textFormat = true;
+    // The columns a row will have, so that each row's cells are allocated once.
+    int expectedColumns = 0;
 
   private:
     SheetCell& cell(int row, int column);
@@ -52,6 +54,6 @@ void saveAsXlsx(const Sheet& sheet, const std::string& path);
 
 // The BIFF8 workbook stream of a sheet, and the compound file that carries it.
 std::string biff8WorkbookStream(const Sheet& sheet);
-std::string compoundFile(const std::string& workbookStream);
+std::string compoundFile(std::string workbookStream);
 
 }  // namespace tsunagi
