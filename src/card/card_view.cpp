@@ -20,6 +20,16 @@ void forEachPieceWithSlot(std::string_view value, Visit visit) {
     }
 }
 
+template <typename Piece, typename Classify>
+Piece classified(size_t slot, PieceParts parts, Classify classify) {
+    Piece piece;
+    piece.type = classify(parts.head);
+    piece.head = std::move(parts.head);
+    piece.value = std::move(parts.value);
+    piece.slot = slot;
+    return piece;
+}
+
 }  // namespace
 
 CardView readCard(const EntryRow& row, int columns) {
@@ -30,21 +40,13 @@ CardView readCard(const EntryRow& row, int columns) {
         ColumnKind kind = columnKind(value);
         if (kind == ColumnKind::Numbers) {
             forEachPieceWithSlot(value, [&](size_t slot, PieceParts parts) {
-                NumberPiece piece;
-                piece.type = classifyNumberHead(parts.head);
-                piece.head = std::move(parts.head);
-                piece.value = std::move(parts.value);
-                piece.slot = slot;
-                card.numbers.push_back(std::move(piece));
+                card.numbers.push_back(
+                    classified<NumberPiece>(slot, std::move(parts), classifyNumberHead));
             });
         } else if (kind == ColumnKind::Mails) {
             forEachPieceWithSlot(value, [&](size_t slot, PieceParts parts) {
-                MailPiece piece;
-                piece.type = classifyMailHead(parts.head);
-                piece.head = std::move(parts.head);
-                piece.value = std::move(parts.value);
-                piece.slot = slot;
-                card.mails.push_back(std::move(piece));
+                card.mails.push_back(
+                    classified<MailPiece>(slot, std::move(parts), classifyMailHead));
             });
         } else if (auto name = nameOfLine(value)) {
             card.name = std::move(*name);

@@ -136,17 +136,8 @@ void WriteExcelBook(const Store& store, const std::string& programFolder, const 
         saveAsXlsx(sheet, path);
     } else if (currentRow == 1) {
         // No entries: the template itself, unchanged.
-        std::string bytes;
-        {
-            std::FILE* in = std::fopen(templatePath.c_str(), "rb");
-            if (!in) throw TsunagiError(templatePath, 0, "ブックのテンプレートを読めません。");
-            char buffer[65536];
-            size_t got;
-            while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) bytes.append(buffer, got);
-            std::fclose(in);
-        }
         AtomicFile file(path);
-        file.writeBytes(bytes);
+        file.writeBytes(readFileBytes(templatePath));
         file.commit();
     } else {
         saveAsXls(sheet, path);

@@ -12,12 +12,6 @@ namespace tsunagi {
 
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out = trimBlanks(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 std::string fieldAt(const std::vector<std::string>& fields, int position) {
     if (position < 0 || position >= static_cast<int>(fields.size())) return {};
     return trimBlanks(fields[position]);
@@ -117,7 +111,7 @@ std::optional<CsvLayout> englishLayout(const std::vector<std::string>& headings)
     CsvLayout layout{"", {}, false};
     bool google = false, thunderbird = false;
     for (int p = 0; p < static_cast<int>(headings.size()); ++p) {
-        std::string heading = lower(headings[p]);
+        std::string heading = lowerAscii(trimBlanks(headings[p]));
         if (heading == "primary email") thunderbird = true;
         bool known = false;
         for (const auto& [text, role] : kHeadings)
@@ -175,7 +169,7 @@ const char* numberCode(CsvRole role) {
 
 // A label of Google's ("Mobile", "Home", "Work", or a Japanese one) as a number type.
 CsvRole roleOfLabel(std::string label) {
-    label = lower(label);
+    label = lowerAscii(trimBlanks(label));
     if (contains(label, "mobile") || contains(label, "cell") || contains(label, "携帯"))
         return CsvRole::Mobile;
     if (contains(label, "home") || contains(label, "自宅")) return CsvRole::Home;

@@ -9,12 +9,6 @@ namespace tsunagi {
 
 namespace {
 
-std::string upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -80,7 +74,7 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
     size_t semicolon = std::min(head.find(';'), head.size());
     std::string_view name = head.substr(0, semicolon);
     if (size_t dot = name.find('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
-    out.name = upper(name);
+    out.name = upperAscii(name);
 
     std::string_view rest = head.substr(semicolon);
     while (!rest.empty()) {
@@ -100,7 +94,7 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
             p.name = isEncodingWord(parameter) ? "ENCODING" : "TYPE";
             p.value.assign(parameter);
         } else {
-            p.name = upper(parameter.substr(0, equals));
+            p.name = upperAscii(parameter.substr(0, equals));
             for (char c : parameter.substr(equals + 1))
                 if (c != '"') p.value += c;
         }

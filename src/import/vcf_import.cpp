@@ -27,8 +27,7 @@ bool isEnd(std::string_view line) {
 }
 
 bool isShiftJis(const std::string& charset) {
-    std::string name;
-    for (char c : charset) name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string name = upperAscii(charset);
     return name == "SHIFT_JIS" || name == "SHIFT-JIS" || name == "SJIS" || name == "CP932" ||
            name == "WINDOWS-31J" || name == "MS_KANJI" || name == "X-SJIS";
 }

@@ -25,12 +25,6 @@ std::string digitsOf(std::string_view number) {
     return digits;
 }
 
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // Every stored line but the memory-dial number: two entries with the same are one file's card
 // read twice.
 std::string contentKey(const EntryRow& row) {

@@ -7,8 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <vector>
+
+#include "platform/error.h"
 
 namespace tsunagi {
 
@@ -19,6 +24,15 @@ std::string programFolder() {
     std::string path(buffer.data(), n);
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string readFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw TsunagiError(path, 0, "ファイルを開けません（" + systemReason(errno) + "）。");
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad()) throw TsunagiError(path, 0, "ファイルを読めません。");
+    return bytes.str();
 }
 
 bool folderExists(const std::string& path) {

@@ -11,6 +11,9 @@ namespace tsunagi {
 std::string programFolder();
 
 bool folderExists(const std::string& path);
+
+// A whole file's bytes; throws TsunagiError naming the file when it cannot be read.
+std::string readFileBytes(const std::string& path);
 bool fileExists(const std::string& path);
 
 // The names in a folder that are folders themselves, sorted by name; empty when unreadable.

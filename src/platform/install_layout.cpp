@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "platform/error.h"
@@ -26,15 +24,6 @@ std::string homeDataFolder() {
     if (data && *data == '/') return std::string(data) + "/tsunagi";
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/.local/share/tsunagi";
-}
-
-std::string readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw TsunagiError(path, 0, "ファイルを開けません（" + systemReason(errno) + "）。");
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) throw TsunagiError(path, 0, "ファイルを読めません。");
-    return bytes.str();
 }
 
 }  // namespace
@@ -64,7 +53,7 @@ std::string userDataFolder(const ProgramFiles& files) {
                            "データのフォルダを作れません（" + systemReason(error.value()) + "）。");
     if (!fileExists(folder + kStoreFile)) {
         // A copy of the shipped store, in place only once it is whole.
-        std::string bytes = readWholeFile(shippedStore);
+        std::string bytes = readFileBytes(shippedStore);
         AtomicFile store(folder + kStoreFile);
         store.writeBytes(bytes);
         store.commit();

@@ -69,7 +69,20 @@ std::string removeAll(std::string_view text, std::string_view part) {
 
 namespace {
 char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 }  // namespace
+
+std::string upperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = upperAscii(c);
+    return out;
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = lowerAscii(c);
+    return out;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

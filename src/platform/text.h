@@ -33,5 +33,8 @@ std::string removeAll(std::string_view text, std::string_view part);
 // Compared with ASCII letters in any case, as vCard names and parameters are.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+// The text with its ASCII letters in upper or lower case; other characters as they are.
+std::string upperAscii(std::string_view text);
+std::string lowerAscii(std::string_view text);
 
 }  // namespace tsunagi
