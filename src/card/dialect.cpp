@@ -22,7 +22,9 @@ const std::vector<TypeWord> kMailTypes = {
 namespace {}  // namespace
 
 std::string_view propertyName(std::string_view line) {
-    return line.substr(0, std::min(line.find_first_of(";:"), line.size()));
+    size_t end = 0;
+    while (end < line.size() && line[end] != ';' && line[end] != ':') ++end;
+    return line.substr(0, end);
 }
 
 LineKind classifyLine(std::string_view line) {
@@ -41,9 +43,14 @@ LineKind classifyLine(std::string_view line) {
 ColumnKind columnKind(std::string_view value) {
     // The first non-empty piece: empty pieces come before it in values like "<>TEL;…".
     while (value.substr(0, kJoin.size()) == kJoin) value.remove_prefix(kJoin.size());
-    std::string_view piece = value.substr(0, value.find(kJoin));
-    std::string_view name = propertyName(piece);
-    if (piece.size() == name.size()) return ColumnKind::Other;
+    // Its property name ends at ";" or ":"; a piece without either is no property line.
+    size_t end = 0;
+    while (end < value.size() && value[end] != ';' && value[end] != ':') {
+        if (value.substr(end, kJoin.size()) == kJoin) return ColumnKind::Other;
+        ++end;
+    }
+    if (end == value.size()) return ColumnKind::Other;
+    std::string_view name = value.substr(0, end);
     if (equalsIgnoringCase(name, "TEL")) return ColumnKind::Numbers;
     if (equalsIgnoringCase(name, "EMAIL")) return ColumnKind::Mails;
     return ColumnKind::Other;
@@ -87,33 +94,49 @@ MailClass classifyMailHead(std::string_view head) {
     return MailClass::Neither;
 }
 
-std::string joinedName(const std::string& family, const std::string& given) {
-    if (family.empty()) return given;
-    if (given.empty()) return family;
-    return family + ";" + given;
+std::string joinedName(std::string_view family, std::string_view given) {
+    std::string name;
+    joinName(family, given, name);
+    return name;
+}
+
+void joinName(std::string_view family, std::string_view given, std::string& out) {
+    out.assign(family.empty() ? given : family);
+    if (!family.empty() && !given.empty()) out.append(";").append(given);
+}
+
+size_t buildCardColumns(const std::vector<std::string>& lineTemplate, const CardFields& fields,
+                        std::vector<std::string>& columns) {
+    size_t count = 0;
+    auto column = [&](std::string_view head, std::string_view value) {
+        if (count == columns.size()) columns.emplace_back();
+        columns[count++].assign(head).append(value);
+    };
+    for (const std::string& item : lineTemplate) {
+        if (item == kNameItem) {
+            if (fields.name) column(item, *fields.name);
+            if (fields.reading) column(kReadingItem, *fields.reading);
+        } else if (item == kMailItem) {
+            if (fields.mails) column(*fields.mails, "");
+        } else if (item == kNumberItem) {
+            if (fields.numbers) column(*fields.numbers, "");
+        } else if (item == kOwnerItem) {
+            column(item, fields.owner);
+        } else if (item == kGroupItem) {
+            column(item, fields.group);
+        } else if (item == kMemoryNumberItem) {
+            column(item, fields.memoryNumber);
+        } else {
+            column(item, "");
+        }
+    }
+    return count;
 }
 
 std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTemplate,
                                           const CardFields& fields) {
     std::vector<std::string> columns;
-    for (const std::string& item : lineTemplate) {
-        if (item == kNameItem) {
-            if (fields.name) columns.push_back(item + *fields.name);
-            if (fields.reading) columns.push_back(std::string(kReadingItem) + *fields.reading);
-        } else if (item == kMailItem) {
-            if (fields.mails) columns.push_back(*fields.mails);
-        } else if (item == kNumberItem) {
-            if (fields.numbers) columns.push_back(*fields.numbers);
-        } else if (item == kOwnerItem) {
-            columns.push_back(item + fields.owner);
-        } else if (item == kGroupItem) {
-            columns.push_back(item + fields.group);
-        } else if (item == kMemoryNumberItem) {
-            columns.push_back(item + fields.memoryNumber);
-        } else {
-            columns.push_back(item);
-        }
-    }
+    columns.resize(buildCardColumns(lineTemplate, fields, columns));
     return columns;
 }
 

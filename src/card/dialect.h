@@ -92,11 +92,18 @@ struct CardFields {
 };
 
 // A name as the phone writes it, "family;given"; either alone when the other is empty.
-std::string joinedName(const std::string& family, const std::string& given);
+std::string joinedName(std::string_view family, std::string_view given);
+// The same, written into `out` in place of what it held.
+void joinName(std::string_view family, std::string_view given, std::string& out);
 
 // Walks the template and gives the card's column values in order (column 1 first). Items that
 // yield nothing take no column, so later lines move up.
 std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTemplate,
                                           const CardFields& fields);
+// The same values written over the first strings of `columns` (added where it is shorter), so
+// that a reader building many cards reuses their memory; returns how many there are. Strings
+// past that count are left as they were.
+size_t buildCardColumns(const std::vector<std::string>& lineTemplate, const CardFields& fields,
+                        std::vector<std::string>& columns);
 
 }  // namespace tsunagi

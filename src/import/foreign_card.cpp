@@ -1,8 +1,6 @@
 #include "import/foreign_card.h"
 
-#include <algorithm>
-
-#include "platform/text.h"
+#include <charconv>
 
 namespace tsunagi {
 
@@ -30,48 +28,67 @@ bool taken(std::string_view name) {
     return false;
 }
 
-std::string trimmed(std::string text) {
-    text = trimBlanks(text);
+// Without the blanks at both ends, and without line breaks and tabs at the end.
+std::string_view trimmed(std::string_view text) {
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == '\t'))
-        text.pop_back();
+        text.remove_suffix(1);
     return text;
 }
 
-std::string typedNumber(const VcardLine& line, const std::string& number) {
-    const char* code = "VOICE:";
-    if (line.hasType("HOME"))
-        code = "VOICE;HOME:";
-    else if (line.hasType("CELL"))
-        code = "CELL:";
-    else if (line.hasType("WORK"))
-        code = "VOICE;WORK:";
-    return std::string(kNumberItem) + code + number + std::string(kJoin);
+std::string_view numberCode(const VcardLine& line) {
+    if (line.hasType("HOME")) return "VOICE;HOME:";
+    if (line.hasType("CELL")) return "CELL:";
+    if (line.hasType("WORK")) return "VOICE;WORK:";
+    return "VOICE:";
 }
 
 // A tel: URI (vCard 4.0) gives its number without the scheme and its parameters.
-std::string numberOf(std::string value) {
+std::string_view numberOf(std::string_view value) {
     value = trimmed(value);
-    if (value.size() >= 4 &&
-        (value.compare(0, 4, "tel:") == 0 || value.compare(0, 4, "TEL:") == 0)) {
-        value.erase(0, 4);
+    if (value.size() >= 4 && (value.substr(0, 4) == "tel:" || value.substr(0, 4) == "TEL:")) {
+        value.remove_prefix(4);
         value = value.substr(0, value.find(';'));
     }
     return trimmed(value);
 }
 
+// Sets an optional field from `value`, trading their memory rather than copying.
+void setField(std::optional<std::string>& field, std::string& value) {
+    if (value.empty()) {
+        field.reset();
+        return;
+    }
+    if (!field) field.emplace();
+    field->swap(value);
+}
+
 }  // namespace
 
-CardFields foreignCardFields(std::span<const VcardLine> lines, long position,
-                             const ValueDecoder& decode, std::set<std::string>& leftOut) {
-    auto text = [&](const VcardLine& line) {
-        std::string bytes = line.quotedPrintable() ? decodeQuotedPrintable(line.value) : line.value;
-        return decode(bytes, line.parameter("CHARSET").value_or(""), line.lineNumber);
-    };
+std::string_view ForeignCardReader::text(const VcardLine& line) {
+    std::string_view bytes = line.value;
+    if (line.quotedPrintable()) {
+        unquoted_ = decodeQuotedPrintable(bytes);
+        bytes = unquoted_;
+    }
+    return decode_(bytes, line.parameter("CHARSET").value_or(""), line.lineNumber, decoded_);
+}
 
-    CardFields fields;
-    std::string name, formatted, sound, phoneticLast, phoneticFirst, sortAs, sortString;
-    std::string numbers, mails;
-    std::optional<std::string> memoryNumber, group;
+void ForeignCardReader::readName(std::string_view value, char separator, std::string& out) {
+    splitComponents(value, separator, parts_);
+    std::string_view family = trimmed(parts_[0]);
+    std::string_view given = parts_.size() > 1 ? trimmed(parts_[1]) : std::string_view();
+    joinName(family, given, out);
+}
+
+void ForeignCardReader::read(std::span<const VcardLine> lines, long position,
+                             std::set<std::string>& leftOut, CardFields& fields) {
+    for (std::string* value : {&name_, &formatted_, &sound_, &phoneticLast_, &phoneticFirst_,
+                               &sortAs_, &sortString_, &numbers_, &mails_, &group_, &memoryNumber_})
+        value->clear();
+
     for (const VcardLine& line : lines) {
         const std::string& property = line.name;
         if (!taken(property)) {
@@ -79,59 +96,55 @@ CardFields foreignCardFields(std::span<const VcardLine> lines, long position,
             continue;
         }
         if (property == "N") {
-            std::vector<std::string> parts = splitComponents(text(line), ';');
-            parts.resize(std::max<size_t>(parts.size(), 2));
-            name = joinedName(trimmed(parts[0]), trimmed(parts[1]));
-            if (auto sort = line.parameter("SORT-AS")) {
-                std::vector<std::string> sortParts = splitComponents(*sort, ',');
-                sortParts.resize(std::max<size_t>(sortParts.size(), 2));
-                sortAs = joinedName(trimmed(sortParts[0]), trimmed(sortParts[1]));
-            }
+            readName(text(line), ';', name_);
+            if (auto sort = line.parameter("SORT-AS")) readName(*sort, ',', sortAs_);
         } else if (property == "FN") {
-            formatted = trimmed(unescapeText(text(line)));
+            formatted_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "SOUND") {
             // Japanese phones write the reading of the name as SOUND;X-IRMC-N.
-            if (line.hasType("X-IRMC-N")) {
-                std::vector<std::string> parts = splitComponents(text(line), ';');
-                parts.resize(std::max<size_t>(parts.size(), 2));
-                sound = joinedName(trimmed(parts[0]), trimmed(parts[1]));
-            } else {
+            if (line.hasType("X-IRMC-N"))
+                readName(text(line), ';', sound_);
+            else
                 leftOut.insert(property);
-            }
         } else if (property == "X-PHONETIC-LAST-NAME") {
-            phoneticLast = trimmed(unescapeText(text(line)));
+            phoneticLast_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "X-PHONETIC-FIRST-NAME") {
-            phoneticFirst = trimmed(unescapeText(text(line)));
+            phoneticFirst_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "SORT-STRING") {
-            sortString = trimmed(unescapeText(text(line)));
+            sortString_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "TEL") {
-            std::string number = numberOf(unescapeText(text(line)));
-            if (!number.empty()) numbers += typedNumber(line, number);
+            std::string_view number = numberOf(unescapeText(text(line), unescaped_));
+            if (!number.empty())
+                numbers_.append(kNumberItem).append(numberCode(line)).append(number).append(kJoin);
         } else if (property == "EMAIL") {
-            std::string mail = trimmed(unescapeText(text(line)));
+            std::string_view mail = trimmed(unescapeText(text(line), unescaped_));
             if (!mail.empty())
-                mails += std::string(kMailItem) + (line.hasType("CELL") ? "CELL:" : "INTERNET:") +
-                         mail + std::string(kJoin);
+                mails_.append(kMailItem)
+                    .append(line.hasType("CELL") ? "CELL:" : "INTERNET:")
+                    .append(mail)
+                    .append(kJoin);
         } else if (property == "X-GNO") {
-            group = trimmed(text(line));
+            group_.assign(trimmed(text(line)));
         } else if (property == "X-JPG-MDNO") {
-            memoryNumber = trimmed(text(line));
+            memoryNumber_.assign(trimmed(text(line)));
         }
     }
 
-    if (name.empty()) name = formatted;
-    if (!name.empty()) fields.name = name;
-    std::string reading = sound;
-    if (reading.empty()) reading = joinedName(phoneticLast, phoneticFirst);
-    if (reading.empty()) reading = sortAs;
-    if (reading.empty()) reading = sortString;
-    if (!reading.empty()) fields.reading = reading;
-    if (!numbers.empty()) fields.numbers = numbers;
-    if (!mails.empty()) fields.mails = mails;
-    if (group && !group->empty()) fields.group = *group;
-    fields.memoryNumber =
-        memoryNumber && !memoryNumber->empty() ? *memoryNumber : std::to_string(position);
-    return fields;
+    setField(fields.name, name_.empty() ? formatted_ : name_);
+    if (sound_.empty()) joinName(phoneticLast_, phoneticFirst_, sound_);
+    std::string* reading = &sound_;
+    if (reading->empty()) reading = &sortAs_;
+    if (reading->empty()) reading = &sortString_;
+    setField(fields.reading, *reading);
+    setField(fields.numbers, numbers_);
+    setField(fields.mails, mails_);
+    fields.owner = "0";
+    fields.group.assign(group_.empty() ? std::string_view("0") : std::string_view(group_));
+    if (memoryNumber_.empty()) {
+        char digits[24];
+        memoryNumber_.assign(digits, std::to_chars(digits, digits + sizeof digits, position).ptr);
+    }
+    fields.memoryNumber.swap(memoryNumber_);
 }
 
 }  // namespace tsunagi

@@ -8,6 +8,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "card/dialect.h"
@@ -15,15 +16,37 @@
 
 namespace tsunagi {
 
-// Decodes a value's bytes into UTF-8 given the CHARSET it names ("" for the file's own);
-// throws TsunagiError naming the line when they are not valid.
-using ValueDecoder =
-    std::function<std::string(std::string_view bytes, const std::string& charset, long lineNumber)>;
+// Decodes a value's bytes into UTF-8 given the CHARSET it names ("" for the file's own): the
+// bytes themselves when they already are UTF-8, else a view of `scratch`, which then holds the
+// text. Throws TsunagiError naming the line when they are not valid.
+using ValueDecoder = std::function<std::string_view(
+    std::string_view bytes, std::string_view charset, long lineNumber, std::string& scratch)>;
 
-// The fields of a card from its content lines (BEGIN and END excluded). `position` is the
-// card's place in its file, the memory-dial number when the card has none. The names of the
-// properties that were not taken go into `leftOut`.
-CardFields foreignCardFields(std::span<const VcardLine> lines, long position,
-                             const ValueDecoder& decode, std::set<std::string>& leftOut);
+// Reads the fields of one card after another. Its strings are kept from card to card, so that
+// a file of many cards is read without allocating for each.
+class ForeignCardReader {
+  public:
+    explicit ForeignCardReader(ValueDecoder decode) : decode_(std::move(decode)) {}
+
+    // The fields of a card from its content lines (BEGIN and END excluded), written over those
+    // of the card before. `position` is the card's place in its file, the memory-dial number
+    // when the card has none. The names of the properties that were not taken go into
+    // `leftOut`.
+    void read(std::span<const VcardLine> lines, long position, std::set<std::string>& leftOut,
+              CardFields& fields);
+
+  private:
+    // A line's value as text: quoted-printable undone, its character set decoded.
+    std::string_view text(const VcardLine& line);
+    // The first two components of a compound value ("family;given;…"), joined as the phone
+    // writes a name.
+    void readName(std::string_view value, char separator, std::string& out);
+
+    ValueDecoder decode_;
+    std::string name_, formatted_, sound_, phoneticLast_, phoneticFirst_, sortAs_, sortString_;
+    std::string numbers_, mails_, group_, memoryNumber_, reading_;
+    std::vector<std::string> parts_;
+    std::string unquoted_, decoded_, unescaped_;
+};
 
 }  // namespace tsunagi

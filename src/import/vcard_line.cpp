@@ -24,9 +24,9 @@ bool isEncodingWord(std::string_view word) {
 
 }  // namespace
 
-std::optional<std::string> VcardLine::parameter(std::string_view wanted) const {
+std::optional<std::string_view> VcardLine::parameter(std::string_view wanted) const {
     for (const VcardParameter& p : parameters)
-        if (p.name == wanted) return p.value;
+        if (p.name == wanted) return std::string_view(p.value);
     return std::nullopt;
 }
 
@@ -55,27 +55,36 @@ bool VcardLine::base64() const {
            (equalsIgnoringCase(*encoding, "BASE64") || equalsIgnoringCase(*encoding, "B"));
 }
 
+namespace {
+
+void assignUpper(std::string& out, std::string_view text) {
+    out.assign(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+}  // namespace
+
 bool parseVcardLine(std::string_view line, VcardLine& out) {
-    out.parameters.clear();
     // The value begins after the first colon outside a quoted parameter value.
-    size_t colon = std::string_view::npos;
+    size_t colon = 0;
     bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"') quoted = !quoted;
-        if (!quoted && line[i] == ':') {
-            colon = i;
-            break;
-        }
+    while (colon < line.size() && (quoted || line[colon] != ':')) {
+        if (line[colon] == '"') quoted = !quoted;
+        ++colon;
     }
-    if (colon == std::string_view::npos) return false;
+    if (colon == line.size()) return false;
     std::string_view head = line.substr(0, colon);
     out.value.assign(line.substr(colon + 1));
 
     size_t semicolon = std::min(head.find(';'), head.size());
     std::string_view name = head.substr(0, semicolon);
     if (size_t dot = name.find('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
-    out.name = upperAscii(name);
+    assignUpper(out.name, name);
 
+    // The parameters are written over those of the line before, so that their strings are
+    // reused.
+    size_t count = 0;
     std::string_view rest = head.substr(semicolon);
     while (!rest.empty()) {
         rest.remove_prefix(1);  // the ";"
@@ -88,18 +97,19 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
         std::string_view parameter = rest.substr(0, end);
         rest.remove_prefix(end);
         if (parameter.empty()) continue;
+        if (count == out.parameters.size()) out.parameters.emplace_back();
+        VcardParameter& p = out.parameters[count++];
         size_t equals = parameter.find('=');
-        VcardParameter p;
         if (equals == std::string_view::npos) {
             p.name = isEncodingWord(parameter) ? "ENCODING" : "TYPE";
             p.value.assign(parameter);
         } else {
-            p.name = upperAscii(parameter.substr(0, equals));
-            for (char c : parameter.substr(equals + 1))
-                if (c != '"') p.value += c;
+            assignUpper(p.name, parameter.substr(0, equals));
+            p.value.assign(parameter.substr(equals + 1));
+            std::erase(p.value, '"');
         }
-        out.parameters.push_back(std::move(p));
     }
+    out.parameters.resize(count);
     return true;
 }
 
@@ -129,22 +139,54 @@ std::string decodeQuotedPrintable(std::string_view text) {
     return out;
 }
 
-std::vector<std::string> splitComponents(std::string_view value, char separator) {
-    std::vector<std::string> components(1);
-    for (size_t i = 0; i < value.size(); ++i) {
-        char c = value[i];
-        if (c == '\\' && i + 1 < value.size()) {
-            char next = value[++i];
-            components.back() += (next == 'n' || next == 'N') ? '\n' : next;
-        } else if (c == separator) {
-            components.emplace_back();
+void splitComponents(std::string_view value, char separator, std::vector<std::string>& components) {
+    size_t count = 0;
+    auto nextComponent = [&]() -> std::string& {
+        if (count == components.size()) components.emplace_back();
+        std::string& component = components[count++];
+        component.clear();
+        return component;
+    };
+    std::string* component = &nextComponent();
+    for (;;) {
+        // Runs without an escape or a separator are taken whole.
+        size_t stop = 0;
+        while (stop < value.size() && value[stop] != '\\' && value[stop] != separator) ++stop;
+        if (stop == value.size()) stop = std::string_view::npos;
+        component->append(value.substr(0, stop));
+        if (stop == std::string_view::npos) break;
+        if (value[stop] == separator) {
+            component = &nextComponent();
+            value.remove_prefix(stop + 1);
+        } else if (stop + 1 < value.size()) {
+            char next = value[stop + 1];
+            *component += (next == 'n' || next == 'N') ? '\n' : next;
+            value.remove_prefix(stop + 2);
         } else {
-            components.back() += c;
+            *component += '\\';  // a lone backslash at the end stays
+            break;
         }
     }
-    return components;
+    components.resize(count);
 }
 
-std::string unescapeText(std::string_view value) { return splitComponents(value, '\0').front(); }
+std::string_view unescapeText(std::string_view value, std::string& scratch) {
+    if (value.find('\\') == std::string_view::npos) return value;
+    scratch.clear();
+    while (!value.empty()) {
+        size_t stop = value.find('\\');
+        scratch.append(value.substr(0, stop));
+        if (stop == std::string_view::npos) break;
+        if (stop + 1 < value.size()) {
+            char next = value[stop + 1];
+            scratch += (next == 'n' || next == 'N') ? '\n' : next;
+            value.remove_prefix(stop + 2);
+        } else {
+            scratch += '\\';
+            break;
+        }
+    }
+    return scratch;
+}
 
 }  // namespace tsunagi

@@ -22,8 +22,8 @@ struct VcardLine {
     std::string value;  // the value's bytes as written, folds and soft line breaks removed
     long lineNumber = 0;
 
-    // The value of the first parameter `name` (in upper case), if any.
-    std::optional<std::string> parameter(std::string_view name) const;
+    // The value of the first parameter `name` (in upper case), if any; valid while the line is.
+    std::optional<std::string_view> parameter(std::string_view name) const;
     // Whether a TYPE parameter holds `type`, compared without regard to case; TYPE values may
     // list several types ("type=CELL,VOICE").
     bool hasType(std::string_view type) const;
@@ -31,18 +31,21 @@ struct VcardLine {
     bool base64() const;
 };
 
-// Takes a logical line apart; false when it has no ":" and so is no content line.
+// Takes a logical line apart; false when it has no ":" and so is no content line. `out` keeps
+// the memory of its strings from the line it held before.
 bool parseVcardLine(std::string_view line, VcardLine& out);
 
 // Undoes quoted-printable: "=E5=B1=B1" gives the three bytes, "=" at a line's end joins it
 // to the next.
 std::string decodeQuotedPrintable(std::string_view text);
 
-// A compound value split at its unescaped `separator`, each component unescaped as RFC 6350
-// says ("\\," "\\;" "\\\\" and "\\n").
-std::vector<std::string> splitComponents(std::string_view value, char separator);
+// A compound value split at its unescaped `separator` into `components` (which keeps the memory
+// of the strings it held), each component unescaped as RFC 6350 says ("\\," "\\;" "\\\\" and
+// "\\n").
+void splitComponents(std::string_view value, char separator, std::vector<std::string>& components);
 
-// A text value unescaped: "\\," "\\;" "\\\\" become the character, "\\n" a line break.
-std::string unescapeText(std::string_view value);
+// A text value unescaped: "\\," "\\;" "\\\\" become the character, "\\n" a line break. The
+// value itself when it holds no escape, else a view of `scratch`, which holds the result.
+std::string_view unescapeText(std::string_view value, std::string& scratch);
 
 }  // namespace tsunagi

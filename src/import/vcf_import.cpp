@@ -4,6 +4,7 @@
 
 #include "card/dialect.h"
 #include "import/foreign_card.h"
+#include "platform/batch_pipe.h"
 #include "platform/codec.h"
 #include "platform/text.h"
 
@@ -26,13 +27,22 @@ bool isEnd(std::string_view line) {
            (startsWithIgnoringCase(line, "END:VCARD") && trimBlanks(line.substr(9)).empty());
 }
 
-bool isShiftJis(const std::string& charset) {
-    std::string name = upperAscii(charset);
-    return name == "SHIFT_JIS" || name == "SHIFT-JIS" || name == "SJIS" || name == "CP932" ||
-           name == "WINDOWS-31J" || name == "MS_KANJI" || name == "X-SJIS";
+bool isShiftJis(std::string_view charset) {
+    for (std::string_view name :
+         {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932", "WINDOWS-31J", "MS_KANJI", "X-SJIS"})
+        if (equalsIgnoringCase(charset, name)) return true;
+    return false;
 }
 
 }  // namespace
+
+VcfCardReader::VcfCardReader(LineReader& lines, std::vector<std::string> lineTemplate)
+    : lines_(lines),
+      lineTemplate_(std::move(lineTemplate)),
+      foreign_([this](std::string_view bytes, std::string_view charset, long lineNumber,
+                      std::string& scratch) {
+          return decodeValue(bytes, charset, lineNumber, scratch);
+      }) {}
 
 void VcfCardReader::unclosedCard() const {
     // Written back, a card without its end line would break the phone's whole file.
@@ -41,12 +51,15 @@ void VcfCardReader::unclosedCard() const {
                        "ファイルが途中で切れている可能性があります。");
 }
 
+void VcfCardReader::tooManyLines(long lineNumber) const {
+    throw TsunagiError(lines_.name(), lineNumber,
+                       "1 件のデータが " + std::to_string(kCardColumns) +
+                           " 行を超えています。保存できるのは " + std::to_string(kCardColumns) +
+                           " 行までです。");
+}
+
 size_t VcfCardReader::openColumn(const std::string& line, long lineNumber) {
-    if (used_ >= static_cast<size_t>(kCardColumns))
-        throw TsunagiError(lines_.name(), lineNumber,
-                           "1 件のデータが " + std::to_string(kCardColumns) +
-                               " 行を超えています。保存できるのは " + std::to_string(kCardColumns) +
-                               " 行までです。");
+    if (used_ >= static_cast<size_t>(kCardColumns)) tooManyLines(lineNumber);
     if (used_ == columns_.size()) columns_.emplace_back();
     columns_[used_].assign(line);
     return used_++;
@@ -64,9 +77,14 @@ bool VcfCardReader::next() {
             return false;
         }
         line.number = lines_.lineNumber();
-        line.text.clear();
-        line.decoded = lines_.decode(line.bytes, line.text);
-        std::string_view view = line.decoded ? std::string_view(line.text) : line.bytes;
+        line.bytesAreText = lines_.bytesAreText();
+        if (line.bytesAreText) {
+            line.decoded = true;
+        } else {
+            line.decodedText.clear();
+            line.decoded = lines_.decode(line.bytes, line.decodedText);
+        }
+        std::string_view view = line.decoded ? std::string_view(line.text()) : line.bytes;
 
         if (isBegin(view)) {
             if (inCard) unclosedCard();
@@ -122,7 +140,7 @@ void VcfCardReader::readPhoneCard() {
                                lines_.encoding() == TextEncoding::Utf8
                                    ? "UTF-8 として読めないバイトがあります。"
                                    : "CP932（Shift_JIS）として読めないバイトがあります。");
-        const std::string& line = card.text;
+        const std::string& line = card.text();
         LineKind kind = i == 0                    ? LineKind::Begin
                         : i + 1 == cardLineCount_ ? LineKind::End
                                                   : classifyLine(line);
@@ -153,29 +171,36 @@ void VcfCardReader::readPhoneCard() {
     }
 }
 
-std::string VcfCardReader::decodeValue(std::string_view bytes, const std::string& charset,
-                                       long lineNumber) {
-    std::string out;
+std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_view charset,
+                                            long lineNumber, std::string& scratch) {
+    std::string_view text = bytes;
     bool ok;
-    if (charset.empty()) {
-        ok = lines_.decode(bytes, out);
+    if (charset.empty() && lines_.bytesAreText()) {
+        ok = true;
+    } else if (charset.empty()) {
+        scratch.clear();
+        ok = lines_.decode(bytes, scratch);
+        text = scratch;
     } else if (isShiftJis(charset)) {
-        ok = Cp932Decoder().decode(bytes, out);
+        scratch.clear();
+        ok = Cp932Decoder().decode(bytes, scratch);
+        text = scratch;
     } else if (startsWithIgnoringCase(charset, "UTF-8") ||
                startsWithIgnoringCase(charset, "UTF8")) {
         ok = isValidUtf8(bytes);
-        if (ok) out.assign(bytes);
     } else {
-        ok = convertToUtf8(bytes, charset.c_str(), out);
+        scratch.clear();
+        ok = convertToUtf8(bytes, std::string(charset).c_str(), scratch);
+        text = scratch;
     }
     if (!ok)
         throw TsunagiError(lines_.name(), lineNumber,
                            (charset.empty() ? std::string(lines_.encoding() == TextEncoding::Utf8
                                                               ? "UTF-8"
                                                               : "CP932（Shift_JIS）")
-                                            : charset) +
+                                            : std::string(charset)) +
                                " として読めない値があります。");
-    return out;
+    return text;
 }
 
 void VcfCardReader::readForeignCard() {
@@ -183,10 +208,19 @@ void VcfCardReader::readForeignCard() {
     // (a value ending in "=") join the line before; so do the bare lines of a base64 value.
     std::vector<VcardLine>& logical = logical_;
     size_t count = 0;
-    std::string& current = scratch_;
-    current.clear();
+    // The logical line so far: one line of the file as it stands, or several joined in scratch_.
+    std::string_view current;
+    bool joined = false;
     long currentNumber = 0;
     bool currentDecoded = true;  // every part of the line is text in the file's character set
+    auto join = [&](std::string_view more) {
+        if (!joined) {
+            scratch_.assign(current);
+            joined = true;
+        }
+        scratch_.append(more);
+        current = scratch_;
+    };
     auto finish = [&] {
         if (current.empty()) return;
         if (count == logical.size()) logical.emplace_back();
@@ -195,12 +229,13 @@ void VcfCardReader::readForeignCard() {
         // Bytes the file's character set cannot read are only welcome in a value that names
         // its own.
         if (!currentDecoded && (!content || !parsed.parameter("CHARSET")))
-            decodeValue(current, "", currentNumber);
+            decodeValue(current, "", currentNumber, scratchText_);
         if (content) {
             parsed.lineNumber = currentNumber;
             ++count;
         }
-        current.clear();
+        current = {};
+        joined = false;
         currentDecoded = true;
     };
     for (size_t i = 1; i + 1 < cardLineCount_; ++i) {
@@ -213,13 +248,16 @@ void VcfCardReader::readForeignCard() {
             softBreak = parseVcardLine(current, head) && head.quotedPrintable();
         }
         if (!current.empty() && (folded || softBreak)) {
-            if (softBreak && !folded) current.pop_back();  // the "=" of the soft break
-            current.append(bytes, folded ? 1 : 0);
+            if (softBreak && !folded) {  // the "=" of the soft break goes
+                join("");
+                scratch_.pop_back();
+            }
+            join(std::string_view(bytes).substr(folded ? 1 : 0));
             currentDecoded = currentDecoded && cardLines_[i].decoded;
             continue;
         }
         if (!current.empty() && bytes.find(':') == std::string::npos) {
-            current += bytes;  // base64 or other bare continuation
+            join(bytes);  // base64 or other bare continuation
             currentDecoded = currentDecoded && cardLines_[i].decoded;
             continue;
         }
@@ -230,14 +268,10 @@ void VcfCardReader::readForeignCard() {
     }
     finish();
 
-    CardFields fields = foreignCardFields(
-        std::span<const VcardLine>(logical.data(), count), position_,
-        [this](std::string_view bytes, const std::string& charset, long lineNumber) {
-            return decodeValue(bytes, charset, lineNumber);
-        },
-        leftOut_);
-    for (const std::string& column : buildCardColumns(lineTemplate_, fields))
-        openColumn(column, beginLine_);
+    foreign_.read(std::span<const VcardLine>(logical.data(), count), position_, leftOut_, fields_);
+    size_t built = buildCardColumns(lineTemplate_, fields_, columns_);
+    if (built > static_cast<size_t>(kCardColumns)) tooManyLines(beginLine_);
+    used_ = built;
 }
 
 long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress,
@@ -246,14 +280,76 @@ long importVcfFile(const Store& store, const std::string& path, const ImportProg
     return importVcfLines(store, lines, progress, report);
 }
 
+namespace {
+
+// Cards read ahead of the store, their column values one after another. The strings are kept
+// from batch to batch.
+struct CardBatch {
+    std::vector<std::string> columns;
+    std::vector<size_t> ends;  // one past each card's last column
+    std::vector<long> lines;   // the line each card begins on
+    size_t cards = 0;
+};
+
+constexpr size_t kBatchCards = 256;
+constexpr size_t kBatchBytes = size_t(1) << 20;
+
+// Reads cards into batches until the file ends or the store side stops.
+void readBatches(VcfCardReader& cards, BatchPipe<CardBatch>& pipe) {
+    bool more = true;
+    while (more) {
+        CardBatch* batch = pipe.fill();
+        if (!batch) return;
+        batch->cards = 0;
+        size_t used = 0, bytes = 0;
+        while (batch->cards < kBatchCards && bytes < kBatchBytes && (more = cards.next())) {
+            for (const std::string& column : cards.card()) {
+                if (used == batch->columns.size()) batch->columns.emplace_back();
+                batch->columns[used++].assign(column);
+                bytes += column.size();
+            }
+            if (batch->cards == batch->ends.size()) {
+                batch->ends.emplace_back();
+                batch->lines.emplace_back();
+            }
+            batch->ends[batch->cards] = used;
+            batch->lines[batch->cards] = cards.cardLine();
+            ++batch->cards;
+        }
+        if (batch->cards > 0) pipe.filled();
+    }
+}
+
+}  // namespace
+
 long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress,
                     ImportReport* report) {
     CardWriter writer(store, lines.name(), progress);
     VcfCardReader cards(lines, writer.lineTemplate());
+    // The file is read on a thread of its own while the cards go into the store here.
+    BatchPipe<CardBatch> pipe;
+    pipe.start([&](BatchPipe<CardBatch>& batches) {
+        try {
+            readBatches(cards, batches);
+        } catch (const TsunagiError& error) {
+            rethrowAt(error, lines.name(), lines.lineNumber());
+        }
+    });
+    long cardLine = 0;
     try {
-        while (cards.next()) writer.add(cards.card());
+        while (const CardBatch* batch = pipe.next()) {
+            size_t start = 0;
+            for (size_t c = 0; c < batch->cards; ++c) {
+                cardLine = batch->lines[c];
+                size_t end = batch->ends[c];
+                writer.add(std::span(batch->columns).subspan(start, end - start));
+                start = end;
+            }
+        }
     } catch (const TsunagiError& error) {
-        rethrowAt(error, lines.name(), lines.lineNumber());
+        // An error of the reader comes with its line already; one of the store gets the line
+        // of the card it was storing.
+        rethrowAt(error, lines.name(), cardLine);
     }
     long count = writer.commit();
     if (report) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "import/foreign_card.h"
 #include "import/import.h"
 #include "import/vcard_line.h"
 #include "platform/line_reader.h"
@@ -20,8 +21,7 @@ namespace tsunagi {
 // Takes cards out of a file one after another, in the row form.
 class VcfCardReader {
   public:
-    VcfCardReader(LineReader& lines, std::vector<std::string> lineTemplate)
-        : lines_(lines), lineTemplate_(std::move(lineTemplate)) {}
+    VcfCardReader(LineReader& lines, std::vector<std::string> lineTemplate);
     // Moves to the next card; false when the file has no more. Throws TsunagiError with the
     // line number when a card has more lines than a row has columns or cannot be decoded, and
     // with the line of its BEGIN when a card has no END:VCARD before the next card or the end
@@ -29,6 +29,8 @@ class VcfCardReader {
     bool next();
     // The card's column values, valid until the next call of next().
     std::span<const std::string> card() const { return {columns_.data(), used_}; }
+    // The line the card begins on.
+    long cardLine() const { return beginLine_; }
 
     // Cards of other programs turned into the phone's dialect, and the kinds of their lines
     // that were left out.
@@ -40,9 +42,12 @@ class VcfCardReader {
     // could decode it.
     struct CardLine {
         std::string bytes;
-        std::string text;
+        std::string decodedText;  // only when the bytes are not already UTF-8
         bool decoded = false;
+        bool bytesAreText = false;
         long number = 0;
+
+        const std::string& text() const { return bytesAreText ? bytes : decodedText; }
     };
 
     bool isPhoneCard() const;
@@ -50,7 +55,9 @@ class VcfCardReader {
     void readForeignCard();
     size_t openColumn(const std::string& line, long lineNumber);
     [[noreturn]] void unclosedCard() const;
-    std::string decodeValue(std::string_view bytes, const std::string& charset, long lineNumber);
+    [[noreturn]] void tooManyLines(long lineNumber) const;
+    std::string_view decodeValue(std::string_view bytes, std::string_view charset, long lineNumber,
+                                 std::string& scratch);
 
     LineReader& lines_;
     std::vector<std::string> lineTemplate_;
@@ -64,8 +71,10 @@ class VcfCardReader {
     size_t used_ = 0;
     long normalised_ = 0;
     std::set<std::string> leftOut_;
-    std::string scratch_;
+    std::string scratch_, scratchText_;
     std::vector<VcardLine> logical_;
+    ForeignCardReader foreign_;
+    CardFields fields_;
 };
 
 // Adds every card of the file to the store, all or nothing. Returns the number of cards; what

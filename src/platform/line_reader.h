@@ -44,6 +44,8 @@ class LineReader {
     bool nextBytes(std::string& bytes);
     // Decodes bytes of this file's character set into `out`; false when they are not valid.
     bool decode(std::string_view bytes, std::string& out);
+    // Whether every line's bytes are already valid UTF-8, so that decode() would only copy them.
+    bool bytesAreText() const { return encoding_ == TextEncoding::Utf8 && checkedWhole_; }
 
     long lineNumber() const { return lineNumber_; }
     TextEncoding encoding() const { return encoding_; }

@@ -1,5 +1,6 @@
 #include "store/entries.h"
 
+#include "platform/batch_pipe.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -41,17 +42,21 @@ void bindColumns(Statement& statement, const std::vector<std::string>& columns) 
 }
 
 // Fills `row` from the statement's current row, reusing the strings it already holds.
+// A card fills its columns from the first without gaps and leaves the rest null (every insert
+// and update writes it so), so the first null column ends it: the columns after it are not
+// asked for, which is most of the reading's cost.
 void readRow(const Statement& statement, EntryRow& row) {
     row.columns.resize(kCardColumns);
-    for (int c = 0; c < kCardColumns; ++c) {
+    int c = 0;
+    for (; c < kCardColumns; ++c) {
         std::optional<std::string_view> value = statement.textView(c);
-        if (!value)
-            row.columns[c].reset();
-        else if (row.columns[c])
+        if (!value) break;
+        if (row.columns[c])
             row.columns[c]->assign(*value);
         else
             row.columns[c].emplace(*value);
     }
+    for (; c < kCardColumns; ++c) row.columns[c].reset();
     row.id = statement.integer(kCardColumns);
 }
 
@@ -81,13 +86,49 @@ void EntryInserter::insert(std::span<const std::string> columns) {
     statement_.reset();
 }
 
+namespace {
+
+// Rows read ahead of their visit. The rows are kept from batch to batch.
+struct RowBatch {
+    std::vector<EntryRow> rows;
+    size_t count = 0;
+};
+
+constexpr size_t kBatchRows = 256;
+constexpr size_t kBatchBytes = size_t(1) << 20;
+
+size_t rowBytes(const EntryRow& row) {
+    size_t bytes = 0;
+    for (const std::optional<std::string>& column : row.columns)
+        if (column) bytes += column->size();
+    return bytes;
+}
+
+}  // namespace
+
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit) {
     Statement statement = connection.prepare(selectAllSql() + " order by id;");
-    EntryRow row;
-    while (statement.step()) {
-        readRow(statement, row);
-        visit(row);
-    }
+    // The store is read on a thread of its own while the rows are visited here; the statement
+    // outlives that thread.
+    BatchPipe<RowBatch> pipe;
+    pipe.start([&](BatchPipe<RowBatch>& batches) {
+        bool more = true;
+        while (more) {
+            RowBatch* batch = batches.fill();
+            if (!batch) return;
+            batch->count = 0;
+            size_t bytes = 0;
+            while (batch->count < kBatchRows && bytes < kBatchBytes && (more = statement.step())) {
+                if (batch->count == batch->rows.size()) batch->rows.emplace_back();
+                EntryRow& row = batch->rows[batch->count++];
+                readRow(statement, row);
+                bytes += rowBytes(row);
+            }
+            if (batch->count > 0) batches.filled();
+        }
+    });
+    while (const RowBatch* batch = pipe.next())
+        for (size_t r = 0; r < batch->count; ++r) visit(batch->rows[r]);
 }
 
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {

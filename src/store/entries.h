@@ -45,7 +45,8 @@ class EntryInserter {
     size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
 };
 
-// Calls `visit` for every row in ascending id.
+// Calls `visit` for every row in ascending id. The rows are read ahead on another thread, so
+// `visit` must not use the store itself.
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit);
 
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id);

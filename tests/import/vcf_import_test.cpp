@@ -120,6 +120,29 @@ TEST(VcfImport, BadBytesLeaveTheStoreAsItWasAndNameTheLine) {
     EXPECT_EQ(storedRows(store), kPhoneRows);
 }
 
+// The file is read ahead of the store: an error thousands of cards in still names its own line
+// and keeps none of the cards before it.
+TEST(VcfImport, AnErrorFarIntoABigFileNamesItsLineAndKeepsNothing) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string file;
+    for (int i = 0; i < 3000; ++i)
+        file += "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:A\r\nX-JPG-MDNO:" + std::to_string(i) +
+                "\r\nEND:VCARD\r\n";
+    file += "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:\x85\x40\r\nEND:VCARD\r\n";
+    std::string path = folder.write("big.vcf", file);
+    try {
+        importVcfFile(store, path);
+        FAIL() << "invalid CP932 was accepted";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.file(), path);
+        EXPECT_EQ(error.line(), 3000 * 4 + 2);
+    }
+    EXPECT_TRUE(storedRows(store).empty());
+    file.resize(file.size() - 48);
+    EXPECT_EQ(importVcfFile(store, folder.write("good.vcf", file)), 3000);
+}
+
 TEST(VcfImport, CardLongerThanARowIsRefusedWithItsLine) {
     TempFolder folder;
     Store store = Store::inMemory();

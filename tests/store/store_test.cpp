@@ -45,6 +45,53 @@ TEST(Store, PositionZeroIsColumnOneAndLaterColumnsStayNull) {
     EXPECT_EQ(rows[1].at(4), "");
 }
 
+// Rows are read ahead in batches whose rows are reused: every row must still come with its own
+// columns and nothing of the row read into its place before.
+TEST(Store, ManyRowsOfMixedLengthsComeBackInOrderEachWithItsOwnColumns) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    EntryInserter inserter(connection);
+    auto columnsOf = [](int row) {
+        std::vector<std::string> columns(row % 3 == 0 ? 80 : 2 + row % 7);
+        for (size_t c = 0; c < columns.size(); ++c)
+            columns[c] = std::to_string(row) + ":" + std::to_string(c);
+        return columns;
+    };
+    constexpr int kRows = 3000;
+    for (int row = 0; row < kRows; ++row) inserter.insert(columnsOf(row));
+    // An update that shortens a card leaves nothing of its old lines.
+    std::int64_t shortened = 0;
+    forEachEntry(connection, [&](const EntryRow& row) {
+        if (!shortened) shortened = row.id;
+    });
+    ASSERT_TRUE(updateEntry(connection, shortened, {"0:0"}));
+
+    int seen = 0;
+    forEachEntry(connection, [&](const EntryRow& row) {
+        std::vector<std::string> expected =
+            seen == 0 ? std::vector<std::string>{"0:0"} : columnsOf(seen);
+        for (int c = 0; c < 80; ++c) {
+            if (static_cast<size_t>(c) < expected.size())
+                EXPECT_EQ(row.at(c), expected[c]) << "row " << seen << " column " << c;
+            else
+                EXPECT_FALSE(row.columns[c].has_value()) << "row " << seen << " column " << c;
+        }
+        ++seen;
+    });
+    EXPECT_EQ(seen, kRows);
+
+    // A visit that gives up half way ends the reading with its error, and the store can be
+    // read again at once.
+    int visited = 0;
+    EXPECT_THROW(forEachEntry(connection,
+                              [&](const EntryRow&) {
+                                  if (++visited == 1500) throw TsunagiError("stop");
+                              }),
+                 TsunagiError);
+    EXPECT_EQ(visited, 1500);
+    EXPECT_EQ(countEntries(connection), kRows);
+}
+
 TEST(Store, IdsRiseAreNeverReusedAndContinueAfterDeletes) {
     TempFolder folder;
     std::string path = folder.file("keitai.mdb");
