@@ -16,7 +16,7 @@ iconv -f CP932 -t UTF-8 "$work/cards.vcf" > "$work/cards.utf8"
 
 # One timed run: seconds and peak resident memory (KiB) of a command.
 once() {
-  /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null
+  /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>&1
   cat "$work/t"
 }
 median() { sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}'; }
@@ -38,7 +38,7 @@ printf '%-24s %8s %8s %7s %9s %9s\n' "run" "seconds" "floor" "ratio" "peak MiB" 
 row() {
   local name=$1 out=$2 floorcmd=$3; shift 3
   local times=() floors=() ratios=() mem=0 size=0
-  "$@" >/dev/null  # once first, for the output and the caches
+  "$@" >/dev/null 2>&1  # once first, for the output and the caches
   if [ -n "$out" ]; then
     iconv -f CP932 -t UTF-8 "$out" > "$work/out.utf8" 2>/dev/null || cp "$out" "$work/out.utf8"
     size=$(du -m "$out" | cut -f1)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/error.h"
 
@@ -105,6 +107,14 @@ int Cp932Encoder::encodeRun(std::string_view utf8, std::string& out) {
 bool isValidUtf8(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
+        // ASCII, most of any address book, eight bytes at a time.
+        if (std::uint64_t word; i + 8 <= text.size()) {
+            std::memcpy(&word, text.data() + i, 8);
+            if ((word & 0x8080808080808080u) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         unsigned char c = text[i];
         size_t len = utf8SequenceLength(c);
         if (len == 1) {

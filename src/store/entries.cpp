@@ -41,12 +41,13 @@ void bindColumns(Statement& statement, const std::vector<std::string>& columns) 
     }
 }
 
-// Fills `row` from the statement's current row, reusing the strings it already holds.
-// A card fills its columns from the first without gaps and leaves the rest null (every insert
-// and update writes it so), so the first null column ends it: the columns after it are not
-// asked for, which is most of the reading's cost.
-void readRow(const Statement& statement, EntryRow& row) {
+// Fills `row` from the statement's current row, reusing the strings it already holds, and
+// returns the bytes of its text. A card fills its columns from the first without gaps and
+// leaves the rest null (every insert and update writes it so), so the first null column ends
+// it: the columns after it are not asked for, which is most of the reading's cost.
+size_t readRow(const Statement& statement, EntryRow& row) {
     row.columns.resize(kCardColumns);
+    size_t bytes = 0;
     int c = 0;
     for (; c < kCardColumns; ++c) {
         std::optional<std::string_view> value = statement.textView(c);
@@ -55,9 +56,11 @@ void readRow(const Statement& statement, EntryRow& row) {
             row.columns[c]->assign(*value);
         else
             row.columns[c].emplace(*value);
+        bytes += value->size();
     }
     for (; c < kCardColumns; ++c) row.columns[c].reset();
     row.id = statement.integer(kCardColumns);
+    return bytes;
 }
 
 const std::string& selectAllSql() {
@@ -97,13 +100,6 @@ struct RowBatch {
 constexpr size_t kBatchRows = 256;
 constexpr size_t kBatchBytes = size_t(1) << 20;
 
-size_t rowBytes(const EntryRow& row) {
-    size_t bytes = 0;
-    for (const std::optional<std::string>& column : row.columns)
-        if (column) bytes += column->size();
-    return bytes;
-}
-
 }  // namespace
 
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit) {
@@ -120,9 +116,7 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
             size_t bytes = 0;
             while (batch->count < kBatchRows && bytes < kBatchBytes && (more = statement.step())) {
                 if (batch->count == batch->rows.size()) batch->rows.emplace_back();
-                EntryRow& row = batch->rows[batch->count++];
-                readRow(statement, row);
-                bytes += rowBytes(row);
+                bytes += readRow(statement, batch->rows[batch->count++]);
             }
             if (batch->count > 0) batches.filled();
         }
