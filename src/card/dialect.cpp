@@ -61,10 +61,12 @@ PieceParts splitPiece(std::string_view piece) {
 }
 
 std::optional<std::string> nameOfLine(std::string_view line) {
-    if (!contains(line, ":")) return std::nullopt;
-    PieceParts parts = splitPiece(line);
-    if (parts.head != kNameHead) return std::nullopt;
-    return parts.value;
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos || line.substr(0, colon) != kNameHead) return std::nullopt;
+    // The value up to a second colon, as splitPiece takes it.
+    size_t next = line.find(':', colon + 1);
+    return std::string(
+        line.substr(colon + 1, next == std::string_view::npos ? next : next - colon - 1));
 }
 
 NumberClass classifyNumberHead(std::string_view head) {
