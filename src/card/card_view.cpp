@@ -56,7 +56,6 @@ CardView readCard(const EntryRow& row, int columns) {
             if (property == "SOUND" && value.compare(0, 14, "SOUND;X-IRMC-N") == 0)
                 card.reading = value.substr(value.find(':') + 1);
             if (property == "NOTE" && !card.note) card.note = value;
-            card.otherLines.push_back(value);
         }
     }
     return card;

@@ -2,7 +2,7 @@
 
 // One reading of a stored row, shared by every writer that lays out fields (the address book,
 // the list page, the workbook) and by the input form: the name, the number and mail pieces
-// with their classes, the memory-dial number and the other lines.
+// with their classes, the memory-dial number, the reading and the note.
 
 #include <cstddef>
 #include <optional>
@@ -41,7 +41,6 @@ struct CardView {
     std::optional<std::string> memoryNumber;  // the text after "X-JPG-MDNO:"
     std::optional<std::string> reading;       // the value of the SOUND;X-IRMC-N line
     std::optional<std::string> note;          // the NOTE line whole, continuation lines and all
-    std::vector<std::string> otherLines;      // every other non-empty column, in order
 };
 
 // Reads columns 1 to `columns` of a row. A column is a number column when it holds "TEL;",

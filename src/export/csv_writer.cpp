@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "card/card_view.h"
 #include "export/writers.h"
 #include "platform/text.h"
@@ -53,7 +55,9 @@ bool quoted(const std::string& value) { return csvField(value) != value; }
 }  // namespace
 
 std::string csvField(const std::string& value) {
-    if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+    if (std::none_of(value.begin(), value.end(),
+                     [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }))
+        return value;
     std::string quoted = "\"";
     for (char c : value) {
         if (c == '"') quoted += '"';

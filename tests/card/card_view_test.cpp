@@ -29,8 +29,6 @@ TEST(CardView, PiecesKeepTheirSlotsAndClasses) {
     ASSERT_EQ(card.mails.size(), 2u);
     EXPECT_EQ(card.mails[1].type, MailClass::Cell);
     EXPECT_EQ(card.memoryNumber, "12");
-    EXPECT_EQ(card.otherLines,
-              (std::vector<std::string>{"BEGIN:VCARD", "X-JPG-MDNO:12", "END:VCARD"}));
 }
 
 TEST(CardView, TheListedColumnsStopAtColumn51AndTheLastNameWins) {
