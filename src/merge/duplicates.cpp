@@ -6,6 +6,7 @@
 #include <numeric>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "card/card_view.h"
 #include "card/dialect.h"
@@ -64,14 +65,13 @@ struct Person {
     std::vector<std::string> mailKeys;
 };
 
-template <typename Pieces, typename Key>
-size_t distinctAcross(const std::vector<const Person*>& people, Pieces pieces, Key key) {
-    std::vector<std::string> seen;
+// How many different keys the members have among them. A group can be thousands strong (one
+// person's card read from many backups), so the keys seen are hashed, not searched.
+size_t distinctAcross(const std::vector<const Person*>& people,
+                      std::vector<std::string> Person::*keys) {
+    std::unordered_set<std::string_view> seen;
     for (const Person* person : people)
-        for (const std::string& value : pieces(*person)) {
-            std::string k = key(value);
-            if (std::find(seen.begin(), seen.end(), k) == seen.end()) seen.push_back(k);
-        }
+        for (const std::string& key : person->*keys) seen.insert(key);
     return seen.size();
 }
 
@@ -79,12 +79,8 @@ DuplicateGroup groupOf(const std::vector<const Person*>& members, bool sure) {
     DuplicateGroup group;
     group.sure = sure;
     for (const Person* person : members) group.entries.push_back(person->entry);
-    group.mergedNumbers = distinctAcross(
-        members, [](const Person& p) -> const std::vector<std::string>& { return p.numberDigits; },
-        [](const std::string& s) { return s; });
-    group.mergedMails = distinctAcross(
-        members, [](const Person& p) -> const std::vector<std::string>& { return p.mailKeys; },
-        [](const std::string& s) { return s; });
+    group.mergedNumbers = distinctAcross(members, &Person::numberDigits);
+    group.mergedMails = distinctAcross(members, &Person::mailKeys);
     return group;
 }
 
@@ -222,26 +218,19 @@ std::vector<std::string> usedColumns(const EntryRow& row) {
 std::vector<std::string> mergedColumns(const EntryRow& first, const std::vector<EntryRow>& others) {
     std::vector<std::string> columns = usedColumns(first);
     CardView kept = readCard(first);
-    std::vector<std::string> numberDigits, mailKeys;
-    for (const NumberPiece& n : kept.numbers) numberDigits.push_back(digitsOf(n.value));
-    for (const MailPiece& m : kept.mails) mailKeys.push_back(lowerAscii(trimBlanks(m.value)));
+    std::unordered_set<std::string> numberDigits, mailKeys;
+    for (const NumberPiece& n : kept.numbers) numberDigits.insert(digitsOf(n.value));
+    for (const MailPiece& m : kept.mails) mailKeys.insert(lowerAscii(trimBlanks(m.value)));
     std::vector<std::string> newNumbers, newMails;
     std::optional<long> lowest = memoryNumberOf(first);
     for (const EntryRow& other : others) {
         CardView card = readCard(other);
-        for (const NumberPiece& n : card.numbers) {
-            std::string digits = digitsOf(n.value);
-            if (std::find(numberDigits.begin(), numberDigits.end(), digits) != numberDigits.end())
-                continue;
-            numberDigits.push_back(digits);
-            newNumbers.push_back(n.head + ":" + n.value);
-        }
-        for (const MailPiece& m : card.mails) {
-            std::string key = lowerAscii(trimBlanks(m.value));
-            if (std::find(mailKeys.begin(), mailKeys.end(), key) != mailKeys.end()) continue;
-            mailKeys.push_back(key);
-            newMails.push_back(m.head + ":" + m.value);
-        }
+        for (const NumberPiece& n : card.numbers)
+            if (numberDigits.insert(digitsOf(n.value)).second)
+                newNumbers.push_back(n.head + ":" + n.value);
+        for (const MailPiece& m : card.mails)
+            if (mailKeys.insert(lowerAscii(trimBlanks(m.value))).second)
+                newMails.push_back(m.head + ":" + m.value);
         if (std::optional<long> number = memoryNumberOf(other))
             if (!lowest || *number < *lowest) lowest = number;
     }
@@ -267,13 +256,14 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     MergeResult result;
     Connection connection = store.open();
     Transaction transaction(connection);
+    EntryById entries(connection);
     for (const DuplicateGroup& group : groups) {
         if (group.entries.size() < 2) continue;
-        std::optional<EntryRow> first = readEntry(connection, group.entries.front().id);
+        std::optional<EntryRow> first = entries.read(group.entries.front().id);
         if (!first) continue;
         std::vector<EntryRow> others;
         for (size_t i = 1; i < group.entries.size(); ++i)
-            if (std::optional<EntryRow> row = readEntry(connection, group.entries[i].id))
+            if (std::optional<EntryRow> row = entries.read(group.entries[i].id))
                 others.push_back(std::move(*row));
         if (others.empty()) continue;
         std::vector<std::string> columns = mergedColumns(*first, others);
@@ -282,7 +272,7 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
                                std::to_string(kCardColumns) +
                                " 行を超えるため、まとめられません。何も変更していません。");
         updateEntry(connection, first->id, columns);
-        for (const EntryRow& other : others) deleteEntry(connection, other.id);
+        for (const EntryRow& other : others) entries.erase(other.id);
         result.entriesBefore += static_cast<long>(others.size() + 1);
         result.entriesAfter += 1;
     }

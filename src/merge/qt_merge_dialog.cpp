@@ -44,20 +44,29 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     Groups->setColumnCount(3);
     Groups->setHeaderLabels({"名前", "電話番号", "メールアドレス"});
     Groups->setRootIsDecorated(true);
+    // The items are built apart and handed to the tree at once, captions spanned while every
+    // group is still closed, then all opened: item by item, each step would lay out the whole
+    // tree again, and a store of one person read from many backups has groups thousands strong.
+    QList<QTreeWidgetItem*> items;
     for (const DuplicateGroup& group : groups_) {
-        auto* item = new QTreeWidgetItem(Groups);
+        auto* item = new QTreeWidgetItem;
         item->setText(0, groupCaption(group));
-        item->setFirstColumnSpanned(true);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, group.sure ? Qt::Checked : Qt::Unchecked);
+        QList<QTreeWidgetItem*> rows;
         for (const DuplicateEntry& entry : group.entries) {
-            auto* row = new QTreeWidgetItem(item);
+            auto* row = new QTreeWidgetItem;
             row->setText(0, QString::fromStdString(entry.name));
             row->setText(1, joined(entry.numbers));
             row->setText(2, joined(entry.mails));
+            rows << row;
         }
-        item->setExpanded(true);
+        item->addChildren(rows);
+        items << item;
     }
+    Groups->addTopLevelItems(items);
+    for (QTreeWidgetItem* item : items) item->setFirstColumnSpanned(true);
+    Groups->expandAll();
     Groups->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     cmdMerge = new QPushButton("チェックしたグループをまとめる", this);

@@ -126,12 +126,26 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
 }
 
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
-    Statement statement = connection.prepare(selectAllSql() + " where id=?;");
-    statement.bind(1, id);
-    if (!statement.step()) return std::nullopt;
+    return EntryById(connection).read(id);
+}
+
+EntryById::EntryById(Connection& connection)
+    : select_(connection.prepare(selectAllSql() + " where id=?;")),
+      delete_(connection.prepare("delete from radio_v401sh where id=?;")) {}
+
+std::optional<EntryRow> EntryById::read(std::int64_t id) {
+    select_.reset();
+    select_.bind(1, id);
+    if (!select_.step()) return std::nullopt;
     EntryRow row;
-    readRow(statement, row);
+    readRow(select_, row);
     return row;
+}
+
+void EntryById::erase(std::int64_t id) {
+    delete_.reset();
+    delete_.bind(1, id);
+    delete_.step();
 }
 
 bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns) {
@@ -146,11 +160,7 @@ bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std:
     return true;
 }
 
-void deleteEntry(Connection& connection, std::int64_t id) {
-    Statement statement = connection.prepare("delete from radio_v401sh where id=?;");
-    statement.bind(1, id);
-    statement.step();
-}
+void deleteEntry(Connection& connection, std::int64_t id) { EntryById(connection).erase(id); }
 
 void clearEntries(Connection& connection) {
     // The store is encrypted, so overwriting every freed page (SQLCipher's default) only costs

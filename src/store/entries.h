@@ -51,6 +51,19 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
 
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id);
 
+// Reads entries by id, and deletes them, with statements prepared once: for the many entries
+// that merging duplicates touches.
+class EntryById {
+  public:
+    explicit EntryById(Connection& connection);
+    std::optional<EntryRow> read(std::int64_t id);
+    void erase(std::int64_t id);
+
+  private:
+    Statement select_;
+    Statement delete_;
+};
+
 // Rewrites columns 1 to n with `columns` and empties the columns after them. False when no row
 // has that id.
 bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns);

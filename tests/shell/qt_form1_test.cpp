@@ -246,6 +246,11 @@ class Form1Test : public QObject {
             // The family sharing a home number: shown, but not checked.
             QCOMPARE(dialog->Groups->topLevelItem(1)->checkState(0), Qt::Unchecked);
             QCOMPARE(dialog->Groups->topLevelItem(0)->child(1)->text(2), QString("t@x.jp"));
+            // Every group opened, its caption across all columns.
+            for (int i = 0; i < 2; ++i) {
+                QVERIFY(dialog->Groups->topLevelItem(i)->isExpanded());
+                QVERIFY(dialog->Groups->topLevelItem(i)->isFirstColumnSpanned());
+            }
             QTest::mouseClick(dialog->cmdMerge, Qt::LeftButton);
         });
         window->l3->trigger();
