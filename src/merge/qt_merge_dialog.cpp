@@ -55,6 +55,14 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
         item->setCheckState(0, group.sure ? Qt::Checked : Qt::Unchecked);
         QList<QTreeWidgetItem*> rows;
         for (const DuplicateEntry& entry : group.entries) {
+            if (rows.size() == kShownMembers) {
+                // Past this many, more rows tell nothing more and would only cost memory.
+                auto* rest = new QTreeWidgetItem;
+                rest->setText(0, QString("…ほか %1 件").arg(group.entries.size() - kShownMembers));
+                rest->setFlags(Qt::NoItemFlags);
+                rows << rest;
+                break;
+            }
             auto* row = new QTreeWidgetItem;
             row->setText(0, QString::fromStdString(entry.name));
             row->setText(1, joined(entry.numbers));

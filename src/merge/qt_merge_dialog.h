@@ -16,6 +16,9 @@ class MergeDialog : public QDialog {
   public:
     MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent = nullptr);
 
+    // A group shows this many of its entries and then how many more it has.
+    static constexpr int kShownMembers = 100;
+
     // The groups whose box is checked when the dialog was accepted.
     std::vector<DuplicateGroup> checkedGroups() const;
 

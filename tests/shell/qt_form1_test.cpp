@@ -261,6 +261,20 @@ class Form1Test : public QObject {
         window->close();
     }
 
+    void aGroupThousandsStrongShowsItsFirstHundredAndStillMergesWhole() {
+        DuplicateGroup big;
+        big.sure = true;
+        for (int i = 0; i < 1000; ++i)
+            big.entries.push_back({i + 1, "山田;太郎", {"090" + std::to_string(i)}, {}});
+        MergeDialog dialog({big});
+        QTreeWidgetItem* group = dialog.Groups->topLevelItem(0);
+        QCOMPARE(group->childCount(), MergeDialog::kShownMembers + 1);
+        QCOMPARE(group->child(99)->text(1), QString("09099"));
+        QCOMPARE(group->child(100)->text(0), QString("…ほか 900 件"));
+        QCOMPARE(group->child(100)->flags(), Qt::NoItemFlags);
+        QCOMPARE(dialog.checkedGroups().front().entries.size(), size_t(1000));
+    }
+
     void xlsFilterDecisionIsReplaceable() {
         QCOMPARE(decideXlsFilterPart(), std::string("|XLS (*.XLS)|*.xls"));
         QCOMPARE(decideXlsFilterPart([] { return false; }), std::string());
