@@ -327,20 +327,23 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
     CardWriter writer(store, lines.name(), progress);
     std::vector<std::string> lineTemplate = writer.lineTemplate();
     CsvRecordReader records(lines);
-    try {
-        std::vector<std::string> fields;
-        std::optional<CsvLayout> layout;
-        for (long counter = 0; records.next(fields); ++counter) {
-            if (counter == 0) {
+    std::vector<std::string> fields, card;
+    std::optional<CsvLayout> layout;
+    long counter = 0;  // records read, the heading's included
+    storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
+        while (records.next(fields)) {
+            if (counter++ == 0) {
                 layout = findLayout(fields);
                 if (!layout) throw TsunagiError(lines.name(), 1, kExpectedHeadings);
                 continue;
             }
-            if (auto card = csvCard(lineTemplate, *layout, fields, counter)) writer.add(*card);
+            if (auto built = csvCard(lineTemplate, *layout, fields, counter - 1)) {
+                card = std::move(*built);
+                return ReadCard{card, lines.lineNumber()};
+            }
         }
-    } catch (const TsunagiError& error) {
-        rethrowAt(error, lines.name(), lines.lineNumber());
-    }
+        return std::nullopt;
+    });
     return writer.commit();
 }
 

@@ -1,5 +1,7 @@
 #include "import/import.h"
 
+#include "platform/batch_pipe.h"
+
 namespace tsunagi {
 
 CardWriter::CardWriter(const Store& store, const std::string& file, const ImportProgress& progress)
@@ -41,6 +43,77 @@ std::string ImportReport::note() const {
         }
     }
     return text;
+}
+
+namespace {
+
+// Cards read ahead of the store, their column values one after another. The strings are kept
+// from batch to batch.
+struct CardBatch {
+    std::vector<std::string> columns;
+    std::vector<size_t> ends;  // one past each card's last column
+    std::vector<long> lines;   // the line each card begins on
+    size_t cards = 0;
+};
+
+constexpr size_t kBatchCards = 256;
+constexpr size_t kBatchBytes = size_t(1) << 20;
+
+// Reads cards into batches until the file ends or the store side stops.
+void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
+    bool more = true;
+    while (more) {
+        CardBatch* batch = pipe.fill();
+        if (!batch) return;
+        batch->cards = 0;
+        size_t used = 0, bytes = 0;
+        while (batch->cards < kBatchCards && bytes < kBatchBytes) {
+            std::optional<ReadCard> card = next();
+            if (!(more = card.has_value())) break;
+            for (const std::string& column : card->columns) {
+                if (used == batch->columns.size()) batch->columns.emplace_back();
+                batch->columns[used++].assign(column);
+                bytes += column.size();
+            }
+            if (batch->cards == batch->ends.size()) {
+                batch->ends.emplace_back();
+                batch->lines.emplace_back();
+            }
+            batch->ends[batch->cards] = used;
+            batch->lines[batch->cards] = card->line;
+            ++batch->cards;
+        }
+        if (batch->cards > 0) pipe.filled();
+    }
+}
+
+}  // namespace
+
+void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard& next) {
+    BatchPipe<CardBatch> pipe;
+    pipe.start([&](BatchPipe<CardBatch>& batches) {
+        try {
+            readBatches(next, batches);
+        } catch (const TsunagiError& error) {
+            rethrowAt(error, lines.name(), lines.lineNumber());
+        }
+    });
+    long cardLine = 0;
+    try {
+        while (const CardBatch* batch = pipe.next()) {
+            size_t start = 0;
+            for (size_t c = 0; c < batch->cards; ++c) {
+                cardLine = batch->lines[c];
+                size_t end = batch->ends[c];
+                writer.add(std::span(batch->columns).subspan(start, end - start));
+                start = end;
+            }
+        }
+    } catch (const TsunagiError& error) {
+        // An error of the reader comes with its line already; one of the store gets the line
+        // of the card it was storing.
+        rethrowAt(error, lines.name(), cardLine);
+    }
 }
 
 void rethrowAt(const TsunagiError& error, const std::string& file, long line) {

@@ -3,12 +3,14 @@
 // What every importer shares: progress reports, and the message that a user stopped it.
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/line_reader.h"
 #include "store/entries.h"
 #include "store/store.h"
 
@@ -74,6 +76,22 @@ class CardWriter {
     EntryInserter inserter_;
     ProgressReporter reporter_;
 };
+
+// One card of a file, as a reader hands it out: its column values, valid until the reader is
+// asked for the next, and the line it begins on.
+struct ReadCard {
+    std::span<const std::string> columns;
+    long line = 0;
+};
+// Gives the next card of a file, or nothing at its end; throws TsunagiError on what it cannot
+// read.
+using NextCard = std::function<std::optional<ReadCard>()>;
+
+// Reads the file's cards with `next` on a thread of its own while `writer` stores them on this
+// one, so that the progress reports and their cancel stay on the caller's thread. An error of
+// the reader names the file and its line; one of the store, the line of the card it was
+// storing. Either way the writer is left uncommitted.
+void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard& next);
 
 // The error again, now naming the file and the line (or sheet row) the import had reached.
 [[noreturn]] void rethrowAt(const TsunagiError& error, const std::string& file, long line);

@@ -4,7 +4,6 @@
 
 #include "card/dialect.h"
 #include "import/foreign_card.h"
-#include "platform/batch_pipe.h"
 #include "platform/codec.h"
 #include "platform/text.h"
 
@@ -280,77 +279,14 @@ long importVcfFile(const Store& store, const std::string& path, const ImportProg
     return importVcfLines(store, lines, progress, report);
 }
 
-namespace {
-
-// Cards read ahead of the store, their column values one after another. The strings are kept
-// from batch to batch.
-struct CardBatch {
-    std::vector<std::string> columns;
-    std::vector<size_t> ends;  // one past each card's last column
-    std::vector<long> lines;   // the line each card begins on
-    size_t cards = 0;
-};
-
-constexpr size_t kBatchCards = 256;
-constexpr size_t kBatchBytes = size_t(1) << 20;
-
-// Reads cards into batches until the file ends or the store side stops.
-void readBatches(VcfCardReader& cards, BatchPipe<CardBatch>& pipe) {
-    bool more = true;
-    while (more) {
-        CardBatch* batch = pipe.fill();
-        if (!batch) return;
-        batch->cards = 0;
-        size_t used = 0, bytes = 0;
-        while (batch->cards < kBatchCards && bytes < kBatchBytes && (more = cards.next())) {
-            for (const std::string& column : cards.card()) {
-                if (used == batch->columns.size()) batch->columns.emplace_back();
-                batch->columns[used++].assign(column);
-                bytes += column.size();
-            }
-            if (batch->cards == batch->ends.size()) {
-                batch->ends.emplace_back();
-                batch->lines.emplace_back();
-            }
-            batch->ends[batch->cards] = used;
-            batch->lines[batch->cards] = cards.cardLine();
-            ++batch->cards;
-        }
-        if (batch->cards > 0) pipe.filled();
-    }
-}
-
-}  // namespace
-
 long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress,
                     ImportReport* report) {
     CardWriter writer(store, lines.name(), progress);
     VcfCardReader cards(lines, writer.lineTemplate());
-    // The file is read on a thread of its own while the cards go into the store here.
-    BatchPipe<CardBatch> pipe;
-    pipe.start([&](BatchPipe<CardBatch>& batches) {
-        try {
-            readBatches(cards, batches);
-        } catch (const TsunagiError& error) {
-            rethrowAt(error, lines.name(), lines.lineNumber());
-        }
+    storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
+        if (!cards.next()) return std::nullopt;
+        return ReadCard{cards.card(), cards.cardLine()};
     });
-    long cardLine = 0;
-    try {
-        while (const CardBatch* batch = pipe.next()) {
-            size_t start = 0;
-            for (size_t c = 0; c < batch->cards; ++c) {
-                cardLine = batch->lines[c];
-                size_t end = batch->ends[c];
-                writer.add(std::span(batch->columns).subspan(start, end - start));
-                start = end;
-            }
-        }
-    } catch (const TsunagiError& error) {
-        // An error of the reader comes with its line already; one of the store gets the line
-        // of the card it was storing.
-        rethrowAt(error, lines.name(), cardLine);
-    }
     long count = writer.commit();
     if (report) {
         report->normalised += cards.normalised();

@@ -193,6 +193,20 @@ TEST(CsvImport, FailuresKeepNothingOfTheFile) {
     EXPECT_THROW(ImportCsvBook(store, folder.write("open.csv", "表示名\r\n\"never closed\r\n")),
                  TsunagiError);
     EXPECT_TRUE(storedRows(store).empty());
+
+    // Far into a big file, read ahead of the store: still its own line, still nothing kept.
+    std::string big = utf8ToCp932("表示名\r\n");
+    for (int i = 0; i < 3000; ++i) big += "A" + std::to_string(i) + "\r\n";
+    std::string path = folder.write("big.csv", big + "B\x85\x40\r\n");
+    try {
+        ImportCsvBook(store, path);
+        FAIL();
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.file(), path);
+        EXPECT_EQ(error.line(), 3002);
+    }
+    EXPECT_TRUE(storedRows(store).empty());
+    EXPECT_EQ(ImportCsvBook(store, folder.write("good.csv", big)), 3000);
 }
 
 }  // namespace
