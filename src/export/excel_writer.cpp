@@ -72,7 +72,7 @@ void writeEntry(Sheet& sheet, int row, const EntryRow& entry) {
 // length that wraps, and .xlsx readers drop them.
 constexpr size_t kCellCharacters = 32767;
 
-size_t utf16Length(const std::string& text) {
+size_t utf16Length(std::string_view text) {
     size_t units = 0;
     for (unsigned char c : text) {
         if ((c & 0xC0) != 0x80) ++units;  // a character begins here
@@ -83,12 +83,13 @@ size_t utf16Length(const std::string& text) {
 
 // Refuses the save, naming the entry, when one of its values does not fit a cell.
 void checkCellLengths(const Sheet& sheet, int row, int entryNumber, const std::string& path) {
-    for (const SheetCell& cell : sheet.row(row)) {
-        if (utf16Length(cell.text) <= kCellCharacters) continue;
-        std::string name = sheet.row(row).empty() ? "" : sheet.row(row)[0].text;
+    const SheetRow& cells = sheet.row(row);
+    for (const SheetCell& cell : cells.cells) {
+        if (utf16Length(cells.text(cell)) <= kCellCharacters) continue;
+        std::string name(cells.cells.empty() ? "" : cells.text(cells.cells[0]));
         throw TsunagiError(path, 0,
                            "データ " + std::to_string(entryNumber) + "（" + name.substr(0, 60) +
-                               "）に " + std::to_string(utf16Length(cell.text)) +
+                               "）に " + std::to_string(utf16Length(cells.text(cell))) +
                                " 文字の値があり、ブックのセルに入る 32767 文字を超えています。"
                                "ブックには保存していません。");
     }

@@ -44,11 +44,14 @@ std::string boundSheetRecord(std::uint32_t sheetStart);
 // SST and its CONTINUE records, then EXTSST; `start` is where the SST record begins in the stream.
 std::string sharedStringRecords(const std::vector<std::string_view>& strings, size_t total,
                                 size_t start);
+// The same, appended to `out`.
+void appendSharedStringRecords(std::string& out, const std::vector<std::string_view>& strings,
+                               size_t total, size_t start);
 std::string columnRecords(const std::vector<double>& widths);
 std::string dimensionsRecord(int rows, int lastColumn);
 // The cells of one row (counted from 1): LABELSST for texts, BLANK and MULBLANK for formatted
 // empty cells.
-std::string rowRecords(int row, const std::vector<SheetCell>& cells, Formats& formats,
+std::string rowRecords(int row, const SheetRow& cells, Formats& formats,
                        const StringIndex& stringIndex);
 std::string window2Record();
 

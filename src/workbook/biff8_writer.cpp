@@ -117,15 +117,6 @@ std::string record(std::uint16_t type, const std::string& data) {
     return out.data;
 }
 
-class Stream {
-  public:
-    void record(std::uint16_t type, const std::string& data) {
-        bytes.append(biff8::record(type, data));
-    }
-    size_t position() const { return bytes.data.size(); }
-    Bytes bytes;
-};
-
 std::string xfRecord(bool style, bool textFormat, bool border, int colourSlot) {
     Bytes xf;
     xf.u16(0);                             // font 0
@@ -172,50 +163,73 @@ int Formats::xfFor(const SheetCell& cell) {
     return index;
 }
 
-std::string sharedStringRecords(const std::vector<std::string_view>& strings, size_t total,
-                                size_t start) {
-    Stream stream;
-    std::vector<std::string> records(1);
-    Bytes head;
-    head.u32(static_cast<std::uint32_t>(total));
-    head.u32(static_cast<std::uint32_t>(strings.size()));
-    records[0] = head.data;
+void appendSharedStringRecords(std::string& out, const std::vector<std::string_view>& strings,
+                               size_t total, size_t start) {
+    // Records are written straight into `out`, each length filled in once the record is full:
+    // the table is as large as all the texts, and gathering it apart would hold it twice.
+    auto u16 = [&out](std::uint16_t v) {
+        out += static_cast<char>(v & 0xFF);
+        out += static_cast<char>(v >> 8);
+    };
+    auto u32 = [&](std::uint32_t v) {
+        u16(static_cast<std::uint16_t>(v & 0xFFFF));
+        u16(static_cast<std::uint16_t>(v >> 16));
+    };
+    const size_t base = out.size();
+    size_t recordAt = 0;  // where the open record's header is in `out`
+    auto open = [&](std::uint16_t type) {
+        recordAt = out.size();
+        u16(type);
+        u16(0);
+    };
+    auto dataSize = [&] { return out.size() - recordAt - 4; };
+    auto close = [&] {
+        std::uint16_t length = static_cast<std::uint16_t>(dataSize());
+        out[recordAt + 2] = static_cast<char>(length & 0xFF);
+        out[recordAt + 3] = static_cast<char>(length >> 8);
+    };
 
+    open(kSst);
+    u32(static_cast<std::uint32_t>(total));
+    u32(static_cast<std::uint32_t>(strings.size()));
     size_t perBucket = std::max<size_t>(8, (strings.size() + 127) / 128);
-    std::vector<std::pair<size_t, size_t>> buckets;  // record index, offset inside its data
+    std::vector<std::pair<size_t, size_t>> buckets;  // record's stream offset, offset in its data
     for (size_t s = 0; s < strings.size(); ++s) {
         std::u16string units = utf16(strings[s]);
         // The string's header and its first character stay together.
-        if (records.back().size() + 5 > kMaxRecordData) records.emplace_back();
-        if (s % perBucket == 0) buckets.emplace_back(records.size() - 1, records.back().size());
-        Bytes header;
-        header.u16(static_cast<std::uint16_t>(units.size()));
-        header.u8(0x01);
-        records.back() += header.data;
-        for (size_t k = 0; k < units.size(); ++k) {
-            if (records.back().size() + 2 > kMaxRecordData) {
-                records.emplace_back(1, '\x01');  // a continued string repeats its flags
+        if (dataSize() + 5 > kMaxRecordData) {
+            close();
+            open(kContinue);
+        }
+        if (s % perBucket == 0) buckets.emplace_back(start + (recordAt - base), dataSize());
+        u16(static_cast<std::uint16_t>(units.size()));
+        out += '\x01';
+        for (char16_t unit : units) {
+            if (dataSize() + 2 > kMaxRecordData) {
+                close();
+                open(kContinue);
+                out += '\x01';  // a continued string repeats its flags
             }
-            Bytes unit;
-            unit.u16(units[k]);
-            records.back() += unit.data;
+            u16(unit);
         }
     }
+    close();
 
-    std::vector<size_t> recordStarts;
-    for (size_t r = 0; r < records.size(); ++r) {
-        recordStarts.push_back(start + stream.position());
-        stream.record(r == 0 ? kSst : kContinue, records[r]);
+    open(kExtSst);
+    u16(static_cast<std::uint16_t>(perBucket));
+    for (const auto& [recordStart, offset] : buckets) {
+        u32(static_cast<std::uint32_t>(recordStart + 4 + offset));
+        u16(static_cast<std::uint16_t>(4 + offset));
+        u16(0);
     }
-    Bytes ext;
-    ext.u16(static_cast<std::uint16_t>(perBucket));
-    for (const auto& [record, offset] : buckets) {
-        ext.u32(static_cast<std::uint32_t>(recordStarts[record] + 4 + offset));
-        ext.u16(static_cast<std::uint16_t>(4 + offset));
-        ext.u16(0);
-    }
-    stream.record(kExtSst, ext.data);
-    return stream.bytes.data;
+    close();
+}
+
+std::string sharedStringRecords(const std::vector<std::string_view>& strings, size_t total,
+                                size_t start) {
+    std::string out;
+    appendSharedStringRecords(out, strings, total, start);
+    return out;
 }
 
 std::string bofRecord(std::uint16_t kind) {
@@ -322,36 +336,36 @@ std::string dimensionsRecord(int rows, int lastColumn) {
     return record(kDimensions, dimensions.data);
 }
 
-std::string rowRecords(int row, const std::vector<SheetCell>& cells, Formats& formats,
+std::string rowRecords(int row, const SheetRow& cells, Formats& formats,
                        const StringIndex& stringIndex) {
     std::string out;
     std::uint16_t rw = static_cast<std::uint16_t>(row - 1);
-    for (size_t c = 0; c < cells.size();) {
-        const SheetCell& cell = cells[c];
-        if (!cell.text.empty()) {
+    const std::vector<SheetCell>& cell = cells.cells;
+    for (size_t c = 0; c < cell.size();) {
+        if (cell[c].textSize > 0) {
             Bytes label;
             label.u16(rw);
             label.u16(static_cast<std::uint16_t>(c));
-            label.u16(static_cast<std::uint16_t>(formats.xfFor(cell)));
-            label.u32(stringIndex.at(cell.text));
+            label.u16(static_cast<std::uint16_t>(formats.xfFor(cell[c])));
+            label.u32(stringIndex.at(cells.text(cell[c])));
             out += record(kLabelSst, label.data);
             ++c;
             continue;
         }
-        if (!cell.border && !cell.filled) {
+        if (!cell[c].border && !cell[c].filled) {
             ++c;
             continue;
         }
         // A run of formatted empty cells goes into one MULBLANK.
         size_t end = c;
-        while (end < cells.size() && cells[end].text.empty() &&
-               (cells[end].border || cells[end].filled))
+        while (end < cell.size() && cell[end].textSize == 0 &&
+               (cell[end].border || cell[end].filled))
             ++end;
         Bytes blank;
         blank.u16(rw);
         blank.u16(static_cast<std::uint16_t>(c));
         for (size_t k = c; k < end; ++k)
-            blank.u16(static_cast<std::uint16_t>(formats.xfFor(cells[k])));
+            blank.u16(static_cast<std::uint16_t>(formats.xfFor(cell[k])));
         if (end - c == 1) {
             out += record(kBlank, blank.data);
         } else {
@@ -385,30 +399,41 @@ std::string biff8WorkbookStream(const Sheet& sheet) {
     Formats formats;
     int lastColumn = 0;
     for (int r = 1; r <= sheet.rows(); ++r) {
-        const std::vector<SheetCell>& cells = sheet.row(r);
-        lastColumn = std::max(lastColumn, static_cast<int>(cells.size()));
-        for (const SheetCell& cell : cells) {
+        const SheetRow& row = sheet.row(r);
+        lastColumn = std::max(lastColumn, static_cast<int>(row.cells.size()));
+        for (const SheetCell& cell : row.cells) {
             formats.xfFor(cell);
-            if (cell.text.empty()) continue;
+            if (cell.textSize == 0) continue;
             ++stringCount;
-            if (stringIndex.emplace(cell.text, static_cast<std::uint32_t>(strings.size())).second)
-                strings.push_back(cell.text);
+            std::string_view text = row.text(cell);
+            if (stringIndex.emplace(text, static_cast<std::uint32_t>(strings.size())).second)
+                strings.push_back(text);
         }
     }
     if (lastColumn > 256) throw TsunagiError("ブックの列数が多すぎます（256 列まで）。");
 
-    // The globals: the sheet's start goes into BOUNDSHEET once the globals' length is known.
-    std::string globals = bofRecord(kGlobalsBof) + globalsHead() +
-                          formatRecords(formats, sheet.textFormat) + paletteRecord(formats.colours);
-    size_t boundSheetAt = globals.size();
-    globals += boundSheetRecord(0);
-    globals += sharedStringRecords(strings, stringCount, globals.size());
-    globals += eofRecord();
-    std::uint32_t sheetStart = static_cast<std::uint32_t>(globals.size());
-    globals.replace(boundSheetAt, boundSheetRecord(sheetStart).size(),
-                    boundSheetRecord(sheetStart));
+    // Room for the whole stream at once, counted generously (room never written is never
+    // memory): each string at most two bytes a character and its header, every CONTINUE's
+    // header, and a cell at most a LABELSST's 14 bytes. Grown by doubling instead, the stream
+    // would briefly be held twice.
+    size_t textBytes = 0;
+    for (std::string_view text : strings) textBytes += text.size();
+    std::string stream;
+    stream.reserve(size_t(4096) + 2 * textBytes + 3 * strings.size() + textBytes / 1024 * 8 +
+                   static_cast<size_t>(sheet.rows()) * (20 + static_cast<size_t>(lastColumn) * 14));
 
-    std::string stream = std::move(globals);
+    // The globals: the sheet's start goes into BOUNDSHEET once the globals' length is known.
+    stream += bofRecord(kGlobalsBof);
+    stream += globalsHead();
+    stream += formatRecords(formats, sheet.textFormat);
+    stream += paletteRecord(formats.colours);
+    size_t boundSheetAt = stream.size();
+    stream += boundSheetRecord(0);
+    appendSharedStringRecords(stream, strings, stringCount, stream.size());
+    stream += eofRecord();
+    std::uint32_t sheetStart = static_cast<std::uint32_t>(stream.size());
+    stream.replace(boundSheetAt, boundSheetRecord(sheetStart).size(), boundSheetRecord(sheetStart));
+
     stream += bofRecord(kWorksheetBof);
     stream += columnRecords(sheet.columnWidths);
     stream += dimensionsRecord(sheet.rows(), lastColumn);

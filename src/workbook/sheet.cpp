@@ -5,8 +5,8 @@
 namespace tsunagi {
 
 SheetCell& Sheet::cell(int row, int column) {
-    if (static_cast<int>(cells_.size()) < row) cells_.resize(row);
-    std::vector<SheetCell>& cells = cells_[row - 1];
+    if (static_cast<int>(rows_.size()) < row) rows_.resize(row);
+    std::vector<SheetCell>& cells = rows_[row - 1].cells;
     if (static_cast<int>(cells.size()) < column) {
         if (cells.empty()) cells.reserve(std::max(column, expectedColumns));
         cells.resize(column);
@@ -15,7 +15,11 @@ SheetCell& Sheet::cell(int row, int column) {
 }
 
 void Sheet::setText(int row, int column, std::string text) {
-    cell(row, column).text = std::move(text);
+    SheetCell& target = cell(row, column);
+    std::string& texts = rows_[row - 1].texts;
+    target.textStart = static_cast<std::uint32_t>(texts.size());
+    target.textSize = static_cast<std::uint32_t>(text.size());
+    texts += text;
 }
 
 void Sheet::setBorder(int row, int column) { cell(row, column).border = true; }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tsunagi {
@@ -15,10 +16,24 @@ struct Rgb {
 };
 
 struct SheetCell {
-    std::string text;  // UTF-8; "" for a cell that holds no value
+    // The cell's text in its row's texts; an empty text is a cell that holds no value.
+    std::uint32_t textStart = 0;
+    std::uint32_t textSize = 0;
     bool border = false;
     bool filled = false;
     Rgb fill{0, 0, 0};
+};
+
+// One row: its cells, column 1 first, and their texts one after another in one string, so
+// that a row of many short texts is one allocation rather than one per cell (a sheet of 65,536
+// rows holds over a million cells).
+struct SheetRow {
+    std::vector<SheetCell> cells;
+    std::string texts;  // UTF-8
+
+    std::string_view text(const SheetCell& cell) const {
+        return std::string_view(texts).substr(cell.textStart, cell.textSize);
+    }
 };
 
 class Sheet {
@@ -28,9 +43,10 @@ class Sheet {
     void setBorder(int row, int column);
     void setFill(int row, int column, Rgb colour);
 
-    // The cells of a row, column 1 first; rows() and the row's size bound what was touched.
-    int rows() const { return static_cast<int>(cells_.size()); }
-    const std::vector<SheetCell>& row(int row) const { return cells_[row - 1]; }
+    // A row; rows() and the row's cells bound what was touched. A text set again leaves its
+    // old bytes unused in the row.
+    int rows() const { return static_cast<int>(rows_.size()); }
+    const SheetRow& row(int row) const { return rows_[row - 1]; }
 
     // Column widths in characters, column 1 first; columns beyond it keep the default.
     std::vector<double> columnWidths;
@@ -42,7 +58,7 @@ class Sheet {
   private:
     SheetCell& cell(int row, int column);
 
-    std::vector<std::vector<SheetCell>> cells_;
+    std::vector<SheetRow> rows_;
 };
 
 // The template's sheet: column widths that fit names, numbers and addresses, text format.

@@ -100,14 +100,15 @@ void saveAsXlsx(const Sheet& sheet, const std::string& path) {
                              sheet.columnWidths[c], textColumns);
 
     for (int r = 1; r <= sheet.rows(); ++r) {
-        const std::vector<SheetCell>& cells = sheet.row(r);
-        for (size_t c = 0; c < cells.size(); ++c) {
-            const SheetCell& cell = cells[c];
+        const SheetRow& cells = sheet.row(r);
+        for (size_t c = 0; c < cells.cells.size(); ++c) {
+            const SheetCell& cell = cells.cells[c];
             lxw_row_t row = static_cast<lxw_row_t>(r - 1);
             lxw_col_t column = static_cast<lxw_col_t>(c);
-            if (!cell.text.empty())
+            if (cell.textSize > 0)
                 worksheet_write_string(worksheet, row, column,
-                                       escapeLiteralEscapes(cell.text).c_str(), formatFor(cell));
+                                       escapeLiteralEscapes(std::string(cells.text(cell))).c_str(),
+                                       formatFor(cell));
             else if (cell.border || cell.filled)
                 worksheet_write_blank(worksheet, row, column, formatFor(cell));
         }

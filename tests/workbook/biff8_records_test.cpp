@@ -62,14 +62,16 @@ TEST(Biff8Records, ACellXfWithThinBordersAndASolidFill) {
 
 TEST(Biff8Records, ARowOfLabelsBlanksAndAMulBlankRun) {
     Formats formats;
-    std::vector<SheetCell> cells(5);
-    cells[0] = {"a", true, false, {}};
-    cells[1] = {"", true, false, {}};
-    cells[2] = {"", true, true, {1, 2, 3}};
-    // cells[3] holds nothing and has no format: no record at all.
-    cells[4] = {"", true, false, {}};
+    Sheet sheet;
+    sheet.setText(2, 1, "a");
+    sheet.setBorder(2, 1);
+    sheet.setBorder(2, 2);
+    sheet.setBorder(2, 3);
+    sheet.setFill(2, 3, {1, 2, 3});
+    // Column 4 holds nothing and has no format: no record at all.
+    sheet.setBorder(2, 5);
     StringIndex strings{{"a", 7}};
-    std::string records = rowRecords(2, cells, formats, strings);
+    std::string records = rowRecords(2, sheet.row(2), formats, strings);
     EXPECT_EQ(records,
               // LABELSST: rw 1, col 0, ixfe 16, isst 7
               bytes({0xFD, 0x00, 10, 0, 1, 0, 0, 0, 16, 0, 7, 0, 0, 0}) +
