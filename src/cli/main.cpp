@@ -119,9 +119,9 @@ int main(int argc, char** argv) {
             std::cerr << "tsunagi-cli: " << describeMerge(mergeDuplicates(store, groups)) << '\n';
         }
         if (options.list) {
-            std::vector<std::string> lines = readEntryList(store);
-            for (const std::string& line : lines) std::cout << line << '\n';
-            std::cout << countLabel(static_cast<int>(lines.size())) << '\n';
+            int count =
+                forEachListLine(store, [](const std::string& line) { std::cout << line << '\n'; });
+            std::cout << countLabel(count) << '\n';
         }
         if (options.rows) printRows(store);
         std::vector<std::string> notes =

@@ -45,12 +45,17 @@ std::optional<std::int64_t> idFromListLine(const std::string& line) {
 std::string countLabel(int count) { return std::to_string(count) + "ﾃﾞｰﾀ"; }
 
 std::vector<std::string> readEntryList(const Store& store) {
+    std::vector<std::string> lines;
+    forEachListLine(store, [&](const std::string& line) { lines.push_back(line); });
+    return lines;
+}
+
+int forEachListLine(const Store& store, const std::function<void(const std::string&)>& visit) {
     Connection connection = store.open();
     Statement statement = connection.prepare("select \"3\", id from radio_v401sh order by id;");
-    std::vector<std::string> lines;
-    while (statement.step())
-        lines.push_back(entryListLine(statement.text(0), statement.integer(1)));
-    return lines;
+    int count = 0;
+    for (; statement.step(); ++count) visit(entryListLine(statement.text(0), statement.integer(1)));
+    return count;
 }
 
 void clearStore(const Store& store) {

@@ -4,6 +4,7 @@
 // and the id far to the right, out of sight; and the count label above it.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ std::string countLabel(int count);
 
 // Every list line, in ascending id.
 std::vector<std::string> readEntryList(const Store& store);
+// The same, one line at a time, for a caller that need not hold them all; returns the count.
+int forEachListLine(const Store& store, const std::function<void(const std::string&)>& visit);
 
 // Deletes every entry.
 void clearStore(const Store& store);
