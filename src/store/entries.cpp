@@ -97,7 +97,7 @@ struct RowBatch {
     size_t count = 0;
 };
 
-constexpr size_t kBatchRows = 256;
+constexpr size_t kBatchRows = 64;
 constexpr size_t kBatchBytes = size_t(1) << 20;
 
 }  // namespace
