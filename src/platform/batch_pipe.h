@@ -45,7 +45,7 @@ class BatchPipe {
                 error = std::current_exception();
             }
             std::lock_guard lock(mutex_);
-            error_ = error;
+            error_ = std::move(error);  // this thread keeps no share of it
             finished_ = true;
             changed_.notify_all();
         });
