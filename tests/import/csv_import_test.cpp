@@ -11,17 +11,10 @@
 namespace tsunagi {
 namespace {
 
-std::vector<std::string> card(const std::string& nameLine, const std::string& numbers,
+// A card built from an address-book line: it has no reading.
+std::vector<std::string> card(const std::string& name, const std::string& numbers,
                               const std::string& mails, int mdno) {
-    std::vector<std::string> columns = {"BEGIN:VCARD", "VERSION:2.1"};
-    if (!nameLine.empty()) columns.push_back("N;CHARSET=SHIFT_JIS:" + nameLine);
-    columns.push_back("X-JPG-OWNER:0");
-    if (!numbers.empty()) columns.push_back(numbers);
-    if (!mails.empty()) columns.push_back(mails);
-    columns.push_back("X-GNO:0");
-    columns.push_back("X-JPG-MDNO:" + std::to_string(mdno));
-    columns.push_back("END:VCARD");
-    return columns;
+    return normalisedCard(name, "", numbers, mails, mdno);
 }
 
 // The heading line our own export writes, blanks and all.

@@ -23,12 +23,13 @@ inline Rows storedRows(const Store& store) {
 }
 
 // A card of another program as the phone's dialect holds it once read: the template's lines,
-// the reading right after the name, the memory-dial number given.
+// the reading right after the name, the memory-dial number given. Without a name there is no
+// name line, as without a reading no reading line.
 inline std::vector<std::string> normalisedCard(const std::string& name, const std::string& reading,
                                                const std::string& numbers, const std::string& mails,
                                                int mdno) {
-    std::vector<std::string> columns = {"BEGIN:VCARD", "VERSION:2.1",
-                                        "N;CHARSET=SHIFT_JIS:" + name};
+    std::vector<std::string> columns = {"BEGIN:VCARD", "VERSION:2.1"};
+    if (!name.empty()) columns.push_back("N;CHARSET=SHIFT_JIS:" + name);
     if (!reading.empty()) columns.push_back("SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:" + reading);
     columns.push_back("X-JPG-OWNER:0");
     if (!numbers.empty()) columns.push_back(numbers);
