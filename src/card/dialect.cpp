@@ -90,6 +90,12 @@ std::string_view numberClassWord(NumberClass type) {
     return "電話";
 }
 
+std::string_view numberSavingCode(NumberClass type) {
+    for (const TypeWord& number : kNumberTypes)
+        if (number.word == numberClassWord(type)) return number.savingCode;
+    return kNumberTypes[0].savingCode;
+}
+
 MailClass classifyMailHead(std::string_view head) {
     if (contains(head, "INTERNET")) return MailClass::Internet;
     if (contains(head, "CELL")) return MailClass::Cell;

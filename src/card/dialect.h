@@ -77,6 +77,8 @@ extern const std::vector<TypeWord> kMailTypes;    // PC, 携帯
 enum class NumberClass { Home, Cell, Work, Other };
 NumberClass classifyNumberHead(std::string_view head);
 std::string_view numberClassWord(NumberClass type);  // 自宅, 携帯, 会社, 電話
+// What a number of that class is saved with after "TEL;": "VOICE;HOME:", "CELL:", …
+std::string_view numberSavingCode(NumberClass type);
 enum class MailClass { Internet, Cell, Neither };
 MailClass classifyMailHead(std::string_view head);
 

@@ -154,16 +154,16 @@ std::vector<std::string> cellValues(const std::string& cell) {
     }
 }
 
-const char* numberCode(CsvRole role) {
+NumberClass numberClassOf(CsvRole role) {
     switch (role) {
         case CsvRole::Home:
-            return "VOICE;HOME:";
+            return NumberClass::Home;
         case CsvRole::Work:
-            return "VOICE;WORK:";
+            return NumberClass::Work;
         case CsvRole::Mobile:
-            return "CELL:";
+            return NumberClass::Cell;
         default:
-            return "VOICE:";
+            return NumberClass::Other;
     }
 }
 
@@ -293,8 +293,9 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                                    ? roleOfLabel(phoneLabels[column.group])
                                    : column.role;
                 for (const std::string& number : cellValues(value))
-                    numbers +=
-                        std::string(kNumberItem) + numberCode(role) + number + std::string(kJoin);
+                    numbers += std::string(kNumberItem) +
+                               std::string(numberSavingCode(numberClassOf(role))) + number +
+                               std::string(kJoin);
                 break;
             }
             case CsvRole::PhoneLabel:

@@ -38,11 +38,11 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-std::string_view numberCode(const VcardLine& line) {
-    if (line.hasType("HOME")) return "VOICE;HOME:";
-    if (line.hasType("CELL")) return "CELL:";
-    if (line.hasType("WORK")) return "VOICE;WORK:";
-    return "VOICE:";
+NumberClass numberClassOf(const VcardLine& line) {
+    if (line.hasType("HOME")) return NumberClass::Home;
+    if (line.hasType("CELL")) return NumberClass::Cell;
+    if (line.hasType("WORK")) return NumberClass::Work;
+    return NumberClass::Other;
 }
 
 // A tel: URI (vCard 4.0) gives its number without the scheme and its parameters.
@@ -115,7 +115,10 @@ void ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         } else if (property == "TEL") {
             std::string_view number = numberOf(unescapeText(text(line), unescaped_));
             if (!number.empty())
-                numbers_.append(kNumberItem).append(numberCode(line)).append(number).append(kJoin);
+                numbers_.append(kNumberItem)
+                    .append(numberSavingCode(numberClassOf(line)))
+                    .append(number)
+                    .append(kJoin);
         } else if (property == "EMAIL") {
             std::string_view mail = trimmed(unescapeText(text(line), unescaped_));
             if (!mail.empty())
