@@ -26,6 +26,9 @@ std::string digitsOf(std::string_view number) {
     return digits;
 }
 
+// A mail address as two entries are compared by it: without blanks around it, in any case.
+std::string mailKey(std::string_view mail) { return lowerAscii(trimBlanks(mail)); }
+
 // Every stored line but the memory-dial number: two entries with the same are one file's card
 // read twice.
 std::string contentKey(const EntryRow& row) {
@@ -104,7 +107,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
             }
             for (const MailPiece& mail : card.mails) {
                 person.entry.mails.push_back(mail.value);
-                std::string key = lowerAscii(trimBlanks(mail.value));
+                std::string key = mailKey(mail.value);
                 if (!key.empty()) person.mailKeys.push_back(key);
             }
             size_t index = people.size();
@@ -220,7 +223,7 @@ std::vector<std::string> mergedColumns(const EntryRow& first, const std::vector<
     CardView kept = readCard(first);
     std::unordered_set<std::string> numberDigits, mailKeys;
     for (const NumberPiece& n : kept.numbers) numberDigits.insert(digitsOf(n.value));
-    for (const MailPiece& m : kept.mails) mailKeys.insert(lowerAscii(trimBlanks(m.value)));
+    for (const MailPiece& m : kept.mails) mailKeys.insert(mailKey(m.value));
     std::vector<std::string> newNumbers, newMails;
     std::optional<long> lowest = memoryNumberOf(first);
     for (const EntryRow& other : others) {
@@ -229,7 +232,7 @@ std::vector<std::string> mergedColumns(const EntryRow& first, const std::vector<
             if (numberDigits.insert(digitsOf(n.value)).second)
                 newNumbers.push_back(n.head + ":" + n.value);
         for (const MailPiece& m : card.mails)
-            if (mailKeys.insert(lowerAscii(trimBlanks(m.value))).second)
+            if (mailKeys.insert(mailKey(m.value)).second)
                 newMails.push_back(m.head + ":" + m.value);
         if (std::optional<long> number = memoryNumberOf(other))
             if (!lowest || *number < *lowest) lowest = number;
