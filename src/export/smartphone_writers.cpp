@@ -22,13 +22,9 @@ struct Person {
     std::vector<MailPiece> mails;
 };
 
+// "family;given" apart; either may be empty.
 std::pair<std::string, std::string> familyAndGiven(const std::string& value) {
-    size_t semicolon = value.find(';');
-    if (semicolon == std::string::npos) return {trimBlanks(value), ""};
-    size_t next = value.find(';', semicolon + 1);
-    return {trimBlanks(value.substr(0, semicolon)),
-            trimBlanks(value.substr(semicolon + 1,
-                                    next == std::string::npos ? next : next - semicolon - 1))};
+    return {trimBlanks(pieceAt(value, ";", 0)), trimBlanks(pieceAt(value, ";", 1))};
 }
 
 // The text of a NOTE line: the phone writes it plain, or quoted-printable in Shift_JIS.
