@@ -4,10 +4,10 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
+#include "commands/user_interface.h"
 #include "import/vcf_import.h"
-#include "platform/user_interface.h"
-#include "shell/qt_app.h"
-#include "shell/qt_form1.h"
+#include "shell/application.h"
+#include "shell/main_window.h"
 
 namespace {
 class SilentUi : public tsunagi::UserInterface {

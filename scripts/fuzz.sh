@@ -2,6 +2,7 @@
 # Builds the fuzz targets with clang and libFuzzer and runs each for a while.
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]   (default 60 s, all targets)
 # Crashes are written to build-fuzz/findings/; the corpora grow under build-fuzz/corpus/.
+# Exits 1 when a target found a crash, a leak or undefined behaviour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh clang-14 libclang-rt-14-dev
@@ -12,6 +13,7 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=
   -DTSUNAGI_FUZZ=ON >/dev/null
 cmake --build build-fuzz --target "${targets[@]}"
 mkdir -p build-fuzz/findings
+failed=()
 for target in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$target
   mkdir -p "$corpus"
@@ -22,5 +24,10 @@ for target in "${targets[@]}"; do
   build-fuzz/$target "$corpus" -max_total_time="$seconds" -max_len=65536 -timeout="$timeout" \
     -rss_limit_mb=1024 -artifact_prefix=build-fuzz/findings/"$target"- -print_final_stats=1 2>&1 |
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY|INFO: seed corpus)|Done [0-9]+ runs' || true
+  [ "${PIPESTATUS[0]}" = 0 ] || failed+=("$target")
 done
 ls build-fuzz/findings
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz: findings in ${failed[*]} (build-fuzz/findings/)" >&2
+  exit 1
+fi

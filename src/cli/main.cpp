@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "cli/json.h"
-#include "export/save_command.h"
-#include "import/open_command.h"
+#include "commands/open_command.h"
+#include "commands/save_command.h"
 #include "merge/duplicates.h"
-#include "platform/app_info.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/install_layout.h"
+#include "platform/program_name.h"
 #include "store/entries.h"
 #include "store/entry_list.h"
 
@@ -46,6 +46,7 @@ struct Options {
     bool rows = false;
     bool merge = false;
     std::vector<ExportTarget> outputs;
+    std::vector<std::string> unknownOutputs;  // -o names of no kind
     std::vector<std::string> inputs;
 };
 
@@ -80,11 +81,15 @@ int main(int argc, char** argv) {
             options.merge = true;
         } else if (arg == "-o") {
             if (++i == argc) return usageError("-o needs an output file name");
-            options.outputs.push_back({argv[i], exportKindFor(argv[i])});
+            std::optional<FileKind> kind = saveKindForName(argv[i]);
+            if (kind)
+                options.outputs.push_back({argv[i], *kind});
+            else
+                options.unknownOutputs.push_back(argv[i]);
         } else if (arg == "--vcard3" || arg == "--google-csv") {
             if (++i == argc) return usageError(arg + " needs an output file name");
             options.outputs.push_back(
-                {argv[i], arg == "--vcard3" ? ExportKind::Vcard3 : ExportKind::GoogleCsv});
+                {argv[i], arg == "--vcard3" ? FileKind::Vcard3 : FileKind::GoogleCsv});
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -99,17 +104,16 @@ int main(int argc, char** argv) {
     }
     if (options.inputs.empty()) return usageError("no input file");
     for (const std::string& input : options.inputs)
-        if (importKindFor(input) == ImportKind::Unknown)
-            return usageError(input + ": not a .vcf, .csv or .xls file");
-    for (const ExportTarget& output : options.outputs)
-        if (output.kind == ExportKind::Unknown)
-            return usageError(output.path + ": not a .csv, .vcf, .xls or .html file");
+        if (!openKindForName(input)) return usageError(input + ": not a .vcf, .csv or .xls file");
+    if (!options.unknownOutputs.empty())
+        return usageError(options.unknownOutputs.front() +
+                          ": not a .csv, .vcf, .xls or .html file");
 
     try {
         Store store = Store::inMemory();
         for (const std::string& input : options.inputs) {
             ImportReport report;
-            importFile(store, input, importKindFor(input), {}, &report);
+            importFile(store, input, *openKindForName(input), {}, &report);
             if (std::string note = report.note(); !note.empty())
                 std::cerr << "tsunagi-cli: " << input << ": " << note << '\n';
         }

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "platform/error.h"
+#include "platform/text_file.h"
 #include "workbook/sheet.h"
 
 int main(int argc, char** argv) {
@@ -10,7 +11,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        tsunagi::saveAsXls(tsunagi::templateSheet(), argv[1]);
+        tsunagi::AtomicFile file(argv[1]);
+        tsunagi::saveAsXls(tsunagi::templateSheet(), file);
+        file.commit();
     } catch (const tsunagi::TsunagiError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

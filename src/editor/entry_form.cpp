@@ -193,7 +193,7 @@ std::vector<std::string> updatedEntryColumns(const std::vector<std::string>& lin
     return columns;
 }
 
-FormContent LoadEntry(const Store& store, std::optional<std::int64_t> id) {
+FormContent formContentOf(const Store& store, std::optional<std::int64_t> id) {
     if (!id) return emptyForm();
     Connection connection = store.open();
     std::optional<EntryRow> row = readEntry(connection, *id);

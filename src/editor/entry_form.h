@@ -59,7 +59,7 @@ std::vector<std::string> updatedEntryColumns(const std::vector<std::string>& lin
                                              const FormContent& form, const EntryRow& stored);
 
 // The store operations of the form's buttons; each opens and closes its own connection.
-FormContent LoadEntry(const Store& store, std::optional<std::int64_t> id);
+FormContent formContentOf(const Store& store, std::optional<std::int64_t> id);
 void addEntry(const Store& store, const FormContent& form);
 // False when the entry no longer exists.
 bool rewriteEntry(const Store& store, std::int64_t id, const FormContent& form);

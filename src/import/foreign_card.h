@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "card/dialect.h"
-#include "import/vcard_line.h"
+#include "card/vcard_line.h"
 
 namespace tsunagi {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "card/vcard_line.h"
 #include "import/foreign_card.h"
 #include "import/import.h"
-#include "import/vcard_line.h"
 #include "platform/line_reader.h"
 #include "store/store.h"
 

@@ -151,7 +151,7 @@ void AtomicFile::commit() {
     committed_ = true;
 }
 
-void Cp932File::write(std::string_view utf8) {
+void Cp932Sink::write(std::string_view utf8) {
     bytes_.clear();
     int replaced = encoder_.encode(utf8, bytes_);
     if (replaced > 0) {

@@ -13,7 +13,8 @@
 
 namespace tsunagi {
 
-// Where a writer sends its UTF-8 text. Tests use a StringSink; the program a Cp932File.
+// Where a writer sends its UTF-8 text. Tests use a StringSink; the save command a Cp932Sink or
+// a Utf8Sink into the file it saves.
 class TextSink {
   public:
     virtual ~TextSink() = default;
@@ -66,33 +67,32 @@ class AtomicFile {
     bool committed_ = false;
 };
 
-class Cp932File : public TextSink {
+// Text into a file in CP932, counting what CP932 could not hold.
+class Cp932Sink : public TextSink {
   public:
-    explicit Cp932File(std::string path) : file_(std::move(path)) {}
+    explicit Cp932Sink(AtomicFile& file) : file_(file) {}
 
     void write(std::string_view utf8) override;
     void beginEntry(int entry) override { entry_ = entry; }
-    void commit() { file_.commit(); }
 
     const std::vector<Replacement>& replacements() const { return replacements_; }
 
   private:
-    AtomicFile file_;
+    AtomicFile& file_;
     Cp932Encoder encoder_;
     std::string bytes_;
     int entry_ = 0;
     std::vector<Replacement> replacements_;
 };
 
-// A UTF-8 file, for the exports that today's phones and services read.
-class Utf8File : public TextSink {
+// Text into a file as it is, UTF-8: for the exports that today's phones and services read.
+class Utf8Sink : public TextSink {
   public:
-    explicit Utf8File(std::string path) : file_(std::move(path)) {}
+    explicit Utf8Sink(AtomicFile& file) : file_(file) {}
     void write(std::string_view utf8) override { file_.writeBytes(utf8); }
-    void commit() { file_.commit(); }
 
   private:
-    AtomicFile file_;
+    AtomicFile& file_;
 };
 
 // The user-facing sentence about characters that CP932 could not hold; "" when there were none.

@@ -6,14 +6,14 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "platform/app_info.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/install_layout.h"
-#include "platform/qt_user_interface.h"
-#include "shell/module1.h"
-#include "shell/qt_about.h"
-#include "shell/qt_app.h"
+#include "platform/program_name.h"
+#include "shell/application.h"
+#include "shell/qt_user_interface.h"
+#include "shell/run_state.h"
+#include "shell/version_box.h"
 #include "store/entry_list.h"
 #include "workbook/workbook_reader.h"
 
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
         module1.dataFolder = userDataFolder(files);
         Store store(ConnectionString(module1.dataFolder));
         emptyStoreAtStart(store);
-        module1.XlsFilterPart = decideXlsFilterPart();
+        // This build carries its own workbook engine, so workbooks are always offered.
+        module1.XlsFilterPart = kXlsFilterText;
         App app(std::move(store), std::move(module1), ui);
         app.showMainWindow();
         return application.exec();

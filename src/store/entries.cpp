@@ -125,6 +125,26 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
         for (size_t r = 0; r < batch->count; ++r) visit(batch->rows[r]);
 }
 
+EntryRows storedRows(Connection& connection) {
+    EntryRows rows;
+    rows.count = countEntries(connection);
+    rows.forEach = [&connection](const EntryVisit& visit) {
+        int number = 0;
+        forEachEntry(connection, [&](const EntryRow& row) { visit(row, ++number); });
+    };
+    return rows;
+}
+
+EntryRows heldRows(std::vector<EntryRow> held) {
+    EntryRows rows;
+    rows.count = static_cast<int>(held.size());
+    rows.forEach = [held = std::move(held)](const EntryVisit& visit) {
+        int number = 0;
+        for (const EntryRow& row : held) visit(row, ++number);
+    };
+    return rows;
+}
+
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
     return EntryById(connection).read(id);
 }

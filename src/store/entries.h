@@ -27,8 +27,6 @@ struct EntryRow {
             return empty;
         return *columns[position];
     }
-    // Position 80 of a row, the id, as text.
-    std::string idText() const { return std::to_string(id); }
 };
 
 // The insert that every importer and the input form use: prepared once, reused for each card.
@@ -48,6 +46,21 @@ class EntryInserter {
 // Calls `visit` for every row in ascending id. The rows are read ahead on another thread, so
 // `visit` must not use the store itself.
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit);
+
+// One entry as a writer takes it: its row and its number in writing order, counted from 1.
+using EntryVisit = std::function<void(const EntryRow& row, int number)>;
+
+// The entries a writer lays out, in ascending id: how many there are, and a walk over them.
+// The save command takes them from the store; tests hold them in memory.
+struct EntryRows {
+    int count = 0;
+    std::function<void(const EntryVisit&)> forEach;
+};
+
+// The entries of the store behind `connection`: counted now, read as they are visited.
+EntryRows storedRows(Connection& connection);
+// Rows held in memory, numbered in their order.
+EntryRows heldRows(std::vector<EntryRow> rows);
 
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id);
 

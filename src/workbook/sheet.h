@@ -10,6 +10,8 @@
 
 namespace tsunagi {
 
+class AtomicFile;
+
 struct Rgb {
     std::uint8_t red, green, blue;
     bool operator==(const Rgb&) const = default;
@@ -64,9 +66,9 @@ class Sheet {
 // The template's sheet: column widths that fit names, numbers and addresses, text format.
 Sheet templateSheet();
 
-// Writers; both replace `path` only when the whole workbook was written.
-void saveAsXls(const Sheet& sheet, const std::string& path);
-void saveAsXlsx(const Sheet& sheet, const std::string& path);
+// Writers into a file that the caller commits once everything is written.
+void saveAsXls(const Sheet& sheet, AtomicFile& file);
+void saveAsXlsx(const Sheet& sheet, AtomicFile& file);
 
 // The BIFF8 workbook stream of a sheet, and the compound file that carries it.
 std::string biff8WorkbookStream(const Sheet& sheet);

@@ -3,10 +3,8 @@
 
 namespace tsunagi {
 
-void saveAsXls(const Sheet& sheet, const std::string& path) {
-    AtomicFile file(path);
+void saveAsXls(const Sheet& sheet, AtomicFile& file) {
     file.writeBytes(compoundFile(biff8WorkbookStream(sheet)));
-    file.commit();
 }
 
 }  // namespace tsunagi

@@ -65,8 +65,8 @@ std::string escapeLiteralEscapes(const std::string& text) {
 
 }  // namespace
 
-void saveAsXlsx(const Sheet& sheet, const std::string& path) {
-    AtomicFile file(path);
+void saveAsXlsx(const Sheet& sheet, AtomicFile& file) {
+    const std::string& path = file.path();
     std::string temporary = file.handOver();
     lxw_workbook_options options{};
     // Rows are written in order, so the library streams them to its temporary file instead of
@@ -121,7 +121,6 @@ void saveAsXlsx(const Sheet& sheet, const std::string& path) {
         closed = workbook_close(workbook);
     }
     check(closed, path, errno);
-    file.commit();
 }
 
 }  // namespace tsunagi

@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "export/save_command.h"
-#include "export/writers.h"
-#include "import/open_command.h"
+#include "commands/open_command.h"
+#include "commands/save_command.h"
 #include "import/vcf_import.h"
 #include "store/entries.h"
 #include "support/rows.h"
@@ -40,8 +39,8 @@ TEST(SmartphoneGoldens, VcardThreeAndGoogleCsvForEveryShape) {
     Store store = Store::inMemory();
     addPeople(store);
     std::string vcf = folder.file("phone.vcf"), google = folder.file("google.csv");
-    EXPECT_EQ(exportToFile(store, folder.path(), vcf, ExportKind::Vcard3), "");
-    EXPECT_EQ(exportToFile(store, folder.path(), google, ExportKind::GoogleCsv), "");
+    EXPECT_EQ(exportToFile(store, folder.path(), vcf, FileKind::Vcard3), "");
+    EXPECT_EQ(exportToFile(store, folder.path(), google, FileKind::GoogleCsv), "");
     EXPECT_EQ(readBytes(vcf), readBytes(kGolden + "smartphone.vcf"));
     EXPECT_EQ(readBytes(google), readBytes(kGolden + "google.csv"));
 }
@@ -51,8 +50,7 @@ TEST(SmartphoneGoldens, OurOwnImportReadsBothBack) {
     Store store = Store::inMemory();
     addPeople(store);
     std::string vcf = folder.file("phone.vcf"), google = folder.file("google.csv");
-    exportToFiles(store, folder.path(),
-                  {{vcf, ExportKind::Vcard3}, {google, ExportKind::GoogleCsv}});
+    exportToFiles(store, folder.path(), {{vcf, FileKind::Vcard3}, {google, FileKind::GoogleCsv}});
     Store fromVcard = Store::inMemory(), fromCsv = Store::inMemory();
     ASSERT_EQ(importVcfFile(fromVcard, vcf), 4);
     Rows rows = storedRows(fromVcard);
@@ -66,7 +64,7 @@ TEST(SmartphoneGoldens, OurOwnImportReadsBothBack) {
     EXPECT_EQ(rows[2][2], "N;CHARSET=SHIFT_JIS:スズキ;イチロウ");
     EXPECT_EQ(rows[3][2], "N;CHARSET=SHIFT_JIS:" + kLong);
     ImportReport report;
-    EXPECT_EQ(importFile(fromCsv, google, ImportKind::Csv, {}, &report), 4);
+    EXPECT_EQ(importFile(fromCsv, google, FileKind::AddressBook, {}, &report), 4);
     EXPECT_EQ(storedRows(fromCsv)[0][5], rows[0][5]);
     EXPECT_EQ(storedRows(fromCsv)[0][3], rows[0][3]);
 }

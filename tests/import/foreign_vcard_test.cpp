@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "export/save_command.h"
+#include "commands/save_command.h"
 #include "import/vcf_import.h"
 #include "platform/codec.h"
 #include "support/rows.h"
@@ -97,7 +97,7 @@ TEST(ForeignVcard, TheMergedCardFileHoldsOnlyThePhonesDialect) {
         cards += importVcfFile(store, kFixtures + name);
     EXPECT_EQ(cards, 9);
     std::string path = folder.file("merged.vcf");
-    exportToFile(store, folder.path(), path, ExportKind::Vcf);
+    exportToFile(store, folder.path(), path, FileKind::PhoneCards);
     std::string text = cp932ToUtf8(readBytes(path));
     EXPECT_EQ(text.find("UTF-8"), std::string::npos);
     // The phone's own quoted-printable address stays; nothing of the others is encoded.

@@ -40,7 +40,6 @@ TEST(Store, PositionZeroIsColumnOneAndLaterColumnsStayNull) {
     EXPECT_EQ(rows[0].at(0), "BEGIN:VCARD");
     EXPECT_EQ(rows[0].at(79), "L80");
     EXPECT_EQ(rows[0].at(80), "");
-    EXPECT_EQ(rows[0].idText(), std::to_string(rows[0].id));
     EXPECT_FALSE(rows[1].columns[4].has_value());
     EXPECT_EQ(rows[1].at(4), "");
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/user_interface.h"
+#include "commands/user_interface.h"
 
 namespace tsunagi {
 
@@ -20,7 +20,8 @@ class ScriptedUi : public UserInterface {
     std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) override {
         std::optional<std::string> path = answer(request);
         if (!path) return std::nullopt;
-        std::string filter = request.filters.empty() ? "" : request.filters.front().name;
+        std::optional<FileKind> filter;
+        if (!request.filters.empty()) filter = request.filters.front().kind;
         if (!filterAnswers.empty()) {
             filter = filterAnswers.front();
             filterAnswers.pop_front();
@@ -41,7 +42,7 @@ class ScriptedUi : public UserInterface {
     }
 
     std::deque<std::optional<std::string>> fileAnswers;  // nothing = the user cancels
-    std::deque<std::string> filterAnswers;  // the save filter selected; the first when none
+    std::deque<FileKind> filterAnswers;  // the save filter selected; the first when none
     std::vector<FileRequest> requests;
     std::vector<std::string> messages;
     std::vector<std::string> opened;

@@ -6,11 +6,14 @@
 #include <fstream>
 #include <random>
 
-#include "export/excel_writer.h"
+#include "commands/file_kinds.h"
+#include "export/workbook_writer.h"
 #include "import/excel_import.h"
 #include "platform/error.h"
+#include "platform/text_file.h"
 #include "store/entries.h"
 #include "support/rows.h"
+#include "support/sheet_files.h"
 #include "support/temp_folder.h"
 #include "workbook/biff_records.h"
 #include "workbook/sheet.h"
@@ -28,7 +31,7 @@ const std::vector<std::string> kHeadings = {"名前", "自宅", "携帯", "会�
 struct ProgramFolder {
     ProgramFolder() {
         std::filesystem::create_directories(folder.file("database"));
-        saveAsXls(templateSheet(), folder.file("database/template.xls"));
+        saveXlsFile(templateSheet(), folder.file("database/template.xls"));
     }
     TempFolder folder;
 };
@@ -63,13 +66,22 @@ std::string freexlText(const void* handle, unsigned row, unsigned short column) 
     return "";
 }
 
+// The workbook writer over every entry of a store, into `path`, as the save command runs it.
+void writeBook(const Store& store, const std::string& programFolder, const std::string& path) {
+    Connection connection = store.open();
+    AtomicFile file(path);
+    WriteExcelBook(storedRows(connection), programFolder + "/database/template.xls",
+                   isXlsxName(path) ? BookKind::Xlsx : BookKind::Xls, file);
+    file.commit();
+}
+
 TEST(Workbook, RoundTripThroughXlsAndXlsx) {
     ProgramFolder program;
     for (const char* name : {"book.xls", "book.xlsx"}) {
         Store store = Store::inMemory();
         addEntries(store);
         std::string path = program.folder.file(name);
-        WriteExcelBook(store, program.folder.path(), path);
+        writeBook(store, program.folder.path(), path);
         Store back = Store::inMemory();
         EXPECT_EQ(ImportExcelBook(back, path), 2) << name;
         EXPECT_EQ(storedRows(back), kReadBack) << name;
@@ -107,7 +119,7 @@ TEST(Workbook, InlineStringsAndControlCharactersComeBack) {
             .insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A\r\nB\x02_x0041_", "END:VCARD"});
     }
     std::string ours = program.folder.file("ours.xlsx");
-    WriteExcelBook(source, program.folder.path(), ours);
+    writeBook(source, program.folder.path(), ours);
     Store back = Store::inMemory();
     ASSERT_EQ(ImportExcelBook(back, ours), 1);
     EXPECT_EQ(storedRows(back)[0][2], "N;CHARSET=SHIFT_JIS:A\r\nB\x02_x0041_");
@@ -202,7 +214,7 @@ TEST(Workbook, HeadingAndEntryRowCellByCellWithTheirFormats) {
     Store store = Store::inMemory();
     addEntries(store);
     std::string path = program.folder.file("book.xls");
-    WriteExcelBook(store, program.folder.path(), path);
+    writeBook(store, program.folder.path(), path);
 
     // Values, through libfreexl.
     const void* handle = nullptr;
@@ -281,7 +293,7 @@ TEST(Workbook, SharedStringsAcrossContinueRecordsInALargeFile) {
         sheet.setText(r, 2, text);
     }
     std::string path = folder.file("big.xls");
-    saveAsXls(sheet, path);
+    saveXlsFile(sheet, path);
     EXPECT_GT(std::filesystem::file_size(path), 109u * 128 * 512);
     std::unique_ptr<WorkbookReader> book = WorkbookReader::open(path);
     EXPECT_EQ(book->cellText(1, 1), longJapanese);
@@ -314,7 +326,7 @@ TEST(Workbook, AnEmptyRowStopsTheImport) {
     sheet.setText(39, 2, "0312");  // a number but no name
     sheet.setText(40, 1, "never read");
     std::string path = folder.file("gap.xls");
-    saveAsXls(sheet, path);
+    saveXlsFile(sheet, path);
     Store store = Store::inMemory();
     EXPECT_EQ(ImportExcelBook(store, path), 37);
     EXPECT_EQ(storedRows(store).back()[2], "N;CHARSET=SHIFT_JIS:名38");
@@ -325,7 +337,7 @@ TEST(Workbook, AnEmptyRowStopsTheImport) {
     nameless.setText(2, 2, "0312");
     nameless.setText(3, 1, "山田");
     std::string namelessPath = folder.file("nameless.xls");
-    saveAsXls(nameless, namelessPath);
+    saveXlsFile(nameless, namelessPath);
     try {
         ImportExcelBook(store, namelessPath);
         FAIL() << "a sheet with rows imported nothing without a word";
@@ -335,7 +347,7 @@ TEST(Workbook, AnEmptyRowStopsTheImport) {
     Sheet headingOnly;
     headingOnly.setText(1, 1, "名前");
     std::string headingPath = folder.file("heading.xls");
-    saveAsXls(headingOnly, headingPath);
+    saveXlsFile(headingOnly, headingPath);
     EXPECT_EQ(ImportExcelBook(store, headingPath), 0);
 }
 
@@ -345,8 +357,8 @@ TEST(Workbook, DamagedFilesGiveAMessageAndLeaveTheStore) {
     addEntries(source);
     std::string good = program.folder.file("good.xls");
     std::string goodX = program.folder.file("good.xlsx");
-    WriteExcelBook(source, program.folder.path(), good);
-    WriteExcelBook(source, program.folder.path(), goodX);
+    writeBook(source, program.folder.path(), good);
+    writeBook(source, program.folder.path(), goodX);
     std::string bytes = readBytes(good), bytesX = readBytes(goodX);
     std::mt19937 random(11);
     std::string noise(6000, '\0');
@@ -385,7 +397,7 @@ TEST(Workbook, TheXlsLibraryRunsApartSoItsCrashesAreMessages) {
     Sheet sheet;
     sheet.setText(2, 1, "name");
     std::string book = folder.file("book.xls");
-    saveAsXls(sheet, book);
+    saveXlsFile(sheet, book);
     std::string saved = xlsReaderHelper();
     for (const char* script :
          {"#!/bin/sh\nkill -SEGV $$\n", "#!/bin/sh\nexit 7\n", "#!/bin/sh\n"}) {
@@ -422,7 +434,7 @@ TEST(Workbook, AValueTooLongForACellRefusesTheSaveAndNamesTheEntry) {
     for (const char* name : {"long.xls", "long.xlsx"}) {
         std::string path = program.folder.file(name);
         try {
-            WriteExcelBook(store, program.folder.path(), path);
+            writeBook(store, program.folder.path(), path);
             ADD_FAILURE() << name << ": a value over a cell's length was written";
         } catch (const TsunagiError& error) {
             EXPECT_NE(error.reason().find("データ 3"), std::string::npos) << error.reason();
@@ -435,12 +447,12 @@ TEST(Workbook, EmptyStoreSavesTheTemplateAndMissingTemplateIsAnError) {
     ProgramFolder program;
     Store store = Store::inMemory();
     std::string path = program.folder.file("empty.xls");
-    WriteExcelBook(store, program.folder.path(), path);
+    writeBook(store, program.folder.path(), path);
     EXPECT_EQ(readBytes(path), readBytes(program.folder.file("database/template.xls")));
     std::string pathX = program.folder.file("empty.xlsx");
-    WriteExcelBook(store, program.folder.path(), pathX);
+    writeBook(store, program.folder.path(), pathX);
     EXPECT_EQ(WorkbookReader::open(pathX)->cellText(1, 1), "");
-    EXPECT_THROW(WriteExcelBook(store, program.folder.file("nowhere"), path), TsunagiError);
+    EXPECT_THROW(writeBook(store, program.folder.file("nowhere"), path), TsunagiError);
 }
 
 }  // namespace

@@ -1,0 +1,192 @@
+#include "card/vcard_line.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/text.h"
+
+namespace tsunagi {
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The words of vCard 2.1 that stand bare for an ENCODING rather than a TYPE.
+bool isEncodingWord(std::string_view word) {
+    return equalsIgnoringCase(word, "QUOTED-PRINTABLE") || equalsIgnoringCase(word, "BASE64") ||
+           equalsIgnoringCase(word, "8BIT") || equalsIgnoringCase(word, "7BIT");
+}
+
+}  // namespace
+
+std::optional<std::string_view> VcardLine::parameter(std::string_view wanted) const {
+    for (const VcardParameter& p : parameters)
+        if (p.name == wanted) return std::string_view(p.value);
+    return std::nullopt;
+}
+
+bool VcardLine::hasType(std::string_view type) const {
+    for (const VcardParameter& p : parameters) {
+        if (p.name != "TYPE") continue;
+        std::string_view list = p.value;
+        while (!list.empty()) {
+            size_t comma = list.find(',');
+            if (equalsIgnoringCase(list.substr(0, comma), type)) return true;
+            if (comma == std::string_view::npos) break;
+            list.remove_prefix(comma + 1);
+        }
+    }
+    return false;
+}
+
+bool VcardLine::quotedPrintable() const {
+    auto encoding = parameter("ENCODING");
+    return encoding && equalsIgnoringCase(*encoding, "QUOTED-PRINTABLE");
+}
+
+bool VcardLine::base64() const {
+    auto encoding = parameter("ENCODING");
+    return encoding &&
+           (equalsIgnoringCase(*encoding, "BASE64") || equalsIgnoringCase(*encoding, "B"));
+}
+
+namespace {
+
+void assignUpper(std::string& out, std::string_view text) {
+    out.assign(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+}  // namespace
+
+bool parseVcardLine(std::string_view line, VcardLine& out) {
+    // The value begins after the first colon outside a quoted parameter value.
+    size_t colon = 0;
+    bool quoted = false;
+    while (colon < line.size() && (quoted || line[colon] != ':')) {
+        if (line[colon] == '"') quoted = !quoted;
+        ++colon;
+    }
+    if (colon == line.size()) return false;
+    std::string_view head = line.substr(0, colon);
+    out.value.assign(line.substr(colon + 1));
+
+    size_t semicolon = std::min(head.find(';'), head.size());
+    std::string_view name = head.substr(0, semicolon);
+    if (size_t dot = name.find('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
+    assignUpper(out.name, name);
+
+    // The parameters are written over those of the line before, so that their strings are
+    // reused.
+    size_t count = 0;
+    std::string_view rest = head.substr(semicolon);
+    while (!rest.empty()) {
+        rest.remove_prefix(1);  // the ";"
+        size_t end = 0;
+        bool inQuotes = false;
+        while (end < rest.size() && (inQuotes || rest[end] != ';')) {
+            if (rest[end] == '"') inQuotes = !inQuotes;
+            ++end;
+        }
+        std::string_view parameter = rest.substr(0, end);
+        rest.remove_prefix(end);
+        if (parameter.empty()) continue;
+        if (count == out.parameters.size()) out.parameters.emplace_back();
+        VcardParameter& p = out.parameters[count++];
+        size_t equals = parameter.find('=');
+        if (equals == std::string_view::npos) {
+            p.name = isEncodingWord(parameter) ? "ENCODING" : "TYPE";
+            p.value.assign(parameter);
+        } else {
+            assignUpper(p.name, parameter.substr(0, equals));
+            p.value.assign(parameter.substr(equals + 1));
+            std::erase(p.value, '"');
+        }
+    }
+    out.parameters.resize(count);
+    return true;
+}
+
+std::string decodeQuotedPrintable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '=') {
+            out += text[i];
+            continue;
+        }
+        int high = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+        int low = i + 2 < text.size() ? hexDigit(text[i + 2]) : -1;
+        if (high >= 0 && low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else if (i + 1 < text.size() && (text[i + 1] == '\r' || text[i + 1] == '\n')) {
+            // A soft line break.
+            ++i;
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (i + 1 == text.size()) {
+            // A soft break at the very end: nothing follows.
+        } else {
+            out += '=';  // not an escape at all: kept as written
+        }
+    }
+    return out;
+}
+
+void splitComponents(std::string_view value, char separator, std::vector<std::string>& components) {
+    size_t count = 0;
+    auto nextComponent = [&]() -> std::string& {
+        if (count == components.size()) components.emplace_back();
+        std::string& component = components[count++];
+        component.clear();
+        return component;
+    };
+    std::string* component = &nextComponent();
+    for (;;) {
+        // Runs without an escape or a separator are taken whole.
+        size_t stop = 0;
+        while (stop < value.size() && value[stop] != '\\' && value[stop] != separator) ++stop;
+        if (stop == value.size()) stop = std::string_view::npos;
+        component->append(value.substr(0, stop));
+        if (stop == std::string_view::npos) break;
+        if (value[stop] == separator) {
+            component = &nextComponent();
+            value.remove_prefix(stop + 1);
+        } else if (stop + 1 < value.size()) {
+            char next = value[stop + 1];
+            *component += (next == 'n' || next == 'N') ? '\n' : next;
+            value.remove_prefix(stop + 2);
+        } else {
+            *component += '\\';  // a lone backslash at the end stays
+            break;
+        }
+    }
+    components.resize(count);
+}
+
+std::string_view unescapeText(std::string_view value, std::string& scratch) {
+    if (value.find('\\') == std::string_view::npos) return value;
+    scratch.clear();
+    while (!value.empty()) {
+        size_t stop = value.find('\\');
+        scratch.append(value.substr(0, stop));
+        if (stop == std::string_view::npos) break;
+        if (stop + 1 < value.size()) {
+            char next = value[stop + 1];
+            scratch += (next == 'n' || next == 'N') ? '\n' : next;
+            value.remove_prefix(stop + 2);
+        } else {
+            scratch += '\\';
+            break;
+        }
+    }
+    return scratch;
+}
+
+}  // namespace tsunagi

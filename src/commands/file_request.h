@@ -1,0 +1,23 @@
+#pragma once
+
+// The file dialogs of the open and save commands: where they start and what they offer.
+
+#include <string>
+#include <vector>
+
+#include "commands/command_context.h"
+#include "commands/user_interface.h"
+
+namespace tsunagi {
+
+// The dialog's filters for these kinds, in their order.
+std::vector<FileFilter> fileFilters(const std::vector<FileKind>& kinds);
+
+// The folder the file dialogs start in: the card folder, else the program's backup/.
+std::string dialogStartFolder(const CommandContext& context);
+
+// A file dialog of the open and save commands: its title, start folder and filters.
+FileRequest fileRequest(const CommandContext& context, const std::string& title,
+                        const std::vector<FileKind>& kinds);
+
+}  // namespace tsunagi

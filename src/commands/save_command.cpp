@@ -1,0 +1,131 @@
+#include "commands/save_command.h"
+
+#include <memory>
+
+#include "commands/file_request.h"
+#include "export/address_book_writer.h"
+#include "export/google_csv_writer.h"
+#include "export/list_page_writer.h"
+#include "export/phone_card_writer.h"
+#include "export/vcard3_writer.h"
+#include "export/workbook_writer.h"
+#include "platform/error.h"
+#include "platform/text_file.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+
+std::string proposedSaveName(const std::tm& now) {
+    char text[16];
+    std::strftime(text, sizeof text, "%Y%m%d", &now);
+    return text;
+}
+
+std::optional<FileKind> saveKindForChoice(std::string& path, std::optional<FileKind> filter) {
+    std::optional<FileKind> byName = saveKindForName(path);
+    if (!byName && filter) {
+        path += "." + fileKindInfo(*filter).extensions.front();
+        byName = saveKindForName(path);
+    }
+    if (filter && fileKindInfo(*filter).forTodaysPhones) return filter;
+    return byName;
+}
+
+namespace {
+
+// Lays the entries out into `file` as `kind`; what the user should hear about it.
+std::string writeAs(FileKind kind, const EntryRows& rows, const std::string& programFolder,
+                    AtomicFile& file) {
+    switch (kind) {
+        case FileKind::Workbook:
+            WriteExcelBook(rows, programFolder + "/database/template.xls",
+                           isXlsxName(file.path()) ? BookKind::Xlsx : BookKind::Xls, file);
+            return "";
+        case FileKind::Vcard3: {
+            Utf8Sink sink(file);
+            writeVcard3(rows, sink);
+            return "";
+        }
+        case FileKind::GoogleCsv: {
+            Utf8Sink sink(file);
+            writeGoogleCsv(rows, sink);
+            return "";
+        }
+        default:
+            break;
+    }
+    Cp932Sink sink(file);
+    long numbersLeftOut = 0;
+    if (kind == FileKind::AddressBook)
+        writeAddressBook(rows, sink);
+    else if (kind == FileKind::PhoneCards)
+        numbersLeftOut = writePhoneCards(rows, sink);
+    else
+        WriteHtmlList(rows, sink);
+    std::string note = describeReplacements(sink.replacements());
+    if (numbersLeftOut > 0) {
+        if (!note.empty()) note += "\n";
+        note += "電話番号 " + std::to_string(numbersLeftOut) +
+                " 件は、電話機で使えない形（数字以外の文字がある、または 24 桁以上）のため"
+                "書き出していません。";
+    }
+    return note;
+}
+
+}  // namespace
+
+std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
+                                       const std::vector<ExportTarget>& targets) {
+    Connection connection = store.open();
+    EntryRows rows = storedRows(connection);
+    std::vector<std::unique_ptr<AtomicFile>> files;
+    std::vector<std::string> notes;
+    for (const ExportTarget& target : targets) {
+        try {
+            files.push_back(std::make_unique<AtomicFile>(target.path));
+            notes.push_back(writeAs(target.kind, rows, programFolder, *files.back()));
+        } catch (const TsunagiError& error) {
+            // Name the file the user asked for, as the user wrote it.
+            throw TsunagiError(target.path, error.line(), error.reason());
+        }
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        try {
+            files[i]->commit();
+        } catch (const TsunagiError& error) {
+            throw TsunagiError(targets[i].path, error.line(), error.reason());
+        }
+    }
+    return notes;
+}
+
+std::string exportToFile(const Store& store, const std::string& programFolder,
+                         const std::string& path, FileKind kind) {
+    return exportToFiles(store, programFolder, {{path, kind}}).front();
+}
+
+bool runSaveCommand(const CommandContext& context) {
+    FileRequest request =
+        fileRequest(context, "ファイルへ保存", saveDialogKinds(context.workbooksOffered));
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    request.proposedName = proposedSaveName(local);
+    std::optional<SaveChoice> chosen = context.ui.chooseFileToSave(request);
+    if (!chosen) return false;
+
+    std::string path = chosen->path;
+    std::optional<FileKind> kind = saveKindForChoice(path, chosen->kind);
+    if (!kind) return false;
+    if (kind == FileKind::Workbook && !context.workbooksOffered) return false;
+    try {
+        std::string note = exportToFile(context.store, context.programFolder, path, *kind);
+        if (!note.empty()) context.ui.showMessage(path + "\n" + note);
+        return true;
+    } catch (const std::exception& error) {
+        context.ui.showMessage("保存に失敗しました。\n" + describeFailure(error));
+    }
+    return false;
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,50 @@
+#pragma once
+
+// What the core's commands ask of the person in front of the program: a file to open, a file
+// to save to, and a message to read. The program answers with real dialogs; tests answer
+// through a scripted implementation.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commands/file_kinds.h"
+
+namespace tsunagi {
+
+// One filter of a file dialog: what it shows and the kind of file it stands for.
+struct FileFilter {
+    std::string name;                     // "VCF"
+    std::vector<std::string> extensions;  // "vcf", "VCF"
+    FileKind kind;
+};
+
+// A file the user chose to save to, and the kind of the filter that was selected then (none
+// when the dialog could not say).
+struct SaveChoice {
+    std::string path;
+    std::optional<FileKind> kind;
+};
+
+struct FileRequest {
+    std::string title;
+    std::string startFolder;
+    std::vector<FileFilter> filters;
+    std::string proposedName;  // save dialogs only
+};
+
+class UserInterface {
+  public:
+    virtual ~UserInterface() = default;
+    // The chosen path, or nothing when the user cancelled.
+    virtual std::optional<std::string> chooseFileToOpen(const FileRequest& request) = 0;
+    virtual std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) = 0;
+    // A message box with an OK button only, titled with the program's name.
+    virtual void showMessage(const std::string& text) = 0;
+    // A question with two answers; true for `yes`.
+    virtual bool ask(const std::string& text, const std::string& yes, const std::string& no) = 0;
+    // Opens a file or a web address with the desktop's own program; false when that failed.
+    virtual bool openWithDesktop(const std::string& pathOrUrl) = 0;
+};
+
+}  // namespace tsunagi

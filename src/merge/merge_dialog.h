@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <vector>
+
+#include "merge/duplicates.h"
+
+namespace tsunagi {
+
+// "重複をまとめる…": the groups found, side by side, a check box each (checked for the sure
+// ones), and the buttons to merge the checked groups or to close.
+class MergeDialog : public QDialog {
+    Q_OBJECT
+  public:
+    MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent = nullptr);
+
+    // A group shows this many of its entries and then how many more it has.
+    static constexpr int kShownMembers = 100;
+
+    // The groups whose box is checked when the dialog was accepted.
+    std::vector<DuplicateGroup> checkedGroups() const;
+
+    QTreeWidget* Groups;
+    QPushButton* mergeButton;
+    QPushButton* closeButton;
+
+  private:
+    std::vector<DuplicateGroup> groups_;
+};
+
+}  // namespace tsunagi

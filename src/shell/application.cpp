@@ -1,0 +1,86 @@
+#include "shell/application.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProgressDialog>
+
+#include "card/memory_card_folder.h"
+#include "editor/input_form_window.h"
+#include "platform/text.h"
+#include "shell/main_window.h"
+
+namespace tsunagi {
+
+App::App(Store store, Module1 module1, UserInterface& ui)
+    : cardRoots(defaultCardRoots()),
+      store_(std::move(store)),
+      module1_(std::move(module1)),
+      ui_(ui) {}
+
+CommandContext App::commandContext() {
+    std::string backup = module1_.dataFolder.empty() ? "" : module1_.dataFolder + "/backup/";
+    bool workbooks = !trimBlanks(module1_.XlsFilterPart).empty();
+    return {store_, ui_, module1_.programFolder, backup, workbooks, cardRoots};
+}
+
+ImportProgress App::importProgress(QWidget* parent) {
+    // The dialog exists only while an import runs: its clock starts with the import's first
+    // report, it is made only once half a second has gone, and it goes with this import.
+    // (QProgressDialog's own timer would show it while the user is still choosing a file.)
+    struct State {
+        QElapsedTimer started;
+        std::unique_ptr<QProgressDialog> dialog;
+    };
+    auto state = std::make_shared<State>();
+    QPointer<QWidget> owner = parent;
+    return [state, owner](const std::string& file, long cards) {
+        if (!state->started.isValid()) state->started.start();
+        if (!state->dialog && state->started.elapsed() > 500) {
+            state->dialog = std::make_unique<QProgressDialog>(owner.data());
+            QProgressDialog& dialog = *state->dialog;
+            dialog.setWindowTitle(kAppTitle);
+            dialog.setWindowModality(Qt::WindowModal);
+            dialog.setCancelButtonText("中止");
+            dialog.setRange(0, 0);  // the number of cards is not known before the end
+            dialog.setAutoClose(false);
+            dialog.setAutoReset(false);
+            dialog.setMinimumDuration(0);
+            dialog.show();
+        }
+        if (!state->dialog) return true;
+        state->dialog->setLabelText(QString("%1\n%2 件読み込みました")
+                                        .arg(QFileInfo(QString::fromStdString(file)).fileName())
+                                        .arg(cards));
+        QCoreApplication::processEvents();
+        return !state->dialog->wasCanceled();
+    };
+}
+
+Form1* App::showMainWindow() {
+    auto* window = new Form1(*this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    main_ = window;
+    return window;
+}
+
+void App::showInputForm(std::optional<std::int64_t> id) {
+    module1_.SelectedId = id;
+    auto* form = new Form2(*this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+    form_ = form;
+    switchingToForm_ = true;
+    if (main_) main_->close();
+    switchingToForm_ = false;
+}
+
+void App::inputFormDone() {
+    module1_.ListRefreshPending = true;
+    module1_.SelectedId.reset();
+    // The main window comes first, so the program never stands without a window.
+    showMainWindow();
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include "commands/command_context.h"
+#include "commands/user_interface.h"
+#include "editor/input_form_window.h"
+#include "editor/twips.h"
+#include "import/import.h"
+#include "platform/program_name.h"
+#include "shell/main_window.h"
+#include "shell/run_state.h"
+#include "store/store.h"
+
+namespace tsunagi {
+
+// Holds what lives for the whole run and lets the main window and the input form take turns:
+// one is shown before the other goes, so the program never runs out of windows on the way,
+// and it ends when the last window is closed.
+class App : public QObject, public FormHost {
+    Q_OBJECT
+  public:
+    App(Store store, Module1 module1, UserInterface& ui);
+
+    // Loads a fresh main window and shows it.
+    Form1* showMainWindow();
+    // Unloads the main window and shows the input form for the entry `id` (none: a new one).
+    void showInputForm(std::optional<std::int64_t> id);
+
+    const Store& store() const override { return store_; }
+    Module1& module1() { return module1_; }
+    UserInterface& ui() { return ui_; }
+    void showMessage(const std::string& text) override { ui_.showMessage(text); }
+    std::optional<std::int64_t> selectedId() const override { return module1_.SelectedId; }
+    // The input form is done: the main window comes back with a rebuilt list.
+    void inputFormDone() override;
+    void entriesChanged() override { unsavedChanges_ = true; }
+    void entriesSaved() { unsavedChanges_ = false; }
+    // Entries were added, changed or deleted since the last save; the store is emptied at the
+    // next start, so leaving the program now would lose them.
+    bool hasUnsavedChanges() const { return unsavedChanges_; }
+    // The main window is closing only to make way for the input form.
+    bool switchingToForm() const { return switchingToForm_; }
+    Form1* mainWindow() const { return main_; }
+
+    // What the open and save commands work with.
+    CommandContext commandContext();
+    // A progress dialog that shows itself when an import takes longer than half a second.
+    ImportProgress importProgress(QWidget* parent);
+
+    std::vector<std::string> cardRoots;
+    QWidget* inputForm() const { return form_; }
+
+  private:
+    Store store_;
+    Module1 module1_;
+    UserInterface& ui_;
+    QPointer<Form1> main_;
+    QPointer<QWidget> form_;
+    bool unsavedChanges_ = false;
+    bool switchingToForm_ = false;
+};
+
+}  // namespace tsunagi

@@ -1,0 +1,108 @@
+#include "shell/qt_user_interface.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+#include "platform/desktop_open.h"
+#include "platform/program_name.h"
+
+namespace tsunagi {
+
+namespace {
+
+QStringList nameFilters(const std::vector<FileFilter>& filters) {
+    QStringList list;
+    for (const FileFilter& filter : filters) {
+        QStringList patterns;
+        for (const std::string& extension : filter.extensions)
+            patterns << "*." + QString::fromStdString(extension);
+        list << QString::fromStdString(filter.name) + " (" + patterns.join(' ') + ")";
+    }
+    return list;
+}
+
+}  // namespace
+
+std::optional<SaveChoice> QtUserInterface::choose(const FileRequest& request, bool save) {
+    QFileDialog dialog(parent_, QString::fromStdString(request.title),
+                       QString::fromStdString(request.startFolder));
+    dialog.setNameFilters(nameFilters(request.filters));
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.selectFile(QString::fromStdString(request.proposedName));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    SaveChoice choice{dialog.selectedFiles().first().toStdString(), std::nullopt};
+    qsizetype selected = nameFilters(request.filters).indexOf(dialog.selectedNameFilter());
+    if (selected >= 0) choice.kind = request.filters[static_cast<size_t>(selected)].kind;
+    return choice;
+}
+
+std::optional<std::string> QtUserInterface::chooseFileToOpen(const FileRequest& request) {
+    std::optional<SaveChoice> choice = choose(request, false);
+    if (!choice) return std::nullopt;
+    return choice->path;
+}
+
+std::optional<SaveChoice> QtUserInterface::chooseFileToSave(const FileRequest& request) {
+    return choose(request, true);
+}
+
+namespace {
+
+// A message box wide enough for a window manager to show the program's name in its title bar,
+// besides the bar's icon and buttons.
+void keepTitleInSight(QMessageBox& box) {
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    int title = QFontMetrics(titleFont).horizontalAdvance(kAppTitle);
+    // A spacer row in the box's own layout: a style sheet on its label would cut the text.
+    if (auto* layout = qobject_cast<QGridLayout*>(box.layout()))
+        layout->addItem(new QSpacerItem(title + 150, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                        layout->rowCount(), 0, 1, layout->columnCount());
+}
+
+}  // namespace
+
+void QtUserInterface::showMessage(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    shown.replace("\r\n", "\n");
+    QMessageBox box(QMessageBox::NoIcon, kAppTitle, shown, QMessageBox::Ok, parent_);
+    keepTitleInSight(box);
+    box.exec();
+}
+
+bool QtUserInterface::ask(const std::string& text, const std::string& yes, const std::string& no) {
+    QMessageBox box(QMessageBox::Question, kAppTitle, QString::fromStdString(text),
+                    QMessageBox::NoButton, parent_);
+    QPushButton* yesButton = box.addButton(QString::fromStdString(yes), QMessageBox::AcceptRole);
+    QPushButton* noButton = box.addButton(QString::fromStdString(no), QMessageBox::RejectRole);
+    box.setDefaultButton(noButton);
+    keepTitleInSight(box);
+    box.setEscapeButton(noButton);
+    box.exec();
+    return box.clickedButton() == yesButton;
+}
+
+bool QtUserInterface::openWithDesktop(const std::string& pathOrUrl) {
+    QString target = QString::fromStdString(pathOrUrl);
+    bool web = target.startsWith("http://") || target.startsWith("https://");
+    if (!web && !QFileInfo(target).isFile()) return false;
+    // Not QDesktopServices: it reports success as soon as xdg-open has started, even when
+    // xdg-open then finds nothing to open the page with.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool opened = openWithDesktopProgram("xdg-open", pathOrUrl);
+    QApplication::restoreOverrideCursor();
+    return opened;
+}
+
+}  // namespace tsunagi

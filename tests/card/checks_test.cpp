@@ -1,0 +1,47 @@
+#include "card/checks.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tsunagi {
+namespace {
+
+TEST(Checks, IsAllDigits) {
+    EXPECT_EQ(IsAllDigits("0123"), true);
+    EXPECT_EQ(IsAllDigits("12a"), false);
+    EXPECT_EQ(IsAllDigits("０１２"), false);
+    EXPECT_EQ(IsAllDigits(""), std::nullopt);
+    EXPECT_EQ(IsAllDigits(" 1"), false);
+}
+
+TEST(Checks, IsMailAddressAtEachRuleOfThePattern) {
+    for (const char* good :
+         {"taro@example.jp", "A.b-c_d@x-y_z.co.JP", "a@b.cd", "a@b..cd", "a@b.c1de"})
+        EXPECT_TRUE(IsMailAddress(good)) << good;
+    for (const char* bad :
+         {"", "@example.jp", "a@.jp", "a@b.c", "a@b.c1", "a@b.jp ", " a@b.jp", "a@b.c.d",
+          "a b@c.jp", "a@b@c.jp", "太郎@example.jp", "a@exa.mple.j2", "a+b@example.jp"})
+        EXPECT_FALSE(IsMailAddress(bad)) << bad;
+    EXPECT_TRUE(IsMailAddress("a@sub.domain.jp"));
+    EXPECT_FALSE(IsMailAddress("a@sub.domain.j"));
+}
+
+TEST(PhoneNumbers, AsThePhoneDialsThem) {
+    EXPECT_EQ(phoneDigits("03-1234-5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("+81 90-1234-5678"), "09012345678");
+    EXPECT_EQ(phoneDigits("+81 (0)3 1234 5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("(03) 1234 5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("03.1234.5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("+1 (212) 555-0100"),
+              "0101212555010"
+              "0");
+    EXPECT_EQ(phoneDigits("03-ABC"), std::nullopt);
+    EXPECT_EQ(phoneDigits("090+1"), std::nullopt);
+    EXPECT_EQ(phoneDigits(" - "), std::nullopt);
+    EXPECT_EQ(phoneDigits(std::string(23, '1')), std::string(23, '1'));
+    EXPECT_EQ(phoneDigits(std::string(24, '1')), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tsunagi

@@ -1,0 +1,162 @@
+#include "commands/save_command.h"
+
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/error.h"
+#include "store/entries.h"
+#include "support/export_fixture.h"
+#include "support/mounts.h"
+#include "support/scripted_ui.h"
+#include "support/temp_folder.h"
+
+namespace tsunagi {
+namespace {
+
+// The save command on a store of every shape, with the dialog answered by a script.
+class SaveCommandRuns : public ExportFixture {
+  protected:
+    void SetUp() override { addEntries(store); }
+    ScriptedUi ui;
+    CommandContext context{store, ui, folder.path(), "", false, {}};
+};
+
+TEST(SaveCommand, TheProposedNameIsTheDate) {
+    std::tm day{};
+    day.tm_year = 126;
+    day.tm_mon = 0;
+    day.tm_mday = 5;
+    EXPECT_EQ(proposedSaveName(day), "20260105");
+}
+
+TEST_F(SaveCommandRuns, DialogCancelAFolderNamedLikeAFileAndTheFilters) {
+    std::filesystem::create_directories(folder.file("a.csv"));
+    ui.fileAnswers = {std::nullopt, folder.file("a.csv/list.html"), folder.file("book.xls")};
+    for (int i = 0; i < 3; ++i) runSaveCommand(context);
+    ASSERT_EQ(ui.requests.size(), 3u);
+    EXPECT_EQ(ui.requests[0].title, "ファイルへ保存");
+    EXPECT_EQ(ui.requests[0].startFolder, folder.path() + "/backup/");
+    EXPECT_EQ(ui.requests[0].proposedName.size(), 8u);
+    std::vector<std::string> filters;
+    for (const FileFilter& filter : ui.requests[0].filters) filters.push_back(filter.name);
+    EXPECT_EQ(filters, (std::vector<std::string>{"HTML", "CSV", "VCF", "vCard 3.0 スマートフォン用",
+                                                 "Google 連絡先 CSV"}));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("book.xls")));  // no workbook engine offered
+    EXPECT_EQ(readBytes(folder.file("a.csv/list.html")), readBytes(kGolden + "entries.csv"));
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(SaveCommandRuns, ANameOfNoKindTakesTheSelectedFiltersExtension) {
+    // The proposed name as the dialog offers it, saved with each filter selected.
+    const std::pair<FileKind, const char*> cases[] = {{FileKind::ListPage, "20261206.html"},
+                                                      {FileKind::AddressBook, "20261206.csv"},
+                                                      {FileKind::PhoneCards, "20261206.vcf"},
+                                                      {FileKind::Vcard3, "20261206.vcf"}};
+    for (const auto& [filter, written] : cases) {
+        std::filesystem::remove_all(folder.file(written));
+        ui.fileAnswers = {folder.file("20261206")};
+        ui.filterAnswers = {filter};
+        runSaveCommand(context);
+        EXPECT_TRUE(std::filesystem::exists(folder.file(written))) << written;
+    }
+    // A name of a kind keeps its own; "list.Csv" is no kind, so it gets ".html".
+    ui.fileAnswers = {folder.file("list.Csv")};
+    runSaveCommand(context);
+    EXPECT_TRUE(std::filesystem::exists(folder.file("list.Csv.html")));
+    // The smartphone filters choose their writer whatever the name says.
+    ui.fileAnswers = {folder.file("phone.csv")};
+    ui.filterAnswers = {FileKind::Vcard3};
+    runSaveCommand(context);
+    EXPECT_EQ(readBytes(folder.file("phone.csv")).substr(0, 26), "BEGIN:VCARD\r\nVERSION:3.0\r\n");
+    ui.fileAnswers = {folder.file("google.vcf")};
+    ui.filterAnswers = {FileKind::GoogleCsv};
+    runSaveCommand(context);
+    EXPECT_EQ(readBytes(folder.file("google.vcf")).substr(0, 11), "First Name,");
+    // Only the phone's card file had something to say: the numbers it cannot dial.
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("電話番号 2 件"), std::string::npos);
+}
+
+TEST_F(SaveCommandRuns, FailuresLeaveTheEarlierFileAndSaySo) {
+    std::string earlier = folder.write("out.vcf", "earlier");
+
+    // A full device: writes fail past a small size (the file-size limit stands in for it).
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    ui.fileAnswers = {earlier};
+    runSaveCommand(context);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(earlier), std::string::npos);
+    EXPECT_EQ(readBytes(earlier), "earlier");
+
+    // A folder we may not write in (root may write anywhere, so only for other users).
+    std::string locked = folder.file("locked");
+    std::filesystem::create_directories(locked);
+    chmod(locked.c_str(), 0555);
+    ui.fileAnswers = {locked + "/new.csv"};
+    runSaveCommand(context);
+    chmod(locked.c_str(), 0755);
+    if (geteuid() != 0) {
+        ASSERT_EQ(ui.messages.size(), 2u);
+        EXPECT_NE(ui.messages[1].find(locked + "/new.csv"), std::string::npos);
+    }
+
+    // A store that fails half way, and a target that is not a file, leave things as they were.
+    Store broken(connectionStringFor(folder.file("missing.mdb")));
+    EXPECT_THROW(exportToFile(broken, folder.path(), earlier, FileKind::AddressBook), TsunagiError);
+    EXPECT_EQ(readBytes(earlier), "earlier");
+    EXPECT_THROW(exportToFile(store, folder.path(), locked, FileKind::AddressBook), TsunagiError);
+    EXPECT_TRUE(std::filesystem::is_directory(locked));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = {"locked", "out.vcf"};
+    if (geteuid() == 0) expected = {"locked", "new.csv", "out.vcf"};
+    EXPECT_EQ(left, expected);
+}
+
+TEST_F(SaveCommandRuns, ARealFullDeviceAndAReadOnlyFolder) {
+    std::string small = mountTmpfs(folder.file("small"), "size=64k");
+    if (small.empty()) GTEST_SKIP() << "no mounts allowed here";
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        for (int i = 0; i < 2000; ++i)
+            inserter.insert(
+                {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:n" + std::to_string(i), "END:VCARD"});
+    }
+    std::string earlier = small + "/out.vcf";
+    std::ofstream(earlier) << "earlier";
+    ui.fileAnswers = {earlier};
+    runSaveCommand(context);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(earlier), std::string::npos);
+    EXPECT_EQ(readBytes(earlier), "earlier");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(small), {}), 1);
+
+    std::string readOnly = mountTmpfs(folder.file("read-only"), "size=64k");
+    ASSERT_EQ(mount("tmpfs", readOnly.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    ui.fileAnswers = {readOnly + "/list.html"};
+    runSaveCommand(context);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_NE(ui.messages[1].find(readOnly + "/list.html"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(readOnly + "/list.html"));
+    umount(readOnly.c_str());
+    umount(small.c_str());
+}
+
+}  // namespace
+}  // namespace tsunagi
