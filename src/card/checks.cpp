@@ -12,7 +12,73 @@ std::optional<bool> IsAllDigits(std::string_view value) {
     return true;
 }
 
-std::optional<std::string> phoneDigits(std::string_view number) {
+namespace {
+
+// The code point at `i` of UTF-8 text and its length in bytes; a stray byte counts as itself.
+std::pair<char32_t, size_t> codePointAt(std::string_view text, size_t i) {
+    unsigned char c = text[i];
+    size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + length > text.size() || length == 1) return {c, 1};
+    char32_t point = c & (0xFF >> (length + 1));
+    for (size_t k = 1; k < length; ++k) point = (point << 6) | (text[i + k] & 0x3F);
+    return {point, length};
+}
+
+bool isDigitAt(const std::string& ascii) {
+    return !ascii.empty() && ascii.back() >= '0' && ascii.back() <= '9';
+}
+
+}  // namespace
+
+std::string asciiNumber(std::string_view number) {
+    std::string ascii;
+    ascii.reserve(number.size());
+    for (size_t i = 0; i < number.size();) {
+        auto [point, length] = codePointAt(number, i);
+        char replacement = 0;
+        if (point >= U'０' && point <= U'９')
+            replacement = static_cast<char>('0' + (point - U'０'));
+        else if (point == U'－' || point == U'‐' || point == U'‑' || point == U'–' ||
+                 point == U'—' || point == U'−')
+            replacement = '-';
+        else if (point == U'＋')
+            replacement = '+';
+        else if (point == U'（')
+            replacement = '(';
+        else if (point == U'）')
+            replacement = ')';
+        else if (point == U'．')
+            replacement = '.';
+        else if (point == U'　')
+            replacement = ' ';
+        else if (point == U'ー' || point == U'ｰ') {
+            // The long-vowel mark stands for a hyphen only between digits.
+            auto [following, unused] = i + length < number.size()
+                                           ? codePointAt(number, i + length)
+                                           : std::pair<char32_t, size_t>{0, 0};
+            (void)unused;
+            bool digitAfter = (following >= '0' && following <= '9') ||
+                              (following >= U'０' && following <= U'９');
+            if (isDigitAt(ascii) && digitAfter) replacement = '-';
+        }
+        if (replacement)
+            ascii += replacement;
+        else
+            ascii.append(number.substr(i, length));
+        i += length;
+    }
+    return ascii;
+}
+
+std::optional<std::string> phoneDigits(std::string_view typed) {
+    std::optional<std::string> digits = dialledDigits(typed);
+    if (!digits || digits->size() >= 24) return std::nullopt;
+    return digits;
+}
+
+std::optional<std::string> dialledDigits(std::string_view typed) {
+    std::string folded = asciiNumber(typed);
+    std::string_view number = folded;
     size_t start = number.find_first_not_of(" \t");
     if (start == std::string_view::npos) return std::nullopt;
     number.remove_prefix(start);
@@ -33,7 +99,7 @@ std::optional<std::string> phoneDigits(std::string_view number) {
             digits.insert(0, "010");
         }
     }
-    if (digits.empty() || digits.size() >= 24) return std::nullopt;
+    if (digits.empty()) return std::nullopt;
     return digits;
 }
 

@@ -12,11 +12,18 @@ namespace tsunagi {
 // at all for an empty text (callers only ask whether it is true).
 std::optional<bool> IsAllDigits(std::string_view value);
 
-// A number as the phone dials it: digits alone, after hyphens, blanks, dots and parentheses
-// are removed; a leading "+81" becomes the "0" of a number dialled within Japan ("+81 (0)3"
-// keeps its one 0) and any other leading "+" becomes "010", the international prefix dialled
+// A number as typed with a Japanese input method, in ASCII: full-width digits, "＋", "（",
+// "）", "．" and blanks as their ASCII forms; "－", "‐", "‑", "–", "—", "−" as "-", and "ー" or
+// "ｰ" as "-" where it stands between digits (elsewhere it stays, and the number is no number).
+std::string asciiNumber(std::string_view number);
+
+// A number as the phone dials it (after asciiNumber): digits alone, after hyphens, blanks, dots and
+// parentheses are removed; a leading "+81" becomes the "0" of a number dialled within Japan ("+81
+// (0)3" keeps its one 0) and any other leading "+" becomes "010", the international prefix dialled
 // from Japan. Nothing when other characters are left or the number has 24 digits or more.
 std::optional<std::string> phoneDigits(std::string_view number);
+// The same digits of any length.
+std::optional<std::string> dialledDigits(std::string_view number);
 
 // Letters, digits, "_", "." or "-", then "@", a dotless part, ".", and at the very end two
 // ASCII letters; upper and lower case alike.

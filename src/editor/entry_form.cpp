@@ -28,9 +28,9 @@ std::string_view savingCode(const std::vector<TypeWord>& table, const std::strin
     return table[0].savingCode;
 }
 
-bool numberTaken(const std::string& text) {
-    return !trimBlanks(text).empty() && IsAllDigits(removeAll(text, "-")) == true;
-}
+// Every shape of number that the phone can dial, as the imports take them: "+81 90-1234-5678",
+// "(03) 1234-5678", "03.5555.6666".
+bool numberTaken(const std::string& text) { return dialledDigits(text).has_value(); }
 
 CardFields formFields(const FormContent& form, bool forUpdate) {
     CardFields fields;
@@ -39,7 +39,7 @@ CardFields formFields(const FormContent& form, bool forUpdate) {
     for (const Slot& slot : form.numbers) {
         if (!numberTaken(slot.text)) continue;
         std::string number =
-            forUpdate ? slot.text : leftCharacters(removeAll(slot.text, "-"), kNumberLength);
+            forUpdate ? slot.text : leftCharacters(*dialledDigits(slot.text), kNumberLength);
         numbers += std::string(kNumberItem) + std::string(savingCode(kNumberTypes, slot.type)) +
                    number + std::string(kJoin);
     }
@@ -57,34 +57,7 @@ CardFields formFields(const FormContent& form, bool forUpdate) {
 }  // namespace
 
 FormContent normalisedForm(FormContent form) {
-    for (Slot& slot : form.numbers) {
-        std::string ascii;
-        std::string_view text = slot.text;
-        for (size_t i = 0; i < text.size();) {
-            // ０-９ are EF BC 90..99; －, ‐ and − are EF BC 8D, E2 80 90 and E2 88 92.
-            if (text.compare(i, 2, "\xEF\xBC") == 0 && i + 2 < text.size()) {
-                unsigned char c = text[i + 2];
-                if (c >= 0x90 && c <= 0x99) {
-                    ascii += static_cast<char>('0' + (c - 0x90));
-                    i += 3;
-                    continue;
-                }
-                if (c == 0x8D) {
-                    ascii += '-';
-                    i += 3;
-                    continue;
-                }
-            }
-            if (text.compare(i, 3, "\xE2\x80\x90") == 0 ||
-                text.compare(i, 3, "\xE2\x88\x92") == 0) {
-                ascii += '-';
-                i += 3;
-                continue;
-            }
-            ascii += text[i++];
-        }
-        slot.text = ascii;
-    }
+    for (Slot& slot : form.numbers) slot.text = asciiNumber(slot.text);
     return form;
 }
 

@@ -26,6 +26,29 @@ bool isEnd(std::string_view line) {
            (startsWithIgnoringCase(line, "END:VCARD") && trimBlanks(line.substr(9)).empty());
 }
 
+// A whole BEGIN:VCARD or END:VCARD line, in any case: where other programs' cards begin and
+// end (a note that mentions END:VCARD ends nothing).
+bool isWholeLine(std::string_view line, std::string_view word) {
+    return startsWithIgnoringCase(line, word) && trimBlanks(line.substr(word.size())).empty();
+}
+
+// A line that begins as a property does ("TEL;", "item1.EMAIL:"), and so is never the rest of
+// the value before it.
+bool looksLikeProperty(std::string_view line) {
+    size_t i = 0;
+    bool group = false;
+    for (; i < line.size(); ++i) {
+        char c = line[i];
+        if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') continue;
+        if (c == '.' && !group && i > 0) {
+            group = true;
+            continue;
+        }
+        break;
+    }
+    return i > 0 && i < line.size() && (line[i] == ':' || line[i] == ';');
+}
+
 bool isShiftJis(std::string_view charset) {
     for (std::string_view name :
          {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932", "WINDOWS-31J", "MS_KANJI", "X-SJIS"})
@@ -66,6 +89,10 @@ size_t VcfCardReader::openColumn(const std::string& line, long lineNumber) {
 
 bool VcfCardReader::next() {
     bool inCard = false;
+    // The phone's own cards begin and end wherever BEGIN:VCARD and END:VCARD stand in a line;
+    // other programs' cards only at whole lines, and may hold whole cards of their own (AGENT).
+    bool phoneLike = false;
+    int nested = 0;
     for (;;) {
         // Outside a card every line is read into the first place, where a BEGIN line stays.
         size_t slot = inCard ? cardLineCount_ : 0;
@@ -85,22 +112,36 @@ bool VcfCardReader::next() {
         }
         std::string_view view = line.decoded ? std::string_view(line.text()) : line.bytes;
 
-        if (isBegin(view)) {
-            if (inCard) unclosedCard();
+        if (!inCard) {
+            // Outside a card (before the first, or between an end and the next begin) lines
+            // are ignored.
+            if (!isBegin(view)) continue;
             inCard = true;
+            phoneLike = false;
+            nested = 0;
             beginLine_ = line.number;
-            cardLineCount_ = 0;
-            cardBytes_ = 0;
+            cardLineCount_ = 1;
+            cardBytes_ = line.bytes.size();
+            if (isEnd(view)) break;
+            continue;
         }
-        // Outside a card (before the first, or between an end and the next begin) lines are
-        // ignored.
-        if (!inCard) continue;
         cardBytes_ += line.bytes.size();
         if (cardBytes_ > kMaxCardBytes)
             throw TsunagiError(lines_.name(), beginLine_,
                                "この行で始まるデータが大きすぎます（16 MiB まで）。");
         ++cardLineCount_;
-        if (isEnd(view)) break;
+        if (phoneLike) {
+            if (isBegin(view)) unclosedCard();
+            if (isEnd(view)) break;
+        } else if (isWholeLine(view, "BEGIN:VCARD")) {
+            ++nested;
+        } else if (isWholeLine(view, "END:VCARD")) {
+            if (nested == 0) break;
+            --nested;
+        } else if (nested == 0 && (view.substr(0, kNameItem.size()) == kNameItem ||
+                                   view.substr(0, 6) == "X-JPG-")) {
+            phoneLike = true;
+        }
     }
     ++position_;
     used_ = 0;
@@ -203,15 +244,55 @@ std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_
 }
 
 void VcfCardReader::readForeignCard() {
-    // Logical lines: folded lines (a leading blank or tab) and quoted-printable soft breaks
-    // (a value ending in "=") join the line before; so do the bare lines of a base64 value.
+    // First the folds are undone (RFC 2425): a line that begins with a blank or a tab continues
+    // the one before, whatever either holds, so a fold before a property's colon or inside its
+    // parameters joins up before anything is decided about the line.
+    unfolded_.clear();
+    int nested = 0;
+    for (size_t i = 1; i + 1 < cardLineCount_; ++i) {
+        const CardLine& physical = cardLines_[i];
+        std::string_view bytes = physical.bytes;
+        // A card held inside this one (AGENT, as 2.1 writes it) is no line of this card.
+        if (isWholeLine(bytes, "BEGIN:VCARD")) ++nested;
+        if (nested > 0) {
+            if (isWholeLine(bytes, "END:VCARD")) --nested;
+            continue;
+        }
+        bool folded = !bytes.empty() && (bytes[0] == ' ' || bytes[0] == '\t');
+        if (folded && !unfolded_.empty()) {
+            Unfolded& last = unfolded_.back();
+            if (!last.joined) {
+                last.text.assign(cardLines_[last.first].bytes);
+                last.joined = true;
+            }
+            last.text.append(bytes.substr(1));
+            last.decoded = last.decoded && physical.decoded;
+            continue;
+        }
+        if (bytes.empty()) continue;
+        unfolded_.push_back({i, physical.number, physical.decoded, false, {}});
+    }
+
+    // Then the logical lines: a quoted-printable soft break (a value ending in "=") joins the
+    // next line, and so does a bare line after a quoted-printable or base64 value (some phones
+    // break values without the "="), unless that line is a property of its own.
     std::vector<VcardLine>& logical = logical_;
     size_t count = 0;
-    // The logical line so far: one line of the file as it stands, or several joined in scratch_.
     std::string_view current;
-    bool joined = false;
+    bool joined = false, qp = false, base64 = false, headContent = false;
     long currentNumber = 0;
-    bool currentDecoded = true;  // every part of the line is text in the file's character set
+    bool currentDecoded = true;
+    auto begin = [&](const Unfolded& line) {
+        current = line.joined ? std::string_view(line.text) : cardLines_[line.first].bytes;
+        joined = false;
+        currentNumber = line.number;
+        currentDecoded = line.decoded;
+        if (count == logical.size()) logical.emplace_back();
+        // The header is all there is to know about the value's encoding: it is read once.
+        headContent = parseVcardLine(current, logical[count]);
+        qp = headContent && logical[count].quotedPrintable();
+        base64 = headContent && logical[count].base64();
+    };
     auto join = [&](std::string_view more) {
         if (!joined) {
             scratch_.assign(current);
@@ -222,9 +303,8 @@ void VcfCardReader::readForeignCard() {
     };
     auto finish = [&] {
         if (current.empty()) return;
-        if (count == logical.size()) logical.emplace_back();
         VcardLine& parsed = logical[count];
-        bool content = parseVcardLine(current, parsed);
+        bool content = joined ? parseVcardLine(current, parsed) : headContent;
         // Bytes the file's character set cannot read are only welcome in a value that names
         // its own.
         if (!currentDecoded && (!content || !parsed.parameter("CHARSET")))
@@ -235,35 +315,30 @@ void VcfCardReader::readForeignCard() {
         }
         current = {};
         joined = false;
-        currentDecoded = true;
     };
-    for (size_t i = 1; i + 1 < cardLineCount_; ++i) {
-        const std::string& bytes = cardLines_[i].bytes;
-        if (bytes.empty()) continue;
-        bool folded = bytes[0] == ' ' || bytes[0] == '\t';
-        bool softBreak = false;
-        if (!current.empty() && current.back() == '=') {
-            VcardLine head;
-            softBreak = parseVcardLine(current, head) && head.quotedPrintable();
-        }
-        if (!current.empty() && (folded || softBreak)) {
-            if (softBreak && !folded) {  // the "=" of the soft break goes
-                join("");
-                scratch_.pop_back();
+    for (const Unfolded& line : unfolded_) {
+        std::string_view bytes =
+            line.joined ? std::string_view(line.text) : cardLines_[line.first].bytes;
+        bool property = looksLikeProperty(bytes);
+        if (!current.empty() && qp && current.back() == '=') {
+            // A soft break: the "=" goes; the next line continues the value unless it is a
+            // property, in which case the value simply ended with a stray "=".
+            join("");
+            scratch_.pop_back();
+            current = scratch_;
+            if (!property) {
+                join(bytes);
+                currentDecoded = currentDecoded && line.decoded;
+                continue;
             }
-            join(std::string_view(bytes).substr(folded ? 1 : 0));
-            currentDecoded = currentDecoded && cardLines_[i].decoded;
-            continue;
-        }
-        if (!current.empty() && bytes.find(':') == std::string::npos) {
-            join(bytes);  // base64 or other bare continuation
-            currentDecoded = currentDecoded && cardLines_[i].decoded;
+        } else if (!current.empty() && (qp || base64) && !property &&
+                   bytes.find(':') == std::string_view::npos) {
+            join(bytes);
+            currentDecoded = currentDecoded && line.decoded;
             continue;
         }
         finish();
-        current = bytes;
-        currentNumber = cardLines_[i].number;
-        currentDecoded = cardLines_[i].decoded;
+        begin(line);
     }
     finish();
 
@@ -287,6 +362,11 @@ long importVcfLines(const Store& store, LineReader& lines, const ImportProgress&
         if (!cards.next()) return std::nullopt;
         return ReadCard{cards.card(), cards.cardLine()};
     });
+    if (cards.position() == 0)
+        // An empty file, a web page saved as .vcf: saying "0 件" would pass for success.
+        throw TsunagiError(lines.name(), 0,
+                           "vCard のデータ（BEGIN:VCARD から END:VCARD まで）が 1 件もありません。"
+                           "vCard のファイルではない可能性があります。");
     long count = writer.commit();
     if (report) {
         report->normalised += cards.normalised();

@@ -31,6 +31,8 @@ class VcfCardReader {
     std::span<const std::string> card() const { return {columns_.data(), used_}; }
     // The line the card begins on.
     long cardLine() const { return beginLine_; }
+    // How many cards were read so far.
+    long position() const { return position_; }
 
     // Cards of other programs turned into the phone's dialect, and the kinds of their lines
     // that were left out.
@@ -73,6 +75,16 @@ class VcfCardReader {
     std::set<std::string> leftOut_;
     std::string scratch_, scratchText_;
     std::vector<VcardLine> logical_;
+    // A line of the card with its folds undone: the physical line it begins at, and the joined
+    // text when it was folded.
+    struct Unfolded {
+        size_t first;
+        long number;
+        bool decoded;
+        bool joined;
+        std::string text;
+    };
+    std::vector<Unfolded> unfolded_;
     ForeignCardReader foreign_;
     CardFields fields_;
 };

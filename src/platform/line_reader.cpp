@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -76,23 +77,45 @@ void LineReader::fail(const std::string& reason) const {
     throw TsunagiError(name_, lineNumber_, reason);
 }
 
-void LineReader::convertUtf16(const char* charset) {
+void LineReader::convertUtf16(const char* charset, size_t mark) {
     while (!atEnd_) fill();
     std::string utf8;
-    if (!convertToUtf8(std::string_view(buffer_).substr(2), charset, utf8))
+    if (!convertToUtf8(std::string_view(buffer_).substr(mark), charset, utf8))
         throw TsunagiError(name_, 0, "UTF-16 として読めないバイトがあります。");
     buffer_ = std::move(utf8);
     position_ = 0;
 }
 
+namespace {
+
+// UTF-16 written without a byte-order mark: text of the address-book kind is mostly ASCII, so
+// one byte of nearly every pair is zero, and neither CP932 nor UTF-8 text has zero bytes.
+const char* unmarkedUtf16(std::string_view head) {
+    size_t pairs = std::min<size_t>(head.size(), 512) / 2;
+    if (pairs < 4) return nullptr;
+    size_t evenZeros = 0, oddZeros = 0;
+    for (size_t i = 0; i < pairs; ++i) {
+        evenZeros += head[2 * i] == '\0';
+        oddZeros += head[2 * i + 1] == '\0';
+    }
+    if (oddZeros * 4 >= pairs * 3 && evenZeros * 8 <= pairs) return "UTF-16LE";
+    if (evenZeros * 4 >= pairs * 3 && oddZeros * 8 <= pairs) return "UTF-16BE";
+    return nullptr;
+}
+
+}  // namespace
+
 void LineReader::detect() {
-    while (buffer_.size() < kUtf8Mark.size() && !atEnd_) fill();
+    while (buffer_.size() < 512 && !atEnd_) fill();
     std::string_view head = buffer_;
     if (head.substr(0, kUtf16LeMark.size()) == kUtf16LeMark) {
-        convertUtf16("UTF-16LE");
+        convertUtf16("UTF-16LE", kUtf16LeMark.size());
         encoding_ = TextEncoding::Utf8;
     } else if (head.substr(0, kUtf16BeMark.size()) == kUtf16BeMark) {
-        convertUtf16("UTF-16BE");
+        convertUtf16("UTF-16BE", kUtf16BeMark.size());
+        encoding_ = TextEncoding::Utf8;
+    } else if (const char* utf16 = unmarkedUtf16(head)) {
+        convertUtf16(utf16, 0);
         encoding_ = TextEncoding::Utf8;
     } else if (head.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
         encoding_ = TextEncoding::Utf8;

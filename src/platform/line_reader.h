@@ -3,7 +3,8 @@
 // Reads a text file line by line, however other programs wrote it, and hands each line out in
 // UTF-8.
 //
-// Character set: a UTF-8 or UTF-16 byte-order mark decides; a file without one that is valid
+// Character set: a UTF-8 or UTF-16 byte-order mark decides, and UTF-16 is also known by its zero
+// bytes when it has no mark; a file without one that is valid
 // UTF-8 and holds characters beyond ASCII is UTF-8; any other file is CP932, as the phone and
 // Windows write it.
 // Line ends: as the phone and Windows write them, a line ends at CR LF or at a lone CR, and a
@@ -56,7 +57,7 @@ class LineReader {
     LineReader() = default;
     void fill();
     void detect();
-    void convertUtf16(const char* charset);
+    void convertUtf16(const char* charset, size_t mark);
     [[noreturn]] void fail(const std::string& reason) const;
 
     std::FILE* file_ = nullptr;

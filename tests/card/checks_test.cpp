@@ -27,6 +27,19 @@ TEST(Checks, IsMailAddressAtEachRuleOfThePattern) {
     EXPECT_FALSE(IsMailAddress("a@sub.domain.j"));
 }
 
+TEST(PhoneNumbers, TypedWithAJapaneseInputMethodTheyAreDialledToo) {
+    EXPECT_EQ(asciiNumber("０９０－１２３４－５６７８"), "090-1234-5678");
+    EXPECT_EQ(phoneDigits("０９０－１２３４－５６７８"), "09012345678");
+    EXPECT_EQ(phoneDigits("03ー1234ー5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("03ｰ1234‐5678"), "0312345678");
+    EXPECT_EQ(phoneDigits("＋８１　９０−１２３４−５６７８"), "09012345678");
+    EXPECT_EQ(phoneDigits("（０３）１２３４．５６７８"), "0312345678");
+    // The long-vowel mark is a hyphen only between digits; an extension is no digit.
+    EXPECT_EQ(phoneDigits("ー0312345678"), std::nullopt);
+    EXPECT_EQ(phoneDigits("03-1234-5678 内線123"), std::nullopt);
+    EXPECT_EQ(asciiNumber("ソニー"), "ソニー");
+}
+
 TEST(PhoneNumbers, AsThePhoneDialsThem) {
     EXPECT_EQ(phoneDigits("03-1234-5678"), "0312345678");
     EXPECT_EQ(phoneDigits("+81 90-1234-5678"), "09012345678");

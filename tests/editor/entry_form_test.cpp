@@ -66,6 +66,17 @@ TEST(EntryForm, WorkedExamplesOfNewAndUpdate) {
                                         "TEL;VOICE;HOME:03-01<>", "X-JPG-MDNO:12", "END:VCARD"}));
 }
 
+TEST(EntryForm, EveryNumberShapeTheImportsTakeCanBeUpdated) {
+    FormContent form = emptyForm();
+    form.numbers = {Slot{"+81 90-1234-5678", "携帯"}, Slot{"(03) 1234-5678", "自宅"},
+                    Slot{"03.5555.6666", "会社"}};
+    EXPECT_TRUE(formProblems(normalisedForm(form)).empty());
+    form.numbers[0].text = "０９０ー１２３４ー５６７８";
+    EXPECT_TRUE(formProblems(normalisedForm(form)).empty());
+    form.numbers[0].text = "090-1234-5678 内線1";
+    EXPECT_EQ(formProblems(normalisedForm(form)).size(), 1u);
+}
+
 TEST(EntryForm, FieldChecksAndLimits) {
     const std::vector<std::string> full = {
         "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:", "X-JPG-OWNER:", "TEL;",
@@ -80,7 +91,9 @@ TEST(EntryForm, FieldChecksAndLimits) {
     form.mails = {Slot{"bad@x.c", "PC"}, Slot{longMail, "携帯"}, Slot{"ok@x.jp", "PC"}};
     std::vector<std::string> columns = newEntryColumns(full, form);
     EXPECT_EQ(columns[2], "N;CHARSET=SHIFT_JIS:一二三四五六七八");
-    EXPECT_EQ(columns[4], "TEL;VOICE:" + std::string(24, '1') + "<>");
+    // "03 12" is a number as the imports take them, dialled as 0312; a long one is cut.
+    EXPECT_EQ(columns[4],
+              "TEL;VOICE;HOME:0312<>TEL;CELL:03<>TEL;VOICE:" + std::string(24, '1') + "<>");
     EXPECT_EQ(columns[5], "EMAIL;CELL:" + longMail.substr(0, 60) + "<>EMAIL;INTERNET:ok@x.jp<>");
 
     FormContent hyphensOnly = emptyForm();

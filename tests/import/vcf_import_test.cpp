@@ -76,8 +76,16 @@ TEST(VcfImport, NumbersAndMailsEachKeepOneColumnWhateverComesBetween) {
 TEST(VcfImport, FilesWithoutCardsAndCardsWithoutEnd) {
     TempFolder folder;
     Store store = Store::inMemory();
-    EXPECT_EQ(importVcfFile(store, folder.write("none.vcf", "just\r\ntext:here\r\n")), 0);
-    EXPECT_EQ(importVcfFile(store, folder.write("empty.vcf", "")), 0);
+    // A file that holds no card at all is refused, not "0 件" read: an empty file, a web page
+    // saved as .vcf.
+    for (const char* text : {"just\r\ntext:here\r\n", "", "<html><body>BEGIN</body></html>\n"}) {
+        try {
+            importVcfFile(store, folder.write("none.vcf", text));
+            ADD_FAILURE() << "a file without cards passed: " << text;
+        } catch (const TsunagiError& error) {
+            EXPECT_NE(error.reason().find("1 件もありません"), std::string::npos);
+        }
+    }
     EXPECT_TRUE(storedRows(store).empty());
     // A card that a new BEGIN interrupts, and one the file ends in, refuse the whole file at
     // the line where the unclosed card began.
