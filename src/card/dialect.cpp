@@ -148,4 +148,13 @@ std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTe
     return columns;
 }
 
+std::string shownName(std::string_view stored) {
+    size_t split = stored.find(';');
+    if (split == std::string_view::npos) return trimBlanks(stored);
+    std::string family = trimBlanks(stored.substr(0, split));
+    std::string given = trimBlanks(stored.substr(split + 1));
+    if (family.empty() || given.empty()) return family + given;
+    return family + " " + given;
+}
+
 }  // namespace tsunagi

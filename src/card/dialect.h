@@ -98,6 +98,9 @@ std::string joinedName(std::string_view family, std::string_view given);
 // The same, written into `out` in place of what it held.
 void joinName(std::string_view family, std::string_view given, std::string& out);
 
+// A stored name ("family;given") as a message shows it: "family given".
+std::string shownName(std::string_view stored);
+
 // Walks the template and gives the card's column values in order (column 1 first). Items that
 // yield nothing take no column, so later lines move up.
 std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTemplate,

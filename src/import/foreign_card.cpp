@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/text.h"
+
 namespace tsunagi {
 
 namespace {
@@ -18,6 +20,9 @@ bool taken(std::string_view name) {
                                                   "X-PHONETIC-LAST-NAME",
                                                   "X-PHONETIC-FIRST-NAME",
                                                   "SORT-STRING",
+                                                  "X-MS-N-YOMI",
+                                                  "ORG",
+                                                  "KIND",
                                                   "X-GNO",
                                                   "X-JPG-MDNO",
                                                   "X-JPG-OWNER",
@@ -83,11 +88,13 @@ void ForeignCardReader::readName(std::string_view value, char separator, std::st
     joinName(family, given, out);
 }
 
-void ForeignCardReader::read(std::span<const VcardLine> lines, long position,
+bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
                              std::set<std::string>& leftOut, CardFields& fields) {
-    for (std::string* value : {&name_, &formatted_, &sound_, &phoneticLast_, &phoneticFirst_,
-                               &sortAs_, &sortString_, &numbers_, &mails_, &group_, &memoryNumber_})
+    for (std::string* value :
+         {&name_, &formatted_, &sound_, &phoneticLast_, &phoneticFirst_, &sortAs_, &sortString_,
+          &numbers_, &mails_, &group_, &memoryNumber_, &yomi_, &organization_})
         value->clear();
+    bool group = false;
 
     for (const VcardLine& line : lines) {
         const std::string& property = line.name;
@@ -110,6 +117,15 @@ void ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             phoneticLast_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "X-PHONETIC-FIRST-NAME") {
             phoneticFirst_.assign(trimmed(unescapeText(text(line), unescaped_)));
+        } else if (property == "X-MS-N-YOMI") {
+            // Outlook's reading of the name, "family;given".
+            readName(text(line), ';', yomi_);
+        } else if (property == "ORG") {
+            // The company: the name of a business contact that has no person's name.
+            splitComponents(text(line), ';', parts_);
+            organization_.assign(trimmed(parts_[0]));
+        } else if (property == "KIND") {
+            group = equalsIgnoringCase(trimmed(text(line)), "group");
         } else if (property == "SORT-STRING") {
             sortString_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "TEL") {
@@ -133,9 +149,13 @@ void ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         }
     }
 
-    setField(fields.name, name_.empty() ? formatted_ : name_);
+    // A business contact is shown by its company, as every phone shows it.
+    std::string& name = !name_.empty() ? name_ : !formatted_.empty() ? formatted_ : organization_;
+    if (!organization_.empty() && &name != &organization_) leftOut.insert("ORG");
+    setField(fields.name, name);
     if (sound_.empty()) joinName(phoneticLast_, phoneticFirst_, sound_);
     std::string* reading = &sound_;
+    if (reading->empty()) reading = &yomi_;
     if (reading->empty()) reading = &sortAs_;
     if (reading->empty()) reading = &sortString_;
     setField(fields.reading, *reading);
@@ -148,6 +168,8 @@ void ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         memoryNumber_.assign(digits, std::to_chars(digits, digits + sizeof digits, position).ptr);
     }
     fields.memoryNumber.swap(memoryNumber_);
+    // A group (vCard 4.0) and a card with nothing the phone's book could show are no entries.
+    return !group && (fields.name || fields.numbers || fields.mails);
 }
 
 }  // namespace tsunagi

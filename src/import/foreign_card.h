@@ -31,8 +31,9 @@ class ForeignCardReader {
     // The fields of a card from its content lines (BEGIN and END excluded), written over those
     // of the card before. `position` is the card's place in its file, the memory-dial number
     // when the card has none. The names of the properties that were not taken go into
-    // `leftOut`.
-    void read(std::span<const VcardLine> lines, long position, std::set<std::string>& leftOut,
+    // `leftOut`. False when the card is no entry of a phone book: a group, or a card with no
+    // name, number or mail.
+    bool read(std::span<const VcardLine> lines, long position, std::set<std::string>& leftOut,
               CardFields& fields);
 
   private:
@@ -44,7 +45,7 @@ class ForeignCardReader {
 
     ValueDecoder decode_;
     std::string name_, formatted_, sound_, phoneticLast_, phoneticFirst_, sortAs_, sortString_;
-    std::string numbers_, mails_, group_, memoryNumber_, reading_;
+    std::string numbers_, mails_, group_, memoryNumber_, reading_, yomi_, organization_;
     std::vector<std::string> parts_;
     std::string unquoted_, decoded_, unescaped_;
 };

@@ -1,6 +1,7 @@
 #include "import/import.h"
 
 #include "platform/batch_pipe.h"
+#include "platform/text.h"
 
 namespace tsunagi {
 
@@ -31,6 +32,12 @@ std::string ImportReport::note() const {
         {"IMPP", "メッセンジャー"}};
     std::string text = "他のプログラムが書いた vCard " + std::to_string(normalised) +
                        " 件を、電話機の形式に直して読み込みました。";
+    if (notEntries > 0)
+        text += "\nグループや、名前・電話番号・メールアドレスのどれもないデータ " +
+                std::to_string(notEntries) + " 件は読み込んでいません。";
+    if (!damaged.empty())
+        text += "\nどの文字コードでも読めないバイトを「\uFFFD」に置き換えて読み込みました：" +
+                namedEntries(damaged) + "。";
     if (!leftOut.empty()) {
         text += "\n電話機の形式にないため、次の項目は読み込んでいません：";
         bool first = true;

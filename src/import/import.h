@@ -30,7 +30,9 @@ class ImportCancelled : public TsunagiError {
 // the phone's dialect, and the kinds of their lines that the phone's card has no place for.
 struct ImportReport {
     long normalised = 0;
-    std::set<std::string> leftOut;  // property names, "ADR", "PHOTO", …
+    std::set<std::string> leftOut;     // property names, "ADR", "PHOTO", …
+    std::vector<std::string> damaged;  // names of cards whose unreadable bytes were replaced
+    long notEntries = 0;               // groups and cards with no name, number or mail, left out
 
     // The closing words for the user; "" when there is nothing to say.
     std::string note() const;

@@ -87,7 +87,41 @@ size_t VcfCardReader::openColumn(const std::string& line, long lineNumber) {
     return used_++;
 }
 
-bool VcfCardReader::next() {
+bool VcfCardReader::nextPhysical(std::string& bytes, long& number, bool split) {
+    if (!pendingLeft_) {
+        bool cut = false;
+        if (!lines_.nextBytes(pending_, split ? &cut : nullptr)) return false;
+        // A photo or a sound written in one unfolded line may be longer than any line the
+        // program holds: it is left out anyway, so only its head is kept, to be named.
+        if (cut) {
+            std::string_view name = propertyName(pending_);
+            if (!equalsIgnoringCase(name, "PHOTO") && !equalsIgnoringCase(name, "LOGO") &&
+                !equalsIgnoringCase(name, "SOUND") && !equalsIgnoringCase(name, "KEY"))
+                throw TsunagiError(lines_.name(), lines_.lineNumber() + extraLines_,
+                                   "1 行が長すぎます（1 MiB まで）。"
+                                   "アドレス帳のファイルではない可能性があります。");
+        }
+        pendingAt_ = 0;
+        pendingLeft_ = true;
+    }
+    // The line end that the file's own rule leaves inside a line.
+    char other = lines_.lfLineEnds() ? '\r' : '\n';
+    std::string_view rest = std::string_view(pending_).substr(pendingAt_);
+    size_t cut = split ? rest.find(other) : std::string_view::npos;
+    number = lines_.lineNumber() + extraLines_;
+    if (cut == std::string_view::npos) {
+        bytes.assign(rest);
+        pendingLeft_ = false;
+    } else {
+        bytes.assign(rest.substr(0, cut));
+        pendingAt_ += cut + 1;
+        ++extraLines_;
+        if (pendingAt_ == pending_.size()) pendingLeft_ = false;  // it ended the line
+    }
+    return true;
+}
+
+bool VcfCardReader::nextCardLines() {
     bool inCard = false;
     // The phone's own cards begin and end wherever BEGIN:VCARD and END:VCARD stand in a line;
     // other programs' cards only at whole lines, and may hold whole cards of their own (AGENT).
@@ -98,11 +132,12 @@ bool VcfCardReader::next() {
         size_t slot = inCard ? cardLineCount_ : 0;
         if (slot == cardLines_.size()) cardLines_.emplace_back();
         CardLine& line = cardLines_[slot];
-        if (!lines_.nextBytes(line.bytes)) {
+        // Other programs' cards (and what lies between cards) end their lines at CR LF, LF or
+        // CR alike, as concatenated exports mix them; the phone's own keep their exact rules.
+        if (!nextPhysical(line.bytes, line.number, !inCard || !phoneLike)) {
             if (inCard) unclosedCard();
             return false;
         }
-        line.number = lines_.lineNumber();
         line.bytesAreText = lines_.bytesAreText();
         if (line.bytesAreText) {
             line.decoded = true;
@@ -144,14 +179,23 @@ bool VcfCardReader::next() {
         }
     }
     ++position_;
-    used_ = 0;
-    if (isPhoneCard()) {
-        readPhoneCard();
-    } else {
-        readForeignCard();
-        ++normalised_;
-    }
     return true;
+}
+
+bool VcfCardReader::next() {
+    while (nextCardLines()) {
+        used_ = 0;
+        if (isPhoneCard()) {
+            readPhoneCard();
+            return true;
+        }
+        if (readForeignCard()) {
+            ++normalised_;
+            return true;
+        }
+        ++notEntries_;
+    }
+    return false;
 }
 
 // The phone's own dialect, as the Japanese feature phones write it: VERSION:2.1 (or no
@@ -212,42 +256,45 @@ void VcfCardReader::readPhoneCard() {
 }
 
 std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_view charset,
-                                            long lineNumber, std::string& scratch) {
-    std::string_view text = bytes;
-    bool ok;
-    if (charset.empty() && lines_.bytesAreText()) {
-        ok = true;
-    } else if (charset.empty()) {
+                                            long /*lineNumber*/, std::string& scratch) {
+    // Each card carries its own character set, and each value may name one: a 4.0 card is
+    // UTF-8 by definition, a 3.0 card unless it says otherwise, a 2.1 card as the file is.
+    if (!charset.empty()) {
         scratch.clear();
-        ok = lines_.decode(bytes, scratch);
-        text = scratch;
-    } else if (isShiftJis(charset)) {
-        scratch.clear();
-        ok = Cp932Decoder().decode(bytes, scratch);
-        text = scratch;
-    } else if (startsWithIgnoringCase(charset, "UTF-8") ||
-               startsWithIgnoringCase(charset, "UTF8")) {
-        ok = isValidUtf8(bytes);
+        if (isShiftJis(charset)) {
+            if (cp932_.decode(bytes, scratch)) return scratch;
+        } else if (startsWithIgnoringCase(charset, "UTF-8") ||
+                   startsWithIgnoringCase(charset, "UTF8")) {
+            if (isValidUtf8(bytes)) return bytes;
+        } else if (convertToUtf8(bytes, std::string(charset).c_str(), scratch)) {
+            return scratch;
+        } else if (isValidUtf8(bytes)) {  // a set iconv does not know: the bytes, if they read
+            return bytes;
+        } else if (scratch.clear(), cp932_.decode(bytes, scratch)) {
+            return scratch;
+        }
+    } else if (cardIsUtf8_ || (lines_.encoding() == TextEncoding::Utf8 && !lines_.bytesAreText())) {
+        if (isValidUtf8(bytes)) return bytes;
+    } else if (lines_.bytesAreText()) {
+        return bytes;
     } else {
         scratch.clear();
-        ok = convertToUtf8(bytes, std::string(charset).c_str(), scratch);
-        text = scratch;
+        if (cp932_.decode(bytes, scratch)) return scratch;
+        if (isValidUtf8(bytes)) return bytes;
     }
-    if (!ok)
-        throw TsunagiError(lines_.name(), lineNumber,
-                           (charset.empty() ? std::string(lines_.encoding() == TextEncoding::Utf8
-                                                              ? "UTF-8"
-                                                              : "CP932（Shift_JIS）")
-                                            : std::string(charset)) +
-                               " として読めない値があります。");
-    return text;
+    // Valid in no set the card could mean: kept with each bad byte replaced, and the card named.
+    cardHadBadBytes_ = true;
+    scratch = utf8WithReplacements(bytes);
+    return scratch;
 }
 
-void VcfCardReader::readForeignCard() {
+bool VcfCardReader::readForeignCard() {
     // First the folds are undone (RFC 2425): a line that begins with a blank or a tab continues
     // the one before, whatever either holds, so a fold before a property's colon or inside its
     // parameters joins up before anything is decided about the line.
     unfolded_.clear();
+    cardIsUtf8_ = false;
+    cardHadBadBytes_ = false;
     int nested = 0;
     for (size_t i = 1; i + 1 < cardLineCount_; ++i) {
         const CardLine& physical = cardLines_[i];
@@ -266,11 +313,14 @@ void VcfCardReader::readForeignCard() {
                 last.joined = true;
             }
             last.text.append(bytes.substr(1));
-            last.decoded = last.decoded && physical.decoded;
             continue;
         }
         if (bytes.empty()) continue;
-        unfolded_.push_back({i, physical.number, physical.decoded, false, {}});
+        if (startsWithIgnoringCase(bytes, "VERSION:")) {
+            std::string version = trimBlanks(bytes.substr(8));
+            cardIsUtf8_ = version == "3.0" || version == "4.0";
+        }
+        unfolded_.push_back({i, physical.number, false, {}});
     }
 
     // Then the logical lines: a quoted-printable soft break (a value ending in "=") joins the
@@ -281,12 +331,10 @@ void VcfCardReader::readForeignCard() {
     std::string_view current;
     bool joined = false, qp = false, base64 = false, headContent = false;
     long currentNumber = 0;
-    bool currentDecoded = true;
     auto begin = [&](const Unfolded& line) {
         current = line.joined ? std::string_view(line.text) : cardLines_[line.first].bytes;
         joined = false;
         currentNumber = line.number;
-        currentDecoded = line.decoded;
         if (count == logical.size()) logical.emplace_back();
         // The header is all there is to know about the value's encoding: it is read once.
         headContent = parseVcardLine(current, logical[count]);
@@ -305,10 +353,6 @@ void VcfCardReader::readForeignCard() {
         if (current.empty()) return;
         VcardLine& parsed = logical[count];
         bool content = joined ? parseVcardLine(current, parsed) : headContent;
-        // Bytes the file's character set cannot read are only welcome in a value that names
-        // its own.
-        if (!currentDecoded && (!content || !parsed.parameter("CHARSET")))
-            decodeValue(current, "", currentNumber, scratchText_);
         if (content) {
             parsed.lineNumber = currentNumber;
             ++count;
@@ -328,13 +372,11 @@ void VcfCardReader::readForeignCard() {
             current = scratch_;
             if (!property) {
                 join(bytes);
-                currentDecoded = currentDecoded && line.decoded;
                 continue;
             }
         } else if (!current.empty() && (qp || base64) && !property &&
                    bytes.find(':') == std::string_view::npos) {
             join(bytes);
-            currentDecoded = currentDecoded && line.decoded;
             continue;
         }
         finish();
@@ -342,10 +384,14 @@ void VcfCardReader::readForeignCard() {
     }
     finish();
 
-    foreign_.read(std::span<const VcardLine>(logical.data(), count), position_, leftOut_, fields_);
+    if (!foreign_.read(std::span<const VcardLine>(logical.data(), count), position_, leftOut_,
+                       fields_))
+        return false;
+    if (cardHadBadBytes_) damaged_.push_back(fields_.name ? shownName(*fields_.name) : "");
     size_t built = buildCardColumns(lineTemplate_, fields_, columns_);
     if (built > static_cast<size_t>(kCardColumns)) tooManyLines(beginLine_);
     used_ = built;
+    return true;
 }
 
 long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress,
@@ -371,6 +417,9 @@ long importVcfLines(const Store& store, LineReader& lines, const ImportProgress&
     if (report) {
         report->normalised += cards.normalised();
         report->leftOut.insert(cards.leftOut().begin(), cards.leftOut().end());
+        report->notEntries += cards.notEntries();
+        report->damaged.insert(report->damaged.end(), cards.damaged().begin(),
+                               cards.damaged().end());
     }
     return count;
 }

@@ -38,6 +38,12 @@ class VcfCardReader {
     // that were left out.
     long normalised() const { return normalised_; }
     const std::set<std::string>& leftOut() const { return leftOut_; }
+    // The names of the cards that held bytes valid in no character set they could mean; those
+    // bytes were replaced.
+    const std::vector<std::string>& damaged() const { return damaged_; }
+    // Cards that are no entry of a phone book (groups, cards with no name, number or mail),
+    // left out.
+    long notEntries() const { return notEntries_; }
 
   private:
     // One line of the card being read: its bytes, and its text when the file's character set
@@ -52,9 +58,14 @@ class VcfCardReader {
         const std::string& text() const { return bytesAreText ? bytes : decodedText; }
     };
 
+    // The next line of the file; with `split`, a line end that the file's own rule keeps inside
+    // a line (a lone LF in a CR LF file, a lone CR in an LF file) ends it too.
+    bool nextPhysical(std::string& bytes, long& number, bool split);
+    // Reads the lines of the next card; false at the end of the file.
+    bool nextCardLines();
     bool isPhoneCard() const;
     void readPhoneCard();
-    void readForeignCard();
+    bool readForeignCard();
     size_t openColumn(const std::string& line, long lineNumber);
     [[noreturn]] void unclosedCard() const;
     [[noreturn]] void tooManyLines(long lineNumber) const;
@@ -80,11 +91,19 @@ class VcfCardReader {
     struct Unfolded {
         size_t first;
         long number;
-        bool decoded;
         bool joined;
         std::string text;
     };
     std::vector<Unfolded> unfolded_;
+    std::string pending_;  // the file's line, of which nextPhysical hands out the rest
+    size_t pendingAt_ = 0;
+    bool pendingLeft_ = false;
+    long extraLines_ = 0;  // lines ended inside the file's lines so far
+    bool cardIsUtf8_ = false;
+    bool cardHadBadBytes_ = false;
+    std::vector<std::string> damaged_;
+    long notEntries_ = 0;
+    Cp932Decoder cp932_;
     ForeignCardReader foreign_;
     CardFields fields_;
 };

@@ -184,4 +184,25 @@ std::string utf8ToCp932(std::string_view utf8) {
     return out;
 }
 
+std::string utf8WithReplacements(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        unsigned char c = bytes[i];
+        size_t length = c < 0x80             ? 1
+                        : (c & 0xE0) == 0xC0 ? 2
+                        : (c & 0xF0) == 0xE0 ? 3
+                        : (c & 0xF8) == 0xF0 ? 4
+                                             : 0;
+        if (length > 0 && i + length <= bytes.size() && isValidUtf8(bytes.substr(i, length))) {
+            out.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            out += "\uFFFD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 }  // namespace tsunagi

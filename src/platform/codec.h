@@ -43,6 +43,9 @@ class Cp932Encoder {
 
 bool isValidUtf8(std::string_view text);
 
+// The text with every byte that is no part of a valid UTF-8 sequence replaced by U+FFFD.
+std::string utf8WithReplacements(std::string_view bytes);
+
 // Checks UTF-8 that arrives in pieces: a sequence cut at the end of one piece is finished by
 // the next.
 class Utf8Scan {

@@ -162,7 +162,8 @@ void LineReader::fill() {
     }
 }
 
-bool LineReader::nextBytes(std::string& bytes) {
+bool LineReader::nextBytes(std::string& bytes, bool* cut) {
+    if (cut) *cut = false;
     const char end = lfLineEnds_ ? '\n' : '\r';
     size_t scanned = 0;  // bytes after position_ already known to hold no line end
     size_t at;
@@ -182,6 +183,11 @@ bool LineReader::nextBytes(std::string& bytes) {
                 at = buffer_.size();
                 break;
             }
+        }
+        if (scanned > kMaxLineBytes && cut) {
+            *cut = true;
+            skipRestOfLine(bytes);
+            return true;
         }
         if (scanned > kMaxLineBytes) {
             ++lineNumber_;
@@ -208,6 +214,28 @@ bool LineReader::nextBytes(std::string& bytes) {
     bytes.assign(buffer_, position_, length);
     position_ = next;
     return true;
+}
+
+void LineReader::skipRestOfLine(std::string& head) {
+    // The head is kept; the rest goes as it is read, so memory stays bounded.
+    head.assign(buffer_, position_, kMaxLineBytes);
+    const char end = lfLineEnds_ ? '\n' : '\r';
+    for (;;) {
+        const void* found =
+            std::memchr(buffer_.data() + position_, end, buffer_.size() - position_);
+        if (found) {
+            position_ = static_cast<const char*>(found) - buffer_.data() + 1;
+            if (!lfLineEnds_) {
+                if (position_ == buffer_.size() && !atEnd_) fill();
+                if (position_ < buffer_.size() && buffer_[position_] == '\n') ++position_;
+            }
+            break;
+        }
+        position_ = buffer_.size();
+        if (atEnd_) break;
+        fill();
+    }
+    ++lineNumber_;
 }
 
 bool LineReader::decode(std::string_view bytes, std::string& out) {

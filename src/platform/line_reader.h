@@ -42,7 +42,9 @@ class LineReader {
     bool next(std::string& line);
     // The next line as its bytes in the file's character set (UTF-16 files come as UTF-8), for
     // readers that decode parts of a line themselves.
-    bool nextBytes(std::string& bytes);
+    // With `cut`, a line longer than kMaxLineBytes is not refused: its first kMaxLineBytes
+    // come back, the rest is skipped without being held, and *cut says so.
+    bool nextBytes(std::string& bytes, bool* cut = nullptr);
     // Decodes bytes of this file's character set into `out`; false when they are not valid.
     bool decode(std::string_view bytes, std::string& out);
     // Whether every line's bytes are already valid UTF-8, so that decode() would only copy them.
@@ -56,6 +58,7 @@ class LineReader {
   private:
     LineReader() = default;
     void fill();
+    void skipRestOfLine(std::string& head);
     void detect();
     void convertUtf16(const char* charset, size_t mark);
     [[noreturn]] void fail(const std::string& reason) const;

@@ -96,4 +96,12 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
            equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
+std::string namedEntries(const std::vector<std::string>& names, size_t shown) {
+    std::string text;
+    for (size_t i = 0; i < names.size() && i < shown; ++i)
+        text += (i ? "、" : "") + (names[i].empty() ? std::string("（名前なし）") : names[i]);
+    if (names.size() > shown) text += " ほか " + std::to_string(names.size() - shown) + " 件";
+    return text;
+}
+
 }  // namespace tsunagi

@@ -71,13 +71,13 @@ TEST(OpenCommand, ImportsAppendAndFailuresAreShownWithoutLosingAnything) {
     CommandContext context{store, ui, folder.path(), "", false, {}};
     std::string good = folder.write("card.VCF", kCard);
     std::string odd = folder.write("card.Vcf", kCard);
-    std::string bad = folder.write("bad.vcf", kCard + "BEGIN:VCARD\r\n\xff\xff\r\nEND:VCARD\r\n");
+    std::string bad = folder.write("bad.vcf", kCard + "BEGIN:VCARD\r\nN:cut short\r\n");
     ui.fileAnswers = {good, good, odd, bad, folder.file("book.xls")};
     for (int i = 0; i < 5; ++i) runOpenCommand(context);
     EXPECT_EQ(readEntryList(store).size(), 2u);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].find(bad), std::string::npos);
-    EXPECT_NE(ui.messages[0].find("5 行目"), std::string::npos);
+    EXPECT_NE(ui.messages[0].find("4 行目"), std::string::npos);
 }
 
 }  // namespace

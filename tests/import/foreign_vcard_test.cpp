@@ -116,22 +116,24 @@ TEST(ForeignVcard, TheMergedCardFileHoldsOnlyThePhonesDialect) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
-TEST(ForeignVcard, ValuesThatCannotBeDecodedNameTheirLine) {
+TEST(ForeignVcard, ValuesValidInNoCharacterSetAreKeptWithTheBadBytesReplacedAndNamed) {
     TempFolder folder;
     Store store = Store::inMemory();
-    std::string file = "BEGIN:VCARD\r\nVERSION:3.0\r\nN;CHARSET=UTF-8:\xff\xfe;x\r\nEND:VCARD\r\n";
-    try {
-        importVcfFile(store, folder.write("bad.vcf", file));
-        FAIL();
-    } catch (const TsunagiError& error) {
-        EXPECT_EQ(error.line(), 3);
-    }
+    std::string file =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN;CHARSET=UTF-8:\xff\xfe;x\r\n"
+        "TEL:0312345678\r\nEND:VCARD\r\n";
+    ImportReport report;
+    EXPECT_EQ(importVcfFile(store, folder.write("bad.vcf", file), {}, &report), 1);
+    EXPECT_EQ(storedRows(store).at(0).at(2), "N;CHARSET=SHIFT_JIS:\uFFFD\uFFFD;x");
+    EXPECT_EQ(report.damaged, (std::vector<std::string>{"\uFFFD\uFFFD x"}));
+    EXPECT_NE(report.note().find("置き換えて"), std::string::npos) << report.note();
+
     // A CHARSET of its own lets a Shift_JIS value stand in a UTF-8 file.
     std::string mixed =
         "BEGIN:VCARD\nVERSION:3.0\nFN:伊藤\nN;CHARSET=SHIFT_JIS:\x8e\x52;\x93\x63\n"
         "END:VCARD\n";
     importVcfFile(store, folder.write("mixed.vcf", mixed));
-    EXPECT_EQ(storedRows(store).at(0).at(2), "N;CHARSET=SHIFT_JIS:山;田");
+    EXPECT_EQ(storedRows(store).at(1).at(2), "N;CHARSET=SHIFT_JIS:山;田");
 }
 
 }  // namespace

@@ -128,5 +128,68 @@ TEST(RealShapes, Utf16WithoutAMarkIsReadAndFullWidthNumbersReachThePhoneFile) {
     EXPECT_NE(written.find("TEL;VOICE;HOME:0312345678\r\n"), std::string::npos) << written;
 }
 
+TEST(RealShapes, EachCardItsOwnCharacterSetAndLineEnds) {
+    TempFolder folder;
+    // A UTF-8 export with one stray Latin-1 byte in a note: only that value is touched.
+    std::string utf8 =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:田中;美咲;;;\r\nNOTE:caf\xe9\r\n"
+        "TEL;TYPE=CELL:090-1111-2222\r\nEND:VCARD\r\n";
+    // Google folds at 75 octets, even inside a character: "山" cut after its first byte.
+    std::string google = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:" + std::string(71, 'x') +
+                         "\xe5\r\n \xb1\xb1;;;;\r\nTEL:0312345678\r\nEND:VCARD\r\n";
+    // The phone's own backup in Shift_JIS after them, as `cat` joins two exports.
+    std::string phone =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:\x8e\x52\x93\x63\r\n"
+        "TEL;CELL:09033334444\r\nEND:VCARD\r\n";
+    // And cards with LF line ends after the CR LF ones.
+    std::string lf =
+        "BEGIN:VCARD\nVERSION:3.0\nN:Lf;Only;;;\nTEL:0355556666\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:4.0\nFN:Four\nN:Four;;;;\nEMAIL:four@example.jp\n"
+        "END:VCARD\n";
+    Imported got = importText(folder, utf8 + google + phone + lf);
+    ASSERT_EQ(got.rows.size(), 5u);
+    EXPECT_EQ(got.rows[0], normalisedCard("田中;美咲", "", "TEL;CELL:090-1111-2222<>", "", 1));
+    EXPECT_EQ(got.rows[1].at(2), "N;CHARSET=SHIFT_JIS:" + std::string(71, 'x') + "山");
+    EXPECT_EQ(got.rows[2].at(2), "N;CHARSET=SHIFT_JIS:山田");
+    EXPECT_EQ(got.rows[3], normalisedCard("Lf;Only", "", "TEL;VOICE:0355556666<>", "", 4));
+    EXPECT_EQ(got.rows[4], normalisedCard("Four", "", "", "EMAIL;INTERNET:four@example.jp<>", 5));
+}
+
+TEST(RealShapes, CompaniesGroupsEmptyCardsReadingsAndAnUnfoldedPhoto) {
+    TempFolder folder;
+    std::string text =
+        // Android: a business contact with no person's name.
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:;;;;\r\nORG:株式会社つなぎ;営業部\r\n"
+        "TEL;WORK:03-1234-5678\r\nEND:VCARD\r\n"
+        // vCard 4.0 groups and a card with nothing a phone book shows are no entries.
+        "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Friends\r\n"
+        "MEMBER:urn:uuid:03a0e51f\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:nothing else\r\nEND:VCARD\r\n"
+        // Outlook's 2.1 export writes the reading as X-MS-N-YOMI.
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8:山田;太郎\r\n"
+        "X-MS-N-YOMI;CHARSET=UTF-8:ヤマダ;タロウ\r\nTEL;CELL:09012345678\r\nEND:VCARD\r\n"
+        // A photo of 1.5 MB in one unfolded line: left out without being held.
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Photo;Big;;;\r\nPHOTO;ENCODING=b;TYPE=JPEG:" +
+        std::string(1500000, 'A') + "\r\nTEL:0312345678\r\nEND:VCARD\r\n";
+    Imported got = importText(folder, text);
+    EXPECT_EQ(got.rows,
+              (Rows{normalisedCard("株式会社つなぎ", "", "TEL;VOICE;WORK:03-1234-5678<>", "", 1),
+                    normalisedCard("山田;太郎", "ヤマダ;タロウ", "TEL;CELL:09012345678<>", "", 4),
+                    normalisedCard("Photo;Big", "", "TEL;VOICE:0312345678<>", "", 5)}));
+    EXPECT_EQ(got.report.notEntries, 2);
+    EXPECT_TRUE(got.report.leftOut.count("PHOTO"));
+    EXPECT_FALSE(got.report.leftOut.count("ORG"));  // it became the name
+    EXPECT_NE(got.report.note().find("2 件は読み込んでいません"), std::string::npos);
+
+    // A long line the program would keep still refuses the file, naming its line.
+    try {
+        importText(folder, "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:" + std::string(1100000, 'x') +
+                               "\r\nEND:VCARD\r\n");
+        ADD_FAILURE() << "a 1 MiB note passed";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.line(), 3);
+    }
+}
+
 }  // namespace
 }  // namespace tsunagi

@@ -172,7 +172,7 @@ TEST(VcfImport, MissingFileAndCancelLeaveNothing) {
     Store store = Store::inMemory();
     EXPECT_THROW(importVcfFile(store, folder.file("missing.vcf")), TsunagiError);
     std::string many;
-    for (int i = 0; i < 600; ++i) many += "BEGIN:VCARD\r\nX-GNO:0\r\nEND:VCARD\r\n";
+    for (int i = 0; i < 600; ++i) many += "BEGIN:VCARD\r\nN:a\r\nX-GNO:0\r\nEND:VCARD\r\n";
     std::string path = folder.write("many.vcf", many);
     long reported = 0;
     EXPECT_THROW(importVcfFile(store, path,
