@@ -12,6 +12,48 @@ namespace tsunagi {
 
 namespace {
 
+// A heading as compared: blanks at both ends and a trailing colon go ("自宅電話番号 :").
+std::string headingText(const std::string& heading) {
+    std::string text = trimBlanks(heading);
+    if (!text.empty() && text.back() == ':') text = trimBlanks(text.substr(0, text.size() - 1));
+    if (text.size() >= 3 && text.compare(text.size() - 3, 3, "：") == 0)
+        text = trimBlanks(text.substr(0, text.size() - 3));
+    return text;
+}
+
+// The number type that a heading naming a telephone stands for; nothing for a heading that
+// names none.
+std::optional<CsvRole> numberRoleOf(const std::string& heading) {
+    std::string lower = lowerAscii(heading);
+    bool telephone = false;
+    for (const char* word : {"電話", "fax", "ファックス", "ﾌｧｯｸｽ", "ポケットベル", "phone", "pager",
+                             "telex", "isdn", "callback", "tty/tdd"})
+        if (contains(lower, word)) telephone = true;
+    if (!telephone) return std::nullopt;
+    for (const char* word : {"携帯", "mobile", "cell"})
+        if (contains(lower, word)) return CsvRole::Mobile;
+    for (const char* word : {"自宅", "home"})
+        if (contains(lower, word)) return CsvRole::Home;
+    for (const char* word : {"会社", "勤務", "business", "work", "company"})
+        if (contains(lower, word)) return CsvRole::Work;
+    return CsvRole::Other;
+}
+
+bool hasColumnAt(const CsvLayout& layout, int position) {
+    return std::any_of(layout.columns.begin(), layout.columns.end(),
+                       [position](const CsvColumn& c) { return c.position == position; });
+}
+
+// Every other column whose heading names a telephone is a number of its best type, after
+// those of the layout itself.
+void addNumberColumns(CsvLayout& layout, const std::vector<std::string>& headings) {
+    for (int p = 0; p < static_cast<int>(headings.size()); ++p) {
+        if (hasColumnAt(layout, p)) continue;
+        if (std::optional<CsvRole> role = numberRoleOf(headingText(headings[p])))
+            layout.columns.push_back({p, *role});
+    }
+}
+
 std::string fieldAt(const std::vector<std::string>& fields, int position) {
     if (position < 0 || position >= static_cast<int>(fields.size())) return {};
     return trimBlanks(fields[position]);
@@ -43,6 +85,8 @@ std::optional<CsvLayout> japaneseLayout(const std::vector<std::string>& headings
             layout.columns.push_back({p, CsvRole::Mail});
         else if (trimmed == "勤務先電話番号")
             layout.columns.push_back({p, CsvRole::Work});
+        else if (trimmed == "会社名")
+            layout.columns.push_back({p, CsvRole::Company});
     }
     if (name < 0 && mail < 0 && home < 0 && fax < 0 && mobile < 0) return std::nullopt;
     // The first of two matching headings gives way to the later, as the columns are read.
@@ -58,6 +102,7 @@ std::optional<CsvLayout> japaneseLayout(const std::vector<std::string>& headings
         if (column.role == CsvRole::Work) numbers.push_back(column);
     std::erase_if(layout.columns, [](const CsvColumn& c) { return c.role == CsvRole::Work; });
     layout.columns.insert(layout.columns.end(), numbers.begin(), numbers.end());
+    addNumberColumns(layout, headings);
     return layout;
 }
 
@@ -107,6 +152,10 @@ std::optional<CsvLayout> englishLayout(const std::vector<std::string>& headings)
         {"primary phone", CsvRole::Other},
         {"fax number", CsvRole::Other},
         {"pager number", CsvRole::Other},
+        {"organization name", CsvRole::Company},
+        {"organization", CsvRole::Company},
+        {"company", CsvRole::Company},
+        {"file as", CsvRole::FileAs},
     };
     CsvLayout layout{"", {}, false};
     bool google = false, thunderbird = false;
@@ -137,6 +186,7 @@ std::optional<CsvLayout> englishLayout(const std::vector<std::string>& headings)
     });
     if (!useful) return std::nullopt;
     layout.name = google ? "Google 連絡先" : thunderbird ? "Thunderbird" : "Outlook";
+    addNumberColumns(layout, headings);
     return layout;
 }
 
@@ -235,15 +285,18 @@ bool CsvRecordReader::next(std::vector<std::string>& fields) {
 }
 
 std::optional<CsvLayout> findLayout(const std::vector<std::string>& headings) {
-    if (auto layout = japaneseLayout(headings)) return layout;
-    return englishLayout(headings);
+    std::optional<CsvLayout> layout = japaneseLayout(headings);
+    if (!layout) layout = englishLayout(headings);
+    if (layout) layout->headings = headings;
+    return layout;
 }
 
 std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& lineTemplate,
                                                 const CsvLayout& layout,
                                                 const std::vector<std::string>& fields,
                                                 long lineCounter) {
-    std::string name, family, given, reading, readingFamily, readingGiven, numbers, mails;
+    std::string name, family, given, reading, readingFamily, readingGiven, numbers, mails, company,
+        fileAs;
     int mailCount = 0;
     std::map<int, std::string> phoneLabels, mailLabels;
     for (const CsvColumn& column : layout.columns) {
@@ -298,6 +351,12 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                                std::string(kJoin);
                 break;
             }
+            case CsvRole::Company:
+                company = value;
+                break;
+            case CsvRole::FileAs:
+                fileAs = value;
+                break;
             case CsvRole::PhoneLabel:
             case CsvRole::MailLabel:
                 break;
@@ -305,6 +364,8 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
     }
     if (name.empty() || (!layout.wholeNameFirst && !joinedName(family, given).empty()))
         name = joinedName(family, given);
+    // A business contact is shown by its company, as every phone shows it.
+    if (name.empty()) name = !fileAs.empty() ? fileAs : company;
     if (reading.empty()) reading = joinedName(readingFamily, readingGiven);
     if (name.empty() && numbers.empty() && mails.empty()) return std::nullopt;
 
@@ -319,25 +380,33 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
     return buildCardColumns(lineTemplate, card);
 }
 
-long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress) {
-    LineReader lines(path);
-    return importCsvLines(store, lines, progress);
+long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress,
+                   ImportReport* report) {
+    LineReader lines(path, LineReader::Western::Allowed);
+    return importCsvLines(store, lines, progress, report);
 }
 
-long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress) {
+long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress,
+                    ImportReport* report) {
     CardWriter writer(store, lines.name(), progress);
     std::vector<std::string> lineTemplate = writer.lineTemplate();
     CsvRecordReader records(lines);
     std::vector<std::string> fields, card;
     std::optional<CsvLayout> layout;
-    long counter = 0;  // records read, the heading's included
+    std::vector<bool> unread;  // columns that no role reads and that held a value
+    long counter = 0;          // records read, the heading's included
     storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
         while (records.next(fields)) {
             if (counter++ == 0) {
                 layout = findLayout(fields);
                 if (!layout) throw TsunagiError(lines.name(), 1, kExpectedHeadings);
+                unread.assign(fields.size(), false);
                 continue;
             }
+            for (size_t p = 0; p < fields.size() && p < unread.size(); ++p)
+                if (!unread[p] && !trimBlanks(fields[p]).empty() &&
+                    !hasColumnAt(*layout, static_cast<int>(p)))
+                    unread[p] = true;
             if (auto built = csvCard(lineTemplate, *layout, fields, counter - 1)) {
                 card = std::move(*built);
                 return ReadCard{card, lines.lineNumber()};
@@ -345,7 +414,11 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
         }
         return std::nullopt;
     });
-    return writer.commit();
+    long count = writer.commit();
+    if (report && layout)
+        for (size_t p = 0; p < unread.size(); ++p)
+            if (unread[p]) report->unreadColumns.push_back(headingText(layout->headings[p]));
+    return count;
 }
 
 }  // namespace tsunagi

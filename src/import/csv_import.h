@@ -48,6 +48,8 @@ enum class CsvRole {
     PhoneValue,  // Phone N - Value
     MailLabel,   // E-mail N - Label / Type
     MailValue,   // E-mail N - Value
+    Company,     // 会社名, Organization Name, Company, Organization: the name of a business
+    FileAs,      // File As: how Google files a contact that has no person's name
 };
 
 struct CsvColumn {
@@ -62,6 +64,7 @@ struct CsvLayout {
     // Whether the whole name wins over family and given name (the Japanese layout, where our
     // own export puts the whole name in 名 too); other programs' parts are the phone's form.
     bool wholeNameFirst = false;
+    std::vector<std::string> headings;  // as the first line has them
 };
 
 // The layout the first line's headings name; nothing when they match no layout we know.
@@ -74,10 +77,12 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                                                 const std::vector<std::string>& fields,
                                                 long lineCounter);
 
-// Adds a card for every data line of the file, all or nothing. Returns the number of cards.
-long ImportCsvBook(const Store& store, const std::string& path,
-                   const ImportProgress& progress = {});
+// Adds a card for every data line of the file, all or nothing. Returns the number of cards;
+// the headings of the columns that held values and were not read go into `report`.
+long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress = {},
+                   ImportReport* report = nullptr);
 // The same from lines already open.
-long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress = {});
+long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress = {},
+                    ImportReport* report = nullptr);
 
 }  // namespace tsunagi

@@ -1,5 +1,7 @@
 #include "import/import.h"
 
+#include <algorithm>
+
 #include "platform/batch_pipe.h"
 #include "platform/text.h"
 
@@ -22,33 +24,67 @@ long CardWriter::commit() {
 }
 
 std::string ImportReport::note() const {
-    if (normalised == 0) return "";
+    // What a person knows the properties by; those that carry nothing of the person (the
+    // writing program, the card's revision and its identifiers) are not worth a word.
     static const std::pair<const char*, const char*> kWords[] = {
-        {"ADR", "住所"},           {"NOTE", "メモ"},
-        {"PHOTO", "写真"},         {"URL", "URL"},
-        {"BDAY", "誕生日"},        {"ORG", "会社名"},
-        {"TITLE", "役職"},         {"NICKNAME", "ニックネーム"},
-        {"CATEGORIES", "分類"},    {"LABEL", "宛名ラベル"},
-        {"IMPP", "メッセンジャー"}};
-    std::string text = "他のプログラムが書いた vCard " + std::to_string(normalised) +
-                       " 件を、電話機の形式に直して読み込みました。";
+        {"ADR", "住所"},
+        {"NOTE", "メモ"},
+        {"PHOTO", "写真"},
+        {"LOGO", "ロゴ"},
+        {"URL", "URL"},
+        {"BDAY", "誕生日"},
+        {"ANNIVERSARY", "記念日"},
+        {"ORG", "会社名"},
+        {"TITLE", "役職"},
+        {"ROLE", "役割"},
+        {"NICKNAME", "ニックネーム"},
+        {"CATEGORIES", "分類"},
+        {"LABEL", "宛名ラベル"},
+        {"IMPP", "メッセンジャー"},
+        {"X-ABLABEL", "ラベル"},
+        {"X-ABDATE", "日付"},
+        {"X-ABRELATEDNAMES", "関係者"},
+        {"X-SOCIALPROFILE", "SNS"},
+        {"X-ANDROID-CUSTOM", "Android の追加項目"},
+        {"AGENT", "代理人"},
+        {"GEO", "位置"},
+        {"TZ", "時間帯"},
+        {"MEMBER", "グループのメンバー"},
+        {"RELATED", "関係者"},
+        {"GENDER", "性別"},
+        {"LANG", "言語"},
+        {"KEY", "暗号鍵"},
+        {"SOUND", "音声"}};
+    static const char* const kSilent[] = {"PRODID", "REV",    "UID",         "X-ABUID",
+                                          "SOURCE", "CLASS",  "X-ABSHOWAS",  "NAME",
+                                          "PROFILE", "MAILER", "X-IRMC-LUID", "CLIENTPIDMAP"};
+    std::vector<std::string> lines;
+    if (normalised > 0)
+        lines.push_back("他のプログラムが書いた vCard " + std::to_string(normalised) +
+                        " 件を、電話機の形式に直して読み込みました。");
     if (notEntries > 0)
-        text += "\nグループや、名前・電話番号・メールアドレスのどれもないデータ " +
-                std::to_string(notEntries) + " 件は読み込んでいません。";
+        lines.push_back("グループや、名前・電話番号・メールアドレスのどれもないデータ " +
+                        std::to_string(notEntries) + " 件は読み込んでいません。");
     if (!damaged.empty())
-        text += "\nどの文字コードでも読めないバイトを「\uFFFD」に置き換えて読み込みました：" +
-                namedEntries(damaged) + "。";
-    if (!leftOut.empty()) {
-        text += "\n電話機の形式にないため、次の項目は読み込んでいません：";
-        bool first = true;
-        for (const std::string& name : leftOut) {
-            text += first ? "" : "、";
-            first = false;
-            text += name;
-            for (const auto& [property, word] : kWords)
-                if (name == property) text += std::string("（") + word + "）";
-        }
+        lines.push_back("どの文字コードでも読めないバイトを「\uFFFD」に置き換えて読み込みました：" +
+                        namedEntries(damaged) + "。");
+    std::vector<std::string> words;
+    for (const std::string& name : leftOut) {
+        if (std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent))
+            continue;
+        std::string word = name;
+        for (const auto& [property, said] : kWords)
+            if (name == property) word = said;
+        if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
     }
+    if (!words.empty())
+        lines.push_back("電話機の形式にないため、次の項目は読み込んでいません：" +
+                        namedEntries(words, words.size()));
+    if (!unreadColumns.empty())
+        lines.push_back("次の列は読み込んでいません：" +
+                        namedEntries(unreadColumns, unreadColumns.size()));
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
     return text;
 }
 

@@ -33,6 +33,7 @@ struct ImportReport {
     std::set<std::string> leftOut;     // property names, "ADR", "PHOTO", …
     std::vector<std::string> damaged;  // names of cards whose unreadable bytes were replaced
     long notEntries = 0;               // groups and cards with no name, number or mail, left out
+    std::vector<std::string> unreadColumns;  // CSV headings whose values were not read
 
     // The closing words for the user; "" when there is nothing to say.
     std::string note() const;

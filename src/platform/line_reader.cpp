@@ -17,14 +17,37 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
+// Checks CP932 that arrives in blocks, a line at a time, so that no character is cut.
+class Cp932Scan {
+  public:
+    void feed(std::string_view bytes, bool last) {
+        if (!valid_) return;
+        carry_.append(bytes);
+        size_t cut = last ? carry_.size() : carry_.find_last_of("\r\n");
+        if (cut == std::string::npos) return;
+        if (!last) ++cut;
+        scratch_.clear();
+        if (!decoder_.decode(std::string_view(carry_).substr(0, cut), scratch_)) valid_ = false;
+        carry_.erase(0, cut);
+    }
+    bool valid() const { return valid_; }
+
+  private:
+    Cp932Decoder decoder_;
+    std::string carry_, scratch_;
+    bool valid_ = true;
+};
+
 // What the bytes of a file say about it, gathered in one pass before it is read.
 struct FileFacts {
     Utf8Scan utf8;
+    std::unique_ptr<Cp932Scan> cp932;  // only where Windows-1252 may stand in for it
     bool lineEndSeen = false;
     bool lfLineEnds = false;
 
     void feed(std::string_view bytes) {
         utf8.feed(bytes);
+        if (cp932) cp932->feed(bytes, false);
         if (!lineEndSeen) {
             size_t end = bytes.find_first_of("\r\n");
             if (end != std::string_view::npos) {
@@ -36,7 +59,8 @@ struct FileFacts {
 };
 }  // namespace
 
-LineReader::LineReader(const std::string& path) : name_(path) {
+LineReader::LineReader(const std::string& path, Western western)
+    : name_(path), western_(western == Western::Allowed) {
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_)
         throw TsunagiError(path, 0, "ファイルを開けません（" + systemReason(errno) + "）。");
@@ -70,6 +94,7 @@ LineReader::LineReader(LineReader&& other) noexcept
       lineNumber_(other.lineNumber_),
       encoding_(other.encoding_),
       lfLineEnds_(other.lfLineEnds_),
+      western_(other.western_),
       checkedWhole_(other.checkedWhole_),
       decoder_(std::move(other.decoder_)) {}
 
@@ -125,6 +150,7 @@ void LineReader::detect() {
     // One pass over the whole file for its character set and its line ends, then back to the
     // start.
     FileFacts facts;
+    if (western_ && encoding_ == TextEncoding::Cp932) facts.cp932 = std::make_unique<Cp932Scan>();
     facts.feed(std::string_view(buffer_).substr(position_));
     if (file_) {
         std::string block(kBlock, '\0');
@@ -139,6 +165,19 @@ void LineReader::detect() {
     }
     if (encoding_ == TextEncoding::Cp932 && facts.utf8.valid() && facts.utf8.multibyte())
         encoding_ = TextEncoding::Utf8;
+    if (facts.cp932) facts.cp932->feed("", true);
+    if (encoding_ == TextEncoding::Cp932 && facts.cp932 && !facts.cp932->valid() &&
+        !facts.utf8.valid()) {
+        // Unless its headings are Japanese: then it is a CP932 file with a damaged line, to be
+        // refused at that line.
+        std::string_view first = std::string_view(buffer_).substr(position_);
+        first = first.substr(0, first.find_first_of("\r\n"));
+        std::string decoded;
+        bool japanese = std::any_of(first.begin(), first.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) &&
+                        decoder_->decode(first, decoded);
+        if (!japanese) encoding_ = TextEncoding::Windows1252;
+    }
     checkedWhole_ = encoding_ == TextEncoding::Utf8 && facts.utf8.valid();
     lfLineEnds_ = facts.lfLineEnds;
 }
@@ -239,6 +278,12 @@ void LineReader::skipRestOfLine(std::string& head) {
 }
 
 bool LineReader::decode(std::string_view bytes, std::string& out) {
+    if (encoding_ == TextEncoding::Windows1252) {
+        std::string converted;
+        if (!convertToUtf8(bytes, "WINDOWS-1252", converted)) return false;
+        out.append(converted);
+        return true;
+    }
     if (encoding_ == TextEncoding::Utf8) {
         if (!checkedWhole_ && !isValidUtf8(bytes)) return false;
         out.append(bytes);

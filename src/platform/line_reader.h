@@ -20,7 +20,7 @@
 
 namespace tsunagi {
 
-enum class TextEncoding { Cp932, Utf8 };
+enum class TextEncoding { Cp932, Utf8, Windows1252 };
 
 class LineReader {
   public:
@@ -28,9 +28,13 @@ class LineReader {
     // refused rather than held in memory.
     static constexpr size_t kMaxLineBytes = size_t(1) << 20;
 
+    // Whether a file that is valid neither as UTF-8 nor as CP932 is read as Windows-1252, as
+    // Western Europe's Windows writes its address books.
+    enum class Western { Refused, Allowed };
+
     // Opens `path`; throws TsunagiError naming the file when it cannot be opened or is not a
     // regular file.
-    explicit LineReader(const std::string& path);
+    explicit LineReader(const std::string& path, Western western = Western::Refused);
     // Reads from bytes already in memory; `name` stands for the file in messages.
     static LineReader fromBytes(std::string bytes, std::string name);
     ~LineReader();
@@ -71,6 +75,7 @@ class LineReader {
     long lineNumber_ = 0;
     TextEncoding encoding_ = TextEncoding::Cp932;
     bool lfLineEnds_ = false;
+    bool western_ = false;
     bool checkedWhole_ = false;  // the whole file is known to be valid in its character set
     std::unique_ptr<Cp932Decoder> decoder_;
 };

@@ -49,12 +49,14 @@ TEST(CsvImport, HeadingVariants) {
     ASSERT_TRUE(found);
     std::vector<std::pair<int, CsvRole>> roles;
     for (const CsvColumn& column : found->columns) roles.push_back({column.position, column.role});
-    // The later of two matching headings; the numbers home, fax (the office), mobile.
+    // The later of two matching headings; the numbers home, fax (the office), mobile, then
+    // every other heading that names a telephone.
     EXPECT_EQ(roles, (std::vector<std::pair<int, CsvRole>>{{0, CsvRole::Name},
                                                            {2, CsvRole::Mail},
                                                            {3, CsvRole::Home},
                                                            {6, CsvRole::Work},
-                                                           {5, CsvRole::Mobile}}));
+                                                           {5, CsvRole::Mobile},
+                                                           {4, CsvRole::Mobile}}));
     EXPECT_FALSE(findLayout({"Nom", "Courriel"}));
     // A numbered heading of absurd digits is no group (found by fuzzing: it overflowed).
     EXPECT_FALSE(findLayout({"Phone 99999999999999999999 - Value"}));
