@@ -1,6 +1,8 @@
 #include "card/checks.h"
 
 #include <regex>
+
+#include "platform/text.h"
 #include <string>
 
 namespace tsunagi {
@@ -101,6 +103,28 @@ std::optional<std::string> dialledDigits(std::string_view typed) {
     }
     if (digits.empty()) return std::nullopt;
     return digits;
+}
+
+NumberParts splitExtension(std::string_view number) {
+    std::string lower = lowerAscii(number);
+    size_t at = std::string::npos, skip = 0;
+    for (std::string_view mark : {";ext=", "内線", " ext.", " ext", " x"}) {
+        size_t found = lower.find(mark);
+        if (found != std::string::npos && found > 0 && found < at) {
+            at = found;
+            skip = mark.size();
+        }
+    }
+    if (at == std::string::npos) return {number, {}};
+    std::string_view extension = number.substr(at + skip);
+    while (!extension.empty() && (extension.front() == ' ' || extension.front() == '.'))
+        extension.remove_prefix(1);
+    // " x" only counts when digits follow it alone.
+    if (skip == 2 && (extension.empty() || !dialledDigits(extension))) return {number, {}};
+    if (extension.empty()) return {number, {}};
+    std::string_view main = number.substr(0, at);
+    while (!main.empty() && main.back() == ' ') main.remove_suffix(1);
+    return {main, extension};
 }
 
 bool IsMailAddress(std::string_view address) {

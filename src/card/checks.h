@@ -25,6 +25,14 @@ std::optional<std::string> phoneDigits(std::string_view number);
 // The same digits of any length.
 std::optional<std::string> dialledDigits(std::string_view number);
 
+// A number and its extension apart: "03-1234-5678;ext=456" (a tel: URI), "03-1234-5678 内線123",
+// "… ext. 456", "… x456". The extension is empty when there is none.
+struct NumberParts {
+    std::string_view main;
+    std::string_view extension;
+};
+NumberParts splitExtension(std::string_view number);
+
 // Letters, digits, "_", "." or "-", then "@", a dotless part, ".", and at the very end two
 // ASCII letters; upper and lower case alike.
 bool IsMailAddress(std::string_view address);

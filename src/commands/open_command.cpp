@@ -14,7 +14,7 @@ long importFile(const Store& store, const std::string& path, FileKind kind,
         case FileKind::PhoneCards:
             return importVcfFile(store, path, progress, report);
         case FileKind::AddressBook:
-            return ImportCsvBook(store, path, progress);
+            return ImportCsvBook(store, path, progress, report);
         case FileKind::Workbook:
             return ImportExcelBook(store, path, progress);
         default:

@@ -10,6 +10,7 @@
 #include "export/vcard3_writer.h"
 #include "export/workbook_writer.h"
 #include "platform/error.h"
+#include "platform/text.h"
 #include "platform/text_file.h"
 #include "store/entries.h"
 
@@ -54,20 +55,36 @@ std::string writeAs(FileKind kind, const EntryRows& rows, const std::string& pro
         default:
             break;
     }
-    Cp932Sink sink(file);
-    long numbersLeftOut = 0;
+    // The row being written, so that a message can name its entry.
+    const EntryRow* current = nullptr;
+    EntryRows named{rows.count, [&](const EntryVisit& visit) {
+                        rows.forEach([&](const EntryRow& row, int number) {
+                            current = &row;
+                            visit(row, number);
+                        });
+                        current = nullptr;
+                    }};
+    Cp932Sink sink(file, [&] { return current ? entryName(*current) : ""; });
+    LeftOutNumbers numbersLeftOut;
     if (kind == FileKind::AddressBook)
-        writeAddressBook(rows, sink);
+        writeAddressBook(named, sink);
     else if (kind == FileKind::PhoneCards)
-        numbersLeftOut = writePhoneCards(rows, sink);
+        numbersLeftOut = writePhoneCards(named, sink);
     else
-        WriteHtmlList(rows, sink);
+        WriteHtmlList(named, sink);
     std::string note = describeReplacements(sink.replacements());
-    if (numbersLeftOut > 0) {
+    if (numbersLeftOut.count > 0) {
         if (!note.empty()) note += "\n";
-        note += "電話番号 " + std::to_string(numbersLeftOut) +
+        note += "電話番号 " + std::to_string(numbersLeftOut.count) +
                 " 件は、電話機で使えない形（数字以外の文字がある、または 24 桁以上）のため"
-                "書き出していません。";
+                "書き出していません（" +
+                namedEntries(numbersLeftOut.entries) + "）。";
+    }
+    if (numbersLeftOut.extensions > 0) {
+        if (!note.empty()) note += "\n";
+        note += "電話機は内線を持てないため、電話番号 " + std::to_string(numbersLeftOut.extensions) +
+                " 件は内線を除いて書き出しました（" +
+                namedEntries(numbersLeftOut.extensionEntries) + "）。";
     }
     return note;
 }

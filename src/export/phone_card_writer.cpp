@@ -1,5 +1,6 @@
 #include "export/phone_card_writer.h"
 
+#include "card/card_view.h"
 #include "card/checks.h"
 #include "card/dialect.h"
 #include "platform/text.h"
@@ -9,14 +10,18 @@ namespace tsunagi {
 namespace {
 
 // The number piece as the phone takes it, its number in digits alone, or nothing when the
-// number cannot be dialled so.
-std::optional<std::string> phoneNumberPiece(std::string_view piece) {
+// number cannot be dialled so. The phone has no place for an extension: it goes, and
+// `extensionLeftOut` says so.
+std::optional<std::string> phoneNumberPiece(std::string_view piece, bool& extensionLeftOut) {
+    extensionLeftOut = false;
     size_t first = piece.find(':');
     if (first == std::string_view::npos) return std::nullopt;
     size_t second = piece.find(':', first + 1);
-    std::optional<std::string> number = phoneDigits(
+    NumberParts parts = splitExtension(
         piece.substr(first + 1, second == std::string_view::npos ? second : second - first - 1));
+    std::optional<std::string> number = phoneDigits(parts.main);
     if (!number) return std::nullopt;
+    extensionLeftOut = !parts.extension.empty();
     std::string written(piece.substr(0, first + 1));
     written += *number;
     if (second != std::string_view::npos) written += piece.substr(second);
@@ -25,8 +30,13 @@ std::optional<std::string> phoneNumberPiece(std::string_view piece) {
 
 }  // namespace
 
-long writePhoneCards(const EntryRows& rows, TextSink& out) {
-    long leftOut = 0;
+std::string entryName(const EntryRow& row) {
+    CardView card = readCard(row);
+    return card.name ? shownName(*card.name) : "";
+}
+
+LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
+    LeftOutNumbers leftOut;
     std::string lines;
     rows.forEach([&](const EntryRow& row, int entryNumber) {
         out.beginEntry(entryNumber);
@@ -37,12 +47,18 @@ long writePhoneCards(const EntryRows& rows, TextSink& out) {
             if (value.empty()) continue;
             ColumnKind kind = columnKind(value);
             if (kind == ColumnKind::Numbers) {
+                long before = leftOut.count, extensionsBefore = leftOut.extensions;
                 forEachPiece(value, [&](std::string_view piece) {
-                    if (auto written = phoneNumberPiece(piece))
+                    bool extension = false;
+                    if (auto written = phoneNumberPiece(piece, extension))
                         lines.append(*written).append("\r\n");
                     else
-                        ++leftOut;
+                        ++leftOut.count;
+                    if (extension) ++leftOut.extensions;
                 });
+                if (leftOut.count > before) leftOut.entries.push_back(entryName(row));
+                if (leftOut.extensions > extensionsBefore)
+                    leftOut.extensionEntries.push_back(entryName(row));
             } else if (kind == ColumnKind::Mails) {
                 forEachPiece(value,
                              [&](std::string_view piece) { lines.append(piece).append("\r\n"); });

@@ -1,12 +1,26 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/text_file.h"
 #include "store/entries.h"
 
 namespace tsunagi {
 
+// The numbers a writer left out, and whose they were.
+struct LeftOutNumbers {
+    long count = 0;
+    std::vector<std::string> entries;  // each entry's name once, as a message shows it
+    long extensions = 0;               // numbers written without their extension
+    std::vector<std::string> extensionEntries;
+};
+
 // One vCard file in the phone's dialect for all entries, memory-dial numbers renumbered in
-// writing order. Returns how many numbers were left out because the phone cannot dial them.
-long writePhoneCards(const EntryRows& rows, TextSink& out);
+// writing order. Returns the numbers left out because the phone cannot dial them.
+LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out);
+
+// An entry's name as a message shows it: "family given".
+std::string entryName(const EntryRow& row);
 
 }  // namespace tsunagi

@@ -13,6 +13,7 @@
 
 #include "platform/error.h"
 #include "platform/signal_cleanup.h"
+#include "platform/text.h"
 
 namespace tsunagi {
 
@@ -158,7 +159,7 @@ void Cp932Sink::write(std::string_view utf8) {
         if (!replacements_.empty() && replacements_.back().entry == entry_)
             replacements_.back().count += replaced;
         else
-            replacements_.push_back({entry_, replaced});
+            replacements_.push_back({entry_, nameOfEntry_ ? nameOfEntry_() : "", replaced});
     }
     file_.writeBytes(bytes_);
 }
@@ -166,14 +167,15 @@ void Cp932Sink::write(std::string_view utf8) {
 std::string describeReplacements(const std::vector<Replacement>& replacements) {
     if (replacements.empty()) return {};
     int total = 0;
-    std::string entries;
-    for (size_t i = 0; i < replacements.size(); ++i) {
-        total += replacements[i].count;
-        if (i < 20) entries += (i ? "、" : "") + std::to_string(replacements[i].entry);
+    std::vector<std::string> names;
+    for (const Replacement& replacement : replacements) {
+        total += replacement.count;
+        names.push_back(replacement.name.empty() && replacement.entry > 0
+                            ? "データ " + std::to_string(replacement.entry)
+                            : replacement.name);
     }
-    if (replacements.size() > 20) entries += " ほか";
-    return "Shift_JIS で書けない文字 " + std::to_string(total) +
-           " 文字を「?」に置き換えました（データ " + entries + "）。";
+    return "Shift_JIS で書けない文字 " + std::to_string(total) + " 文字を「?」に置き換えました（" +
+           namedEntries(names) + "）。";
 }
 
 }  // namespace tsunagi

@@ -5,6 +5,7 @@
 // never leaves a half-written file or spoils an earlier one.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,11 @@ class StringSink : public TextSink {
     std::string text;
 };
 
-// A replaced character: which entry (counted from 1 in writing order) and how many.
+// Replaced characters: which entry (counted from 1 in writing order), its name as a message
+// shows it, and how many.
 struct Replacement {
     int entry;
+    std::string name;
     int count;
 };
 
@@ -70,7 +73,10 @@ class AtomicFile {
 // Text into a file in CP932, counting what CP932 could not hold.
 class Cp932Sink : public TextSink {
   public:
-    explicit Cp932Sink(AtomicFile& file) : file_(file) {}
+    // `nameOfEntry` names the entry being written, for the message; asked only when one of
+    // its characters is replaced.
+    explicit Cp932Sink(AtomicFile& file, std::function<std::string()> nameOfEntry = {})
+        : file_(file), nameOfEntry_(std::move(nameOfEntry)) {}
 
     void write(std::string_view utf8) override;
     void beginEntry(int entry) override { entry_ = entry; }
@@ -79,6 +85,7 @@ class Cp932Sink : public TextSink {
 
   private:
     AtomicFile& file_;
+    std::function<std::string()> nameOfEntry_;
     Cp932Encoder encoder_;
     std::string bytes_;
     int entry_ = 0;

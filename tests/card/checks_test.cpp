@@ -37,6 +37,14 @@ TEST(PhoneNumbers, TypedWithAJapaneseInputMethodTheyAreDialledToo) {
     // The long-vowel mark is a hyphen only between digits; an extension is no digit.
     EXPECT_EQ(phoneDigits("ー0312345678"), std::nullopt);
     EXPECT_EQ(phoneDigits("03-1234-5678 内線123"), std::nullopt);
+    NumberParts parts = splitExtension("03-1234-5678 内線123");
+    EXPECT_EQ(parts.main, "03-1234-5678");
+    EXPECT_EQ(parts.extension, "123");
+    EXPECT_EQ(splitExtension("+81-3-1234-5678;ext=456").extension, "456");
+    EXPECT_EQ(splitExtension("03-1234-5678 ext. 9").extension, "9");
+    EXPECT_EQ(splitExtension("03-1234-5678 x12").extension, "12");
+    EXPECT_EQ(splitExtension("03-1234-5678").extension, "");
+    EXPECT_EQ(splitExtension("Box 12").extension, "");
     EXPECT_EQ(asciiNumber("ソニー"), "ソニー");
 }
 
