@@ -12,11 +12,14 @@
 namespace {
 class SilentUi : public tsunagi::UserInterface {
   public:
-    std::optional<std::string> chooseFileToOpen(const tsunagi::FileRequest&) override { return {}; }
+    std::vector<std::string> chooseFilesToOpen(const tsunagi::FileRequest&) override { return {}; }
     std::optional<tsunagi::SaveChoice> chooseFileToSave(const tsunagi::FileRequest&) override {
         return {};
     }
     bool ask(const std::string&, const std::string&, const std::string&) override { return true; }
+    size_t choose(const std::string&, const std::vector<std::string>& answers) override {
+        return answers.size() - 1;
+    }
     void showMessage(const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());
     }

@@ -17,6 +17,9 @@ struct CommandContext {
     std::string backupFolder;            // where dialogs start when no memory card is found
     bool workbooksOffered = false;       // whether the dialogs offer workbooks
     std::vector<std::string> cardRoots;  // where memory cards are looked for
+    // The folder a file dialog was last answered in during this run; kept by the program, set
+    // by the commands. Empty before the first.
+    std::string* lastFolder = nullptr;
 };
 
 }  // namespace tsunagi

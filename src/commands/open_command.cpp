@@ -9,10 +9,11 @@
 namespace tsunagi {
 
 long importFile(const Store& store, const std::string& path, FileKind kind,
-                const ImportProgress& progress, ImportReport* report) {
+                const ImportProgress& progress, ImportReport* report,
+                const KeepCompleteCards& keepComplete) {
     switch (kind) {
         case FileKind::PhoneCards:
-            return importVcfFile(store, path, progress, report);
+            return importVcfFile(store, path, progress, report, keepComplete);
         case FileKind::AddressBook:
             return ImportCsvBook(store, path, progress, report);
         case FileKind::Workbook:
@@ -23,30 +24,51 @@ long importFile(const Store& store, const std::string& path, FileKind kind,
     throw TsunagiError(path, 0, "読み込めるファイルの種類ではありません（.vcf、.csv、.xls）。");
 }
 
-long runOpenCommand(const CommandContext& context, const ImportProgress& progress) {
-    std::optional<std::string> chosen = context.ui.chooseFileToOpen(
-        fileRequest(context, "ファイルを開く", openDialogKinds(context.workbooksOffered)));
-    if (!chosen) return 0;
-
-    std::optional<FileKind> kind = openKindForName(*chosen);
-    if (!kind) return 0;
-    if (kind == FileKind::Workbook && !context.workbooksOffered) return 0;
-    try {
-        ImportReport report;
-        long added = importFile(context.store, *chosen, *kind, progress, &report);
-        if (std::string note = report.note(); !note.empty())
-            context.ui.showMessage(*chosen + "\n" + note);
-        return added;
-    } catch (const ImportCancelled&) {
-        context.ui.showMessage(
-            *chosen + "\n読み込みを中止しました。このファイルのデータは追加していません。");
-    } catch (const std::exception& error) {
-        // Ours, and also running out of memory on a hostile file: the store is as it was.
-        context.ui.showMessage(
-            "読み込みに失敗しました。このファイルのデータは追加していません。\n" +
-            describeFailure(error));
+long openFiles(const CommandContext& context, const std::vector<std::string>& paths,
+               const ImportProgress& progress, bool sayUnknown) {
+    std::vector<std::string> messages;
+    long added = 0;
+    for (const std::string& path : paths) {
+        std::optional<FileKind> kind = openKindForName(path);
+        if (!kind || (kind == FileKind::Workbook && !context.workbooksOffered)) {
+            if (sayUnknown)
+                messages.push_back(path + "\n読み込めるファイルの種類ではありません"
+                                          "（.vcf、.csv、.xls）。");
+            continue;
+        }
+        rememberFolderOf(context, path);
+        try {
+            ImportReport report;
+            added += importFile(context.store, path, *kind, progress, &report, [&](long whole) {
+                return context.ui.ask(path + "\n最後のデータが途中で切れています。完全な " +
+                                          std::to_string(whole) + " 件だけ読み込みますか？",
+                                      "読み込む", "読み込まない");
+            });
+            if (std::string note = report.note(); !note.empty())
+                messages.push_back(path + "\n" + note);
+        } catch (const ImportCancelled&) {
+            messages.push_back(
+                path + "\n読み込みを中止しました。このファイルのデータは追加していません。");
+            break;  // a cancel stops the files after it too
+        } catch (const std::exception& error) {
+            // Ours, and also running out of memory on a hostile file: the store is as it was.
+            messages.push_back("読み込みに失敗しました。このファイルのデータは追加していません。\n" +
+                               describeFailure(error));
+        }
     }
-    return 0;
+    if (!messages.empty()) {
+        std::string text;
+        for (const std::string& message : messages) text += (text.empty() ? "" : "\n\n") + message;
+        context.ui.showMessage(text);
+    }
+    return added;
+}
+
+long runOpenCommand(const CommandContext& context, const ImportProgress& progress) {
+    std::vector<std::string> chosen = context.ui.chooseFilesToOpen(
+        fileRequest(context, "ファイルを開く", openFilters(context.workbooksOffered)));
+    // A name the dialog let through that asks for no kind is passed over, as it always was.
+    return openFiles(context, chosen, progress, false);
 }
 
 }  // namespace tsunagi

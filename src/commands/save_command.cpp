@@ -10,6 +10,7 @@
 #include "export/vcard3_writer.h"
 #include "export/workbook_writer.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "platform/text_file.h"
 #include "store/entries.h"
@@ -122,8 +123,8 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
 }
 
 bool runSaveCommand(const CommandContext& context) {
-    FileRequest request =
-        fileRequest(context, "ファイルへ保存", saveDialogKinds(context.workbooksOffered));
+    FileRequest request = fileRequest(context, "ファイルへ保存",
+                                      fileFilters(saveDialogKinds(context.workbooksOffered)));
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -135,6 +136,11 @@ bool runSaveCommand(const CommandContext& context) {
     std::optional<FileKind> kind = saveKindForChoice(path, chosen->kind);
     if (!kind) return false;
     if (kind == FileKind::Workbook && !context.workbooksOffered) return false;
+    // The dialog leaves the question to us: only now, with its extension, is the name final.
+    if (fileExists(path) &&
+        !context.ui.ask(path + " は既にあります。置き換えますか？", "置き換える", "いいえ"))
+        return false;
+    rememberFolderOf(context, path);
     try {
         std::string note = exportToFile(context.store, context.programFolder, path, *kind);
         if (!note.empty()) context.ui.showMessage(path + "\n" + note);

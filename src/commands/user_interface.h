@@ -12,11 +12,12 @@
 
 namespace tsunagi {
 
-// One filter of a file dialog: what it shows and the kind of file it stands for.
+// One filter of a file dialog: what it shows and the kind of file it stands for (none for the
+// filter of every kind the dialog takes).
 struct FileFilter {
     std::string name;                     // "VCF"
     std::vector<std::string> extensions;  // "vcf", "VCF"
-    FileKind kind;
+    std::optional<FileKind> kind;
 };
 
 // A file the user chose to save to, and the kind of the filter that was selected then (none
@@ -36,13 +37,16 @@ struct FileRequest {
 class UserInterface {
   public:
     virtual ~UserInterface() = default;
-    // The chosen path, or nothing when the user cancelled.
-    virtual std::optional<std::string> chooseFileToOpen(const FileRequest& request) = 0;
+    // The chosen paths, one or several; none when the user cancelled.
+    virtual std::vector<std::string> chooseFilesToOpen(const FileRequest& request) = 0;
     virtual std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) = 0;
     // A message box with an OK button only, titled with the program's name.
     virtual void showMessage(const std::string& text) = 0;
-    // A question with two answers; true for `yes`.
+    // A question with two answers; true for `yes`. `no` is the default and Esc's answer.
     virtual bool ask(const std::string& text, const std::string& yes, const std::string& no) = 0;
+    // A question with several answers; the index of the one chosen. The last answer is the
+    // default and Esc's answer.
+    virtual size_t choose(const std::string& text, const std::vector<std::string>& answers) = 0;
     // Opens a file or a web address with the desktop's own program; false when that failed.
     virtual bool openWithDesktop(const std::string& pathOrUrl) = 0;
 };

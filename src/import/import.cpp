@@ -111,7 +111,15 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
         batch->cards = 0;
         size_t used = 0, bytes = 0;
         while (batch->cards < kBatchCards && bytes < kBatchBytes) {
-            std::optional<ReadCard> card = next();
+            std::optional<ReadCard> card;
+            try {
+                card = next();
+            } catch (...) {
+                // The cards read before the fault reach the store first, so that a caller may
+                // still keep them.
+                if (batch->cards > 0) pipe.filled();
+                throw;
+            }
             if (!(more = card.has_value())) break;
             for (const std::string& column : card->columns) {
                 if (used == batch->columns.size()) batch->columns.emplace_back();

@@ -135,7 +135,11 @@ bool VcfCardReader::nextCardLines() {
         // Other programs' cards (and what lies between cards) end their lines at CR LF, LF or
         // CR alike, as concatenated exports mix them; the phone's own keep their exact rules.
         if (!nextPhysical(line.bytes, line.number, !inCard || !phoneLike)) {
-            if (inCard) unclosedCard();
+            if (inCard) {
+                // The file ends inside its last card: everything before it is whole.
+                cutShort_ = true;
+                unclosedCard();
+            }
             return false;
         }
         line.bytesAreText = lines_.bytesAreText();
@@ -187,10 +191,12 @@ bool VcfCardReader::next() {
         used_ = 0;
         if (isPhoneCard()) {
             readPhoneCard();
+            ++handedOut_;
             return true;
         }
         if (readForeignCard()) {
             ++normalised_;
+            ++handedOut_;
             return true;
         }
         ++notEntries_;
@@ -395,19 +401,29 @@ bool VcfCardReader::readForeignCard() {
 }
 
 long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress,
-                   ImportReport* report) {
+                   ImportReport* report, const KeepCompleteCards& keepComplete) {
     LineReader lines(path);
-    return importVcfLines(store, lines, progress, report);
+    return importVcfLines(store, lines, progress, report, keepComplete);
 }
 
 long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress,
-                    ImportReport* report) {
+                    ImportReport* report, const KeepCompleteCards& keepComplete) {
     CardWriter writer(store, lines.name(), progress);
     VcfCardReader cards(lines, writer.lineTemplate());
-    storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
-        if (!cards.next()) return std::nullopt;
-        return ReadCard{cards.card(), cards.cardLine()};
-    });
+    try {
+        storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
+            if (!cards.next()) return std::nullopt;
+            return ReadCard{cards.card(), cards.cardLine()};
+        });
+    } catch (const ImportCancelled&) {
+        throw;
+    } catch (const TsunagiError&) {
+        // A backup cut short at its last card: every card before it is in the writer, and the
+        // person may keep them.
+        if (!cards.cutShort() || cards.handedOut() == 0 || !keepComplete ||
+            !keepComplete(cards.handedOut()))
+            throw;
+    }
     if (cards.position() == 0)
         // An empty file, a web page saved as .vcf: saying "0 件" would pass for success.
         throw TsunagiError(lines.name(), 0,

@@ -5,6 +5,7 @@
 // one column, every mail line in another. Cards of other programs are turned into the phone's
 // dialect (see foreign_card.h).
 
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -44,6 +45,9 @@ class VcfCardReader {
     // Cards that are no entry of a phone book (groups, cards with no name, number or mail),
     // left out.
     long notEntries() const { return notEntries_; }
+    // Whether the file ended inside a card, and how many whole cards came before it.
+    bool cutShort() const { return cutShort_; }
+    long handedOut() const { return handedOut_; }
 
   private:
     // One line of the card being read: its bytes, and its text when the file's character set
@@ -103,17 +107,23 @@ class VcfCardReader {
     bool cardHadBadBytes_ = false;
     std::vector<std::string> damaged_;
     long notEntries_ = 0;
+    long handedOut_ = 0;
+    bool cutShort_ = false;
     Cp932Decoder cp932_;
     ForeignCardReader foreign_;
     CardFields fields_;
 };
 
+// Asked when the only fault of a file is that it ends inside its last card, with the number
+// of whole cards before it: true keeps those.
+using KeepCompleteCards = std::function<bool(long completeCards)>;
+
 // Adds every card of the file to the store, all or nothing. Returns the number of cards; what
 // there is to say about other programs' cards goes into `report`.
 long importVcfFile(const Store& store, const std::string& path, const ImportProgress& progress = {},
-                   ImportReport* report = nullptr);
+                   ImportReport* report = nullptr, const KeepCompleteCards& keepComplete = {});
 // The same from lines already open.
 long importVcfLines(const Store& store, LineReader& lines, const ImportProgress& progress = {},
-                    ImportReport* report = nullptr);
+                    ImportReport* report = nullptr, const KeepCompleteCards& keepComplete = {});
 
 }  // namespace tsunagi

@@ -1,5 +1,7 @@
 #include "shell/qt_user_interface.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,33 +30,38 @@ QStringList nameFilters(const std::vector<FileFilter>& filters) {
 
 }  // namespace
 
-std::optional<SaveChoice> QtUserInterface::choose(const FileRequest& request, bool save) {
+std::optional<std::vector<std::string>> QtUserInterface::choose(const FileRequest& request,
+                                                                bool save,
+                                                                std::optional<FileKind>* kind) {
     QFileDialog dialog(parent_, QString::fromStdString(request.title),
                        QString::fromStdString(request.startFolder));
     dialog.setNameFilters(nameFilters(request.filters));
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
+        // The save command asks itself, once the name has its extension.
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
         dialog.selectFile(QString::fromStdString(request.proposedName));
     } else {
-        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setFileMode(QFileDialog::ExistingFiles);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    SaveChoice choice{dialog.selectedFiles().first().toStdString(), std::nullopt};
+    std::vector<std::string> paths;
+    for (const QString& file : dialog.selectedFiles()) paths.push_back(file.toStdString());
     qsizetype selected = nameFilters(request.filters).indexOf(dialog.selectedNameFilter());
-    if (selected >= 0) choice.kind = request.filters[static_cast<size_t>(selected)].kind;
-    return choice;
+    if (kind && selected >= 0) *kind = request.filters[static_cast<size_t>(selected)].kind;
+    return paths;
 }
 
-std::optional<std::string> QtUserInterface::chooseFileToOpen(const FileRequest& request) {
-    std::optional<SaveChoice> choice = choose(request, false);
-    if (!choice) return std::nullopt;
-    return choice->path;
+std::vector<std::string> QtUserInterface::chooseFilesToOpen(const FileRequest& request) {
+    return choose(request, false, nullptr).value_or(std::vector<std::string>{});
 }
 
 std::optional<SaveChoice> QtUserInterface::chooseFileToSave(const FileRequest& request) {
-    return choose(request, true);
+    std::optional<FileKind> kind;
+    std::optional<std::vector<std::string>> paths = choose(request, true, &kind);
+    if (!paths) return std::nullopt;
+    return SaveChoice{paths->front(), kind};
 }
 
 namespace {
@@ -91,6 +98,20 @@ bool QtUserInterface::ask(const std::string& text, const std::string& yes, const
     box.setEscapeButton(noButton);
     box.exec();
     return box.clickedButton() == yesButton;
+}
+
+size_t QtUserInterface::choose(const std::string& text, const std::vector<std::string>& answers) {
+    QMessageBox box(QMessageBox::Question, kAppTitle, QString::fromStdString(text),
+                    QMessageBox::NoButton, parent_);
+    std::vector<QPushButton*> buttons;
+    for (const std::string& answer : answers)
+        buttons.push_back(box.addButton(QString::fromStdString(answer), QMessageBox::ActionRole));
+    box.setDefaultButton(buttons.back());
+    box.setEscapeButton(buttons.back());
+    keepTitleInSight(box);
+    box.exec();
+    auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? answers.size() - 1 : size_t(chosen - buttons.begin());
 }
 
 bool QtUserInterface::openWithDesktop(const std::string& pathOrUrl) {

@@ -13,14 +13,16 @@ class QtUserInterface : public UserInterface {
     explicit QtUserInterface(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
 
-    std::optional<std::string> chooseFileToOpen(const FileRequest& request) override;
+    std::vector<std::string> chooseFilesToOpen(const FileRequest& request) override;
     std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) override;
     void showMessage(const std::string& text) override;
     bool ask(const std::string& text, const std::string& yes, const std::string& no) override;
+    size_t choose(const std::string& text, const std::vector<std::string>& answers) override;
     bool openWithDesktop(const std::string& pathOrUrl) override;
 
   private:
-    std::optional<SaveChoice> choose(const FileRequest& request, bool save);
+    std::optional<std::vector<std::string>> choose(const FileRequest& request, bool save,
+                                                   std::optional<FileKind>* kind);
 
     QWidget* parent_;
 };

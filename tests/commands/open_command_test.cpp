@@ -51,16 +51,19 @@ TEST(OpenCommand, DialogStartsOnTheCardOrInBackupWithTheFilters) {
     ASSERT_EQ(ui.requests.size(), 1u);
     EXPECT_EQ(ui.requests[0].title, "ファイルを開く");
     EXPECT_EQ(ui.requests[0].startFolder, "/prog/backup/");
-    ASSERT_EQ(ui.requests[0].filters.size(), 2u);
-    EXPECT_EQ(ui.requests[0].filters[1].name, "CSV");
-    EXPECT_EQ(ui.requests[0].filters[1].extensions, (std::vector<std::string>{"csv", "CSV"}));
+    ASSERT_EQ(ui.requests[0].filters.size(), 3u);
+    EXPECT_EQ(ui.requests[0].filters[0].name, "対応するすべてのファイル");
+    EXPECT_EQ(ui.requests[0].filters[0].extensions,
+              (std::vector<std::string>{"vcf", "VCF", "csv", "CSV"}));
+    EXPECT_EQ(ui.requests[0].filters[2].name, "CSV");
+    EXPECT_EQ(ui.requests[0].filters[2].extensions, (std::vector<std::string>{"csv", "CSV"}));
 
     std::filesystem::create_directories(folder.file("media/E/") + kCardBackupFolder);
     context.workbooksOffered = true;
     runOpenCommand(context);
     EXPECT_EQ(ui.requests[1].startFolder, folder.file("media/E/") + kCardBackupFolder);
-    ASSERT_EQ(ui.requests[1].filters.size(), 3u);
-    EXPECT_EQ(ui.requests[1].filters[2].name, "XLS");
+    ASSERT_EQ(ui.requests[1].filters.size(), 4u);
+    EXPECT_EQ(ui.requests[1].filters[3].name, "XLS");
     EXPECT_TRUE(readEntryList(store).empty());
 }
 
@@ -73,11 +76,49 @@ TEST(OpenCommand, ImportsAppendAndFailuresAreShownWithoutLosingAnything) {
     std::string odd = folder.write("card.Vcf", kCard);
     std::string bad = folder.write("bad.vcf", kCard + "BEGIN:VCARD\r\nN:cut short\r\n");
     ui.fileAnswers = {good, good, odd, bad, folder.file("book.xls")};
+    ui.askAnswer = false;  // the cut-short file is not kept in part
     for (int i = 0; i < 5; ++i) runOpenCommand(context);
     EXPECT_EQ(readEntryList(store).size(), 2u);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].find(bad), std::string::npos);
     EXPECT_NE(ui.messages[0].find("4 行目"), std::string::npos);
+}
+
+TEST(OpenCommand, SeveralFilesOneMessageAndABackupCutShortAtItsLastCard) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    ScriptedUi ui;
+    std::string lastFolder;
+    CommandContext context{store, ui, folder.path(), "", false, {}, &lastFolder};
+    std::string two = folder.write("two.vcf", kCard + kCard);
+    std::string cut = folder.write("cut.vcf", kCard + kCard + "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:C");
+    std::string text = folder.write("notes.txt", "hello");
+
+    // Declined: the cut file adds nothing, and one message names it with its line.
+    ui.askAnswer = false;
+    ui.fileAnswers = {two + "|" + cut};
+    EXPECT_EQ(runOpenCommand(context), 2);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_NE(ui.questions[0].find("最後のデータが途中で切れています。完全な 2 件だけ読み込みますか？"),
+              std::string::npos);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(cut), std::string::npos);
+    EXPECT_NE(ui.messages[0].find("7 行目"), std::string::npos);
+    EXPECT_EQ(readEntryList(store).size(), 2u);
+    // The next dialog starts where these files were.
+    EXPECT_EQ(lastFolder, folder.path() + "/");
+    ui.fileAnswers = {std::nullopt};
+    runOpenCommand(context);
+    EXPECT_EQ(ui.requests.back().startFolder, folder.path() + "/");
+
+    // Accepted: the two whole cards are kept. Files dropped or named on the command line may
+    // be of no kind at all, and are named.
+    ui.askAnswer = true;
+    ui.messages.clear();
+    EXPECT_EQ(openFiles(context, {cut, text}), 2);
+    EXPECT_EQ(readEntryList(store).size(), 4u);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(text), std::string::npos);
 }
 
 }  // namespace

@@ -158,5 +158,24 @@ TEST_F(SaveCommandRuns, ARealFullDeviceAndAReadOnlyFolder) {
     umount(small.c_str());
 }
 
+TEST_F(SaveCommandRuns, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
+    std::string earlier = folder.write("20261206.vcf", "the first backup of the day");
+    // Saved again under the same proposed name: asked, and "いいえ" (the default) keeps it.
+    ui.askAnswer = false;
+    ui.fileAnswers = {folder.file("20261206")};
+    ui.filterAnswers = {FileKind::PhoneCards};
+    EXPECT_FALSE(runSaveCommand(context));
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0], earlier + " は既にあります。置き換えますか？");
+    EXPECT_EQ(readBytes(earlier), "the first backup of the day");
+    // Yes replaces it; a new name asks nothing.
+    ui.askAnswer = true;
+    ui.fileAnswers = {earlier, folder.file("new.csv")};
+    EXPECT_TRUE(runSaveCommand(context));
+    EXPECT_TRUE(runSaveCommand(context));
+    EXPECT_EQ(ui.questions.size(), 2u);
+    EXPECT_EQ(readBytes(earlier), readBytes(kGolden + "entries.vcf"));
+}
+
 }  // namespace
 }  // namespace tsunagi

@@ -14,8 +14,16 @@ namespace tsunagi {
 
 class ScriptedUi : public UserInterface {
   public:
-    std::optional<std::string> chooseFileToOpen(const FileRequest& request) override {
-        return answer(request);
+    std::vector<std::string> chooseFilesToOpen(const FileRequest& request) override {
+        std::optional<std::string> path = answer(request);
+        if (!path) return {};
+        // Several files at once are given joined with "|".
+        std::vector<std::string> paths;
+        size_t start = 0;
+        for (size_t bar; (bar = path->find('|', start)) != std::string::npos; start = bar + 1)
+            paths.push_back(path->substr(start, bar - start));
+        paths.push_back(path->substr(start));
+        return paths;
     }
     std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) override {
         std::optional<std::string> path = answer(request);
@@ -36,6 +44,15 @@ class ScriptedUi : public UserInterface {
         questions.push_back(text);
         return askAnswer;
     }
+    size_t choose(const std::string& text, const std::vector<std::string>& answers) override {
+        questions.push_back(text);
+        choices.push_back(answers);
+        if (chooseAnswers.empty()) return answers.size() - 1;
+        size_t chosen = chooseAnswers.front();
+        chooseAnswers.pop_front();
+        if (onChoose) onChoose();
+        return chosen;
+    }
     bool openWithDesktop(const std::string& target) override {
         opened.push_back(target);
         return desktopOpens;
@@ -50,6 +67,9 @@ class ScriptedUi : public UserInterface {
     std::function<void()> onMessage;  // called while a message is shown
     std::vector<std::string> questions;
     bool askAnswer = true;
+    std::deque<size_t> chooseAnswers;  // the last answer (the default) when none is left
+    std::vector<std::vector<std::string>> choices;
+    std::function<void()> onChoose;
 
   private:
     std::optional<std::string> answer(const FileRequest& request) {
