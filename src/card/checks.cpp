@@ -1,9 +1,9 @@
 #include "card/checks.h"
 
 #include <regex>
+#include <string>
 
 #include "platform/text.h"
-#include <string>
 
 namespace tsunagi {
 

@@ -64,6 +64,16 @@ bool isJapaneseScript(std::string_view utf8) {
     return true;
 }
 
+std::string searchKey(std::string_view utf8) {
+    // The name key, with katakana as hiragana: ヤマダ, ﾔﾏﾀﾞ and やまだ find each other.
+    icu::UnicodeString key = icu::UnicodeString::fromUTF8(nameKey(utf8));
+    for (int32_t i = 0; i < key.length(); ++i) {
+        char16_t c = key.charAt(i);
+        if (c >= 0x30A1 && c <= 0x30F6) key.setCharAt(i, static_cast<char16_t>(c - 0x60));
+    }
+    return toUtf8(key);
+}
+
 std::string nameKey(std::string_view utf8) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfkc = icu::Normalizer2::getNFKCInstance(status);

@@ -19,4 +19,8 @@ bool isJapaneseScript(std::string_view utf8);
 // of every kind and the ";" between family and given name removed, Latin letters in lower case.
 std::string nameKey(std::string_view utf8);
 
+// The key a search compares: the name key with katakana folded to hiragana, so that the kind
+// of kana does not matter either.
+std::string searchKey(std::string_view utf8);
+
 }  // namespace tsunagi

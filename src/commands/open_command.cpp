@@ -32,8 +32,9 @@ long openFiles(const CommandContext& context, const std::vector<std::string>& pa
         std::optional<FileKind> kind = openKindForName(path);
         if (!kind || (kind == FileKind::Workbook && !context.workbooksOffered)) {
             if (sayUnknown)
-                messages.push_back(path + "\n読み込めるファイルの種類ではありません"
-                                          "（.vcf、.csv、.xls）。");
+                messages.push_back(path +
+                                   "\n読み込めるファイルの種類ではありません"
+                                   "（.vcf、.csv、.xls）。");
             continue;
         }
         rememberFolderOf(context, path);
@@ -52,8 +53,9 @@ long openFiles(const CommandContext& context, const std::vector<std::string>& pa
             break;  // a cancel stops the files after it too
         } catch (const std::exception& error) {
             // Ours, and also running out of memory on a hostile file: the store is as it was.
-            messages.push_back("読み込みに失敗しました。このファイルのデータは追加していません。\n" +
-                               describeFailure(error));
+            messages.push_back(
+                "読み込みに失敗しました。このファイルのデータは追加していません。\n" +
+                describeFailure(error));
         }
     }
     if (!messages.empty()) {

@@ -83,8 +83,8 @@ std::string writeAs(FileKind kind, const EntryRows& rows, const std::string& pro
     }
     if (numbersLeftOut.extensions > 0) {
         if (!note.empty()) note += "\n";
-        note += "電話機は内線を持てないため、電話番号 " + std::to_string(numbersLeftOut.extensions) +
-                " 件は内線を除いて書き出しました（" +
+        note += "電話機は内線を持てないため、電話番号 " +
+                std::to_string(numbersLeftOut.extensions) + " 件は内線を除いて書き出しました（" +
                 namedEntries(numbersLeftOut.extensionEntries) + "）。";
     }
     return note;

@@ -55,8 +55,8 @@ std::string ImportReport::note() const {
         {"LANG", "言語"},
         {"KEY", "暗号鍵"},
         {"SOUND", "音声"}};
-    static const char* const kSilent[] = {"PRODID", "REV",    "UID",         "X-ABUID",
-                                          "SOURCE", "CLASS",  "X-ABSHOWAS",  "NAME",
+    static const char* const kSilent[] = {"PRODID",  "REV",    "UID",         "X-ABUID",
+                                          "SOURCE",  "CLASS",  "X-ABSHOWAS",  "NAME",
                                           "PROFILE", "MAILER", "X-IRMC-LUID", "CLIENTPIDMAP"};
     std::vector<std::string> lines;
     if (normalised > 0)
@@ -70,8 +70,7 @@ std::string ImportReport::note() const {
                         namedEntries(damaged) + "。");
     std::vector<std::string> words;
     for (const std::string& name : leftOut) {
-        if (std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent))
-            continue;
+        if (std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent)) continue;
         std::string word = name;
         for (const auto& [property, said] : kWords)
             if (name == property) word = said;

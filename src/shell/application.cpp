@@ -21,7 +21,7 @@ App::App(Store store, Module1 module1, UserInterface& ui)
 CommandContext App::commandContext() {
     std::string backup = module1_.dataFolder.empty() ? "" : module1_.dataFolder + "/backup/";
     bool workbooks = !trimBlanks(module1_.XlsFilterPart).empty();
-    return {store_, ui_, module1_.programFolder, backup, workbooks, cardRoots};
+    return {store_, ui_, module1_.programFolder, backup, workbooks, cardRoots, &lastFolder_};
 }
 
 ImportProgress App::importProgress(QWidget* parent) {
@@ -67,6 +67,7 @@ Form1* App::showMainWindow() {
 
 void App::showInputForm(std::optional<std::int64_t> id) {
     module1_.SelectedId = id;
+    formChangedEntries_ = false;
     auto* form = new Form2(*this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->show();
@@ -77,10 +78,31 @@ void App::showInputForm(std::optional<std::int64_t> id) {
 }
 
 void App::inputFormDone() {
+    std::optional<std::int64_t> shown = module1_.SelectedId;
     module1_.ListRefreshPending = true;
     module1_.SelectedId.reset();
     // The main window comes first, so the program never stands without a window.
-    showMainWindow();
+    Form1* window = showMainWindow();
+    // The list keeps its place: the entry that was open, or the one the form added.
+    if (shown)
+        window->selectEntry(*shown);
+    else if (formChangedEntries_ && window->List1->count() > 0)
+        window->List1->setCurrentRow(window->List1->count() - 1);
+    if (!pendingFiles_.empty()) window->openFiles(std::exchange(pendingFiles_, {}));
+}
+
+void App::openFilesFromOutside(const std::vector<std::string>& paths) {
+    QWidget* shown = main_ ? static_cast<QWidget*>(main_.data()) : form_.data();
+    if (shown) {
+        shown->show();
+        shown->raise();
+        shown->activateWindow();
+    }
+    if (paths.empty()) return;
+    if (main_)
+        main_->openFiles(paths);
+    else
+        pendingFiles_.insert(pendingFiles_.end(), paths.begin(), paths.end());
 }
 
 }  // namespace tsunagi

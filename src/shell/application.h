@@ -34,9 +34,16 @@ class App : public QObject, public FormHost {
     UserInterface& ui() { return ui_; }
     void showMessage(const std::string& text) override { ui_.showMessage(text); }
     std::optional<std::int64_t> selectedId() const override { return module1_.SelectedId; }
-    // The input form is done: the main window comes back with a rebuilt list.
+    // The input form is done: the main window comes back with a rebuilt list, the entry that
+    // was open selected.
     void inputFormDone() override;
-    void entriesChanged() override { unsavedChanges_ = true; }
+    // Files that came from outside the windows (a second start): opened in the main window,
+    // or once it is back when the input form is open; the program's window comes forward.
+    void openFilesFromOutside(const std::vector<std::string>& paths);
+    void entriesChanged() override {
+        unsavedChanges_ = true;
+        formChangedEntries_ = true;
+    }
     void entriesSaved() { unsavedChanges_ = false; }
     // Entries were added, changed or deleted since the last save; the store is emptied at the
     // next start, so leaving the program now would lose them.
@@ -61,6 +68,9 @@ class App : public QObject, public FormHost {
     QPointer<QWidget> form_;
     bool unsavedChanges_ = false;
     bool switchingToForm_ = false;
+    bool formChangedEntries_ = false;
+    std::vector<std::string> pendingFiles_;
+    std::string lastFolder_;  // where the file dialogs were last answered
 };
 
 }  // namespace tsunagi

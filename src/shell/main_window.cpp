@@ -2,12 +2,21 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
+#include <QToolTip>
+#include <QUrl>
+#include <unordered_set>
 
+#include "card/unicode.h"
 #include "commands/open_command.h"
 #include "commands/save_command.h"
+#include "editor/entry_form.h"
 #include "merge/merge_dialog.h"
 #include "platform/error.h"
 #include "platform/program_name.h"
@@ -23,10 +32,33 @@ std::string helpPagePath(const std::string& programFolder) {
     return programFolder + "/help/help.html";
 }
 
+std::string unsavedWorkQuestion(const std::string& action) {
+    return "保存されていない変更があります。" + action +
+           "しますか？\n（リストは次に起動したときに空になります。先に保存することもできます。）";
+}
+
+namespace {
+
+// The list's place in the window, in the layout's own units.
+constexpr int kListTop = 360;       // twips below the client area's top
+constexpr int kListRightGap = 45;   // twips between the list and the client area's right
+constexpr int kListBottomGap = 30;  // twips between the list and the client area's bottom
+
+std::vector<std::string> localFiles(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    return paths;
+}
+
+}  // namespace
+
 Form1::Form1(App& app) : app_(app) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
     setWindowIcon(programIcon());
+    setAcceptDrops(true);
 
     auto* client = new QWidget(this);
     setCentralWidget(client);
@@ -42,26 +74,51 @@ Form1::Form1(App& app) : app_(app) {
     List1->setUniformItemSizes(true);
     // A double-click opens the entry, and so does Enter for those who use the keyboard.
     connect(List1, &QListWidget::itemActivated, this, &Form1::List1_DblClick);
+    List1->installEventFilter(this);              // Delete
+    List1->viewport()->installEventFilter(this);  // tooltips
+    searchBox = new QLineEdit(client);
+    searchBox->setPlaceholderText("名前・読み・電話番号・メールで絞り込み（Esc で解除）");
+    searchBox->setClearButtonEnabled(true);
+    searchBox->hide();
+    searchBox->installEventFilter(this);  // Esc
+    connect(searchBox, &QLineEdit::textChanged, this, &Form1::applySearch);
 
     buildMenus();
 
-    // The menu bar must show all three menus, and a window manager's title bar the caption
-    // beside its icon and buttons; where they need more than the list's width the window and
-    // the list grow with it.
+    // The window opens at the layout's size; it may grow, and the list grows with it. The
+    // menu bar must show all three menus, and a window manager's title bar the caption beside
+    // its icon and buttons; where they need more than the list's width the window is wider.
     // (Title bars draw in bold, and give their icon and three buttons some 150 pixels.)
     QFont titleFont = QApplication::font();
     titleFont.setBold(true);
     int caption =
         QFontMetrics(titleFont).horizontalAdvance(QString::fromStdString(mainWindowCaption()));
     int width = std::max({twips(2220), menuBar()->sizeHint().width() + 6, caption + 150});
-    int height = twips(2430);
-    List1->setGeometry(0, twips(360), width - (twips(2220) - twips(2175)), twips(2040));
-    client->setFixedSize(width, height);
-    setFixedSize(width, height + menuBar()->sizeHint().height());
+    int height = twips(2430) + menuBar()->sizeHint().height();
+    setMinimumSize(width, height);
+    resize(width, height);
+    layOutList();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
     Form_Load();
+}
+
+void Form1::layOutList() {
+    QWidget* client = centralWidget();
+    int width = client->width() - twips(kListRightGap);
+    int top = twips(kListTop);
+    if (searchBox->isVisible()) {
+        int boxHeight = searchBox->sizeHint().height();
+        searchBox->setGeometry(0, top, width, boxHeight);
+        top += boxHeight + 2;
+    }
+    List1->setGeometry(0, top, width, std::max(0, client->height() - top - twips(kListBottomGap)));
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    layOutList();
 }
 
 void Form1::buildMenus() {
@@ -73,9 +130,17 @@ void Form1::buildMenus() {
     l1 = l0->addAction("データのクリア", this, &Form1::l1_Click);
     l2 = l0->addAction("データの保存", this, &Form1::l2_Click);
     mergeDuplicatesItem = l0->addAction("重複をまとめる…", this, &Form1::mergeDuplicatesClicked);
+    findItem = l0->addAction("検索…", this, &Form1::findClicked);
     s0 = menuBar()->addMenu("その他");
     s1 = s0->addAction("ヘルプ", this, &Form1::s1_Click);
     s2 = s0->addAction("バージョン情報", this, &Form1::s2_Click);
+    // The keys every desktop program has.
+    m1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m3->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    m2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    l2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    findItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    s1->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
 void Form1::Form_Load() {
@@ -96,37 +161,100 @@ void Form1::RefreshList() {
         // The list and its count change together.
         List1->clear();
         List1->addItems(items);
-        Label1->setText(QString::fromStdString(countLabel(static_cast<int>(lines.size()))));
+        entries_ = static_cast<int>(lines.size());
+        countShown_ = true;
+        searchEntries_.reset();
+        if (searchBox->isVisible()) applySearch();
+        showCount();
     } catch (const TsunagiError& error) {
         app_.ui().showMessage(error.what());
     }
 }
 
+void Form1::showCount() {
+    if (!countShown_) {
+        Label1->clear();
+        return;
+    }
+    if (!searchBox->isVisible() || searchBox->text().isEmpty()) {
+        Label1->setText(QString::fromStdString(countLabel(entries_)));
+        return;
+    }
+    int shown = 0;
+    for (int i = 0; i < List1->count(); ++i) shown += List1->item(i)->isHidden() ? 0 : 1;
+    Label1->setText(QString("%1/%2").arg(shown).arg(QString::fromStdString(countLabel(entries_))));
+}
+
+void Form1::selectEntry(std::int64_t id) {
+    for (int i = 0; i < List1->count(); ++i) {
+        QListWidgetItem* item = List1->item(i);
+        if (idFromListLine(item->text().toStdString()) == id) {
+            List1->setCurrentItem(item);
+            List1->scrollToItem(item);
+            return;
+        }
+    }
+}
+
+void Form1::openFiles(const std::vector<std::string>& paths) {
+    int before = entries_;
+    long added = tsunagi::openFiles(app_.commandContext(), paths, app_.importProgress(this));
+    if (added > 0) app_.entriesChanged();
+    RefreshList();
+    // The list shows where the new entries begin.
+    if (added > 0 && before < List1->count()) {
+        List1->setCurrentRow(before);
+        List1->scrollToItem(List1->item(before), QAbstractItemView::PositionAtTop);
+    }
+}
+
 void Form1::m1_Click() {
     // The list stays as it is while the dialogs are up; a failed import leaves it so.
-    if (runOpenCommand(app_.commandContext(), app_.importProgress(this)) > 0) app_.entriesChanged();
+    int before = entries_;
+    long added = runOpenCommand(app_.commandContext(), app_.importProgress(this));
+    if (added > 0) app_.entriesChanged();
     // Whatever came of it, the list shows the store as it is now.
     RefreshList();
+    if (added > 0 && before < List1->count()) {
+        List1->setCurrentRow(before);
+        List1->scrollToItem(List1->item(before), QAbstractItemView::PositionAtTop);
+    }
 }
 
 void Form1::m2_Click() { close(); }
 
 void Form1::m3_Click() { app_.showInputForm(std::nullopt); }
 
+bool Form1::save() {
+    if (!runSaveCommand(app_.commandContext())) return false;
+    app_.entriesSaved();
+    return true;
+}
+
+bool Form1::mayLoseUnsavedWork(const std::string& action) {
+    if (!app_.hasUnsavedChanges()) return true;
+    size_t answer = app_.ui().choose(unsavedWorkQuestion(action), {"保存…", action, "キャンセル"});
+    if (answer == 0) return save();  // goes on only when the work is safe in a file
+    return answer == 1;
+}
+
 void Form1::l1_Click() {
+    if (!mayLoseUnsavedWork("クリア")) return;
     try {
-        if (List1->count() > 0) app_.entriesChanged();
         clearStore(app_.store());
+        // Nothing that was not saved is lost any more.
+        app_.entriesSaved();
         List1->clear();
-        Label1->clear();
+        entries_ = 0;
+        countShown_ = false;
+        searchEntries_.reset();
+        showCount();
     } catch (const TsunagiError& error) {
         app_.ui().showMessage(error.what());
     }
 }
 
-void Form1::l2_Click() {
-    if (runSaveCommand(app_.commandContext())) app_.entriesSaved();
-}
+void Form1::l2_Click() { save(); }
 
 void Form1::mergeDuplicatesClicked() {
     try {
@@ -148,9 +276,125 @@ void Form1::mergeDuplicatesClicked() {
     }
 }
 
+void Form1::findClicked() {
+    searchBox->show();
+    layOutList();
+    searchBox->setFocus();
+    searchBox->selectAll();
+}
+
+void Form1::applySearch() {
+    std::string typed = searchKey(searchBox->text().toStdString());
+    if (!searchEntries_) {
+        try {
+            searchEntries_ = readSearchEntries(app_.store());
+        } catch (const TsunagiError& error) {
+            app_.ui().showMessage(error.what());
+            return;
+        }
+    }
+    std::unordered_set<std::int64_t> matching;
+    for (const SearchEntry& entry : *searchEntries_)
+        if (entryMatches(entry, typed)) matching.insert(entry.id);
+    List1->setUpdatesEnabled(false);
+    for (int i = 0; i < List1->count(); ++i) {
+        QListWidgetItem* item = List1->item(i);
+        std::optional<std::int64_t> id = idFromListLine(item->text().toStdString());
+        item->setHidden(!id || !matching.count(*id));
+    }
+    List1->setUpdatesEnabled(true);
+    showCount();
+}
+
+void Form1::endSearch() {
+    searchBox->blockSignals(true);
+    searchBox->clear();
+    searchBox->blockSignals(false);
+    searchBox->hide();
+    for (int i = 0; i < List1->count(); ++i) List1->item(i)->setHidden(false);
+    layOutList();
+    showCount();
+    List1->setFocus();
+    if (QListWidgetItem* current = List1->currentItem()) List1->scrollToItem(current);
+}
+
+void Form1::deleteSelectedEntry() {
+    QListWidgetItem* item = List1->currentItem();
+    if (!item || item->isHidden()) return;
+    std::optional<std::int64_t> id = idFromListLine(item->text().toStdString());
+    if (!id) return;
+    std::string name = entrySummary(app_.store(), *id);
+    name = name.substr(0, name.find('\n'));
+    if (!app_.ui().ask("「" + name + "」を削除しますか？", "削除", "キャンセル")) return;
+    int row = List1->row(item);
+    try {
+        removeEntry(app_.store(), *id);
+        app_.entriesChanged();
+    } catch (const TsunagiError& error) {
+        app_.ui().showMessage(error.what());
+    }
+    RefreshList();
+    // The place stays: the next line, or the last when the deleted one was last.
+    if (List1->count() > 0) List1->setCurrentRow(std::min(row, List1->count() - 1));
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == List1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        deleteSelectedEntry();
+        return true;
+    }
+    if (watched == searchBox && event->type() == QEvent::KeyPress) {
+        int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) {
+            endSearch();
+            return true;
+        }
+        if (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            List1->setFocus();
+            for (int i = 0; i < List1->count(); ++i)
+                if (!List1->item(i)->isHidden()) {
+                    List1->setCurrentRow(i);
+                    break;
+                }
+            return true;
+        }
+    }
+    if (watched == List1->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        QListWidgetItem* item = List1->itemAt(help->pos());
+        std::optional<std::int64_t> id =
+            item ? idFromListLine(item->text().toStdString()) : std::nullopt;
+        std::string summary;
+        if (id) {
+            try {
+                summary = entrySummary(app_.store(), *id);
+            } catch (const TsunagiError&) {
+                // A tooltip is no place for a store's failure; the next action will say it.
+            }
+        }
+        if (summary.empty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), QString::fromStdString(summary), List1);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!localFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths = localFiles(event->mimeData());
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    openFiles(paths);
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
-    if (!app_.switchingToForm() && app_.hasUnsavedChanges() &&
-        !app_.ui().ask("保存されていない変更があります。終了しますか？", "終了", "キャンセル")) {
+    if (!app_.switchingToForm() && !mayLoseUnsavedWork("終了")) {
         event->ignore();
         return;
     }
@@ -158,8 +402,10 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::s1_Click() {
-    if (!app_.ui().openWithDesktop(helpPagePath(app_.module1().programFolder)))
-        app_.ui().showMessage(kHelpFailureMessage);
+    std::string page = helpPagePath(app_.module1().programFolder);
+    // Without a program to show it, the page can still be opened by hand: say where it is.
+    if (!app_.ui().openWithDesktop(page))
+        app_.ui().showMessage(std::string(kHelpFailureMessage) + "\r\n\r\nヘルプのページ：" + page);
 }
 
 void Form1::s2_Click() {
@@ -169,7 +415,7 @@ void Form1::s2_Click() {
 
 void Form1::List1_DblClick() {
     QListWidgetItem* item = List1->currentItem();
-    if (!item) return;
+    if (!item || item->isHidden()) return;
     std::optional<std::int64_t> id = idFromListLine(item->text().toStdString());
     if (!id) return;
     app_.showInputForm(id);

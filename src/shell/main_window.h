@@ -1,10 +1,16 @@
 #pragma once
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "card/entry_search.h"
 
 namespace tsunagi {
 
@@ -16,6 +22,9 @@ std::string mainWindowCaption();  // "Tsunagi1.0.0"
 std::string helpPagePath(const std::string& programFolder);
 inline constexpr const char* kHelpFailureMessage = "開けるアプリケーション\r\nがありません";
 
+// The question asked before unsaved work would be lost (on quitting, on clearing the list).
+std::string unsavedWorkQuestion(const std::string& action);
+
 // The main window: the entry list, its count, and the menus that reach every command.
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -23,8 +32,13 @@ class Form1 : public QMainWindow {
     explicit Form1(App& app);
 
     void RefreshList();
+    // Imports the files (dropped, named on the command line, passed by a second start) and
+    // shows the first new entry.
+    void openFiles(const std::vector<std::string>& paths);
+    // Selects and shows the entry's line, if it is in the list.
+    void selectEntry(std::int64_t id);
 
-    QLabel* Label1;                // the count, "N件"
+    QLabel* Label1;                // the count, "Nﾃﾞｰﾀ"
     QLabel* Label2;                // 名前
     QListWidget* List1;            // one line per entry
     QMenu* m0;                     // メニュー
@@ -36,8 +50,10 @@ class Form1 : public QMainWindow {
     QAction* l1;                   // データのクリア
     QAction* l2;                   // データの保存
     QAction* mergeDuplicatesItem;  // 重複をまとめる…
+    QAction* findItem;             // 検索…
     QAction* s1;                   // ヘルプ
     QAction* s2;                   // バージョン情報
+    QLineEdit* searchBox;          // over the list while a search is on
 
   public slots:
     void m1_Click();
@@ -46,18 +62,35 @@ class Form1 : public QMainWindow {
     void l1_Click();
     void l2_Click();
     void mergeDuplicatesClicked();
+    void findClicked();
     void s1_Click();
     void s2_Click();
     void List1_DblClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Form_Load();
     void buildMenus();
+    void layOutList();
+    // Asks before unsaved work would be lost, offering to save it first; true to go on.
+    bool mayLoseUnsavedWork(const std::string& action);
+    // Saves through the save command; true when a file was written.
+    bool save();
+    void deleteSelectedEntry();
+    void applySearch();
+    void endSearch();
+    void showCount();
 
     App& app_;
+    int entries_ = 0;  // entries in the list, shown or not
+    bool countShown_ = false;
+    std::optional<std::vector<SearchEntry>> searchEntries_;  // read when a search begins
 };
 
 }  // namespace tsunagi

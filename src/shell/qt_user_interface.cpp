@@ -1,7 +1,5 @@
 #include "shell/qt_user_interface.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "platform/desktop_open.h"
 #include "platform/program_name.h"

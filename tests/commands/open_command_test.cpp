@@ -91,7 +91,8 @@ TEST(OpenCommand, SeveralFilesOneMessageAndABackupCutShortAtItsLastCard) {
     std::string lastFolder;
     CommandContext context{store, ui, folder.path(), "", false, {}, &lastFolder};
     std::string two = folder.write("two.vcf", kCard + kCard);
-    std::string cut = folder.write("cut.vcf", kCard + kCard + "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:C");
+    std::string cut =
+        folder.write("cut.vcf", kCard + kCard + "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:C");
     std::string text = folder.write("notes.txt", "hello");
 
     // Declined: the cut file adds nothing, and one message names it with its line.
@@ -99,8 +100,9 @@ TEST(OpenCommand, SeveralFilesOneMessageAndABackupCutShortAtItsLastCard) {
     ui.fileAnswers = {two + "|" + cut};
     EXPECT_EQ(runOpenCommand(context), 2);
     ASSERT_EQ(ui.questions.size(), 1u);
-    EXPECT_NE(ui.questions[0].find("最後のデータが途中で切れています。完全な 2 件だけ読み込みますか？"),
-              std::string::npos);
+    EXPECT_NE(
+        ui.questions[0].find("最後のデータが途中で切れています。完全な 2 件だけ読み込みますか？"),
+        std::string::npos);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].find(cut), std::string::npos);
     EXPECT_NE(ui.messages[0].find("7 行目"), std::string::npos);

@@ -85,6 +85,36 @@ class Form2Test : public QObject {
         back->close();
     }
 
+    void anImportedEntryWithInternationalNumbersCanBeRenamed() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        {
+            Connection connection = app.store().open();
+            EntryInserter(connection)
+                .insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Smith;John",
+                         "X-JPG-OWNER:0",
+                         "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;HOME:(03) 1234-5678<>"
+                         "TEL;VOICE;WORK:03.5555.6666<>",
+                         "X-GNO:0", "X-JPG-MDNO:1", "END:VCARD"});
+        }
+        app.module1().ListRefreshPending = true;
+        Form2* form = openByDoubleClick(app, app.showMainWindow());
+        QVERIFY(form);
+        QCOMPARE(form->Text3->text(), QString("+81 90-1234-5678"));
+        form->Text1->setText("Smith;Jane");
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QApplication::processEvents();
+        QVERIFY(ui.messages.empty());  // nothing refused
+        Connection connection = app.store().open();
+        std::optional<EntryRow> row = readEntry(connection, 1);
+        QVERIFY(row);
+        QCOMPARE(row->at(2), std::string("N;CHARSET=SHIFT_JIS:Smith;Ja"));  // 8 characters
+        QCOMPARE(row->at(4),
+                 std::string("TEL;CELL:+81 90-1234-5678<>TEL;VOICE;HOME:(03) 1234-5678<>"
+                             "TEL;VOICE;WORK:03.5555.6666<>"));
+        app.mainWindow()->close();
+    }
+
     void newOnAnOpenedEntryAddsASecondAndDeleteAsksNothing() {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);

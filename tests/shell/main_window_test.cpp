@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <filesystem>
 
 #include "merge/merge_dialog.h"
 #include "platform/program_name.h"
 #include "shell/application.h"
+#include "shell/instance_channel.h"
 #include "shell/run_state.h"
 #include "shell/version_box.h"
 #include "store/entries.h"
@@ -47,10 +51,15 @@ class Form1Test : public QObject {
         QCOMPARE(menus, QStringList({"メニュー", "リスト", "その他"}));
         QCOMPARE(captions(window->m0), QStringList({"ファイルを開く", "登録ﾌｫｰﾑを開く", "終了"}));
         QCOMPARE(captions(window->l0),
-                 QStringList({"データのクリア", "データの保存", "重複をまとめる…"}));
+                 QStringList({"データのクリア", "データの保存", "重複をまとめる…", "検索…"}));
         QCOMPARE(captions(window->s0), QStringList({"ヘルプ", "バージョン情報"}));
-        for (QMenu* menu : {window->m0, window->l0, window->s0})
-            for (QAction* action : menu->actions()) QVERIFY(action->shortcut().isEmpty());
+        // The keys every desktop program has, beside the captions as they stand.
+        QCOMPARE(window->m1->shortcut(), QKeySequence("Ctrl+O"));
+        QCOMPARE(window->l2->shortcut(), QKeySequence("Ctrl+S"));
+        QCOMPARE(window->m3->shortcut(), QKeySequence("Ctrl+N"));
+        QCOMPARE(window->m2->shortcut(), QKeySequence("Ctrl+Q"));
+        QCOMPARE(window->s1->shortcut(), QKeySequence("F1"));
+        QCOMPARE(window->findItem->shortcut(), QKeySequence("Ctrl+F"));
         QCOMPARE(window->List1->count(), 0);
         QCOMPARE(window->Label1->text(), QString());
         QCOMPARE(window->Label2->text(), QString("名前"));
@@ -93,7 +102,9 @@ class Form1Test : public QObject {
         QCOMPARE(ui.opened.size(), size_t(1));
         QCOMPARE(ui.opened[0], std::string("/nowhere/help/help.html"));
         QCOMPARE(ui.messages.size(), size_t(1));
-        QCOMPARE(ui.messages[0], std::string("開けるアプリケーション\r\nがありません"));
+        // The specified words, and where the page is, to open it by hand.
+        QCOMPARE(ui.messages[0], std::string("開けるアプリケーション\r\nがありません\r\n\r\n"
+                                             "ヘルプのページ：/nowhere/help/help.html"));
         window->close();
     }
 
@@ -197,10 +208,11 @@ class Form1Test : public QObject {
                                        "N;CHARSET=SHIFT_JIS:A\r\nEND:VCARD\r\n")};
         window->m1->trigger();
         QCOMPARE(window->List1->count(), 1);
-        ui.askAnswer = false;  // キャンセル
+        ui.chooseAnswers = {2};  // キャンセル
         window->m2->trigger();
         QCOMPARE(ui.questions.size(), size_t(1));
-        QCOMPARE(ui.questions[0], std::string("保存されていない変更があります。終了しますか？"));
+        QCOMPARE(ui.questions[0], unsavedWorkQuestion("終了"));
+        QCOMPARE(ui.choices[0], (std::vector<std::string>{"保存…", "終了", "キャンセル"}));
         QVERIFY(window->isVisible());
         // Opening the input form closes the main window without a question.
         window->m3->trigger();
@@ -215,6 +227,166 @@ class Form1Test : public QObject {
         window->close();
         QCOMPARE(ui.questions.size(), size_t(1));
         QVERIFY(!window->isVisible());
+    }
+
+    void clearingAndQuittingOfferToSaveFirst() {
+        TempFolder folder;
+        ScriptedUi ui;
+        Module1 module1;
+        module1.programFolder = folder.path();
+        App app(Store::inMemory(), module1, ui);
+        Form1* window = app.showMainWindow();
+        ui.fileAnswers = {folder.write("cards.vcf",
+                                       "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+                                       "N;CHARSET=SHIFT_JIS:A\r\nEND:VCARD\r\n")};
+        window->m1->trigger();
+        // キャンセル keeps the list; the question is the one asked on quitting.
+        ui.chooseAnswers = {2};
+        window->l1->trigger();
+        QCOMPARE(ui.questions.back(), unsavedWorkQuestion("クリア"));
+        QCOMPARE(window->List1->count(), 1);
+        // 保存… with the dialog cancelled: nothing saved, so nothing cleared.
+        ui.chooseAnswers = {0};
+        ui.fileAnswers = {std::nullopt};
+        window->l1->trigger();
+        QCOMPARE(window->List1->count(), 1);
+        // 保存… then a save: cleared, and quitting asks nothing more.
+        ui.chooseAnswers = {0};
+        ui.fileAnswers = {folder.file("kept.vcf")};
+        window->l1->trigger();
+        QVERIFY(std::filesystem::exists(folder.file("kept.vcf")));
+        QCOMPARE(window->List1->count(), 0);
+        QVERIFY(readEntryList(app.store()).empty());
+        size_t asked = ui.questions.size();
+        window->close();
+        QCOMPARE(ui.questions.size(), asked);
+    }
+
+    void theWindowGrowsFindsAndKeepsItsPlace() {
+        TempFolder folder;
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        {
+            Connection connection = app.store().open();
+            EntryInserter inserter(connection);
+            inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎",
+                             "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ;ﾀﾛｳ", "TEL;CELL:090-1234-5678",
+                             "END:VCARD"});
+            for (int i = 0; i < 40; ++i)
+                inserter.insert({"BEGIN:VCARD", "VERSION:2.1",
+                                 "N;CHARSET=SHIFT_JIS:名" + std::to_string(i), "END:VCARD"});
+        }
+        app.module1().ListRefreshPending = true;
+        Form1* window = app.showMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        // Resizable, and the list grows with the window.
+        QVERIFY(window->minimumSize() != window->maximumSize());
+        int listHeight = window->List1->height();
+        window->resize(window->width() + 200, window->height() + 300);
+        QApplication::processEvents();
+        QVERIFY(window->List1->height() >= listHeight + 250);
+        QVERIFY(window->List1->width() > window->Label1->x());
+
+        // Ctrl+F: a reading typed in hiragana finds the katakana one, a number its digits.
+        QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(window->searchBox->isVisible());
+        QVERIFY(window->searchBox->hasFocus());
+        window->searchBox->setText("やまだ");
+        auto shown = [window] {
+            int count = 0;
+            for (int i = 0; i < window->List1->count(); ++i)
+                count += window->List1->item(i)->isHidden() ? 0 : 1;
+            return count;
+        };
+        QCOMPARE(shown(), 1);
+        QCOMPARE(window->Label1->text(), QString("1/41ﾃﾞｰﾀ"));
+        window->searchBox->setText("０９０１２３４");
+        QCOMPARE(shown(), 1);
+        window->searchBox->setText("名3");
+        QCOMPARE(shown(), 11);  // 名3, 名30 … 名39
+        QTest::keyClick(window->searchBox, Qt::Key_Escape);
+        QVERIFY(!window->searchBox->isVisible());
+        QCOMPARE(shown(), 41);
+        QCOMPARE(window->Label1->text(), QString("41ﾃﾞｰﾀ"));
+
+        // Delete on a line asks, then deletes it and keeps the place.
+        window->List1->setFocus();
+        window->List1->setCurrentRow(0);
+        ui.askAnswer = false;
+        QTest::keyClick(window->List1, Qt::Key_Delete);
+        QCOMPARE(ui.questions.back(), std::string("「山田 太郎」を削除しますか？"));
+        QCOMPARE(window->List1->count(), 41);
+        ui.askAnswer = true;
+        QTest::keyClick(window->List1, Qt::Key_Delete);
+        QCOMPARE(window->List1->count(), 40);
+        QCOMPARE(window->List1->currentRow(), 0);
+
+        // After the input form, the entry that was open is selected again.
+        window->List1->setCurrentRow(25);
+        std::optional<std::int64_t> open =
+            idFromListLine(window->List1->currentItem()->text().toStdString());
+        window->List1_DblClick();
+        QApplication::processEvents();
+        QVERIFY(app.inputForm());
+        app.inputForm()->close();
+        QApplication::processEvents();
+        window = app.mainWindow();
+        QVERIFY(window->List1->currentItem());
+        QCOMPARE(idFromListLine(window->List1->currentItem()->text().toStdString()), open);
+
+        // The tooltip names the whole entry.
+        QCOMPARE(entrySummary(app.store(), 1), std::string());  // deleted
+        QVERIFY(entrySummary(app.store(), 2).find("名0") == 0);
+        window->close();
+    }
+
+    void filesComeInByDropAndByName() {
+        TempFolder folder;
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = app.showMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        std::string card = "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:A\r\nEND:VCARD\r\n";
+        std::string vcf = folder.write("a.vcf", card + card);
+        std::string csv = folder.write("b.csv", "表示名,携帯電話\r\nB,090\r\n");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(vcf)),
+                      QUrl::fromLocalFile(QString::fromStdString(csv))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window, &drop);
+        QCOMPARE(window->List1->count(), 3);
+        QCOMPARE(window->List1->currentRow(), 0);  // the first new entry
+        // Named from outside (a second start, the command line): added after them, shown.
+        app.openFilesFromOutside({vcf});
+        QCOMPARE(window->List1->count(), 5);
+        QCOMPARE(window->List1->currentRow(), 3);
+        QVERIFY(ui.messages.empty());
+        window->close();
+    }
+
+    void aSecondStartHandsItsFilesToTheFirst() {
+        TempFolder folder;
+        QString lock = QString::fromStdString(folder.file("tsunagi.lock"));
+        InstanceChannel first(lock), second(lock);
+        QVERIFY(!second.send({"/nobody/listens.vcf"}, 200));
+        QVERIFY(first.listen());
+        QStringList arrived;
+        bool heard = false;
+        connect(&first, &InstanceChannel::filesArrived, this, [&](const QStringList& files) {
+            arrived = files;
+            heard = true;
+        });
+        // The sender waits for its bytes to go; the first hears them in its event loop.
+        QVERIFY(second.send({"/home/user/カード.vcf", "/home/user/book.csv"}));
+        QTRY_VERIFY(heard);
+        QCOMPARE(arrived, QStringList({"/home/user/カード.vcf", "/home/user/book.csv"}));
+        heard = false;
+        QVERIFY(second.send({}));  // only "come forward"
+        QTRY_VERIFY(heard);
+        QVERIFY(arrived.isEmpty());
     }
 
     void mergingDuplicatesFromTheListMenu() {
