@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QUrl>
 #include <unordered_set>
@@ -34,7 +35,7 @@ std::string helpPagePath(const std::string& programFolder) {
 
 std::string unsavedWorkQuestion(const std::string& action) {
     return "保存されていない変更があります。" + action +
-           "しますか？\n（リストは次に起動したときに空になります。先に保存することもできます。）";
+           "しますか？\nリストは次の起動時に空になります。";
 }
 
 namespace {
@@ -43,6 +44,20 @@ namespace {
 constexpr int kListTop = 360;       // twips below the client area's top
 constexpr int kListRightGap = 45;   // twips between the list and the client area's right
 constexpr int kListBottomGap = 30;  // twips between the list and the client area's bottom
+
+// Draws a list line without its id: the line form pads the id out of sight at the list's own
+// width, and a wider window must not bring it into sight.
+class LineWithoutId : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        qsizetype id = option->text.lastIndexOf("<>");
+        if (id >= 0) option->text.truncate(id);
+    }
+};
 
 std::vector<std::string> localFiles(const QMimeData* data) {
     std::vector<std::string> paths;
@@ -72,6 +87,7 @@ Form1::Form1(App& app) : app_(app) {
     List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     List1->setTextElideMode(Qt::ElideNone);
     List1->setUniformItemSizes(true);
+    List1->setItemDelegate(new LineWithoutId(List1));
     // A double-click opens the entry, and so does Enter for those who use the keyboard.
     connect(List1, &QListWidget::itemActivated, this, &Form1::List1_DblClick);
     List1->installEventFilter(this);              // Delete
@@ -339,10 +355,17 @@ void Form1::deleteSelectedEntry() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == List1 && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        deleteSelectedEntry();
-        return true;
+    if (watched == List1 && event->type() == QEvent::KeyPress) {
+        int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Delete) {
+            deleteSelectedEntry();
+            return true;
+        }
+        // Esc ends a search from the list too, where Down or Enter in the box led.
+        if (key == Qt::Key_Escape && searchBox->isVisible()) {
+            endSearch();
+            return true;
+        }
     }
     if (watched == searchBox && event->type() == QEvent::KeyPress) {
         int key = static_cast<QKeyEvent*>(event)->key();
