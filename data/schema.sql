@@ -87,3 +87,9 @@ CREATE TABLE radio_v401sh (
 -- The phone model's line template: the beginning of each card line, in card order, joined by "<>".
 CREATE TABLE mst_heddate (serial TEXT PRIMARY KEY, feild TEXT NOT NULL);
 INSERT INTO mst_heddate (serial, feild) VALUES ('V401SH', 'BEGIN:VCARD<>VERSION:2.1<>N;CHARSET=SHIFT_JIS:<>X-JPG-OWNER:<>TEL;<>EMAIL;<>X-GNO:<>X-JPG-MDNO:<>END:VCARD');
+
+-- What a card holds beyond the phone's lines: the content lines of other programs' cards and
+-- address books that the phone's dialect has no place for, in vCard 3.0 form (UTF-8, unfolded),
+-- kept with their entry in their order.
+CREATE TABLE entry_extras (entry_id INTEGER NOT NULL, line TEXT NOT NULL);
+CREATE INDEX entry_extras_entry ON entry_extras (entry_id);

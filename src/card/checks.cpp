@@ -127,6 +127,14 @@ NumberParts splitExtension(std::string_view number) {
     return {main, extension};
 }
 
+std::string numberKey(std::string_view number) {
+    NumberParts parts = splitExtension(number);
+    if (std::optional<std::string> digits = dialledDigits(parts.main)) return *digits;
+    std::string key = asciiNumber(number);
+    std::erase(key, ' ');
+    return key;
+}
+
 bool IsMailAddress(std::string_view address) {
     // \w is ASCII only here, as in the script engine the pattern was written for.
     static const std::regex pattern(R"(^([\w\.\-]+)@([\w_\-]+)\.([\w_\.\-]*)[a-z][a-z]$)",

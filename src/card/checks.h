@@ -33,6 +33,11 @@ struct NumberParts {
 };
 NumberParts splitExtension(std::string_view number);
 
+// One number whatever its form: "+81 90-1234-5678", "090 1234 5678" and "０９０１２３４５６７８"
+// have one key, the digits the phone dials (its extension left off). A number the phone cannot
+// dial is its text without blanks.
+std::string numberKey(std::string_view number);
+
 // Letters, digits, "_", "." or "-", then "@", a dotless part, ".", and at the very end two
 // ASCII letters; upper and lower case alike.
 bool IsMailAddress(std::string_view address);

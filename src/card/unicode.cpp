@@ -46,6 +46,42 @@ std::string fullWidthKatakana(std::string_view utf8) {
     return toUtf8(text);
 }
 
+std::string katakanaOf(std::string_view utf8) {
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    bool changed = false;
+    for (int32_t i = 0; i < text.length(); ++i) {
+        char16_t c = text.charAt(i);
+        if (c >= 0x3041 && c <= 0x3096) {
+            text.setCharAt(i, static_cast<char16_t>(c + 0x60));
+            changed = true;
+        }
+    }
+    return changed ? toUtf8(text) : std::string(utf8);
+}
+
+std::string halfWidthKatakana(std::string_view utf8) {
+    std::string katakana = katakanaOf(utf8);
+    // Only when there is full-width kana: the phone's own readings come back as they are.
+    bool fullWidthKana = false;
+    for (size_t i = 0; i + 2 < katakana.size(); ++i)
+        if (static_cast<unsigned char>(katakana[i]) == 0xE3 &&
+            (static_cast<unsigned char>(katakana[i + 1]) == 0x82 ||
+             static_cast<unsigned char>(katakana[i + 1]) == 0x83))
+            fullWidthKana = true;
+    if (!fullWidthKana) return katakana;
+    static const std::unique_ptr<icu::Transliterator> transliterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
+            "[\\u30A1-\\u30FC] Fullwidth-Halfwidth", UTRANS_FORWARD, status));
+        return U_SUCCESS(status) ? std::move(made) : nullptr;
+    }();
+    if (!transliterator) return katakana;
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(katakana);
+    transliterator->transliterate(text);
+    return toUtf8(text);
+}
+
 bool isJapaneseScript(std::string_view utf8) {
     icu::UnicodeString text = icu::UnicodeString::fromUTF8(
         icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));

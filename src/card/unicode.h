@@ -11,6 +11,13 @@ namespace tsunagi {
 // Half-width katakana (ｶﾞ, ｯ, ｰ, ｡) as full-width (ガ, ッ, ー, 。); every other character stays.
 std::string fullWidthKatakana(std::string_view utf8);
 
+// Hiragana as katakana (やまだ → ヤマダ); every other character stays.
+std::string katakanaOf(std::string_view utf8);
+
+// Kana as the phone writes readings: hiragana and full-width katakana as half-width katakana
+// (やまだ, ヤマダ → ﾔﾏﾀﾞ); every other character stays.
+std::string halfWidthKatakana(std::string_view utf8);
+
 // True when every character is kanji, hiragana or katakana (with their marks), so that a
 // family and a given name are written together without a blank.
 bool isJapaneseScript(std::string_view utf8);

@@ -79,7 +79,11 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
 
     size_t semicolon = std::min(head.find(';'), head.size());
     std::string_view name = head.substr(0, semicolon);
-    if (size_t dot = name.find('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
+    out.group.clear();
+    if (size_t dot = name.find('.'); dot != std::string_view::npos) {
+        out.group.assign(name.substr(0, dot));
+        name.remove_prefix(dot + 1);
+    }
     assignUpper(out.name, name);
 
     // The parameters are written over those of the line before, so that their strings are

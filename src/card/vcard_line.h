@@ -17,7 +17,8 @@ struct VcardParameter {
 };
 
 struct VcardLine {
-    std::string name;  // upper case, without its group ("item1.")
+    std::string name;   // upper case, without its group ("item1.")
+    std::string group;  // "item1", as written; empty when none
     std::vector<VcardParameter> parameters;
     std::string value;  // the value's bytes as written, folds and soft line breaks removed
     long lineNumber = 0;

@@ -2,6 +2,9 @@
 
 #include "export/vcard3_writer.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "export/smartphone_person.h"
 #include "platform/text.h"
 
@@ -55,28 +58,77 @@ const char* numberType(NumberClass type) {
     return "VOICE";
 }
 
+// A kept line as vCard 3.0 writes it: group, name, parameters, value.
+std::string lineOf(const VcardLine& line, std::string_view value) {
+    std::string text = line.group.empty() ? std::string() : line.group + ".";
+    text += line.name;
+    for (const VcardParameter& parameter : line.parameters)
+        text += ";" + parameter.name + "=" + parameter.value;
+    text += ':';
+    text += value;
+    return text;
+}
+
 }  // namespace
 
 void writeVcard3(const EntryRows& rows, TextSink& out) {
     std::string card;
+    std::unordered_map<std::uint64_t, size_t> seen;
     rows.forEach([&](const EntryRow& row, int entry) {
         out.beginEntry(entry);
         Person person = personOf(row);
         card = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-        appendFolded(card, "N:" + escaped(person.family) + ";" + escaped(person.given) + ";;;");
-        appendFolded(card, "FN:" + escaped(formattedName(person)));
+        if (person.wholeName)
+            appendFolded(card, "N:;" + escaped(person.family) + ";;;");
+        else
+            appendFolded(card, "N:" + escaped(person.family) + ";" + escaped(person.given) + ";;;");
+        appendFolded(card, "FN:" + escaped(displayName(person)));
         if (!person.readingFamily.empty())
             appendFolded(card, "X-PHONETIC-LAST-NAME:" + escaped(person.readingFamily));
         if (!person.readingGiven.empty())
             appendFolded(card, "X-PHONETIC-FIRST-NAME:" + escaped(person.readingGiven));
-        for (const NumberPiece& number : person.numbers)
+        // Groups ("item1") of the lines written, so that their labels go with them.
+        std::vector<std::string> groups;
+        for (const NumberPiece& number : person.numbers) {
+            // The card's own line, with its types (FAX, PAGER, MAIN) and its label's group.
+            if (const VcardLine* original = person.originalNumber(number.value)) {
+                appendFolded(card, lineOf(*original, original->value));
+                groups.push_back(original->group);
+                continue;
+            }
             appendFolded(card, std::string("TEL;TYPE=") + numberType(number.type) + ":" +
                                    escaped(numberText(number.value)));
-        for (const MailPiece& mail : person.mails)
+        }
+        for (const MailPiece& mail : person.mails) {
+            if (const VcardLine* original = person.originalMail(mail.value)) {
+                appendFolded(card, lineOf(*original, original->value));
+                groups.push_back(original->group);
+                continue;
+            }
             appendFolded(card, std::string("EMAIL;TYPE=INTERNET") +
                                    (mail.type == MailClass::Cell ? ",CELL" : "") + ":" +
                                    escaped(trimBlanks(mail.value)));
+        }
         if (!person.note.empty()) appendFolded(card, "NOTE:" + escaped(person.note));
+        bool uidWritten = false;
+        for (const VcardLine& extra : person.extras) {
+            // Numbers and mails went above, or were taken out of the entry since.
+            if (extra.name == "TEL" || extra.name == "EMAIL") continue;
+            // A label goes with its line: not when that line is gone.
+            if (extra.name == "X-ABLABEL" && !extra.group.empty() &&
+                std::find(groups.begin(), groups.end(), extra.group) == groups.end()) {
+                bool labelsOther = std::any_of(
+                    person.extras.begin(), person.extras.end(), [&](const VcardLine& other) {
+                        return other.group == extra.group && other.name != "X-ABLABEL" &&
+                               other.name != "TEL" && other.name != "EMAIL";
+                    });
+                if (!labelsOther) continue;
+            }
+            if (extra.name == "NOTE" && !person.note.empty()) continue;
+            if (extra.name == "UID") uidWritten = true;
+            appendFolded(card, lineOf(extra, extra.value));
+        }
+        if (!uidWritten) appendFolded(card, "UID:" + uidOf(person, row, seen));
         card += "END:VCARD\r\n";
         out.write(card);
     });

@@ -228,6 +228,186 @@ CsvRole roleOfLabel(std::string label) {
     return CsvRole::Other;
 }
 
+// vCard 3.0 text: backslash, comma, semicolon and line breaks escaped.
+std::string vcardText(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' || c == ',' || c == ';') {
+            out += '\\';
+            out += c;
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The vCard types of a number's label or heading ("Work Fax" → WORK,FAX), and whether the
+// label is one of the usual ones (a custom one is kept as the label itself).
+std::pair<std::string, bool> numberTypes(const std::string& label) {
+    std::string lower = lowerAscii(trimBlanks(label));
+    if (!lower.empty() && lower[0] == '*') lower = trimBlanks(lower.substr(1));
+    std::vector<std::string> types;
+    auto has = [&](std::initializer_list<const char*> words) {
+        for (const char* word : words)
+            if (contains(lower, word)) return true;
+        return false;
+    };
+    if (has({"mobile", "cell", "携帯", "car", "自動車"})) types.push_back("CELL");
+    if (has({"home", "自宅"})) types.push_back("HOME");
+    if (has({"work", "business", "company", "会社", "勤務"})) types.push_back("WORK");
+    if (has({"fax", "ファックス"})) types.push_back("FAX");
+    if (has({"pager", "ポケットベル"})) types.push_back("PAGER");
+    if (has({"main"})) types.push_back("MAIN");
+    if (has({"isdn"})) types.push_back("ISDN");
+    bool usual = !types.empty() || lower.empty() || lower == "other" || contains(lower, "phone") ||
+                 contains(lower, "電話");
+    if (types.empty()) types.push_back("VOICE");
+    std::string joined;
+    for (const std::string& type : types) joined += (joined.empty() ? "" : ",") + type;
+    return {joined, usual};
+}
+
+// Everything a line holds beyond the phone's columns, as vCard 3.0 content lines: the company,
+// title, birthday, notes, addresses, web pages, labels, each number's and mail's own types,
+// and every other column under its heading.
+void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
+               std::vector<std::string>& extras) {
+    extras.clear();
+    int item = 0;
+    auto group = [&item] { return "item" + std::to_string(++item); };
+    std::map<int, std::string> phoneLabels, mailLabels;
+    for (const CsvColumn& column : layout.columns) {
+        if (column.role == CsvRole::PhoneLabel)
+            phoneLabels[column.group] = fieldAt(fields, column.position);
+        if (column.role == CsvRole::MailLabel)
+            mailLabels[column.group] = fieldAt(fields, column.position);
+    }
+    // Google's numbered groups of addresses and web pages, by their heading's parts.
+    std::map<std::pair<std::string, int>, std::map<std::string, std::string>> grouped;
+    std::string organization, department;
+    for (int p = 0;
+         p < static_cast<int>(fields.size()) && p < static_cast<int>(layout.headings.size()); ++p) {
+        std::string value = fieldAt(fields, p);
+        if (value.empty()) continue;
+        std::string heading = headingText(layout.headings[p]);
+        std::string lower = lowerAscii(heading);
+        auto role = std::find_if(layout.columns.begin(), layout.columns.end(),
+                                 [p](const CsvColumn& c) { return c.position == p; });
+        if (role != layout.columns.end()) {
+            switch (role->role) {
+                case CsvRole::Home:
+                case CsvRole::Work:
+                case CsvRole::Mobile:
+                case CsvRole::Other:
+                case CsvRole::PhoneValue: {
+                    std::string label =
+                        role->role == CsvRole::PhoneValue ? phoneLabels[role->group] : heading;
+                    auto [types, usual] = numberTypes(label);
+                    for (const std::string& number : cellValues(value)) {
+                        if (usual) {
+                            extras.push_back("TEL;TYPE=" + types + ":" + vcardText(number));
+                        } else {
+                            std::string g = group();
+                            extras.push_back(g + ".TEL;TYPE=VOICE:" + vcardText(number));
+                            extras.push_back(g + ".X-ABLabel:" + vcardText(label));
+                        }
+                    }
+                    break;
+                }
+                case CsvRole::Mail:
+                case CsvRole::MailValue: {
+                    std::string label =
+                        role->role == CsvRole::MailValue ? mailLabels[role->group] : std::string();
+                    std::string lowerLabel = lowerAscii(label);
+                    if (!lowerLabel.empty() && lowerLabel[0] == '*')
+                        lowerLabel = trimBlanks(lowerLabel.substr(1));
+                    std::string type = lowerLabel == "home"     ? ",HOME"
+                                       : lowerLabel == "work"   ? ",WORK"
+                                       : lowerLabel == "mobile" ? ",CELL"
+                                                                : "";
+                    bool custom = !lowerLabel.empty() && type.empty() && lowerLabel != "other";
+                    for (const std::string& mail : cellValues(value)) {
+                        if (!custom) {
+                            extras.push_back("EMAIL;TYPE=INTERNET" + type + ":" + mail);
+                        } else {
+                            std::string g = group();
+                            extras.push_back(g + ".EMAIL;TYPE=INTERNET:" + mail);
+                            extras.push_back(g + ".X-ABLabel:" + vcardText(label));
+                        }
+                    }
+                    break;
+                }
+                case CsvRole::Company:
+                    organization = value;
+                    break;
+                default:
+                    break;  // names and readings: the phone's own lines hold them
+            }
+            continue;
+        }
+        if (auto address = numbered(lower, "address ")) {
+            grouped[{"address", address->first}][address->second] = value;
+        } else if (auto site = numbered(lower, "website ")) {
+            grouped[{"website", site->first}][site->second] = value;
+        } else if (lower == "nickname") {
+            extras.push_back("NICKNAME:" + vcardText(value));
+        } else if (lower == "organization title" || lower == "job title" || heading == "役職") {
+            extras.push_back("TITLE:" + vcardText(value));
+        } else if (lower == "organization department" || lower == "department") {
+            department = value;
+        } else if ((lower == "birthday" && value != "0/0/00") || heading == "誕生日") {
+            extras.push_back("BDAY:" + value);
+        } else if (lower == "notes" || heading == "メモ") {
+            extras.push_back("NOTE:" + vcardText(value));
+        } else if (lower == "photo") {
+            extras.push_back("PHOTO;VALUE=uri:" + value);
+        } else if (lower == "labels") {
+            std::string categories;
+            for (std::string label : cellValues(value)) {
+                if (label == "* myContacts") continue;  // every Google contact has it
+                if (label.size() > 2 && label.compare(0, 2, "* ") == 0) label = label.substr(2);
+                categories += (categories.empty() ? "" : ",") + vcardText(label);
+            }
+            if (!categories.empty()) extras.push_back("CATEGORIES:" + categories);
+        } else if (lower != "birthday" && !contains(lower, "e-mail") && !contains(lower, "phone")) {
+            // Every other column, under its own heading.
+            extras.push_back("X-TSUNAGI-COLUMN;X-HEADING=\"" + vcardText(heading) +
+                             "\":" + vcardText(value));
+        }
+    }
+    if (!organization.empty() || !department.empty())
+        extras.push_back("ORG:" + vcardText(organization) +
+                         (department.empty() ? "" : ";" + vcardText(department)));
+    for (auto& [key, parts] : grouped) {
+        const std::string& label = parts["label"];
+        std::string lowerLabel = lowerAscii(label);
+        if (!lowerLabel.empty() && lowerLabel[0] == '*')
+            lowerLabel = trimBlanks(lowerLabel.substr(1));
+        std::string type = lowerLabel == "home"   ? ";TYPE=HOME"
+                           : lowerLabel == "work" ? ";TYPE=WORK"
+                                                  : "";
+        bool custom = !lowerLabel.empty() && type.empty() && lowerLabel != "other";
+        std::string g = group();
+        if (key.first == "address") {
+            extras.push_back(g + ".ADR" + type + ":" + vcardText(parts["po box"]) + ";" +
+                             vcardText(parts["extended address"]) + ";" +
+                             vcardText(parts["street"]) + ";" + vcardText(parts["city"]) + ";" +
+                             vcardText(parts["region"]) + ";" + vcardText(parts["postal code"]) +
+                             ";" + vcardText(parts["country"]));
+            if (!parts["formatted"].empty())
+                extras.push_back(g + ".LABEL" + type + ":" + vcardText(parts["formatted"]));
+        } else {
+            extras.push_back(g + ".URL" + type + ":" + parts["value"]);
+        }
+        if (custom) extras.push_back(g + ".X-ABLabel:" + vcardText(label));
+    }
+}
+
 const char* kExpectedHeadings =
     "先頭の行に、次のいずれかの見出しが必要です。\n"
     "日本語のアドレス帳：表示名、電子メール アドレス、自宅電話番号、自宅ファックス、携帯電話\n"
@@ -391,10 +571,11 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
     CardWriter writer(store, lines.name(), progress);
     std::vector<std::string> lineTemplate = writer.lineTemplate();
     CsvRecordReader records(lines);
-    std::vector<std::string> fields, card;
+    std::vector<std::string> fields, card, extras;
     std::optional<CsvLayout> layout;
     std::vector<bool> unread;  // columns that no role reads and that held a value
     long counter = 0;          // records read, the heading's included
+    bool kept = false;         // some line held more than the phone's columns
     storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
         while (records.next(fields)) {
             if (counter++ == 0) {
@@ -409,7 +590,9 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
                     unread[p] = true;
             if (auto built = csvCard(lineTemplate, *layout, fields, counter - 1)) {
                 card = std::move(*built);
-                return ReadCard{card, lines.lineNumber()};
+                csvExtras(*layout, fields, extras);
+                if (!extras.empty()) kept = true;
+                return ReadCard{card, lines.lineNumber(), extras};
             }
         }
         return std::nullopt;
@@ -417,7 +600,8 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
     long count = writer.commit();
     if (report && layout)
         for (size_t p = 0; p < unread.size(); ++p)
-            if (unread[p]) report->unreadColumns.push_back(headingText(layout->headings[p]));
+            if (unread[p]) report->keptColumns.push_back(headingText(layout->headings[p]));
+    (void)kept;
     return count;
 }
 

@@ -60,6 +60,16 @@ std::string_view numberOf(std::string_view value) {
     return trimmed(value);
 }
 
+// Properties that say nothing of the person: the writing program, the card's revision, the
+// card's own structure. Not kept.
+bool carriesNothing(std::string_view name) {
+    for (std::string_view silent :
+         {"PRODID", "REV", "VERSION", "BEGIN", "END", "NAME", "PROFILE", "SOURCE", "MAILER",
+          "X-IRMC-LUID", "CLIENTPIDMAP", "X-ABUID", "X-ABSHOWAS", "KIND", "X-TSUNAGI-TOO-LONG"})
+        if (name == silent) return true;
+    return false;
+}
+
 // Sets an optional field from `value`, trading their memory rather than copying.
 void setField(std::optional<std::string>& field, std::string& value) {
     if (value.empty()) {
@@ -71,6 +81,43 @@ void setField(std::optional<std::string>& field, std::string& value) {
 }
 
 }  // namespace
+
+void ForeignCardReader::keep(const VcardLine& line, std::vector<std::string>& extras) {
+    std::string kept = line.group.empty() ? std::string() : line.group + ".";
+    kept += line.name;
+    std::string types;
+    bool base64 = line.base64();
+    for (const VcardParameter& parameter : line.parameters) {
+        if (parameter.name == "CHARSET" || parameter.name == "ENCODING") continue;
+        if (parameter.name == "TYPE") {
+            types += (types.empty() ? "" : ",") + parameter.value;
+            continue;
+        }
+        kept += ";" + parameter.name + "=" + parameter.value;
+    }
+    if (base64) kept += ";ENCODING=b";
+    if (!types.empty()) kept += ";TYPE=" + types;
+    kept += ':';
+    if (base64) {
+        // Folds and the blanks of 2.1's indented lines are no part of the data.
+        for (char c : line.value)
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n') kept += c;
+    } else {
+        // As text in UTF-8, line breaks escaped as vCard 3.0 writes them.
+        std::string_view value = text(line);
+        for (size_t i = 0; i < value.size(); ++i) {
+            if (value[i] == '\r') {
+                if (i + 1 < value.size() && value[i + 1] == '\n') ++i;
+                kept += "\\n";
+            } else if (value[i] == '\n') {
+                kept += "\\n";
+            } else {
+                kept += value[i];
+            }
+        }
+    }
+    extras.push_back(std::move(kept));
+}
 
 std::string_view ForeignCardReader::text(const VcardLine& line) {
     std::string_view bytes = line.value;
@@ -89,7 +136,9 @@ void ForeignCardReader::readName(std::string_view value, char separator, std::st
 }
 
 bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
-                             std::set<std::string>& leftOut, CardFields& fields) {
+                             std::set<std::string>& leftOut, CardFields& fields,
+                             std::vector<std::string>& extras) {
+    extras.clear();
     for (std::string* value :
          {&name_, &formatted_, &sound_, &phoneticLast_, &phoneticFirst_, &sortAs_, &sortString_,
           &numbers_, &mails_, &group_, &memoryNumber_, &yomi_, &organization_})
@@ -99,9 +148,14 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     for (const VcardLine& line : lines) {
         const std::string& property = line.name;
         if (!taken(property)) {
+            // Kept with the entry for the formats that hold it; named for the message.
             if (!leftOut.count(property)) leftOut.insert(property);
+            if (!carriesNothing(property)) keep(line, extras);
             continue;
         }
+        // A number's and a mail's own line keeps its types (FAX, PAGER, a label's group) and
+        // the number as written, for today's phones.
+        if (property == "TEL" || property == "EMAIL" || property == "ORG") keep(line, extras);
         if (property == "N") {
             readName(text(line), ';', name_);
             if (auto sort = line.parameter("SORT-AS")) readName(*sort, ',', sortAs_);
@@ -151,7 +205,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
 
     // A business contact is shown by its company, as every phone shows it.
     std::string& name = !name_.empty() ? name_ : !formatted_.empty() ? formatted_ : organization_;
-    if (!organization_.empty() && &name != &organization_) leftOut.insert("ORG");
+    if (!organization_.empty()) leftOut.insert("ORG");  // kept either way: the company
     setField(fields.name, name);
     if (sound_.empty()) joinName(phoneticLast_, phoneticFirst_, sound_);
     std::string* reading = &sound_;

@@ -33,10 +33,13 @@ class ForeignCardReader {
     // when the card has none. The names of the properties that were not taken go into
     // `leftOut`. False when the card is no entry of a phone book: a group, or a card with no
     // name, number or mail.
+    // What the phone's lines cannot hold goes into `extras` as vCard 3.0 content lines.
     bool read(std::span<const VcardLine> lines, long position, std::set<std::string>& leftOut,
-              CardFields& fields);
+              CardFields& fields, std::vector<std::string>& extras);
 
   private:
+    // The line as vCard 3.0 writes it, its value as UTF-8 text, added to `extras`.
+    void keep(const VcardLine& line, std::vector<std::string>& extras);
     // A line's value as text: quoted-printable undone, its character set decoded.
     std::string_view text(const VcardLine& line);
     // The first two components of a compound value ("family;given;…"), joined as the phone

@@ -13,8 +13,8 @@ CardWriter::CardWriter(const Store& store, const std::string& file, const Import
       inserter_(connection_),
       reporter_(progress, file) {}
 
-void CardWriter::add(std::span<const std::string> columns) {
-    inserter_.insert(columns);
+void CardWriter::add(std::span<const std::string> columns, std::span<const std::string> extras) {
+    inserter_.insert(columns, extras);
     reporter_.card();
 }
 
@@ -68,20 +68,31 @@ std::string ImportReport::note() const {
     if (!damaged.empty())
         lines.push_back("どの文字コードでも読めないバイトを「\uFFFD」に置き換えて読み込みました：" +
                         namedEntries(damaged) + "。");
-    std::vector<std::string> words;
-    for (const std::string& name : leftOut) {
-        if (std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent)) continue;
-        std::string word = name;
-        for (const auto& [property, said] : kWords)
-            if (name == property) word = said;
-        if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
-    }
-    if (!words.empty())
-        lines.push_back("電話機の形式にないため、次の項目は読み込んでいません：" +
+    auto wordsFor = [&](const std::set<std::string>& names) {
+        std::vector<std::string> words;
+        for (const std::string& name : names) {
+            if (std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent))
+                continue;
+            std::string word = name;
+            for (const auto& [property, said] : kWords)
+                if (name == property) word = said;
+            if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+        }
+        return words;
+    };
+    if (std::vector<std::string> words = wordsFor(leftOut); !words.empty())
+        lines.push_back(
+            "電話機の形式にない次の項目は、vCard 3.0 と Google 連絡先 CSV に書き出せる"
+            "よう取っておきました：" +
+            namedEntries(words, words.size()));
+    if (std::vector<std::string> words = wordsFor(tooLong); !words.empty())
+        lines.push_back("次の項目は 1 行が長すぎるため読み込んでいません：" +
                         namedEntries(words, words.size()));
-    if (!unreadColumns.empty())
-        lines.push_back("次の列は読み込んでいません：" +
-                        namedEntries(unreadColumns, unreadColumns.size()));
+    if (!keptColumns.empty())
+        lines.push_back(
+            "電話機の形式にない次の列は、vCard 3.0 と Google 連絡先 CSV に書き出せるよう"
+            "取っておきました：" +
+            namedEntries(keptColumns, keptColumns.size()));
     std::string text;
     for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
     return text;
@@ -93,8 +104,10 @@ namespace {
 // from batch to batch.
 struct CardBatch {
     std::vector<std::string> columns;
-    std::vector<size_t> ends;  // one past each card's last column
-    std::vector<long> lines;   // the line each card begins on
+    std::vector<size_t> ends;         // one past each card's last column
+    std::vector<long> lines;          // the line each card begins on
+    std::vector<std::string> extras;  // what the cards hold beyond the phone's lines
+    std::vector<size_t> extraEnds;    // one past each card's last extra
     size_t cards = 0;
 };
 
@@ -108,7 +121,7 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
         CardBatch* batch = pipe.fill();
         if (!batch) return;
         batch->cards = 0;
-        size_t used = 0, bytes = 0;
+        size_t used = 0, extrasUsed = 0, bytes = 0;
         while (batch->cards < kBatchCards && bytes < kBatchBytes) {
             std::optional<ReadCard> card;
             try {
@@ -125,10 +138,17 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
                 batch->columns[used++].assign(column);
                 bytes += column.size();
             }
+            for (const std::string& extra : card->extras) {
+                if (extrasUsed == batch->extras.size()) batch->extras.emplace_back();
+                batch->extras[extrasUsed++].assign(extra);
+                bytes += extra.size();
+            }
             if (batch->cards == batch->ends.size()) {
                 batch->ends.emplace_back();
                 batch->lines.emplace_back();
+                batch->extraEnds.emplace_back();
             }
+            batch->extraEnds[batch->cards] = extrasUsed;
             batch->ends[batch->cards] = used;
             batch->lines[batch->cards] = card->line;
             ++batch->cards;
@@ -151,12 +171,14 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
     long cardLine = 0;
     try {
         while (const CardBatch* batch = pipe.next()) {
-            size_t start = 0;
+            size_t start = 0, extrasStart = 0;
             for (size_t c = 0; c < batch->cards; ++c) {
                 cardLine = batch->lines[c];
-                size_t end = batch->ends[c];
-                writer.add(std::span(batch->columns).subspan(start, end - start));
+                size_t end = batch->ends[c], extrasEnd = batch->extraEnds[c];
+                writer.add(std::span(batch->columns).subspan(start, end - start),
+                           std::span(batch->extras).subspan(extrasStart, extrasEnd - extrasStart));
                 start = end;
+                extrasStart = extrasEnd;
             }
         }
     } catch (const TsunagiError& error) {

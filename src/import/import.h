@@ -30,10 +30,13 @@ class ImportCancelled : public TsunagiError {
 // the phone's dialect, and the kinds of their lines that the phone's card has no place for.
 struct ImportReport {
     long normalised = 0;
-    std::set<std::string> leftOut;     // property names, "ADR", "PHOTO", …
+    // Properties the phone's lines have no place for, kept with their entries for the formats
+    // that hold them: "ADR", "PHOTO", …
+    std::set<std::string> leftOut;
+    std::set<std::string> tooLong;  // properties left out for a line longer than the program holds
     std::vector<std::string> damaged;  // names of cards whose unreadable bytes were replaced
     long notEntries = 0;               // groups and cards with no name, number or mail, left out
-    std::vector<std::string> unreadColumns;  // CSV headings whose values were not read
+    std::vector<std::string> keptColumns;  // CSV headings whose values the phone cannot hold
 
     // The closing words for the user; "" when there is nothing to say.
     std::string note() const;
@@ -69,7 +72,7 @@ class CardWriter {
 
     // The model's line template, for importers that build cards from fields.
     std::vector<std::string> lineTemplate() { return readLineTemplate(connection_); }
-    void add(std::span<const std::string> columns);
+    void add(std::span<const std::string> columns, std::span<const std::string> extras = {});
     // Keeps everything added; returns the number of cards.
     long commit();
 
@@ -85,6 +88,7 @@ class CardWriter {
 struct ReadCard {
     std::span<const std::string> columns;
     long line = 0;
+    std::span<const std::string> extras = {};  // what the card holds beyond the phone's lines
 };
 // Gives the next card of a file, or nothing at its end; throws TsunagiError on what it cannot
 // read.

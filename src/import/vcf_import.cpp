@@ -94,12 +94,14 @@ bool VcfCardReader::nextPhysical(std::string& bytes, long& number, bool split) {
         // A photo or a sound written in one unfolded line may be longer than any line the
         // program holds: it is left out anyway, so only its head is kept, to be named.
         if (cut) {
-            std::string_view name = propertyName(pending_);
-            if (!equalsIgnoringCase(name, "PHOTO") && !equalsIgnoringCase(name, "LOGO") &&
-                !equalsIgnoringCase(name, "SOUND") && !equalsIgnoringCase(name, "KEY"))
+            std::string name = upperAscii(propertyName(pending_));
+            if (name != "PHOTO" && name != "LOGO" && name != "SOUND" && name != "KEY")
                 throw TsunagiError(lines_.name(), lines_.lineNumber() + extraLines_,
                                    "1 行が長すぎます（1 MiB まで）。"
                                    "アドレス帳のファイルではない可能性があります。");
+            // What is left of it is no photo: it goes, and is named.
+            tooLong_.insert(name);
+            pending_ = "X-TSUNAGI-TOO-LONG:";
         }
         pendingAt_ = 0;
         pendingLeft_ = true;
@@ -189,6 +191,7 @@ bool VcfCardReader::nextCardLines() {
 bool VcfCardReader::next() {
     while (nextCardLines()) {
         used_ = 0;
+        extras_.clear();
         if (isPhoneCard()) {
             readPhoneCard();
             ++handedOut_;
@@ -391,7 +394,7 @@ bool VcfCardReader::readForeignCard() {
     finish();
 
     if (!foreign_.read(std::span<const VcardLine>(logical.data(), count), position_, leftOut_,
-                       fields_))
+                       fields_, extras_))
         return false;
     if (cardHadBadBytes_) damaged_.push_back(fields_.name ? shownName(*fields_.name) : "");
     size_t built = buildCardColumns(lineTemplate_, fields_, columns_);
@@ -413,7 +416,7 @@ long importVcfLines(const Store& store, LineReader& lines, const ImportProgress&
     try {
         storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
             if (!cards.next()) return std::nullopt;
-            return ReadCard{cards.card(), cards.cardLine()};
+            return ReadCard{cards.card(), cards.cardLine(), cards.extras()};
         });
     } catch (const ImportCancelled&) {
         throw;
@@ -433,6 +436,8 @@ long importVcfLines(const Store& store, LineReader& lines, const ImportProgress&
     if (report) {
         report->normalised += cards.normalised();
         report->leftOut.insert(cards.leftOut().begin(), cards.leftOut().end());
+        report->leftOut.erase("X-TSUNAGI-TOO-LONG");
+        report->tooLong.insert(cards.tooLong().begin(), cards.tooLong().end());
         report->notEntries += cards.notEntries();
         report->damaged.insert(report->damaged.end(), cards.damaged().begin(),
                                cards.damaged().end());

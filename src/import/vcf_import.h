@@ -30,6 +30,8 @@ class VcfCardReader {
     bool next();
     // The card's column values, valid until the next call of next().
     std::span<const std::string> card() const { return {columns_.data(), used_}; }
+    // What the card holds beyond the phone's lines, as vCard 3.0 content lines.
+    std::span<const std::string> extras() const { return extras_; }
     // The line the card begins on.
     long cardLine() const { return beginLine_; }
     // How many cards were read so far.
@@ -45,6 +47,8 @@ class VcfCardReader {
     // Cards that are no entry of a phone book (groups, cards with no name, number or mail),
     // left out.
     long notEntries() const { return notEntries_; }
+    // Properties left out because their one line was longer than any the program holds.
+    const std::set<std::string>& tooLong() const { return tooLong_; }
     // Whether the file ended inside a card, and how many whole cards came before it.
     bool cutShort() const { return cutShort_; }
     long handedOut() const { return handedOut_; }
@@ -107,11 +111,13 @@ class VcfCardReader {
     bool cardHadBadBytes_ = false;
     std::vector<std::string> damaged_;
     long notEntries_ = 0;
+    std::set<std::string> tooLong_;
     long handedOut_ = 0;
     bool cutShort_ = false;
     Cp932Decoder cp932_;
     ForeignCardReader foreign_;
     CardFields fields_;
+    std::vector<std::string> extras_;
 };
 
 // Asked when the only fault of a file is that it ends inside its last card, with the number

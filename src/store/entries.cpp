@@ -75,9 +75,12 @@ const std::string& selectAllSql() {
 }  // namespace
 
 EntryInserter::EntryInserter(Connection& connection)
-    : statement_(connection.prepare(insertSql())) {}
+    : connection_(connection),
+      statement_(connection.prepare(insertSql())),
+      extras_(connection.prepare("insert into entry_extras (entry_id, line) values (?, ?);")) {}
 
-void EntryInserter::insert(std::span<const std::string> columns) {
+std::int64_t EntryInserter::insert(std::span<const std::string> columns,
+                                   std::span<const std::string> extras) {
     checkColumnCount(columns.size());
     for (size_t c = 0; c < columns.size(); ++c)
         statement_.bindUntilReset(static_cast<int>(c + 1), columns[c]);
@@ -87,6 +90,43 @@ void EntryInserter::insert(std::span<const std::string> columns) {
     boundColumns_ = columns.size();
     statement_.step();
     statement_.reset();
+    std::int64_t id = connection_.lastInsertId();
+    for (const std::string& line : extras) {
+        extras_.bind(1, id);
+        extras_.bindUntilReset(2, line);
+        extras_.step();
+        extras_.reset();
+    }
+    return id;
+}
+
+std::vector<std::string> readExtras(Connection& connection, std::int64_t id) {
+    Statement select =
+        connection.prepare("select line from entry_extras where entry_id=? order by rowid;");
+    select.bind(1, id);
+    std::vector<std::string> extras;
+    while (select.step()) extras.push_back(select.text(0).value_or(""));
+    return extras;
+}
+
+void writeExtras(Connection& connection, std::int64_t id, const std::vector<std::string>& extras) {
+    Statement erase = connection.prepare("delete from entry_extras where entry_id=?;");
+    erase.bind(1, id);
+    erase.step();
+    Statement insert =
+        connection.prepare("insert into entry_extras (entry_id, line) values (?, ?);");
+    for (const std::string& line : extras) {
+        insert.bind(1, id);
+        insert.bind(2, line);
+        insert.step();
+        insert.reset();
+    }
+}
+
+void ensureExtrasTable(Connection& connection) {
+    connection.execute(
+        "CREATE TABLE IF NOT EXISTS entry_extras (entry_id INTEGER NOT NULL, line TEXT NOT NULL);"
+        "CREATE INDEX IF NOT EXISTS entry_extras_entry ON entry_extras (entry_id);");
 }
 
 namespace {
@@ -104,6 +144,10 @@ constexpr size_t kBatchBytes = size_t(1) << 20;
 
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit) {
     Statement statement = connection.prepare(selectAllSql() + " order by id;");
+    // What the cards hold beyond the phone's lines, in the same order: read alongside.
+    Statement extras =
+        connection.prepare("select entry_id, line from entry_extras order by entry_id, rowid;");
+    bool extrasLeft = extras.step();
     // The store is read on a thread of its own while the rows are visited here; the statement
     // outlives that thread.
     BatchPipe<RowBatch> pipe;
@@ -116,7 +160,15 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
             size_t bytes = 0;
             while (batch->count < kBatchRows && bytes < kBatchBytes && (more = statement.step())) {
                 if (batch->count == batch->rows.size()) batch->rows.emplace_back();
-                bytes += readRow(statement, batch->rows[batch->count++]);
+                EntryRow& row = batch->rows[batch->count++];
+                bytes += readRow(statement, row);
+                row.extras.clear();
+                while (extrasLeft && extras.integer(0) < row.id) extrasLeft = extras.step();
+                while (extrasLeft && extras.integer(0) == row.id) {
+                    row.extras.emplace_back(extras.textView(1).value_or(""));
+                    bytes += row.extras.back().size();
+                    extrasLeft = extras.step();
+                }
             }
             if (batch->count > 0) batches.filled();
         }
@@ -151,7 +203,10 @@ std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
 
 EntryById::EntryById(Connection& connection)
     : select_(connection.prepare(selectAllSql() + " where id=?;")),
-      delete_(connection.prepare("delete from radio_v401sh where id=?;")) {}
+      delete_(connection.prepare("delete from radio_v401sh where id=?;")),
+      selectExtras_(
+          connection.prepare("select line from entry_extras where entry_id=? order by rowid;")),
+      deleteExtras_(connection.prepare("delete from entry_extras where entry_id=?;")) {}
 
 std::optional<EntryRow> EntryById::read(std::int64_t id) {
     select_.reset();
@@ -159,6 +214,9 @@ std::optional<EntryRow> EntryById::read(std::int64_t id) {
     if (!select_.step()) return std::nullopt;
     EntryRow row;
     readRow(select_, row);
+    selectExtras_.reset();
+    selectExtras_.bind(1, id);
+    while (selectExtras_.step()) row.extras.push_back(selectExtras_.text(0).value_or(""));
     return row;
 }
 
@@ -166,6 +224,9 @@ void EntryById::erase(std::int64_t id) {
     delete_.reset();
     delete_.bind(1, id);
     delete_.step();
+    deleteExtras_.reset();
+    deleteExtras_.bind(1, id);
+    deleteExtras_.step();
 }
 
 bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns) {
@@ -187,6 +248,7 @@ void clearEntries(Connection& connection) {
     // time: seconds at 100,000 entries.
     connection.execute("PRAGMA secure_delete = OFF;");
     connection.execute("delete from radio_v401sh;");
+    connection.execute("delete from entry_extras;");
 }
 
 void compactStore(Connection& connection) {

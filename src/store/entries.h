@@ -19,6 +19,9 @@ inline constexpr int kCardColumns = 80;
 struct EntryRow {
     std::int64_t id = 0;
     std::vector<std::optional<std::string>> columns;  // kCardColumns values, null where unused
+    // What the card holds beyond the phone's lines: vCard 3.0 content lines in UTF-8,
+    // unfolded, with their groups ("ORG:明治商会;", "item1.X-ABLabel:London office").
+    std::vector<std::string> extras;
 
     // The value at position p (0 to 79); null and out-of-range positions read as "".
     const std::string& at(int position) const {
@@ -33,13 +36,18 @@ struct EntryRow {
 class EntryInserter {
   public:
     explicit EntryInserter(Connection& connection);
-    // Stores the card's lines in columns 1, 2, 3, …; throws TsunagiError when they are more
-    // than the table has columns.
-    void insert(std::span<const std::string> columns);
-    void insert(const std::vector<std::string>& columns) { insert(std::span(columns)); }
+    // Stores the card's lines in columns 1, 2, 3, …, and what it holds beyond them; throws
+    // TsunagiError when the lines are more than the table has columns. Returns the new id.
+    std::int64_t insert(std::span<const std::string> columns,
+                        std::span<const std::string> extras = {});
+    std::int64_t insert(const std::vector<std::string>& columns) {
+        return insert(std::span(columns));
+    }
 
   private:
+    Connection& connection_;
     Statement statement_;
+    Statement extras_;
     size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
 };
 
@@ -75,10 +83,19 @@ class EntryById {
   private:
     Statement select_;
     Statement delete_;
+    Statement selectExtras_;
+    Statement deleteExtras_;
 };
 
-// Rewrites columns 1 to n with `columns` and empties the columns after them. False when no row
-// has that id.
+// What an entry holds beyond the phone's lines, in their order.
+std::vector<std::string> readExtras(Connection& connection, std::int64_t id);
+// Replaces what an entry holds beyond the phone's lines.
+void writeExtras(Connection& connection, std::int64_t id, const std::vector<std::string>& extras);
+// Makes a store of an older build able to keep what cards hold beyond the phone's lines.
+void ensureExtrasTable(Connection& connection);
+
+// Rewrites columns 1 to n with `columns` and empties the columns after them; what the entry
+// holds beyond them stays. False when no row has that id.
 bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns);
 
 void deleteEntry(Connection& connection, std::int64_t id);

@@ -187,6 +187,8 @@ void Connection::execute(std::string_view sql) {
     }
 }
 
+std::int64_t Connection::lastInsertId() const { return sqlite3_last_insert_rowid(db_.get()); }
+
 Statement Connection::prepare(std::string_view sql) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_.get(), sql.data(), static_cast<int>(sql.size()), &statement,

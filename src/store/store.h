@@ -71,6 +71,8 @@ class Connection {
 
     void execute(std::string_view sql);
     Statement prepare(std::string_view sql);
+    // The id the last insert on this connection gave its row.
+    std::int64_t lastInsertId() const;
     const std::string& name() const { return name_; }
 
   private:

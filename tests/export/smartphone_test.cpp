@@ -57,12 +57,12 @@ TEST(SmartphoneGoldens, OurOwnImportReadsBothBack) {
     EXPECT_EQ(rows[0][2], "N;CHARSET=SHIFT_JIS:山田;太郎");
     EXPECT_EQ(rows[0][3], "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ヤマダ;タロウ");
     EXPECT_EQ(rows[0][5],
-              "TEL;VOICE;HOME:0312345678<>TEL;CELL:09011112222<>TEL;VOICE;WORK:0455556666<>"
+              "TEL;VOICE;HOME:03-1234-5678<>TEL;CELL:090-1111-2222<>TEL;VOICE;WORK:045-555-6666<>"
               "TEL;VOICE:0311112222<>");
     EXPECT_EQ(rows[0][6], "EMAIL;INTERNET:taro@example.jp<>EMAIL;CELL:taro@docomo.ne.jp<>");
     EXPECT_EQ(rows[1][2], "N;CHARSET=SHIFT_JIS:Smith;John");
     EXPECT_EQ(rows[2][2], "N;CHARSET=SHIFT_JIS:スズキ;イチロウ");
-    EXPECT_EQ(rows[3][2], "N;CHARSET=SHIFT_JIS:" + kLong);
+    EXPECT_EQ(rows[3][2], "N;CHARSET=SHIFT_JIS:" + kLong);  // whole, as it was typed
     ImportReport report;
     EXPECT_EQ(importFile(fromCsv, google, FileKind::AddressBook, {}, &report), 4);
     EXPECT_EQ(storedRows(fromCsv)[0][5], rows[0][5]);

@@ -177,8 +177,9 @@ TEST(RealShapes, CompaniesGroupsEmptyCardsReadingsAndAnUnfoldedPhoto) {
                     normalisedCard("山田;太郎", "ヤマダ;タロウ", "TEL;CELL:09012345678<>", "", 4),
                     normalisedCard("Photo;Big", "", "TEL;VOICE:0312345678<>", "", 5)}));
     EXPECT_EQ(got.report.notEntries, 2);
-    EXPECT_TRUE(got.report.leftOut.count("PHOTO"));
-    EXPECT_FALSE(got.report.leftOut.count("ORG"));  // it became the name
+    EXPECT_FALSE(got.report.leftOut.count("PHOTO"));  // its head alone is no photo to keep
+    EXPECT_TRUE(got.report.leftOut.count("ORG"));     // the name, and kept as the company too
+    EXPECT_EQ(got.report.tooLong, (std::set<std::string>{"PHOTO"}));
     EXPECT_NE(got.report.note().find("2 件は読み込んでいません"), std::string::npos);
 
     // A long line the program would keep still refuses the file, naming its line.

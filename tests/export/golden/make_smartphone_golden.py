@@ -33,26 +33,64 @@ def esc(text):
 
 LONG = "寿限無寿限無五劫の擦り切れ海砂利水魚の水行末雲来末風来末食う寝る処に住む処"
 
-# family, given, reading family, reading given, [(type, number)], [(internet|cell, mail)], note
+# family, given, reading family, reading given, [(type, number as written)],
+# [(internet|cell, mail)], note, and the entry's stored lines (smartphone_test.cpp's addPeople)
 people = [
     ("山田", "太郎", "ヤマダ", "タロウ",
-     [("HOME", "0312345678"), ("CELL", "09011112222"), ("WORK", "0455556666"), ("VOICE", "0311112222")],
-     [("INTERNET", "taro@example.jp"), ("CELL", "taro@docomo.ne.jp")], "first\r\nsecond"),
-    ("Smith", "John", "", "", [], [("INTERNET", "john@example.com")], "a,b;c\\d"),
-    ("スズキ", "イチロウ", "", "", [("CELL", "08033334444")], [], ""),
-    (LONG, "", "", "", [("VOICE", "0120123456")], [], ""),
+     [("HOME", "03-1234-5678"), ("CELL", "090-1111-2222"), ("WORK", "045-555-6666"),
+      ("VOICE", "0311112222")],
+     [("INTERNET", "taro@example.jp"), ("CELL", "taro@docomo.ne.jp")], "first\r\nsecond",
+     ["BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎", "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ;ﾀﾛｳ",
+      "X-JPG-OWNER:0", "TEL;VOICE;HOME:03-1234-5678<>TEL;CELL:090-1111-2222<>TEL;VOICE;WORK:045-555-"
+      "6666<>TEL;VOICE:0311112222", "EMAIL;INTERNET:taro@example.jp<>EMAIL;CELL:taro@docomo.ne.jp",
+      "NOTE:first\r\nsecond", "X-GNO:0", "X-JPG-MDNO:1", "END:VCARD"]),
+    ("Smith", "John", "", "", [], [("INTERNET", "john@example.com")], "a,b;c\\d",
+     ["BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Smith;John", "EMAIL;INTERNET:john@example.com<>",
+      "NOTE:a,b;c\\d", "END:VCARD"]),
+    ("スズキ", "イチロウ", "", "", [("CELL", "080-3333-4444")], [], "",
+     ["BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:ｽｽﾞｷ;ｲﾁﾛｳ", "TEL;CELL:080-3333-4444<>", "END:VCARD"]),
+    # A name typed without ";" is a whole name, not a family name: it goes where a given name
+    # (and Google's First Name) goes, which readers show whole.
+    ("", LONG, "", "", [("VOICE", "0120-123-456")], [], "",
+     ["BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:" + LONG, "TEL;VOICE:0120-123-456", "END:VCARD"]),
 ]
 
 
 def fn(family, given):
+    """Latin names given name first; Japanese names family name first, together."""
     if not family or not given:
         return family or given
-    japanese = all(not c.isascii() for c in family + given)
-    return family + ("" if japanese else " ") + given
+    japanese = any(ord(c) >= 0x3000 for c in family + given)
+    return family + given if japanese else given + " " + family
+
+
+def fnv1a(text, h):
+    for byte in text.encode("utf-8"):
+        h ^= byte
+        h = (h * 0x100000001b3) & 0xFFFFFFFFFFFFFFFF
+    return h
+
+
+def uid(columns, seen):
+    """A card without a UID of its own gets one made from its stored lines (the memory-dial
+    number left out, as it changes with the list): FNV-1a 64 over them, twice with different
+    seeds, laid out as a name-based UUID; identical entries are told apart by their count."""
+    a, b = 0xcbf29ce484222325, 0x84222325cbf29ce4
+    for column in columns:
+        if column.upper().startswith("X-JPG-MDNO:"):
+            continue
+        a = fnv1a(column, a)
+        b = fnv1a(column, b ^ 0x9e3779b97f4a7c15)
+    twin = seen.get(a, 0)
+    seen[a] = twin + 1
+    b ^= (twin * 0x9e3779b97f4a7c15) & 0xFFFFFFFFFFFFFFFF
+    return "urn:uuid:%08x-%04x-5%03x-%04x-%012x" % (
+        a >> 32, (a >> 16) & 0xFFFF, a & 0xFFF, 0x8000 | ((b >> 48) & 0x3FFF), b & 0xFFFFFFFFFFFF)
 
 
 vcf = ""
-for family, given, rfamily, rgiven, numbers, mails, note in people:
+seen = {}
+for family, given, rfamily, rgiven, numbers, mails, note, columns in people:
     lines = ["BEGIN:VCARD", "VERSION:3.0", "N:%s;%s;;;" % (esc(family), esc(given)),
              "FN:" + esc(fn(family, given))]
     if rfamily:
@@ -64,6 +102,7 @@ for family, given, rfamily, rgiven, numbers, mails, note in people:
               for kind, mail in mails]
     if note:
         lines.append("NOTE:" + esc(note))
+    lines.append("UID:" + uid(columns, seen))
     lines.append("END:VCARD")
     vcf += "".join(fold(line) + CRLF for line in lines)
 with open("smartphone.vcf", "wb") as f:
@@ -84,7 +123,7 @@ for i in range(1, phone_groups + 1):
     heading += ["Phone %d - Label" % i, "Phone %d - Value" % i]
 labels = {"HOME": "Home", "CELL": "Mobile", "WORK": "Work", "VOICE": "Other"}
 rows = [heading]
-for family, given, rfamily, rgiven, numbers, mails, note in people:
+for family, given, rfamily, rgiven, numbers, mails, note, columns in people:
     row = [given, "", family, rgiven, "", rfamily, "", "", "", "", "", "", "", "", note, "",
            "* myContacts"]
     for i in range(mail_groups):
