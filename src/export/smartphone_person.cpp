@@ -92,8 +92,8 @@ Person personOf(const EntryRow& row) {
     person.given = fullWidthKatakana(person.given);
     if (card.reading) {
         auto [family, given] = familyAndGiven(*card.reading);
-        person.readingFamily = fullWidthKatakana(katakanaOf(family));
-        person.readingGiven = fullWidthKatakana(katakanaOf(given));
+        person.readingFamily = fullWidthKatakana(family);
+        person.readingGiven = fullWidthKatakana(given);
     }
     if (card.note) person.note = noteText(*card.note);
     person.numbers = std::move(card.numbers);

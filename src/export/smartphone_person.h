@@ -17,7 +17,7 @@ namespace tsunagi {
 struct Person {
     std::string family, given;                // "family;given" apart
     bool wholeName = false;                   // a name typed without ";": all of it is the name
-    std::string readingFamily, readingGiven;  // in full-width katakana
+    std::string readingFamily, readingGiven;  // as stored, half-width katakana widened
     std::string note;                         // the phone's own note, as text
     std::vector<NumberPiece> numbers;
     std::vector<MailPiece> mails;

@@ -61,7 +61,8 @@ const char* numberType(NumberClass type) {
 // A kept line as vCard 3.0 writes it: group, name, parameters, value.
 std::string lineOf(const VcardLine& line, std::string_view value) {
     std::string text = line.group.empty() ? std::string() : line.group + ".";
-    text += line.name;
+    // As iPhone and Android write it.
+    text += line.name == "X-ABLABEL" ? std::string("X-ABLabel") : line.name;
     for (const VcardParameter& parameter : line.parameters)
         text += ";" + parameter.name + "=" + parameter.value;
     text += ':';

@@ -62,7 +62,7 @@ std::string fieldAt(const std::vector<std::string>& fields, int position) {
 // The Japanese layout, found by parts of its headings as Windows' address book and our own
 // export write them ("自宅電話番号 :", "携帯電話 ").
 std::optional<CsvLayout> japaneseLayout(const std::vector<std::string>& headings) {
-    CsvLayout layout{"日本語のアドレス帳", {}, true};
+    CsvLayout layout{"日本語のアドレス帳", {}, true, {}};
     int name = -1, mail = -1, home = -1, fax = -1, mobile = -1;
     for (int p = 0; p < static_cast<int>(headings.size()); ++p) {
         const std::string& heading = headings[p];
@@ -157,7 +157,7 @@ std::optional<CsvLayout> englishLayout(const std::vector<std::string>& headings)
         {"company", CsvRole::Company},
         {"file as", CsvRole::FileAs},
     };
-    CsvLayout layout{"", {}, false};
+    CsvLayout layout{"", {}, false, {}};
     bool google = false, thunderbird = false;
     for (int p = 0; p < static_cast<int>(headings.size()); ++p) {
         std::string heading = lowerAscii(trimBlanks(headings[p]));
@@ -575,7 +575,6 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
     std::optional<CsvLayout> layout;
     std::vector<bool> unread;  // columns that no role reads and that held a value
     long counter = 0;          // records read, the heading's included
-    bool kept = false;         // some line held more than the phone's columns
     storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
         while (records.next(fields)) {
             if (counter++ == 0) {
@@ -591,7 +590,6 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
             if (auto built = csvCard(lineTemplate, *layout, fields, counter - 1)) {
                 card = std::move(*built);
                 csvExtras(*layout, fields, extras);
-                if (!extras.empty()) kept = true;
                 return ReadCard{card, lines.lineNumber(), extras};
             }
         }
@@ -601,7 +599,6 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
     if (report && layout)
         for (size_t p = 0; p < unread.size(); ++p)
             if (unread[p]) report->keptColumns.push_back(headingText(layout->headings[p]));
-    (void)kept;
     return count;
 }
 
