@@ -152,7 +152,8 @@ std::string shownName(std::string_view stored) {
     size_t split = stored.find(';');
     if (split == std::string_view::npos) return trimBlanks(stored);
     std::string family = trimBlanks(stored.substr(0, split));
-    std::string given = trimBlanks(stored.substr(split + 1));
+    std::string_view rest = stored.substr(split + 1);
+    std::string given = trimBlanks(rest.substr(0, rest.find(';')));
     if (family.empty() || given.empty()) return family + given;
     return family + " " + given;
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "card/card_view.h"
 #include "commands/file_request.h"
 #include "export/address_book_writer.h"
 #include "export/google_csv_writer.h"
@@ -35,14 +36,54 @@ std::optional<FileKind> saveKindForChoice(std::string& path, std::optional<FileK
 
 namespace {
 
+// Whether the layout of `kind` has room for every number and mail of the entry: the address
+// book has one of each kind, the list page and the workbook three numbers and three mails.
+bool fitsLayout(FileKind kind, const EntryRow& row) {
+    CardView card = readCard(row, kListedColumns);
+    if (kind == FileKind::AddressBook) {
+        int home = 0, cell = 0, work = 0, mails = 0;
+        for (const NumberPiece& number : card.numbers) {
+            if (trimBlanks(number.value).empty()) continue;
+            if (number.type == NumberClass::Other) return false;
+            home += number.type == NumberClass::Home;
+            cell += number.type == NumberClass::Cell;
+            work += number.type == NumberClass::Work;
+        }
+        for (const MailPiece& mail : card.mails) mails += !trimBlanks(mail.value).empty();
+        return home <= 1 && cell <= 1 && work <= 1 && mails <= 1;
+    }
+    for (const NumberPiece& number : card.numbers)
+        if (number.slot >= 3 && !trimBlanks(number.value).empty()) return false;
+    for (const MailPiece& mail : card.mails)
+        if (mail.slot >= 3 && !trimBlanks(mail.value).empty()) return false;
+    return true;
+}
+
 // Lays the entries out into `file` as `kind`; what the user should hear about it.
-std::string writeAs(FileKind kind, const EntryRows& rows, const std::string& programFolder,
+std::string writeAs(FileKind kind, const EntryRows& all, const std::string& programFolder,
                     AtomicFile& file) {
+    // The formats that hold fewer numbers and mails than an entry may have say whose went.
+    std::vector<std::string> notHeld;
+    bool fewer =
+        kind == FileKind::AddressBook || kind == FileKind::ListPage || kind == FileKind::Workbook;
+    EntryRows rows{all.count, [&](const EntryVisit& visit) {
+                       notHeld.clear();
+                       all.forEach([&](const EntryRow& row, int number) {
+                           if (fewer && !fitsLayout(kind, row)) notHeld.push_back(entryName(row));
+                           visit(row, number);
+                       });
+                   }};
+    auto notHeldNote = [&notHeld]() -> std::string {
+        if (notHeld.empty()) return "";
+        return "この形式に入りきらない電話番号やメールアドレスは書き出していません（" +
+               namedEntries(notHeld) +
+               "）。すべて残すには、vCard 3.0 か Google 連絡先 CSV で保存してください。";
+    };
     switch (kind) {
         case FileKind::Workbook:
             WriteExcelBook(rows, programFolder + "/database/template.xls",
                            isXlsxName(file.path()) ? BookKind::Xlsx : BookKind::Xls, file);
-            return "";
+            return notHeldNote();
         case FileKind::Vcard3: {
             Utf8Sink sink(file);
             writeVcard3(rows, sink);
@@ -87,6 +128,7 @@ std::string writeAs(FileKind kind, const EntryRows& rows, const std::string& pro
                 std::to_string(numbersLeftOut.extensions) + " 件は内線を除いて書き出しました（" +
                 namedEntries(numbersLeftOut.extensionEntries) + "）。";
     }
+    if (std::string held = notHeldNote(); !held.empty()) note += (note.empty() ? "" : "\n") + held;
     return note;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <map>
 #include <numeric>
 #include <optional>
@@ -9,8 +10,10 @@
 #include <unordered_set>
 
 #include "card/card_view.h"
+#include "card/checks.h"
 #include "card/dialect.h"
 #include "card/unicode.h"
+#include "card/vcard_line.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "store/entries.h"
@@ -19,12 +22,8 @@ namespace tsunagi {
 
 namespace {
 
-std::string digitsOf(std::string_view number) {
-    std::string digits;
-    for (char c : number)
-        if (c >= '0' && c <= '9') digits += c;
-    return digits;
-}
+// One number whatever its form, for finding and for merging alike.
+std::string digitsOf(std::string_view number) { return numberKey(number); }
 
 // A mail address as two entries are compared by it: without blanks around it, in any case.
 std::string mailKey(std::string_view mail) { return lowerAscii(trimBlanks(mail)); }
@@ -100,6 +99,12 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
             Person person;
             person.entry.id = row.id;
             person.entry.name = card.name.value_or("");
+            person.entry.reading = card.reading.value_or("");
+            for (const std::string& extra : row.extras)
+                if (startsWithIgnoringCase(extra, "ORG:")) {
+                    person.entry.company = pieceAt(std::string_view(extra).substr(4), ";", 0);
+                    break;
+                }
             for (const NumberPiece& number : card.numbers) {
                 person.entry.numbers.push_back(number.value);
                 std::string digits = digitsOf(number.value);
@@ -216,10 +221,125 @@ std::vector<std::string> usedColumns(const EntryRow& row) {
     return columns;
 }
 
+// Where a line the kept entry lacks goes: before its numbers, mails, group, memory-dial number
+// or end line, as the template orders them.
+size_t placeBeforeNumbers(const std::vector<std::string>& columns) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const std::string& value = columns[i];
+        if (columnKind(value) != ColumnKind::Other || value.compare(0, 6, "X-JPG-") == 0 ||
+            value.compare(0, kGroupItem.size(), kGroupItem) == 0 || contains(value, kEndLine))
+            return i;
+    }
+    return columns.size();
+}
+
+// The kept entry's empty lines filled from the first of the others that has them: the name,
+// the reading, the note, the group.
+void fillEmptyLines(std::vector<std::string>& columns, const std::vector<EntryRow>& others) {
+    auto lineStarting = [&columns](std::string_view head) {
+        return std::find_if(columns.begin(), columns.end(), [head](const std::string& value) {
+            return startsWithIgnoringCase(value, head);
+        });
+    };
+    auto fromOthers = [&others](std::string_view head) -> std::optional<std::string> {
+        for (const EntryRow& other : others)
+            for (const std::optional<std::string>& value : other.columns) {
+                if (!value) break;
+                if (startsWithIgnoringCase(*value, head) &&
+                    !trimBlanks(std::string_view(*value).substr(value->find(':') + 1)).empty())
+                    return *value;
+            }
+        return std::nullopt;
+    };
+    for (std::string_view head : {kNameItem, kReadingItem, std::string_view("NOTE")}) {
+        auto line = lineStarting(head);
+        bool empty = line == columns.end() ||
+                     trimBlanks(std::string_view(*line).substr(line->find(':') + 1)).empty();
+        if (!empty) continue;
+        std::optional<std::string> filled = fromOthers(head);
+        if (!filled) continue;
+        if (line != columns.end()) {
+            *line = *filled;
+        } else {
+            // The reading goes right after the name; the others before the numbers.
+            auto name = lineStarting(kNameItem);
+            size_t place = head == kReadingItem && name != columns.end()
+                               ? static_cast<size_t>(name - columns.begin()) + 1
+                               : placeBeforeNumbers(columns);
+            columns.insert(columns.begin() + static_cast<long>(place), *filled);
+        }
+    }
+    auto group = lineStarting(kGroupItem);
+    if (group == columns.end() || trimBlanks(group->substr(kGroupItem.size())) == "0" ||
+        trimBlanks(group->substr(kGroupItem.size())).empty()) {
+        for (const EntryRow& other : others)
+            for (const std::optional<std::string>& value : other.columns) {
+                if (!value) break;
+                std::string number =
+                    startsWithIgnoringCase(*value, kGroupItem)
+                        ? trimBlanks(std::string_view(*value).substr(kGroupItem.size()))
+                        : std::string();
+                if (number.empty() || number == "0") continue;
+                if (group != columns.end())
+                    *group = *value;
+                else
+                    columns.insert(
+                        columns.begin() + static_cast<long>(placeForNewColumn(columns, false)),
+                        *value);
+                goto filledGroup;
+            }
+    filledGroup:;
+    }
+}
+
+// Properties a card holds once: the kept entry's own stands, else the first other's.
+bool heldOnce(std::string_view name) {
+    for (std::string_view single : {"ORG", "TITLE", "ROLE", "BDAY", "ANNIVERSARY", "NICKNAME",
+                                    "NOTE", "PHOTO", "LOGO", "UID", "GENDER", "TZ", "GEO"})
+        if (name == single) return true;
+    return false;
+}
+
+// What the kept entry holds beyond the phone's lines, with what the others hold that it lacks.
+// The others' groups ("item1") are numbered anew so that a label stays with its own line.
+std::vector<std::string> mergedExtras(const EntryRow& first, const std::vector<EntryRow>& others) {
+    std::vector<std::string> extras = first.extras;
+    std::unordered_set<std::string> lines(extras.begin(), extras.end()), once;
+    int lastGroup = 0;
+    auto noteLine = [&](const std::string& extra) {
+        VcardLine line;
+        if (!parseVcardLine(extra, line)) return line;
+        if (heldOnce(line.name)) once.insert(line.name);
+        if (line.group.size() > 4 && line.group.compare(0, 4, "item") == 0)
+            lastGroup = std::max(lastGroup, std::atoi(line.group.c_str() + 4));
+        return line;
+    };
+    for (const std::string& extra : extras) noteLine(extra);
+    for (const EntryRow& other : others) {
+        std::map<std::string, std::string> renamed;
+        for (const std::string& extra : other.extras) {
+            VcardLine line;
+            if (!parseVcardLine(extra, line)) continue;
+            if (heldOnce(line.name) && once.count(line.name)) continue;
+            std::string text = extra;
+            if (!line.group.empty()) {
+                auto [found, added] = renamed.try_emplace(line.group, "");
+                if (added) found->second = "item" + std::to_string(++lastGroup);
+                text = found->second + extra.substr(line.group.size());
+            }
+            if (!lines.insert(text).second) continue;
+            if (heldOnce(line.name)) once.insert(line.name);
+            extras.push_back(std::move(text));
+        }
+    }
+    return extras;
+}
+
 // The first entry's columns with the others' numbers and mails it lacks, and the lowest
 // memory-dial number of them all.
 std::vector<std::string> mergedColumns(const EntryRow& first, const std::vector<EntryRow>& others) {
     std::vector<std::string> columns = usedColumns(first);
+    fillEmptyLines(columns, others);
     CardView kept = readCard(first);
     std::unordered_set<std::string> numberDigits, mailKeys;
     for (const NumberPiece& n : kept.numbers) numberDigits.insert(digitsOf(n.value));
@@ -260,26 +380,53 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     Connection connection = store.open();
     Transaction transaction(connection);
     EntryById entries(connection);
+    // Groups may share entries: counted once each, and an entry merged away in one group is
+    // no longer there for the next.
+    std::unordered_set<std::int64_t> touched, kept;
     for (const DuplicateGroup& group : groups) {
         if (group.entries.size() < 2) continue;
-        std::optional<EntryRow> first = entries.read(group.entries.front().id);
-        if (!first) continue;
+        std::optional<EntryRow> first;
         std::vector<EntryRow> others;
-        for (size_t i = 1; i < group.entries.size(); ++i)
-            if (std::optional<EntryRow> row = entries.read(group.entries[i].id))
+        for (const DuplicateEntry& entry : group.entries) {
+            std::optional<EntryRow> row = entries.read(entry.id);
+            if (!row) continue;
+            if (!first)
+                first = std::move(row);
+            else
                 others.push_back(std::move(*row));
-        if (others.empty()) continue;
+        }
+        if (!first || others.empty()) continue;
+        // The name the user picked: moved to the front of the others, so that it fills first.
+        if (group.nameFrom && *group.nameFrom != first->id) {
+            auto picked = std::find_if(others.begin(), others.end(), [&](const EntryRow& row) {
+                return row.id == *group.nameFrom;
+            });
+            if (picked != others.end()) {
+                std::rotate(others.begin(), picked, picked + 1);
+                for (std::optional<std::string>& column : first->columns)
+                    if (column && (startsWithIgnoringCase(*column, kNameItem) ||
+                                   startsWithIgnoringCase(*column, kReadingItem)))
+                        column->resize(column->find(':') + 1);  // emptied: filled from the pick
+            }
+        }
         std::vector<std::string> columns = mergedColumns(*first, others);
         if (columns.size() > static_cast<size_t>(kCardColumns))
             throw TsunagiError("「" + group.entries.front().name + "」をまとめると 1 件の行数が " +
                                std::to_string(kCardColumns) +
                                " 行を超えるため、まとめられません。何も変更していません。");
         updateEntry(connection, first->id, columns);
-        for (const EntryRow& other : others) entries.erase(other.id);
-        result.entriesBefore += static_cast<long>(others.size() + 1);
-        result.entriesAfter += 1;
+        writeExtras(connection, first->id, mergedExtras(*first, others));
+        touched.insert(first->id);
+        kept.insert(first->id);
+        for (const EntryRow& other : others) {
+            entries.erase(other.id);
+            touched.insert(other.id);
+            kept.erase(other.id);
+        }
     }
     transaction.commit();
+    result.entriesBefore = static_cast<long>(touched.size());
+    result.entriesAfter = static_cast<long>(kept.size());
     return result;
 }
 

@@ -5,6 +5,7 @@
 // merged into one.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace tsunagi {
 struct DuplicateEntry {
     std::int64_t id;
     std::string name;
+    std::string reading;
+    std::string company;
     std::vector<std::string> numbers;  // as stored, first to last
     std::vector<std::string> mails;
 };
@@ -26,6 +29,9 @@ struct DuplicateGroup {
     // same": a family shares its home number).
     bool sure = true;
     std::vector<DuplicateEntry> entries;  // in ascending id; the first is the one kept
+    // The entry whose name (and reading) the merged entry takes; none for the first that has
+    // one.
+    std::optional<std::int64_t> nameFrom;
     // What the merged entry would hold.
     size_t mergedNumbers = 0;
     size_t mergedMails = 0;

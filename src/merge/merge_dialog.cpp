@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "platform/program_name.h"
@@ -37,12 +38,14 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     setWindowTitle(QString(kAppTitle) + " - 重複をまとめる");
     auto* intro = new QLabel(
         "同じ人のデータをまとめます。チェックしたグループは、いちばん上のデータに電話番号と"
-        "メールアドレスを集めて 1 件にします。",
+        "メールアドレスを集め、空いている項目（読み、会社、誕生日、住所…）をほかのデータで"
+        "埋めて 1 件にします。チェックを外したデータはまとめません。「この名前に」で、残す名前を"
+        "選べます。",
         this);
     intro->setWordWrap(true);
     Groups = new QTreeWidget(this);
-    Groups->setColumnCount(3);
-    Groups->setHeaderLabels({"名前", "電話番号", "メールアドレス"});
+    Groups->setColumnCount(6);
+    Groups->setHeaderLabels({"名前", "読み", "会社", "電話番号", "メールアドレス", "この名前に"});
     Groups->setRootIsDecorated(true);
     // The items are built apart and handed to the tree at once, captions spanned while every
     // group is still closed, then all opened: item by item, each step would lay out the whole
@@ -65,8 +68,14 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
             }
             auto* row = new QTreeWidgetItem;
             row->setText(0, QString::fromStdString(entry.name));
-            row->setText(1, joined(entry.numbers));
-            row->setText(2, joined(entry.mails));
+            row->setText(1, QString::fromStdString(entry.reading));
+            row->setText(2, QString::fromStdString(entry.company));
+            row->setText(kNumbersColumn, joined(entry.numbers));
+            row->setText(4, joined(entry.mails));
+            // Each entry may be left out of its group; one of them gives the kept name.
+            row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+            row->setCheckState(0, Qt::Checked);
+            row->setCheckState(kNameColumn, rows.isEmpty() ? Qt::Checked : Qt::Unchecked);
             rows << row;
         }
         item->addChildren(rows);
@@ -75,6 +84,16 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     Groups->addTopLevelItems(items);
     for (QTreeWidgetItem* item : items) item->setFirstColumnSpanned(true);
     Groups->expandAll();
+    // "この名前に" is one per group, as radio buttons are.
+    connect(Groups, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        if (column != kNameColumn || !item->parent() || item->checkState(column) != Qt::Checked)
+            return;
+        QSignalBlocker blocker(Groups);
+        QTreeWidgetItem* group = item->parent();
+        for (int i = 0; i < group->childCount(); ++i)
+            if (group->child(i) != item && group->child(i)->flags() != Qt::NoItemFlags)
+                group->child(i)->setCheckState(kNameColumn, Qt::Unchecked);
+    });
     Groups->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     mergeButton = new QPushButton("チェックしたグループをまとめる", this);
@@ -95,9 +114,25 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
 
 std::vector<DuplicateGroup> MergeDialog::checkedGroups() const {
     std::vector<DuplicateGroup> checked;
-    for (int i = 0; i < Groups->topLevelItemCount(); ++i)
-        if (Groups->topLevelItem(i)->checkState(0) == Qt::Checked)
-            checked.push_back(groups_[static_cast<size_t>(i)]);
+    for (int i = 0; i < Groups->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = Groups->topLevelItem(i);
+        if (item->checkState(0) != Qt::Checked) continue;
+        DuplicateGroup group = groups_[static_cast<size_t>(i)];
+        // Entries shown and unticked stay out; those past the shown ones go with the group.
+        std::vector<DuplicateEntry> entries;
+        for (size_t e = 0; e < group.entries.size(); ++e) {
+            QTreeWidgetItem* row = e < static_cast<size_t>(item->childCount())
+                                       ? item->child(static_cast<int>(e))
+                                       : nullptr;
+            bool shown = row && row->flags() != Qt::NoItemFlags;
+            if (shown && row->checkState(0) != Qt::Checked) continue;
+            if (shown && row->checkState(kNameColumn) == Qt::Checked && e > 0)
+                group.nameFrom = group.entries[e].id;
+            entries.push_back(group.entries[e]);
+        }
+        group.entries = std::move(entries);
+        if (group.entries.size() > 1) checked.push_back(std::move(group));
+    }
     return checked;
 }
 

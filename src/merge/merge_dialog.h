@@ -18,8 +18,11 @@ class MergeDialog : public QDialog {
 
     // A group shows this many of its entries and then how many more it has.
     static constexpr int kShownMembers = 100;
+    static constexpr int kNumbersColumn = 3;
+    static constexpr int kNameColumn = 5;  // この名前に
 
-    // The groups whose box is checked when the dialog was accepted.
+    // The groups whose box is checked when the dialog was accepted, without their unticked
+    // entries, each with the entry whose name the user picked.
     std::vector<DuplicateGroup> checkedGroups() const;
 
     QTreeWidget* Groups;

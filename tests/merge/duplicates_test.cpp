@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "card/card_view.h"
+#include "card/checks.h"
+#include "commands/open_command.h"
 #include "import/vcf_import.h"
 #include "platform/error.h"
 #include "store/entries.h"
@@ -120,6 +123,81 @@ TEST(Duplicates, AFileOpenedTwiceComesBackToItsOneSet) {
     mergeDuplicates(store, findDuplicates(store));
     EXPECT_EQ(storedRows(store), once);
     EXPECT_TRUE(findDuplicates(store).empty());
+}
+
+// A Google Contacts row and the phone's own card of the same person, each as it is read.
+const char* kGoogleRow =
+    "First Name,Last Name,Phonetic First Name,Phonetic Last Name,Organization Name,Birthday,"
+    "Notes,E-mail 1 - Label,E-mail 1 - Value,Phone 1 - Label,Phone 1 - Value,Phone 2 - Label,"
+    "Phone 2 - Value\r\n"
+    "太郎,山田,,,つなぎ商事,1980-05-05,Google's note,Work,taro@tsunagi.example,Mobile,"
+    "+81 90-1234-5678,Work Fax,+81 3-5555-0000\r\n";
+const char* kPhoneCard =
+    "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:\x8e\x52\x93\x63;\x91\xbe\x98\x59\r\n"
+    "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:\xd4\xcf\xc0\xde;\xc0\xdb\xb3\r\nX-JPG-OWNER:0\r\n"
+    "TEL;CELL:09012345678\r\nTEL;VOICE;HOME:0311112222\r\nEMAIL;CELL:taro@docomo.ne.jp\r\n"
+    "X-GNO:2\r\nX-JPG-MDNO:5\r\nEND:VCARD\r\n";
+
+EntryRow mergedFrom(bool googleFirst) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string google = folder.write("google.csv", kGoogleRow);
+    std::string phone = folder.write("phone.vcf", kPhoneCard);
+    if (googleFirst) {
+        importFile(store, google, FileKind::AddressBook);
+        importVcfFile(store, phone);
+    } else {
+        importVcfFile(store, phone);
+        importFile(store, google, FileKind::AddressBook);
+    }
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    EXPECT_EQ(groups.size(), 1u);
+    EXPECT_TRUE(!groups.empty() && groups[0].sure);
+    MergeResult result = mergeDuplicates(store, groups);
+    EXPECT_EQ(result.entriesBefore, 2);
+    EXPECT_EQ(result.entriesAfter, 1);
+    Connection connection = store.open();
+    std::optional<EntryRow> row = readEntry(connection, groups.at(0).entries.front().id);
+    EXPECT_EQ(countEntries(connection), 1);
+    return row.value_or(EntryRow{});
+}
+
+TEST(Duplicates, AGoogleBookAndThePhoneBackupMergeToOneEntryEitherWay) {
+    for (bool googleFirst : {true, false}) {
+        EntryRow row = mergedFrom(googleFirst);
+        CardView card = readCard(row);
+        // The phone's reading and group fill the Google entry; Google's company, birthday and
+        // note fill the phone's.
+        EXPECT_EQ(card.name.value_or(""), "山田;太郎") << googleFirst;
+        EXPECT_EQ(card.reading.value_or(""), "ﾔﾏﾀﾞ;ﾀﾛｳ") << googleFirst;
+        std::vector<std::string> numbers;
+        for (const NumberPiece& number : card.numbers) numbers.push_back(numberKey(number.value));
+        std::sort(numbers.begin(), numbers.end());
+        // +81 90-1234-5678 and 09012345678 are one number.
+        EXPECT_EQ(numbers, (std::vector<std::string>{"0311112222", "0355550000", "09012345678"}))
+            << googleFirst;
+        EXPECT_EQ(card.mails.size(), 2u) << googleFirst;
+        bool group = false, company = false, birthday = false, fax = false;
+        for (const std::optional<std::string>& column : row.columns)
+            if (column && *column == "X-GNO:2") group = true;
+        for (const std::string& extra : row.extras) {
+            company = company || extra == "ORG:つなぎ商事";
+            birthday = birthday || extra == "BDAY:1980-05-05";
+            fax = fax || extra == "TEL;TYPE=WORK,FAX:+81 3-5555-0000";
+        }
+        EXPECT_TRUE(group && company && birthday && fax) << googleFirst;
+    }
+}
+
+TEST(Duplicates, AFamilySharingItsHomeNumberStaysApart) {
+    Store store = Store::inMemory();
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;VOICE;HOME:03-1111-2222",
+                "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;花子", "TEL;VOICE;HOME:+81 3 1111 2222",
+                "END:VCARD"});
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_FALSE(groups[0].sure);  // shown as possibly the same, unchecked
 }
 
 }  // namespace

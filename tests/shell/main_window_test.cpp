@@ -420,7 +420,7 @@ class Form1Test : public QObject {
             QCOMPARE(dialog->Groups->topLevelItem(0)->checkState(0), Qt::Checked);
             // The family sharing a home number: shown, but not checked.
             QCOMPARE(dialog->Groups->topLevelItem(1)->checkState(0), Qt::Unchecked);
-            QCOMPARE(dialog->Groups->topLevelItem(0)->child(1)->text(2), QString("t@x.jp"));
+            QCOMPARE(dialog->Groups->topLevelItem(0)->child(1)->text(4), QString("t@x.jp"));
             // Every group opened, its caption across all columns.
             for (int i = 0; i < 2; ++i) {
                 QVERIFY(dialog->Groups->topLevelItem(i)->isExpanded());
@@ -436,15 +436,46 @@ class Form1Test : public QObject {
         window->close();
     }
 
+    void anEntryLeftOutOfItsGroupAndThePickedName() {
+        DuplicateGroup group;
+        for (int i = 0; i < 3; ++i)
+            group.entries.push_back({i + 1, "Name" + std::to_string(i), "ﾖﾐ", "Acme", {}, {}});
+        MergeDialog dialog({group});
+        QTreeWidgetItem* item = dialog.Groups->topLevelItem(0);
+        QCOMPARE(dialog.Groups->headerItem()->text(1), QString("読み"));
+        QCOMPARE(item->child(0)->text(2), QString("Acme"));
+        QCOMPARE(item->child(0)->checkState(MergeDialog::kNameColumn), Qt::Checked);
+        // The third keeps its name; the second stays out of the merge.
+        item->child(2)->setCheckState(MergeDialog::kNameColumn, Qt::Checked);
+        QCOMPARE(item->child(0)->checkState(MergeDialog::kNameColumn), Qt::Unchecked);
+        item->child(1)->setCheckState(0, Qt::Unchecked);
+        std::vector<DuplicateGroup> checked = dialog.checkedGroups();
+        QCOMPARE(checked.size(), size_t(1));
+        QCOMPARE(checked[0].entries.size(), size_t(2));
+        QCOMPARE(checked[0].entries[1].id, std::int64_t(3));
+        QCOMPARE(checked[0].nameFrom, std::optional<std::int64_t>(3));
+
+        // In the store: the first entry stays, with the third's name.
+        Store store = Store::inMemory();
+        addCards(store, 3);
+        MergeResult result = mergeDuplicates(store, checked);
+        QCOMPARE(result.entriesBefore, 2L);
+        QCOMPARE(result.entriesAfter, 1L);
+        std::vector<std::string> lines = readEntryList(store);
+        QCOMPARE(lines.size(), size_t(2));
+        QVERIFY(QString::fromStdString(lines[0]).startsWith(" 名2"));
+        QVERIFY(QString::fromStdString(lines[1]).startsWith(" 名1"));
+    }
+
     void aGroupThousandsStrongShowsItsFirstHundredAndStillMergesWhole() {
         DuplicateGroup big;
         big.sure = true;
         for (int i = 0; i < 1000; ++i)
-            big.entries.push_back({i + 1, "山田;太郎", {"090" + std::to_string(i)}, {}});
+            big.entries.push_back({i + 1, "山田;太郎", "", "", {"090" + std::to_string(i)}, {}});
         MergeDialog dialog({big});
         QTreeWidgetItem* group = dialog.Groups->topLevelItem(0);
         QCOMPARE(group->childCount(), MergeDialog::kShownMembers + 1);
-        QCOMPARE(group->child(99)->text(1), QString("09099"));
+        QCOMPARE(group->child(99)->text(MergeDialog::kNumbersColumn), QString("09099"));
         QCOMPARE(group->child(100)->text(0), QString("…ほか 900 件"));
         QCOMPARE(group->child(100)->flags(), Qt::NoItemFlags);
         QCOMPARE(dialog.checkedGroups().front().entries.size(), size_t(1000));
