@@ -4,6 +4,7 @@
 #include "export/google_csv_writer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 #include "export/address_book_writer.h"
@@ -35,6 +36,23 @@ const char* const kFixed[] = {"First Name",
 const char* const kAddressParts[] = {"Formatted", "Street",      "City",    "PO Box",
                                      "Region",    "Postal Code", "Country", "Extended Address"};
 
+// An iPhone's built-in label ("_$!<HomePage>!$_") in the words Google shows ("Home Page");
+// a label of the user's own as it is.
+std::string googleLabel(std::string label) {
+    if (label.size() > 8 && label.compare(0, 4, "_$!<") == 0 &&
+        label.compare(label.size() - 4, 4, ">!$_") == 0) {
+        std::string word = label.substr(4, label.size() - 8), spaced;
+        for (size_t i = 0; i < word.size(); ++i) {
+            if (i > 0 && std::isupper(static_cast<unsigned char>(word[i])) &&
+                std::islower(static_cast<unsigned char>(word[i - 1])))
+                spaced += ' ';
+            spaced += word[i];
+        }
+        return spaced;
+    }
+    return label;
+}
+
 std::string unescaped(std::string_view value) {
     std::string scratch;
     return std::string(unescapeText(value, scratch));
@@ -45,7 +63,8 @@ bool hasType(const VcardLine& line, std::string_view type) { return line.hasType
 // Google's label for a number: its custom label, else one of Google's own.
 std::string phoneLabel(const Person& person, const VcardLine* original, NumberClass type) {
     if (original) {
-        if (std::string label = person.labelOf(original->group); !label.empty()) return label;
+        if (std::string label = person.labelOf(original->group); !label.empty())
+            return googleLabel(label);
         bool fax = hasType(*original, "FAX");
         if (fax && hasType(*original, "WORK")) return "Work Fax";
         if (fax && hasType(*original, "HOME")) return "Home Fax";
@@ -68,7 +87,8 @@ std::string phoneLabel(const Person& person, const VcardLine* original, NumberCl
 
 std::string mailLabel(const Person& person, const MailPiece& mail) {
     if (const VcardLine* original = person.originalMail(mail.value)) {
-        if (std::string label = person.labelOf(original->group); !label.empty()) return label;
+        if (std::string label = person.labelOf(original->group); !label.empty())
+            return googleLabel(label);
         if (hasType(*original, "HOME")) return "Home";
         if (hasType(*original, "WORK")) return "Work";
         if (hasType(*original, "CELL")) return "Mobile";
@@ -78,7 +98,7 @@ std::string mailLabel(const Person& person, const MailPiece& mail) {
 }
 
 std::string typeLabel(const Person& person, const VcardLine& line) {
-    if (std::string label = person.labelOf(line.group); !label.empty()) return label;
+    if (std::string label = person.labelOf(line.group); !label.empty()) return googleLabel(label);
     if (hasType(line, "HOME")) return "Home";
     if (hasType(line, "WORK")) return "Work";
     return "Other";

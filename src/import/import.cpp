@@ -42,6 +42,7 @@ std::string ImportReport::note() const {
         {"LABEL", "宛名ラベル"},
         {"IMPP", "メッセンジャー"},
         {"X-ABLABEL", "ラベル"},
+        {"X-ABADR", "住所の形式"},
         {"X-ABDATE", "日付"},
         {"X-ABRELATEDNAMES", "関係者"},
         {"X-SOCIALPROFILE", "SNS"},

@@ -6,6 +6,7 @@
 #include "commands/open_command.h"
 #include "commands/save_command.h"
 #include "import/vcf_import.h"
+#include "platform/codec.h"
 #include "store/entries.h"
 #include "support/rows.h"
 #include "support/temp_folder.h"
@@ -67,6 +68,65 @@ TEST(SmartphoneGoldens, OurOwnImportReadsBothBack) {
     EXPECT_EQ(importFile(fromCsv, google, FileKind::AddressBook, {}, &report), 4);
     EXPECT_EQ(storedRows(fromCsv)[0][5], rows[0][5]);
     EXPECT_EQ(storedRows(fromCsv)[0][3], rows[0][3]);
+}
+
+std::string exported(const Store& store, TempFolder& folder, FileKind kind) {
+    std::string path = folder.file(kind == FileKind::Vcard3 ? "out.vcf" : "out.csv");
+    EXPECT_EQ(exportToFile(store, folder.path(), path, kind), "");
+    return readBytes(path);
+}
+
+TEST(SmartphoneGoldens, RichCardsKeepEverythingThroughTheStoreAndBack) {
+    TempFolder folder;
+    // An iPhone card of every property: out as vCard 3.0 and the Google CSV, as spelled out.
+    Store store = Store::inMemory();
+    ImportReport report;
+    ASSERT_EQ(importVcfFile(store, kGolden + "rich-iphone.vcf", {}, &report), 1);
+    EXPECT_EQ(exported(store, folder, FileKind::Vcard3),
+              readBytes(kGolden + "rich-iphone-out.vcf"));
+    EXPECT_EQ(exported(store, folder, FileKind::GoogleCsv),
+              readBytes(kGolden + "rich-iphone-google.csv"));
+    // Read back and written again: the same.
+    Store again = Store::inMemory();
+    ASSERT_EQ(importVcfFile(again, kGolden + "rich-iphone-out.vcf"), 1);
+    EXPECT_EQ(exported(again, folder, FileKind::Vcard3),
+              readBytes(kGolden + "rich-iphone-out.vcf"));
+    // A rich Google row comes back as it was.
+    Store google = Store::inMemory();
+    ASSERT_EQ(importFile(google, kGolden + "rich-google.csv", FileKind::AddressBook), 1);
+    EXPECT_EQ(exported(google, folder, FileKind::GoogleCsv),
+              readBytes(kGolden + "rich-google.csv"));
+    // The phone's own file keeps only the phone's lines, the readings in half-width katakana.
+    std::string phone = folder.file("phone.vcf");
+    exportToFile(store, folder.path(), phone, FileKind::PhoneCards);
+    std::string text = cp932ToUtf8(readBytes(phone));
+    EXPECT_NE(text.find("SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ｵﾌﾞﾗｲｴﾝ;ﾒｱﾘｰ\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("ORG"), std::string::npos);
+    EXPECT_EQ(text.find("PHOTO"), std::string::npos);
+}
+
+TEST(SmartphoneGoldens, WhatAnEntryHoldsBeyondThePhoneSurvivesTheFormDeleteAndClear) {
+    Store store = Store::inMemory();
+    ASSERT_EQ(importVcfFile(store, kGolden + "rich-iphone.vcf"), 1);
+    Connection connection = store.open();
+    size_t held = readExtras(connection, 1).size();
+    EXPECT_GT(held, 10u);
+    // The input form rewrites the phone's lines; the rest stays.
+    std::optional<EntryRow> row = readEntry(connection, 1);
+    ASSERT_TRUE(row);
+    std::vector<std::string> columns;
+    for (const std::optional<std::string>& column : row->columns)
+        if (column) columns.push_back(*column);
+    columns[2] = "N;CHARSET=SHIFT_JIS:O'Brien;Mimi";
+    EXPECT_TRUE(updateEntry(connection, 1, columns));
+    EXPECT_EQ(readExtras(connection, 1).size(), held);
+    deleteEntry(connection, 1);
+    EXPECT_TRUE(readExtras(connection, 1).empty());
+    ASSERT_EQ(importVcfFile(store, kGolden + "rich-iphone.vcf"), 1);
+    clearEntries(connection);
+    Statement left = connection.prepare("select count(*) from entry_extras;");
+    ASSERT_TRUE(left.step());
+    EXPECT_EQ(left.integer(0), 0);
 }
 
 }  // namespace

@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Writes a rich iPhone card and a rich Google Contacts row, holding every kind of property a
+smartphone or Google keeps, and what Tsunagi must write of them for today's phones, spelled
+out by hand from RFC 2426 and Google's export headings.
+
+The rules, line by line: N as the card has it, FN read as the name is read (Latin given name
+first), readings as they came, each number and mail in its own line as the card wrote it
+(types, label group, the number as written), then every other property in the card's order
+(PRODID, which says nothing of the person, left out), each folded at 75 octets, and the card's
+own UID. Google's CSV puts each under its heading; an iPhone's built-in label reads as words.
+Run it from this folder after a deliberate change, and read the diff.
+"""
+import csv
+import io
+
+CRLF = "\r\n"
+PHOTO = ("/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAgGBgcGBQgHBwcJCQgKDBQNDAsLDBkSEw8UHRofHh0aHBwgJC4n"
+         "ICIsIxwcKDcpLDAxNDQ0Hyc5PTgyPC4zNDL/2wBDAQkJCQwLDBgNDRgyIRwhMjIyMjIyMjIyMjIy")
+
+
+def fold(line):
+    """RFC 2426 folding: at most 75 octets a line, continuations begun by one blank."""
+    data = line.encode("utf-8")
+    out, limit = [], 75
+    while len(data) > limit:
+        cut = limit
+        while data[cut] & 0xC0 == 0x80:
+            cut -= 1
+        out.append(data[:cut])
+        data = b" " + data[cut:]
+    out.append(data)
+    return b"\r\n".join(out).decode("utf-8")
+
+
+def card(lines):
+    return "".join(fold(line) + CRLF for line in lines)
+
+
+# The iPhone's card: its photo as iOS folds it (a leading space, 75 octets).
+iphone = [
+    "BEGIN:VCARD", "VERSION:3.0", "PRODID:-//Apple Inc.//iPhone OS 17.2//EN",
+    "N:O'Brien;Mary Ann;;;", "FN:Mary Ann O'Brien", "NICKNAME:Mimi",
+    "X-PHONETIC-FIRST-NAME:めありー", "X-PHONETIC-LAST-NAME:おぶらいえん",
+    "ORG:Tsunagi Trading;Sales", "TITLE:Manager",
+    "item1.EMAIL;type=INTERNET;type=pref:mary@example.com", "item1.X-ABLabel:_$!<Other>!$_",
+    "EMAIL;type=INTERNET;type=HOME:mimi@example.org",
+    "TEL;type=CELL;type=VOICE;type=pref:+1 (415) 555-0100",
+    "TEL;type=WORK;type=FAX:+81 3-1234-5679",
+    "item2.TEL:+44 20 7946 0000", "item2.X-ABLabel:London office",
+    "TEL;type=PAGER:03-9999-0000",
+    "item3.ADR;type=HOME;type=pref:;;1-2-3 Chiyoda;Tokyo;;100-0001;Japan", "item3.X-ABADR:jp",
+    "item4.URL;type=pref:https\\://mary.example.com", "item4.X-ABLabel:_$!<HomePage>!$_",
+    "BDAY:1985-06-15", "NOTE:Met at the fair\\, 2019\\nLikes tea", "CATEGORIES:Friends,Work",
+    "IMPP;X-SERVICE-TYPE=Skype;type=pref:skype:mary.obrien",
+    "UID:3F2504E0-4F89-41D3-9A0C-0305E82C3301",
+    "PHOTO;ENCODING=b;TYPE=JPEG:" + PHOTO, "END:VCARD"]
+with open("rich-iphone.vcf", "wb") as f:
+    f.write(card(iphone).encode("utf-8"))
+
+# What today's phones get back: parameter names in upper case, types in one TYPE list.
+expected = [
+    "BEGIN:VCARD", "VERSION:3.0",
+    "N:O'Brien;Mary Ann;;;", "FN:Mary Ann O'Brien",
+    "X-PHONETIC-LAST-NAME:おぶらいえん", "X-PHONETIC-FIRST-NAME:めありー",
+    "TEL;TYPE=CELL,VOICE,pref:+1 (415) 555-0100",
+    "TEL;TYPE=WORK,FAX:+81 3-1234-5679",
+    "item2.TEL:+44 20 7946 0000",
+    "TEL;TYPE=PAGER:03-9999-0000",
+    "item1.EMAIL;TYPE=INTERNET,pref:mary@example.com",
+    "EMAIL;TYPE=INTERNET,HOME:mimi@example.org",
+    "NICKNAME:Mimi", "ORG:Tsunagi Trading;Sales", "TITLE:Manager",
+    "item1.X-ABLabel:_$!<Other>!$_", "item2.X-ABLabel:London office",
+    "item3.ADR;TYPE=HOME,pref:;;1-2-3 Chiyoda;Tokyo;;100-0001;Japan", "item3.X-ABADR:jp",
+    "item4.URL;TYPE=pref:https\\://mary.example.com", "item4.X-ABLabel:_$!<HomePage>!$_",
+    "BDAY:1985-06-15", "NOTE:Met at the fair\\, 2019\\nLikes tea", "CATEGORIES:Friends,Work",
+    "IMPP;X-SERVICE-TYPE=Skype;TYPE=pref:skype:mary.obrien",
+    "UID:3F2504E0-4F89-41D3-9A0C-0305E82C3301",
+    "PHOTO;ENCODING=b;TYPE=JPEG:" + PHOTO, "END:VCARD"]
+with open("rich-iphone-out.vcf", "wb") as f:
+    f.write(card(expected).encode("utf-8"))
+
+FIXED = ["First Name", "Middle Name", "Last Name", "Phonetic First Name", "Phonetic Middle Name",
+         "Phonetic Last Name", "Name Prefix", "Name Suffix", "Nickname", "File As",
+         "Organization Name", "Organization Title", "Organization Department", "Birthday",
+         "Notes", "Photo", "Labels"]
+ADDRESS = ["Label", "Formatted", "Street", "City", "PO Box", "Region", "Postal Code", "Country",
+           "Extended Address"]
+
+
+def google_csv(groups, values, others=()):
+    heading = FIXED[:]
+    for kind, count, parts in groups:
+        for i in range(1, count + 1):
+            heading += ["%s %d - %s" % (kind, i, part) for part in parts]
+    heading += list(others)
+    text = io.StringIO(newline="")
+    csv.writer(text, lineterminator=CRLF).writerows([heading, [values.get(h, "") for h in heading]])
+    return text.getvalue().encode("utf-8")
+
+
+# The same card in Google's CSV: a label of the card's own as it is, iOS's built-in ones in
+# words; the address formatted from its parts when the card gives no LABEL.
+iphone_google = {
+    "First Name": "Mary Ann", "Last Name": "O'Brien", "Phonetic First Name": "めありー",
+    "Phonetic Last Name": "おぶらいえん", "Nickname": "Mimi", "Organization Name": "Tsunagi Trading",
+    "Organization Title": "Manager", "Organization Department": "Sales", "Birthday": "1985-06-15",
+    "Notes": "Met at the fair, 2019\nLikes tea", "Labels": "* myContacts ::: Friends ::: Work",
+    "E-mail 1 - Label": "Other", "E-mail 1 - Value": "mary@example.com",
+    "E-mail 2 - Label": "Home", "E-mail 2 - Value": "mimi@example.org",
+    "Phone 1 - Label": "Mobile", "Phone 1 - Value": "+1 (415) 555-0100",
+    "Phone 2 - Label": "Work Fax", "Phone 2 - Value": "+81 3-1234-5679",
+    "Phone 3 - Label": "London office", "Phone 3 - Value": "+44 20 7946 0000",
+    "Phone 4 - Label": "Pager", "Phone 4 - Value": "03-9999-0000",
+    "Address 1 - Label": "Home", "Address 1 - Formatted": "1-2-3 Chiyoda\nTokyo\n100-0001\nJapan",
+    "Address 1 - Street": "1-2-3 Chiyoda", "Address 1 - City": "Tokyo",
+    "Address 1 - Postal Code": "100-0001", "Address 1 - Country": "Japan",
+    "Website 1 - Label": "Home Page", "Website 1 - Value": "https://mary.example.com",
+}
+with open("rich-iphone-google.csv", "wb") as f:
+    f.write(google_csv([("E-mail", 2, ["Label", "Value"]), ("Phone", 4, ["Label", "Value"]),
+                        ("Address", 1, ADDRESS), ("Website", 1, ["Label", "Value"])],
+                       iphone_google))
+
+# A rich Google row, in the order Google's own export has; read and written again, every
+# value comes back under its heading.
+google = {
+    "First Name": "Hanako", "Last Name": "Yamada", "Phonetic First Name": "はなこ",
+    "Phonetic Last Name": "やまだ", "Nickname": "Hana", "Organization Name": "Tsunagi Ltd.",
+    "Organization Title": "Engineer", "Organization Department": "R&D", "Birthday": "1990-04-01",
+    "Notes": "Met at the fair\nlikes tea", "Photo": "https://lh3.example.com/photo.jpg",
+    "Labels": "* myContacts ::: Friends",
+    "E-mail 1 - Label": "Home", "E-mail 1 - Value": "hanako@example.jp",
+    "E-mail 2 - Label": "Work", "E-mail 2 - Value": "h.yamada@tsunagi.example",
+    "Phone 1 - Label": "Mobile", "Phone 1 - Value": "+81 90-1234-5678",
+    "Phone 2 - Label": "Work Fax", "Phone 2 - Value": "+81 3-1234-5679",
+    "Phone 3 - Label": "London office", "Phone 3 - Value": "+44 20 7946 0000",
+    "Address 1 - Label": "Home", "Address 1 - Formatted": "1-2-3 Chiyoda\nTokyo 100-0001\nJapan",
+    "Address 1 - Street": "1-2-3 Chiyoda", "Address 1 - City": "Tokyo",
+    "Address 1 - Postal Code": "100-0001", "Address 1 - Country": "Japan",
+    "Website 1 - Label": "Blog", "Website 1 - Value": "https://hanako.example.jp",
+    "Relation 1 - Label": "Spouse", "Relation 1 - Value": "Taro",
+}
+with open("rich-google.csv", "wb") as f:
+    f.write(google_csv([("E-mail", 2, ["Label", "Value"]), ("Phone", 3, ["Label", "Value"]),
+                        ("Address", 1, ADDRESS), ("Website", 1, ["Label", "Value"])],
+                       google, ["Relation 1 - Label", "Relation 1 - Value"]))
