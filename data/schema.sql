@@ -90,6 +90,5 @@ INSERT INTO mst_heddate (serial, feild) VALUES ('V401SH', 'BEGIN:VCARD<>VERSION:
 
 -- What a card holds beyond the phone's lines: the content lines of other programs' cards and
 -- address books that the phone's dialect has no place for, in vCard 3.0 form (UTF-8, unfolded),
--- kept with their entry in their order.
-CREATE TABLE entry_extras (entry_id INTEGER NOT NULL, line TEXT NOT NULL);
-CREATE INDEX entry_extras_entry ON entry_extras (entry_id);
+-- kept with their entry in their order, one to a line (a content line holds no line break).
+CREATE TABLE entry_extras (entry_id INTEGER PRIMARY KEY, lines TEXT NOT NULL);

@@ -70,6 +70,34 @@ bool carriesNothing(std::string_view name) {
     return false;
 }
 
+// Whether a number's or a mail's line says more than the phone's line does: a type the phone
+// has no word for (FAX, PAGER, MAIN, pref…), a label's group, a parameter of its own, or a tel:
+// URI (with its extension).
+bool beyondThePhone(const VcardLine& line) {
+    if (!line.group.empty()) return true;
+    if (startsWithIgnoringCase(trimmed(line.value), "tel:")) return true;
+    for (const VcardParameter& parameter : line.parameters) {
+        if (parameter.name == "CHARSET" || parameter.name == "ENCODING") continue;
+        if (parameter.name != "TYPE") return true;
+        std::string_view types = parameter.value;
+        while (!types.empty()) {
+            size_t comma = types.find(',');
+            std::string_view type = trimmed(types.substr(0, comma));
+            // The words the phone's own lines hold: TEL;HOME, TEL;CELL… but only EMAIL;INTERNET
+            // and EMAIL;CELL.
+            bool phoneWord = equalsIgnoringCase(type, "CELL") ||
+                             (line.name == "TEL" && (equalsIgnoringCase(type, "HOME") ||
+                                                     equalsIgnoringCase(type, "WORK") ||
+                                                     equalsIgnoringCase(type, "VOICE"))) ||
+                             (line.name == "EMAIL" && equalsIgnoringCase(type, "INTERNET"));
+            if (!phoneWord && !type.empty()) return true;
+            if (comma == std::string_view::npos) break;
+            types.remove_prefix(comma + 1);
+        }
+    }
+    return false;
+}
+
 // Sets an optional field from `value`, trading their memory rather than copying.
 void setField(std::optional<std::string>& field, std::string& value) {
     if (value.empty()) {
@@ -155,7 +183,9 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         }
         // A number's and a mail's own line keeps its types (FAX, PAGER, a label's group) and
         // the number as written, for today's phones.
-        if (property == "TEL" || property == "EMAIL" || property == "ORG") keep(line, extras);
+        if (property == "ORG" ||
+            ((property == "TEL" || property == "EMAIL") && beyondThePhone(line)))
+            keep(line, extras);
         if (property == "N") {
             readName(text(line), ';', name_);
             if (auto sort = line.parameter("SORT-AS")) readName(*sort, ',', sortAs_);

@@ -26,6 +26,31 @@ std::string updateSql() {
     return "update radio_v401sh set " + assignments + " where id=?;";
 }
 
+// What an entry holds beyond the phone's lines, one content line to a line of the stored text.
+// A content line holds no line break; one that came with one has it escaped.
+void joinExtras(std::span<const std::string> extras, std::string& joined) {
+    joined.clear();
+    for (const std::string& line : extras) {
+        if (!joined.empty()) joined += '\n';
+        for (char c : line) {
+            if (c == '\n')
+                joined += "\\n";
+            else if (c != '\r')
+                joined += c;
+        }
+    }
+}
+
+void splitExtras(std::string_view joined, std::vector<std::string>& extras) {
+    extras.clear();
+    while (!joined.empty()) {
+        size_t end = joined.find('\n');
+        extras.emplace_back(joined.substr(0, end));
+        if (end == std::string_view::npos) break;
+        joined.remove_prefix(end + 1);
+    }
+}
+
 void checkColumnCount(size_t count) {
     if (count > static_cast<size_t>(kCardColumns))
         throw TsunagiError("1 件のデータが " + std::to_string(count) + " 行あり、保存できる " +
@@ -77,7 +102,7 @@ const std::string& selectAllSql() {
 EntryInserter::EntryInserter(Connection& connection)
     : connection_(connection),
       statement_(connection.prepare(insertSql())),
-      extras_(connection.prepare("insert into entry_extras (entry_id, line) values (?, ?);")) {}
+      extras_(connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")) {}
 
 std::int64_t EntryInserter::insert(std::span<const std::string> columns,
                                    std::span<const std::string> extras) {
@@ -91,9 +116,10 @@ std::int64_t EntryInserter::insert(std::span<const std::string> columns,
     statement_.step();
     statement_.reset();
     std::int64_t id = connection_.lastInsertId();
-    for (const std::string& line : extras) {
+    if (!extras.empty()) {
+        joinExtras(extras, joined_);
         extras_.bind(1, id);
-        extras_.bindUntilReset(2, line);
+        extras_.bindUntilReset(2, joined_);
         extras_.step();
         extras_.reset();
     }
@@ -101,11 +127,10 @@ std::int64_t EntryInserter::insert(std::span<const std::string> columns,
 }
 
 std::vector<std::string> readExtras(Connection& connection, std::int64_t id) {
-    Statement select =
-        connection.prepare("select line from entry_extras where entry_id=? order by rowid;");
+    Statement select = connection.prepare("select lines from entry_extras where entry_id=?;");
     select.bind(1, id);
     std::vector<std::string> extras;
-    while (select.step()) extras.push_back(select.text(0).value_or(""));
+    if (select.step()) splitExtras(select.textView(0).value_or(""), extras);
     return extras;
 }
 
@@ -113,20 +138,20 @@ void writeExtras(Connection& connection, std::int64_t id, const std::vector<std:
     Statement erase = connection.prepare("delete from entry_extras where entry_id=?;");
     erase.bind(1, id);
     erase.step();
+    if (extras.empty()) return;
+    std::string joined;
+    joinExtras(extras, joined);
     Statement insert =
-        connection.prepare("insert into entry_extras (entry_id, line) values (?, ?);");
-    for (const std::string& line : extras) {
-        insert.bind(1, id);
-        insert.bind(2, line);
-        insert.step();
-        insert.reset();
-    }
+        connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);");
+    insert.bind(1, id);
+    insert.bind(2, joined);
+    insert.step();
 }
 
 void ensureExtrasTable(Connection& connection) {
     connection.execute(
-        "CREATE TABLE IF NOT EXISTS entry_extras (entry_id INTEGER NOT NULL, line TEXT NOT NULL);"
-        "CREATE INDEX IF NOT EXISTS entry_extras_entry ON entry_extras (entry_id);");
+        "CREATE TABLE IF NOT EXISTS entry_extras (entry_id INTEGER PRIMARY KEY, lines TEXT NOT "
+        "NULL);");
 }
 
 namespace {
@@ -146,7 +171,7 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
     Statement statement = connection.prepare(selectAllSql() + " order by id;");
     // What the cards hold beyond the phone's lines, in the same order: read alongside.
     Statement extras =
-        connection.prepare("select entry_id, line from entry_extras order by entry_id, rowid;");
+        connection.prepare("select entry_id, lines from entry_extras order by entry_id;");
     bool extrasLeft = extras.step();
     // The store is read on a thread of its own while the rows are visited here; the statement
     // outlives that thread.
@@ -164,9 +189,10 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
                 bytes += readRow(statement, row);
                 row.extras.clear();
                 while (extrasLeft && extras.integer(0) < row.id) extrasLeft = extras.step();
-                while (extrasLeft && extras.integer(0) == row.id) {
-                    row.extras.emplace_back(extras.textView(1).value_or(""));
-                    bytes += row.extras.back().size();
+                if (extrasLeft && extras.integer(0) == row.id) {
+                    std::string_view lines = extras.textView(1).value_or("");
+                    splitExtras(lines, row.extras);
+                    bytes += lines.size();
                     extrasLeft = extras.step();
                 }
             }
@@ -204,8 +230,7 @@ std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
 EntryById::EntryById(Connection& connection)
     : select_(connection.prepare(selectAllSql() + " where id=?;")),
       delete_(connection.prepare("delete from radio_v401sh where id=?;")),
-      selectExtras_(
-          connection.prepare("select line from entry_extras where entry_id=? order by rowid;")),
+      selectExtras_(connection.prepare("select lines from entry_extras where entry_id=?;")),
       deleteExtras_(connection.prepare("delete from entry_extras where entry_id=?;")) {}
 
 std::optional<EntryRow> EntryById::read(std::int64_t id) {
@@ -216,7 +241,7 @@ std::optional<EntryRow> EntryById::read(std::int64_t id) {
     readRow(select_, row);
     selectExtras_.reset();
     selectExtras_.bind(1, id);
-    while (selectExtras_.step()) row.extras.push_back(selectExtras_.text(0).value_or(""));
+    if (selectExtras_.step()) splitExtras(selectExtras_.textView(0).value_or(""), row.extras);
     return row;
 }
 

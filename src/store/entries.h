@@ -48,6 +48,7 @@ class EntryInserter {
     Connection& connection_;
     Statement statement_;
     Statement extras_;
+    std::string joined_;
     size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
 };
 
