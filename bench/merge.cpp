@@ -22,6 +22,7 @@ namespace {
 void run(const char* shape, long count, const std::function<std::string(long)>& nameOf,
          const std::function<std::string(long)>& mailOf) {
     Store store = Store::inMemory();
+    auto importing = std::chrono::steady_clock::now();
     {
         Connection connection = store.open();
         Transaction transaction(connection);
@@ -38,10 +39,14 @@ void run(const char* shape, long count, const std::function<std::string(long)>& 
     auto found = std::chrono::steady_clock::now();
     MergeResult result = mergeDuplicates(store, groups);
     auto merged = std::chrono::steady_clock::now();
-    std::printf("%ld entries, %s: %zu groups found in %.2f s; %s in %.2f s\n", count, shape,
-                groups.size(), std::chrono::duration<double>(found - start).count(),
-                describeMerge(result).c_str(),
-                std::chrono::duration<double>(merged - found).count());
+    double imported = std::chrono::duration<double>(start - importing).count();
+    double all = std::chrono::duration<double>(merged - start).count();
+    std::printf(
+        "%ld entries, %s: %zu groups found in %.2f s; %s in %.2f s; storing them took "
+        "%.2f s, finding and merging %.1fx that\n",
+        count, shape, groups.size(), std::chrono::duration<double>(found - start).count(),
+        describeMerge(result).c_str(), std::chrono::duration<double>(merged - found).count(),
+        imported, all / imported);
 }
 
 }  // namespace

@@ -193,4 +193,21 @@ std::string_view unescapeText(std::string_view value, std::string& scratch) {
     return scratch;
 }
 
+std::string escapeText(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' || c == ',' || c == ';') {
+            out += '\\';
+            out += c;
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace tsunagi

@@ -45,6 +45,9 @@ std::string decodeQuotedPrintable(std::string_view text);
 // "\\n").
 void splitComponents(std::string_view value, char separator, std::vector<std::string>& components);
 
+// Text as a vCard 3.0 value: backslash, comma and semicolon escaped, line breaks as "\\n".
+std::string escapeText(std::string_view text);
+
 // A text value unescaped: "\\," "\\;" "\\\\" become the character, "\\n" a line break. The
 // value itself when it holds no escape, else a view of `scratch`, which holds the result.
 std::string_view unescapeText(std::string_view value, std::string& scratch);

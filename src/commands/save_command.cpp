@@ -1,5 +1,6 @@
 #include "commands/save_command.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "card/card_view.h"
@@ -137,7 +138,11 @@ std::string writeAs(FileKind kind, const EntryRows& all, const std::string& prog
 std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
                                        const std::vector<ExportTarget>& targets) {
     Connection connection = store.open();
-    EntryRows rows = storedRows(connection);
+    // Only the formats for today's phones write what entries hold beyond the phone's lines.
+    bool extras = std::any_of(targets.begin(), targets.end(), [](const ExportTarget& target) {
+        return fileKindInfo(target.kind).forTodaysPhones;
+    });
+    EntryRows rows = storedRows(connection, extras);
     std::vector<std::unique_ptr<AtomicFile>> files;
     std::vector<std::string> notes;
     for (const ExportTarget& target : targets) {

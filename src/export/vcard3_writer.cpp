@@ -13,22 +13,7 @@ namespace tsunagi {
 namespace {
 
 // RFC 2426 text: backslash, comma, semicolon and line breaks escaped.
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\\' || c == ',' || c == ';') {
-            out += '\\';
-            out += c;
-        } else if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out += "\\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+std::string escaped(std::string_view text) { return escapeText(text); }
 
 // A content line folded at 75 octets, never inside a UTF-8 sequence; each continuation begins
 // with one blank, which counts towards its 75.

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "card/dialect.h"
+#include "card/vcard_line.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -229,21 +230,19 @@ CsvRole roleOfLabel(std::string label) {
 }
 
 // vCard 3.0 text: backslash, comma, semicolon and line breaks escaped.
-std::string vcardText(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\\' || c == ',' || c == ';') {
-            out += '\\';
-            out += c;
-        } else if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out += "\\n";
-        } else {
-            out += c;
-        }
+std::string vcardText(std::string_view text) { return escapeText(text); }
+
+// The labels of Google's numbered phone and mail groups in one line, by group number.
+std::pair<std::map<int, std::string>, std::map<int, std::string>> labelsOf(
+    const CsvLayout& layout, const std::vector<std::string>& fields) {
+    std::map<int, std::string> phoneLabels, mailLabels;
+    for (const CsvColumn& column : layout.columns) {
+        if (column.role == CsvRole::PhoneLabel)
+            phoneLabels[column.group] = fieldAt(fields, column.position);
+        if (column.role == CsvRole::MailLabel)
+            mailLabels[column.group] = fieldAt(fields, column.position);
     }
-    return out;
+    return {phoneLabels, mailLabels};
 }
 
 // The vCard types of a number's label or heading ("Work Fax" → WORK,FAX), and whether the
@@ -280,13 +279,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     extras.clear();
     int item = 0;
     auto group = [&item] { return "item" + std::to_string(++item); };
-    std::map<int, std::string> phoneLabels, mailLabels;
-    for (const CsvColumn& column : layout.columns) {
-        if (column.role == CsvRole::PhoneLabel)
-            phoneLabels[column.group] = fieldAt(fields, column.position);
-        if (column.role == CsvRole::MailLabel)
-            mailLabels[column.group] = fieldAt(fields, column.position);
-    }
+    auto [phoneLabels, mailLabels] = labelsOf(layout, fields);
     // Google's numbered groups of addresses and web pages, by their heading's parts.
     std::map<std::pair<std::string, int>, std::map<std::string, std::string>> grouped;
     std::string organization, department;
@@ -478,13 +471,7 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
     std::string name, family, given, reading, readingFamily, readingGiven, numbers, mails, company,
         fileAs;
     int mailCount = 0;
-    std::map<int, std::string> phoneLabels, mailLabels;
-    for (const CsvColumn& column : layout.columns) {
-        if (column.role == CsvRole::PhoneLabel)
-            phoneLabels[column.group] = fieldAt(fields, column.position);
-        if (column.role == CsvRole::MailLabel)
-            mailLabels[column.group] = fieldAt(fields, column.position);
-    }
+    auto [phoneLabels, mailLabels] = labelsOf(layout, fields);
     for (const CsvColumn& column : layout.columns) {
         std::string value = fieldAt(fields, column.position);
         if (value.empty()) continue;

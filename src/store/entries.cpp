@@ -167,12 +167,13 @@ constexpr size_t kBatchBytes = size_t(1) << 20;
 
 }  // namespace
 
-void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit) {
+void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit,
+                  bool withExtras) {
     Statement statement = connection.prepare(selectAllSql() + " order by id;");
     // What the cards hold beyond the phone's lines, in the same order: read alongside.
     Statement extras =
         connection.prepare("select entry_id, lines from entry_extras order by entry_id;");
-    bool extrasLeft = extras.step();
+    bool extrasLeft = withExtras && extras.step();
     // The store is read on a thread of its own while the rows are visited here; the statement
     // outlives that thread.
     BatchPipe<RowBatch> pipe;
@@ -203,12 +204,13 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
         for (size_t r = 0; r < batch->count; ++r) visit(batch->rows[r]);
 }
 
-EntryRows storedRows(Connection& connection) {
+EntryRows storedRows(Connection& connection, bool withExtras) {
     EntryRows rows;
     rows.count = countEntries(connection);
-    rows.forEach = [&connection](const EntryVisit& visit) {
+    rows.forEach = [&connection, withExtras](const EntryVisit& visit) {
         int number = 0;
-        forEachEntry(connection, [&](const EntryRow& row) { visit(row, ++number); });
+        forEachEntry(
+            connection, [&](const EntryRow& row) { visit(row, ++number); }, withExtras);
     };
     return rows;
 }

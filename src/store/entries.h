@@ -54,7 +54,10 @@ class EntryInserter {
 
 // Calls `visit` for every row in ascending id. The rows are read ahead on another thread, so
 // `visit` must not use the store itself.
-void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit);
+// Without `withExtras`, what the entries hold beyond the phone's lines is not read (their rows'
+// extras stay empty): the writers of the phone's own formats have no place for it.
+void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit,
+                  bool withExtras = true);
 
 // One entry as a writer takes it: its row and its number in writing order, counted from 1.
 using EntryVisit = std::function<void(const EntryRow& row, int number)>;
@@ -67,7 +70,7 @@ struct EntryRows {
 };
 
 // The entries of the store behind `connection`: counted now, read as they are visited.
-EntryRows storedRows(Connection& connection);
+EntryRows storedRows(Connection& connection, bool withExtras = true);
 // Rows held in memory, numbered in their order.
 EntryRows heldRows(std::vector<EntryRow> rows);
 
