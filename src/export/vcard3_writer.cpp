@@ -55,6 +55,18 @@ std::string lineOf(const VcardLine& line, std::string_view value) {
     return text;
 }
 
+// A number's own line as vCard 3.0 has it: a tel: URI of vCard 4.0 ("tel:+81-3-5555-7777;ext=12")
+// as the text 3.0 readers take ("+81-3-5555-7777 ext. 12").
+std::string telLine(const VcardLine& line) {
+    if (!startsWithIgnoringCase(line.value, "tel:")) return lineOf(line, line.value);
+    VcardLine text = line;
+    std::erase_if(text.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
+    std::string value = line.value.substr(4);
+    if (size_t ext = lowerAscii(value).find(";ext="); ext != std::string::npos)
+        value = value.substr(0, ext) + " ext. " + value.substr(ext + 5);
+    return lineOf(text, value);
+}
+
 }  // namespace
 
 void writeVcard3(const EntryRows& rows, TextSink& out) {
@@ -78,7 +90,7 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
         for (const NumberPiece& number : person.numbers) {
             // The card's own line, with its types (FAX, PAGER, MAIN) and its label's group.
             if (const VcardLine* original = person.originalNumber(number.value)) {
-                appendFolded(card, lineOf(*original, original->value));
+                appendFolded(card, telLine(*original));
                 groups.push_back(original->group);
                 continue;
             }

@@ -13,8 +13,8 @@ CardWriter::CardWriter(const Store& store, const std::string& file, const Import
       inserter_(connection_),
       reporter_(progress, file) {}
 
-void CardWriter::add(std::span<const std::string> columns, std::span<const std::string> extras) {
-    inserter_.insert(columns, extras);
+void CardWriter::add(std::span<const std::string> columns, std::string_view joinedExtras) {
+    inserter_.insertJoined(columns, joinedExtras);
     reporter_.card();
 }
 
@@ -107,8 +107,7 @@ struct CardBatch {
     std::vector<std::string> columns;
     std::vector<size_t> ends;         // one past each card's last column
     std::vector<long> lines;          // the line each card begins on
-    std::vector<std::string> extras;  // what the cards hold beyond the phone's lines
-    std::vector<size_t> extraEnds;    // one past each card's last extra
+    std::vector<std::string> extras;  // what each card holds beyond the phone's lines, joined
     size_t cards = 0;
 };
 
@@ -122,7 +121,7 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
         CardBatch* batch = pipe.fill();
         if (!batch) return;
         batch->cards = 0;
-        size_t used = 0, extrasUsed = 0, bytes = 0;
+        size_t used = 0, bytes = 0;
         while (batch->cards < kBatchCards && bytes < kBatchBytes) {
             std::optional<ReadCard> card;
             try {
@@ -139,17 +138,14 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
                 batch->columns[used++].assign(column);
                 bytes += column.size();
             }
-            for (const std::string& extra : card->extras) {
-                if (extrasUsed == batch->extras.size()) batch->extras.emplace_back();
-                batch->extras[extrasUsed++].assign(extra);
-                bytes += extra.size();
-            }
             if (batch->cards == batch->ends.size()) {
                 batch->ends.emplace_back();
                 batch->lines.emplace_back();
-                batch->extraEnds.emplace_back();
+                batch->extras.emplace_back();
             }
-            batch->extraEnds[batch->cards] = extrasUsed;
+            // Joined here, on the reading thread, so that the store's thread only stores.
+            joinExtras(card->extras, batch->extras[batch->cards]);
+            bytes += batch->extras[batch->cards].size();
             batch->ends[batch->cards] = used;
             batch->lines[batch->cards] = card->line;
             ++batch->cards;
@@ -172,14 +168,12 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
     long cardLine = 0;
     try {
         while (const CardBatch* batch = pipe.next()) {
-            size_t start = 0, extrasStart = 0;
+            size_t start = 0;
             for (size_t c = 0; c < batch->cards; ++c) {
                 cardLine = batch->lines[c];
-                size_t end = batch->ends[c], extrasEnd = batch->extraEnds[c];
-                writer.add(std::span(batch->columns).subspan(start, end - start),
-                           std::span(batch->extras).subspan(extrasStart, extrasEnd - extrasStart));
+                size_t end = batch->ends[c];
+                writer.add(std::span(batch->columns).subspan(start, end - start), batch->extras[c]);
                 start = end;
-                extrasStart = extrasEnd;
             }
         }
     } catch (const TsunagiError& error) {

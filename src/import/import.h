@@ -72,7 +72,8 @@ class CardWriter {
 
     // The model's line template, for importers that build cards from fields.
     std::vector<std::string> lineTemplate() { return readLineTemplate(connection_); }
-    void add(std::span<const std::string> columns, std::span<const std::string> extras = {});
+    // `joinedExtras`: what the card holds beyond the phone's lines, joined (joinExtras).
+    void add(std::span<const std::string> columns, std::string_view joinedExtras = {});
     // Keeps everything added; returns the number of cards.
     long commit();
 

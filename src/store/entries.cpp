@@ -26,21 +26,6 @@ std::string updateSql() {
     return "update radio_v401sh set " + assignments + " where id=?;";
 }
 
-// What an entry holds beyond the phone's lines, one content line to a line of the stored text.
-// A content line holds no line break; one that came with one has it escaped.
-void joinExtras(std::span<const std::string> extras, std::string& joined) {
-    joined.clear();
-    for (const std::string& line : extras) {
-        if (!joined.empty()) joined += '\n';
-        for (char c : line) {
-            if (c == '\n')
-                joined += "\\n";
-            else if (c != '\r')
-                joined += c;
-        }
-    }
-}
-
 void splitExtras(std::string_view joined, std::vector<std::string>& extras) {
     extras.clear();
     while (!joined.empty()) {
@@ -104,8 +89,33 @@ EntryInserter::EntryInserter(Connection& connection)
       statement_(connection.prepare(insertSql())),
       extras_(connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")) {}
 
+void joinExtras(std::span<const std::string> extras, std::string& joined) {
+    joined.clear();
+    for (const std::string& line : extras) {
+        if (!joined.empty()) joined += '\n';
+        // A content line holds no line break; one that came with one has it escaped.
+        if (line.find_first_of("\r\n") == std::string::npos) {
+            joined += line;
+            continue;
+        }
+        for (char c : line) {
+            if (c == '\n')
+                joined += "\\n";
+            else if (c != '\r')
+                joined += c;
+        }
+    }
+}
+
 std::int64_t EntryInserter::insert(std::span<const std::string> columns,
                                    std::span<const std::string> extras) {
+    if (extras.empty()) return insertJoined(columns, {});
+    joinExtras(extras, joined_);
+    return insertJoined(columns, joined_);
+}
+
+std::int64_t EntryInserter::insertJoined(std::span<const std::string> columns,
+                                         std::string_view joinedExtras) {
     checkColumnCount(columns.size());
     for (size_t c = 0; c < columns.size(); ++c)
         statement_.bindUntilReset(static_cast<int>(c + 1), columns[c]);
@@ -116,10 +126,9 @@ std::int64_t EntryInserter::insert(std::span<const std::string> columns,
     statement_.step();
     statement_.reset();
     std::int64_t id = connection_.lastInsertId();
-    if (!extras.empty()) {
-        joinExtras(extras, joined_);
+    if (!joinedExtras.empty()) {
         extras_.bind(1, id);
-        extras_.bindUntilReset(2, joined_);
+        extras_.bindUntilReset(2, joinedExtras);
         extras_.step();
         extras_.reset();
     }

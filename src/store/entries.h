@@ -43,6 +43,9 @@ class EntryInserter {
     std::int64_t insert(const std::vector<std::string>& columns) {
         return insert(std::span(columns));
     }
+    // The same with the extras already joined (joinExtras), as a reader on another thread
+    // hands them over.
+    std::int64_t insertJoined(std::span<const std::string> columns, std::string_view joinedExtras);
 
   private:
     Connection& connection_;
@@ -90,6 +93,9 @@ class EntryById {
     Statement selectExtras_;
     Statement deleteExtras_;
 };
+
+// What an entry holds beyond the phone's lines as it is stored: one content line to a line.
+void joinExtras(std::span<const std::string> extras, std::string& joined);
 
 // What an entry holds beyond the phone's lines, in their order.
 std::vector<std::string> readExtras(Connection& connection, std::int64_t id);
