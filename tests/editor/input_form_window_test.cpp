@@ -54,6 +54,7 @@ class Form2Test : public QObject {
   private slots:
     void doubleClickEditUpdateAndSeeTheRebuiltList() {
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
         QPointer<Form1> window = startWithOneEntry(app);
         Form2* form = openByDoubleClick(app, window);
@@ -87,6 +88,7 @@ class Form2Test : public QObject {
 
     void anImportedEntryWithInternationalNumbersCanBeRenamed() {
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
         {
             Connection connection = app.store().open();
@@ -117,6 +119,7 @@ class Form2Test : public QObject {
 
     void newOnAnOpenedEntryAddsASecondAndDeleteAsksNothing() {
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
         Form1* window = startWithOneEntry(app);
         Form2* form = openByDoubleClick(app, window);
@@ -134,6 +137,7 @@ class Form2Test : public QObject {
 
     void emptyFormMessagesAndCloseBoxHandBack() {
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
         Form1* window = app.showMainWindow();
         window->m3->trigger();
@@ -169,6 +173,7 @@ class Form2Test : public QObject {
 
     void updateOfAVanishedEntrySaysSo() {
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
         Form1* window = startWithOneEntry(app);
         Form2* form = openByDoubleClick(app, window);
@@ -186,6 +191,7 @@ class Form2Test : public QObject {
         std::string path = folder.file("keitai.mdb");
         Store::createFile(path);
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store(connectionStringFor(path)), Module1{}, ui);
         app.showMainWindow()->m3->trigger();
         QApplication::processEvents();
@@ -202,6 +208,7 @@ class Form2Test : public QObject {
 
     void tabOrderAndDropDownOnFocus() {
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
         Form2* form = openEmptyForm(app);
         QVERIFY(form);
@@ -228,6 +235,7 @@ class Form2Test : public QObject {
     // Keys on an open type list: Esc closes the list only, Tab and Shift+Tab move on.
     void keysOnAnOpenListAndEnterOnAButton() {
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
         Form2* form = openEmptyForm(app);
         QVERIFY(form);
@@ -263,6 +271,7 @@ class Form2Test : public QObject {
 
     void refusedBoxesAreNamedAndNothingIsSavedOrLost() {
         ScriptedUi ui;
+        ui.chooseDefault = 1;  // closing the list at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
         Form2* form = openEmptyForm(app);
         QVERIFY(form);

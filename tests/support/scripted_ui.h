@@ -2,6 +2,8 @@
 
 // Answers the program's dialogs from a script, and remembers what it was asked and told.
 
+#include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -47,7 +49,7 @@ class ScriptedUi : public UserInterface {
     size_t choose(const std::string& text, const std::vector<std::string>& answers) override {
         questions.push_back(text);
         choices.push_back(answers);
-        if (chooseAnswers.empty()) return answers.size() - 1;
+        if (chooseAnswers.empty()) return std::min(chooseDefault, answers.size() - 1);
         size_t chosen = chooseAnswers.front();
         chooseAnswers.pop_front();
         if (onChoose) onChoose();
@@ -67,7 +69,8 @@ class ScriptedUi : public UserInterface {
     std::function<void()> onMessage;  // called while a message is shown
     std::vector<std::string> questions;
     bool askAnswer = true;
-    std::deque<size_t> chooseAnswers;  // the last answer (the default) when none is left
+    std::deque<size_t> chooseAnswers;  // chooseDefault when none is left
+    size_t chooseDefault = SIZE_MAX;   // the last answer, as the dialogs' default
     std::vector<std::vector<std::string>> choices;
     std::function<void()> onChoose;
 
