@@ -13,23 +13,11 @@ Run it from this folder after a deliberate change, and read the diff.
 import csv
 import io
 
+from make_smartphone_golden import fold
+
 CRLF = "\r\n"
 PHOTO = ("/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAgGBgcGBQgHBwcJCQgKDBQNDAsLDBkSEw8UHRofHh0aHBwgJC4n"
          "ICIsIxwcKDcpLDAxNDQ0Hyc5PTgyPC4zNDL/2wBDAQkJCQwLDBgNDRgyIRwhMjIyMjIyMjIyMjIy")
-
-
-def fold(line):
-    """RFC 2426 folding: at most 75 octets a line, continuations begun by one blank."""
-    data = line.encode("utf-8")
-    out, limit = [], 75
-    while len(data) > limit:
-        cut = limit
-        while data[cut] & 0xC0 == 0x80:
-            cut -= 1
-        out.append(data[:cut])
-        data = b" " + data[cut:]
-    out.append(data)
-    return b"\r\n".join(out).decode("utf-8")
 
 
 def card(lines):

@@ -88,50 +88,55 @@ def uid(columns, seen):
         a >> 32, (a >> 16) & 0xFFFF, a & 0xFFF, 0x8000 | ((b >> 48) & 0x3FFF), b & 0xFFFFFFFFFFFF)
 
 
-vcf = ""
-seen = {}
-for family, given, rfamily, rgiven, numbers, mails, note, columns in people:
-    lines = ["BEGIN:VCARD", "VERSION:3.0", "N:%s;%s;;;" % (esc(family), esc(given)),
-             "FN:" + esc(fn(family, given))]
-    if rfamily:
-        lines.append("X-PHONETIC-LAST-NAME:" + esc(rfamily))
-    if rgiven:
-        lines.append("X-PHONETIC-FIRST-NAME:" + esc(rgiven))
-    lines += ["TEL;TYPE=%s:%s" % number for number in numbers]
-    lines += ["EMAIL;TYPE=INTERNET%s:%s" % (",CELL" if kind == "CELL" else "", mail)
-              for kind, mail in mails]
-    if note:
-        lines.append("NOTE:" + esc(note))
-    lines.append("UID:" + uid(columns, seen))
-    lines.append("END:VCARD")
-    vcf += "".join(fold(line) + CRLF for line in lines)
-with open("smartphone.vcf", "wb") as f:
-    f.write(vcf.encode("utf-8"))
+def main():
+    vcf = ""
+    seen = {}
+    for family, given, rfamily, rgiven, numbers, mails, note, columns in people:
+        lines = ["BEGIN:VCARD", "VERSION:3.0", "N:%s;%s;;;" % (esc(family), esc(given)),
+                 "FN:" + esc(fn(family, given))]
+        if rfamily:
+            lines.append("X-PHONETIC-LAST-NAME:" + esc(rfamily))
+        if rgiven:
+            lines.append("X-PHONETIC-FIRST-NAME:" + esc(rgiven))
+        lines += ["TEL;TYPE=%s:%s" % number for number in numbers]
+        lines += ["EMAIL;TYPE=INTERNET%s:%s" % (",CELL" if kind == "CELL" else "", mail)
+                  for kind, mail in mails]
+        if note:
+            lines.append("NOTE:" + esc(note))
+        lines.append("UID:" + uid(columns, seen))
+        lines.append("END:VCARD")
+        vcf += "".join(fold(line) + CRLF for line in lines)
+    with open("smartphone.vcf", "wb") as f:
+        f.write(vcf.encode("utf-8"))
 
-# Google Contacts: its 17 fixed headings, then as many e-mail and phone groups as the widest
-# entry needs; RFC 4180 quoting.
-fixed = ["First Name", "Middle Name", "Last Name", "Phonetic First Name", "Phonetic Middle Name",
-         "Phonetic Last Name", "Name Prefix", "Name Suffix", "Nickname", "File As",
-         "Organization Name", "Organization Title", "Organization Department", "Birthday",
-         "Notes", "Photo", "Labels"]
-mail_groups = max(len(p[5]) for p in people)
-phone_groups = max(len(p[4]) for p in people)
-heading = fixed[:]
-for i in range(1, mail_groups + 1):
-    heading += ["E-mail %d - Label" % i, "E-mail %d - Value" % i]
-for i in range(1, phone_groups + 1):
-    heading += ["Phone %d - Label" % i, "Phone %d - Value" % i]
-labels = {"HOME": "Home", "CELL": "Mobile", "WORK": "Work", "VOICE": "Other"}
-rows = [heading]
-for family, given, rfamily, rgiven, numbers, mails, note, columns in people:
-    row = [given, "", family, rgiven, "", rfamily, "", "", "", "", "", "", "", "", note, "",
-           "* myContacts"]
-    for i in range(mail_groups):
-        row += ["Mobile" if mails[i][0] == "CELL" else "Other", mails[i][1]] if i < len(mails) else ["", ""]
-    for i in range(phone_groups):
-        row += [labels[numbers[i][0]], numbers[i][1]] if i < len(numbers) else ["", ""]
-    rows.append(row)
-text = io.StringIO(newline="")
-csv.writer(text, lineterminator=CRLF).writerows(rows)
-with open("google.csv", "wb") as f:
-    f.write(text.getvalue().encode("utf-8"))
+    # Google Contacts: its 17 fixed headings, then as many e-mail and phone groups as the widest
+    # entry needs; RFC 4180 quoting.
+    fixed = ["First Name", "Middle Name", "Last Name", "Phonetic First Name", "Phonetic Middle Name",
+             "Phonetic Last Name", "Name Prefix", "Name Suffix", "Nickname", "File As",
+             "Organization Name", "Organization Title", "Organization Department", "Birthday",
+             "Notes", "Photo", "Labels"]
+    mail_groups = max(len(p[5]) for p in people)
+    phone_groups = max(len(p[4]) for p in people)
+    heading = fixed[:]
+    for i in range(1, mail_groups + 1):
+        heading += ["E-mail %d - Label" % i, "E-mail %d - Value" % i]
+    for i in range(1, phone_groups + 1):
+        heading += ["Phone %d - Label" % i, "Phone %d - Value" % i]
+    labels = {"HOME": "Home", "CELL": "Mobile", "WORK": "Work", "VOICE": "Other"}
+    rows = [heading]
+    for family, given, rfamily, rgiven, numbers, mails, note, columns in people:
+        row = [given, "", family, rgiven, "", rfamily, "", "", "", "", "", "", "", "", note, "",
+               "* myContacts"]
+        for i in range(mail_groups):
+            row += ["Mobile" if mails[i][0] == "CELL" else "Other", mails[i][1]] if i < len(mails) else ["", ""]
+        for i in range(phone_groups):
+            row += [labels[numbers[i][0]], numbers[i][1]] if i < len(numbers) else ["", ""]
+        rows.append(row)
+    text = io.StringIO(newline="")
+    csv.writer(text, lineterminator=CRLF).writerows(rows)
+    with open("google.csv", "wb") as f:
+        f.write(text.getvalue().encode("utf-8"))
+
+
+if __name__ == "__main__":
+    main()
