@@ -12,9 +12,6 @@ namespace tsunagi {
 
 namespace {
 
-// RFC 2426 text: backslash, comma, semicolon and line breaks escaped.
-std::string escaped(std::string_view text) { return escapeText(text); }
-
 // A content line folded at 75 octets, never inside a UTF-8 sequence; each continuation begins
 // with one blank, which counts towards its 75.
 void appendFolded(std::string& out, std::string_view line) {
@@ -77,14 +74,15 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
         Person person = personOf(row);
         card = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
         if (person.wholeName)
-            appendFolded(card, "N:;" + escaped(person.family) + ";;;");
+            appendFolded(card, "N:;" + escapeText(person.family) + ";;;");
         else
-            appendFolded(card, "N:" + escaped(person.family) + ";" + escaped(person.given) + ";;;");
-        appendFolded(card, "FN:" + escaped(displayName(person)));
+            appendFolded(card,
+                         "N:" + escapeText(person.family) + ";" + escapeText(person.given) + ";;;");
+        appendFolded(card, "FN:" + escapeText(displayName(person)));
         if (!person.readingFamily.empty())
-            appendFolded(card, "X-PHONETIC-LAST-NAME:" + escaped(person.readingFamily));
+            appendFolded(card, "X-PHONETIC-LAST-NAME:" + escapeText(person.readingFamily));
         if (!person.readingGiven.empty())
-            appendFolded(card, "X-PHONETIC-FIRST-NAME:" + escaped(person.readingGiven));
+            appendFolded(card, "X-PHONETIC-FIRST-NAME:" + escapeText(person.readingGiven));
         // Groups ("item1") of the lines written, so that their labels go with them.
         std::vector<std::string> groups;
         for (const NumberPiece& number : person.numbers) {
@@ -95,7 +93,7 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
                 continue;
             }
             appendFolded(card, std::string("TEL;TYPE=") + numberType(number.type) + ":" +
-                                   escaped(numberText(number.value)));
+                                   escapeText(numberText(number.value)));
         }
         for (const MailPiece& mail : person.mails) {
             if (const VcardLine* original = person.originalMail(mail.value)) {
@@ -105,9 +103,9 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
             }
             appendFolded(card, std::string("EMAIL;TYPE=INTERNET") +
                                    (mail.type == MailClass::Cell ? ",CELL" : "") + ":" +
-                                   escaped(trimBlanks(mail.value)));
+                                   escapeText(trimBlanks(mail.value)));
         }
-        if (!person.note.empty()) appendFolded(card, "NOTE:" + escaped(person.note));
+        if (!person.note.empty()) appendFolded(card, "NOTE:" + escapeText(person.note));
         bool uidWritten = false;
         for (const VcardLine& extra : person.extras) {
             // Numbers and mails went above, or were taken out of the entry since.

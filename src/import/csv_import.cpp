@@ -24,6 +24,20 @@ std::string headingText(const std::string& heading) {
 
 // The number type that a heading naming a telephone stands for; nothing for a heading that
 // names none.
+// The number type that a label or a heading stands for by its words ("Mobile", "Work Fax",
+// "自宅電話", "Car Phone"): the one word table of every CSV layout.
+CsvRole roleOfLabel(const std::string& label) {
+    std::string lower = lowerAscii(trimBlanks(label));
+    auto has = [&lower](std::initializer_list<const char*> words) {
+        return std::any_of(words.begin(), words.end(),
+                           [&lower](const char* word) { return contains(lower, word); });
+    };
+    if (has({"mobile", "cell", "携帯", "car", "自動車"})) return CsvRole::Mobile;
+    if (has({"home", "自宅"})) return CsvRole::Home;
+    if (has({"work", "business", "company", "会社", "勤務"})) return CsvRole::Work;
+    return CsvRole::Other;
+}
+
 std::optional<CsvRole> numberRoleOf(const std::string& heading) {
     std::string lower = lowerAscii(heading);
     bool telephone = false;
@@ -31,13 +45,7 @@ std::optional<CsvRole> numberRoleOf(const std::string& heading) {
                              "telex", "isdn", "callback", "tty/tdd"})
         if (contains(lower, word)) telephone = true;
     if (!telephone) return std::nullopt;
-    for (const char* word : {"携帯", "mobile", "cell"})
-        if (contains(lower, word)) return CsvRole::Mobile;
-    for (const char* word : {"自宅", "home"})
-        if (contains(lower, word)) return CsvRole::Home;
-    for (const char* word : {"会社", "勤務", "business", "work", "company"})
-        if (contains(lower, word)) return CsvRole::Work;
-    return CsvRole::Other;
+    return roleOfLabel(heading);
 }
 
 bool hasColumnAt(const CsvLayout& layout, int position) {
@@ -218,20 +226,6 @@ NumberClass numberClassOf(CsvRole role) {
     }
 }
 
-// A label of Google's ("Mobile", "Home", "Work", or a Japanese one) as a number type.
-CsvRole roleOfLabel(std::string label) {
-    label = lowerAscii(trimBlanks(label));
-    if (contains(label, "mobile") || contains(label, "cell") || contains(label, "携帯"))
-        return CsvRole::Mobile;
-    if (contains(label, "home") || contains(label, "自宅")) return CsvRole::Home;
-    if (contains(label, "work") || contains(label, "勤務") || contains(label, "会社"))
-        return CsvRole::Work;
-    return CsvRole::Other;
-}
-
-// vCard 3.0 text: backslash, comma, semicolon and line breaks escaped.
-std::string vcardText(std::string_view text) { return escapeText(text); }
-
 // The labels of Google's numbered phone and mail groups in one line, by group number.
 std::pair<std::map<int, std::string>, std::map<int, std::string>> labelsOf(
     const CsvLayout& layout, const std::vector<std::string>& fields) {
@@ -256,9 +250,19 @@ std::pair<std::string, bool> numberTypes(const std::string& label) {
             if (contains(lower, word)) return true;
         return false;
     };
-    if (has({"mobile", "cell", "携帯", "car", "自動車"})) types.push_back("CELL");
-    if (has({"home", "自宅"})) types.push_back("HOME");
-    if (has({"work", "business", "company", "会社", "勤務"})) types.push_back("WORK");
+    switch (roleOfLabel(lower)) {
+        case CsvRole::Mobile:
+            types.push_back("CELL");
+            break;
+        case CsvRole::Home:
+            types.push_back("HOME");
+            break;
+        case CsvRole::Work:
+            types.push_back("WORK");
+            break;
+        default:
+            break;
+    }
     if (has({"fax", "ファックス"})) types.push_back("FAX");
     if (has({"pager", "ポケットベル"})) types.push_back("PAGER");
     if (has({"main"})) types.push_back("MAIN");
@@ -303,11 +307,11 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                     auto [types, usual] = numberTypes(label);
                     for (const std::string& number : cellValues(value)) {
                         if (usual) {
-                            extras.push_back("TEL;TYPE=" + types + ":" + vcardText(number));
+                            extras.push_back("TEL;TYPE=" + types + ":" + escapeText(number));
                         } else {
                             std::string g = group();
-                            extras.push_back(g + ".TEL;TYPE=VOICE:" + vcardText(number));
-                            extras.push_back(g + ".X-ABLabel:" + vcardText(label));
+                            extras.push_back(g + ".TEL;TYPE=VOICE:" + escapeText(number));
+                            extras.push_back(g + ".X-ABLabel:" + escapeText(label));
                         }
                     }
                     break;
@@ -330,7 +334,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                         } else {
                             std::string g = group();
                             extras.push_back(g + ".EMAIL;TYPE=INTERNET:" + mail);
-                            extras.push_back(g + ".X-ABLabel:" + vcardText(label));
+                            extras.push_back(g + ".X-ABLabel:" + escapeText(label));
                         }
                     }
                     break;
@@ -348,15 +352,15 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         } else if (auto site = numbered(lower, "website ")) {
             grouped[{"website", site->first}][site->second] = value;
         } else if (lower == "nickname") {
-            extras.push_back("NICKNAME:" + vcardText(value));
+            extras.push_back("NICKNAME:" + escapeText(value));
         } else if (lower == "organization title" || lower == "job title" || heading == "役職") {
-            extras.push_back("TITLE:" + vcardText(value));
+            extras.push_back("TITLE:" + escapeText(value));
         } else if (lower == "organization department" || lower == "department") {
             department = value;
         } else if ((lower == "birthday" && value != "0/0/00") || heading == "誕生日") {
             extras.push_back("BDAY:" + value);
         } else if (lower == "notes" || heading == "メモ") {
-            extras.push_back("NOTE:" + vcardText(value));
+            extras.push_back("NOTE:" + escapeText(value));
         } else if (lower == "photo") {
             extras.push_back("PHOTO;VALUE=uri:" + value);
         } else if (lower == "labels") {
@@ -364,18 +368,18 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             for (std::string label : cellValues(value)) {
                 if (label == "* myContacts") continue;  // every Google contact has it
                 if (label.size() > 2 && label.compare(0, 2, "* ") == 0) label = label.substr(2);
-                categories += (categories.empty() ? "" : ",") + vcardText(label);
+                categories += (categories.empty() ? "" : ",") + escapeText(label);
             }
             if (!categories.empty()) extras.push_back("CATEGORIES:" + categories);
         } else if (lower != "birthday" && !contains(lower, "e-mail") && !contains(lower, "phone")) {
             // Every other column, under its own heading.
-            extras.push_back("X-TSUNAGI-COLUMN;X-HEADING=\"" + vcardText(heading) +
-                             "\":" + vcardText(value));
+            extras.push_back("X-TSUNAGI-COLUMN;X-HEADING=\"" + escapeText(heading) +
+                             "\":" + escapeText(value));
         }
     }
     if (!organization.empty() || !department.empty())
-        extras.push_back("ORG:" + vcardText(organization) +
-                         (department.empty() ? "" : ";" + vcardText(department)));
+        extras.push_back("ORG:" + escapeText(organization) +
+                         (department.empty() ? "" : ";" + escapeText(department)));
     for (auto& [key, parts] : grouped) {
         const std::string& label = parts["label"];
         std::string lowerLabel = lowerAscii(label);
@@ -387,17 +391,17 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         bool custom = !lowerLabel.empty() && type.empty() && lowerLabel != "other";
         std::string g = group();
         if (key.first == "address") {
-            extras.push_back(g + ".ADR" + type + ":" + vcardText(parts["po box"]) + ";" +
-                             vcardText(parts["extended address"]) + ";" +
-                             vcardText(parts["street"]) + ";" + vcardText(parts["city"]) + ";" +
-                             vcardText(parts["region"]) + ";" + vcardText(parts["postal code"]) +
-                             ";" + vcardText(parts["country"]));
+            extras.push_back(g + ".ADR" + type + ":" + escapeText(parts["po box"]) + ";" +
+                             escapeText(parts["extended address"]) + ";" +
+                             escapeText(parts["street"]) + ";" + escapeText(parts["city"]) + ";" +
+                             escapeText(parts["region"]) + ";" + escapeText(parts["postal code"]) +
+                             ";" + escapeText(parts["country"]));
             if (!parts["formatted"].empty())
-                extras.push_back(g + ".LABEL" + type + ":" + vcardText(parts["formatted"]));
+                extras.push_back(g + ".LABEL" + type + ":" + escapeText(parts["formatted"]));
         } else {
             extras.push_back(g + ".URL" + type + ":" + parts["value"]);
         }
-        if (custom) extras.push_back(g + ".X-ABLabel:" + vcardText(label));
+        if (custom) extras.push_back(g + ".X-ABLabel:" + escapeText(label));
     }
 }
 

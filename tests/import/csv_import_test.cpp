@@ -58,6 +58,15 @@ TEST(CsvImport, HeadingVariants) {
                                                            {5, CsvRole::Mobile},
                                                            {4, CsvRole::Mobile}}));
     EXPECT_FALSE(findLayout({"Nom", "Courriel"}));
+    // Headings and Google's labels go by one word table: a car phone is a mobile.
+    std::optional<CsvLayout> outlook =
+        findLayout({"First Name", "Car Phone", "自動車電話", "Business Fax", "Pager"});
+    ASSERT_TRUE(outlook);
+    std::vector<CsvRole> numberRoles;
+    for (const CsvColumn& column : outlook->columns)
+        if (column.position > 0) numberRoles.push_back(column.role);
+    EXPECT_EQ(numberRoles, (std::vector<CsvRole>{CsvRole::Mobile, CsvRole::Mobile, CsvRole::Work,
+                                                 CsvRole::Other}));
     // A numbered heading of absurd digits is no group (found by fuzzing: it overflowed).
     EXPECT_FALSE(findLayout({"Phone 99999999999999999999 - Value"}));
     ASSERT_TRUE(findLayout({"Phone 12 - Value"}));
