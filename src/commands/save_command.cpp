@@ -92,8 +92,11 @@ std::string writeAs(FileKind kind, const EntryRows& all, const std::string& prog
         }
         case FileKind::GoogleCsv: {
             Utf8Sink sink(file);
-            writeGoogleCsv(rows, sink);
-            return "";
+            GoogleCsvLeftOut leftOut = writeGoogleCsv(rows, sink);
+            if (leftOut.photos.empty()) return "";
+            return "Google 連絡先 CSV は写真をリンクでしか持てないため、カードに埋め込まれた写真 " +
+                   std::to_string(leftOut.photos.size()) + " 件は書き出していません（" +
+                   namedEntries(leftOut.photos) + "）。写真は vCard 3.0 に残ります。";
         }
         default:
             break;

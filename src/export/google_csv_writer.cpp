@@ -1,14 +1,14 @@
 // The CSV that Google Contacts writes and reads, with the headings of its own export: every
-// value the entry holds under its heading.
+// value the person holds under its heading.
 
 #include "export/google_csv_writer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 
+#include "card/person.h"
+#include "card/properties.h"
 #include "export/address_book_writer.h"
-#include "export/smartphone_person.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -36,218 +36,227 @@ const char* const kFixed[] = {"First Name",
 const char* const kAddressParts[] = {"Formatted", "Street",      "City",    "PO Box",
                                      "Region",    "Postal Code", "Country", "Extended Address"};
 
-// An iPhone's built-in label ("_$!<HomePage>!$_") in the words Google shows ("Home Page");
-// a label of the user's own as it is.
-std::string googleLabel(std::string label) {
-    if (label.size() > 8 && label.compare(0, 4, "_$!<") == 0 &&
-        label.compare(label.size() - 4, 4, ">!$_") == 0) {
-        std::string word = label.substr(4, label.size() - 8), spaced;
-        for (size_t i = 0; i < word.size(); ++i) {
-            if (i > 0 && std::isupper(static_cast<unsigned char>(word[i])) &&
-                std::islower(static_cast<unsigned char>(word[i - 1])))
-                spaced += ' ';
-            spaced += word[i];
+// The numbered groups in the order the headings list them, and the parts of each.
+struct GroupLayout {
+    GoogleGroup group;
+    std::vector<std::string> parts;
+};
+
+const std::vector<GroupLayout>& groupLayouts() {
+    static const std::vector<GroupLayout> layouts = {
+        {GoogleGroup::Mail, {"Label", "Value"}},
+        {GoogleGroup::Phone, {"Label", "Value"}},
+        {GoogleGroup::Address,
+         {"Label", "Formatted", "Street", "City", "PO Box", "Region", "Postal Code", "Country",
+          "Extended Address"}},
+        {GoogleGroup::Website, {"Label", "Value"}},
+        {GoogleGroup::Relation, {"Label", "Value"}},
+        {GoogleGroup::Event, {"Label", "Value"}},
+        {GoogleGroup::Messenger, {"Label", "Service", "Value"}},
+        {GoogleGroup::CustomField, {"Label", "Value"}},
+    };
+    return layouts;
+}
+
+std::string heading(GoogleGroup group, size_t number, std::string_view part) {
+    return std::string(googleGroupName(group)) + " " + std::to_string(number) + " - " +
+           std::string(part);
+}
+
+// The label of a line in Google's words: its own label, else the one its types stand for;
+// "* " before it where the line is the preferred one.
+std::string labelOf(GoogleGroup group, const PersonItem& item) {
+    std::string label =
+        !item.label.empty() ? spokenLabel(item.label) : googleLabelOfTypes(group, item.types());
+    return item.preferred() ? "* " + label : label;
+}
+
+std::string joined(const std::vector<std::string>& values, std::string_view separator) {
+    std::string text;
+    for (const std::string& value : values)
+        if (!value.empty()) text += (text.empty() ? "" : std::string(separator)) + value;
+    return text;
+}
+
+// A number as Google takes it: a tel: URI as its number and extension.
+std::string numberValue(const PersonItem& number) {
+    std::string text = trimBlanks(number.text());
+    if (!startsWithIgnoringCase(text, "tel:")) return text;
+    text = text.substr(4);
+    if (size_t ext = lowerAscii(text).find(";ext="); ext != std::string::npos)
+        text = text.substr(0, ext) + " ext. " + text.substr(ext + 5);
+    return text;
+}
+
+// A custom field's label and value for whatever has no heading of its own.
+std::pair<std::string, std::string> customField(const PersonItem& item) {
+    if (item.line.name == "X-TSUNAGI-COLUMN")
+        if (auto heading = item.line.parameter("X-HEADING")) {
+            std::string scratch;
+            return {std::string(unescapeText(*heading, scratch)), item.text()};
         }
-        return spaced;
-    }
-    return label;
+    std::string label = !item.label.empty() ? spokenLabel(item.label) : item.line.name;
+    return {label, item.text()};
 }
 
-std::string unescaped(std::string_view value) {
-    std::string scratch;
-    return std::string(unescapeText(value, scratch));
-}
-
-bool hasType(const VcardLine& line, std::string_view type) { return line.hasType(type); }
-
-// Google's label for a number: its custom label, else one of Google's own.
-std::string phoneLabel(const Person& person, const VcardLine* original, NumberClass type) {
-    if (original) {
-        if (std::string label = person.labelOf(original->group); !label.empty())
-            return googleLabel(label);
-        bool fax = hasType(*original, "FAX");
-        if (fax && hasType(*original, "WORK")) return "Work Fax";
-        if (fax && hasType(*original, "HOME")) return "Home Fax";
-        if (fax) return "Other Fax";
-        if (hasType(*original, "PAGER")) return "Pager";
-        if (hasType(*original, "MAIN")) return "Main";
-    }
-    switch (type) {
-        case NumberClass::Home:
-            return "Home";
-        case NumberClass::Cell:
-            return "Mobile";
-        case NumberClass::Work:
-            return "Work";
-        case NumberClass::Other:
-            break;
-    }
-    return "Other";
-}
-
-std::string mailLabel(const Person& person, const MailPiece& mail) {
-    if (const VcardLine* original = person.originalMail(mail.value)) {
-        if (std::string label = person.labelOf(original->group); !label.empty())
-            return googleLabel(label);
-        if (hasType(*original, "HOME")) return "Home";
-        if (hasType(*original, "WORK")) return "Work";
-        if (hasType(*original, "CELL")) return "Mobile";
-        return "Other";
-    }
-    return mail.type == MailClass::Cell ? "Mobile" : "Other";
-}
-
-std::string typeLabel(const Person& person, const VcardLine& line) {
-    if (std::string label = person.labelOf(line.group); !label.empty()) return googleLabel(label);
-    if (hasType(line, "HOME")) return "Home";
-    if (hasType(line, "WORK")) return "Work";
-    return "Other";
-}
-
-// One record's values by heading, as Google writes them.
-std::map<std::string, std::string> valuesOf(const Person& person) {
+// One person's values by heading, and how many of each numbered group it fills.
+struct Record {
     std::map<std::string, std::string> values;
+    std::map<GoogleGroup, size_t> counts;
+    size_t organizations = 0;
+    bool photoLeftOut = false;
+
+    void add(GoogleGroup group, const std::vector<std::string>& parts,
+             const std::vector<std::string>& values_) {
+        size_t number = ++counts[group];
+        for (size_t i = 0; i < parts.size() && i < values_.size(); ++i)
+            values[heading(group, number, parts[i])] = values_[i];
+    }
+};
+
+Record recordOf(const Person& person) {
+    Record record;
+    auto& values = record.values;
     if (person.wholeName) {
-        values["First Name"] = person.family;
+        values["First Name"] = person.name[1];
     } else {
-        values["First Name"] = person.given;
-        values["Last Name"] = person.family;
+        values["First Name"] = person.name[1];
+        values["Last Name"] = person.name[0];
     }
+    values["Middle Name"] = person.name[2];
+    values["Name Prefix"] = person.name[3];
+    values["Name Suffix"] = person.name[4];
     values["Phonetic First Name"] = person.readingGiven;
+    values["Phonetic Middle Name"] = person.readingMiddle;
     values["Phonetic Last Name"] = person.readingFamily;
-    values["Notes"] = person.note;
-    std::string labels = "* myContacts";
-    int address = 0, website = 0;
-    for (const VcardLine& line : person.extras) {
-        if (line.name == "NICKNAME") {
-            values["Nickname"] = unescaped(line.value);
-        } else if (line.name == "ORG") {
-            std::vector<std::string> parts;
-            splitComponents(line.value, ';', parts);
-            values["Organization Name"] = parts.empty() ? "" : parts[0];
-            if (parts.size() > 1) values["Organization Department"] = parts[1];
-        } else if (line.name == "TITLE") {
-            values["Organization Title"] = unescaped(line.value);
-        } else if (line.name == "BDAY") {
-            values["Birthday"] = line.value;
-        } else if (line.name == "NOTE" && person.note.empty()) {
-            values["Notes"] = unescaped(line.value);
-        } else if (line.name == "PHOTO" && line.parameter("VALUE") &&
-                   equalsIgnoringCase(*line.parameter("VALUE"), "uri")) {
-            values["Photo"] = line.value;
-        } else if (line.name == "CATEGORIES") {
-            std::vector<std::string> parts;
-            splitComponents(line.value, ',', parts);
-            for (const std::string& part : parts) labels += " ::: " + part;
-        } else if (line.name == "ADR") {
-            std::string prefix = "Address " + std::to_string(++address) + " - ";
-            std::vector<std::string> parts;
-            splitComponents(line.value, ';', parts);
-            parts.resize(7);
-            values[prefix + "Label"] = typeLabel(person, line);
-            values[prefix + "PO Box"] = parts[0];
-            values[prefix + "Extended Address"] = parts[1];
-            values[prefix + "Street"] = parts[2];
-            values[prefix + "City"] = parts[3];
-            values[prefix + "Region"] = parts[4];
-            values[prefix + "Postal Code"] = parts[5];
-            values[prefix + "Country"] = parts[6];
-            std::string formatted;
-            for (const VcardLine& other : person.extras)
-                if (other.name == "LABEL" && !line.group.empty() && other.group == line.group)
-                    formatted = unescaped(other.value);
-            if (formatted.empty()) {
-                for (const std::string* part :
-                     {&parts[2], &parts[3], &parts[4], &parts[5], &parts[6]})
-                    if (!part->empty()) formatted += (formatted.empty() ? "" : "\n") + *part;
-            }
-            values[prefix + "Formatted"] = formatted;
-        } else if (line.name == "URL") {
-            std::string prefix = "Website " + std::to_string(++website) + " - ";
-            values[prefix + "Label"] = typeLabel(person, line);
-            values[prefix + "Value"] = unescaped(line.value);
-        } else if (line.name == "X-TSUNAGI-COLUMN") {
-            if (auto heading = line.parameter("X-HEADING"))
-                values[unescaped(*heading)] = unescaped(line.value);
-        }
+    values["Nickname"] = joined(person.nicknames, " ::: ");
+    // Google's one column for a name shown otherwise than built from its parts.
+    if (!person.formatted.empty() && person.formatted != builtName(person))
+        values["File As"] = person.formatted;
+    size_t organizations = std::max(person.organizations.size(), person.titles.size());
+    for (size_t i = 0; i < organizations; ++i) {
+        std::vector<std::string> organization =
+            i < person.organizations.size() ? person.organizations[i] : std::vector<std::string>();
+        organization.resize(std::max<size_t>(organization.size(), 2));
+        std::string title = i < person.titles.size() ? person.titles[i] : "";
+        std::vector<std::string> units(organization.begin() + 1, organization.end());
+        std::string prefix =
+            i == 0 ? "Organization " : "Organization " + std::to_string(i + 1) + " - ";
+        values[prefix + "Name"] = organization[0];
+        values[prefix + "Title"] = title;
+        values[prefix + "Department"] = joined(units, " ::: ");
     }
+    record.organizations = organizations;
+    if (!person.birthday.empty())
+        values["Birthday"] =
+            person.birthday.compare(0, 2, "--") == 0 ? " " + person.birthday : person.birthday;
+    values["Notes"] = joined(person.notes, "\n\n");
+    if (person.photo) {
+        auto value = person.photo->parameter("VALUE");
+        if (value && equalsIgnoringCase(*value, "uri"))
+            values["Photo"] = person.photo->value;
+        else
+            record.photoLeftOut = true;
+    }
+    std::string labels = "* myContacts";
+    for (const std::string& category : person.categories) labels += " ::: " + category;
     values["Labels"] = labels;
-    return values;
+
+    for (const PersonItem& mail : person.mails)
+        record.add(GoogleGroup::Mail, {"Label", "Value"},
+                   {labelOf(GoogleGroup::Mail, mail), trimBlanks(mail.text())});
+    for (const PersonItem& number : person.numbers)
+        record.add(GoogleGroup::Phone, {"Label", "Value"},
+                   {labelOf(GoogleGroup::Phone, number), numberValue(number)});
+    for (const PersonItem& address : person.addresses) {
+        std::vector<std::string> parts = address.components();
+        parts.resize(7);
+        std::string formatted = address.printed;
+        if (formatted.empty())
+            for (size_t i : {2, 3, 4, 5, 6})
+                if (!parts[i].empty()) formatted += (formatted.empty() ? "" : "\n") + parts[i];
+        record.add(GoogleGroup::Address,
+                   {"Label", "Formatted", "Street", "City", "PO Box", "Region", "Postal Code",
+                    "Country", "Extended Address"},
+                   {labelOf(GoogleGroup::Address, address), formatted, parts[2], parts[3], parts[0],
+                    parts[4], parts[5], parts[6], parts[1]});
+    }
+    for (const PersonItem& website : person.websites)
+        record.add(GoogleGroup::Website, {"Label", "Value"},
+                   {labelOf(GoogleGroup::Website, website), website.text()});
+    for (const PersonItem& related : person.related)
+        record.add(GoogleGroup::Relation, {"Label", "Value"},
+                   {related.label.empty() ? "Other" : spokenLabel(related.label), related.text()});
+    for (const PersonItem& date : person.dates)
+        record.add(GoogleGroup::Event, {"Label", "Value"},
+                   {date.label.empty() ? "Other" : spokenLabel(date.label), date.text()});
+    for (const PersonItem& messenger : person.messengers) {
+        std::string value = trimBlanks(messenger.text());
+        std::string service(messenger.line.parameter("X-SERVICE-TYPE").value_or(""));
+        if (service.empty()) service = messengerServiceOfScheme(value);
+        // The address without its scheme where the service says it again.
+        if (size_t colon = value.find(':');
+            colon != std::string::npos && !service.empty() &&
+            equalsIgnoringCase(value.substr(0, colon), messengerScheme(service)))
+            value = value.substr(colon + 1);
+        record.add(GoogleGroup::Messenger, {"Label", "Service", "Value"},
+                   {labelOf(GoogleGroup::Messenger, messenger), service, value});
+    }
+    if (!person.readingCompany.empty())
+        record.add(GoogleGroup::CustomField, {"Label", "Value"},
+                   {"X-PHONETIC-ORG", person.readingCompany});
+    for (const std::string& role : person.roles)
+        record.add(GoogleGroup::CustomField, {"Label", "Value"}, {"ROLE", role});
+    for (const PersonItem& other : person.others) {
+        if (other.line.base64()) continue;  // a key or a sound held in the card
+        auto [label, value] = customField(other);
+        record.add(GoogleGroup::CustomField, {"Label", "Value"}, {label, value});
+    }
+    return record;
 }
 
 }  // namespace
 
-void writeGoogleCsv(const EntryRows& rows, TextSink& out) {
-    // As many numbered groups as the widest entry needs, as Google's own export has, and every
-    // other heading an entry holds a value under.
-    size_t mailGroups = 0, phoneGroups = 0, addressGroups = 0, websiteGroups = 0;
-    std::vector<std::string> others;
+GoogleCsvLeftOut writeGoogleCsv(const EntryRows& rows, TextSink& out) {
+    // As many numbered groups as the widest entry needs, as Google's own export has.
+    std::map<GoogleGroup, size_t> widest;
+    size_t organizations = 1;
     rows.forEach([&](const EntryRow& row, int) {
-        Person person = personOf(row);
-        mailGroups = std::max(mailGroups, person.mails.size());
-        phoneGroups = std::max(phoneGroups, person.numbers.size());
-        size_t addresses = 0, websites = 0;
-        for (const VcardLine& line : person.extras) {
-            addresses += line.name == "ADR";
-            websites += line.name == "URL";
-            if (line.name == "X-TSUNAGI-COLUMN")
-                if (auto heading = line.parameter("X-HEADING")) {
-                    std::string name = unescaped(*heading);
-                    bool fixed =
-                        std::find(std::begin(kFixed), std::end(kFixed), name) != std::end(kFixed);
-                    if (!fixed && std::find(others.begin(), others.end(), name) == others.end())
-                        others.push_back(name);
-                }
-        }
-        addressGroups = std::max(addressGroups, addresses);
-        websiteGroups = std::max(websiteGroups, websites);
+        Record record = recordOf(readPerson(row));
+        for (const auto& [group, count] : record.counts)
+            widest[group] = std::max(widest[group], count);
+        organizations = std::max(organizations, record.organizations);
     });
     std::vector<std::string> headings(std::begin(kFixed), std::end(kFixed));
-    for (size_t i = 1; i <= mailGroups; ++i)
-        for (const char* part : {" - Label", " - Value"})
-            headings.push_back("E-mail " + std::to_string(i) + part);
-    for (size_t i = 1; i <= phoneGroups; ++i)
-        for (const char* part : {" - Label", " - Value"})
-            headings.push_back("Phone " + std::to_string(i) + part);
-    for (size_t i = 1; i <= addressGroups; ++i) {
-        headings.push_back("Address " + std::to_string(i) + " - Label");
-        for (const char* part : kAddressParts)
-            headings.push_back("Address " + std::to_string(i) + " - " + part);
+    for (const GroupLayout& layout : groupLayouts()) {
+        for (size_t i = 1; i <= widest[layout.group]; ++i)
+            for (const std::string& part : layout.parts)
+                headings.push_back(heading(layout.group, i, part));
+        if (layout.group == GoogleGroup::Messenger)
+            for (size_t i = 2; i <= organizations; ++i)
+                for (const char* part : {"Name", "Title", "Department"})
+                    headings.push_back("Organization " + std::to_string(i) + " - " + part);
     }
-    for (size_t i = 1; i <= websiteGroups; ++i)
-        for (const char* part : {" - Label", " - Value"})
-            headings.push_back("Website " + std::to_string(i) + part);
-    headings.insert(headings.end(), others.begin(), others.end());
     std::string line;
     for (size_t i = 0; i < headings.size(); ++i) line += (i ? "," : "") + csvField(headings[i]);
     out.write(line + "\r\n");
 
-    std::string record;
+    GoogleCsvLeftOut leftOut;
+    std::string text;
     rows.forEach([&](const EntryRow& row, int entry) {
         out.beginEntry(entry);
-        Person person = personOf(row);
-        std::map<std::string, std::string> values = valuesOf(person);
-        for (size_t i = 0; i < person.mails.size(); ++i) {
-            std::string prefix = "E-mail " + std::to_string(i + 1) + " - ";
-            values[prefix + "Label"] = mailLabel(person, person.mails[i]);
-            values[prefix + "Value"] = trimBlanks(person.mails[i].value);
-        }
-        for (size_t i = 0; i < person.numbers.size(); ++i) {
-            std::string prefix = "Phone " + std::to_string(i + 1) + " - ";
-            const NumberPiece& number = person.numbers[i];
-            const VcardLine* original = person.originalNumber(number.value);
-            values[prefix + "Label"] = phoneLabel(person, original, number.type);
-            values[prefix + "Value"] =
-                original ? unescaped(original->value) : numberText(number.value);
-        }
-        record.clear();
+        Person person = readPerson(row);
+        Record record = recordOf(person);
+        if (record.photoLeftOut) leftOut.photos.push_back(displayName(person));
+        text.clear();
         for (size_t i = 0; i < headings.size(); ++i) {
-            auto found = values.find(headings[i]);
-            if (i) record += ',';
-            if (found != values.end()) record += csvField(found->second);
+            auto found = record.values.find(headings[i]);
+            if (i) text += ',';
+            if (found != record.values.end()) text += csvField(found->second);
         }
-        out.write(record + "\r\n");
+        out.write(text + "\r\n");
     });
+    return leftOut;
 }
 
 }  // namespace tsunagi

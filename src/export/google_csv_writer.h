@@ -1,11 +1,20 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/text_file.h"
 #include "store/entries.h"
 
 namespace tsunagi {
 
-// The CSV of Google Contacts, with the headings of its own export, in UTF-8.
-void writeGoogleCsv(const EntryRows& rows, TextSink& out);
+// What Google's CSV has no place for, by whose it was.
+struct GoogleCsvLeftOut {
+    std::vector<std::string> photos;  // entries whose photo is held in the card, not linked
+};
+
+// The CSV of Google Contacts, with the headings of its own export, in UTF-8: every value of
+// the person under its heading, and what has no heading of its own as a custom field.
+GoogleCsvLeftOut writeGoogleCsv(const EntryRows& rows, TextSink& out);
 
 }  // namespace tsunagi

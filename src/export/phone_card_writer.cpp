@@ -3,7 +3,6 @@
 #include "card/card_view.h"
 #include "card/checks.h"
 #include "card/dialect.h"
-#include "card/unicode.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -63,14 +62,6 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             } else if (kind == ColumnKind::Mails) {
                 forEachPiece(value,
                              [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
-            } else if (startsWithIgnoringCase(value, "SOUND;")) {
-                // Readings as the phone writes its own: in half-width katakana.
-                size_t colon = value.find(':');
-                lines +=
-                    colon == std::string::npos
-                        ? value
-                        : value.substr(0, colon + 1) + halfWidthKatakana(value.substr(colon + 1));
-                lines += "\r\n";
             } else if (contains(value, kMemoryNumberItem)) {
                 lines += std::string(kMemoryNumberItem) + std::to_string(entryNumber) + "\r\n";
             } else {

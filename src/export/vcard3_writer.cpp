@@ -1,11 +1,12 @@
-// vCard 3.0 in UTF-8 (RFC 2426), for today's phones.
+// vCard 3.0 in UTF-8 (RFC 2426), for today's phones: the person laid out whole.
 
 #include "export/vcard3_writer.h"
 
-#include <algorithm>
+#include <map>
 #include <unordered_map>
+#include <vector>
 
-#include "export/smartphone_person.h"
+#include "card/person.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -26,42 +27,93 @@ void appendFolded(std::string& out, std::string_view line) {
     out.append(line).append("\r\n");
 }
 
-const char* numberType(NumberClass type) {
-    switch (type) {
-        case NumberClass::Home:
-            return "HOME";
-        case NumberClass::Cell:
-            return "CELL";
-        case NumberClass::Work:
-            return "WORK";
-        case NumberClass::Other:
-            break;
-    }
-    return "VOICE";
-}
+// One card's lines, with the groups of its labelled lines numbered afresh (item1, item2, …) so
+// that lines that shared a group still do.
+class CardLines {
+  public:
+    CardLines(std::string& out, const std::vector<PersonItem>& others)
+        : out_(out), others_(others), written_(others.size(), false) {}
 
-// A kept line as vCard 3.0 writes it: group, name, parameters, value.
-std::string lineOf(const VcardLine& line, std::string_view value) {
-    std::string text = line.group.empty() ? std::string() : line.group + ".";
-    // As iPhone and Android write it.
-    text += line.name == "X-ABLABEL" ? std::string("X-ABLabel") : line.name;
-    for (const VcardParameter& parameter : line.parameters)
-        text += ";" + parameter.name + "=" + parameter.value;
-    text += ':';
-    text += value;
+    void text(std::string_view name, std::string_view value) {
+        if (!value.empty()) appendFolded(out_, std::string(name) + ":" + escapeText(value));
+    }
+
+    void item(const PersonItem& item, std::string_view value) {
+        std::string group;
+        if (!item.line.group.empty() || !item.label.empty()) group = groupFor(item.line.group);
+        appendFolded(out_, lineOf(item.line, group, value));
+        if (!item.label.empty()) appendFolded(out_, group + ".X-ABLabel:" + escapeText(item.label));
+        if (!item.printed.empty()) {
+            VcardLine printed = item.line;
+            printed.name = "LABEL";
+            std::erase_if(printed.parameters,
+                          [](const VcardParameter& p) { return p.name != "TYPE"; });
+            appendFolded(out_, lineOf(printed, group, escapeText(item.printed)));
+        }
+        // Lines of no kind of their own that belong to this one (iOS's X-ABADR) follow it.
+        if (item.line.group.empty()) return;
+        for (size_t i = 0; i < others_.size(); ++i)
+            if (!written_[i] && &others_[i] != &item && others_[i].line.group == item.line.group) {
+                written_[i] = true;
+                appendFolded(out_, lineOf(others_[i].line, group, others_[i].line.value));
+            }
+    }
+    void item(const PersonItem& item) { this->item(item, item.line.value); }
+
+    // The other lines not written beside a line of theirs.
+    void others() {
+        for (size_t i = 0; i < others_.size(); ++i)
+            if (!written_[i]) {
+                written_[i] = true;
+                item(others_[i]);
+            }
+    }
+
+  private:
+    std::string groupFor(const std::string& original) {
+        std::string fresh = "item" + std::to_string(++groups_);
+        if (original.empty()) return fresh;
+        auto [at, added] = renamed_.emplace(original, fresh);
+        if (!added) --groups_;
+        return at->second;
+    }
+
+    static std::string lineOf(const VcardLine& line, const std::string& group,
+                              std::string_view value) {
+        std::string text = group.empty() ? std::string() : group + ".";
+        text += line.name;
+        for (const VcardParameter& parameter : line.parameters)
+            text += ";" + parameter.name + "=" + parameter.value;
+        text += ':';
+        text += value;
+        return text;
+    }
+
+    std::string& out_;
+    const std::vector<PersonItem>& others_;
+    std::vector<bool> written_;
+    std::map<std::string, std::string> renamed_;
+    int groups_ = 0;
+};
+
+// A number as vCard 3.0 has it: a tel: URI of vCard 4.0 ("tel:+81-3-5555-7777;ext=12") as the
+// text 3.0 readers take ("+81-3-5555-7777 ext. 12"); any other value (a sip: address) whole.
+PersonItem telItem(const PersonItem& number) {
+    if (!startsWithIgnoringCase(number.line.value, "tel:")) return number;
+    PersonItem text = number;
+    std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
+    std::string value = number.line.value.substr(4);
+    if (size_t ext = lowerAscii(value).find(";ext="); ext != std::string::npos)
+        value = value.substr(0, ext) + " ext. " + value.substr(ext + 5);
+    text.line.value = value;
     return text;
 }
 
-// A number's own line as vCard 3.0 has it: a tel: URI of vCard 4.0 ("tel:+81-3-5555-7777;ext=12")
-// as the text 3.0 readers take ("+81-3-5555-7777 ext. 12").
-std::string telLine(const VcardLine& line) {
-    if (!startsWithIgnoringCase(line.value, "tel:")) return lineOf(line, line.value);
-    VcardLine text = line;
-    std::erase_if(text.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
-    std::string value = line.value.substr(4);
-    if (size_t ext = lowerAscii(value).find(";ext="); ext != std::string::npos)
-        value = value.substr(0, ext) + " ext. " + value.substr(ext + 5);
-    return lineOf(text, value);
+std::string joinedComponents(const std::vector<std::string>& parts, size_t at_least) {
+    std::string joined;
+    for (size_t i = 0; i < std::max(parts.size(), at_least); ++i)
+        joined += (i ? ";" : "") + (i < parts.size() ? escapeText(parts[i]) : std::string());
+    return joined;
 }
 
 }  // namespace
@@ -71,60 +123,43 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
     std::unordered_map<std::uint64_t, size_t> seen;
     rows.forEach([&](const EntryRow& row, int entry) {
         out.beginEntry(entry);
-        Person person = personOf(row);
+        Person person = readPerson(row);
         card = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-        if (person.wholeName)
-            appendFolded(card, "N:;" + escapeText(person.family) + ";;;");
-        else
-            appendFolded(card,
-                         "N:" + escapeText(person.family) + ";" + escapeText(person.given) + ";;;");
+        CardLines lines(card, person.others);
+        appendFolded(card, "N:" + joinedComponents(person.name, 5));
         appendFolded(card, "FN:" + escapeText(displayName(person)));
-        if (!person.readingFamily.empty())
-            appendFolded(card, "X-PHONETIC-LAST-NAME:" + escapeText(person.readingFamily));
-        if (!person.readingGiven.empty())
-            appendFolded(card, "X-PHONETIC-FIRST-NAME:" + escapeText(person.readingGiven));
-        // Groups ("item1") of the lines written, so that their labels go with them.
-        std::vector<std::string> groups;
-        for (const NumberPiece& number : person.numbers) {
-            // The card's own line, with its types (FAX, PAGER, MAIN) and its label's group.
-            if (const VcardLine* original = person.originalNumber(number.value)) {
-                appendFolded(card, telLine(*original));
-                groups.push_back(original->group);
-                continue;
-            }
-            appendFolded(card, std::string("TEL;TYPE=") + numberType(number.type) + ":" +
-                                   escapeText(numberText(number.value)));
+        if (!person.nicknames.empty()) {
+            std::string nicknames;
+            for (const std::string& nickname : person.nicknames)
+                nicknames += (nicknames.empty() ? "" : ",") + escapeText(nickname);
+            appendFolded(card, "NICKNAME:" + nicknames);
         }
-        for (const MailPiece& mail : person.mails) {
-            if (const VcardLine* original = person.originalMail(mail.value)) {
-                appendFolded(card, lineOf(*original, original->value));
-                groups.push_back(original->group);
-                continue;
-            }
-            appendFolded(card, std::string("EMAIL;TYPE=INTERNET") +
-                                   (mail.type == MailClass::Cell ? ",CELL" : "") + ":" +
-                                   escapeText(trimBlanks(mail.value)));
+        lines.text("X-PHONETIC-LAST-NAME", person.readingFamily);
+        lines.text("X-PHONETIC-MIDDLE-NAME", person.readingMiddle);
+        lines.text("X-PHONETIC-FIRST-NAME", person.readingGiven);
+        for (const PersonItem& number : person.numbers) lines.item(telItem(number));
+        for (const PersonItem& mail : person.mails) lines.item(mail);
+        for (const std::string& note : person.notes) lines.text("NOTE", note);
+        for (const std::vector<std::string>& organization : person.organizations)
+            appendFolded(card, "ORG:" + joinedComponents(organization, 1));
+        lines.text("X-PHONETIC-ORG", person.readingCompany);
+        for (const std::string& title : person.titles) lines.text("TITLE", title);
+        for (const std::string& role : person.roles) lines.text("ROLE", role);
+        if (!person.birthday.empty()) appendFolded(card, "BDAY:" + person.birthday);
+        for (const PersonItem& address : person.addresses) lines.item(address);
+        for (const PersonItem& website : person.websites) lines.item(website);
+        for (const PersonItem& messenger : person.messengers) lines.item(messenger);
+        for (const PersonItem& related : person.related) lines.item(related);
+        for (const PersonItem& date : person.dates) lines.item(date);
+        if (!person.categories.empty()) {
+            std::string categories;
+            for (const std::string& category : person.categories)
+                categories += (categories.empty() ? "" : ",") + escapeText(category);
+            appendFolded(card, "CATEGORIES:" + categories);
         }
-        if (!person.note.empty()) appendFolded(card, "NOTE:" + escapeText(person.note));
-        bool uidWritten = false;
-        for (const VcardLine& extra : person.extras) {
-            // Numbers and mails went above, or were taken out of the entry since.
-            if (extra.name == "TEL" || extra.name == "EMAIL") continue;
-            // A label goes with its line: not when that line is gone.
-            if (extra.name == "X-ABLABEL" && !extra.group.empty() &&
-                std::find(groups.begin(), groups.end(), extra.group) == groups.end()) {
-                bool labelsOther = std::any_of(
-                    person.extras.begin(), person.extras.end(), [&](const VcardLine& other) {
-                        return other.group == extra.group && other.name != "X-ABLABEL" &&
-                               other.name != "TEL" && other.name != "EMAIL";
-                    });
-                if (!labelsOther) continue;
-            }
-            if (extra.name == "NOTE" && !person.note.empty()) continue;
-            if (extra.name == "UID") uidWritten = true;
-            appendFolded(card, lineOf(extra, extra.value));
-        }
-        if (!uidWritten) appendFolded(card, "UID:" + uidOf(person, row, seen));
+        lines.others();
+        if (person.photo) lines.item(PersonItem{*person.photo, "", ""});
+        appendFolded(card, "UID:" + uidOf(person, row, seen));
         card += "END:VCARD\r\n";
         out.write(card);
     });

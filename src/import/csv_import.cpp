@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <tuple>
 
 #include "card/dialect.h"
+#include "card/person.h"
+#include "card/properties.h"
+#include "card/unicode.h"
 #include "card/vcard_line.h"
 #include "platform/text.h"
 
@@ -275,18 +279,77 @@ std::pair<std::string, bool> numberTypes(const std::string& label) {
     return {joined, usual};
 }
 
-// Everything a line holds beyond the phone's columns, as vCard 3.0 content lines: the company,
-// title, birthday, notes, addresses, web pages, labels, each number's and mail's own types,
-// and every other column under its heading.
+// A label of Google's in vCard terms: its types where it is one of Google's own words, else
+// the label itself for an X-ABLabel (built-in words of dates and relations as iPhones write
+// them).
+struct LabelParts {
+    std::string types;  // ";TYPE=HOME", or ""
+    std::string label;  // "" where the types say it all
+    bool preferred = false;
+};
+
+LabelParts labelParts(GoogleGroup group, const std::string& written) {
+    LabelParts parts;
+    std::string label = trimBlanks(written);
+    parts.preferred = isPrimaryLabel(label);
+    if (parts.preferred) label = trimBlanks(label.substr(2));
+    if (group == GoogleGroup::Relation || group == GoogleGroup::Event ||
+        group == GoogleGroup::CustomField) {
+        parts.label = group == GoogleGroup::CustomField ? label : builtInLabel(label);
+        return parts;
+    }
+    if (auto types = typesOfGoogleLabel(group, label)) {
+        std::string list = *types;
+        if (parts.preferred) list += list.empty() ? "pref" : ",pref";
+        if (!list.empty()) parts.types = ";TYPE=" + list;
+    } else {
+        parts.label = label;
+        if (parts.preferred) parts.types = ";TYPE=pref";
+    }
+    return parts;
+}
+
+// A custom field whose label names a property ("ROLE", "X-ABADR") is that property again.
+bool namesProperty(const std::string& label) {
+    if (label.empty() || !std::isupper(static_cast<unsigned char>(label[0]))) return false;
+    return std::all_of(label.begin(), label.end(), [](char c) {
+        return std::isupper(static_cast<unsigned char>(c)) ||
+               std::isdigit(static_cast<unsigned char>(c)) || c == '-';
+    });
+}
+
+// The place and part of an address column of Outlook and Thunderbird ("Home Street",
+// "Business Postal Code", "Work ZipCode"); nothing for any other heading.
+std::optional<std::pair<std::string, int>> addressColumn(const std::string& lower) {
+    static const std::pair<const char*, int> kParts[] = {
+        {"po box", 0},   {"street 2", 1},       {"street 3", 1}, {"address 2", 1},   {"street", 2},
+        {"address", 2},  {"city", 3},           {"state", 4},    {"postal code", 5}, {"zipcode", 5},
+        {"zip code", 5}, {"country/region", 6}, {"country", 6}};
+    for (const char* place : {"home ", "business ", "work ", "other "}) {
+        if (lower.compare(0, std::strlen(place), place) != 0) continue;
+        std::string rest = lower.substr(std::strlen(place));
+        for (const auto& [word, part] : kParts)
+            if (rest == word) return std::make_pair(std::string(place), part);
+    }
+    return std::nullopt;
+}
+
+// Everything a line holds beyond the phone's columns, as vCard 3.0 content lines, each under
+// the property the table of properties gives its column: the name's other parts, the company,
+// title, dates, notes, addresses, web pages, messengers, relations, labels, each number's and
+// mail's own types, and every other column as a field of its own.
 void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                std::vector<std::string>& extras) {
     extras.clear();
     int item = 0;
     auto group = [&item] { return "item" + std::to_string(++item); };
     auto [phoneLabels, mailLabels] = labelsOf(layout, fields);
-    // Google's numbered groups of addresses and web pages, by their heading's parts.
-    std::map<std::pair<std::string, int>, std::map<std::string, std::string>> grouped;
-    std::string organization, department;
+    // Google's numbered groups by their number and their heading's parts.
+    std::map<std::pair<GoogleGroup, int>, std::map<std::string, std::string>> grouped;
+    std::map<int, std::map<std::string, std::string>> organizations;
+    std::map<std::string, std::vector<std::string>> places;  // Outlook's address columns
+    std::vector<std::string> name(5);
+    std::string formatted, fileAs;
     for (int p = 0;
          p < static_cast<int>(fields.size()) && p < static_cast<int>(layout.headings.size()); ++p) {
         std::string value = fieldAt(fields, p);
@@ -305,12 +368,14 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                     std::string label =
                         role->role == CsvRole::PhoneValue ? phoneLabels[role->group] : heading;
                     auto [types, usual] = numberTypes(label);
+                    if (role->role == CsvRole::PhoneValue && isPrimaryLabel(trimBlanks(label)))
+                        types += ",pref";
                     for (const std::string& number : cellValues(value)) {
                         if (usual) {
                             extras.push_back("TEL;TYPE=" + types + ":" + escapeText(number));
                         } else {
                             std::string g = group();
-                            extras.push_back(g + ".TEL;TYPE=VOICE:" + escapeText(number));
+                            extras.push_back(g + ".TEL;TYPE=" + types + ":" + escapeText(number));
                             extras.push_back(g + ".X-ABLabel:" + escapeText(label));
                         }
                     }
@@ -318,52 +383,105 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                 }
                 case CsvRole::Mail:
                 case CsvRole::MailValue: {
-                    std::string label =
-                        role->role == CsvRole::MailValue ? mailLabels[role->group] : std::string();
-                    std::string lowerLabel = lowerAscii(label);
-                    if (!lowerLabel.empty() && lowerLabel[0] == '*')
-                        lowerLabel = trimBlanks(lowerLabel.substr(1));
-                    std::string type = lowerLabel == "home"     ? ",HOME"
-                                       : lowerLabel == "work"   ? ",WORK"
-                                       : lowerLabel == "mobile" ? ",CELL"
-                                                                : "";
-                    bool custom = !lowerLabel.empty() && type.empty() && lowerLabel != "other";
+                    LabelParts label =
+                        labelParts(GoogleGroup::Mail,
+                                   role->role == CsvRole::MailValue ? mailLabels[role->group] : "");
+                    std::string types = label.types.empty()
+                                            ? ";TYPE=INTERNET"
+                                            : ";TYPE=INTERNET," + label.types.substr(6);
                     for (const std::string& mail : cellValues(value)) {
-                        if (!custom) {
-                            extras.push_back("EMAIL;TYPE=INTERNET" + type + ":" + mail);
+                        if (label.label.empty()) {
+                            extras.push_back("EMAIL" + types + ":" + mail);
                         } else {
                             std::string g = group();
-                            extras.push_back(g + ".EMAIL;TYPE=INTERNET:" + mail);
-                            extras.push_back(g + ".X-ABLabel:" + escapeText(label));
+                            extras.push_back(g + ".EMAIL" + types + ":" + mail);
+                            extras.push_back(g + ".X-ABLabel:" + escapeText(label.label));
                         }
                     }
                     break;
                 }
                 case CsvRole::Company:
-                    organization = value;
+                    organizations[1]["name"] = value;
+                    break;
+                case CsvRole::Family:
+                    name[0] = value;
+                    break;
+                case CsvRole::Given:
+                    name[1] = value;
+                    break;
+                case CsvRole::Name:
+                    formatted = value;
+                    break;
+                case CsvRole::FileAs:
+                    fileAs = value;
+                    break;
+                case CsvRole::ReadingFamily:
+                    if (auto line = keptReadingLine("X-PHONETIC-LAST-NAME", value))
+                        extras.push_back(*line);
+                    break;
+                case CsvRole::ReadingGiven:
+                    if (auto line = keptReadingLine("X-PHONETIC-FIRST-NAME", value))
+                        extras.push_back(*line);
                     break;
                 default:
-                    break;  // names and readings: the phone's own lines hold them
+                    break;  // the phone's own lines hold it
             }
             continue;
         }
-        if (auto address = numbered(lower, "address ")) {
-            grouped[{"address", address->first}][address->second] = value;
-        } else if (auto site = numbered(lower, "website ")) {
-            grouped[{"website", site->first}][site->second] = value;
+        std::optional<std::pair<int, std::string>> numberedGroup;
+        std::optional<GoogleGroup> googleGroup;
+        for (GoogleGroup candidate :
+             {GoogleGroup::Address, GoogleGroup::Website, GoogleGroup::Messenger,
+              GoogleGroup::Relation, GoogleGroup::Event, GoogleGroup::CustomField})
+            if (auto found =
+                    numbered(lower, lowerAscii(std::string(googleGroupName(candidate))) + " ")) {
+                numberedGroup = found;
+                googleGroup = candidate;
+            }
+        if (googleGroup) {
+            grouped[{*googleGroup, numberedGroup->first}][numberedGroup->second] = value;
+        } else if (auto organization = numbered(lower, "organization ")) {
+            organizations[organization->first][organization->second] = value;
+        } else if (auto place = addressColumn(lower)) {
+            std::vector<std::string>& parts = places[place->first];
+            parts.resize(7);
+            std::string& part = parts[place->second];
+            part += (part.empty() ? "" : "\n") + value;
+        } else if (lower == "middle name" || lower == "additional name") {
+            name[2] = value;
+        } else if (lower == "name prefix" || lower == "title") {
+            name[3] = value;
+        } else if (lower == "name suffix" || lower == "suffix") {
+            name[4] = value;
+        } else if (lower == "phonetic middle name" || lower == "additional name yomi") {
+            extras.push_back("X-PHONETIC-MIDDLE-NAME:" + escapeText(value));
         } else if (lower == "nickname") {
             extras.push_back("NICKNAME:" + escapeText(value));
         } else if (lower == "organization title" || lower == "job title" || heading == "役職") {
-            extras.push_back("TITLE:" + escapeText(value));
+            organizations[1]["title"] = value;
         } else if (lower == "organization department" || lower == "department") {
-            department = value;
+            organizations[1]["department"] = value;
         } else if ((lower == "birthday" && value != "0/0/00") || heading == "誕生日") {
-            extras.push_back("BDAY:" + value);
+            extras.push_back("BDAY:" + isoDate(value));
+        } else if (lower == "anniversary") {
+            if (value == "0/0/00") continue;
+            std::string g = group();
+            extras.push_back(g + ".X-ABDATE:" + isoDate(value));
+            extras.push_back(g + ".X-ABLabel:" + builtInLabel("Anniversary"));
+        } else if (lower == "spouse") {
+            std::string g = group();
+            extras.push_back(g + ".X-ABRELATEDNAMES:" + escapeText(value));
+            extras.push_back(g + ".X-ABLabel:" + builtInLabel("Spouse"));
+        } else if (lower == "web page" || lower == "personal web page" || lower == "web page 1" ||
+                   lower == "web page 2") {
+            extras.push_back("URL:" + value);
+        } else if (lower == "gender") {
+            if (lowerAscii(value) != "unspecified") extras.push_back("GENDER:" + escapeText(value));
         } else if (lower == "notes" || heading == "メモ") {
             extras.push_back("NOTE:" + escapeText(value));
         } else if (lower == "photo") {
             extras.push_back("PHOTO;VALUE=uri:" + value);
-        } else if (lower == "labels") {
+        } else if (lower == "labels" || lower == "group membership") {
             std::string categories;
             for (std::string label : cellValues(value)) {
                 if (label == "* myContacts") continue;  // every Google contact has it
@@ -377,31 +495,70 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                              "\":" + escapeText(value));
         }
     }
-    if (!organization.empty() || !department.empty())
-        extras.push_back("ORG:" + escapeText(organization) +
-                         (department.empty() ? "" : ";" + escapeText(department)));
+    if (formatted.empty()) formatted = fileAs;
+    for (std::string& line : keptNameLines(name, formatted)) extras.push_back(std::move(line));
+    for (auto& [number, parts] : organizations) {
+        if (!parts["name"].empty() || !parts["department"].empty())
+            extras.push_back(
+                "ORG:" + escapeText(parts["name"]) +
+                (parts["department"].empty() ? "" : ";" + escapeText(parts["department"])));
+        if (!parts["title"].empty()) extras.push_back("TITLE:" + escapeText(parts["title"]));
+    }
+    for (auto& [place, parts] : places) {
+        std::string types = place == "home "                           ? ";TYPE=HOME"
+                            : place == "business " || place == "work " ? ";TYPE=WORK"
+                                                                       : "";
+        std::string adr = "ADR" + types + ":";
+        for (size_t i = 0; i < parts.size(); ++i) adr += (i ? ";" : "") + escapeText(parts[i]);
+        extras.push_back(adr);
+    }
     for (auto& [key, parts] : grouped) {
-        const std::string& label = parts["label"];
-        std::string lowerLabel = lowerAscii(label);
-        if (!lowerLabel.empty() && lowerLabel[0] == '*')
-            lowerLabel = trimBlanks(lowerLabel.substr(1));
-        std::string type = lowerLabel == "home"   ? ";TYPE=HOME"
-                           : lowerLabel == "work" ? ";TYPE=WORK"
-                                                  : "";
-        bool custom = !lowerLabel.empty() && type.empty() && lowerLabel != "other";
+        GoogleGroup kind = key.first;
+        std::string written = parts.count("label") ? parts["label"] : parts["type"];
+        LabelParts label = labelParts(kind, written);
         std::string g = group();
-        if (key.first == "address") {
-            extras.push_back(g + ".ADR" + type + ":" + escapeText(parts["po box"]) + ";" +
-                             escapeText(parts["extended address"]) + ";" +
-                             escapeText(parts["street"]) + ";" + escapeText(parts["city"]) + ";" +
-                             escapeText(parts["region"]) + ";" + escapeText(parts["postal code"]) +
-                             ";" + escapeText(parts["country"]));
-            if (!parts["formatted"].empty())
-                extras.push_back(g + ".LABEL" + type + ":" + escapeText(parts["formatted"]));
-        } else {
-            extras.push_back(g + ".URL" + type + ":" + parts["value"]);
+        switch (kind) {
+            case GoogleGroup::Address:
+                extras.push_back(
+                    g + ".ADR" + label.types + ":" + escapeText(parts["po box"]) + ";" +
+                    escapeText(parts["extended address"]) + ";" + escapeText(parts["street"]) +
+                    ";" + escapeText(parts["city"]) + ";" + escapeText(parts["region"]) + ";" +
+                    escapeText(parts["postal code"]) + ";" + escapeText(parts["country"]));
+                if (!parts["formatted"].empty())
+                    extras.push_back(g + ".LABEL" + label.types + ":" +
+                                     escapeText(parts["formatted"]));
+                break;
+            case GoogleGroup::Website:
+                extras.push_back(g + ".URL" + label.types + ":" + parts["value"]);
+                break;
+            case GoogleGroup::Messenger: {
+                std::string service = parts["service"], value = parts["value"];
+                std::string uri = service.empty()
+                                      ? (contains(value, ":") ? value : "x-apple:" + value)
+                                      : messengerScheme(service) + ":" + value;
+                extras.push_back(g + ".IMPP" +
+                                 (service.empty() ? "" : ";X-SERVICE-TYPE=" + service) +
+                                 label.types + ":" + uri);
+                break;
+            }
+            case GoogleGroup::Relation:
+                extras.push_back(g + ".X-ABRELATEDNAMES:" + escapeText(parts["value"]));
+                break;
+            case GoogleGroup::Event:
+                extras.push_back(g + ".X-ABDATE:" + isoDate(parts["value"]));
+                break;
+            case GoogleGroup::CustomField:
+                if (namesProperty(label.label)) {
+                    extras.push_back(label.label + ":" + escapeText(parts["value"]));
+                    label.label.clear();
+                } else {
+                    extras.push_back(g + ".X-TSUNAGI-FIELD:" + escapeText(parts["value"]));
+                }
+                break;
+            default:
+                break;
         }
-        if (custom) extras.push_back(g + ".X-ABLabel:" + escapeText(label));
+        if (!label.label.empty()) extras.push_back(g + ".X-ABLabel:" + escapeText(label.label));
     }
 }
 
@@ -542,7 +699,8 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
 
     CardFields card;
     if (!name.empty()) card.name = name;
-    if (!reading.empty()) card.reading = reading;
+    // Readings as the phone writes its own: in half-width katakana.
+    if (!reading.empty()) card.reading = halfWidthKatakana(reading);
     // One mail in the Japanese layout is stored as it always was, without the closing "<>".
     if (!mails.empty())
         card.mails = mailCount == 1 ? mails.substr(0, mails.size() - kJoin.size()) : mails;

@@ -1,7 +1,12 @@
 #include "import/foreign_card.h"
 
+#include <algorithm>
 #include <charconv>
 
+#include "card/person.h"
+#include "card/properties.h"
+#include "card/unicode.h"
+#include "platform/codec.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -62,12 +67,27 @@ std::string_view numberOf(std::string_view value) {
 
 // Properties that say nothing of the person: the writing program, the card's revision, the
 // card's own structure. Not kept.
-bool carriesNothing(std::string_view name) {
-    for (std::string_view silent :
-         {"PRODID", "REV", "VERSION", "BEGIN", "END", "NAME", "PROFILE", "SOURCE", "MAILER",
-          "X-IRMC-LUID", "CLIENTPIDMAP", "X-ABUID", "X-ABSHOWAS", "KIND", "X-TSUNAGI-TOO-LONG"})
-        if (name == silent) return true;
-    return false;
+bool carriesNothing(std::string_view name) { return propertyKind(name) == PropertyKind::Structure; }
+
+// Android's label of the user's own, written as a parameter:
+// "X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,=E5=AE=9F=E5=AE=B6)". The label's text, and
+// the parameter gone from the line, which no reader could take as it is.
+std::optional<std::string> takeCustomLabel(VcardLine& line) {
+    for (auto p = line.parameters.begin(); p != line.parameters.end(); ++p) {
+        std::string whole = p->name + (p->value.empty() ? "" : "=" + p->value);
+        if (p->name == "TYPE") whole = p->value;
+        if (!startsWithIgnoringCase(whole, "X-CUSTOM(")) continue;
+        std::string inside = whole.substr(9);
+        if (!inside.empty() && inside.back() == ')') inside.pop_back();
+        std::string_view label = inside;
+        bool qp = contains(upperAscii(inside), "QUOTED-PRINTABLE");
+        if (size_t comma = label.rfind(','); comma != std::string_view::npos)
+            label.remove_prefix(comma + 1);
+        std::string text = qp ? decodeQuotedPrintable(label) : std::string(label);
+        line.parameters.erase(p);
+        return isValidUtf8(text) ? text : cp932ToUtf8(text);
+    }
+    return std::nullopt;
 }
 
 // Whether a number's or a mail's line says more than the phone's line does: a type the phone
@@ -111,40 +131,18 @@ void setField(std::optional<std::string>& field, std::string& value) {
 }  // namespace
 
 void ForeignCardReader::keep(const VcardLine& line, std::vector<std::string>& extras) {
-    std::string kept = line.group.empty() ? std::string() : line.group + ".";
-    kept += line.name;
-    std::string types;
-    bool base64 = line.base64();
-    for (const VcardParameter& parameter : line.parameters) {
-        if (parameter.name == "CHARSET" || parameter.name == "ENCODING") continue;
-        if (parameter.name == "TYPE") {
-            types += (types.empty() ? "" : ",") + parameter.value;
-            continue;
-        }
-        kept += ";" + parameter.name + "=" + parameter.value;
+    if (line.base64()) {
+        extras.push_back(keptLine(line, {}));
+        return;
     }
-    if (base64) kept += ";ENCODING=b";
-    if (!types.empty()) kept += ";TYPE=" + types;
-    kept += ':';
-    if (base64) {
-        // Folds and the blanks of 2.1's indented lines are no part of the data.
-        for (char c : line.value)
-            if (c != ' ' && c != '\t' && c != '\r' && c != '\n') kept += c;
-    } else {
-        // As text in UTF-8, line breaks escaped as vCard 3.0 writes them.
-        std::string_view value = text(line);
-        for (size_t i = 0; i < value.size(); ++i) {
-            if (value[i] == '\r') {
-                if (i + 1 < value.size() && value[i + 1] == '\n') ++i;
-                kept += "\\n";
-            } else if (value[i] == '\n') {
-                kept += "\\n";
-            } else {
-                kept += value[i];
-            }
-        }
+    VcardLine labelled = line;
+    if (std::optional<std::string> label = takeCustomLabel(labelled)) {
+        labelled.group = "custom" + std::to_string(++customLabels_);
+        extras.push_back(keptLine(labelled, text(line)));
+        extras.push_back(labelled.group + ".X-ABLabel:" + escapeText(*label));
+        return;
     }
-    extras.push_back(std::move(kept));
+    extras.push_back(keptLine(line, text(line)));
 }
 
 std::string_view ForeignCardReader::text(const VcardLine& line) {
@@ -167,26 +165,64 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
                              std::set<std::string>& leftOut, CardFields& fields,
                              std::vector<std::string>& extras) {
     extras.clear();
-    for (std::string* value :
-         {&name_, &formatted_, &sound_, &phoneticLast_, &phoneticFirst_, &sortAs_, &sortString_,
-          &numbers_, &mails_, &group_, &memoryNumber_, &yomi_, &organization_})
+    for (std::string* value : {&name_, &formatted_, &sound_, &phoneticLast_, &phoneticFirst_,
+                               &sortAs_, &sortString_, &numbers_, &mails_, &group_, &memoryNumber_,
+                               &yomi_, &organization_, &nickname_, &messenger_})
         value->clear();
+    nameParts_.clear();
+    customLabels_ = 0;
     bool group = false;
+
+    // vCard 4.0 may write one name in several languages (N;ALTID=1;LANGUAGE=ja and
+    // LANGUAGE=en): the Japanese one is the phone's name, the others are kept as they are.
+    const VcardLine* chosenName = nullptr;
+    for (const VcardLine& line : lines)
+        if (line.name == "N" &&
+            (!chosenName ||
+             (!startsWithIgnoringCase(chosenName->parameter("LANGUAGE").value_or(""), "ja") &&
+              startsWithIgnoringCase(line.parameter("LANGUAGE").value_or(""), "ja"))))
+            chosenName = &line;
+    std::string_view chosenLanguage =
+        chosenName ? chosenName->parameter("LANGUAGE").value_or("") : std::string_view();
+
+    bool keepNumbers = false, keepMails = false;
+    for (const VcardLine& line : lines) {
+        keepNumbers = keepNumbers || (line.name == "TEL" && beyondThePhone(line));
+        keepMails = keepMails || (line.name == "EMAIL" && beyondThePhone(line));
+    }
 
     for (const VcardLine& line : lines) {
         const std::string& property = line.name;
+        if ((property == "N" || property == "FN") && line.parameter("ALTID") &&
+            !equalsIgnoringCase(line.parameter("LANGUAGE").value_or(""), chosenLanguage)) {
+            keep(line, extras);
+            continue;
+        }
         if (!taken(property)) {
             // Kept with the entry for the formats that hold it; named for the message.
             if (!leftOut.count(property)) leftOut.insert(property);
             if (!carriesNothing(property)) keep(line, extras);
+            // What names a card that has no name of a person.
+            if (property == "NICKNAME" && nickname_.empty()) {
+                splitComponents(text(line), ',', parts_);
+                nickname_.assign(trimmed(parts_[0]));
+            } else if (propertyKind(property) == PropertyKind::Messenger && messenger_.empty()) {
+                std::string_view value = trimmed(unescapeText(text(line), unescaped_));
+                messenger_.assign(value.substr(value.find(':') + 1));
+            }
             continue;
         }
         // A number's and a mail's own line keeps its types (FAX, PAGER, a label's group) and
-        // the number as written, for today's phones.
-        if (property == "ORG" ||
-            ((property == "TEL" || property == "EMAIL") && beyondThePhone(line)))
+        // the number as written, for today's phones; where one of a card's does, all of them
+        // are kept, so that each finds its own again even where two share their digits.
+        if (property == "ORG" || (property == "TEL" && keepNumbers) ||
+            (property == "EMAIL" && keepMails))
             keep(line, extras);
         if (property == "N") {
+            if (nameParts_.empty()) {
+                splitComponents(text(line), ';', nameParts_);
+                for (std::string& part : nameParts_) part.assign(trimmed(part));
+            }
             readName(text(line), ';', name_);
             if (auto sort = line.parameter("SORT-AS")) readName(*sort, ',', sortAs_);
         } else if (property == "FN") {
@@ -233,8 +269,14 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         }
     }
 
-    // A business contact is shown by its company, as every phone shows it.
-    std::string& name = !name_.empty() ? name_ : !formatted_.empty() ? formatted_ : organization_;
+    keepName(extras);
+    // A business contact is shown by its company, as every phone shows it; a card with only a
+    // nickname or a messenger by that.
+    std::string& name = !name_.empty()           ? name_
+                        : !formatted_.empty()    ? formatted_
+                        : !organization_.empty() ? organization_
+                        : !nickname_.empty()     ? nickname_
+                                                 : messenger_;
     if (!organization_.empty()) leftOut.insert("ORG");  // kept either way: the company
     setField(fields.name, name);
     if (sound_.empty()) joinName(phoneticLast_, phoneticFirst_, sound_);
@@ -242,6 +284,13 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     if (reading->empty()) reading = &yomi_;
     if (reading->empty()) reading = &sortAs_;
     if (reading->empty()) reading = &sortString_;
+    // The phone's file has readings in half-width katakana, as the phone writes its own; a
+    // reading that says more than that (hiragana, Latin letters) is kept as it came.
+    for (auto [property, part] :
+         {std::pair{"X-PHONETIC-LAST-NAME", 0}, std::pair{"X-PHONETIC-FIRST-NAME", 1}})
+        if (auto line = keptReadingLine(property, pieceAt(*reading, ";", part)))
+            extras.push_back(std::move(*line));
+    reading->assign(halfWidthKatakana(*reading));
     setField(fields.reading, *reading);
     setField(fields.numbers, numbers_);
     setField(fields.mails, mails_);
@@ -252,8 +301,13 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         memoryNumber_.assign(digits, std::to_chars(digits, digits + sizeof digits, position).ptr);
     }
     fields.memoryNumber.swap(memoryNumber_);
-    // A group (vCard 4.0) and a card with nothing the phone's book could show are no entries.
-    return !group && (fields.name || fields.numbers || fields.mails);
+    // A group (vCard 4.0) and a card with nothing of a person are no entries.
+    return !group && (fields.name || fields.numbers || fields.mails || !extras.empty());
+}
+
+void ForeignCardReader::keepName(std::vector<std::string>& extras) {
+    for (std::string& line : keptNameLines(nameParts_, formatted_))
+        extras.push_back(std::move(line));
 }
 
 }  // namespace tsunagi

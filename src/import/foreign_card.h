@@ -45,10 +45,15 @@ class ForeignCardReader {
     // The first two components of a compound value ("family;given;…"), joined as the phone
     // writes a name.
     void readName(std::string_view value, char separator, std::string& out);
+    // N and FN where the phone's name line cannot say all they do.
+    void keepName(std::vector<std::string>& extras);
 
     ValueDecoder decode_;
     std::string name_, formatted_, sound_, phoneticLast_, phoneticFirst_, sortAs_, sortString_;
     std::string numbers_, mails_, group_, memoryNumber_, reading_, yomi_, organization_;
+    std::string nickname_, messenger_;
+    std::vector<std::string> nameParts_;
+    int customLabels_ = 0;
     std::vector<std::string> parts_;
     std::string unquoted_, decoded_, unescaped_;
 };

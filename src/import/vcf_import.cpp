@@ -134,22 +134,27 @@ bool VcfCardReader::nextCardLines() {
         size_t slot = inCard ? cardLineCount_ : 0;
         if (slot == cardLines_.size()) cardLines_.emplace_back();
         CardLine& line = cardLines_[slot];
-        // Other programs' cards (and what lies between cards) end their lines at CR LF, LF or
-        // CR alike, as concatenated exports mix them; the phone's own keep their exact rules.
-        if (!nextPhysical(line.bytes, line.number, !inCard || !phoneLike)) {
-            if (inCard) {
-                // The file ends inside its last card: everything before it is whole.
-                cutShort_ = true;
-                unclosedCard();
-            }
-            return false;
-        }
-        line.bytesAreText = lines_.bytesAreText();
-        if (line.bytesAreText) {
-            line.decoded = true;
+        if (carriedBegin_ && !inCard) {
+            line = std::move(*carriedBegin_);
+            carriedBegin_.reset();
         } else {
-            line.decodedText.clear();
-            line.decoded = lines_.decode(line.bytes, line.decodedText);
+            // Other programs' cards (and what lies between cards) end their lines at CR LF, LF
+            // or CR alike, as concatenated exports mix them; the phone's own keep their rules.
+            if (!nextPhysical(line.bytes, line.number, !inCard || !phoneLike)) {
+                if (inCard) {
+                    // The file ends inside its last card: everything before it is whole.
+                    cutShort_ = true;
+                    unclosedCard();
+                }
+                return false;
+            }
+            line.bytesAreText = lines_.bytesAreText();
+            if (line.bytesAreText) {
+                line.decoded = true;
+            } else {
+                line.decodedText.clear();
+                line.decoded = lines_.decode(line.bytes, line.decodedText);
+            }
         }
         std::string_view view = line.decoded ? std::string_view(line.text()) : line.bytes;
 
@@ -175,7 +180,19 @@ bool VcfCardReader::nextCardLines() {
             if (isBegin(view)) unclosedCard();
             if (isEnd(view)) break;
         } else if (isWholeLine(view, "BEGIN:VCARD")) {
-            ++nested;
+            // A card held by AGENT (as 2.1 writes it) is part of this one; any other begins a
+            // card of its own, and this one ends before it.
+            if (nested > 0 || startsWithIgnoringCase(cardLines_[slot - 1].bytes, "AGENT")) {
+                ++nested;
+            } else {
+                carriedBegin_ = std::move(line);
+                CardLine& end = cardLines_[slot];
+                end = CardLine{};
+                end.bytes = "END:VCARD";
+                end.bytesAreText = end.decoded = true;
+                end.number = carriedBegin_->number;
+                break;
+            }
         } else if (isWholeLine(view, "END:VCARD")) {
             if (nested == 0) break;
             --nested;
@@ -320,6 +337,12 @@ bool VcfCardReader::readForeignCard() {
             if (!last.joined) {
                 last.text.assign(cardLines_[last.first].bytes);
                 last.joined = true;
+            }
+            // A quoted-printable soft break before the fold is a break of its own: its "=" is
+            // no part of the value.
+            if (!last.text.empty() && last.text.back() == '=') {
+                std::string_view head = std::string_view(last.text).substr(0, last.text.find(':'));
+                if (contains(upperAscii(head), "QUOTED-PRINTABLE")) last.text.pop_back();
             }
             last.text.append(bytes.substr(1));
             continue;

@@ -6,6 +6,7 @@
 // dialect (see foreign_card.h).
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -114,6 +115,9 @@ class VcfCardReader {
     std::set<std::string> tooLong_;
     long handedOut_ = 0;
     bool cutShort_ = false;
+    // A card's BEGIN line met inside another card (not after AGENT): that card ends before it,
+    // and this one begins with it.
+    std::optional<CardLine> carriedBegin_;
     Cp932Decoder cp932_;
     ForeignCardReader foreign_;
     CardFields fields_;

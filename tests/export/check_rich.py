@@ -15,16 +15,18 @@ import vobject
 
 
 def properties(card):
-    """Every property of a card but PRODID, as (name, group, value) with values as vobject
-    reads them."""
+    """Every property of a card but PRODID, as (name, value, label) with values as vobject
+    reads them and the label of the line's group (groups themselves are only names)."""
+    labels = {line.group: line.value for line in card.getChildren()
+              if line.name.upper() == "X-ABLABEL" and line.group}
     found = set()
     for line in card.getChildren():
-        if line.name.upper() in ("PRODID", "VERSION"):
+        if line.name.upper() in ("PRODID", "VERSION", "X-ABLABEL"):
             continue
         value = line.value
         if isinstance(value, list):
             value = tuple(value)
-        found.add((line.name.upper(), line.group, str(value)))
+        found.add((line.name.upper(), str(value), labels.get(line.group, "")))
     return found
 
 
@@ -63,6 +65,7 @@ def main():
                                "Birthday": "1985-06-15", "Nickname": "Mimi",
                                "Notes": "Met at the fair, 2019\nLikes tea",
                                "Phone 2 - Label": "Work Fax", "Phone 3 - Label": "London office",
+                               "IM 1 - Service": "Skype", "IM 1 - Value": "mary.obrien",
                                "Address 1 - City": "Tokyo",
                                "Website 1 - Value": "https://mary.example.com"}.items():
             if google.get(heading) != value:

@@ -48,7 +48,7 @@ TEST(ForeignVcard, AJapanesePhoneWithLfLineEndsIsReadLineForLine) {
 TEST(ForeignVcard, SmartphonesAndMailProgramsInEveryVersion) {
     Imported android = importFixture("android-21.vcf");
     EXPECT_EQ(android.rows,
-              (Rows{normalisedCard("山田;" + kLongName, "やまだ",
+              (Rows{normalisedCard("山田;" + kLongName, "ﾔﾏﾀﾞ",
                                    "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;HOME:03.1234.5678<>"
                                    "TEL;VOICE;WORK:(03) 9876 5432<>",
                                    "EMAIL;INTERNET:yamada@example.jp<>", 1)}));
@@ -56,7 +56,7 @@ TEST(ForeignVcard, SmartphonesAndMailProgramsInEveryVersion) {
 
     Imported iphone = importFixture("iphone-30.vcf");
     EXPECT_EQ(iphone.rows,
-              (Rows{normalisedCard("伊藤;博文", "いとう;ひろぶみ",
+              (Rows{normalisedCard("伊藤;博文", "ｲﾄｳ;ﾋﾛﾌﾞﾐ",
                                    "TEL;CELL:090-2222-3333<>TEL;VOICE;HOME:+81 (0)3 1234 5678<>",
                                    "EMAIL;INTERNET:hirobumi@example.jp<>", 1)}));
     EXPECT_EQ(iphone.report.leftOut,
@@ -76,7 +76,7 @@ TEST(ForeignVcard, SmartphonesAndMailProgramsInEveryVersion) {
 
     Imported four = importFixture("vcard-40.vcf");
     EXPECT_EQ(four.rows,
-              (Rows{normalisedCard("渡辺;健", "わたなべ;けん",
+              (Rows{normalisedCard("渡辺;健", "ﾜﾀﾅﾍﾞ;ｹﾝ",
                                    "TEL;CELL:+81-90-5555-6666<>TEL;VOICE;HOME:+81-3-5555-7777<>",
                                    "EMAIL;INTERNET:ken@example.jp<>", 1)}));
 

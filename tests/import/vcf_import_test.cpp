@@ -87,10 +87,10 @@ TEST(VcfImport, FilesWithoutCardsAndCardsWithoutEnd) {
         }
     }
     EXPECT_TRUE(storedRows(store).empty());
-    // A card that a new BEGIN interrupts, and one the file ends in, refuse the whole file at
-    // the line where the unclosed card began.
+    // A phone's card that a new BEGIN interrupts, and one the file ends in, refuse the whole
+    // file at the line where the unclosed card began.
     const std::pair<const char*, long> unclosed[] = {
-        {"BEGIN:VCARD\r\nX-GNO:1\r\nEND:VCARD\r\nBEGIN:VCARD\r\nX-GNO:2\r\nBEGIN:VCARD\r\n"
+        {"BEGIN:VCARD\r\nX-GNO:1\r\nEND:VCARD\r\nBEGIN:VCARD\r\nX-JPG-MDNO:2\r\nBEGIN:VCARD\r\n"
          "X-GNO:3\r\nEND:VCARD\r\n",
          4},
         {"BEGIN:VCARD\r\nX-GNO:1\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:B\r\n"

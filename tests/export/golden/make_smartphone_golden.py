@@ -125,8 +125,9 @@ def main():
     labels = {"HOME": "Home", "CELL": "Mobile", "WORK": "Work", "VOICE": "Other"}
     rows = [heading]
     for family, given, rfamily, rgiven, numbers, mails, note, columns in people:
-        row = [given, "", family, rgiven, "", rfamily, "", "", "", "", "", "", "", "", note, "",
-               "* myContacts"]
+        # A line break inside a cell is LF alone, as Google's own export writes it.
+        row = [given, "", family, rgiven, "", rfamily, "", "", "", "", "", "", "", "",
+               note.replace("\r\n", "\n"), "", "* myContacts"]
         for i in range(mail_groups):
             row += ["Mobile" if mails[i][0] == "CELL" else "Other", mails[i][1]] if i < len(mails) else ["", ""]
         for i in range(phone_groups):

@@ -1,0 +1,657 @@
+#include "card/person.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "card/checks.h"
+#include "card/dialect.h"
+#include "card/properties.h"
+#include "card/unicode.h"
+#include "platform/codec.h"
+#include "platform/text.h"
+
+namespace tsunagi {
+
+namespace {
+
+std::string unescaped(std::string_view value) {
+    std::string scratch;
+    return std::string(unescapeText(value, scratch));
+}
+
+std::vector<std::string> componentsOf(std::string_view value, char separator) {
+    std::vector<std::string> parts;
+    splitComponents(value, separator, parts);
+    for (std::string& part : parts) part = trimBlanks(part);
+    return parts;
+}
+
+bool isCompound(PropertyKind kind) {
+    return kind == PropertyKind::Name || kind == PropertyKind::Address ||
+           kind == PropertyKind::Organization || kind == PropertyKind::Reading;
+}
+
+// The text of one of the phone's own lines: quoted-printable undone and its Shift_JIS decoded
+// (the store holds the rest as text already), continuation lines joined.
+std::string phoneText(const VcardLine& line) {
+    if (line.quotedPrintable()) {
+        std::string bytes = decodeQuotedPrintable(line.value);
+        auto charset = line.parameter("CHARSET");
+        bool utf8 = charset && startsWithIgnoringCase(*charset, "UTF-8");
+        std::string text;
+        if (utf8 && isValidUtf8(bytes)) return bytes;
+        if (Cp932Decoder().decode(bytes, text)) return text;
+        if (isValidUtf8(bytes)) return bytes;
+        return utf8WithReplacements(bytes);
+    }
+    if (line.base64()) return line.value;
+    // A line that continues on the next: folded where the next begins with a blank, else the
+    // phone's own line break.
+    std::string text;
+    std::string_view value = line.value;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n') {
+            ++i;
+            if (i + 1 < value.size() && (value[i + 1] == ' ' || value[i + 1] == '\t'))
+                ++i;
+            else
+                text += "\r\n";
+            continue;
+        }
+        text += value[i];
+    }
+    return text;
+}
+
+// A 2.1 compound value apart at its ";" (a "\;" stays in its part), each part escaped as 3.0.
+std::string escapedCompound(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == ';') {
+            out += "\\;";
+            ++i;
+        } else if (text[i] == ';') {
+            out += ';';
+        } else {
+            out += escapeText(text.substr(i, 1));
+        }
+    }
+    return out;
+}
+
+// One of the phone's own lines as vCard 3.0 has it. Numbers drop the VOICE that the phone
+// writes beside every other type; mails are INTERNET first, as the phone's own are.
+VcardLine phoneLineAs3(const VcardLine& raw) {
+    PropertyKind kind = propertyKind(raw.name);
+    std::string text = phoneText(raw);
+    std::string value;
+    if (raw.base64())
+        value = text;
+    else if (kind == PropertyKind::Telephone)
+        value = escapeText(numberText(text));
+    else if (kind == PropertyKind::Mail)
+        value = escapeText(trimBlanks(text));
+    else if (isCompound(kind))
+        value = escapedCompound(text);
+    else
+        value = escapeText(text);
+    VcardLine line = raw;
+    line.group.clear();
+    std::vector<std::string> types;
+    std::erase_if(line.parameters, [&](const VcardParameter& p) {
+        if (p.name == "TYPE") {
+            for (const std::string& type : componentsOf(p.value, ','))
+                if (!type.empty()) types.push_back(upperAscii(type));
+            return true;
+        }
+        return p.name == "CHARSET" || p.name == "ENCODING";
+    });
+    if (kind == PropertyKind::Telephone &&
+        std::any_of(types.begin(), types.end(),
+                    [](const std::string& t) { return t != "VOICE" && t != "PREF"; }))
+        std::erase(types, "VOICE");
+    if (kind == PropertyKind::Mail) {
+        std::erase(types, "INTERNET");
+        types.insert(types.begin(), "INTERNET");
+    }
+    if (raw.base64()) line.parameters.push_back({"ENCODING", "b"});
+    if (!types.empty()) {
+        std::string joined;
+        for (const std::string& type : types) joined += (joined.empty() ? "" : ",") + type;
+        line.parameters.push_back({"TYPE", joined});
+    }
+    line.value = value;
+    return line;
+}
+
+NumberClass numberClassOf(const VcardLine& line) {
+    if (line.hasType("HOME")) return NumberClass::Home;
+    if (line.hasType("CELL")) return NumberClass::Cell;
+    if (line.hasType("WORK")) return NumberClass::Work;
+    return NumberClass::Other;
+}
+
+std::string numberKeyOf(const VcardLine& line) {
+    std::string text = trimBlanks(unescaped(line.value));
+    std::string_view value = text;
+    if (startsWithIgnoringCase(value, "tel:")) value.remove_prefix(4);
+    return numberKey(value);
+}
+
+// A date of iOS without a year: "1604-03-10" with X-APPLE-OMIT-YEAR=1604.
+std::string dateOf(const VcardLine& line) {
+    std::string date = isoDate(trimBlanks(unescaped(line.value)));
+    if (auto omitted = line.parameter("X-APPLE-OMIT-YEAR");
+        omitted && date.size() == 10 && date.compare(0, 4, *omitted) == 0)
+        return "--" + date.substr(5);
+    return date;
+}
+
+void addOnce(std::vector<std::string>& list, std::string value) {
+    if (!value.empty() && std::find(list.begin(), list.end(), value) == list.end())
+        list.push_back(std::move(value));
+}
+
+std::uint64_t fnv1a(std::string_view text, std::uint64_t hash) {
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+// What is read from the entry before the person is put together.
+struct Reading {
+    std::optional<std::string> phoneName;  // the phone's name line, as stored
+    std::string phoneReading;              // its SOUND;X-IRMC-N
+    std::vector<VcardLine> phoneNumbers, phoneMails;
+    std::optional<std::vector<std::string>> keptName;
+    std::string keptFormatted;
+    std::optional<std::string> keptReadingFamily, keptReadingGiven;
+    std::vector<PersonItem> keptNumbers, keptMails;
+    std::vector<VcardLine> printedAddresses;    // LABEL lines
+    std::map<std::string, std::string> labels;  // group → its X-ABLabel
+};
+
+// One property into its place in the person.
+void take(Person& person, Reading& reading, VcardLine line, bool kept) {
+    PropertyKind kind = propertyKind(line.name);
+    PersonItem item;
+    if (!line.group.empty()) {
+        if (auto label = reading.labels.find(line.group); label != reading.labels.end())
+            item.label = label->second;
+    }
+    switch (kind) {
+        case PropertyKind::Name:
+        case PropertyKind::FormattedName:
+            // A name in another language, as vCard 4.0 writes it beside the one in use.
+            if (kept && line.parameter("ALTID")) {
+                item.line = std::move(line);
+                person.others.push_back(std::move(item));
+                return;
+            }
+            if (kind == PropertyKind::FormattedName) {
+                if (kept && reading.keptFormatted.empty())
+                    reading.keptFormatted = trimBlanks(unescaped(line.value));
+                return;
+            }
+            if (kept && !reading.keptName) {
+                std::vector<std::string> parts = componentsOf(line.value, ';');
+                parts.resize(5);
+                reading.keptName = std::move(parts);
+            }
+            return;
+        case PropertyKind::Nickname:
+            for (std::string& nickname : componentsOf(line.value, ','))
+                addOnce(person.nicknames, std::move(nickname));
+            return;
+        case PropertyKind::PhoneticFamily:
+            reading.keptReadingFamily = trimBlanks(unescaped(line.value));
+            return;
+        case PropertyKind::PhoneticGiven:
+            reading.keptReadingGiven = trimBlanks(unescaped(line.value));
+            return;
+        case PropertyKind::PhoneticMiddle:
+            person.readingMiddle = trimBlanks(unescaped(line.value));
+            return;
+        case PropertyKind::Reading:
+            if (reading.phoneReading.empty() && (!kept || !line.hasType("X-IRMC-N")))
+                reading.phoneReading = unescaped(line.value);
+            return;
+        case PropertyKind::Telephone:
+        case PropertyKind::Mail:
+            if (kept) {
+                item.line = std::move(line);
+                (kind == PropertyKind::Telephone ? reading.keptNumbers : reading.keptMails)
+                    .push_back(std::move(item));
+            }
+            return;
+        case PropertyKind::Organization: {
+            std::vector<std::string> parts = componentsOf(line.value, ';');
+            while (!parts.empty() && parts.back().empty()) parts.pop_back();
+            if (!parts.empty()) person.organizations.push_back(std::move(parts));
+            return;
+        }
+        case PropertyKind::PhoneticCompany:
+            person.readingCompany = trimBlanks(unescaped(line.value));
+            return;
+        case PropertyKind::Title:
+            addOnce(person.titles, trimBlanks(unescaped(line.value)));
+            return;
+        case PropertyKind::Role:
+            addOnce(person.roles, trimBlanks(unescaped(line.value)));
+            return;
+        case PropertyKind::Birthday:
+            if (person.birthday.empty()) person.birthday = dateOf(line);
+            return;
+        case PropertyKind::Date:
+            if (line.name == "ANNIVERSARY" || line.name == "X-ANNIVERSARY") {
+                if (item.label.empty()) item.label = builtInLabel("Anniversary");
+                line.name = "X-ABDATE";
+            }
+            line.value = dateOf(line);
+            std::erase_if(line.parameters, [](const VcardParameter& p) {
+                return p.name == "X-APPLE-OMIT-YEAR" || p.name == "VALUE";
+            });
+            break;
+        case PropertyKind::AddressLabel:
+            reading.printedAddresses.push_back(std::move(line));
+            return;
+        case PropertyKind::Messenger:
+            if (auto service = messengerServiceOf(line.name)) {
+                // The older writers' own properties, as IMPP with the service they name.
+                std::string value = trimBlanks(unescaped(line.value));
+                line.name = "IMPP";
+                line.parameters.insert(line.parameters.begin(),
+                                       {"X-SERVICE-TYPE", std::string(*service)});
+                line.value = messengerScheme(*service) + ":" + value;
+            }
+            break;
+        case PropertyKind::Related:
+            if (line.name == "RELATED") {
+                if (item.label.empty())
+                    if (auto type = line.parameter("TYPE"); type && !type->empty()) {
+                        std::string word = lowerAscii(*type);
+                        word[0] = static_cast<char>(word[0] - 'a' + 'A');
+                        item.label = builtInLabel(word);
+                    }
+                line.name = "X-ABRELATEDNAMES";
+                line.parameters.clear();
+            }
+            break;
+        case PropertyKind::Note:
+            addOnce(person.notes, unescaped(line.value));
+            return;
+        case PropertyKind::Categories:
+            for (std::string& category : componentsOf(line.value, ','))
+                addOnce(person.categories, std::move(category));
+            return;
+        case PropertyKind::GroupName:
+            addOnce(person.categories, trimBlanks(unescaped(line.value)));
+            return;
+        case PropertyKind::Photo:
+            if (!person.photo) {
+                line.group.clear();
+                person.photo = std::move(line);
+            }
+            return;
+        case PropertyKind::Uid:
+            if (person.uid.empty()) person.uid = trimBlanks(line.value);
+            return;
+        case PropertyKind::Label:
+        case PropertyKind::Structure:
+        case PropertyKind::PhoneOnly:
+            return;
+        default:
+            break;
+    }
+    item.line = std::move(line);
+    switch (kind) {
+        case PropertyKind::Address:
+            person.addresses.push_back(std::move(item));
+            return;
+        case PropertyKind::Website:
+            person.websites.push_back(std::move(item));
+            return;
+        case PropertyKind::Messenger:
+            person.messengers.push_back(std::move(item));
+            return;
+        case PropertyKind::Related:
+            person.related.push_back(std::move(item));
+            return;
+        case PropertyKind::Date:
+            person.dates.push_back(std::move(item));
+            return;
+        default:
+            person.others.push_back(std::move(item));
+    }
+}
+
+// Each number of the phone's lines with the line the entry kept of it (its types, label and
+// written form), one kept line for one number: two numbers on the same digits stay two.
+std::vector<PersonItem> matched(const std::vector<VcardLine>& phone, std::vector<PersonItem>& kept,
+                                bool numbers) {
+    std::vector<bool> used(kept.size(), false);
+    std::vector<PersonItem> items;
+    for (const VcardLine& line : phone) {
+        std::string key = numbers ? numberKeyOf(line) : lowerAscii(trimBlanks(line.value));
+        size_t found = kept.size();
+        for (int pass = 0; pass < 2 && found == kept.size(); ++pass)
+            for (size_t i = 0; i < kept.size(); ++i) {
+                if (used[i]) continue;
+                const VcardLine& other = kept[i].line;
+                std::string otherKey =
+                    numbers ? numberKeyOf(other) : lowerAscii(trimBlanks(unescaped(other.value)));
+                if (otherKey != key) continue;
+                if (numbers && pass == 0 && numberClassOf(other) != numberClassOf(line)) continue;
+                found = i;
+                break;
+            }
+        if (found < kept.size()) {
+            used[found] = true;
+            items.push_back(kept[found]);
+        } else {
+            PersonItem item;
+            item.line = line;
+            items.push_back(std::move(item));
+        }
+    }
+    return items;
+}
+
+}  // namespace
+
+std::vector<std::string> PersonItem::types() const {
+    std::vector<std::string> out;
+    for (const VcardParameter& parameter : line.parameters)
+        if (parameter.name == "TYPE")
+            for (const std::string& type : componentsOf(parameter.value, ','))
+                if (!type.empty()) out.push_back(upperAscii(type));
+    return out;
+}
+
+bool PersonItem::preferred() const {
+    if (hasType("PREF")) return true;
+    auto pref = line.parameter("PREF");
+    return pref && !pref->empty();
+}
+
+std::string PersonItem::text() const { return unescaped(line.value); }
+
+std::vector<std::string> PersonItem::components() const {
+    std::vector<std::string> parts;
+    splitComponents(line.value, ';', parts);
+    return parts;
+}
+
+std::string Person::company() const {
+    return organizations.empty() ? std::string() : organizations.front().front();
+}
+
+Person readPerson(const EntryRow& row) {
+    Person person;
+    Reading reading;
+    VcardLine raw;
+    // The phone's own lines, as vCard 2.1 lines of its dialect.
+    for (int p = 0; p < kCardColumns; ++p) {
+        const std::string& value = row.at(p);
+        if (value.empty()) continue;
+        ColumnKind kind = columnKind(value);
+        if (kind == ColumnKind::Numbers || kind == ColumnKind::Mails) {
+            forEachPiece(value, [&](std::string_view piece) {
+                if (!parseVcardLine(piece, raw) || trimBlanks(raw.value).empty()) return;
+                VcardLine line = phoneLineAs3(raw);
+                if (trimBlanks(line.value).empty()) return;
+                (kind == ColumnKind::Numbers ? reading.phoneNumbers : reading.phoneMails)
+                    .push_back(std::move(line));
+            });
+            continue;
+        }
+        if (!parseVcardLine(value, raw)) continue;
+        if (value.compare(0, kNameHead.size() + 1, std::string(kNameHead) + ":") == 0) {
+            reading.phoneName = raw.value;
+            continue;
+        }
+        if (raw.name == "SOUND" && raw.hasType("X-IRMC-N")) {
+            reading.phoneReading = phoneText(raw);
+            continue;
+        }
+        PropertyKind property = propertyKind(raw.name);
+        if (property == PropertyKind::Structure || property == PropertyKind::PhoneOnly) continue;
+        if (property == PropertyKind::Name) {
+            if (!reading.phoneName) reading.phoneName = phoneText(raw);
+            continue;
+        }
+        take(person, reading, phoneLineAs3(raw), false);
+    }
+    // What the entry keeps beyond them: labels first, so that each line finds its own.
+    std::vector<VcardLine> kept;
+    for (const std::string& extra : row.extras) {
+        if (!parseVcardLine(extra, raw)) continue;
+        if (raw.name == "X-ABLABEL" && !raw.group.empty())
+            reading.labels.emplace(raw.group, unescaped(raw.value));
+        kept.push_back(raw);
+    }
+    for (VcardLine& line : kept) take(person, reading, std::move(line), true);
+
+    // The name: the kept N in all its parts while the phone's name is still the one it gave.
+    std::string phoneName = reading.phoneName.value_or("");
+    bool keptNameHolds =
+        reading.keptName && joinedName((*reading.keptName)[0], (*reading.keptName)[1]) == phoneName;
+    if (keptNameHolds) {
+        person.name = *reading.keptName;
+    } else if (!phoneName.empty()) {
+        person.wholeName = !contains(phoneName, ";");
+        if (person.wholeName) {
+            person.name[1] = trimBlanks(phoneName);
+        } else {
+            person.name[0] = trimBlanks(pieceAt(phoneName, ";", 0));
+            person.name[1] = trimBlanks(phoneName.substr(phoneName.find(';') + 1));
+        }
+    }
+    for (std::string& part : person.name) part = fullWidthKatakana(part);
+    if (!reading.keptFormatted.empty() &&
+        (keptNameHolds || (!reading.keptName && phoneName == reading.keptFormatted)))
+        person.formatted = reading.keptFormatted;
+
+    // Readings as they came where the entry kept them, else the phone's, widened.
+    std::string family = trimBlanks(pieceAt(reading.phoneReading, ";", 0));
+    std::string given = trimBlanks(pieceAt(reading.phoneReading, ";", 1));
+    person.readingFamily = reading.keptReadingFamily.value_or(fullWidthKatakana(family));
+    person.readingGiven = reading.keptReadingGiven.value_or(fullWidthKatakana(given));
+
+    person.numbers = matched(reading.phoneNumbers, reading.keptNumbers, true);
+    person.mails = matched(reading.phoneMails, reading.keptMails, false);
+
+    // Each printed address with its own: by its group, else by its types.
+    for (VcardLine& printed : reading.printedAddresses) {
+        PersonItem* address = nullptr;
+        for (PersonItem& candidate : person.addresses)
+            if (candidate.printed.empty() &&
+                (printed.group.empty()
+                     ? candidate.line.group.empty() &&
+                           candidate.types() == PersonItem{printed, "", ""}.types()
+                     : candidate.line.group == printed.group)) {
+                address = &candidate;
+                break;
+            }
+        if (address) {
+            address->printed = unescaped(printed.value);
+        } else {
+            person.others.push_back(PersonItem{std::move(printed), "", ""});
+        }
+    }
+    return person;
+}
+
+std::string builtName(const Person& person) {
+    if (person.wholeName) return person.name[1];
+    const std::string &family = person.name[0], &given = person.name[1], &middle = person.name[2],
+                      &prefix = person.name[3], &suffix = person.name[4];
+    std::string core;
+    if (isJapaneseScript(family + given + middle)) {
+        core = family + middle + given;
+    } else {
+        for (const std::string* part : {&given, &middle, &family})
+            if (!part->empty()) core += (core.empty() ? "" : " ") + *part;
+    }
+    if (core.empty()) return "";
+    std::string name = prefix.empty() ? core : prefix + " " + core;
+    return suffix.empty() ? name : name + " " + suffix;
+}
+
+std::string displayName(const Person& person) {
+    if (!person.formatted.empty()) return person.formatted;
+    if (std::string name = builtName(person); !name.empty()) return name;
+    if (!person.company().empty()) return person.company();
+    if (!person.nicknames.empty()) return person.nicknames.front();
+    if (!person.numbers.empty()) return trimBlanks(person.numbers.front().text());
+    if (!person.mails.empty()) return trimBlanks(person.mails.front().text());
+    return "";
+}
+
+std::string phoneNameOf(const std::vector<std::string>& name, std::string_view formatted,
+                        std::string_view company) {
+    std::string joined = name.size() >= 2 ? joinedName(name[0], name[1]) : std::string();
+    if (!joined.empty()) return joined;
+    if (!formatted.empty()) return std::string(formatted);
+    return std::string(company);
+}
+
+std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
+                                       std::string_view formatted) {
+    Person person;
+    for (size_t i = 0; i < parts.size() && i < 5; ++i) person.name[i] = trimBlanks(parts[i]);
+    bool named = !joinedName(person.name[0], person.name[1]).empty();
+    bool keepFormatted = named && !formatted.empty() && formatted != builtName(person);
+    // A family name alone would read as a name typed whole.
+    bool moreParts = std::any_of(person.name.begin() + 2, person.name.end(),
+                                 [](const std::string& part) { return !part.empty(); }) ||
+                     (!person.name[0].empty() && person.name[1].empty());
+    std::vector<std::string> lines;
+    if (moreParts || keepFormatted) {
+        std::string n = "N:";
+        for (size_t i = 0; i < 5; ++i) n += (i ? ";" : "") + escapeText(person.name[i]);
+        lines.push_back(std::move(n));
+    }
+    if (keepFormatted) lines.push_back("FN:" + escapeText(formatted));
+    return lines;
+}
+
+std::optional<std::string> keptReadingLine(std::string_view property, std::string_view reading) {
+    std::string text = trimBlanks(reading);
+    if (text.empty() || fullWidthKatakana(halfWidthKatakana(text)) == text) return std::nullopt;
+    return std::string(property) + ":" + escapeText(text);
+}
+
+std::string isoDate(std::string_view date) {
+    std::string text = trimBlanks(date);
+    std::string_view view = text;
+    if (size_t t = view.find('T'); t != std::string_view::npos && t >= 4) view = view.substr(0, t);
+    auto digitsOnly = [](std::string_view part) {
+        return !part.empty() &&
+               std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    auto twoDigits = [](std::string_view part) {
+        return part.size() == 1 ? "0" + std::string(part) : std::string(part);
+    };
+    if (view.substr(0, 2) == "--") {
+        std::string_view rest = view.substr(2);
+        if (rest.size() == 4 && digitsOnly(rest))
+            return "--" + std::string(rest.substr(0, 2)) + "-" + std::string(rest.substr(2));
+        if (rest.size() == 5 && rest[2] == '-' && digitsOnly(rest.substr(0, 2)) &&
+            digitsOnly(rest.substr(3)))
+            return std::string(view);
+        return text;
+    }
+    if (view.size() == 8 && digitsOnly(view))
+        return std::string(view.substr(0, 4)) + "-" + std::string(view.substr(4, 2)) + "-" +
+               std::string(view.substr(6));
+    for (char separator : {'-', '/', '.'}) {
+        size_t first = view.find(separator);
+        if (first != 4) continue;
+        size_t second = view.find(separator, first + 1);
+        if (second == std::string_view::npos) continue;
+        std::string_view year = view.substr(0, 4), month = view.substr(5, second - 5),
+                         day = view.substr(second + 1);
+        if (!digitsOnly(year) || !digitsOnly(month) || !digitsOnly(day) || month.size() > 2 ||
+            day.size() > 2)
+            continue;
+        return std::string(year) + "-" + twoDigits(month) + "-" + twoDigits(day);
+    }
+    // Outlook's "5/1/1980": month, day, year.
+    if (size_t first = view.find('/'), last = view.rfind('/');
+        first != std::string_view::npos && last != first && last + 5 == view.size()) {
+        std::string_view month = view.substr(0, first),
+                         day = view.substr(first + 1, last - first - 1),
+                         year = view.substr(last + 1);
+        if (digitsOnly(month) && digitsOnly(day) && digitsOnly(year) && month.size() <= 2 &&
+            day.size() <= 2 && year != "0000")
+            return std::string(year) + "-" + twoDigits(month) + "-" + twoDigits(day);
+    }
+    return text;
+}
+
+std::string numberText(std::string_view number) { return trimBlanks(asciiNumber(number)); }
+
+std::string keptLine(const VcardLine& line, std::string_view text) {
+    std::string kept = line.group.empty() ? std::string() : line.group + ".";
+    kept += line.name;
+    std::string types;
+    bool base64 = line.base64();
+    for (const VcardParameter& parameter : line.parameters) {
+        if (parameter.name == "CHARSET" || parameter.name == "ENCODING") continue;
+        if (parameter.name == "TYPE") {
+            types += (types.empty() ? "" : ",") + parameter.value;
+            continue;
+        }
+        kept += ";" + parameter.name + "=" + parameter.value;
+    }
+    if (base64) kept += ";ENCODING=b";
+    if (!types.empty()) kept += ";TYPE=" + types;
+    kept += ':';
+    if (base64) {
+        // Folds and the blanks of 2.1's indented lines are no part of the data.
+        for (char c : line.value)
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n') kept += c;
+        return kept;
+    }
+    // As text in UTF-8, line breaks escaped as vCard 3.0 writes them.
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            kept += "\\n";
+        } else if (text[i] == '\n') {
+            kept += "\\n";
+        } else {
+            kept += text[i];
+        }
+    }
+    return kept;
+}
+
+std::string uidOf(const Person& person, const EntryRow& row,
+                  std::unordered_map<std::uint64_t, size_t>& seen) {
+    if (!person.uid.empty()) return person.uid;
+    std::uint64_t a = 0xcbf29ce484222325ULL, b = 0x84222325cbf29ce4ULL;
+    for (const std::optional<std::string>& column : row.columns) {
+        if (!column) break;
+        // The memory-dial number changes with the list; the person does not.
+        if (startsWithIgnoringCase(*column, "X-JPG-MDNO:")) continue;
+        a = fnv1a(*column, a);
+        b = fnv1a(*column, b ^ 0x9e3779b97f4a7c15ULL);
+    }
+    for (const std::string& extra : row.extras) a = fnv1a(extra, a);
+    size_t twin = seen[a]++;
+    b ^= twin * 0x9e3779b97f4a7c15ULL;
+    char text[64];
+    std::snprintf(text, sizeof text, "urn:uuid:%08x-%04x-5%03x-%04x-%012llx",
+                  static_cast<unsigned>(a >> 32), static_cast<unsigned>((a >> 16) & 0xFFFF),
+                  static_cast<unsigned>(a & 0xFFF),
+                  static_cast<unsigned>(0x8000 | ((b >> 48) & 0x3FFF)),
+                  static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFULL));
+    return text;
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,100 @@
+#pragma once
+
+// A person as today's phones and services take it, read once from every line an entry holds:
+// the phone's own lines (vCard 2.1, read by the same property reader as other programs' cards)
+// and then what the entry keeps beyond them. Every writer for today's phones lays this out and
+// never looks at a raw line again.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "card/vcard_line.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+
+// One value with its own types, label and parameters: a number, a mail, an address, a web
+// page, a messenger, a related name, a dated event, or any other property.
+struct PersonItem {
+    VcardLine line;       // as vCard 3.0 has it: UTF-8, text escaped; its group as read
+    std::string label;    // its label (X-ABLabel, or Android's X-CUSTOM); "" when none
+    std::string printed;  // an address as printed (its LABEL line), unescaped
+
+    std::vector<std::string> types() const;  // every TYPE, upper case, in order
+    bool hasType(std::string_view type) const { return line.hasType(type); }
+    bool preferred() const;                       // TYPE=pref, or PREF=1 of vCard 4.0
+    std::string text() const;                     // the value unescaped
+    std::vector<std::string> components() const;  // a compound value's parts, unescaped
+};
+
+struct Person {
+    // N in all five parts: family, given, middle, prefix, suffix.
+    std::vector<std::string> name = std::vector<std::string>(5);
+    bool wholeName = false;  // typed without ";": all of it is in the given part
+    std::string formatted;   // the card's own FN; "" when it has none of its own
+    std::string readingFamily, readingGiven, readingMiddle;
+    std::vector<std::string> nicknames;
+    std::vector<PersonItem> numbers, mails, addresses, websites, messengers, related, dates;
+    std::vector<std::vector<std::string>> organizations;  // ORG: company, then its units
+    std::string readingCompany;
+    std::vector<std::string> titles, roles;
+    std::string birthday;  // an ISO date, "--MM-DD" when without a year
+    std::vector<std::string> notes;
+    std::vector<std::string> categories;
+    std::optional<VcardLine> photo;
+    std::string uid;
+    std::vector<PersonItem> others;  // whatever has no place above, as it came
+
+    const std::string& family() const { return name[0]; }
+    const std::string& given() const { return name[1]; }
+    std::string company() const;  // the first company; "" when none
+};
+
+Person readPerson(const EntryRow& row);
+
+// The name built from its parts, as a person reads it: Latin names given name first ("Mary
+// Ann O'Brien"), Japanese names family name first and together ("髙橋①子"), a name typed whole
+// as it is; "" when there is none.
+std::string builtName(const Person& person);
+// The name shown, never empty: the card's own FN, else the built name, else the company, else
+// the nickname, else the first number or mail.
+std::string displayName(const Person& person);
+
+// The name an importer puts on the phone's name line: N's family and given name as the phone
+// writes them, else the card's FN, else its company. Kept lines of N and FN are trusted only
+// while the phone's name is still this.
+std::string phoneNameOf(const std::vector<std::string>& name, std::string_view formatted,
+                        std::string_view company);
+
+// The lines an entry keeps of a name where the phone's name line cannot say all it does: N
+// whole where it has more than a family and a given name, and the card's own FN where it is not
+// the name its parts make (with N beside it, for FN holds only while the name does).
+std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
+                                       std::string_view formatted);
+
+// A reading's line ("X-PHONETIC-LAST-NAME:やまだ") where the phone's half-width katakana would
+// change it (hiragana, Latin letters); nothing where it comes back the same.
+std::optional<std::string> keptReadingLine(std::string_view property, std::string_view reading);
+
+// A date as ISO 8601 writes it: "1980-05-01", "--05-01" without a year ("19800501",
+// "1980/5/1", "--0501", "1980-05-01T00:00:00Z" alike); the text itself when it is none.
+std::string isoDate(std::string_view date);
+
+// A number as written, for today's phones: "+1 (415) 555-0100" keeps its international form.
+std::string numberText(std::string_view number);
+
+// A line of another program's card as the entry keeps it, in vCard 3.0: group, name, its
+// parameters (TYPE together, CHARSET and ENCODING gone, base64 as "ENCODING=b"), and the
+// value `text` (already decoded) with its line breaks escaped.
+std::string keptLine(const VcardLine& line, std::string_view text);
+
+// The card's UID: its own when it had one, else one made from what it holds, the same on every
+// run for the same entries. `seen` counts identical entries so that each still has its own.
+std::string uidOf(const Person& person, const EntryRow& row,
+                  std::unordered_map<std::uint64_t, size_t>& seen);
+
+}  // namespace tsunagi

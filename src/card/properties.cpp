@@ -1,0 +1,253 @@
+#include "card/properties.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/text.h"
+
+namespace tsunagi {
+
+namespace {
+
+struct PropertyRow {
+    std::string_view name;
+    PropertyKind kind;
+};
+
+constexpr PropertyRow kProperties[] = {
+    {"N", PropertyKind::Name},
+    {"FN", PropertyKind::FormattedName},
+    {"NICKNAME", PropertyKind::Nickname},
+    {"X-PHONETIC-LAST-NAME", PropertyKind::PhoneticFamily},
+    {"X-PHONETIC-FIRST-NAME", PropertyKind::PhoneticGiven},
+    {"X-PHONETIC-MIDDLE-NAME", PropertyKind::PhoneticMiddle},
+    {"SOUND", PropertyKind::Reading},
+    {"X-MS-N-YOMI", PropertyKind::Reading},
+    {"SORT-STRING", PropertyKind::Reading},
+    {"TEL", PropertyKind::Telephone},
+    {"EMAIL", PropertyKind::Mail},
+    {"ORG", PropertyKind::Organization},
+    {"X-PHONETIC-ORG", PropertyKind::PhoneticCompany},
+    {"TITLE", PropertyKind::Title},
+    {"ROLE", PropertyKind::Role},
+    {"BDAY", PropertyKind::Birthday},
+    {"X-ABDATE", PropertyKind::Date},
+    {"ANNIVERSARY", PropertyKind::Date},
+    {"X-ANNIVERSARY", PropertyKind::Date},
+    {"ADR", PropertyKind::Address},
+    {"LABEL", PropertyKind::AddressLabel},
+    {"URL", PropertyKind::Website},
+    {"IMPP", PropertyKind::Messenger},
+    {"X-ABRELATEDNAMES", PropertyKind::Related},
+    {"RELATED", PropertyKind::Related},
+    {"NOTE", PropertyKind::Note},
+    {"CATEGORIES", PropertyKind::Categories},
+    {"X-GN", PropertyKind::GroupName},
+    {"PHOTO", PropertyKind::Photo},
+    {"UID", PropertyKind::Uid},
+    {"X-ABLABEL", PropertyKind::Label},
+    {"X-TSUNAGI-FIELD", PropertyKind::CustomField},
+    {"X-TSUNAGI-COLUMN", PropertyKind::Column},
+    {"BEGIN", PropertyKind::Structure},
+    {"END", PropertyKind::Structure},
+    {"VERSION", PropertyKind::Structure},
+    {"PRODID", PropertyKind::Structure},
+    {"REV", PropertyKind::Structure},
+    {"NAME", PropertyKind::Structure},
+    {"PROFILE", PropertyKind::Structure},
+    {"SOURCE", PropertyKind::Structure},
+    {"MAILER", PropertyKind::Structure},
+    {"X-IRMC-LUID", PropertyKind::Structure},
+    {"CLIENTPIDMAP", PropertyKind::Structure},
+    {"X-ABUID", PropertyKind::Structure},
+    {"X-ABSHOWAS", PropertyKind::Structure},
+    {"KIND", PropertyKind::Structure},
+    {"X-TSUNAGI-TOO-LONG", PropertyKind::Structure},
+    {"X-GNO", PropertyKind::PhoneOnly},
+    {"X-JPG-OWNER", PropertyKind::PhoneOnly},
+    {"X-JPG-MDNO", PropertyKind::PhoneOnly},
+};
+
+struct MessengerRow {
+    std::string_view property;  // the older writers' own property
+    std::string_view service;   // the service as Google names it
+    std::string_view scheme;    // the URI scheme of IMPP
+};
+
+constexpr MessengerRow kMessengers[] = {
+    {"X-AIM", "AIM", "aim"},
+    {"X-MSN", "MSN", "msnim"},
+    {"X-YAHOO", "Yahoo", "ymsgr"},
+    {"X-SKYPE", "Skype", "skype"},
+    {"X-SKYPE-USERNAME", "Skype", "skype"},
+    {"X-QQ", "QQ", "x-apple"},
+    {"X-GOOGLE-TALK", "Google Talk", "xmpp"},
+    {"X-GTALK", "Google Talk", "xmpp"},
+    {"X-ICQ", "ICQ", "aim"},
+    {"X-JABBER", "Jabber", "xmpp"},
+};
+
+constexpr LabelWord kPhoneWords[] = {
+    {"Mobile", "CELL"},
+    {"Work Fax", "WORK,FAX"},
+    {"Home Fax", "HOME,FAX"},
+    {"Other Fax", "FAX"},
+    {"Pager", "PAGER"},
+    {"Main", "MAIN"},
+    {"Car", "CAR"},
+    {"ISDN", "ISDN"},
+    {"Home", "HOME"},
+    {"Work", "WORK"},
+    {"Other", ""},
+};
+constexpr LabelWord kMailWords[] = {
+    {"Home", "HOME"}, {"Work", "WORK"}, {"Mobile", "CELL"}, {"Other", ""}};
+constexpr LabelWord kPlaceWords[] = {{"Home", "HOME"}, {"Work", "WORK"}, {"Other", ""}};
+constexpr LabelWord kNoWords[] = {{"Other", ""}};
+
+std::vector<std::string_view> splitTypes(std::string_view types) {
+    std::vector<std::string_view> out;
+    while (!types.empty()) {
+        size_t comma = types.find(',');
+        out.push_back(types.substr(0, comma));
+        if (comma == std::string_view::npos) break;
+        types.remove_prefix(comma + 1);
+    }
+    return out;
+}
+
+std::string_view withoutPrimaryMark(std::string_view label) {
+    if (label.size() >= 2 && label.substr(0, 2) == "* ") label.remove_prefix(2);
+    return label;
+}
+
+}  // namespace
+
+PropertyKind propertyKind(std::string_view name) {
+    for (const PropertyRow& row : kProperties)
+        if (row.name == name) return row.kind;
+    if (messengerServiceOf(name)) return PropertyKind::Messenger;
+    if (name.substr(0, 6) == "X-JPG-") return PropertyKind::PhoneOnly;
+    return PropertyKind::Other;
+}
+
+std::optional<std::string_view> messengerServiceOf(std::string_view name) {
+    for (const MessengerRow& row : kMessengers)
+        if (row.property == name) return row.service;
+    return std::nullopt;
+}
+
+std::string messengerScheme(std::string_view service) {
+    for (const MessengerRow& row : kMessengers)
+        if (equalsIgnoringCase(row.service, service)) return std::string(row.scheme);
+    return "x-apple";
+}
+
+std::string messengerServiceOfScheme(std::string_view uri) {
+    size_t colon = uri.find(':');
+    if (colon == std::string_view::npos) return "";
+    std::string_view scheme = uri.substr(0, colon);
+    if (equalsIgnoringCase(scheme, "sip")) return "SIP";
+    for (const MessengerRow& row : kMessengers)
+        if (row.scheme != "x-apple" && equalsIgnoringCase(row.scheme, scheme))
+            return std::string(row.service);
+    return "";
+}
+
+std::string_view googleGroupName(GoogleGroup group) {
+    switch (group) {
+        case GoogleGroup::Phone:
+            return "Phone";
+        case GoogleGroup::Mail:
+            return "E-mail";
+        case GoogleGroup::Address:
+            return "Address";
+        case GoogleGroup::Website:
+            return "Website";
+        case GoogleGroup::Messenger:
+            return "IM";
+        case GoogleGroup::Relation:
+            return "Relation";
+        case GoogleGroup::Event:
+            return "Event";
+        case GoogleGroup::CustomField:
+            return "Custom Field";
+    }
+    return "";
+}
+
+std::optional<GoogleGroup> googleGroupOf(std::string_view lowerName) {
+    for (GoogleGroup group : {GoogleGroup::Phone, GoogleGroup::Mail, GoogleGroup::Address,
+                              GoogleGroup::Website, GoogleGroup::Messenger, GoogleGroup::Relation,
+                              GoogleGroup::Event, GoogleGroup::CustomField})
+        if (equalsIgnoringCase(googleGroupName(group), lowerName)) return group;
+    return std::nullopt;
+}
+
+const std::vector<LabelWord>& labelWords(GoogleGroup group) {
+    static const std::vector<LabelWord> phone(std::begin(kPhoneWords), std::end(kPhoneWords));
+    static const std::vector<LabelWord> mail(std::begin(kMailWords), std::end(kMailWords));
+    static const std::vector<LabelWord> place(std::begin(kPlaceWords), std::end(kPlaceWords));
+    static const std::vector<LabelWord> none(std::begin(kNoWords), std::end(kNoWords));
+    switch (group) {
+        case GoogleGroup::Phone:
+            return phone;
+        case GoogleGroup::Mail:
+            return mail;
+        case GoogleGroup::Address:
+        case GoogleGroup::Website:
+        case GoogleGroup::Messenger:
+            return place;
+        default:
+            return none;
+    }
+}
+
+std::string googleLabelOfTypes(GoogleGroup group, const std::vector<std::string>& types) {
+    auto has = [&types](std::string_view type) {
+        return std::any_of(types.begin(), types.end(),
+                           [type](const std::string& t) { return equalsIgnoringCase(t, type); });
+    };
+    for (const LabelWord& word : labelWords(group)) {
+        std::vector<std::string_view> wanted = splitTypes(word.types);
+        if (std::all_of(wanted.begin(), wanted.end(), has)) return std::string(word.label);
+    }
+    return "Other";
+}
+
+std::optional<std::string> typesOfGoogleLabel(GoogleGroup group, std::string_view label) {
+    label = withoutPrimaryMark(trimBlanks(label));
+    if (label.empty()) return std::string();
+    for (const LabelWord& word : labelWords(group))
+        if (equalsIgnoringCase(word.label, label)) return std::string(word.types);
+    return std::nullopt;
+}
+
+std::string spokenLabel(std::string_view label) {
+    if (label.size() > 8 && label.substr(0, 4) == "_$!<" &&
+        label.substr(label.size() - 4) == ">!$_") {
+        std::string_view word = label.substr(4, label.size() - 8);
+        std::string spaced;
+        for (size_t i = 0; i < word.size(); ++i) {
+            if (i > 0 && std::isupper(static_cast<unsigned char>(word[i])) &&
+                std::islower(static_cast<unsigned char>(word[i - 1])))
+                spaced += ' ';
+            spaced += word[i];
+        }
+        return spaced;
+    }
+    return std::string(label);
+}
+
+std::string builtInLabel(std::string_view label) {
+    static constexpr std::string_view kBuiltIn[] = {
+        "Anniversary", "Other",  "Spouse", "Child",   "Mother",    "Father",  "Parent",
+        "Brother",     "Sister", "Friend", "Manager", "Assistant", "Partner", "Home Page"};
+    for (std::string_view word : kBuiltIn)
+        if (word == label) return "_$!<" + removeAll(word, " ") + ">!$_";
+    return std::string(label);
+}
+
+bool isPrimaryLabel(std::string_view label) { return label.substr(0, 2) == "* "; }
+
+}  // namespace tsunagi
