@@ -436,9 +436,18 @@ Person readPerson(const EntryRow& row) {
     for (VcardLine& line : kept) take(person, reading, std::move(line), true);
 
     // The name: the kept N in all its parts while the phone's name is still the one it gave.
+    // The kept N and FN hold while the phone's name is still the one they gave it: N's family
+    // and given name, the display name (FN), or the name built from N's parts.
     std::string phoneName = reading.phoneName.value_or("");
-    bool keptNameHolds =
-        reading.keptName && joinedName((*reading.keptName)[0], (*reading.keptName)[1]) == phoneName;
+    bool formattedHolds = !reading.keptFormatted.empty() && phoneName == reading.keptFormatted;
+    bool keptNameHolds = false;
+    if (reading.keptName) {
+        Person named;
+        named.name = *reading.keptName;
+        keptNameHolds = formattedHolds ||
+                        joinedName((*reading.keptName)[0], (*reading.keptName)[1]) == phoneName ||
+                        builtName(named) == phoneName;
+    }
     if (keptNameHolds) {
         person.name = *reading.keptName;
     } else if (!phoneName.empty()) {
@@ -451,8 +460,7 @@ Person readPerson(const EntryRow& row) {
         }
     }
     for (std::string& part : person.name) part = fullWidthKatakana(part);
-    if (!reading.keptFormatted.empty() &&
-        (keptNameHolds || (!reading.keptName && phoneName == reading.keptFormatted)))
+    if (!reading.keptFormatted.empty() && (keptNameHolds || formattedHolds))
         person.formatted = reading.keptFormatted;
 
     // Readings as they came where the entry kept them, else the phone's, widened.
@@ -520,7 +528,7 @@ std::string phoneNameOf(const std::vector<std::string>& name, std::string_view f
 }
 
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
-                                       std::string_view formatted) {
+                                       std::string_view formatted, std::string_view phoneName) {
     Person person;
     for (size_t i = 0; i < parts.size() && i < 5; ++i) person.name[i] = trimBlanks(parts[i]);
     bool named = !joinedName(person.name[0], person.name[1]).empty();
@@ -528,7 +536,8 @@ std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
     // A family name alone would read as a name typed whole.
     bool moreParts = std::any_of(person.name.begin() + 2, person.name.end(),
                                  [](const std::string& part) { return !part.empty(); }) ||
-                     (!person.name[0].empty() && person.name[1].empty());
+                     (!person.name[0].empty() && person.name[1].empty()) ||
+                     (named && joinedName(person.name[0], person.name[1]) != phoneName);
     std::vector<std::string> lines;
     if (moreParts || keepFormatted) {
         std::string n = "N:";

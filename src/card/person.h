@@ -70,11 +70,12 @@ std::string displayName(const Person& person);
 std::string phoneNameOf(const std::vector<std::string>& name, std::string_view formatted,
                         std::string_view company);
 
-// The lines an entry keeps of a name where the phone's name line cannot say all it does: N
-// whole where it has more than a family and a given name, and the card's own FN where it is not
-// the name its parts make (with N beside it, for FN holds only while the name does).
+// The lines an entry keeps of a name where the phone's name line `phoneName` cannot say all
+// it does: N whole where it has more than a family and a given name or the phone's line holds
+// another name (a display name), and the card's own FN where it is not the name its parts make
+// (with N beside it, for FN holds only while the name does).
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
-                                       std::string_view formatted);
+                                       std::string_view formatted, std::string_view phoneName);
 
 // A reading's line ("X-PHONETIC-LAST-NAME:やまだ") where the phone's half-width katakana would
 // change it (hiragana, Latin letters); nothing where it comes back the same.

@@ -2,6 +2,7 @@
 
 #include "export/vcard3_writer.h"
 
+#include <algorithm>
 #include <map>
 #include <unordered_map>
 #include <vector>
@@ -96,6 +97,29 @@ class CardLines {
     int groups_ = 0;
 };
 
+// The types of a number or a mail in one form, whoever wrote them ("type=cell;type=VOICE" and
+// "TYPE=CELL" alike "TYPE=CELL"), so that a card read and written again is the same: upper
+// case, and no VOICE beside another type of a number.
+PersonItem withPlainTypes(const PersonItem& item) {
+    PersonItem plain = item;
+    std::vector<std::string> types = item.types();
+    if (item.line.name == "TEL" &&
+        std::any_of(types.begin(), types.end(),
+                    [](const std::string& t) { return t != "VOICE" && t != "PREF"; }))
+        std::erase(types, "VOICE");
+    std::string joined;
+    for (const std::string& type : types) joined += (joined.empty() ? "" : ",") + type;
+    auto& parameters = plain.line.parameters;
+    auto first = std::find_if(parameters.begin(), parameters.end(),
+                              [](const VcardParameter& p) { return p.name == "TYPE"; });
+    if (first == parameters.end()) return plain;
+    first->value = joined;
+    std::erase_if(parameters,
+                  [&](const VcardParameter& p) { return p.name == "TYPE" && &p != &*first; });
+    if (joined.empty()) parameters.erase(first);
+    return plain;
+}
+
 // A number as vCard 3.0 has it: a tel: URI of vCard 4.0 ("tel:+81-3-5555-7777;ext=12") as the
 // text 3.0 readers take ("+81-3-5555-7777 ext. 12"); any other value (a sip: address) whole.
 PersonItem telItem(const PersonItem& number) {
@@ -137,8 +161,8 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
         lines.text("X-PHONETIC-LAST-NAME", person.readingFamily);
         lines.text("X-PHONETIC-MIDDLE-NAME", person.readingMiddle);
         lines.text("X-PHONETIC-FIRST-NAME", person.readingGiven);
-        for (const PersonItem& number : person.numbers) lines.item(telItem(number));
-        for (const PersonItem& mail : person.mails) lines.item(mail);
+        for (const PersonItem& number : person.numbers) lines.item(withPlainTypes(telItem(number)));
+        for (const PersonItem& mail : person.mails) lines.item(withPlainTypes(mail));
         for (const std::string& note : person.notes) lines.text("NOTE", note);
         for (const std::vector<std::string>& organization : person.organizations)
             appendFolded(card, "ORG:" + joinedComponents(organization, 1));

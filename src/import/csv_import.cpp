@@ -339,7 +339,7 @@ std::optional<std::pair<std::string, int>> addressColumn(const std::string& lowe
 // title, dates, notes, addresses, web pages, messengers, relations, labels, each number's and
 // mail's own types, and every other column as a field of its own.
 void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
-               std::vector<std::string>& extras) {
+               const std::string& phoneName, std::vector<std::string>& extras) {
     extras.clear();
     int item = 0;
     auto group = [&item] { return "item" + std::to_string(++item); };
@@ -478,7 +478,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         } else if (lower == "gender") {
             if (lowerAscii(value) != "unspecified") extras.push_back("GENDER:" + escapeText(value));
         } else if (lower == "notes" || heading == "メモ") {
-            extras.push_back("NOTE:" + escapeText(value));
+            extras.push_back("NOTE:" + escapeText(fields[p]));  // a note as it was written
         } else if (lower == "photo") {
             extras.push_back("PHOTO;VALUE=uri:" + value);
         } else if (lower == "labels" || lower == "group membership") {
@@ -489,14 +489,16 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                 categories += (categories.empty() ? "" : ",") + escapeText(label);
             }
             if (!categories.empty()) extras.push_back("CATEGORIES:" + categories);
-        } else if (lower != "birthday" && !contains(lower, "e-mail") && !contains(lower, "phone")) {
+        } else if (lower != "birthday" && !numbered(lower, "e-mail ") &&
+                   !numbered(lower, "phone ")) {
             // Every other column, under its own heading.
             extras.push_back("X-TSUNAGI-COLUMN;X-HEADING=\"" + escapeText(heading) +
                              "\":" + escapeText(value));
         }
     }
     if (formatted.empty()) formatted = fileAs;
-    for (std::string& line : keptNameLines(name, formatted)) extras.push_back(std::move(line));
+    for (std::string& line : keptNameLines(name, formatted, phoneName))
+        extras.push_back(std::move(line));
     for (auto& [number, parts] : organizations) {
         if (!parts["name"].empty() || !parts["department"].empty())
             extras.push_back(
@@ -738,7 +740,11 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
                     unread[p] = true;
             if (auto built = csvCard(lineTemplate, *layout, fields, counter - 1)) {
                 card = std::move(*built);
-                csvExtras(*layout, fields, extras);
+                std::string phoneName;
+                for (const std::string& column : card)
+                    if (column.compare(0, kNameItem.size(), kNameItem) == 0)
+                        phoneName = column.substr(kNameItem.size());
+                csvExtras(*layout, fields, phoneName, extras);
                 return ReadCard{card, lines.lineNumber(), extras};
             }
         }

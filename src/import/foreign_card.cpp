@@ -306,7 +306,10 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
 }
 
 void ForeignCardReader::keepName(std::vector<std::string>& extras) {
-    for (std::string& line : keptNameLines(nameParts_, formatted_))
+    std::string phoneName;
+    if (nameParts_.size() >= 2) joinName(nameParts_[0], nameParts_[1], phoneName);
+    if (phoneName.empty()) phoneName = formatted_;
+    for (std::string& line : keptNameLines(nameParts_, formatted_, phoneName))
         extras.push_back(std::move(line));
 }
 

@@ -172,8 +172,8 @@ TEST(WholePerson, EachNumberIsItsOwnItem) {
                 FileKind::Vcard3);
     EXPECT_NE(card.text.find("TEL;TYPE=WORK:03-1234-5678\r\n"
                              "TEL;TYPE=WORK,FAX:03-1234-5678\r\n"
-                             "TEL;TYPE=work:+81-3-5555-7777 ext. 12\r\n"
-                             "TEL;TYPE=work:+81-3-5555-7777 ext. 34\r\n"
+                             "TEL;TYPE=WORK:+81-3-5555-7777 ext. 12\r\n"
+                             "TEL;TYPE=WORK:+81-3-5555-7777 ext. 34\r\n"
                              "TEL:sip:shop@example.jp\r\n"
                              "item1.TEL:0422-11-2222\r\n"
                              "item1.X-ABLabel:実家\r\n"),
