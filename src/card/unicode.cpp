@@ -128,3 +128,52 @@ std::string nameKey(std::string_view utf8) {
 }
 
 }  // namespace tsunagi
+
+namespace tsunagi {
+
+std::string kanjiFormKey(std::string_view utf8) {
+    // Old and new forms of the kanji of names, as one person's name is written both ways.
+    static constexpr std::pair<std::u32string_view, char32_t> kForms[] = {
+        {U"髙", U'高'}, {U"﨑", U'崎'}, {U"嵜", U'崎'}, {U"邊", U'辺'}, {U"邉", U'辺'},
+        {U"齋", U'斎'}, {U"齊", U'斉'}, {U"濵", U'浜'}, {U"濱", U'浜'}, {U"𠮷", U'吉'},
+        {U"澤", U'沢'}, {U"櫻", U'桜'}, {U"國", U'国'}, {U"廣", U'広'}, {U"德", U'徳'},
+        {U"瀨", U'瀬'}, {U"嶋", U'島'}, {U"嶌", U'島'}, {U"槇", U'槙'}, {U"實", U'実'},
+        {U"眞", U'真'}, {U"惠", U'恵'}, {U"榮", U'栄'}, {U"藏", U'蔵'}, {U"壽", U'寿'},
+        {U"彌", U'弥'}, {U"禮", U'礼'}, {U"冨", U'富'}, {U"條", U'条'}, {U"淺", U'浅'},
+        {U"曾", U'曽'}, {U"萬", U'万'}, {U"戶", U'戸'}, {U"圓", U'円'}, {U"增", U'増'},
+        {U"黑", U'黒'}, {U"龜", U'亀'}, {U"驛", U'駅'}, {U"關", U'関'}, {U"桒", U'桑'},
+        {U"髮", U'髪'}, {U"靜", U'静'}, {U"學", U'学'}};
+    icu::UnicodeString key = icu::UnicodeString::fromUTF8(searchKey(utf8));
+    icu::UnicodeString folded;
+    for (int32_t i = 0; i < key.length();) {
+        UChar32 c = key.char32At(i);
+        i += U16_LENGTH(c);
+        for (const auto& [old, fresh] : kForms)
+            if (static_cast<char32_t>(c) == old[0]) c = static_cast<UChar32>(fresh);
+        folded.append(c);
+    }
+    return toUtf8(folded);
+}
+
+std::string romajiOf(std::string_view kana) {
+    static const std::unique_ptr<icu::Transliterator> transliterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
+            "Halfwidth-Fullwidth; Hiragana-Latin; Katakana-Latin; Latin-ASCII; Lower",
+            UTRANS_FORWARD, status));
+        return U_SUCCESS(status) ? std::move(made) : nullptr;
+    }();
+    if (!transliterator) return "";
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(kana.data(), static_cast<int32_t>(kana.size())));
+    transliterator->transliterate(text);
+    std::string latin = toUtf8(text), letters;
+    // Long vowels as they are spelled in passports ("ō", "ou" and "oo" alike "o").
+    for (char c : latin)
+        if (c >= 'a' && c <= 'z' && !(c == 'u' && !letters.empty() && letters.back() == 'o') &&
+            !(c == 'o' && !letters.empty() && letters.back() == 'o'))
+            letters += c;
+    return letters;
+}
+
+}  // namespace tsunagi

@@ -26,6 +26,14 @@ bool isJapaneseScript(std::string_view utf8);
 // of every kind and the ";" between family and given name removed, Latin letters in lower case.
 std::string nameKey(std::string_view utf8);
 
+// The search key with the old forms of name kanji as their new ones (髙 as 高, 﨑 as 崎, 邊 as 辺),
+// for finding one person written both ways.
+std::string kanjiFormKey(std::string_view utf8);
+
+// Kana in Latin letters as a name is spelled in them ("ハセガワ", "はせがわ" → "hasegawa"), in
+// lower case, long vowels shortened ("サトウ" → "sato"); other letters dropped.
+std::string romajiOf(std::string_view kana);
+
 // The key a search compares: the name key with katakana folded to hiragana, so that the kind
 // of kana does not matter either.
 std::string searchKey(std::string_view utf8);

@@ -23,7 +23,7 @@ using namespace tsunagi;
 namespace {
 
 const char* const kUsage =
-    "usage: tsunagi-cli [--list] [--rows] [--merge-duplicates] [-o OUTPUT]...\n"
+    "usage: tsunagi-cli [--list] [--rows] [--duplicates] [--merge-duplicates] [-o OUTPUT]...\n"
     "                   [--vcard3 FILE] [--google-csv FILE] FILE...\n"
     "\n"
     "Imports each FILE (.vcf, .csv, .xls/.xlsx) in order into a fresh store in memory,\n"
@@ -34,8 +34,13 @@ const char* const kUsage =
     "  -o OUTPUT   write all entries to OUTPUT (.csv, .vcf, .xls/.xlsx, .html); repeatable\n"
     "  --vcard3 FILE      write all entries as vCard 3.0 in UTF-8, for today's phones\n"
     "  --google-csv FILE  write all entries as a Google Contacts CSV\n"
-    "  --merge-duplicates merge the entries of the same person (same name once normalised, or\n"
-    "                     the same card read twice) after all imports, before the outputs\n"
+    "  --duplicates       print the groups of entries that may be one person, one JSON object\n"
+    "                     a line: {\"kind\": \"same\"|\"possible\", \"ids\": [...]} (ids as "
+    "--rows)\n"
+    "  --merge-duplicates merge the groups of the same person (\"same\": one name once\n"
+    "                     normalised and a number or mail in common, the same card read\n"
+    "                     twice, one name written two ways) after all imports, before the\n"
+    "                     outputs; namesakes with nothing in common are never merged\n"
     "\n"
     "  --help      print this text; --version prints the version\n"
     "\n"
@@ -45,6 +50,7 @@ struct Options {
     bool list = false;
     bool rows = false;
     bool merge = false;
+    bool duplicates = false;
     std::vector<ExportTarget> outputs;
     std::vector<std::string> unknownOutputs;  // -o names of no kind
     std::vector<std::string> inputs;
@@ -79,6 +85,8 @@ int main(int argc, char** argv) {
             options.rows = true;
         } else if (arg == "--merge-duplicates") {
             options.merge = true;
+        } else if (arg == "--duplicates") {
+            options.duplicates = true;
         } else if (arg == "-o") {
             if (++i == argc) return usageError("-o needs an output file name");
             std::optional<FileKind> kind = saveKindForName(argv[i]);
@@ -117,9 +125,17 @@ int main(int argc, char** argv) {
             if (std::string note = report.note(); !note.empty())
                 std::cerr << "tsunagi-cli: " << input << ": " << note << '\n';
         }
+        if (options.duplicates)
+            for (const DuplicateGroup& group : findDuplicates(store)) {
+                std::string ids;
+                for (const DuplicateEntry& entry : group.entries)
+                    ids += (ids.empty() ? "" : ", ") + std::to_string(entry.id);
+                std::cout << "{\"kind\": \"" << (group.sure() ? "same" : "possible")
+                          << "\", \"ids\": [" << ids << "]}\n";
+            }
         if (options.merge) {
             std::vector<DuplicateGroup> groups = findDuplicates(store);
-            std::erase_if(groups, [](const DuplicateGroup& group) { return !group.sure; });
+            std::erase_if(groups, [](const DuplicateGroup& group) { return !group.sure(); });
             std::cerr << "tsunagi-cli: " << describeMerge(mergeDuplicates(store, groups)) << '\n';
         }
         if (options.list) {

@@ -12,6 +12,7 @@
 #include "card/card_view.h"
 #include "card/checks.h"
 #include "card/dialect.h"
+#include "card/person.h"
 #include "card/unicode.h"
 #include "card/vcard_line.h"
 #include "platform/error.h"
@@ -61,50 +62,85 @@ class UnionFind {
     std::vector<size_t> parent_;
 };
 
-struct Person {
+struct Candidate {
     DuplicateEntry entry;
     std::vector<std::string> numberDigits;
     std::vector<std::string> mailKeys;
+    std::string name;               // the name key, old kanji as new
+    std::vector<std::string> keys;  // every way its name may be written by another book
 };
 
 // How many different keys the members have among them. A group can be thousands strong (one
 // person's card read from many backups), so the keys seen are hashed, not searched.
-size_t distinctAcross(const std::vector<const Person*>& people,
-                      std::vector<std::string> Person::*keys) {
+size_t distinctAcross(const std::vector<const Candidate*>& people,
+                      std::vector<std::string> Candidate::*keys) {
     std::unordered_set<std::string_view> seen;
-    for (const Person* person : people)
+    for (const Candidate* person : people)
         for (const std::string& key : person->*keys) seen.insert(key);
     return seen.size();
 }
 
-DuplicateGroup groupOf(const std::vector<const Person*>& members, bool sure) {
+DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKind kind) {
     DuplicateGroup group;
-    group.sure = sure;
-    for (const Person* person : members) group.entries.push_back(person->entry);
-    group.mergedNumbers = distinctAcross(members, &Person::numberDigits);
-    group.mergedMails = distinctAcross(members, &Person::mailKeys);
+    group.kind = kind;
+    for (const Candidate* person : members) group.entries.push_back(person->entry);
+    std::sort(group.entries.begin(), group.entries.end(),
+              [](const DuplicateEntry& a, const DuplicateEntry& b) { return a.id < b.id; });
+    group.mergedNumbers = distinctAcross(members, &Candidate::numberDigits);
+    group.mergedMails = distinctAcross(members, &Candidate::mailKeys);
     return group;
+}
+
+bool isLatin(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80;
+    });
+}
+
+// The ways a name is written in other books: the name itself (old kanji as new, kana of any
+// width and kind), family and given the other way round (Latin and kana names), the reading,
+// the reading in Latin letters, nicknames.
+std::vector<std::string> nameKeysOf(const Person& person) {
+    std::vector<std::string> keys;
+    auto add = [&keys](std::string key) {
+        if (!key.empty() && std::find(keys.begin(), keys.end(), key) == keys.end())
+            keys.push_back(std::move(key));
+    };
+    const std::string &family = person.name[0], &given = person.name[1];
+    add(kanjiFormKey(family + given));
+    if (isLatin(family + given) || !isJapaneseScript(family + given) ||
+        katakanaOf(family + given) == fullWidthKatakana(family + given))
+        add(kanjiFormKey(given + family));
+    if (isLatin(family + given)) {
+        add(romajiOf(family + given));
+        add(romajiOf(given + family));
+    }
+    const std::string &readingFamily = person.readingFamily, &readingGiven = person.readingGiven;
+    add(kanjiFormKey(readingFamily + readingGiven));
+    add(kanjiFormKey(readingGiven + readingFamily));
+    add(romajiOf(readingFamily + readingGiven));
+    add(romajiOf(readingGiven + readingFamily));
+    for (const std::string& nickname : person.nicknames) add(kanjiFormKey(nickname));
+    return keys;
 }
 
 }  // namespace
 
 std::vector<DuplicateGroup> findDuplicates(const Store& store) {
-    std::vector<Person> people;
-    std::unordered_map<std::string, size_t> byName, byContent;
+    std::vector<Candidate> people;
+    std::unordered_map<std::string, size_t> byContent;
+    std::unordered_map<std::string, std::vector<size_t>> byName;
     std::vector<std::pair<size_t, size_t>> sureLinks;
     {
         Connection connection = store.open();
         forEachEntry(connection, [&](const EntryRow& row) {
             CardView card = readCard(row);
-            Person person;
+            Person whole = readPerson(row);
+            Candidate person;
             person.entry.id = row.id;
             person.entry.name = card.name.value_or("");
             person.entry.reading = card.reading.value_or("");
-            for (const std::string& extra : row.extras)
-                if (startsWithIgnoringCase(extra, "ORG:")) {
-                    person.entry.company = pieceAt(std::string_view(extra).substr(4), ";", 0);
-                    break;
-                }
+            person.entry.company = whole.company();
             for (const NumberPiece& number : card.numbers) {
                 person.entry.numbers.push_back(number.value);
                 std::string digits = digitsOf(number.value);
@@ -115,12 +151,10 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
                 std::string key = mailKey(mail.value);
                 if (!key.empty()) person.mailKeys.push_back(key);
             }
+            person.name = kanjiFormKey(person.entry.name);
+            person.keys = nameKeysOf(whole);
             size_t index = people.size();
-            std::string name = nameKey(person.entry.name);
-            if (!name.empty()) {
-                auto [at, fresh] = byName.emplace(name, index);
-                if (!fresh) sureLinks.push_back({at->second, index});
-            }
+            if (!person.name.empty()) byName[person.name].push_back(index);
             auto [at, fresh] = byContent.emplace(contentKey(row), index);
             if (!fresh) sureLinks.push_back({at->second, index});
             people.push_back(std::move(person));
@@ -129,37 +163,88 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
 
     UnionFind sure(people.size());
     for (auto [a, b] : sureLinks) sure.join(a, b);
-    // Shared numbers and mails link whole sure groups, as "possibly the same".
-    UnionFind possible(people.size());
-    std::unordered_map<std::string, size_t> byNumber, byMail;
-    for (size_t i = 0; i < people.size(); ++i) {
-        for (const std::string& digits : people[i].numberDigits) {
-            auto [at, fresh] = byNumber.emplace(digits, i);
-            if (!fresh && sure.find(at->second) != sure.find(i))
-                possible.join(sure.find(at->second), sure.find(i));
+    // One name: the same person where the entries share a number or a mail, or one of them has
+    // none; entries whose numbers and mails all differ may be two people of one name.
+    std::vector<std::vector<size_t>> namesakes;
+    for (auto& [name, members] : byName) {
+        if (members.size() < 2) continue;
+        UnionFind local(members.size());
+        std::unordered_map<std::string_view, size_t> firstWith;
+        std::optional<size_t> firstInformed;
+        for (size_t m = 0; m < members.size(); ++m) {
+            const Candidate& person = people[members[m]];
+            bool informed = !person.numberDigits.empty() || !person.mailKeys.empty();
+            if (informed && !firstInformed) firstInformed = m;
+            for (const auto* keys : {&person.numberDigits, &person.mailKeys})
+                for (const std::string& key : *keys) {
+                    auto [at, fresh] = firstWith.emplace(key, m);
+                    if (!fresh) local.join(at->second, m);
+                }
         }
-        for (const std::string& mail : people[i].mailKeys) {
-            auto [at, fresh] = byMail.emplace(mail, i);
-            if (!fresh && sure.find(at->second) != sure.find(i))
-                possible.join(sure.find(at->second), sure.find(i));
+        for (size_t m = 0; m < members.size(); ++m) {
+            const Candidate& person = people[members[m]];
+            if (person.numberDigits.empty() && person.mailKeys.empty())
+                local.join(firstInformed.value_or(0), m);
         }
+        std::map<size_t, std::vector<size_t>> parts;
+        for (size_t m = 0; m < members.size(); ++m) {
+            parts[local.find(m)].push_back(members[m]);
+            sure.join(members[local.find(m)], members[m]);
+        }
+        if (parts.size() > 1) namesakes.push_back(members);
     }
+    // Shared numbers and mails: one person where the names agree written another way,
+    // else whole groups linked as "possibly the same".
+    std::unordered_map<std::string, std::vector<size_t>> byContact;
+    for (size_t i = 0; i < people.size(); ++i) {
+        for (const std::string& digits : people[i].numberDigits)
+            byContact["T" + digits].push_back(i);
+        for (const std::string& mail : people[i].mailKeys) byContact["M" + mail].push_back(i);
+    }
+    for (auto& [contact, members] : byContact) {
+        if (members.size() < 2) continue;
+        std::unordered_map<std::string_view, size_t> byKey;
+        for (size_t i : members)
+            for (const std::string& key : people[i].keys) {
+                auto [at, fresh] = byKey.emplace(key, i);
+                if (!fresh && people[at->second].name != people[i].name) sure.join(at->second, i);
+            }
+    }
+    UnionFind possible(people.size());
+    for (auto& [contact, members] : byContact)
+        for (size_t i : members)
+            if (sure.find(members.front()) != sure.find(i))
+                possible.join(sure.find(members.front()), sure.find(i));
 
-    std::map<size_t, std::vector<const Person*>> sureMembers;
+    std::map<size_t, std::vector<const Candidate*>> sureMembers;
     for (size_t i = 0; i < people.size(); ++i) sureMembers[sure.find(i)].push_back(&people[i]);
     std::vector<DuplicateGroup> groups;
     for (const auto& [leader, members] : sureMembers)
-        if (members.size() > 1) groups.push_back(groupOf(members, true));
-    std::map<size_t, std::vector<const Person*>> possibleMembers;
+        if (members.size() > 1) groups.push_back(groupOf(members, DuplicateKind::Same));
+    // Namesakes whom nothing else ties are shown together, for the user to decide.
+    for (const std::vector<size_t>& members : namesakes) {
+        std::unordered_set<size_t> leaders;
+        std::vector<const Candidate*> all;
+        for (size_t m : members) {
+            leaders.insert(sure.find(m));
+            all.push_back(&people[m]);
+        }
+        if (leaders.size() > 1) groups.push_back(groupOf(all, DuplicateKind::Namesakes));
+    }
+    std::map<size_t, std::vector<const Candidate*>> possibleMembers;
     for (const auto& [leader, members] : sureMembers)
-        for (const Person* person : members)
+        for (const Candidate* person : members)
             possibleMembers[possible.find(leader)].push_back(person);
     for (auto& [leader, members] : possibleMembers) {
         if (sureMembers[leader].size() == members.size()) continue;  // linked to nobody
-        std::sort(members.begin(), members.end(),
-                  [](const Person* a, const Person* b) { return a->entry.id < b->entry.id; });
-        groups.push_back(groupOf(members, false));
+        groups.push_back(groupOf(members, DuplicateKind::Possible));
     }
+    // Sure groups first, in the order of their first entries, then the others.
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const DuplicateGroup& a, const DuplicateGroup& b) {
+                         if (a.sure() != b.sure()) return a.sure();
+                         return a.entries.front().id < b.entries.front().id;
+                     });
     return groups;
 }
 
@@ -292,47 +377,109 @@ void fillEmptyLines(std::vector<std::string>& columns, const std::vector<EntryRo
     }
 }
 
-// Properties a card holds once: the kept entry's own stands, else the first other's.
+// Properties a person has one of: the kept entry's own stands, else the first other's; what
+// differs is named.
 bool heldOnce(std::string_view name) {
-    for (std::string_view single : {"ORG", "TITLE", "ROLE", "BDAY", "ANNIVERSARY", "NICKNAME",
-                                    "NOTE", "PHOTO", "LOGO", "UID", "GENDER", "TZ", "GEO"})
+    for (std::string_view single :
+         {"BDAY", "ANNIVERSARY", "PHOTO", "LOGO", "UID", "GENDER", "TZ", "GEO", "N", "FN"})
         if (name == single) return true;
     return false;
 }
 
-// What the kept entry holds beyond the phone's lines, with what the others hold that it lacks.
-// The others' groups ("item1") are numbered anew so that a label stays with its own line.
-std::vector<std::string> mergedExtras(const EntryRow& first, const std::vector<EntryRow>& others) {
-    std::vector<std::string> extras = first.extras;
-    std::unordered_set<std::string> lines(extras.begin(), extras.end()), once;
+// The words a merge's summary names a property by.
+std::string spokenProperty(std::string_view name) {
+    if (name == "BDAY") return "誕生日";
+    if (name == "ANNIVERSARY") return "記念日";
+    if (name == "GENDER") return "性別";
+    return std::string(name);
+}
+
+// What the kept entry holds beyond the phone's lines, with what the others hold that it lacks:
+// every note, company, title, address, web page and the like united; N and FN only of the
+// entry that gives the name; readings as the phone's lines hold them (in katakana). The others'
+// groups ("item1") are numbered anew so that a label stays with its own line. What one value
+// must win of is named in `notKept`.
+std::vector<std::string> mergedExtras(const EntryRow& first, const std::vector<EntryRow>& others,
+                                      std::int64_t nameSource, const std::string& name,
+                                      std::vector<std::string>& notKept) {
+    std::vector<std::string> extras;
+    std::unordered_set<std::string> lines, notes;
+    std::map<std::string, std::string> once;  // property → the value that stands
     int lastGroup = 0;
-    auto noteLine = [&](const std::string& extra) {
+    for (const std::string& extra : first.extras) {
         VcardLine line;
-        if (!parseVcardLine(extra, line)) return line;
-        if (heldOnce(line.name)) once.insert(line.name);
-        if (line.group.size() > 4 && line.group.compare(0, 4, "item") == 0)
+        if (parseVcardLine(extra, line) && line.group.size() > 4 &&
+            line.group.compare(0, 4, "item") == 0)
             lastGroup = std::max(lastGroup, std::atoi(line.group.c_str() + 4));
-        return line;
-    };
-    for (const std::string& extra : extras) noteLine(extra);
-    for (const EntryRow& other : others) {
+    }
+    auto add = [&](const EntryRow& row, bool kept) {
         std::map<std::string, std::string> renamed;
-        for (const std::string& extra : other.extras) {
+        for (const std::string& extra : row.extras) {
             VcardLine line;
             if (!parseVcardLine(extra, line)) continue;
-            if (heldOnce(line.name) && once.count(line.name)) continue;
+            bool alternative = line.parameter("ALTID").has_value();
+            if (line.name == "X-PHONETIC-LAST-NAME" || line.name == "X-PHONETIC-FIRST-NAME" ||
+                line.name == "NOTE")
+                continue;  // readings from the phone's lines; every note below
+            if ((line.name == "N" || line.name == "FN") && row.id != nameSource && !alternative)
+                continue;
+            if (heldOnce(line.name) && !alternative) {
+                auto [at, added] = once.emplace(line.name, trimBlanks(line.value));
+                if (!added) {
+                    if (at->second != trimBlanks(line.value) && line.name != "UID" &&
+                        line.name != "N" && line.name != "FN") {
+                        std::string scratch;
+                        notKept.push_back(name + ": " + spokenProperty(line.name) + " " +
+                                          std::string(unescapeText(line.value, scratch)));
+                    }
+                    continue;
+                }
+            }
             std::string text = extra;
-            if (!line.group.empty()) {
+            if (!kept && !line.group.empty()) {
                 auto [found, added] = renamed.try_emplace(line.group, "");
                 if (added) found->second = "item" + std::to_string(++lastGroup);
                 text = found->second + extra.substr(line.group.size());
             }
-            if (!lines.insert(text).second) continue;
-            if (heldOnce(line.name)) once.insert(line.name);
-            extras.push_back(std::move(text));
+            if (lines.insert(text).second) extras.push_back(std::move(text));
         }
-    }
+        // Every note of every entry, each once; the kept entry's own line stays where it is.
+        Person person = readPerson(row);
+        std::vector<std::string> columnNotes;
+        if (kept) {
+            CardView card = readCard(row);
+            if (card.note) columnNotes = readPerson(EntryRow{0, {card.note}, {}}).notes;
+        }
+        for (const std::string& text : person.notes) {
+            bool inColumn =
+                std::find(columnNotes.begin(), columnNotes.end(), text) != columnNotes.end();
+            if (notes.insert(text).second && !inColumn)
+                extras.push_back("NOTE:" + escapeText(text));
+        }
+    };
+    add(first, true);
+    for (const EntryRow& other : others) add(other, false);
     return extras;
+}
+
+// A number as merging compares it: its digits, its extension and whether it is a fax, so that
+// two extensions of one office and a shop's number and fax stay apart.
+std::vector<std::string> numberItemKeys(const EntryRow& row, const CardView& card) {
+    Person person = readPerson(row);
+    std::vector<std::string> keys;
+    size_t k = 0;
+    for (const NumberPiece& number : card.numbers) {
+        std::string key = digitsOf(number.value);
+        if (!trimBlanks(number.value).empty() && k < person.numbers.size()) {
+            const PersonItem& item = person.numbers[k++];
+            std::string text = trimBlanks(item.text());
+            if (startsWithIgnoringCase(text, "tel:")) text = text.substr(4);
+            key += "|" + std::string(splitExtension(text).extension);
+            if (item.hasType("FAX")) key += "|FAX";
+        }
+        keys.push_back(std::move(key));
+    }
+    return keys;
 }
 
 // The first entry's columns with the others' numbers and mails it lacks, and the lowest
@@ -342,15 +489,16 @@ std::vector<std::string> mergedColumns(const EntryRow& first, const std::vector<
     fillEmptyLines(columns, others);
     CardView kept = readCard(first);
     std::unordered_set<std::string> numberDigits, mailKeys;
-    for (const NumberPiece& n : kept.numbers) numberDigits.insert(digitsOf(n.value));
+    for (const std::string& key : numberItemKeys(first, kept)) numberDigits.insert(key);
     for (const MailPiece& m : kept.mails) mailKeys.insert(mailKey(m.value));
     std::vector<std::string> newNumbers, newMails;
     std::optional<long> lowest = memoryNumberOf(first);
     for (const EntryRow& other : others) {
         CardView card = readCard(other);
-        for (const NumberPiece& n : card.numbers)
-            if (numberDigits.insert(digitsOf(n.value)).second)
-                newNumbers.push_back(n.head + ":" + n.value);
+        std::vector<std::string> keys = numberItemKeys(other, card);
+        for (size_t i = 0; i < card.numbers.size(); ++i)
+            if (numberDigits.insert(keys[i]).second)
+                newNumbers.push_back(card.numbers[i].head + ":" + card.numbers[i].value);
         for (const MailPiece& m : card.mails)
             if (mailKeys.insert(mailKey(m.value)).second)
                 newMails.push_back(m.head + ":" + m.value);
@@ -373,6 +521,24 @@ std::vector<std::string> mergedColumns(const EntryRow& first, const std::vector<
     return columns;
 }
 
+// How good a name is to keep: family and given apart over a whole name, kanji over kana,
+// normal width over half-width; the same whatever order the entries came in.
+std::tuple<int, int, int, std::string> nameRank(const std::string& name) {
+    bool kanji = false;
+    for (size_t i = 0; i + 2 < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        // CJK ideographs: U+4E00 to U+9FFF, three bytes from E4 B8 80 to E9 BF BF.
+        if (c >= 0xE4 && c <= 0xE9) kanji = true;
+    }
+    bool halfWidth = fullWidthKatakana(name) != name;
+    return {contains(name, ";") ? 1 : 0, kanji ? 1 : 0, halfWidth ? 0 : 1, name};
+}
+
+// How good a reading is to keep: family and given apart, katakana over hiragana.
+std::tuple<int, int, std::string> readingRank(const std::string& reading) {
+    return {contains(reading, ";") ? 1 : 0, katakanaOf(reading) == reading ? 1 : 0, reading};
+}
+
 }  // namespace
 
 MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup>& groups) {
@@ -385,43 +551,68 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     std::unordered_set<std::int64_t> touched, kept;
     for (const DuplicateGroup& group : groups) {
         if (group.entries.size() < 2) continue;
-        std::optional<EntryRow> first;
+        std::vector<EntryRow> rows;
+        for (const DuplicateEntry& entry : group.entries)
+            if (std::optional<EntryRow> row = entries.read(entry.id))
+                rows.push_back(std::move(*row));
+        if (rows.size() < 2) continue;
+        // The merged entry keeps the place (the id) of the earliest, and is built on the entry
+        // with the name the user picked, else the best name of the group, so that it comes out
+        // the same whatever order the books were read in.
+        std::int64_t place = rows.front().id;
+        for (const EntryRow& row : rows) place = std::min(place, row.id);
+        struct Rank {
+            bool picked;
+            std::tuple<int, int, int, std::string> name;
+            size_t lines;
+            std::string content;
+            size_t row;
+        };
+        std::vector<Rank> ranked;
+        for (size_t i = 0; i < rows.size(); ++i)
+            ranked.push_back({group.nameFrom && *group.nameFrom == rows[i].id,
+                              nameRank(readCard(rows[i]).name.value_or("")),
+                              usedColumns(rows[i]).size(), contentKey(rows[i]), i});
+        // The pick, the best name, the card with most lines, then its text: never the order.
+        std::sort(ranked.begin(), ranked.end(), [](const Rank& a, const Rank& b) {
+            if (a.picked != b.picked) return a.picked;
+            if (a.name != b.name) return a.name > b.name;
+            if (a.lines != b.lines) return a.lines > b.lines;
+            return a.content < b.content;
+        });
+        const EntryRow& base = rows[ranked.front().row];
         std::vector<EntryRow> others;
-        for (const DuplicateEntry& entry : group.entries) {
-            std::optional<EntryRow> row = entries.read(entry.id);
-            if (!row) continue;
-            if (!first)
-                first = std::move(row);
-            else
-                others.push_back(std::move(*row));
+        for (size_t r = 1; r < ranked.size(); ++r) others.push_back(rows[ranked[r].row]);
+        std::string bestReading = readCard(base).reading.value_or("");
+        for (const EntryRow& other : others) {
+            CardView card = readCard(other);
+            if (card.reading && !trimBlanks(*card.reading).empty() &&
+                (trimBlanks(bestReading).empty() ||
+                 readingRank(*card.reading) > readingRank(bestReading)))
+                bestReading = *card.reading;
         }
-        if (!first || others.empty()) continue;
-        // The name the user picked: moved to the front of the others, so that it fills first.
-        if (group.nameFrom && *group.nameFrom != first->id) {
-            auto picked = std::find_if(others.begin(), others.end(), [&](const EntryRow& row) {
-                return row.id == *group.nameFrom;
-            });
-            if (picked != others.end()) {
-                std::rotate(others.begin(), picked, picked + 1);
-                for (std::optional<std::string>& column : first->columns)
-                    if (column && (startsWithIgnoringCase(*column, kNameItem) ||
-                                   startsWithIgnoringCase(*column, kReadingItem)))
-                        column->resize(column->find(':') + 1);  // emptied: filled from the pick
-            }
-        }
-        std::vector<std::string> columns = mergedColumns(*first, others);
+        std::vector<std::string> columns = mergedColumns(base, others);
+        if (!bestReading.empty())
+            for (std::string& column : columns)
+                if (startsWithIgnoringCase(column, kReadingItem))
+                    column = std::string(kReadingItem) + bestReading;
         if (columns.size() > static_cast<size_t>(kCardColumns))
             throw TsunagiError("「" + group.entries.front().name + "」をまとめると 1 件の行数が " +
                                std::to_string(kCardColumns) +
                                " 行を超えるため、まとめられません。何も変更していません。");
-        updateEntry(connection, first->id, columns);
-        writeExtras(connection, first->id, mergedExtras(*first, others));
-        touched.insert(first->id);
-        kept.insert(first->id);
-        for (const EntryRow& other : others) {
-            entries.erase(other.id);
-            touched.insert(other.id);
-            kept.erase(other.id);
+        std::string shown = shownName(readCard(base).name.value_or(""));
+        std::vector<std::string> extras =
+            mergedExtras(base, others, base.id, shown, result.notKept);
+        updateEntry(connection, place, columns);
+        writeExtras(connection, place, extras);
+        for (const EntryRow& row : rows) {
+            touched.insert(row.id);
+            if (row.id == place) {
+                kept.insert(row.id);
+            } else {
+                entries.erase(row.id);
+                kept.erase(row.id);
+            }
         }
     }
     transaction.commit();
@@ -432,8 +623,12 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
 
 std::string describeMerge(const MergeResult& result) {
     if (result.entriesBefore == 0) return "まとめたデータはありません。";
-    return std::to_string(result.entriesBefore) + " 件のデータを " +
-           std::to_string(result.entriesAfter) + " 件にまとめました。";
+    std::string words = std::to_string(result.entriesBefore) + " 件のデータを " +
+                        std::to_string(result.entriesAfter) + " 件にまとめました。";
+    if (!result.notKept.empty())
+        words += "\n1 つしか持てないため、次は残していません：" +
+                 namedEntries(result.notKept, result.notKept.size()) + "。";
+    return words;
 }
 
 }  // namespace tsunagi

@@ -23,11 +23,17 @@ struct DuplicateEntry {
     std::vector<std::string> mails;
 };
 
+// Same: the names are the same once normalised (and the entries share a number or a mail, or one
+// of them has none), the cards are the same but for their memory-dial numbers, or entries that
+// share a number or a mail have one name written two ways (old and new kanji, kana for kanji,
+// the other order, a nickname, Latin letters for the reading). Possible: the entries only
+// share a number or a mail (a family shares its home number). Namesakes: the same name, and
+// every number and mail different: two people as likely as one.
+enum class DuplicateKind { Same, Possible, Namesakes };
+
 struct DuplicateGroup {
-    // Sure: the names are the same once normalised, or the cards are the same but for their
-    // memory-dial numbers. Otherwise the entries only share a number or a mail ("possibly the
-    // same": a family shares its home number).
-    bool sure = true;
+    DuplicateKind kind = DuplicateKind::Same;
+    bool sure() const { return kind == DuplicateKind::Same; }
     std::vector<DuplicateEntry> entries;  // in ascending id; the first is the one kept
     // The entry whose name (and reading) the merged entry takes; none for the first that has
     // one.
@@ -46,12 +52,16 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store);
 struct MergeResult {
     long entriesBefore = 0;  // entries of the merged groups
     long entriesAfter = 0;   // entries they became
+    // Where one value had to win (the birthday), what did not: "山田太郎: 誕生日 1981-05-01".
+    std::vector<std::string> notKept;
 };
 
-// Merges each group into its first entry (lowest id): its name, reading, group and other lines
-// stay; the others' numbers and mails that it lacks are added (numbers compared by their
-// digits, mails without regard to case); the lowest memory-dial number is kept; the others are
-// deleted. All groups in one transaction: a failure leaves the store as it was and throws
+// Merges each group into its first entry (lowest id): the best name and reading of the group
+// (family and given apart over a whole name, kanji over kana, normal width; the same whatever
+// the order of the entries), unless the group names one; the others' numbers and mails that it
+// lacks (numbers compared by their digits, extension and fax, mails without regard to case),
+// notes and what they hold beyond the phone's lines; the lowest memory-dial number. The others
+// are deleted. All groups in one transaction: a failure leaves the store as it was and throws
 // TsunagiError saying why.
 MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup>& groups);
 

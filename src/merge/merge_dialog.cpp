@@ -19,8 +19,10 @@ QString joined(const std::vector<std::string>& values) {
 }
 
 QString groupCaption(const DuplicateGroup& group) {
-    QString caption = group.sure ? QString("同じ人（%1 件）")
-                                 : QString("同じ人かもしれません（%1 件、番号かメールが共通）");
+    QString caption = group.kind == DuplicateKind::Same ? QString("同じ人（%1 件）")
+                      : group.kind == DuplicateKind::Possible
+                          ? QString("同じ人かもしれません（%1 件、番号かメールが共通）")
+                          : QString("同じ名前・別の情報（%1 件、番号もメールも別）");
     caption = caption.arg(group.entries.size());
     if (group.beyondTheForm())
         caption +=
@@ -55,7 +57,7 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
         auto* item = new QTreeWidgetItem;
         item->setText(0, groupCaption(group));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, group.sure ? Qt::Checked : Qt::Unchecked);
+        item->setCheckState(0, group.sure() ? Qt::Checked : Qt::Unchecked);
         QList<QTreeWidgetItem*> rows;
         for (const DuplicateEntry& entry : group.entries) {
             if (rows.size() == kShownMembers) {

@@ -403,7 +403,7 @@ class Form1Test : public QObject {
             EntryInserter inserter(connection);
             inserter.insert(
                 {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;CELL:090", "END:VCARD"});
-            inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田 太郎",
+            inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田 太郎", "TEL;CELL:090",
                              "EMAIL;INTERNET:t@x.jp", "END:VCARD"});
             inserter.insert(
                 {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;花子", "TEL;VOICE;HOME:03", "END:VCARD"});
@@ -469,7 +469,7 @@ class Form1Test : public QObject {
 
     void aGroupThousandsStrongShowsItsFirstHundredAndStillMergesWhole() {
         DuplicateGroup big;
-        big.sure = true;
+        big.kind = DuplicateKind::Same;
         for (int i = 0; i < 1000; ++i)
             big.entries.push_back({i + 1, "山田;太郎", "", "", {"090" + std::to_string(i)}, {}});
         MergeDialog dialog({big});

@@ -1,0 +1,270 @@
+// The same person tied together, never two: a labelled set of one user's three books (a phone
+// backup, an iPhone export, a Google CSV) in every import order, and merges that drop no word.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "card/person.h"
+#include "commands/open_command.h"
+#include "merge/duplicates.h"
+#include "platform/codec.h"
+#include "support/temp_folder.h"
+
+namespace tsunagi {
+namespace {
+
+std::string crlf(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+std::vector<std::string> phoneCard(const std::string& name, const std::string& reading,
+                                   const std::string& numbers, const std::string& mails) {
+    std::vector<std::string> card = {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:" + name};
+    if (!reading.empty()) card.push_back("SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:" + reading);
+    card.push_back("X-JPG-OWNER:0");
+    if (!numbers.empty()) card.push_back(numbers);
+    if (!mails.empty()) card.push_back(mails);
+    for (const char* line : {"X-GNO:0", "X-JPG-MDNO:1", "END:VCARD"}) card.push_back(line);
+    return card;
+}
+
+// Each card and row carries its person's label in a note, so that the groups found can be
+// checked against the truth.
+const std::string kPhone = crlf([] {
+    std::vector<std::string> lines;
+    for (auto card : {
+             phoneCard("髙橋;一郎", "ﾀｶﾊｼ;ｲﾁﾛｳ", "TEL;CELL:09010000001", ""),
+             phoneCard("ﾊｾｶﾞﾜ;ﾏﾅﾌﾞ", "", "TEL;CELL:09020000002", ""),
+             phoneCard("佐藤;健", "ｻﾄｳ;ｹﾝ", "TEL;CELL:09030000003",
+                       "EMAIL;INTERNET:ken@example.jp"),
+             phoneCard("鈴木;一郎", "ｽｽﾞｷ;ｲﾁﾛｳ", "TEL;CELL:09040000004", ""),
+             phoneCard("山田;太郎", "ﾔﾏﾀﾞ;ﾀﾛｳ", "TEL;VOICE;HOME:0311112222", ""),
+             phoneCard("渡邊;誠", "ﾜﾀﾅﾍﾞ;ﾏｺﾄ", "TEL;CELL:09050000005", ""),
+             phoneCard("木村;拓", "", "TEL;VOICE;WORK:0355550000", ""),
+         }) {
+        lines.insert(lines.end(), card.begin(), card.end());
+    }
+    return lines;
+}());
+
+const std::string kIphone = crlf({
+    "BEGIN:VCARD",
+    "VERSION:3.0",
+    "N:高橋;一郎;;;",
+    "X-PHONETIC-LAST-NAME:たかはし",
+    "X-PHONETIC-FIRST-NAME:いちろう",
+    "TEL;type=CELL:+81 90-1000-0001",
+    "NOTE:iPhoneのメモ",
+    "END:VCARD",
+    "BEGIN:VCARD",
+    "VERSION:3.0",
+    "N:長谷川;学;;;",
+    "X-PHONETIC-LAST-NAME:はせがわ",
+    "X-PHONETIC-FIRST-NAME:まなぶ",
+    "TEL;type=CELL:090-2000-0002",
+    "END:VCARD",
+    // A namesake: another 鈴木 一郎, nothing in common.
+    "BEGIN:VCARD",
+    "VERSION:3.0",
+    "N:鈴木;一郎;;;",
+    "TEL;type=CELL:090-9999-0009",
+    "EMAIL:ichiro.suzuki@example.com",
+    "END:VCARD",
+    "BEGIN:VCARD",
+    "VERSION:3.0",
+    "N:山田;花子;;;",
+    "TEL;type=HOME:03-1111-2222",
+    "END:VCARD",
+    "BEGIN:VCARD",
+    "VERSION:3.0",
+    "N:田中;智;;;",
+    "NICKNAME:Tom",
+    "TEL;type=CELL:090-6000-0006",
+    "END:VCARD",
+    "BEGIN:VCARD",
+    "VERSION:3.0",
+    "N:渡辺;誠;;;",
+    "TEL;type=CELL:090-5000-0005",
+    "BDAY:1980-05-01",
+    "END:VCARD",
+    // A colleague on the same office number, another extension.
+    "BEGIN:VCARD",
+    "VERSION:3.0",
+    "N:中村;翔;;;",
+    "TEL;type=WORK:03-5555-0000 ext. 22",
+    "END:VCARD",
+});
+
+const std::string kGoogle =
+    "First Name,Last Name,Nickname,Birthday,Notes,E-mail 1 - Label,E-mail 1 - Value,"
+    "Phone 1 - Label,Phone 1 - Value\r\n"
+    "Ken,Sato,,,Googleのメモ,Home,ken@example.jp,,\r\n"
+    "Tom,,,,,,,Mobile,+81 90-6000-0006\r\n"
+    "誠,渡辺,,1981-05-01,,,,Mobile,09050000005\r\n";
+
+// The people, by a number or mail that only they have.
+const std::map<std::string, std::string> kPeople = {
+    {"09010000001", "takahashi"}, {"09020000002", "hasegawa"}, {"09030000003", "sato"},
+    {"ken@example.jp", "sato"},   {"09040000004", "suzuki1"},  {"09099990009", "suzuki2"},
+    {"0311112222", "yamada"},     {"09060000006", "tanaka"},   {"09050000005", "watanabe"},
+    {"0355550000", "office"}};
+
+std::string personOf(const DuplicateEntry& entry) {
+    for (const std::string& value : entry.numbers) {
+        std::string digits;
+        for (char c : value)
+            if (c >= '0' && c <= '9') digits += c;
+        if (digits.compare(0, 2, "81") == 0) digits = "0" + digits.substr(2);
+        if (auto found = kPeople.find(digits); found != kPeople.end()) return found->second;
+    }
+    for (const std::string& value : entry.mails)
+        if (auto found = kPeople.find(value); found != kPeople.end()) return found->second;
+    return "?";
+}
+
+struct Book {
+    std::string name;
+    std::string bytes;
+    FileKind kind;
+};
+
+TEST(SamePerson, ALabelledSetInEveryOrder) {
+    TempFolder folder;
+    std::vector<Book> books = {{"phone.vcf", utf8ToCp932(kPhone), FileKind::PhoneCards},
+                               {"iphone.vcf", kIphone, FileKind::PhoneCards},
+                               {"google.csv", kGoogle, FileKind::AddressBook}};
+    std::vector<int> order = {0, 1, 2};
+    std::set<std::vector<std::string>> mergedPeople;
+    int orders = 0;
+    do {
+        Store store = Store::inMemory();
+        for (int b : order)
+            importFile(store, folder.write(books[b].name, books[b].bytes), books[b].kind);
+        std::vector<DuplicateGroup> groups = findDuplicates(store);
+        // Same: never two people in one group. The pairs of one person found.
+        size_t truePairs = 0, falsePairs = 0;
+        std::set<std::string> tied;
+        for (const DuplicateGroup& group : groups) {
+            if (!group.sure()) continue;
+            for (size_t i = 0; i < group.entries.size(); ++i)
+                for (size_t j = i + 1; j < group.entries.size(); ++j) {
+                    std::string a = personOf(group.entries[i]), b = personOf(group.entries[j]);
+                    if (a == b) {
+                        ++truePairs;
+                        tied.insert(a);
+                    } else {
+                        ++falsePairs;
+                    }
+                }
+        }
+        EXPECT_EQ(falsePairs, 0u);
+        // Takahashi (old kanji), Hasegawa (kana for kanji), Sato (Latin letters), Tanaka
+        // (nickname), Watanabe (old kanji, three books).
+        EXPECT_EQ(tied,
+                  (std::set<std::string>{"takahashi", "hasegawa", "sato", "tanaka", "watanabe"}));
+        EXPECT_EQ(truePairs, 7u);  // one pair each, three for the three entries of Watanabe
+        // The namesakes are shown apart, never merged; the family and the office only maybe.
+        size_t namesakes = std::count_if(groups.begin(), groups.end(), [](const auto& g) {
+            return g.kind == DuplicateKind::Namesakes;
+        });
+        EXPECT_EQ(namesakes, 1u);
+        std::erase_if(groups, [](const DuplicateGroup& group) { return !group.sure(); });
+        MergeResult merged = mergeDuplicates(store, groups);
+        // Watanabe's second birthday is named, not lost silently.
+        ASSERT_EQ(merged.notKept.size(), 1u);
+        EXPECT_NE(merged.notKept[0].find("誕生日"), std::string::npos);
+        // The same people whatever the order: name, reading, numbers, mails, notes.
+        std::vector<std::string> people;
+        Connection connection = store.open();
+        forEachEntry(connection, [&](const EntryRow& row) {
+            Person person = readPerson(row);
+            std::string text =
+                displayName(person) + "|" + person.readingFamily + ";" + person.readingGiven + "|";
+            std::vector<std::string> values;
+            for (const PersonItem& number : person.numbers) values.push_back(number.text());
+            for (const PersonItem& mail : person.mails) values.push_back(mail.text());
+            for (const std::string& note : person.notes) values.push_back(note);
+            std::sort(values.begin(), values.end());
+            for (const std::string& value : values) text += value + ",";
+            people.push_back(text);
+        });
+        std::sort(people.begin(), people.end());
+        mergedPeople.insert(people);
+        ++orders;
+    } while (std::next_permutation(order.begin(), order.end()));
+    EXPECT_EQ(orders, 6);
+    EXPECT_EQ(mergedPeople.size(), 1u);
+    if (mergedPeople.size() > 1)
+        for (const auto& variant : mergedPeople) {
+            std::string all;
+            for (const std::string& p : variant) all += p + "\n";
+            ADD_FAILURE() << all;
+        }
+    const std::vector<std::string>& people = *mergedPeople.begin();
+    // Kanji over kana (the old form, the more exact, over the new), the reading in katakana,
+    // Sato's note from Google and the kanji name.
+    auto has = [&people](const std::string& part) {
+        return std::any_of(people.begin(), people.end(),
+                           [&](const std::string& p) { return p.find(part) != std::string::npos; });
+    };
+    EXPECT_TRUE(has("長谷川学|ハセガワ;マナブ|"));
+    EXPECT_TRUE(has("髙橋一郎|タカハシ;イチロウ|"));
+    EXPECT_TRUE(has("佐藤健|サトウ;ケン|09030000003,Googleのメモ,ken@example.jp,"));
+}
+
+TEST(SamePerson, AMergeDropsNoWord) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importFile(store,
+               folder.write("a.vcf", crlf({"BEGIN:VCARD",
+                                           "VERSION:3.0",
+                                           "N:Ono;Aki;;;",
+                                           "NOTE:first note",
+                                           "ORG:Tsunagi",
+                                           "TITLE:Engineer",
+                                           "BDAY:1990-01-01",
+                                           "TEL;TYPE=WORK:03-1234-5678",
+                                           "TEL;VALUE=uri:tel:+81-3-5555-0000;ext=11",
+                                           "END:VCARD",
+                                           "BEGIN:VCARD",
+                                           "VERSION:3.0",
+                                           "N:Ono;Aki;;;",
+                                           "NOTE:second note",
+                                           "ORG:Another Co.",
+                                           "TITLE:Advisor",
+                                           "BDAY:1991-01-01",
+                                           "TEL;TYPE=WORK,FAX:03-1234-5678",
+                                           "TEL;VALUE=uri:tel:+81-3-5555-0000;ext=22",
+                                           "END:VCARD"})),
+               FileKind::PhoneCards);
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_TRUE(groups[0].sure());
+    MergeResult merged = mergeDuplicates(store, groups);
+    EXPECT_EQ(merged.notKept, (std::vector<std::string>{"Ono Aki: 誕生日 1991-01-01"}));
+    EXPECT_NE(describeMerge(merged).find("誕生日 1991-01-01"), std::string::npos);
+    Connection connection = store.open();
+    std::vector<Person> people;
+    forEachEntry(connection, [&](const EntryRow& row) { people.push_back(readPerson(row)); });
+    ASSERT_EQ(people.size(), 1u);
+    const Person& person = people[0];
+    EXPECT_EQ(person.notes, (std::vector<std::string>{"first note", "second note"}));
+    EXPECT_EQ(person.organizations.size(), 2u);
+    EXPECT_EQ(person.titles, (std::vector<std::string>{"Engineer", "Advisor"}));
+    EXPECT_EQ(person.birthday, "1990-01-01");
+    std::vector<std::string> numbers;
+    for (const PersonItem& number : person.numbers)
+        numbers.push_back(std::string(number.line.parameter("TYPE").value_or("")) + ":" +
+                          number.text());
+    EXPECT_EQ(numbers,
+              (std::vector<std::string>{"WORK:03-1234-5678", ":tel:+81-3-5555-0000;ext=11",
+                                        "WORK,FAX:03-1234-5678", ":tel:+81-3-5555-0000;ext=22"}));
+}
+
+}  // namespace
+}  // namespace tsunagi
