@@ -21,9 +21,18 @@ const std::vector<FileKindInfo>& table() {
     return kinds;
 }
 
+// The file's own last extension decides, never a folder's name on the way to it: "x.csv/
+// phone.vcf" is a card file, "old.vcf.d/book.csv" an address book.
 bool hasMark(const std::string& name, FileKind kind) {
     std::string mark = fileKindInfo(kind).nameMark;
-    return contains(name, mark) || contains(name, upperAscii(mark));
+    size_t slash = name.find_last_of("/\\");
+    std::string_view own = std::string_view(name).substr(slash == std::string::npos ? 0 : slash + 1);
+    size_t dot = own.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    std::string_view extension = own.substr(dot);
+    if (extension == mark || extension == upperAscii(mark)) return true;
+    // A workbook's mark is ".xls": ".xlsx" is one too.
+    return kind == FileKind::Workbook && (extension == ".xlsx" || extension == ".XLSX");
 }
 
 std::optional<FileKind> firstMarked(const std::string& name,

@@ -23,7 +23,7 @@ struct FileKindInfo {
     const char* filterName;               // what the dialogs show: "VCF"
     std::vector<std::string> extensions;  // the dialog's patterns; the first is appended to a
                                           // save name that has none
-    const char* nameMark;  // found anywhere in a name (either case) it asks for this kind; none
+    const char* nameMark;  // a file's own last extension (either case) asks for this kind; none
                            // for the kinds that are chosen by their filter alone
     bool forTodaysPhones;  // chosen by its filter whatever the name
 };

@@ -27,16 +27,19 @@ TEST(FileKinds, TheDialogsOfferTheTablesKindsInTheirOrder) {
     EXPECT_EQ(filters[2].kind, FileKind::Workbook);
 }
 
-TEST(FileKinds, NamesAskForAKindByTheirMarksInEachCommandsOrder) {
+TEST(FileKinds, NamesAskForAKindByTheirOwnLastExtension) {
     EXPECT_EQ(saveKindForName("list.Csv"), std::nullopt);
-    EXPECT_EQ(saveKindForName("/x/a.csv/list.html"), FileKind::AddressBook);
+    // A folder named like a file kind changes nothing.
+    EXPECT_EQ(saveKindForName("/x/a.csv/list.html"), FileKind::ListPage);
+    EXPECT_EQ(saveKindForName("backup.csv/phone.vcf"), FileKind::PhoneCards);
+    EXPECT_EQ(openKindForName("old.vcf.d/book.csv"), FileKind::AddressBook);
     EXPECT_EQ(saveKindForName("a.VCF"), FileKind::PhoneCards);
     EXPECT_EQ(saveKindForName("a.xlsx"), FileKind::Workbook);
     EXPECT_EQ(saveKindForName("a.HTML"), FileKind::ListPage);
     EXPECT_EQ(saveKindForName("a.htm"), std::nullopt);
-    // Opening tests .vcf before .csv, saving .csv before .vcf.
-    EXPECT_EQ(openKindForName("a.csv.vcf"), FileKind::PhoneCards);
-    EXPECT_EQ(saveKindForName("a.csv.vcf"), FileKind::AddressBook);
+        EXPECT_EQ(openKindForName("a.csv.vcf"), FileKind::PhoneCards);
+    EXPECT_EQ(saveKindForName("a.csv.vcf"), FileKind::PhoneCards);
+    EXPECT_EQ(saveKindForName("a.vcf.csv"), FileKind::AddressBook);
     EXPECT_EQ(openKindForName("page.html"), std::nullopt);
     EXPECT_TRUE(isXlsxName("a.XLSX"));
     EXPECT_FALSE(isXlsxName("a.xlsx.xls"));
