@@ -26,7 +26,8 @@ const std::vector<FileKindInfo>& table() {
 bool hasMark(const std::string& name, FileKind kind) {
     std::string mark = fileKindInfo(kind).nameMark;
     size_t slash = name.find_last_of("/\\");
-    std::string_view own = std::string_view(name).substr(slash == std::string::npos ? 0 : slash + 1);
+    std::string_view own =
+        std::string_view(name).substr(slash == std::string::npos ? 0 : slash + 1);
     size_t dot = own.rfind('.');
     if (dot == std::string_view::npos) return false;
     std::string_view extension = own.substr(dot);

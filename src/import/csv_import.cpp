@@ -11,6 +11,7 @@
 #include "card/properties.h"
 #include "card/unicode.h"
 #include "card/vcard_line.h"
+#include "import/csv_headings.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -100,8 +101,11 @@ std::optional<CsvLayout> japaneseLayout(const std::vector<std::string>& headings
             layout.columns.push_back({p, CsvRole::Work});
         else if (trimmed == "会社名")
             layout.columns.push_back({p, CsvRole::Company});
+        else if (std::optional<CsvRole> role = japaneseRoleOf(nameKey(headingText(heading))))
+            layout.columns.push_back({p, *role});
     }
-    if (name < 0 && mail < 0 && home < 0 && fax < 0 && mobile < 0) return std::nullopt;
+    if (name < 0 && mail < 0 && home < 0 && fax < 0 && mobile < 0 && layout.columns.empty())
+        return std::nullopt;
     // The first of two matching headings gives way to the later, as the columns are read.
     if (name >= 0) layout.columns.push_back({name, CsvRole::Name});
     if (mail >= 0) layout.columns.push_back({mail, CsvRole::Mail});
@@ -146,6 +150,8 @@ std::optional<CsvLayout> englishLayout(const std::vector<std::string>& headings)
         {"phonetic last name", CsvRole::ReadingFamily},
         {"family name yomi", CsvRole::ReadingFamily},
         {"phonetic first name", CsvRole::ReadingGiven},
+        {"given yomi", CsvRole::ReadingGiven},
+        {"surname yomi", CsvRole::ReadingFamily},
         {"given name yomi", CsvRole::ReadingGiven},
         {"yomi name", CsvRole::Reading},
         {"e-mail address", CsvRole::Mail},
@@ -279,6 +285,17 @@ std::pair<std::string, bool> numberTypes(const std::string& label) {
     return {joined, usual};
 }
 
+// A whole name or reading parted at its first blank, half- or full-width ("山田　太郎" gives
+// "山田" and "太郎"); without a blank all of it is the first.
+std::pair<std::string, std::string> partedAtBlank(const std::string& value) {
+    size_t half = value.find(' '), full = value.find("\u3000");
+    size_t at = std::min(half, full);
+    if (at == std::string::npos) return {trimBlanks(value), ""};
+    std::string rest = value.substr(at + (at == full ? 3 : 1));
+    while (rest.compare(0, 3, "\u3000") == 0) rest = rest.substr(3);
+    return {trimBlanks(value.substr(0, at)), trimBlanks(rest)};
+}
+
 // A label of Google's in vCard terms: its types where it is one of Google's own words, else
 // the label itself for an X-ABLabel (built-in words of dates and relations as iPhones write
 // them).
@@ -334,6 +351,63 @@ std::optional<std::pair<std::string, int>> addressColumn(const std::string& lowe
     return std::nullopt;
 }
 
+// A Japanese column's value in its place: the name's suffix, the address's parts, the company's
+// department, the title, the birthday (whole, or in Thunderbird's three columns), the note.
+void japaneseField(JapaneseField field, const std::string& value, const std::string& written,
+                   bool birthParts, std::vector<std::string>& name,
+                   std::map<int, std::map<std::string, std::string>>& organizations,
+                   std::vector<std::string>& address, std::vector<std::string>& birth,
+                   std::vector<std::string>& extras) {
+    address.resize(7);
+    auto addTo = [&address](size_t part, std::string text) {
+        address[part] += (address[part].empty() ? "" : " ") + trimBlanks(text);
+    };
+    switch (field) {
+        case JapaneseField::NameSuffix:
+            name[4] = value;
+            break;
+        case JapaneseField::PostalCode:
+            addTo(5, value.compare(0, 3, "〒") == 0 ? value.substr(3) : value);
+            break;
+        case JapaneseField::Region:
+            addTo(4, value);
+            break;
+        case JapaneseField::City:
+            addTo(3, value);
+            break;
+        case JapaneseField::Street:
+            addTo(2, value);
+            break;
+        case JapaneseField::Extended:
+            addTo(1, value);
+            break;
+        case JapaneseField::Department:
+            organizations[1]["department"] = value;
+            break;
+        case JapaneseField::Title:
+            organizations[1]["title"] = value;
+            break;
+        case JapaneseField::Birthday:
+            if (birthParts)
+                birth[2] = value;
+            else
+                extras.push_back("BDAY:" + isoDate(value));
+            break;
+        case JapaneseField::BirthYear:
+            birth[0] = value;
+            break;
+        case JapaneseField::BirthMonth:
+            birth[1] = value;
+            break;
+        case JapaneseField::Note:
+            extras.push_back("NOTE:" + escapeText(written));  // as it was written
+            break;
+        case JapaneseField::Nickname:
+            extras.push_back("NICKNAME:" + escapeText(value));
+            break;
+    }
+}
+
 // Everything a line holds beyond the phone's columns, as vCard 3.0 content lines, each under
 // the property the table of properties gives its column: the name's other parts, the company,
 // title, dates, notes, addresses, web pages, messengers, relations, labels, each number's and
@@ -350,6 +424,10 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     std::map<std::string, std::vector<std::string>> places;  // Outlook's address columns
     std::vector<std::string> name(5);
     std::string formatted, fileAs;
+    // Thunderbird in Japanese writes a birthday in three columns: 生年, 誕生月, 誕生日 (the day).
+    bool birthParts = std::any_of(layout.headings.begin(), layout.headings.end(),
+                                  [](const std::string& h) { return nameKey(h) == "誕生月"; });
+    std::vector<std::string> birth(3);  // year, month, day
     for (int p = 0;
          p < static_cast<int>(fields.size()) && p < static_cast<int>(layout.headings.size()); ++p) {
         std::string value = fieldAt(fields, p);
@@ -382,10 +460,13 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                     break;
                 }
                 case CsvRole::Mail:
+                case CsvRole::MobileMail:
                 case CsvRole::MailValue: {
                     LabelParts label =
-                        labelParts(GoogleGroup::Mail,
-                                   role->role == CsvRole::MailValue ? mailLabels[role->group] : "");
+                        labelParts(GoogleGroup::Mail, role->role == CsvRole::MailValue
+                                                          ? mailLabels[role->group]
+                                                      : role->role == CsvRole::MobileMail ? "Mobile"
+                                                                                          : "");
                     std::string types = label.types.empty()
                                             ? ";TYPE=INTERNET"
                                             : ";TYPE=INTERNET," + label.types.substr(6);
@@ -408,6 +489,10 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                     break;
                 case CsvRole::Given:
                     name[1] = value;
+                    break;
+                case CsvRole::WholeName:
+                    if (name[0].empty() && name[1].empty())
+                        std::tie(name[0], name[1]) = partedAtBlank(value);
                     break;
                 case CsvRole::Name:
                     formatted = value;
@@ -447,6 +532,9 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             parts.resize(7);
             std::string& part = parts[place->second];
             part += (part.empty() ? "" : "\n") + value;
+        } else if (std::optional<JapaneseField> field = japaneseFieldOf(nameKey(heading))) {
+            japaneseField(*field, value, fields[p], birthParts, name, organizations,
+                          places["home "], birth, extras);
         } else if (lower == "middle name" || lower == "additional name") {
             name[2] = value;
         } else if (lower == "name prefix" || lower == "title") {
@@ -455,13 +543,15 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             name[4] = value;
         } else if (lower == "phonetic middle name" || lower == "additional name yomi") {
             extras.push_back("X-PHONETIC-MIDDLE-NAME:" + escapeText(value));
+        } else if (lower == "company yomi" || lower == "phonetic company name") {
+            extras.push_back("X-PHONETIC-ORG:" + escapeText(value));
         } else if (lower == "nickname") {
             extras.push_back("NICKNAME:" + escapeText(value));
-        } else if (lower == "organization title" || lower == "job title" || heading == "役職") {
+        } else if (lower == "organization title" || lower == "job title") {
             organizations[1]["title"] = value;
         } else if (lower == "organization department" || lower == "department") {
             organizations[1]["department"] = value;
-        } else if ((lower == "birthday" && value != "0/0/00") || heading == "誕生日") {
+        } else if (lower == "birthday" && value != "0/0/00") {
             extras.push_back("BDAY:" + isoDate(value));
         } else if (lower == "anniversary") {
             if (value == "0/0/00") continue;
@@ -477,7 +567,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             extras.push_back("URL:" + value);
         } else if (lower == "gender") {
             if (lowerAscii(value) != "unspecified") extras.push_back("GENDER:" + escapeText(value));
-        } else if (lower == "notes" || heading == "メモ") {
+        } else if (lower == "notes") {
             extras.push_back("NOTE:" + escapeText(fields[p]));  // a note as it was written
         } else if (lower == "photo") {
             extras.push_back("PHOTO;VALUE=uri:" + value);
@@ -495,6 +585,11 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             extras.push_back("X-TSUNAGI-COLUMN;X-HEADING=\"" + escapeText(heading) +
                              "\":" + escapeText(value));
         }
+    }
+    if (birthParts && !birth[1].empty() && !birth[2].empty()) {
+        std::string month = birth[1].size() == 1 ? "0" + birth[1] : birth[1];
+        std::string day = birth[2].size() == 1 ? "0" + birth[2] : birth[2];
+        extras.push_back("BDAY:" + (birth[0].empty() ? "-" : birth[0]) + "-" + month + "-" + day);
     }
     if (formatted.empty()) formatted = fileAs;
     for (std::string& line : keptNameLines(name, formatted, phoneName))
@@ -576,6 +671,12 @@ const char* kExpectedHeadings =
 bool CsvRecordReader::next(std::vector<std::string>& fields) {
     fields.clear();
     if (!lines_.next(line_)) return false;
+    if (!separator_) {
+        size_t commas = std::count(line_.begin(), line_.end(), ','),
+               tabs = std::count(line_.begin(), line_.end(), '\t'),
+               semicolons = std::count(line_.begin(), line_.end(), ';');
+        separator_ = tabs > commas ? '\t' : semicolons > commas ? ';' : ',';
+    }
     long opened = lines_.lineNumber();
     std::string field;
     bool quoted = false;     // inside a field's double quotes
@@ -594,7 +695,7 @@ bool CsvRecordReader::next(std::vector<std::string>& fields) {
                 } else {
                     quoted = false;
                 }
-            } else if (c == ',') {
+            } else if (c == separator_) {
                 fields.push_back(std::move(field));
                 field.clear();
                 fieldStart = true;
@@ -617,6 +718,9 @@ bool CsvRecordReader::next(std::vector<std::string>& fields) {
         field += "\r\n";
     }
     fields.push_back(std::move(field));
+    for (std::string& cell : fields)
+        if (cell.size() >= 3 && cell.compare(0, 2, "=\"") == 0 && cell.back() == '"')
+            cell = cell.substr(2, cell.size() - 3);
     return true;
 }
 
@@ -631,8 +735,8 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                                                 const CsvLayout& layout,
                                                 const std::vector<std::string>& fields,
                                                 long lineCounter) {
-    std::string name, family, given, reading, readingFamily, readingGiven, numbers, mails, company,
-        fileAs;
+    std::string name, family, given, whole, reading, readingFamily, readingGiven, numbers, mails,
+        company, fileAs;
     int mailCount = 0;
     auto [phoneLabels, mailLabels] = labelsOf(layout, fields);
     for (const CsvColumn& column : layout.columns) {
@@ -648,9 +752,14 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
             case CsvRole::Given:
                 given = value;
                 break;
-            case CsvRole::Reading:
-                reading = value;
+            case CsvRole::WholeName:
+                whole = value;
                 break;
+            case CsvRole::Reading: {
+                auto [first, second] = partedAtBlank(value);
+                reading = joinedName(first, second);
+                break;
+            }
             case CsvRole::ReadingFamily:
                 readingFamily = value;
                 break;
@@ -658,10 +767,12 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                 readingGiven = value;
                 break;
             case CsvRole::Mail:
+            case CsvRole::MobileMail:
             case CsvRole::MailValue:
                 for (const std::string& mail : cellValues(value)) {
-                    bool cell = column.role == CsvRole::MailValue &&
-                                roleOfLabel(mailLabels[column.group]) == CsvRole::Mobile;
+                    bool cell = column.role == CsvRole::MobileMail ||
+                                (column.role == CsvRole::MailValue &&
+                                 roleOfLabel(mailLabels[column.group]) == CsvRole::Mobile);
                     mails += std::string(kMailItem) + (cell ? "CELL:" : "INTERNET:") + mail;
                     mails += std::string(kJoin);
                     ++mailCount;
@@ -692,7 +803,12 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                 break;
         }
     }
-    if (name.empty() || (!layout.wholeNameFirst && !joinedName(family, given).empty()))
+    if (joinedName(family, given).empty() && !whole.empty())
+        std::tie(family, given) = partedAtBlank(whole);
+    // Family and given name apart win over a display name, unless only one of them is there
+    // (our own export writes the whole name under 名).
+    if (name.empty() || (!joinedName(family, given).empty() &&
+                         (!layout.wholeNameFirst || (!family.empty() && !given.empty()))))
         name = joinedName(family, given);
     // A business contact is shown by its company, as every phone shows it.
     if (name.empty()) name = !fileAs.empty() ? fileAs : company;

@@ -17,6 +17,9 @@ namespace tsunagi {
 
 // Takes CSV records out of a file: fields in double quotes follow RFC 4180 (the quotes go, a
 // doubled quote is one, commas and line breaks inside stay); other fields split at every comma.
+// A file whose first line parts its fields with tabs (Excel's "Unicode text") or semicolons
+// (European programs) rather than commas is read with those. A cell Excel wrote as a formula
+// to keep its leading zero (="0312345678") is its text.
 // A quote left open runs over at most kMaxRecordLines lines and kMaxRecordBytes bytes.
 class CsvRecordReader {
   public:
@@ -29,17 +32,20 @@ class CsvRecordReader {
   private:
     LineReader& lines_;
     std::string line_;
+    char separator_ = 0;  // decided by the first line
 };
 
 // What a column of a data line is for.
 enum class CsvRole {
     Name,           // the whole name (表示名, Display Name, Name)
+    WholeName,      // 氏名: family and given name parted by a blank
     Family,         // 姓, Last Name, Family Name
     Given,          // 名, First Name, Given Name
     ReadingFamily,  // Phonetic Last Name, Family Name Yomi
     ReadingGiven,   // Phonetic First Name, Given Name Yomi
     Reading,        // Yomi Name
     Mail,           // 電子メール アドレス, E-mail Address, Primary Email, …
+    MobileMail,     // 携帯メール
     Home,           // 自宅電話番号, Home Phone
     Work,        // 勤務先電話番号, Business Phone, Work Phone (and the Japanese fax column)
     Mobile,      // 携帯電話, Mobile Phone, Mobile Number

@@ -37,7 +37,7 @@ TEST(FileKinds, NamesAskForAKindByTheirOwnLastExtension) {
     EXPECT_EQ(saveKindForName("a.xlsx"), FileKind::Workbook);
     EXPECT_EQ(saveKindForName("a.HTML"), FileKind::ListPage);
     EXPECT_EQ(saveKindForName("a.htm"), std::nullopt);
-        EXPECT_EQ(openKindForName("a.csv.vcf"), FileKind::PhoneCards);
+    EXPECT_EQ(openKindForName("a.csv.vcf"), FileKind::PhoneCards);
     EXPECT_EQ(saveKindForName("a.csv.vcf"), FileKind::PhoneCards);
     EXPECT_EQ(saveKindForName("a.vcf.csv"), FileKind::AddressBook);
     EXPECT_EQ(openKindForName("page.html"), std::nullopt);

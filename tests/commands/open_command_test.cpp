@@ -37,7 +37,7 @@ TEST(OpenCommand, KindsFollowTheNameExactly) {
     EXPECT_EQ(openKindForName("abc.Vcf"), std::nullopt);
     EXPECT_EQ(openKindForName("abc.txt"), std::nullopt);
     EXPECT_EQ(openKindForName("a.csv.vcf"), FileKind::PhoneCards);
-        EXPECT_EQ(openKindForName("/x.CSV/list"), std::nullopt);  // a folder's name is no kind
+    EXPECT_EQ(openKindForName("/x.CSV/list"), std::nullopt);  // a folder's name is no kind
     EXPECT_EQ(openKindForName("book.XLS"), FileKind::Workbook);
     EXPECT_EQ(openKindForName("book.xlsx"), FileKind::Workbook);
 }

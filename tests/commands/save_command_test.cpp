@@ -48,8 +48,9 @@ TEST_F(SaveCommandRuns, DialogCancelAFolderNamedLikeAFileAndTheFilters) {
     for (const FileFilter& filter : ui.requests[0].filters) filters.push_back(filter.name);
     EXPECT_EQ(filters, (std::vector<std::string>{"HTML", "CSV", "VCF", "vCard 3.0 スマートフォン用",
                                                  "Google 連絡先 CSV"}));
-    EXPECT_FALSE(std::filesystem::exists(folder.file("book.xls")));  // no workbook engine offered
-        // The list page its name asks for, whatever its folder is called.
+    EXPECT_FALSE(std::filesystem::exists(folder.file(
+        "book.xls")));  // no workbook engine offered
+                        // The list page its name asks for, whatever its folder is called.
     EXPECT_EQ(readBytes(folder.file("a.csv/list.html")), readBytes(kGolden + "entries.html"));
     ASSERT_EQ(ui.messages.size(), 1u);  // whose numbers the list page could not hold
     EXPECT_NE(ui.messages[0].find("入りきらない"), std::string::npos);

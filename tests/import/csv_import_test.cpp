@@ -116,7 +116,7 @@ TEST(CsvImport, GoogleContactsTodayAndBefore) {
                              "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;WORK:03-1111-2222<>",
                              "EMAIL;INTERNET:taro@example.jp<>EMAIL;INTERNET:t@example.com<>", 1),
               normalisedCard("Smith;John", "", "TEL;VOICE;HOME:(03) 3333 4444<>", "", 2),
-              normalisedCard("鈴木;花子", "ｽｽﾞｷ ﾊﾅｺ", "TEL;CELL:080-5555-6666<>",
+              normalisedCard("鈴木;花子", "ｽｽﾞｷ;ﾊﾅｺ", "TEL;CELL:080-5555-6666<>",
                              "EMAIL;INTERNET:hana@example.jp", 1)}));
 }
 
