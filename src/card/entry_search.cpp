@@ -1,5 +1,7 @@
 #include "card/entry_search.h"
 
+#include <algorithm>
+
 #include "card/card_view.h"
 #include "card/checks.h"
 #include "card/dialect.h"
@@ -38,8 +40,22 @@ std::vector<SearchEntry> readSearchEntries(const Store& store) {
     return entries;
 }
 
-bool entryMatches(const SearchEntry& entry, std::string_view typedKey) {
-    return typedKey.empty() || entry.key.find(typedKey) != std::string::npos;
+SearchQuery searchQueryOf(std::string_view typed) {
+    SearchQuery query{searchKey(typed), ""};
+    // A number typed in any form finds the number by the digits the phone dials; a part of a
+    // number ("1111") is digits too.
+    std::string number = asciiNumber(typed);
+    bool digitsOnly =
+        std::any_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+        number.find_first_not_of("0123456789+-() .") == std::string::npos;
+    if (digitsOnly)
+        if (std::optional<std::string> digits = dialledDigits(number)) query.digits = *digits;
+    return query;
+}
+
+bool entryMatches(const SearchEntry& entry, const SearchQuery& query) {
+    return query.key.empty() || entry.key.find(query.key) != std::string::npos ||
+           (!query.digits.empty() && entry.key.find(query.digits) != std::string::npos);
 }
 
 std::string entrySummary(const Store& store, std::int64_t id) {

@@ -186,7 +186,7 @@ void Form2::Command1_Click() {
     std::optional<FormContent> form = checkedContent();
     if (!form) return;
     if (storeWork([&] { addEntry(app_.store(), *form); })) {
-        app_.entriesChanged();
+        app_.entriesChanged("新規登録");
         handBack();
     }
 }
@@ -201,7 +201,7 @@ void Form2::Command2_Click() {
     if (!form) return;
     if (storeWork([&] {
             if (rewriteEntry(app_.store(), *id, *form))
-                app_.entriesChanged();
+                app_.entriesChanged("更新");
             else
                 app_.showMessage(kEntryGone);
         }))
@@ -215,7 +215,7 @@ void Form2::Command3_Click() {
         return;
     }
     if (storeWork([&] { removeEntry(app_.store(), *id); })) {
-        app_.entriesChanged();
+        app_.entriesChanged("削除");
         handBack();
     }
 }

@@ -24,8 +24,8 @@ class FormHost {
     virtual std::optional<std::int64_t> selectedId() const = 0;
     // The form is leaving: the list must be rebuilt and the main window shown.
     virtual void inputFormDone() = 0;
-    // The form added, changed or deleted an entry.
-    virtual void entriesChanged() = 0;
+    // The form added, changed or deleted an entry; `what` names it for undo ("新規登録").
+    virtual void entriesChanged(const std::string& what) = 0;
 };
 
 // The input form: one entry's name, three numbers and three mail addresses with their types.

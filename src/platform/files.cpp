@@ -60,8 +60,18 @@ std::vector<std::string> subfolders(const std::string& path) {
 }
 
 SingleInstanceLock::SingleInstanceLock(const std::string& lockPath) {
-    int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return;
+    int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        untrusted_ = errno == ELOOP;  // a link where the lock should be is no lock of ours
+        return;
+    }
+    // A lock that another user made says nothing of ours: it is never waited on.
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || status.st_uid != getuid() || !S_ISREG(status.st_mode)) {
+        close(fd);
+        untrusted_ = true;
+        return;
+    }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return;
@@ -73,9 +83,37 @@ SingleInstanceLock::~SingleInstanceLock() {
     if (fd_ >= 0) close(fd_);
 }
 
-std::string defaultLockPath() {
+bool isPrivateFolder(const std::string& path) {
+    struct stat status {};
+    return lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == getuid() && (status.st_mode & 077) == 0;
+}
+
+std::string privateFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = runtime && *runtime ? runtime : "/tmp";
+    if (runtime && *runtime && isPrivateFolder(runtime)) return runtime;
+    // Without a runtime folder of our own (su, some remote sessions): a folder under this
+    // user's cache that only this user may enter, never a name in /tmp that anyone can take.
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base = cache && *cache ? cache : home && *home ? std::string(home) + "/.cache" : "";
+    if (base.empty()) return "";
+    mkdir(base.c_str(), 0700);
+    std::string folder = base + "/tsunagi";
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return "";
+    if (!isPrivateFolder(folder)) {
+        // Ours but open to others (made by hand): closed; anyone else's: not used.
+        struct stat status {};
+        if (lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+            status.st_uid != getuid() || chmod(folder.c_str(), 0700) != 0)
+            return "";
+    }
+    return folder;
+}
+
+std::string defaultLockPath() {
+    std::string folder = privateFolder();
+    if (folder.empty()) return "";
     return folder + "/tsunagi-" + std::to_string(getuid()) + ".lock";
 }
 

@@ -28,13 +28,19 @@ class SingleInstanceLock {
     SingleInstanceLock(const SingleInstanceLock&) = delete;
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
-    bool acquired() const { return fd_ >= 0; }
+    // True while this program holds the lock, and also where the lock is another user's (or
+    // there is no private place for one): nothing then says that another of ours runs.
+    bool acquired() const { return fd_ >= 0 || untrusted_; }
 
   private:
     int fd_ = -1;
+    bool untrusted_ = false;
 };
 
-// Where this user's lock for the program lives.
+// A folder only this user may enter: $XDG_RUNTIME_DIR when it is so, else one made with mode
+// 0700 under the user's cache; "" when there is none.
+std::string privateFolder();
+// Where this user's lock for the program lives, in the private folder ("" when there is none).
 std::string defaultLockPath();
 
 }  // namespace tsunagi

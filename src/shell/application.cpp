@@ -16,7 +16,41 @@ App::App(Store store, Module1 module1, UserInterface& ui)
     : cardRoots(defaultCardRoots()),
       store_(std::move(store)),
       module1_(std::move(module1)),
-      ui_(ui) {}
+      ui_(ui) {
+    try {
+        history_.reset(store_);
+    } catch (const TsunagiError&) {
+        // A store that cannot be read now says so at the first list; the history starts empty.
+    }
+}
+
+void App::entriesChanged(const std::string& what) {
+    unsavedChanges_ = true;
+    formChangedEntries_ = true;
+    try {
+        history_.changed(store_, what);
+    } catch (const TsunagiError& error) {
+        ui_.showMessage("この変更は元に戻せません。\n" + std::string(error.what()));
+    }
+}
+
+void App::undo() {
+    try {
+        history_.undo(store_);
+        unsavedChanges_ = true;
+    } catch (const TsunagiError& error) {
+        ui_.showMessage(error.what());
+    }
+}
+
+void App::redo() {
+    try {
+        history_.redo(store_);
+        unsavedChanges_ = true;
+    } catch (const TsunagiError& error) {
+        ui_.showMessage(error.what());
+    }
+}
 
 CommandContext App::commandContext() {
     std::string backup = module1_.dataFolder.empty() ? "" : module1_.dataFolder + "/backup/";

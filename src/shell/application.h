@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "commands/command_context.h"
+#include "commands/undo_history.h"
 #include "commands/user_interface.h"
 #include "editor/input_form_window.h"
 #include "editor/twips.h"
@@ -40,11 +41,13 @@ class App : public QObject, public FormHost {
     // Files that came from outside the windows (a second start): opened in the main window,
     // or once it is back when the input form is open; the program's window comes forward.
     void openFilesFromOutside(const std::vector<std::string>& paths);
-    void entriesChanged() override {
-        unsavedChanges_ = true;
-        formChangedEntries_ = true;
-    }
+    void entriesChanged(const std::string& what) override;
     void entriesSaved() { unsavedChanges_ = false; }
+    // Takes back the last change to the list, or does it again; the list then differs from
+    // what was saved.
+    UndoHistory& history() { return history_; }
+    void undo();
+    void redo();
     // Entries were added, changed or deleted since the last save; the store is emptied at the
     // next start, so leaving the program now would lose them.
     bool hasUnsavedChanges() const { return unsavedChanges_; }
@@ -70,6 +73,7 @@ class App : public QObject, public FormHost {
     bool switchingToForm_ = false;
     bool formChangedEntries_ = false;
     std::vector<std::string> pendingFiles_;
+    UndoHistory history_;
     std::string lastFolder_;  // where the file dialogs were last answered
 };
 

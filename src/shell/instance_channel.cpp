@@ -1,6 +1,7 @@
 #include "shell/instance_channel.h"
 
 #include <QLocalSocket>
+#include <QTimer>
 
 namespace tsunagi {
 
@@ -50,7 +51,13 @@ void InstanceChannel::readConnection() {
             for (const QByteArray& line : buffer->chopped(2).split('\n'))
                 if (!line.isEmpty()) files << QString::fromUtf8(line);
             buffer->clear();
-            emit filesArrived(files);
+            // The connection is done with before anything is shown: the import and its
+            // messages run from the event loop, never inside this read, whose socket may be
+            // gone by the time a message box is answered.
+            socket->disconnect(this);
+            socket->abort();
+            socket->deleteLater();
+            QTimer::singleShot(0, this, [this, files] { emit filesArrived(files); });
         };
         connect(socket, &QLocalSocket::readyRead, this, read);
         read();

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QUrl>
@@ -145,8 +146,14 @@ void Form1::buildMenus() {
     l0 = menuBar()->addMenu("リスト");
     l1 = l0->addAction("データのクリア", this, &Form1::l1_Click);
     l2 = l0->addAction("データの保存", this, &Form1::l2_Click);
-    mergeDuplicatesItem = l0->addAction("重複をまとめる…", this, &Form1::mergeDuplicatesClicked);
-    findItem = l0->addAction("検索…", this, &Form1::findClicked);
+    // Items of our own have access keys in the Japanese way; the specification's stay as given.
+    mergeDuplicatesItem =
+        l0->addAction("重複をまとめる(&M)…", this, &Form1::mergeDuplicatesClicked);
+    findItem = l0->addAction("検索(&F)…", this, &Form1::findClicked);
+    e0 = menuBar()->addMenu("編集(&E)");
+    undoItem = e0->addAction("元に戻す(&U)", this, &Form1::undoClicked);
+    redoItem = e0->addAction("やり直し(&R)", this, &Form1::redoClicked);
+    connect(e0, &QMenu::aboutToShow, this, &Form1::showUndoNames);
     s0 = menuBar()->addMenu("その他");
     s1 = s0->addAction("ヘルプ", this, &Form1::s1_Click);
     s2 = s0->addAction("バージョン情報", this, &Form1::s2_Click);
@@ -156,7 +163,46 @@ void Form1::buildMenus() {
     m2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     l2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     findItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    mergeDuplicatesItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    undoItem->setShortcut(QKeySequence::Undo);
+    redoItem->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    // F10, as in every desktop program, opens the first menu; the arrows go on from there.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, &Form1::openMenuBar);
+    showUndoNames();
     s1->setShortcut(QKeySequence(Qt::Key_F1));
+}
+
+void Form1::openMenuBar() {
+    menuBar()->setFocus(Qt::MenuBarFocusReason);
+    menuBar()->setActiveAction(m0->menuAction());
+}
+
+void Form1::showUndoNames() {
+    UndoHistory& history = app_.history();
+    undoItem->setText(history.canUndo()
+                          ? QString::fromStdString("元に戻す(&U): " + history.undoName())
+                          : QString("元に戻す(&U)"));
+    redoItem->setText(history.canRedo()
+                          ? QString::fromStdString("やり直し(&R): " + history.redoName())
+                          : QString("やり直し(&R)"));
+    undoItem->setEnabled(history.canUndo());
+    redoItem->setEnabled(history.canRedo());
+}
+
+void Form1::undoClicked() {
+    if (!app_.history().canUndo()) return;
+    app_.undo();
+    RefreshList();
+    showUndoNames();
+}
+
+void Form1::redoClicked() {
+    if (!app_.history().canRedo()) return;
+    app_.redo();
+    RefreshList();
+    showUndoNames();
 }
 
 void Form1::Form_Load() {
@@ -169,6 +215,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::RefreshList() {
+    showUndoNames();
     try {
         std::vector<std::string> lines = readEntryList(app_.store());
         QStringList items;
@@ -215,7 +262,7 @@ void Form1::selectEntry(std::int64_t id) {
 void Form1::openFiles(const std::vector<std::string>& paths) {
     int before = entries_;
     long added = tsunagi::openFiles(app_.commandContext(), paths, app_.importProgress(this));
-    if (added > 0) app_.entriesChanged();
+    if (added > 0) app_.entriesChanged("読み込み (" + std::to_string(added) + " 件)");
     RefreshList();
     // The list shows where the new entries begin.
     if (added > 0 && before < List1->count()) {
@@ -228,7 +275,7 @@ void Form1::m1_Click() {
     // The list stays as it is while the dialogs are up; a failed import leaves it so.
     int before = entries_;
     long added = runOpenCommand(app_.commandContext(), app_.importProgress(this));
-    if (added > 0) app_.entriesChanged();
+    if (added > 0) app_.entriesChanged("読み込み (" + std::to_string(added) + " 件)");
     // Whatever came of it, the list shows the store as it is now.
     RefreshList();
     if (added > 0 && before < List1->count()) {
@@ -258,6 +305,7 @@ void Form1::l1_Click() {
     if (!mayLoseUnsavedWork("クリア")) return;
     try {
         clearStore(app_.store());
+        app_.entriesChanged("クリア");
         // Nothing that was not saved is lost any more.
         app_.entriesSaved();
         List1->clear();
@@ -282,7 +330,8 @@ void Form1::mergeDuplicatesClicked() {
         MergeDialog dialog(std::move(groups), this);
         if (dialog.exec() != QDialog::Accepted) return;
         MergeResult result = mergeDuplicates(app_.store(), dialog.checkedGroups());
-        if (result.entriesBefore > 0) app_.entriesChanged();
+        if (result.entriesBefore > 0)
+            app_.entriesChanged("重複のまとめ (" + std::to_string(result.entriesBefore) + " 件)");
         RefreshList();
         app_.ui().showMessage(describeMerge(result));
     } catch (const TsunagiError& error) {
@@ -300,7 +349,7 @@ void Form1::findClicked() {
 }
 
 void Form1::applySearch() {
-    std::string typed = searchKey(searchBox->text().toStdString());
+    SearchQuery typed = searchQueryOf(searchBox->text().toStdString());
     if (!searchEntries_) {
         try {
             searchEntries_ = readSearchEntries(app_.store());
@@ -345,7 +394,7 @@ void Form1::deleteSelectedEntry() {
     int row = List1->row(item);
     try {
         removeEntry(app_.store(), *id);
-        app_.entriesChanged();
+        app_.entriesChanged("削除");
     } catch (const TsunagiError& error) {
         app_.ui().showMessage(error.what());
     }

@@ -51,6 +51,9 @@ class Form1 : public QMainWindow {
     QAction* l2;                   // データの保存
     QAction* mergeDuplicatesItem;  // 重複をまとめる…
     QAction* findItem;             // 検索…
+    QMenu* e0;                     // 編集
+    QAction* undoItem;             // 元に戻す: …
+    QAction* redoItem;             // やり直し: …
     QAction* s1;                   // ヘルプ
     QAction* s2;                   // バージョン情報
     QLineEdit* searchBox;          // over the list while a search is on
@@ -63,6 +66,8 @@ class Form1 : public QMainWindow {
     void l2_Click();
     void mergeDuplicatesClicked();
     void findClicked();
+    void undoClicked();
+    void redoClicked();
     void s1_Click();
     void s2_Click();
     void List1_DblClick();
@@ -77,6 +82,9 @@ class Form1 : public QMainWindow {
   private:
     void Form_Load();
     void buildMenus();
+    void openMenuBar();
+    // The undo and redo items name what they take back or do again.
+    void showUndoNames();
     void layOutList();
     // Asks before unsaved work would be lost, offering to save it first; true to go on.
     bool mayLoseUnsavedWork(const std::string& action);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QTest>
@@ -48,10 +49,12 @@ class Form1Test : public QObject {
         QCOMPARE(window->windowTitle(), QString("Tsunagi1.0.0"));
         QStringList menus;
         for (QAction* action : window->menuBar()->actions()) menus << action->text();
-        QCOMPARE(menus, QStringList({"メニュー", "リスト", "その他"}));
+        QCOMPARE(menus, QStringList({"メニュー", "リスト", "編集(&E)", "その他"}));
         QCOMPARE(captions(window->m0), QStringList({"ファイルを開く", "登録ﾌｫｰﾑを開く", "終了"}));
-        QCOMPARE(captions(window->l0),
-                 QStringList({"データのクリア", "データの保存", "重複をまとめる…", "検索…"}));
+        QCOMPARE(captions(window->l0), QStringList({"データのクリア", "データの保存",
+                                                    "重複をまとめる(&M)…", "検索(&F)…"}));
+        QCOMPARE(captions(window->e0), QStringList({"元に戻す(&U)", "やり直し(&R)"}));
+        QVERIFY(!window->undoItem->isEnabled());
         QCOMPARE(captions(window->s0), QStringList({"ヘルプ", "バージョン情報"}));
         // The keys every desktop program has, beside the captions as they stand.
         QCOMPARE(window->m1->shortcut(), QKeySequence("Ctrl+O"));
@@ -60,12 +63,79 @@ class Form1Test : public QObject {
         QCOMPARE(window->m2->shortcut(), QKeySequence("Ctrl+Q"));
         QCOMPARE(window->s1->shortcut(), QKeySequence("F1"));
         QCOMPARE(window->findItem->shortcut(), QKeySequence("Ctrl+F"));
+        QCOMPARE(window->mergeDuplicatesItem->shortcut(), QKeySequence("Ctrl+M"));
+        QCOMPARE(window->undoItem->shortcut(), QKeySequence("Ctrl+Z"));
+        QCOMPARE(window->redoItem->shortcuts(),
+                 QList<QKeySequence>({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
         QCOMPARE(window->List1->count(), 0);
         QCOMPARE(window->Label1->text(), QString());
         QCOMPARE(window->Label2->text(), QString("名前"));
         // Every menu is in sight, none behind an extension arrow.
         QVERIFY(window->menuBar()->sizeHint().width() <= window->width());
         QCOMPARE(window->List1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        window->close();
+    }
+
+    void f10OpensTheMenusFromTheKeyboard() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = app.showMainWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window->List1, Qt::Key_F10);
+        QCOMPARE(window->menuBar()->activeAction(), window->m0->menuAction());
+        QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+        window->close();
+    }
+
+    void undoAndRedoEveryChange() {
+        TempFolder folder;
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = app.showMainWindow();
+        std::string book = folder.write(
+            "book.vcf",
+            "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:A\r\nX-JPG-MDNO:1\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:A\r\nTEL;CELL:090\r\nX-JPG-MDNO:2\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:B\r\nX-JPG-MDNO:3\r\nEND:VCARD\r\n");
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->openFiles({book});
+        QCOMPARE(window->List1->count(), 3);
+        QCOMPARE(window->undoItem->text(), QString("元に戻す(&U): 読み込み (3 件)"));
+        // A delete, then a merge, each taken back in turn with Ctrl+Z.
+        window->List1->setCurrentRow(2);
+        ui.askAnswer = true;
+        QTest::keyClick(window->List1, Qt::Key_Delete);
+        QCOMPARE(window->List1->count(), 2);
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<MergeDialog*>(QApplication::activeModalWidget()))
+                QTest::mouseClick(dialog->mergeButton, Qt::LeftButton);
+        });
+        window->mergeDuplicatesItem->trigger();
+        QCOMPARE(window->List1->count(), 1);
+        QCOMPARE(window->undoItem->text(), QString("元に戻す(&U): 重複のまとめ (2 件)"));
+        app.entriesSaved();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window->List1, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(window->List1->count(), 2);
+        QVERIFY(app.hasUnsavedChanges());  // the quitting question still asks
+        QCOMPARE(window->redoItem->text(), QString("やり直し(&R): 重複のまとめ (2 件)"));
+        QTest::keyClick(window->List1, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(window->List1->count(), 3);
+        QTest::keyClick(window->List1, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(window->List1->count(), 2);
+        // The clear too; and a new change ends what could be redone.
+        ui.chooseAnswers = {1};  // clear without saving
+        window->l1_Click();
+        QCOMPARE(window->List1->count(), 0);
+        window->undoClicked();
+        QCOMPARE(window->List1->count(), 2);
+        QVERIFY(window->redoItem->isEnabled());
+        window->openFiles({book});
+        QVERIFY(!window->redoItem->isEnabled());
+        ui.chooseAnswers = {1};  // quit without saving
         window->close();
     }
 
@@ -302,6 +372,12 @@ class Form1Test : public QObject {
         QCOMPARE(window->Label1->text(), QString("1/41ﾃﾞｰﾀ"));
         window->searchBox->setText("０９０１２３４");
         QCOMPARE(shown(), 1);
+        // A number in any form it is written finds it by the digits it dials.
+        for (const char* number : {"090-1234-5678", "+81 90-1234-5678", "09012345678",
+                                   "090 1234 5678", "＋８１　９０－１２３４－５６７８"}) {
+            window->searchBox->setText(QString::fromUtf8(number));
+            QCOMPARE(shown(), 1);
+        }
         window->searchBox->setText("名3");
         QCOMPARE(shown(), 11);  // 名3, 名30 … 名39
         // Down leads into the list; Esc there ends the search too.
@@ -390,6 +466,31 @@ class Form1Test : public QObject {
         QVERIFY(second.send({}));  // only "come forward"
         QTRY_VERIFY(heard);
         QVERIFY(arrived.isEmpty());
+    }
+
+    void aSecondStartWhileAMessageBoxIsOpenAndAnswered() {
+        // The running window answers a hand-over with a message box: its connection must be
+        // done with before the box's own event loop runs, and the box answered safely.
+        TempFolder folder;
+        QString lock = QString::fromStdString(folder.file("tsunagi.lock"));
+        InstanceChannel first(lock), second(lock);
+        QVERIFY(first.listen());
+        int answered = 0;
+        connect(&first, &InstanceChannel::filesArrived, this, [&](const QStringList&) {
+            QTimer::singleShot(100, [] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    QTest::keyClick(box, Qt::Key_Return);
+            });
+            QMessageBox box(QMessageBox::Information, "Tsunagi", "読み込みました。",
+                            QMessageBox::Ok);
+            box.exec();
+            ++answered;
+        });
+        QVERIFY(second.send({"/home/user/a.csv"}));
+        QTRY_COMPARE(answered, 1);
+        QVERIFY(second.send({"/home/user/b.vcf"}));
+        QTRY_COMPARE(answered, 2);
+        QTest::qWait(50);  // the sockets' last events, after the boxes
     }
 
     void mergingDuplicatesFromTheListMenu() {

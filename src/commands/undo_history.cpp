@@ -1,0 +1,62 @@
+#include "commands/undo_history.h"
+
+namespace tsunagi {
+
+namespace {
+
+StoreSnapshot snapshotOf(const Store& store) {
+    Connection connection = store.open();
+    return takeSnapshot(connection);
+}
+
+}  // namespace
+
+void UndoHistory::reset(const Store& store) {
+    undo_.clear();
+    redo_.clear();
+    current_ = snapshotOf(store);
+}
+
+void UndoHistory::changed(const Store& store, const std::string& what) {
+    undo_.push_back({what, std::move(current_)});
+    redo_.clear();
+    current_ = snapshotOf(store);
+    bound();
+}
+
+void UndoHistory::undo(const Store& store) {
+    if (undo_.empty()) return;
+    Step step = std::move(undo_.back());
+    undo_.pop_back();
+    {
+        Connection connection = store.open();
+        restoreSnapshot(connection, step.list);
+    }
+    redo_.push_back({step.what, std::move(current_)});
+    current_ = std::move(step.list);
+}
+
+void UndoHistory::redo(const Store& store) {
+    if (redo_.empty()) return;
+    Step step = std::move(redo_.back());
+    redo_.pop_back();
+    {
+        Connection connection = store.open();
+        restoreSnapshot(connection, step.list);
+    }
+    undo_.push_back({step.what, std::move(current_)});
+    current_ = std::move(step.list);
+}
+
+void UndoHistory::bound() {
+    // The oldest steps go first, once there are more than the steps promised and more than
+    // the budget holds.
+    size_t bytes = current_.bytes;
+    for (const Step& step : undo_) bytes += step.list.bytes;
+    while (undo_.size() > kSteps && bytes > budget_) {
+        bytes -= undo_.front().list.bytes;
+        undo_.pop_front();
+    }
+}
+
+}  // namespace tsunagi
