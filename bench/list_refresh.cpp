@@ -24,6 +24,7 @@ class SilentUi : public tsunagi::UserInterface {
         std::fprintf(stderr, "%s\n", text.c_str());
     }
     bool openWithDesktop(const std::string&) override { return false; }
+    void showStatus(const std::string&) override {}
 };
 }  // namespace
 

@@ -20,6 +20,7 @@ struct CommandContext {
     // The folder a file dialog was last answered in during this run; kept by the program, set
     // by the commands. Empty before the first.
     std::string* lastFolder = nullptr;
+    std::optional<FileKind>* lastSaveKind = nullptr;  // the save filter chosen last in this run
 };
 
 }  // namespace tsunagi

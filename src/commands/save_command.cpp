@@ -179,21 +179,32 @@ bool runSaveCommand(const CommandContext& context) {
     std::tm local{};
     localtime_r(&now, &local);
     request.proposedName = proposedSaveName(local);
-    std::optional<SaveChoice> chosen = context.ui.chooseFileToSave(request);
-    if (!chosen) return false;
-
-    std::string path = chosen->path;
-    std::optional<FileKind> kind = saveKindForChoice(path, chosen->kind);
-    if (!kind) return false;
-    if (kind == FileKind::Workbook && !context.workbooksOffered) return false;
-    // The dialog leaves the question to us: only now, with its extension, is the name final.
-    if (fileExists(path) &&
-        !context.ui.ask(path + " は既にあります。置き換えますか？", "置き換える", "いいえ"))
-        return false;
+    if (context.lastSaveKind) request.selectedKind = *context.lastSaveKind;
+    std::string path;
+    std::optional<FileKind> kind;
+    for (;;) {
+        std::optional<SaveChoice> chosen = context.ui.chooseFileToSave(request);
+        if (!chosen) return false;
+        path = chosen->path;
+        kind = saveKindForChoice(path, chosen->kind);
+        if (!kind) return false;
+        if (kind == FileKind::Workbook && !context.workbooksOffered) return false;
+        if (context.lastSaveKind && chosen->kind) *context.lastSaveKind = chosen->kind;
+        // The dialog leaves the question to us: only now, with its extension, is the name
+        // final. "No" is another name, in the dialog again.
+        if (!fileExists(path) ||
+            context.ui.ask(path + " は既にあります。置き換えますか？", "置き換える", "いいえ"))
+            break;
+        request.startFolder = path.substr(0, path.rfind('/') + 1);
+        request.proposedName = path.substr(path.rfind('/') + 1);
+        request.selectedKind = chosen->kind;
+    }
     rememberFolderOf(context, path);
     try {
         std::string note = exportToFile(context.store, context.programFolder, path, *kind);
         if (!note.empty()) context.ui.showMessage(path + "\n" + note);
+        context.ui.showStatus("保存しました：" + path + "（" + fileKindInfo(*kind).filterName +
+                              "）");
         return true;
     } catch (const std::exception& error) {
         context.ui.showMessage("保存に失敗しました。\n" + describeFailure(error));

@@ -31,7 +31,8 @@ struct FileRequest {
     std::string title;
     std::string startFolder;
     std::vector<FileFilter> filters;
-    std::string proposedName;  // save dialogs only
+    std::string proposedName;              // save dialogs only
+    std::optional<FileKind> selectedKind;  // the filter selected at first; the first when none
 };
 
 class UserInterface {
@@ -49,6 +50,9 @@ class UserInterface {
     virtual size_t choose(const std::string& text, const std::vector<std::string>& answers) = 0;
     // Opens a file or a web address with the desktop's own program; false when that failed.
     virtual bool openWithDesktop(const std::string& pathOrUrl) = 0;
+    // A short word that something was done ("保存しました：…"), shown without a dialog to
+    // dismiss.
+    virtual void showStatus(const std::string& text) = 0;
 };
 
 }  // namespace tsunagi

@@ -1,10 +1,13 @@
 #include "merge/merge_dialog.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/program_name.h"
 
@@ -111,7 +114,16 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     layout->addWidget(intro);
     layout->addWidget(Groups);
     layout->addLayout(buttons);
-    resize(720, 420);
+    // Wide enough for every column at its contents' width, within the screen.
+    int columns = 0;
+    for (int c = 0; c < Groups->columnCount(); ++c) {
+        Groups->resizeColumnToContents(c);
+        columns += Groups->columnWidth(c) + 12;
+    }
+    int width = std::max(720, columns + 60);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() - 40);
+    resize(width, 420);
 }
 
 std::vector<DuplicateGroup> MergeDialog::checkedGroups() const {

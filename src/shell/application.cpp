@@ -55,7 +55,8 @@ void App::redo() {
 CommandContext App::commandContext() {
     std::string backup = module1_.dataFolder.empty() ? "" : module1_.dataFolder + "/backup/";
     bool workbooks = !trimBlanks(module1_.XlsFilterPart).empty();
-    return {store_, ui_, module1_.programFolder, backup, workbooks, cardRoots, &lastFolder_};
+    return {store_,    ui_,       module1_.programFolder, backup,
+            workbooks, cardRoots, &lastFolder_,           &lastSaveKind_};
 }
 
 ImportProgress App::importProgress(QWidget* parent) {

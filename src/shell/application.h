@@ -74,7 +74,8 @@ class App : public QObject, public FormHost {
     bool formChangedEntries_ = false;
     std::vector<std::string> pendingFiles_;
     UndoHistory history_;
-    std::string lastFolder_;  // where the file dialogs were last answered
+    std::string lastFolder_;                // where the file dialogs were last answered
+    std::optional<FileKind> lastSaveKind_;  // the save filter chosen last
 };
 
 }  // namespace tsunagi

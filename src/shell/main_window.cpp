@@ -10,11 +10,14 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QTextBrowser>
 #include <QToolTip>
 #include <QUrl>
 #include <unordered_set>
 
+#include "card/person_details.h"
 #include "card/unicode.h"
 #include "commands/open_command.h"
 #include "commands/save_command.h"
@@ -42,7 +45,9 @@ std::string unsavedWorkQuestion(const std::string& action) {
 namespace {
 
 // The list's place in the window, in the layout's own units.
-constexpr int kListTop = 360;       // twips below the client area's top
+constexpr int kListTop = 360;  // twips below the client area's top
+// From this width (pixels of the client area) the entry's card is shown beside the list.
+constexpr int kDetailsFromWidth = 560;
 constexpr int kListRightGap = 45;   // twips between the list and the client area's right
 constexpr int kListBottomGap = 30;  // twips between the list and the client area's bottom
 
@@ -93,6 +98,12 @@ Form1::Form1(App& app) : app_(app) {
     connect(List1, &QListWidget::itemActivated, this, &Form1::List1_DblClick);
     List1->installEventFilter(this);              // Delete
     List1->viewport()->installEventFilter(this);  // tooltips
+                                                  // The selected entry whole, beside the list once
+                                                  // the window is wide enough for both.
+    detailsView = new QTextBrowser(client);
+    detailsView->setOpenLinks(false);
+    detailsView->hide();
+    connect(List1, &QListWidget::currentRowChanged, this, &Form1::showDetails);
     searchBox = new QLineEdit(client);
     searchBox->setPlaceholderText("名前・読み・電話番号・メールで絞り込み（Esc で解除）");
     searchBox->setClearButtonEnabled(true);
@@ -111,7 +122,9 @@ Form1::Form1(App& app) : app_(app) {
     int caption =
         QFontMetrics(titleFont).horizontalAdvance(QString::fromStdString(mainWindowCaption()));
     int width = std::max({twips(2220), menuBar()->sizeHint().width() + 6, caption + 150});
-    int height = twips(2430) + menuBar()->sizeHint().height();
+    // The status bar says what a save wrote where; it is there from the start so that the
+    // list keeps its size.
+    int height = twips(2430) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     setMinimumSize(width, height);
     resize(width, height);
     layOutList();
@@ -130,7 +143,49 @@ void Form1::layOutList() {
         searchBox->setGeometry(0, top, width, boxHeight);
         top += boxHeight + 2;
     }
-    List1->setGeometry(0, top, width, std::max(0, client->height() - top - twips(kListBottomGap)));
+    int height = std::max(0, client->height() - top - twips(kListBottomGap));
+    // At its first size the window is the list alone; wider, the list keeps a good part and
+    // the entry's card takes the rest.
+    bool wide = client->width() >= kDetailsFromWidth;
+    if (wide) {
+        int listWidth = std::max(twips(2220) - twips(kListRightGap), width * 2 / 5);
+        List1->setGeometry(0, top, listWidth, height);
+        detailsView->setGeometry(listWidth + 6, top, width - listWidth - 6, height);
+    } else {
+        List1->setGeometry(0, top, width, height);
+    }
+    if (wide != detailsView->isVisible()) {
+        detailsView->setVisible(wide);
+        if (wide) showDetails();
+    }
+}
+
+void Form1::showDetails() {
+    if (!detailsView->isVisible()) return;
+    QListWidgetItem* item = List1->currentItem();
+    std::optional<std::int64_t> id =
+        item ? idFromListLine(item->text().toStdString()) : std::optional<std::int64_t>();
+    if (!id) {
+        detailsView->clear();
+        return;
+    }
+    try {
+        Connection connection = app_.store().open();
+        std::optional<EntryRow> row = readEntry(connection, *id);
+        if (!row) {
+            detailsView->clear();
+            return;
+        }
+        QString html = "<table cellspacing='0' cellpadding='3'>";
+        for (const DetailLine& line : detailLines(readPerson(*row)))
+            html += "<tr><td style='color:#555555' valign='top'>" +
+                    QString::fromStdString(line.label).toHtmlEscaped() + "</td><td>" +
+                    QString::fromStdString(line.value).toHtmlEscaped().replace("\n", "<br>") +
+                    "</td></tr>";
+        detailsView->setHtml(html + "</table>");
+    } catch (const TsunagiError& error) {
+        detailsView->setPlainText(QString::fromStdString(error.what()));
+    }
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {

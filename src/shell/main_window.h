@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QTextBrowser>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,6 +58,7 @@ class Form1 : public QMainWindow {
     QAction* s1;                   // ヘルプ
     QAction* s2;                   // バージョン情報
     QLineEdit* searchBox;          // over the list while a search is on
+    QTextBrowser* detailsView;     // the selected entry whole, beside the list when wide
 
   public slots:
     void m1_Click();
@@ -83,6 +85,8 @@ class Form1 : public QMainWindow {
     void Form_Load();
     void buildMenus();
     void openMenuBar();
+    // The selected entry's card in the view beside the list.
+    void showDetails();
     // The undo and redo items name what they take back or do again.
     void showUndoNames();
     void layOutList();

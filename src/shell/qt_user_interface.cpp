@@ -4,8 +4,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QUrl>
 #include <algorithm>
 
@@ -41,6 +43,10 @@ std::optional<std::vector<std::string>> QtUserInterface::choose(const FileReques
         // The save command asks itself, once the name has its extension.
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
         dialog.selectFile(QString::fromStdString(request.proposedName));
+        // The kind chosen last in this run is offered again.
+        for (size_t i = 0; i < request.filters.size(); ++i)
+            if (request.selectedKind && request.filters[i].kind == *request.selectedKind)
+                dialog.selectNameFilter(nameFilters(request.filters)[static_cast<qsizetype>(i)]);
     } else {
         dialog.setFileMode(QFileDialog::ExistingFiles);
     }
@@ -50,6 +56,11 @@ std::optional<std::vector<std::string>> QtUserInterface::choose(const FileReques
     qsizetype selected = nameFilters(request.filters).indexOf(dialog.selectedNameFilter());
     if (kind && selected >= 0) *kind = request.filters[static_cast<size_t>(selected)].kind;
     return paths;
+}
+
+void QtUserInterface::showStatus(const std::string& text) {
+    if (auto* window = qobject_cast<QMainWindow*>(parent_))
+        window->statusBar()->showMessage(QString::fromStdString(text), 15000);
 }
 
 std::vector<std::string> QtUserInterface::chooseFilesToOpen(const FileRequest& request) {

@@ -19,6 +19,7 @@ class QtUserInterface : public UserInterface {
     bool ask(const std::string& text, const std::string& yes, const std::string& no) override;
     size_t choose(const std::string& text, const std::vector<std::string>& answers) override;
     bool openWithDesktop(const std::string& pathOrUrl) override;
+    void showStatus(const std::string& text) override;
 
   private:
     std::optional<std::vector<std::string>> choose(const FileRequest& request, bool save,

@@ -165,14 +165,19 @@ TEST_F(SaveCommandRuns, ARealFullDeviceAndAReadOnlyFolder) {
 
 TEST_F(SaveCommandRuns, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
     std::string earlier = folder.write("20261206.vcf", "the first backup of the day");
-    // Saved again under the same proposed name: asked, and "いいえ" (the default) keeps it.
+    // Saved again under the same proposed name: asked, and "いいえ" (the default) keeps it and
+    // goes back to the dialog, on that name and kind; cancelled there, nothing is written.
     ui.askAnswer = false;
-    ui.fileAnswers = {folder.file("20261206")};
+    ui.fileAnswers = {folder.file("20261206"), std::nullopt};
     ui.filterAnswers = {FileKind::PhoneCards};
     EXPECT_FALSE(runSaveCommand(context));
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(ui.questions[0], earlier + " は既にあります。置き換えますか？");
     EXPECT_EQ(readBytes(earlier), "the first backup of the day");
+    ASSERT_EQ(ui.requests.size(), 2u);
+    EXPECT_EQ(ui.requests[1].proposedName, "20261206.vcf");
+    EXPECT_EQ(ui.requests[1].selectedKind, FileKind::PhoneCards);
+    EXPECT_TRUE(ui.statuses.empty());
     // Yes replaces it; a new name asks nothing.
     ui.askAnswer = true;
     ui.fileAnswers = {earlier, folder.file("new.csv")};
@@ -180,6 +185,21 @@ TEST_F(SaveCommandRuns, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
     EXPECT_TRUE(runSaveCommand(context));
     EXPECT_EQ(ui.questions.size(), 2u);
     EXPECT_EQ(readBytes(earlier), readBytes(kGolden + "entries.vcf"));
+    // Each save says what it wrote where, without a dialog to dismiss.
+    ASSERT_EQ(ui.statuses.size(), 2u);
+    EXPECT_EQ(ui.statuses[1], "保存しました：" + folder.file("new.csv") + "（CSV）");
+}
+
+TEST_F(SaveCommandRuns, TheKindChosenLastIsOfferedAgain) {
+    std::optional<FileKind> last;
+    context.lastSaveKind = &last;
+    ui.fileAnswers = {folder.file("phone"), std::nullopt};
+    ui.filterAnswers = {FileKind::Vcard3};
+    EXPECT_TRUE(runSaveCommand(context));
+    EXPECT_FALSE(runSaveCommand(context));
+    ASSERT_EQ(ui.requests.size(), 2u);
+    EXPECT_EQ(ui.requests[0].selectedKind, std::nullopt);
+    EXPECT_EQ(ui.requests[1].selectedKind, FileKind::Vcard3);
 }
 
 }  // namespace

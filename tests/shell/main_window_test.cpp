@@ -76,6 +76,25 @@ class Form1Test : public QObject {
         window->close();
     }
 
+    void aWideWindowShowsTheSelectedPersonWhole() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = app.showMainWindow();
+        window->openFiles({std::string(TSUNAGI_FIXTURES) + "/export/golden/rich-iphone.vcf"});
+        QVERIFY(!window->detailsView->isVisible());  // the first size is the list alone
+        window->resize(900, 600);
+        QApplication::processEvents();
+        QVERIFY(window->detailsView->isVisible());
+        QVERIFY(window->detailsView->x() >= window->List1->x() + window->List1->width());
+        window->List1->setCurrentRow(0);
+        QString text = window->detailsView->toPlainText();
+        for (const char* part : {"Mary Ann O'Brien", "Tsunagi Trading Sales", "Manager",
+                                 "1985-06-15", "Tokyo", "https://mary.example.com", "mary.obrien",
+                                 "London office", "Met at the fair, 2019", "Friends、Work", "写真"})
+            QVERIFY2(text.contains(QString::fromUtf8(part)), part);
+        window->close();
+    }
+
     void f10OpensTheMenusFromTheKeyboard() {
         ScriptedUi ui;
         App app(Store::inMemory(), Module1{}, ui);

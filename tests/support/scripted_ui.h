@@ -55,6 +55,7 @@ class ScriptedUi : public UserInterface {
         if (onChoose) onChoose();
         return chosen;
     }
+    void showStatus(const std::string& text) override { statuses.push_back(text); }
     bool openWithDesktop(const std::string& target) override {
         opened.push_back(target);
         return desktopOpens;
@@ -65,6 +66,7 @@ class ScriptedUi : public UserInterface {
     std::vector<FileRequest> requests;
     std::vector<std::string> messages;
     std::vector<std::string> opened;
+    std::vector<std::string> statuses;
     bool desktopOpens = true;
     std::function<void()> onMessage;  // called while a message is shown
     std::vector<std::string> questions;

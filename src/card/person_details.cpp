@@ -1,0 +1,101 @@
+#include "card/person_details.h"
+
+#include "card/properties.h"
+#include "platform/text.h"
+
+namespace tsunagi {
+
+namespace {
+
+// The kind of a number, mail or place in the words the form uses, with its own label.
+std::string kindWords(const PersonItem& item, bool number) {
+    if (!item.label.empty()) return spokenLabel(item.label);
+    std::vector<std::string> words;
+    for (const std::string& type : item.types()) {
+        if (type == "CELL") words.push_back("携帯");
+        if (type == "HOME") words.push_back("自宅");
+        if (type == "WORK") words.push_back(number ? "会社" : "勤務先");
+        if (type == "FAX") words.push_back("FAX");
+        if (type == "PAGER") words.push_back("ポケベル");
+        if (type == "CAR") words.push_back("自動車");
+        if (type == "MAIN") words.push_back("代表");
+        if (type == "PREF") words.push_back("優先");
+    }
+    std::string joined;
+    for (const std::string& word : words) joined += (joined.empty() ? "" : "・") + word;
+    return joined;
+}
+
+std::string labelled(const std::string& what, const std::string& kind) {
+    return kind.empty() ? what : what + "（" + kind + "）";
+}
+
+}  // namespace
+
+std::vector<DetailLine> detailLines(const Person& person) {
+    std::vector<DetailLine> lines;
+    auto add = [&lines](std::string label, std::string value) {
+        if (!trimBlanks(value).empty()) lines.push_back({std::move(label), std::move(value)});
+    };
+    add("名前", displayName(person));
+    std::string reading = person.readingFamily;
+    if (!person.readingGiven.empty()) reading += (reading.empty() ? "" : " ") + person.readingGiven;
+    add("読み", reading);
+    for (const std::string& nickname : person.nicknames) add("ニックネーム", nickname);
+    for (const PersonItem& number : person.numbers)
+        add(labelled("電話", kindWords(number, true)), trimBlanks(number.text()));
+    for (const PersonItem& mail : person.mails)
+        add(labelled("メール", kindWords(mail, false)), trimBlanks(mail.text()));
+    for (const std::vector<std::string>& organization : person.organizations) {
+        std::string text;
+        for (const std::string& part : organization)
+            if (!part.empty()) text += (text.empty() ? "" : " ") + part;
+        add("会社", text);
+    }
+    for (const std::string& title : person.titles) add("役職", title);
+    for (const std::string& role : person.roles) add("役割", role);
+    if (!person.birthday.empty())
+        add("誕生日", person.birthday.compare(0, 2, "--") == 0
+                          ? person.birthday.substr(2, 2) + "月" + person.birthday.substr(5) + "日"
+                          : person.birthday);
+    for (const PersonItem& date : person.dates)
+        add(date.label.empty() ? std::string("日付") : spokenLabel(date.label), date.text());
+    for (const PersonItem& address : person.addresses) {
+        std::string text = address.printed;
+        if (text.empty()) {
+            std::vector<std::string> parts = address.components();
+            parts.resize(7);
+            // As a Japanese address is written: postal code, region, city, street, building.
+            for (size_t i : {5, 4, 3, 2, 1, 0, 6})
+                if (!trimBlanks(parts[i]).empty())
+                    text += (text.empty() ? "" : " ") + (i == 5 ? "〒" + parts[i] : parts[i]);
+        }
+        add(labelled("住所", kindWords(address, false)), text);
+    }
+    for (const PersonItem& website : person.websites)
+        add(labelled("Web", kindWords(website, false)), website.text());
+    for (const PersonItem& messenger : person.messengers) {
+        std::string service(messenger.line.parameter("X-SERVICE-TYPE").value_or(""));
+        add(labelled("メッセンジャー", service), messenger.text());
+    }
+    for (const PersonItem& related : person.related)
+        add(labelled("関係", related.label.empty() ? "" : spokenLabel(related.label)),
+            related.text());
+    for (const std::string& note : person.notes) add("メモ", note);
+    std::string groups;
+    for (const std::string& category : person.categories)
+        groups += (groups.empty() ? "" : "、") + category;
+    add("グループ", groups);
+    if (person.photo) lines.push_back({"写真", "あり"});
+    for (const PersonItem& other : person.others) {
+        if (other.line.base64()) continue;
+        std::string label = other.line.name == "X-TSUNAGI-COLUMN"
+                                ? std::string(other.line.parameter("X-HEADING").value_or(""))
+                            : !other.label.empty() ? spokenLabel(other.label)
+                                                   : other.line.name;
+        add(label, other.text());
+    }
+    return lines;
+}
+
+}  // namespace tsunagi
