@@ -216,7 +216,8 @@ std::string googleLabelOfTypes(GoogleGroup group, const std::vector<std::string>
 }
 
 std::optional<std::string> typesOfGoogleLabel(GoogleGroup group, std::string_view label) {
-    label = withoutPrimaryMark(trimBlanks(label));
+    std::string trimmed = trimBlanks(label);
+    label = withoutPrimaryMark(trimmed);
     if (label.empty()) return std::string();
     for (const LabelWord& word : labelWords(group))
         if (equalsIgnoringCase(word.label, label)) return std::string(word.types);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "store/entries.h"
@@ -211,6 +213,21 @@ TEST(CsvImport, FailuresKeepNothingOfTheFile) {
     }
     EXPECT_TRUE(storedRows(store).empty());
     EXPECT_EQ(ImportCsvBook(store, folder.write("good.csv", big)), 3000);
+}
+
+// A fuzzing finding: a primary label ("* Home") read a view of a blank-trimmed copy that was
+// already gone.
+TEST(CsvImport, APrimaryLabelOfGooglesIsReadSafely) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string book =
+        "First Name,Last Name,E-mail 1 - Label,E-mail 1 - Value,Phone 1 - Label,Phone 1 - Value\n"
+        "\"A \"\"q\"\"\",B,* Home,a@b.jp ::: c@d.jp,Mobile,+81 90-1\n";
+    EXPECT_EQ(ImportCsvBook(store, folder.write("primary.csv", book)), 1);
+    Connection connection = store.open();
+    std::vector<std::string> extras = readExtras(connection, 1);
+    EXPECT_NE(std::find(extras.begin(), extras.end(), "EMAIL;TYPE=INTERNET,HOME,pref:a@b.jp"),
+              extras.end());
 }
 
 }  // namespace
