@@ -60,6 +60,11 @@ std::vector<std::string> subfolders(const std::string& path) {
 }
 
 SingleInstanceLock::SingleInstanceLock(const std::string& lockPath) {
+    // No private place for a lock: nothing can say that another of ours runs.
+    if (lockPath.empty()) {
+        untrusted_ = true;
+        return;
+    }
     int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         untrusted_ = errno == ELOOP;  // a link where the lock should be is no lock of ours

@@ -18,6 +18,7 @@ InstanceChannel::InstanceChannel(const QString& lockPath, QObject* parent)
 }
 
 bool InstanceChannel::listen() {
+    if (name_ == ".socket") return false;  // no private folder: no channel
     // A socket left by a program that died is no one's: we hold the lock.
     QLocalServer::removeServer(name_);
     server_.setSocketOptions(QLocalServer::UserAccessOption);
@@ -25,6 +26,7 @@ bool InstanceChannel::listen() {
 }
 
 bool InstanceChannel::send(const QStringList& files, int timeoutMs) const {
+    if (name_ == ".socket") return false;
     QLocalSocket socket;
     socket.connectToServer(name_);
     if (!socket.waitForConnected(timeoutMs)) return false;

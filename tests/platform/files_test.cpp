@@ -36,6 +36,8 @@ TEST(Files, ALockAnotherUserMadeIsNeverTrusted) {
     SingleInstanceLock first(lock), second(lock);
     EXPECT_TRUE(first.acquired());
     EXPECT_TRUE(second.acquired());
+    // Where there is no private folder for it, no lock holds anyone back.
+    EXPECT_TRUE(SingleInstanceLock("").acquired());
     // A link where the lock should be is not followed.
     std::string link = folder.file("link.lock");
     ASSERT_EQ(symlink(folder.file("elsewhere").c_str(), link.c_str()), 0);
