@@ -11,6 +11,15 @@ namespace tsunagi {
 namespace {
 
 constexpr size_t kNameLength = 8;
+
+}  // namespace
+
+std::optional<std::string> keptNameIfCut(const std::string& name) {
+    if (characterCount(name) <= kNameLength) return std::nullopt;
+    return leftCharacters(name, kNameLength);
+}
+
+namespace {
 constexpr size_t kNumberLength = 24;
 constexpr size_t kMailLength = 60;
 

@@ -69,4 +69,8 @@ inline constexpr const char* kUpdateWithoutEntry = "新規登録でしょ。";
 inline constexpr const char* kDeleteWithoutEntry = "削除は出来ません。";
 inline constexpr const char* kEntryGone = "このデータはもう存在しません。一覧に戻ります。";
 
+// What the phone's name line keeps of a name longer than it holds (its first 8 characters);
+// nothing when the whole name fits.
+std::optional<std::string> keptNameIfCut(const std::string& name);
+
 }  // namespace tsunagi

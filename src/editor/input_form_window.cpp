@@ -173,7 +173,18 @@ bool Form2::storeWork(const std::function<void()>& work) {
 std::optional<FormContent> Form2::checkedContent() {
     FormContent form = normalisedForm(content());
     std::vector<FieldProblem> problems = formProblems(form);
-    if (problems.empty()) return form;
+    if (problems.empty()) {
+        // The phone keeps 8 characters of a name: said before anything is stored.
+        if (std::optional<std::string> kept = keptNameIfCut(form.name);
+            kept && !app_.ask("名前は電話機に 8 文字までしか入らないため、「" + *kept +
+                                  "」として登録します。よろしいですか？",
+                              "登録する", "名前を直す")) {
+            Text1->setFocus();
+            Text1->selectAll();
+            return std::nullopt;
+        }
+        return form;
+    }
     // Nothing is saved and nothing the user typed is lost: they see why and where.
     app_.showMessage(describeProblems(problems));
     QLineEdit* boxes[] = {Text1, Text3, Text4, Text5, Text6, Text7, Text8};

@@ -20,6 +20,8 @@ class FormHost {
     virtual const Store& store() const = 0;
     // A message box with an OK button only, titled with the program's name.
     virtual void showMessage(const std::string& text) = 0;
+    // A question with two answers; true for `yes`.
+    virtual bool ask(const std::string& text, const std::string& yes, const std::string& no) = 0;
     // The entry the form is to show; none for a new one.
     virtual std::optional<std::int64_t> selectedId() const = 0;
     // The form is leaving: the list must be rebuilt and the main window shown.

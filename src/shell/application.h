@@ -34,6 +34,9 @@ class App : public QObject, public FormHost {
     Module1& module1() { return module1_; }
     UserInterface& ui() { return ui_; }
     void showMessage(const std::string& text) override { ui_.showMessage(text); }
+    bool ask(const std::string& text, const std::string& yes, const std::string& no) override {
+        return ui_.ask(text, yes, no);
+    }
     std::optional<std::int64_t> selectedId() const override { return module1_.SelectedId; }
     // The input form is done: the main window comes back with a rebuilt list, the entry that
     // was open selected.

@@ -300,6 +300,34 @@ class Form2Test : public QObject {
         QCOMPARE(QString::fromStdString(row->at(4)), QString("TEL;VOICE:031234<>"));
         app.mainWindow()->close();
     }
+
+    void aNameLongerThanThePhoneHoldsIsSaidBeforeItIsStored() {
+        ScriptedUi ui;
+        ui.chooseDefault = 1;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form2* form = openEmptyForm(app);
+        QVERIFY(form);
+        form->Text1->setText("寿限無寿限無五劫の擦り切れ");
+        ui.askAnswer = false;  // "名前を直す": nothing stored, the name as typed
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QApplication::processEvents();
+        QCOMPARE(ui.questions.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(ui.questions[0]),
+                 QString("名前は電話機に 8 文字までしか入らないため、「寿限無寿限無五劫」として"
+                         "登録します。よろしいですか？"));
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Text1->text(), QString("寿限無寿限無五劫の擦り切れ"));
+        QCOMPARE(countEntries(*std::make_unique<Connection>(app.store().open())), 0);
+        ui.askAnswer = true;
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QApplication::processEvents();
+        Connection connection = app.store().open();
+        std::optional<EntryRow> row = readEntry(connection, 1);
+        QVERIFY(row);
+        QCOMPARE(QString::fromStdString(row->at(2)),
+                 QString("N;CHARSET=SHIFT_JIS:寿限無寿限無五劫"));
+        app.mainWindow()->close();
+    }
 };
 
 QTEST_MAIN(Form2Test)
