@@ -1,6 +1,7 @@
 #include "card/person_details.h"
 
 #include "card/properties.h"
+#include "card/unicode.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -96,6 +97,26 @@ std::vector<DetailLine> detailLines(const Person& person) {
         add(label, other.text());
     }
     return lines;
+}
+
+std::vector<ListColumns> readListColumns(const Store& store) {
+    std::vector<ListColumns> columns;
+    Connection connection = store.open();
+    forEachEntry(connection, [&columns](const EntryRow& row) {
+        Person person = readPerson(row);
+        ListColumns entry;
+        entry.id = row.id;
+        entry.name = displayName(person);
+        entry.reading = person.readingFamily;
+        if (!person.readingGiven.empty())
+            entry.reading += (entry.reading.empty() ? "" : " ") + person.readingGiven;
+        if (!person.numbers.empty()) entry.number = trimBlanks(person.numbers.front().text());
+        if (!person.mails.empty()) entry.mail = trimBlanks(person.mails.front().text());
+        entry.company = person.company();
+        entry.readingKey = searchKey(entry.reading.empty() ? entry.name : entry.reading);
+        columns.push_back(std::move(entry));
+    });
+    return columns;
 }
 
 }  // namespace tsunagi

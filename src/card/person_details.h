@@ -3,6 +3,7 @@
 // A person as the main window shows it beside the list: every line the entry holds, each in
 // words ("携帯", "会社", "誕生日"), the phone's fields and what is kept beyond them alike.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,14 @@ struct DetailLine {
 };
 
 std::vector<DetailLine> detailLines(const Person& person);
+
+// What a wide list shows of each entry, beside its line: the whole name, its reading, the first
+// number and mail, the company; and a key to sort by reading.
+struct ListColumns {
+    std::int64_t id = 0;
+    std::string name, reading, number, mail, company;
+    std::string readingKey;  // the reading (else the name) as kana of one kind and width
+};
+std::vector<ListColumns> readListColumns(const Store& store);
 
 }  // namespace tsunagi

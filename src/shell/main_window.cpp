@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -15,6 +16,8 @@
 #include <QTextBrowser>
 #include <QToolTip>
 #include <QUrl>
+#include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "card/person_details.h"
@@ -48,14 +51,50 @@ namespace {
 constexpr int kListTop = 360;  // twips below the client area's top
 // From this width (pixels of the client area) the entry's card is shown beside the list.
 constexpr int kDetailsFromWidth = 560;
+// From this width of the list itself its lines show columns.
+constexpr int kColumnsFromWidth = 480;
+// The columns' shares of a wide list's width, in percent: name, reading, number, mail, company.
+constexpr int kColumnShares[] = {24, 20, 18, 22, 16};
+constexpr int kColumnsRole = Qt::UserRole + 1;
+constexpr int kReadingKeyRole = Qt::UserRole + 2;
 constexpr int kListRightGap = 45;   // twips between the list and the client area's right
 constexpr int kListBottomGap = 30;  // twips between the list and the client area's bottom
 
 // Draws a list line without its id: the line form pads the id out of sight at the list's own
 // width, and a wider window must not bring it into sight.
+// A wide list shows each entry's columns (its whole name, reading, first number and mail,
+// company) in place of the line.
 class LineWithoutId : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStringList columns = index.data(kColumnsRole).toStringList();
+        if (columns.isEmpty()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        item.text.clear();
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+        painter->save();
+        painter->setPen(item.palette.color(
+            item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+        int x = option.rect.x() + 4;
+        for (qsizetype c = 0; c < columns.size() && c < 5; ++c) {
+            int width = option.rect.width() * kColumnShares[c] / 100;
+            QRect cell(x, option.rect.y(), width - 6, option.rect.height());
+            painter->drawText(
+                cell, Qt::AlignVCenter | Qt::AlignLeft,
+                option.fontMetrics.elidedText(columns[c], Qt::ElideRight, cell.width()));
+            x += width;
+        }
+        painter->restore();
+    }
 
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -104,6 +143,11 @@ Form1::Form1(App& app) : app_(app) {
     detailsView->setOpenLinks(false);
     detailsView->hide();
     connect(List1, &QListWidget::currentRowChanged, this, &Form1::showDetails);
+    for (const char* heading : {"名前", "読み", "電話番号", "メール", "会社"}) {
+        auto* label = new QLabel(heading, client);
+        label->hide();
+        columnHeadings_.push_back(label);
+    }
     searchBox = new QLineEdit(client);
     searchBox->setPlaceholderText("名前・読み・電話番号・メールで絞り込み（Esc で解除）");
     searchBox->setClearButtonEnabled(true);
@@ -143,21 +187,86 @@ void Form1::layOutList() {
         searchBox->setGeometry(0, top, width, boxHeight);
         top += boxHeight + 2;
     }
-    int height = std::max(0, client->height() - top - twips(kListBottomGap));
     // At its first size the window is the list alone; wider, the list keeps a good part and
-    // the entry's card takes the rest.
+    // the entry's card takes the rest, and a list wide enough shows its entries in columns
+    // under a heading of its own.
     bool wide = client->width() >= kDetailsFromWidth;
-    if (wide) {
-        int listWidth = std::max(twips(2220) - twips(kListRightGap), width * 2 / 5);
-        List1->setGeometry(0, top, listWidth, height);
-        detailsView->setGeometry(listWidth + 6, top, width - listWidth - 6, height);
-    } else {
-        List1->setGeometry(0, top, width, height);
+    int listWidth = wide ? std::max(twips(2220) - twips(kListRightGap), width * 11 / 20) : width;
+    bool columns = wide && listWidth >= kColumnsFromWidth;
+    int listTop = top;
+    if (columns) {
+        int x = 4;
+        for (size_t c = 0; c < columnHeadings_.size(); ++c) {
+            int share = listWidth * kColumnShares[c] / 100;
+            columnHeadings_[c]->setGeometry(x, top, share - 6,
+                                            columnHeadings_[c]->sizeHint().height());
+            x += share;
+        }
+        listTop += columnHeadings_.front()->sizeHint().height() + 2;
     }
+    for (QLabel* heading : columnHeadings_) heading->setVisible(columns);
+    int height = std::max(0, client->height() - listTop - twips(kListBottomGap));
+    List1->setGeometry(0, listTop, listWidth, height);
+    if (wide)
+        detailsView->setGeometry(listWidth + 6, top, width - listWidth - 6,
+                                 client->height() - top - twips(kListBottomGap));
     if (wide != detailsView->isVisible()) {
         detailsView->setVisible(wide);
         if (wide) showDetails();
     }
+    if (columns != columnsShown_) {
+        columnsShown_ = columns;
+        showColumns();
+    }
+}
+
+void Form1::showColumns() {
+    std::unordered_map<std::int64_t, QStringList> byId;
+    std::unordered_map<std::int64_t, QString> keys;
+    if (columnsShown_ || sortByReading->isChecked()) {
+        try {
+            for (const ListColumns& entry : readListColumns(app_.store())) {
+                byId[entry.id] = {
+                    QString::fromStdString(entry.name), QString::fromStdString(entry.reading),
+                    QString::fromStdString(entry.number), QString::fromStdString(entry.mail),
+                    QString::fromStdString(entry.company)};
+                keys[entry.id] = QString::fromStdString(entry.readingKey);
+            }
+        } catch (const TsunagiError& error) {
+            app_.ui().showMessage(error.what());
+        }
+    }
+    for (int i = 0; i < List1->count(); ++i) {
+        QListWidgetItem* item = List1->item(i);
+        std::optional<std::int64_t> id = idFromListLine(item->text().toStdString());
+        bool known = id && byId.count(*id);
+        item->setData(kColumnsRole, columnsShown_ && known ? QVariant(byId[*id]) : QVariant());
+        item->setData(kReadingKeyRole, known ? QVariant(keys[*id]) : QVariant());
+    }
+    sortList();
+}
+
+void Form1::sortList() {
+    // Sorted by reading only while the user asks; the list's own order is the entries' order.
+    QListWidgetItem* current = List1->currentItem();
+    std::vector<QListWidgetItem*> items;
+    while (List1->count() > 0) items.push_back(List1->takeItem(0));
+    auto idOf = [](QListWidgetItem* item) {
+        return idFromListLine(item->text().toStdString()).value_or(0);
+    };
+    if (sortByReading->isChecked())
+        std::stable_sort(items.begin(), items.end(), [](QListWidgetItem* a, QListWidgetItem* b) {
+            return a->data(kReadingKeyRole).toString() < b->data(kReadingKeyRole).toString();
+        });
+    else
+        std::stable_sort(items.begin(), items.end(),
+                         [&](QListWidgetItem* a, QListWidgetItem* b) { return idOf(a) < idOf(b); });
+    for (QListWidgetItem* item : items) List1->addItem(item);
+    if (current) {
+        List1->setCurrentItem(current);
+        List1->scrollToItem(current);
+    }
+    if (searchBox->isVisible()) applySearch();
 }
 
 void Form1::showDetails() {
@@ -205,6 +314,9 @@ void Form1::buildMenus() {
     mergeDuplicatesItem =
         l0->addAction("重複をまとめる(&M)…", this, &Form1::mergeDuplicatesClicked);
     findItem = l0->addAction("検索(&F)…", this, &Form1::findClicked);
+    sortByReading = l0->addAction("読みの順に並べる(&O)");
+    sortByReading->setCheckable(true);
+    connect(sortByReading, &QAction::toggled, this, &Form1::showColumns);
     e0 = menuBar()->addMenu("編集(&E)");
     undoItem = e0->addAction("元に戻す(&U)", this, &Form1::undoClicked);
     redoItem = e0->addAction("やり直し(&R)", this, &Form1::redoClicked);
@@ -282,6 +394,7 @@ void Form1::RefreshList() {
         entries_ = static_cast<int>(lines.size());
         countShown_ = true;
         searchEntries_.reset();
+        if (columnsShown_ || sortByReading->isChecked()) showColumns();
         if (searchBox->isVisible()) applySearch();
         showCount();
     } catch (const TsunagiError& error) {

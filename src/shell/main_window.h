@@ -59,6 +59,7 @@ class Form1 : public QMainWindow {
     QAction* s2;                   // バージョン情報
     QLineEdit* searchBox;          // over the list while a search is on
     QTextBrowser* detailsView;     // the selected entry whole, beside the list when wide
+    QAction* sortByReading;        // 読みの順に並べる
 
   public slots:
     void m1_Click();
@@ -87,6 +88,9 @@ class Form1 : public QMainWindow {
     void openMenuBar();
     // The selected entry's card in the view beside the list.
     void showDetails();
+    // A wide list's columns, and the readings it may be sorted by.
+    void showColumns();
+    void sortList();
     // The undo and redo items name what they take back or do again.
     void showUndoNames();
     void layOutList();
@@ -103,6 +107,8 @@ class Form1 : public QMainWindow {
     int entries_ = 0;  // entries in the list, shown or not
     bool countShown_ = false;
     std::optional<std::vector<SearchEntry>> searchEntries_;  // read when a search begins
+    bool columnsShown_ = false;
+    std::vector<QLabel*> columnHeadings_;
 };
 
 }  // namespace tsunagi

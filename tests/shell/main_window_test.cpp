@@ -51,8 +51,9 @@ class Form1Test : public QObject {
         for (QAction* action : window->menuBar()->actions()) menus << action->text();
         QCOMPARE(menus, QStringList({"メニュー", "リスト", "編集(&E)", "その他"}));
         QCOMPARE(captions(window->m0), QStringList({"ファイルを開く", "登録ﾌｫｰﾑを開く", "終了"}));
-        QCOMPARE(captions(window->l0), QStringList({"データのクリア", "データの保存",
-                                                    "重複をまとめる(&M)…", "検索(&F)…"}));
+        QCOMPARE(captions(window->l0),
+                 QStringList({"データのクリア", "データの保存", "重複をまとめる(&M)…", "検索(&F)…",
+                              "読みの順に並べる(&O)"}));
         QCOMPARE(captions(window->e0), QStringList({"元に戻す(&U)", "やり直し(&R)"}));
         QVERIFY(!window->undoItem->isEnabled());
         QCOMPARE(captions(window->s0), QStringList({"ヘルプ", "バージョン情報"}));
@@ -92,6 +93,36 @@ class Form1Test : public QObject {
                                  "1985-06-15", "Tokyo", "https://mary.example.com", "mary.obrien",
                                  "London office", "Met at the fair, 2019", "Friends、Work", "写真"})
             QVERIFY2(text.contains(QString::fromUtf8(part)), part);
+        window->close();
+    }
+
+    void aWideListShowsColumnsAndSortsByReading() {
+        ScriptedUi ui;
+        App app(Store::inMemory(), Module1{}, ui);
+        {
+            Connection connection = app.store().open();
+            EntryInserter inserter(connection);
+            inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:渡辺;誠",
+                             "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾜﾀﾅﾍﾞ;ﾏｺﾄ", "TEL;CELL:09012345678",
+                             "END:VCARD"});
+            inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:青木;葵",
+                             "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ｱｵｷ;ｱｵｲ", "EMAIL;INTERNET:aoi@x.jp",
+                             "END:VCARD"});
+        }
+        app.module1().ListRefreshPending = true;
+        Form1* window = app.showMainWindow();
+        QCOMPARE(window->List1->item(0)->data(Qt::UserRole + 1), QVariant());  // first size
+        window->resize(1200, 600);
+        QApplication::processEvents();
+        QStringList first = window->List1->item(0)->data(Qt::UserRole + 1).toStringList();
+        QCOMPARE(first, QStringList({"渡辺誠", "ワタナベ マコト", "09012345678", "", ""}));
+        // Sorted by reading when asked, in the list only; back to the entries' order after.
+        window->sortByReading->trigger();
+        QVERIFY2(window->List1->item(0)->text().startsWith("青木"),
+                 qPrintable(window->List1->item(0)->text() + "|" +
+                            window->List1->item(0)->data(Qt::UserRole + 2).toString()));
+        window->sortByReading->trigger();
+        QVERIFY(window->List1->item(0)->text().startsWith("渡辺"));
         window->close();
     }
 
