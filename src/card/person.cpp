@@ -125,13 +125,6 @@ VcardLine phoneLineAs3(const VcardLine& raw) {
     return line;
 }
 
-NumberClass numberClassOf(const VcardLine& line) {
-    if (line.hasType("HOME")) return NumberClass::Home;
-    if (line.hasType("CELL")) return NumberClass::Cell;
-    if (line.hasType("WORK")) return NumberClass::Work;
-    return NumberClass::Other;
-}
-
 std::string numberKeyOf(const VcardLine& line) {
     std::string text = trimBlanks(unescaped(line.value));
     std::string_view value = text;
@@ -600,6 +593,13 @@ std::string isoDate(std::string_view date) {
             return std::string(year) + "-" + twoDigits(month) + "-" + twoDigits(day);
     }
     return text;
+}
+
+NumberClass numberClassOf(const VcardLine& line) {
+    if (line.hasType("HOME")) return NumberClass::Home;
+    if (line.hasType("CELL")) return NumberClass::Cell;
+    if (line.hasType("WORK")) return NumberClass::Work;
+    return NumberClass::Other;
 }
 
 std::string numberText(std::string_view number) { return trimBlanks(asciiNumber(number)); }

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "card/dialect.h"
 #include "card/vcard_line.h"
 #include "store/entries.h"
 
@@ -84,6 +85,9 @@ std::optional<std::string> keptReadingLine(std::string_view property, std::strin
 // A date as ISO 8601 writes it: "1980-05-01", "--05-01" without a year ("19800501",
 // "1980/5/1", "--0501", "1980-05-01T00:00:00Z" alike); the text itself when it is none.
 std::string isoDate(std::string_view date);
+
+// The phone's class of a number by its vCard types: HOME, else CELL, else WORK, else other.
+NumberClass numberClassOf(const VcardLine& line);
 
 // A number as written, for today's phones: "+1 (415) 555-0100" keeps its international form.
 std::string numberText(std::string_view number);

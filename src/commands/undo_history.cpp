@@ -24,27 +24,19 @@ void UndoHistory::changed(const Store& store, const std::string& what) {
     bound();
 }
 
-void UndoHistory::undo(const Store& store) {
-    if (undo_.empty()) return;
-    Step step = std::move(undo_.back());
-    undo_.pop_back();
-    {
-        Connection connection = store.open();
-        restoreSnapshot(connection, step.list);
-    }
-    redo_.push_back({step.what, std::move(current_)});
-    current_ = std::move(step.list);
-}
+void UndoHistory::undo(const Store& store) { cross(store, undo_, redo_); }
 
-void UndoHistory::redo(const Store& store) {
-    if (redo_.empty()) return;
-    Step step = std::move(redo_.back());
-    redo_.pop_back();
+void UndoHistory::redo(const Store& store) { cross(store, redo_, undo_); }
+
+void UndoHistory::cross(const Store& store, std::deque<Step>& from, std::deque<Step>& to) {
+    if (from.empty()) return;
     {
         Connection connection = store.open();
-        restoreSnapshot(connection, step.list);
+        restoreSnapshot(connection, from.back().list);
     }
-    undo_.push_back({step.what, std::move(current_)});
+    Step step = std::move(from.back());
+    from.pop_back();
+    to.push_back({step.what, std::move(current_)});
     current_ = std::move(step.list);
 }
 

@@ -40,6 +40,8 @@ class UndoHistory {
         StoreSnapshot list;  // the list on the other side of the step
     };
     void bound();
+    // Puts back the list of the last step of `from`; the step then stands on `to`.
+    void cross(const Store& store, std::deque<Step>& from, std::deque<Step>& to);
 
     size_t budget_;
     std::deque<Step> undo_, redo_;

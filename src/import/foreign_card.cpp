@@ -48,13 +48,6 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-NumberClass numberClassOf(const VcardLine& line) {
-    if (line.hasType("HOME")) return NumberClass::Home;
-    if (line.hasType("CELL")) return NumberClass::Cell;
-    if (line.hasType("WORK")) return NumberClass::Work;
-    return NumberClass::Other;
-}
-
 // A tel: URI (vCard 4.0) gives its number without the scheme and its parameters.
 std::string_view numberOf(std::string_view value) {
     value = trimmed(value);

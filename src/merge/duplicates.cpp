@@ -66,8 +66,11 @@ struct Candidate {
     DuplicateEntry entry;
     std::vector<std::string> numberDigits;
     std::vector<std::string> mailKeys;
-    std::string name;               // the name key, old kanji as new
-    std::vector<std::string> keys;  // every way its name may be written by another book
+    std::string name;  // the name key, old kanji as new
+    // The lines that say its name (the name and reading lines, and the kept N, FN, nickname
+    // and readings), to make the keys from once another entry shares a number or a mail.
+    EntryRow nameLines;
+    std::optional<std::vector<std::string>> keys;  // every way another book may write its name
 };
 
 // How many different keys the members have among them. A group can be thousands strong (one
@@ -135,12 +138,26 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
         Connection connection = store.open();
         forEachEntry(connection, [&](const EntryRow& row) {
             CardView card = readCard(row);
-            Person whole = readPerson(row);
             Candidate person;
             person.entry.id = row.id;
             person.entry.name = card.name.value_or("");
             person.entry.reading = card.reading.value_or("");
-            person.entry.company = whole.company();
+            for (const std::optional<std::string>& column : row.columns) {
+                if (!column) break;
+                std::string_view property = propertyName(*column);
+                if (column->compare(0, kNameItem.size(), kNameItem) == 0 || property == "SOUND")
+                    person.nameLines.columns.push_back(*column);
+                else if (property == "ORG" && person.entry.company.empty())
+                    person.entry.company = trimBlanks(pieceAt(pieceAt(*column, ":", 1), ";", 0));
+            }
+            for (const std::string& extra : row.extras) {
+                std::string_view property = propertyName(extra);
+                if (property == "N" || property == "FN" || property == "NICKNAME" ||
+                    startsWithIgnoringCase(property, "X-PHONETIC-"))
+                    person.nameLines.extras.push_back(extra);
+                else if (property == "ORG" && person.entry.company.empty())
+                    person.entry.company = trimBlanks(pieceAt(pieceAt(extra, ":", 1), ";", 0));
+            }
             for (const NumberPiece& number : card.numbers) {
                 person.entry.numbers.push_back(number.value);
                 std::string digits = digitsOf(number.value);
@@ -152,7 +169,6 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
                 if (!key.empty()) person.mailKeys.push_back(key);
             }
             person.name = kanjiFormKey(person.entry.name);
-            person.keys = nameKeysOf(whole);
             size_t index = people.size();
             if (!person.name.empty()) byName[person.name].push_back(index);
             auto [at, fresh] = byContent.emplace(contentKey(row), index);
@@ -204,11 +220,14 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     for (auto& [contact, members] : byContact) {
         if (members.size() < 2) continue;
         std::unordered_map<std::string_view, size_t> byKey;
-        for (size_t i : members)
-            for (const std::string& key : people[i].keys) {
+        for (size_t i : members) {
+            std::optional<std::vector<std::string>>& keys = people[i].keys;
+            if (!keys) keys = nameKeysOf(readPerson(people[i].nameLines));
+            for (const std::string& key : *keys) {
                 auto [at, fresh] = byKey.emplace(key, i);
                 if (!fresh && people[at->second].name != people[i].name) sure.join(at->second, i);
             }
+        }
     }
     UnionFind possible(people.size());
     for (auto& [contact, members] : byContact)

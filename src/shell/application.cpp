@@ -34,18 +34,14 @@ void App::entriesChanged(const std::string& what) {
     }
 }
 
-void App::undo() {
-    try {
-        history_.undo(store_);
-        unsavedChanges_ = true;
-    } catch (const TsunagiError& error) {
-        ui_.showMessage(error.what());
-    }
-}
+void App::undo() { goThroughHistory(&UndoHistory::undo); }
 
-void App::redo() {
+void App::redo() { goThroughHistory(&UndoHistory::redo); }
+
+void App::goThroughHistory(void (UndoHistory::*step)(const Store&)) {
     try {
-        history_.redo(store_);
+        (history_.*step)(store_);
+        // The list differs from what was saved, whichever way it went.
         unsavedChanges_ = true;
     } catch (const TsunagiError& error) {
         ui_.showMessage(error.what());

@@ -67,6 +67,8 @@ class App : public QObject, public FormHost {
     QWidget* inputForm() const { return form_; }
 
   private:
+    void goThroughHistory(void (UndoHistory::*step)(const Store&));
+
     Store store_;
     Module1 module1_;
     UserInterface& ui_;

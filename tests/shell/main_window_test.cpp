@@ -77,7 +77,7 @@ class Form1Test : public QObject {
         window->close();
     }
 
-        void aWideWindowShowsTheSelectedPersonWhole() {
+    void aWideWindowShowsTheSelectedPersonWhole() {
         ScriptedUi ui;
         ui.chooseDefault = 1;  // closing at the end: "終了" without saving
         App app(Store::inMemory(), Module1{}, ui);
