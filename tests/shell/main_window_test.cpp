@@ -136,6 +136,14 @@ class Form1Test : public QObject {
         QTest::keyClick(window->List1, Qt::Key_F10);
         QCOMPARE(window->menuBar()->activeAction(), window->m0->menuAction());
         QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+        QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+        QApplication::processEvents();
+        // Alt alone, as on Windows and in GTK programs.
+        QTest::keyPress(window->List1, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(window->List1, Qt::Key_Alt);
+        QApplication::processEvents();
+        QCOMPARE(window->menuBar()->activeAction(), window->m0->menuAction());
+        QTest::keyClick(window->menuBar(), Qt::Key_Escape);
         window->close();
     }
 
