@@ -10,6 +10,7 @@
 #include "cli/json.h"
 #include "commands/open_command.h"
 #include "commands/save_command.h"
+#include "import/csv_import.h"
 #include "merge/duplicates.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -37,6 +38,9 @@ const char* const kUsage =
     "  --duplicates       print the groups of entries that may be one person, one JSON object\n"
     "                     a line: {\"kind\": \"same\"|\"possible\", \"ids\": [...]} (ids as "
     "--rows)\n"
+    "  --columns HEADING=FIELD,...  what a CSV's columns hold, by heading: name, family,\n"
+    "                     given, reading, number, home, mobile, work, mail, mobile-mail,\n"
+    "                     company, title, address, birthday, note, keep, skip\n"
     "  --merge-duplicates merge the groups of the same person (\"same\": one name once\n"
     "                     normalised and a number or mail in common, the same card read\n"
     "                     twice, one name written two ways) after all imports, before the\n"
@@ -51,6 +55,7 @@ struct Options {
     bool rows = false;
     bool merge = false;
     bool duplicates = false;
+    std::optional<CsvAssignment> columns;
     std::vector<ExportTarget> outputs;
     std::vector<std::string> unknownOutputs;  // -o names of no kind
     std::vector<std::string> inputs;
@@ -87,6 +92,13 @@ int main(int argc, char** argv) {
             options.merge = true;
         } else if (arg == "--duplicates") {
             options.duplicates = true;
+        } else if (arg == "--columns") {
+            if (++i == argc) return usageError("--columns needs HEADING=FIELD,...");
+            try {
+                options.columns = parseColumnAssignment(argv[i]);
+            } catch (const TsunagiError& error) {
+                return usageError(error.what());
+            }
         } else if (arg == "-o") {
             if (++i == argc) return usageError("-o needs an output file name");
             std::optional<FileKind> kind = saveKindForName(argv[i]);
@@ -121,7 +133,12 @@ int main(int argc, char** argv) {
         Store store = Store::inMemory();
         for (const std::string& input : options.inputs) {
             ImportReport report;
-            importFile(store, input, *openKindForName(input), {}, &report);
+            FileKind kind = *openKindForName(input);
+            // What the user says the columns hold, over the layout the headings name.
+            if (kind == FileKind::AddressBook && options.columns)
+                ImportCsvBook(store, input, {}, &report, &*options.columns);
+            else
+                importFile(store, input, kind, {}, &report);
             if (std::string note = report.note(); !note.empty())
                 std::cerr << "tsunagi-cli: " << input << ": " << note << '\n';
         }

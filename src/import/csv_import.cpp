@@ -433,6 +433,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         std::string value = fieldAt(fields, p);
         if (value.empty()) continue;
         std::string heading = headingText(layout.headings[p]);
+        if (heading == "-") continue;  // left out by the user
         std::string lower = lowerAscii(heading);
         auto role = std::find_if(layout.columns.begin(), layout.columns.end(),
                                  [p](const CsvColumn& c) { return c.position == p; });
@@ -827,14 +828,86 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
     return buildCardColumns(lineTemplate, card);
 }
 
+namespace {
+
+// What a chosen field stands for: a role of the phone's lines, or a heading word the reader
+// of what is kept beyond them knows ("" for keep, "-" for skip).
+struct FieldMeaning {
+    std::string_view field;
+    std::optional<CsvRole> role;
+    std::string_view heading;
+};
+
+constexpr FieldMeaning kFields[] = {
+    {"name", CsvRole::WholeName, ""},  {"family", CsvRole::Family, ""},
+    {"given", CsvRole::Given, ""},     {"reading", CsvRole::Reading, ""},
+    {"number", CsvRole::Other, ""},    {"home", CsvRole::Home, ""},
+    {"mobile", CsvRole::Mobile, ""},   {"work", CsvRole::Work, ""},
+    {"mail", CsvRole::Mail, ""},       {"mobile-mail", CsvRole::MobileMail, ""},
+    {"company", CsvRole::Company, ""}, {"title", std::nullopt, "役職"},
+    {"address", std::nullopt, "住所"}, {"birthday", std::nullopt, "誕生日"},
+    {"note", std::nullopt, "備考"},    {"keep", std::nullopt, ""},
+    {"skip", std::nullopt, "-"},
+};
+
+const FieldMeaning* meaningOf(std::string_view field) {
+    for (const FieldMeaning& meaning : kFields)
+        if (meaning.field == field) return &meaning;
+    return nullptr;
+}
+
+// The layout with the user's choices over what was found (or over nothing).
+std::optional<CsvLayout> assignedLayout(std::optional<CsvLayout> layout,
+                                        const std::vector<std::string>& headings,
+                                        const CsvAssignment& assignment, const std::string& file) {
+    if (!layout) layout = CsvLayout{"指定した列", {}, false, headings};
+    for (const ColumnChoice& choice : assignment) {
+        auto at = std::find_if(headings.begin(), headings.end(), [&](const std::string& h) {
+            return headingText(h) == trimBlanks(choice.heading);
+        });
+        if (at == headings.end())
+            throw TsunagiError(file, 1, "見出し「" + choice.heading + "」の列がありません。");
+        int p = static_cast<int>(at - headings.begin());
+        const FieldMeaning* meaning = meaningOf(choice.field);
+        std::erase_if(layout->columns, [p](const CsvColumn& c) { return c.position == p; });
+        if (meaning->role) layout->columns.push_back({p, *meaning->role});
+        if (!meaning->heading.empty()) layout->headings[p] = std::string(meaning->heading);
+    }
+    bool useful =
+        std::any_of(layout->columns.begin(), layout->columns.end(), [](const CsvColumn& c) {
+            return c.role != CsvRole::PhoneLabel && c.role != CsvRole::MailLabel;
+        });
+    if (!useful) return std::nullopt;
+    return layout;
+}
+
+}  // namespace
+
+CsvAssignment parseColumnAssignment(std::string_view text) {
+    CsvAssignment assignment;
+    for (const std::string& pair : splitAll(text, ",")) {
+        if (trimBlanks(pair).empty()) continue;
+        size_t equals = pair.rfind('=');
+        std::string field =
+            equals == std::string::npos ? "" : lowerAscii(trimBlanks(pair.substr(equals + 1)));
+        if (equals == std::string::npos || !meaningOf(field))
+            throw TsunagiError("「" + pair +
+                               "」の項目がわかりません。使える項目：name, family, given, "
+                               "reading, number, home, mobile, work, mail, mobile-mail, company, "
+                               "title, address, birthday, note, keep, skip");
+        assignment.push_back({trimBlanks(pair.substr(0, equals)), field});
+    }
+    return assignment;
+}
+
 long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress,
-                   ImportReport* report) {
+                   ImportReport* report, const CsvAssignment* assignment) {
     LineReader lines(path, LineReader::Western::Allowed);
-    return importCsvLines(store, lines, progress, report);
+    return importCsvLines(store, lines, progress, report, assignment);
 }
 
 long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress,
-                    ImportReport* report) {
+                    ImportReport* report, const CsvAssignment* assignment) {
     CardWriter writer(store, lines.name(), progress);
     std::vector<std::string> lineTemplate = writer.lineTemplate();
     CsvRecordReader records(lines);
@@ -846,6 +919,7 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
         while (records.next(fields)) {
             if (counter++ == 0) {
                 layout = findLayout(fields);
+                if (assignment) layout = assignedLayout(layout, fields, *assignment, lines.name());
                 if (!layout) throw TsunagiError(lines.name(), 1, kExpectedHeadings);
                 unread.assign(fields.size(), false);
                 continue;
@@ -869,7 +943,8 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
     long count = writer.commit();
     if (report && layout)
         for (size_t p = 0; p < unread.size(); ++p)
-            if (unread[p]) report->keptColumns.push_back(headingText(layout->headings[p]));
+            if (unread[p] && layout->headings[p] != "-")
+                report->keptColumns.push_back(headingText(layout->headings[p]));
     return count;
 }
 

@@ -83,12 +83,24 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                                                 const std::vector<std::string>& fields,
                                                 long lineCounter);
 
+// What the user says a column holds, by its heading: "name", "family", "given", "reading",
+// "number", "home", "mobile", "work", "mail", "mobile-mail", "company", "title", "address",
+// "birthday", "note", "keep" (as it is, for vCard 3.0 and Google), "skip" (left out).
+struct ColumnChoice {
+    std::string heading;
+    std::string field;
+};
+using CsvAssignment = std::vector<ColumnChoice>;
+// "HEADING=FIELD,HEADING=FIELD"; throws TsunagiError naming a field it does not know.
+CsvAssignment parseColumnAssignment(std::string_view text);
+
 // Adds a card for every data line of the file, all or nothing. Returns the number of cards;
-// the headings of the columns that held values and were not read go into `report`.
+// the headings of the columns that held values and were not read go into `report`. An
+// assignment, where given, decides what its columns hold over the layout found.
 long ImportCsvBook(const Store& store, const std::string& path, const ImportProgress& progress = {},
-                   ImportReport* report = nullptr);
+                   ImportReport* report = nullptr, const CsvAssignment* assignment = nullptr);
 // The same from lines already open.
 long importCsvLines(const Store& store, LineReader& lines, const ImportProgress& progress = {},
-                    ImportReport* report = nullptr);
+                    ImportReport* report = nullptr, const CsvAssignment* assignment = nullptr);
 
 }  // namespace tsunagi

@@ -113,5 +113,36 @@ TEST(Cli, JsonStrings) {
     EXPECT_EQ(jsonString("a\"b\\c\r\n\x01李"), "\"a\\\"b\\\\c\\r\\n\\u0001李\"");
 }
 
+TEST(Cli, DuplicatesAsJsonLinesAndColumnsTheUserAssigns) {
+    TempFolder folder;
+    std::string cards = folder.write(
+        "same.vcf",
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\nTEL:0311112222\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\nTEL:03-1111-2222\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\nTEL:0399998888\r\nEND:VCARD\r\n");
+    CliRun run = runCli(folder, "--duplicates " + cards);
+    ASSERT_EQ(run.status, 0) << run.err;
+    // One person twice, and a namesake with nothing in common: only "possibly".
+    EXPECT_EQ(run.out,
+              "{\"kind\": \"same\", \"ids\": [1, 2]}\n"
+              "{\"kind\": \"possible\", \"ids\": [1, 2, 3]}\n");
+
+    // Headings no layout knows: refused, unless the user says what the columns hold.
+    std::string book = folder.write("liste.csv",
+                                    "Nom;Prénom;Portable;Courriel;Remarque\n"
+                                    "Martin;Léa;06 12 34 56 78;lea@example.fr;amie\n");
+    EXPECT_EQ(runCli(folder, "--rows " + book).status, 1);
+    run = runCli(folder,
+                 "--rows --columns \"Nom=family,Prénom=given,Portable=mobile,"
+                 "Courriel=mail,Remarque=note\" --vcard3 " +
+                     folder.file("out.vcf") + " " + book);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("N;CHARSET=SHIFT_JIS:Martin;Léa"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("TEL;CELL:06 12 34 56 78"), std::string::npos);
+    EXPECT_NE(run.out.find("EMAIL;INTERNET:lea@example.fr"), std::string::npos);
+    EXPECT_NE(readBytes(folder.file("out.vcf")).find("NOTE:amie"), std::string::npos);
+    EXPECT_EQ(runCli(folder, "--columns Nom=nickname " + book).status, 2);
+}
+
 }  // namespace
 }  // namespace tsunagi
