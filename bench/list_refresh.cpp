@@ -25,6 +25,10 @@ class SilentUi : public tsunagi::UserInterface {
     }
     bool openWithDesktop(const std::string&) override { return false; }
     void showStatus(const std::string&) override {}
+    std::optional<tsunagi::CsvAssignment> chooseColumns(
+        const std::string&, const tsunagi::CsvColumnsPreview&) override {
+        return std::nullopt;
+    }
 };
 }  // namespace
 

@@ -40,11 +40,28 @@ long openFiles(const CommandContext& context, const std::vector<std::string>& pa
         rememberFolderOf(context, path);
         try {
             ImportReport report;
-            added += importFile(context.store, path, *kind, progress, &report, [&](long whole) {
-                return context.ui.ask(path + "\n最後のデータが途中で切れています。完全な " +
-                                          std::to_string(whole) + " 件だけ読み込みますか？",
-                                      "読み込む", "読み込まない");
-            });
+            // An address book whose headings say nothing of who is in it: the user says what
+            // its columns hold before anything is stored.
+            std::optional<CsvAssignment> assignment;
+            if (kind == FileKind::AddressBook) {
+                CsvColumnsPreview preview = previewCsvColumns(path);
+                if (preview.needsChoice) {
+                    assignment = context.ui.chooseColumns(path, preview);
+                    if (!assignment) {
+                        messages.push_back(path +
+                                           "\n列の指定を取りやめたため、読み込んでいません。");
+                        continue;
+                    }
+                }
+            }
+            if (assignment)
+                added += ImportCsvBook(context.store, path, progress, &report, &*assignment);
+            else
+                added += importFile(context.store, path, *kind, progress, &report, [&](long whole) {
+                    return context.ui.ask(path + "\n最後のデータが途中で切れています。完全な " +
+                                              std::to_string(whole) + " 件だけ読み込みますか？",
+                                          "読み込む", "読み込まない");
+                });
             if (std::string note = report.note(); !note.empty())
                 messages.push_back(path + "\n" + note);
         } catch (const ImportCancelled&) {

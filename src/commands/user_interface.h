@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands/file_kinds.h"
+#include "import/csv_import.h"
 
 namespace tsunagi {
 
@@ -40,6 +41,10 @@ class UserInterface {
     virtual ~UserInterface() = default;
     // The chosen paths, one or several; none when the user cancelled.
     virtual std::vector<std::string> chooseFilesToOpen(const FileRequest& request) = 0;
+    // What a CSV's columns hold, chosen by the user from the program's guesses; nothing when
+    // the user stops (Esc), and then nothing of the file is read.
+    virtual std::optional<CsvAssignment> chooseColumns(const std::string& path,
+                                                       const CsvColumnsPreview& preview) = 0;
     virtual std::optional<SaveChoice> chooseFileToSave(const FileRequest& request) = 0;
     // A message box with an OK button only, titled with the program's name.
     virtual void showMessage(const std::string& text) = 0;

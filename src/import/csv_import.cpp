@@ -883,6 +883,60 @@ std::optional<CsvLayout> assignedLayout(std::optional<CsvLayout> layout,
 
 }  // namespace
 
+CsvColumnsPreview previewCsvColumns(const std::string& path) {
+    LineReader lines(path, LineReader::Western::Allowed);
+    CsvRecordReader records(lines);
+    CsvColumnsPreview preview;
+    if (!records.next(preview.headings)) return preview;
+    preview.samples.resize(preview.headings.size());
+    std::vector<std::string> fields;
+    for (int row = 0; row < 3 && records.next(fields); ++row)
+        for (size_t p = 0; p < fields.size() && p < preview.samples.size(); ++p)
+            if (!trimBlanks(fields[p]).empty()) preview.samples[p].push_back(trimBlanks(fields[p]));
+    preview.guesses.assign(preview.headings.size(), "keep");
+    std::optional<CsvLayout> layout = findLayout(preview.headings);
+    bool named = false;
+    if (layout)
+        for (const CsvColumn& column : layout->columns) {
+            static const std::pair<CsvRole, const char*> kGuesses[] = {
+                {CsvRole::Name, "name"},
+                {CsvRole::WholeName, "name"},
+                {CsvRole::Family, "family"},
+                {CsvRole::Given, "given"},
+                {CsvRole::Reading, "reading"},
+                {CsvRole::ReadingFamily, "reading"},
+                {CsvRole::ReadingGiven, "reading"},
+                {CsvRole::Mail, "mail"},
+                {CsvRole::MailValue, "mail"},
+                {CsvRole::MobileMail, "mobile-mail"},
+                {CsvRole::Home, "home"},
+                {CsvRole::Work, "work"},
+                {CsvRole::Mobile, "mobile"},
+                {CsvRole::Other, "number"},
+                {CsvRole::PhoneValue, "number"},
+                {CsvRole::Company, "company"}};
+            for (const auto& [role, field] : kGuesses)
+                if (role == column.role &&
+                    column.position < static_cast<int>(preview.guesses.size()))
+                    preview.guesses[column.position] = field;
+            named = named || column.role == CsvRole::Name || column.role == CsvRole::WholeName ||
+                    column.role == CsvRole::Family || column.role == CsvRole::Given ||
+                    column.role == CsvRole::Company || column.role == CsvRole::FileAs;
+        }
+    for (size_t p = 0; p < preview.headings.size(); ++p)
+        if (preview.guesses[p] == "keep")
+            if (auto field = japaneseFieldOf(nameKey(headingText(preview.headings[p])))) {
+                if (*field == JapaneseField::Title) preview.guesses[p] = "title";
+                if (*field == JapaneseField::Birthday) preview.guesses[p] = "birthday";
+                if (*field == JapaneseField::Note) preview.guesses[p] = "note";
+                if (*field == JapaneseField::Street || *field == JapaneseField::City ||
+                    *field == JapaneseField::Region)
+                    preview.guesses[p] = "address";
+            }
+    preview.needsChoice = !layout || !named;
+    return preview;
+}
+
 CsvAssignment parseColumnAssignment(std::string_view text) {
     CsvAssignment assignment;
     for (const std::string& pair : splitAll(text, ",")) {

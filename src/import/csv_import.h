@@ -94,6 +94,17 @@ using CsvAssignment = std::vector<ColumnChoice>;
 // "HEADING=FIELD,HEADING=FIELD"; throws TsunagiError naming a field it does not know.
 CsvAssignment parseColumnAssignment(std::string_view text);
 
+// A CSV's columns as the column assignment shows them before anything is read: each heading,
+// its first values and the field the program guesses; whether the user must choose (no layout
+// is known, or no column names the person).
+struct CsvColumnsPreview {
+    std::vector<std::string> headings;
+    std::vector<std::vector<std::string>> samples;  // up to three values of each column
+    std::vector<std::string> guesses;               // a field of ColumnChoice for each
+    bool needsChoice = false;
+};
+CsvColumnsPreview previewCsvColumns(const std::string& path);
+
 // Adds a card for every data line of the file, all or nothing. Returns the number of cards;
 // the headings of the columns that held values and were not read go into `report`. An
 // assignment, where given, decides what its columns hold over the layout found.

@@ -310,7 +310,7 @@ void Form1::buildMenus() {
     l0 = menuBar()->addMenu("リスト");
     l1 = l0->addAction("データのクリア", this, &Form1::l1_Click);
     l2 = l0->addAction("データの保存", this, &Form1::l2_Click);
-    // Items of our own have access keys in the Japanese way; the specification's stay as given.
+    // Items of our own have access keys in the Japanese way; the original captions stay as given.
     mergeDuplicatesItem =
         l0->addAction("重複をまとめる(&M)…", this, &Form1::mergeDuplicatesClicked);
     findItem = l0->addAction("検索(&F)…", this, &Form1::findClicked);

@@ -1,14 +1,21 @@
 #include "shell/qt_user_interface.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "platform/desktop_open.h"
@@ -56,6 +63,78 @@ std::optional<std::vector<std::string>> QtUserInterface::choose(const FileReques
     qsizetype selected = nameFilters(request.filters).indexOf(dialog.selectedNameFilter());
     if (kind && selected >= 0) *kind = request.filters[static_cast<size_t>(selected)].kind;
     return paths;
+}
+
+namespace {
+
+// The fields a column may be given, in the words the dialog shows.
+const std::pair<const char*, const char*> kColumnFields[] = {
+    {"name", "名前（姓と名を空白で区切る）"},
+    {"family", "姓"},
+    {"given", "名"},
+    {"reading", "読み"},
+    {"number", "電話番号"},
+    {"home", "電話番号（自宅）"},
+    {"mobile", "電話番号（携帯）"},
+    {"work", "電話番号（会社）"},
+    {"mail", "メール"},
+    {"mobile-mail", "メール（携帯）"},
+    {"company", "会社"},
+    {"title", "役職"},
+    {"address", "住所"},
+    {"birthday", "誕生日"},
+    {"note", "メモ"},
+    {"keep", "そのまま残す（vCard 3.0・Google 用）"},
+    {"skip", "読まない"}};
+
+}  // namespace
+
+std::optional<CsvAssignment> QtUserInterface::chooseColumns(const std::string& path,
+                                                            const CsvColumnsPreview& preview) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(kAppTitle);
+    auto* intro = new QLabel(
+        QString::fromStdString(path + "\nこのファイルの見出しからは、どの列が名前や電話番号か"
+                                      "わかりません。各列の項目を選んでください。"),
+        &dialog);
+    intro->setWordWrap(true);
+    auto* table = new QTableWidget(static_cast<int>(preview.headings.size()), 3, &dialog);
+    table->setObjectName("columns");
+    table->setHorizontalHeaderLabels({"見出し", "最初の値", "項目"});
+    table->verticalHeader()->hide();
+    for (size_t r = 0; r < preview.headings.size(); ++r) {
+        int row = static_cast<int>(r);
+        table->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(preview.headings[r])));
+        QStringList samples;
+        for (const std::string& sample : preview.samples[r])
+            samples << QString::fromStdString(sample);
+        table->setItem(row, 1, new QTableWidgetItem(samples.join(" / ")));
+        auto* fields = new QComboBox(table);
+        for (const auto& [code, words] : kColumnFields) {
+            fields->addItem(QString::fromUtf8(words), QString(code));
+            if (preview.guesses[r] == code) fields->setCurrentIndex(fields->count() - 1);
+        }
+        table->setCellWidget(row, 2, fields);
+    }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText("この指定で読み込む");
+    buttons->button(QDialogButtonBox::Cancel)->setText("読み込まない");
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(intro);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    dialog.resize(std::max(640, table->horizontalHeader()->length() + 60), 420);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    CsvAssignment assignment;
+    for (size_t r = 0; r < preview.headings.size(); ++r) {
+        auto* fields = qobject_cast<QComboBox*>(table->cellWidget(static_cast<int>(r), 2));
+        assignment.push_back({preview.headings[r], fields->currentData().toString().toStdString()});
+    }
+    return assignment;
 }
 
 void QtUserInterface::showStatus(const std::string& text) {

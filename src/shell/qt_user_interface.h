@@ -20,6 +20,8 @@ class QtUserInterface : public UserInterface {
     size_t choose(const std::string& text, const std::vector<std::string>& answers) override;
     bool openWithDesktop(const std::string& pathOrUrl) override;
     void showStatus(const std::string& text) override;
+    std::optional<CsvAssignment> chooseColumns(const std::string& path,
+                                               const CsvColumnsPreview& preview) override;
 
   private:
     std::optional<std::vector<std::string>> choose(const FileRequest& request, bool save,

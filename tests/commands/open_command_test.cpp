@@ -123,5 +123,36 @@ TEST(OpenCommand, SeveralFilesOneMessageAndABackupCutShortAtItsLastCard) {
     EXPECT_NE(ui.messages[0].find(text), std::string::npos);
 }
 
+TEST(OpenCommand, AnAddressBookOfUnknownHeadingsAsksWhatItsColumnsHold) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    ScriptedUi ui;
+    CommandContext context{store, ui, "/prog", "", false, {}};
+    std::string book = folder.write("liste.csv",
+                                    "Nom,Portable,Courriel,役職\r\n"
+                                    "Martin Léa,06 12 34 56 78,lea@example.fr,部長\r\n");
+    // Esc: nothing of the file is stored, and that is said.
+    EXPECT_EQ(openFiles(context, {book}, {}), 0);
+    ASSERT_EQ(ui.previews.size(), 1u);
+    EXPECT_EQ(ui.previews[0].guesses, (std::vector<std::string>{"keep", "keep", "keep", "title"}));
+    EXPECT_EQ(ui.previews[0].samples[1], (std::vector<std::string>{"06 12 34 56 78"}));
+    EXPECT_TRUE(readEntryList(store).empty());
+    EXPECT_NE(ui.messages.back().find("読み込んでいません"), std::string::npos);
+    // Chosen: read with the choice.
+    ui.columnAnswers = {CsvAssignment{
+        {"Nom", "name"}, {"Portable", "mobile"}, {"Courriel", "mail"}, {"役職", "title"}}};
+    EXPECT_EQ(openFiles(context, {book}, {}), 1);
+    Connection connection = store.open();
+    std::optional<EntryRow> row = readEntry(connection, 1);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->at(2), "N;CHARSET=SHIFT_JIS:Martin;Léa");
+    EXPECT_EQ(row->at(4), "TEL;CELL:06 12 34 56 78<>");
+    // A book whose headings name the person is read without a question.
+    ui.previews.clear();
+    EXPECT_EQ(openFiles(context, {folder.write("known.csv", "氏名,携帯\r\n山田 花子,090\r\n")}, {}),
+              1);
+    EXPECT_TRUE(ui.previews.empty());
+}
+
 }  // namespace
 }  // namespace tsunagi

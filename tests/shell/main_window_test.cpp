@@ -1,10 +1,12 @@
 #include "shell/main_window.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -14,6 +16,7 @@
 #include "platform/program_name.h"
 #include "shell/application.h"
 #include "shell/instance_channel.h"
+#include "shell/qt_user_interface.h"
 #include "shell/run_state.h"
 #include "shell/version_box.h"
 #include "store/entries.h"
@@ -503,6 +506,36 @@ class Form1Test : public QObject {
         QCOMPARE(window->List1->currentRow(), 3);
         QVERIFY(ui.messages.empty());
         window->close();
+    }
+
+    void theColumnChoiceThroughItsWindowEscIncluded() {
+        QtUserInterface ui;
+        CsvColumnsPreview preview;
+        preview.headings = {"Nom", "Portable"};
+        preview.samples = {{"Martin Léa"}, {"06 12 34 56 78"}};
+        preview.guesses = {"keep", "keep"};
+        // Esc stores nothing.
+        QTimer::singleShot(100, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        QVERIFY(!ui.chooseColumns("/x/liste.csv", preview));
+        // Each column's field chosen in its box, then Enter.
+        QTimer::singleShot(100, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog) return;
+            auto* table = dialog->findChild<QTableWidget*>("columns");
+            auto* name = qobject_cast<QComboBox*>(table->cellWidget(0, 2));
+            auto* number = qobject_cast<QComboBox*>(table->cellWidget(1, 2));
+            name->setCurrentIndex(name->findData("name"));
+            number->setCurrentIndex(number->findData("mobile"));
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        std::optional<CsvAssignment> chosen = ui.chooseColumns("/x/liste.csv", preview);
+        QVERIFY(chosen);
+        QCOMPARE(chosen->size(), size_t(2));
+        QCOMPARE(QString::fromStdString((*chosen)[0].field), QString("name"));
+        QCOMPARE(QString::fromStdString((*chosen)[1].field), QString("mobile"));
     }
 
     void aSecondStartHandsItsFilesToTheFirst() {

@@ -56,6 +56,14 @@ class ScriptedUi : public UserInterface {
         return chosen;
     }
     void showStatus(const std::string& text) override { statuses.push_back(text); }
+    std::optional<CsvAssignment> chooseColumns(const std::string&,
+                                               const CsvColumnsPreview& preview) override {
+        previews.push_back(preview);
+        if (columnAnswers.empty()) return std::nullopt;  // Esc
+        auto answer = columnAnswers.front();
+        columnAnswers.pop_front();
+        return answer;
+    }
     bool openWithDesktop(const std::string& target) override {
         opened.push_back(target);
         return desktopOpens;
@@ -67,6 +75,8 @@ class ScriptedUi : public UserInterface {
     std::vector<std::string> messages;
     std::vector<std::string> opened;
     std::vector<std::string> statuses;
+    std::vector<CsvColumnsPreview> previews;
+    std::deque<std::optional<CsvAssignment>> columnAnswers;  // nothing = Esc
     bool desktopOpens = true;
     std::function<void()> onMessage;  // called while a message is shown
     std::vector<std::string> questions;
