@@ -2,10 +2,12 @@
 
 // What the open and save commands need from the program around them.
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "commands/user_interface.h"
+#include "import/csv_import.h"
 #include "store/store.h"
 
 namespace tsunagi {
@@ -21,6 +23,9 @@ struct CommandContext {
     // by the commands. Empty before the first.
     std::string* lastFolder = nullptr;
     std::optional<FileKind>* lastSaveKind = nullptr;  // the save filter chosen last in this run
+    // The columns the user assigned in this run, by the file's headings (joined with tabs), to
+    // be offered again for a file with the same headings.
+    std::map<std::string, CsvAssignment>* columnChoices = nullptr;
 };
 
 }  // namespace tsunagi

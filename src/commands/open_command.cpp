@@ -46,7 +46,18 @@ long openFiles(const CommandContext& context, const std::vector<std::string>& pa
             if (kind == FileKind::AddressBook) {
                 CsvColumnsPreview preview = previewCsvColumns(path);
                 if (preview.needsChoice) {
+                    std::string headings;
+                    for (const std::string& heading : preview.headings) headings += heading + '\t';
+                    // A file of the same headings is offered the choice made before.
+                    if (context.columnChoices)
+                        if (auto earlier = context.columnChoices->find(headings);
+                            earlier != context.columnChoices->end())
+                            for (size_t p = 0;
+                                 p < preview.guesses.size() && p < earlier->second.size(); ++p)
+                                preview.guesses[p] = earlier->second[p].field;
                     assignment = context.ui.chooseColumns(path, preview);
+                    if (assignment && context.columnChoices)
+                        (*context.columnChoices)[headings] = *assignment;
                     if (!assignment) {
                         messages.push_back(path +
                                            "\n列の指定を取りやめたため、読み込んでいません。");

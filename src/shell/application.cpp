@@ -51,8 +51,8 @@ void App::goThroughHistory(void (UndoHistory::*step)(const Store&)) {
 CommandContext App::commandContext() {
     std::string backup = module1_.dataFolder.empty() ? "" : module1_.dataFolder + "/backup/";
     bool workbooks = !trimBlanks(module1_.XlsFilterPart).empty();
-    return {store_,    ui_,       module1_.programFolder, backup,
-            workbooks, cardRoots, &lastFolder_,           &lastSaveKind_};
+    return {store_,    ui_,          module1_.programFolder, backup,         workbooks,
+            cardRoots, &lastFolder_, &lastSaveKind_,         &columnChoices_};
 }
 
 ImportProgress App::importProgress(QWidget* parent) {

@@ -81,6 +81,7 @@ class App : public QObject, public FormHost {
     UndoHistory history_;
     std::string lastFolder_;                // where the file dialogs were last answered
     std::optional<FileKind> lastSaveKind_;  // the save filter chosen last
+    std::map<std::string, CsvAssignment> columnChoices_;  // columns assigned, by headings
 };
 
 }  // namespace tsunagi

@@ -127,7 +127,8 @@ TEST(OpenCommand, AnAddressBookOfUnknownHeadingsAsksWhatItsColumnsHold) {
     TempFolder folder;
     Store store = Store::inMemory();
     ScriptedUi ui;
-    CommandContext context{store, ui, "/prog", "", false, {}};
+    std::map<std::string, CsvAssignment> choices;
+    CommandContext context{store, ui, "/prog", "", false, {}, nullptr, nullptr, &choices};
     std::string book = folder.write("liste.csv",
                                     "Nom,Portable,Courriel,役職\r\n"
                                     "Martin Léa,06 12 34 56 78,lea@example.fr,部長\r\n");
@@ -147,6 +148,12 @@ TEST(OpenCommand, AnAddressBookOfUnknownHeadingsAsksWhatItsColumnsHold) {
     ASSERT_TRUE(row);
     EXPECT_EQ(row->at(2), "N;CHARSET=SHIFT_JIS:Martin;Léa");
     EXPECT_EQ(row->at(4), "TEL;CELL:06 12 34 56 78<>");
+    // A file of the same headings is offered that choice again.
+    ui.columnAnswers = {std::nullopt};
+    openFiles(context, {folder.write("autre.csv", "Nom,Portable,Courriel,役職\r\nA B,07,,\r\n")},
+              {});
+    EXPECT_EQ(ui.previews.back().guesses,
+              (std::vector<std::string>{"name", "mobile", "mail", "title"}));
     // A book whose headings name the person is read without a question.
     ui.previews.clear();
     EXPECT_EQ(openFiles(context, {folder.write("known.csv", "氏名,携帯\r\n山田 花子,090\r\n")}, {}),
