@@ -21,7 +21,7 @@ import vobject
 csv.field_size_limit(1 << 30)
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "import"))
-from check_real_shapes import vcard_texts  # noqa: E402  one reading of a file's cards
+from check_real_shapes import csv_text, vcard_texts  # noqa: E402  one reading of each
 
 # What says nothing of the person, or is made anew on every export.
 SILENT = {"VERSION", "PRODID", "REV", "UID", "X-ABUID", "X-ABSHOWAS", "KIND", "X-IRMC-LUID",
@@ -112,15 +112,7 @@ def output_values(text):
 
 
 def csv_rows(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    for encoding in ("utf-8-sig", "cp932", "cp1252"):
-        try:
-            text = data.decode(encoding)
-            break
-        except UnicodeDecodeError:
-            continue
-    table = list(csv.reader(io.StringIO(text, newline="")))
+    table = list(csv.reader(io.StringIO(csv_text(path), newline="")))
     return table[0], table[1:]
 
 

@@ -80,16 +80,21 @@ def from_vcards(path):
     return expected
 
 
-def from_csv(path):
+def csv_text(path):
+    """An address book's text in the first of the character sets its programs write that
+    reads it."""
     with open(path, "rb") as f:
         data = f.read()
-    for encoding in ("utf-8-sig", "cp932", "cp1252"):
+    for encoding in ("utf-8-sig", "cp932"):
         try:
-            text = data.decode(encoding)
-            break
+            return data.decode(encoding)
         except UnicodeDecodeError:
             continue
-    rows = list(csv.reader(io.StringIO(text)))
+    return data.decode("cp1252", errors="replace")
+
+
+def from_csv(path):
+    rows = list(csv.reader(io.StringIO(csv_text(path))))
     headings = [h.strip().rstrip(":").strip() for h in rows[0]]
     expected = []
     for row in rows[1:]:
