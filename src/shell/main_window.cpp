@@ -24,6 +24,7 @@
 #include "card/unicode.h"
 #include "commands/open_command.h"
 #include "commands/save_command.h"
+#include "editor/details_dialog.h"
 #include "editor/entry_form.h"
 #include "merge/merge_dialog.h"
 #include "platform/error.h"
@@ -314,6 +315,7 @@ void Form1::buildMenus() {
     mergeDuplicatesItem =
         l0->addAction("重複をまとめる(&M)…", this, &Form1::mergeDuplicatesClicked);
     findItem = l0->addAction("検索(&F)…", this, &Form1::findClicked);
+    detailsItem = l0->addAction("詳細の編集(&D)…", this, &Form1::editDetailsClicked);
     sortByReading = l0->addAction("読みの順に並べる(&O)");
     sortByReading->setCheckable(true);
     connect(sortByReading, &QAction::toggled, this, &Form1::showColumns);
@@ -331,6 +333,7 @@ void Form1::buildMenus() {
     l2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     findItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     mergeDuplicatesItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    detailsItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     undoItem->setShortcut(QKeySequence::Undo);
     redoItem->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
@@ -339,6 +342,28 @@ void Form1::buildMenus() {
     connect(menuKey, &QShortcut::activated, this, &Form1::openMenuBar);
     showUndoNames();
     s1->setShortcut(QKeySequence(Qt::Key_F1));
+}
+
+void Form1::editDetailsClicked() {
+    QListWidgetItem* item = List1->currentItem();
+    std::optional<std::int64_t> id =
+        item ? idFromListLine(item->text().toStdString()) : std::optional<std::int64_t>();
+    if (!id) {
+        app_.ui().showMessage("詳細を編集するデータをリストで選んでください。");
+        return;
+    }
+    try {
+        std::string name = entrySummary(app_.store(), *id);
+        DetailsDialog dialog(QString::fromStdString(name.substr(0, name.find('\n'))),
+                             readDetails(app_.store(), *id), this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        if (writeDetails(app_.store(), *id, dialog.details())) app_.entriesChanged("詳細の編集");
+    } catch (const TsunagiError& error) {
+        app_.ui().showMessage(error.what());
+    }
+    RefreshList();
+    selectEntry(*id);
+    showDetails();
 }
 
 void Form1::openMenuBar() {

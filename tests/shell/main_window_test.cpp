@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "editor/details_dialog.h"
 #include "merge/merge_dialog.h"
 #include "platform/program_name.h"
 #include "shell/application.h"
@@ -56,7 +57,7 @@ class Form1Test : public QObject {
         QCOMPARE(captions(window->m0), QStringList({"ファイルを開く", "登録ﾌｫｰﾑを開く", "終了"}));
         QCOMPARE(captions(window->l0),
                  QStringList({"データのクリア", "データの保存", "重複をまとめる(&M)…", "検索(&F)…",
-                              "読みの順に並べる(&O)"}));
+                              "詳細の編集(&D)…", "読みの順に並べる(&O)"}));
         QCOMPARE(captions(window->e0), QStringList({"元に戻す(&U)", "やり直し(&R)"}));
         QVERIFY(!window->undoItem->isEnabled());
         QCOMPARE(captions(window->s0), QStringList({"ヘルプ", "バージョン情報"}));
@@ -97,6 +98,21 @@ class Form1Test : public QObject {
                                  "1985-06-15", "Tokyo", "https://mary.example.com", "mary.obrien",
                                  "London office", "Met at the fair, 2019", "Friends、Work", "写真"})
             QVERIFY2(text.contains(QString::fromUtf8(part)), part);
+        // 詳細の編集: the company changed in its row, then OK; the card shows it, and undo
+        // takes it back.
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<DetailsDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            dialog->table->item(0, 1)->setText("つなぎ商事");
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        window->detailsItem->trigger();
+        QVERIFY(window->detailsView->toPlainText().contains("つなぎ商事"));
+        QVERIFY(!window->detailsView->toPlainText().contains("Tsunagi Trading"));
+        QCOMPARE(window->undoItem->text(), QString("元に戻す(&U): 詳細の編集"));
+        window->undoClicked();
+        window->List1->setCurrentRow(0);
+        QVERIFY(window->detailsView->toPlainText().contains("Tsunagi Trading Sales"));
         window->close();
     }
 

@@ -1,0 +1,158 @@
+#include "editor/details.h"
+
+#include <algorithm>
+
+#include "card/dialect.h"
+#include "card/person.h"
+#include "card/vcard_line.h"
+#include "platform/text.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+
+namespace {
+
+constexpr DetailKind kKinds[] = {DetailKind::Company, DetailKind::Title,   DetailKind::Birthday,
+                                 DetailKind::Address, DetailKind::Website, DetailKind::Note,
+                                 DetailKind::Group};
+
+// The properties whose lines hold a kind.
+std::vector<std::string_view> propertiesOf(DetailKind kind) {
+    switch (kind) {
+        case DetailKind::Company:
+            return {"ORG"};
+        case DetailKind::Title:
+            return {"TITLE"};
+        case DetailKind::Birthday:
+            return {"BDAY"};
+        case DetailKind::Address:
+            return {"ADR", "LABEL"};
+        case DetailKind::Website:
+            return {"URL"};
+        case DetailKind::Note:
+            return {"NOTE"};
+        case DetailKind::Group:
+            return {"CATEGORIES", "X-GN"};
+    }
+    return {};
+}
+
+std::vector<Detail> detailsOf(const EntryRow& row) {
+    Person person = readPerson(row);
+    std::vector<Detail> details;
+    for (const std::vector<std::string>& organization : person.organizations) {
+        std::string text;
+        for (const std::string& part : organization)
+            if (!part.empty()) text += (text.empty() ? "" : " ") + part;
+        details.push_back({DetailKind::Company, text});
+    }
+    for (const std::string& title : person.titles) details.push_back({DetailKind::Title, title});
+    if (!person.birthday.empty()) details.push_back({DetailKind::Birthday, person.birthday});
+    for (const PersonItem& address : person.addresses) {
+        std::string text = address.printed;
+        if (text.empty())
+            for (const std::string& part : address.components())
+                if (!trimBlanks(part).empty()) text += (text.empty() ? "" : " ") + part;
+        details.push_back({DetailKind::Address, text});
+    }
+    for (const PersonItem& website : person.websites)
+        details.push_back({DetailKind::Website, website.text()});
+    for (const std::string& note : person.notes) details.push_back({DetailKind::Note, note});
+    for (const std::string& group : person.categories)
+        details.push_back({DetailKind::Group, group});
+    return details;
+}
+
+std::vector<std::string> valuesOf(const std::vector<Detail>& details, DetailKind kind) {
+    std::vector<std::string> values;
+    for (const Detail& detail : details)
+        if (detail.kind == kind && !trimBlanks(detail.value).empty())
+            values.push_back(trimBlanks(detail.value));
+    return values;
+}
+
+// A detail as the entry keeps it, a vCard 3.0 line.
+std::string lineOf(const Detail& detail) {
+    std::string value = trimBlanks(detail.value);
+    switch (detail.kind) {
+        case DetailKind::Company:
+            return "ORG:" + escapeText(value);
+        case DetailKind::Title:
+            return "TITLE:" + escapeText(value);
+        case DetailKind::Birthday:
+            return "BDAY:" + isoDate(value);
+        case DetailKind::Address:
+            return "ADR:;;" + escapeText(value) + ";;;;";
+        case DetailKind::Website:
+            return "URL:" + value;
+        case DetailKind::Note:
+            return "NOTE:" + escapeText(detail.value);
+        case DetailKind::Group:
+            return "CATEGORIES:" + escapeText(value);
+    }
+    return "";
+}
+
+bool holds(std::string_view line, DetailKind kind) {
+    VcardLine parsed;
+    if (!parseVcardLine(line, parsed)) return false;
+    std::vector<std::string_view> properties = propertiesOf(kind);
+    return std::find(properties.begin(), properties.end(), parsed.name) != properties.end();
+}
+
+}  // namespace
+
+const char* detailWord(DetailKind kind) {
+    switch (kind) {
+        case DetailKind::Company:
+            return "会社";
+        case DetailKind::Title:
+            return "役職";
+        case DetailKind::Birthday:
+            return "誕生日";
+        case DetailKind::Address:
+            return "住所";
+        case DetailKind::Website:
+            return "Web";
+        case DetailKind::Note:
+            return "メモ";
+        case DetailKind::Group:
+            return "グループ";
+    }
+    return "";
+}
+
+std::vector<Detail> readDetails(const Store& store, std::int64_t id) {
+    Connection connection = store.open();
+    std::optional<EntryRow> row = readEntry(connection, id);
+    return row ? detailsOf(*row) : std::vector<Detail>();
+}
+
+bool writeDetails(const Store& store, std::int64_t id, const std::vector<Detail>& details) {
+    Connection connection = store.open();
+    Transaction transaction(connection);
+    std::optional<EntryRow> row = readEntry(connection, id);
+    if (!row) return false;
+    std::vector<Detail> before = detailsOf(*row);
+    std::vector<std::string> columns;
+    for (const std::optional<std::string>& column : row->columns)
+        if (column) columns.push_back(*column);
+    std::vector<std::string> extras = row->extras;
+    for (DetailKind kind : kKinds) {
+        if (valuesOf(before, kind) == valuesOf(details, kind)) continue;
+        // The phone's own lines of that kind (a number or mail column holds none of them).
+        std::erase_if(columns, [kind](const std::string& column) {
+            return columnKind(column) == ColumnKind::Other && holds(column, kind);
+        });
+        std::erase_if(extras, [kind](const std::string& extra) { return holds(extra, kind); });
+        for (const Detail& detail : details)
+            if (detail.kind == kind && !trimBlanks(detail.value).empty())
+                extras.push_back(lineOf(detail));
+    }
+    updateEntry(connection, id, columns);
+    writeExtras(connection, id, extras);
+    transaction.commit();
+    return true;
+}
+
+}  // namespace tsunagi

@@ -1,0 +1,34 @@
+#pragma once
+
+// What an entry holds beyond the phone's fields, as the user edits it: companies, titles, the
+// birthday, addresses, web pages, notes and groups. The numbers, mails and name stay the
+// input form's.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "store/store.h"
+
+namespace tsunagi {
+
+enum class DetailKind { Company, Title, Birthday, Address, Website, Note, Group };
+
+struct Detail {
+    DetailKind kind;
+    std::string value;  // as the user reads and types it: one address, one note, one group
+};
+
+// The words a detail's kind is shown by: 会社, 役職, 誕生日, 住所, Web, メモ, グループ.
+const char* detailWord(DetailKind kind);
+
+// The details an entry holds now; none when there is no such entry.
+std::vector<Detail> readDetails(const Store& store, std::int64_t id);
+
+// Stores the details the user gave, in one transaction. Only the kinds that changed are
+// rewritten: a kind left as it was keeps its lines as they stand (the phone's own among them),
+// and a changed kind's lines, the phone's own included, give way to the new values, kept with
+// the entry for vCard 3.0 and Google's CSV. False when there is no such entry.
+bool writeDetails(const Store& store, std::int64_t id, const std::vector<Detail>& details);
+
+}  // namespace tsunagi

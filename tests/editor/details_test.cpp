@@ -1,0 +1,58 @@
+// Editing what an entry holds beyond the phone's fields.
+
+#include "editor/details.h"
+
+#include <gtest/gtest.h>
+
+#include "card/person.h"
+#include "store/entries.h"
+
+namespace tsunagi {
+namespace {
+
+TEST(Details, OnlyTheKindsThatChangedAreRewritten) {
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        // An old phone's card: its company and note are lines of its own.
+        std::vector<std::string> columns = {"BEGIN:VCARD",
+                                            "VERSION:2.1",
+                                            "N;CHARSET=SHIFT_JIS:山田;太郎",
+                                            "TEL;CELL:09011112222",
+                                            "ORG;CHARSET=SHIFT_JIS:旧商事",
+                                            "NOTE:釣り仲間",
+                                            "X-JPG-MDNO:1",
+                                            "END:VCARD"};
+        std::vector<std::string> extras = {"URL:https://example.jp"};
+        inserter.insert(std::span<const std::string>(columns),
+                        std::span<const std::string>(extras));
+    }
+    std::vector<Detail> details = readDetails(store, 1);
+    ASSERT_EQ(details.size(), 3u);
+    EXPECT_EQ(details[0].kind, DetailKind::Company);
+    EXPECT_EQ(details[0].value, "旧商事");
+    // A new company, a birthday added, the web page removed; the note as it was.
+    details[0].value = "つなぎ商事";
+    details.push_back({DetailKind::Birthday, "1970/1/2"});
+    std::erase_if(details, [](const Detail& d) { return d.kind == DetailKind::Website; });
+    ASSERT_TRUE(writeDetails(store, 1, details));
+    Connection connection = store.open();
+    std::optional<EntryRow> row = readEntry(connection, 1);
+    ASSERT_TRUE(row);
+    std::vector<std::string> columns;
+    for (const auto& column : row->columns)
+        if (column) columns.push_back(*column);
+    EXPECT_EQ(columns, (std::vector<std::string>{
+                           "BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎",
+                           "TEL;CELL:09011112222", "NOTE:釣り仲間", "X-JPG-MDNO:1", "END:VCARD"}));
+    EXPECT_EQ(row->extras, (std::vector<std::string>{"ORG:つなぎ商事", "BDAY:1970-01-02"}));
+    Person person = readPerson(*row);
+    EXPECT_EQ(person.company(), "つなぎ商事");
+    EXPECT_EQ(person.notes, (std::vector<std::string>{"釣り仲間"}));
+    EXPECT_TRUE(person.websites.empty());
+    EXPECT_FALSE(writeDetails(store, 99, details));
+}
+
+}  // namespace
+}  // namespace tsunagi
