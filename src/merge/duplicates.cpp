@@ -640,6 +640,13 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     return result;
 }
 
+size_t bestNamedEntry(const DuplicateGroup& group) {
+    size_t best = 0;
+    for (size_t e = 1; e < group.entries.size(); ++e)
+        if (nameRank(group.entries[e].name) > nameRank(group.entries[best].name)) best = e;
+    return best;
+}
+
 std::string describeMerge(const MergeResult& result) {
     if (result.entriesBefore == 0) return "まとめたデータはありません。";
     std::string words = std::to_string(result.entriesBefore) + " 件のデータを " +

@@ -45,6 +45,10 @@ struct DuplicateGroup {
     bool beyondTheForm() const { return mergedNumbers > 3 || mergedMails > 3; }
 };
 
+// The entry of a group whose name a merge keeps unless the user picks another: family and given
+// apart over a whole name, kanji over kana, normal width (the first of equals).
+size_t bestNamedEntry(const DuplicateGroup& group);
+
 // The groups among all entries: sure groups first, in the order of their first entries, then
 // the possible ones.
 std::vector<DuplicateGroup> findDuplicates(const Store& store);

@@ -42,10 +42,10 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     : QDialog(parent), groups_(std::move(groups)) {
     setWindowTitle(QString(kAppTitle) + " - 重複をまとめる");
     auto* intro = new QLabel(
-        "同じ人のデータをまとめます。チェックしたグループは、いちばん上のデータに電話番号と"
-        "メールアドレスを集め、空いている項目（読み、会社、誕生日、住所…）をほかのデータで"
-        "埋めて 1 件にします。チェックを外したデータはまとめません。「この名前に」で、残す名前を"
-        "選べます。",
+        "同じ人のデータをまとめます。チェックしたグループは 1 件にまとめ、電話番号・メール"
+        "アドレス・メモ・会社・住所などはすべて残します。名前と読みは「この名前に」の印の"
+        "ものを残します（初めは、姓と名が分かれた漢字の名前など、いちばんよいもの）。"
+        "チェックを外したデータはまとめません。",
         this);
     intro->setWordWrap(true);
     Groups = new QTreeWidget(this);
@@ -62,6 +62,7 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, group.sure() ? Qt::Checked : Qt::Unchecked);
         QList<QTreeWidgetItem*> rows;
+        size_t best = bestNamedEntry(group);
         for (const DuplicateEntry& entry : group.entries) {
             if (rows.size() == kShownMembers) {
                 // Past this many, more rows tell nothing more and would only cost memory.
@@ -80,7 +81,9 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
             // Each entry may be left out of its group; one of them gives the kept name.
             row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
             row->setCheckState(0, Qt::Checked);
-            row->setCheckState(kNameColumn, rows.isEmpty() ? Qt::Checked : Qt::Unchecked);
+            row->setCheckState(kNameColumn, static_cast<size_t>(rows.size()) == best
+                                                ? Qt::Checked
+                                                : Qt::Unchecked);
             rows << row;
         }
         item->addChildren(rows);
@@ -140,7 +143,8 @@ std::vector<DuplicateGroup> MergeDialog::checkedGroups() const {
                                        : nullptr;
             bool shown = row && row->flags() != Qt::NoItemFlags;
             if (shown && row->checkState(0) != Qt::Checked) continue;
-            if (shown && row->checkState(kNameColumn) == Qt::Checked && e > 0)
+            // The user's own pick, where it is not the name the merge would keep anyway.
+            if (shown && row->checkState(kNameColumn) == Qt::Checked && e != bestNamedEntry(group))
                 group.nameFrom = group.entries[e].id;
             entries.push_back(group.entries[e]);
         }

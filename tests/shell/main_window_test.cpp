@@ -653,18 +653,21 @@ class Form1Test : public QObject {
         QTreeWidgetItem* item = dialog.Groups->topLevelItem(0);
         QCOMPARE(dialog.Groups->headerItem()->text(1), QString("読み"));
         QCOMPARE(item->child(0)->text(2), QString("Acme"));
-        QCOMPARE(item->child(0)->checkState(MergeDialog::kNameColumn), Qt::Checked);
-        // The third keeps its name; the second stays out of the merge.
-        item->child(2)->setCheckState(MergeDialog::kNameColumn, Qt::Checked);
+        // The name a merge would keep is marked at first: of equals, the same whatever the
+        // order the entries came in (here the last by its letters).
+        QCOMPARE(item->child(2)->checkState(MergeDialog::kNameColumn), Qt::Checked);
         QCOMPARE(item->child(0)->checkState(MergeDialog::kNameColumn), Qt::Unchecked);
+        // The first keeps its name by the user's pick; the second stays out of the merge.
+        item->child(0)->setCheckState(MergeDialog::kNameColumn, Qt::Checked);
+        QCOMPARE(item->child(2)->checkState(MergeDialog::kNameColumn), Qt::Unchecked);
         item->child(1)->setCheckState(0, Qt::Unchecked);
         std::vector<DuplicateGroup> checked = dialog.checkedGroups();
         QCOMPARE(checked.size(), size_t(1));
         QCOMPARE(checked[0].entries.size(), size_t(2));
         QCOMPARE(checked[0].entries[1].id, std::int64_t(3));
-        QCOMPARE(checked[0].nameFrom, std::optional<std::int64_t>(3));
+        QCOMPARE(checked[0].nameFrom, std::optional<std::int64_t>(1));
 
-        // In the store: the first entry stays, with the third's name.
+        // In the store: the first entry stays, with its own name, the picked one.
         Store store = Store::inMemory();
         addCards(store, 3);
         MergeResult result = mergeDuplicates(store, checked);
@@ -672,7 +675,7 @@ class Form1Test : public QObject {
         QCOMPARE(result.entriesAfter, 1L);
         std::vector<std::string> lines = readEntryList(store);
         QCOMPARE(lines.size(), size_t(2));
-        QVERIFY(QString::fromStdString(lines[0]).startsWith(" 名2"));
+        QVERIFY(QString::fromStdString(lines[0]).startsWith(" 名0"));
         QVERIFY(QString::fromStdString(lines[1]).startsWith(" 名1"));
     }
 
