@@ -1,10 +1,13 @@
 #include "editor/details.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "card/dialect.h"
 #include "card/person.h"
 #include "card/vcard_line.h"
+#include "platform/error.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "store/entries.h"
 
@@ -14,7 +17,41 @@ namespace {
 
 constexpr DetailKind kKinds[] = {DetailKind::Company, DetailKind::Title,   DetailKind::Birthday,
                                  DetailKind::Address, DetailKind::Website, DetailKind::Note,
-                                 DetailKind::Group};
+                                 DetailKind::Group,   DetailKind::Photo};
+
+std::string base64(std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 2]);
+        out += kDigits[(value >> 18) & 63];
+        out += kDigits[(value >> 12) & 63];
+        out += i + 1 < bytes.size() ? kDigits[(value >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kDigits[value & 63] : '=';
+    }
+    return out;
+}
+
+// A picture file as the card's PHOTO line.
+std::string photoLine(const std::string& path) {
+    std::string lower = lowerAscii(path);
+    const char* type = lower.ends_with(".png")                               ? "PNG"
+                       : lower.ends_with(".gif")                             ? "GIF"
+                       : lower.ends_with(".jpg") || lower.ends_with(".jpeg") ? "JPEG"
+                                                                             : nullptr;
+    if (!type) throw TsunagiError(path, 0, "写真は JPEG、PNG、GIF のファイルを指定してください。");
+    std::error_code error;
+    std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) throw TsunagiError(path, 0, "写真のファイルを読めません。");
+    if (size > (1u << 20))
+        throw TsunagiError(path, 0, "写真のファイルが大きすぎます（1 MiB まで）。");
+    std::string bytes = readFileBytes(path);
+    if (bytes.empty()) throw TsunagiError(path, 0, "写真のファイルを読めません。");
+    return std::string("PHOTO;ENCODING=b;TYPE=") + type + ":" + base64(bytes);
+}
 
 // The properties whose lines hold a kind.
 std::vector<std::string_view> propertiesOf(DetailKind kind) {
@@ -33,6 +70,8 @@ std::vector<std::string_view> propertiesOf(DetailKind kind) {
             return {"NOTE"};
         case DetailKind::Group:
             return {"CATEGORIES", "X-GN"};
+        case DetailKind::Photo:
+            return {"PHOTO"};
     }
     return {};
 }
@@ -60,6 +99,7 @@ std::vector<Detail> detailsOf(const EntryRow& row) {
     for (const std::string& note : person.notes) details.push_back({DetailKind::Note, note});
     for (const std::string& group : person.categories)
         details.push_back({DetailKind::Group, group});
+    if (person.photo) details.push_back({DetailKind::Photo, kCardPhoto});
     return details;
 }
 
@@ -89,6 +129,8 @@ std::string lineOf(const Detail& detail) {
             return "NOTE:" + escapeText(detail.value);
         case DetailKind::Group:
             return "CATEGORIES:" + escapeText(value);
+        case DetailKind::Photo:
+            return photoLine(value);
     }
     return "";
 }
@@ -118,6 +160,8 @@ const char* detailWord(DetailKind kind) {
             return "メモ";
         case DetailKind::Group:
             return "グループ";
+        case DetailKind::Photo:
+            return "写真";
     }
     return "";
 }
@@ -140,13 +184,21 @@ bool writeDetails(const Store& store, std::int64_t id, const std::vector<Detail>
     std::vector<std::string> extras = row->extras;
     for (DetailKind kind : kKinds) {
         if (valuesOf(before, kind) == valuesOf(details, kind)) continue;
+        // The card's own photo, kept as it is where its row stays beside a new one.
+        std::vector<std::string> keptPhotos;
+        if (kind == DetailKind::Photo && !valuesOf(details, kind).empty() &&
+            valuesOf(details, kind).front() == kCardPhoto)
+            for (const std::string& extra : extras)
+                if (holds(extra, kind)) keptPhotos.push_back(extra);
         // The phone's own lines of that kind (a number or mail column holds none of them).
         std::erase_if(columns, [kind](const std::string& column) {
             return columnKind(column) == ColumnKind::Other && holds(column, kind);
         });
         std::erase_if(extras, [kind](const std::string& extra) { return holds(extra, kind); });
+        extras.insert(extras.end(), keptPhotos.begin(), keptPhotos.end());
         for (const Detail& detail : details)
-            if (detail.kind == kind && !trimBlanks(detail.value).empty())
+            if (detail.kind == kind && !trimBlanks(detail.value).empty() &&
+                detail.value != kCardPhoto)
                 extras.push_back(lineOf(detail));
     }
     updateEntry(connection, id, columns);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr DetailKind kKinds[] = {DetailKind::Company, DetailKind::Title,   DetailKind::Birthday,
                                  DetailKind::Address, DetailKind::Website, DetailKind::Note,
-                                 DetailKind::Group};
+                                 DetailKind::Group,   DetailKind::Photo};
 
 }  // namespace
 
@@ -25,7 +25,8 @@ DetailsDialog::DetailsDialog(const QString& name, const std::vector<Detail>& det
     setWindowTitle(QString("詳細の編集 - ") + kAppTitle);
     auto* intro = new QLabel(name +
                                  "：電話機の項目（名前・電話番号・メール）のほかに持つもの。"
-                                 "vCard 3.0 と Google 連絡先 CSV に書き出します。",
+                                 "vCard 3.0 と Google 連絡先 CSV に書き出します。"
+                                 "写真は画像ファイルの場所（/home/…/photo.jpg）を書きます。",
                              this);
     intro->setWordWrap(true);
     table = new QTableWidget(0, 2, this);

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "card/person.h"
+#include "platform/error.h"
 #include "store/entries.h"
+#include "support/temp_folder.h"
 
 namespace tsunagi {
 namespace {
@@ -52,6 +54,36 @@ TEST(Details, OnlyTheKindsThatChangedAreRewritten) {
     EXPECT_EQ(person.notes, (std::vector<std::string>{"釣り仲間"}));
     EXPECT_TRUE(person.websites.empty());
     EXPECT_FALSE(writeDetails(store, 99, details));
+}
+
+TEST(Details, APhotoFromAFileAndAway) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        inserter.insert(
+            std::vector<std::string>{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "END:VCARD"});
+    }
+    // Three bytes and two: base64 as RFC 4648 spells it ("abc" is YWJj, "de" is ZGU=).
+    std::string picture = folder.write("face.jpg", "abcde");
+    ASSERT_TRUE(writeDetails(store, 1, {{DetailKind::Photo, picture}}));
+    Connection connection = store.open();
+    EXPECT_EQ(readExtras(connection, 1),
+              (std::vector<std::string>{"PHOTO;ENCODING=b;TYPE=JPEG:YWJjZGU="}));
+    std::vector<Detail> details = readDetails(store, 1);
+    ASSERT_EQ(details.size(), 1u);
+    EXPECT_EQ(details[0].value, kCardPhoto);
+    // Left as it is, it stays; its row removed, it goes; a file that is no picture is named.
+    details.push_back({DetailKind::Company, "Acme"});
+    ASSERT_TRUE(writeDetails(store, 1, details));
+    EXPECT_EQ(readExtras(connection, 1),
+              (std::vector<std::string>{"PHOTO;ENCODING=b;TYPE=JPEG:YWJjZGU=", "ORG:Acme"}));
+    ASSERT_TRUE(writeDetails(store, 1, {{DetailKind::Company, "Acme"}}));
+    EXPECT_EQ(readExtras(connection, 1), (std::vector<std::string>{"ORG:Acme"}));
+    EXPECT_THROW(writeDetails(store, 1, {{DetailKind::Photo, folder.write("a.txt", "x")}}),
+                 TsunagiError);
+    EXPECT_EQ(readExtras(connection, 1), (std::vector<std::string>{"ORG:Acme"}));
 }
 
 }  // namespace
