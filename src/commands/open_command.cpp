@@ -58,6 +58,16 @@ long openFiles(const CommandContext& context, const std::vector<std::string>& pa
                     assignment = context.ui.chooseColumns(path, preview);
                     if (assignment && context.columnChoices)
                         (*context.columnChoices)[headings] = *assignment;
+                    // What the user left as guessed stays as the headings read it (a label's
+                    // column with its number, a reading's part): only the changes apply.
+                    if (assignment) {
+                        CsvAssignment changed;
+                        for (size_t p = 0; p < assignment->size(); ++p)
+                            if (p >= preview.guesses.size() ||
+                                (*assignment)[p].field != preview.guesses[p])
+                                changed.push_back((*assignment)[p]);
+                        assignment = std::move(changed);
+                    }
                     if (!assignment) {
                         messages.push_back(path +
                                            "\n列の指定を取りやめたため、読み込んでいません。");

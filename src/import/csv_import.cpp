@@ -889,12 +889,26 @@ CsvColumnsPreview previewCsvColumns(const std::string& path) {
     CsvColumnsPreview preview;
     if (!records.next(preview.headings)) return preview;
     preview.samples.resize(preview.headings.size());
+    std::vector<std::vector<std::string>> rows;
     std::vector<std::string> fields;
-    for (int row = 0; row < 3 && records.next(fields); ++row)
+    for (int row = 0; row < 3 && records.next(fields); ++row) {
         for (size_t p = 0; p < fields.size() && p < preview.samples.size(); ++p)
             if (!trimBlanks(fields[p]).empty()) preview.samples[p].push_back(trimBlanks(fields[p]));
+        rows.push_back(fields);
+    }
     preview.guesses.assign(preview.headings.size(), "keep");
     std::optional<CsvLayout> layout = findLayout(preview.headings);
+    if (layout) layout->headings = preview.headings;
+    // A column that holds values no field of a person takes would only be kept as it is: the
+    // user is asked about it too.
+    bool unread = false;
+    std::vector<std::string> extras;
+    for (const std::vector<std::string>& row : rows) {
+        if (!layout) break;
+        csvExtras(*layout, row, "", extras);
+        for (const std::string& extra : extras)
+            unread = unread || extra.compare(0, 16, "X-TSUNAGI-COLUMN") == 0;
+    }
     bool named = false;
     if (layout)
         for (const CsvColumn& column : layout->columns) {
@@ -933,7 +947,7 @@ CsvColumnsPreview previewCsvColumns(const std::string& path) {
                     *field == JapaneseField::Region)
                     preview.guesses[p] = "address";
             }
-    preview.needsChoice = !layout || !named;
+    preview.needsChoice = !layout || !named || unread;
     return preview;
 }
 

@@ -96,7 +96,7 @@ CsvAssignment parseColumnAssignment(std::string_view text);
 
 // A CSV's columns as the column assignment shows them before anything is read: each heading,
 // its first values and the field the program guesses; whether the user must choose (no layout
-// is known, or no column names the person).
+// is known, no column names the person, or a column holds values no field of a person takes).
 struct CsvColumnsPreview {
     std::vector<std::string> headings;
     std::vector<std::vector<std::string>> samples;  // up to three values of each column

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "card/memory_card_folder.h"
 #include "store/entry_list.h"
 #include "support/scripted_ui.h"
@@ -133,6 +135,7 @@ TEST(OpenCommand, AnAddressBookOfUnknownHeadingsAsksWhatItsColumnsHold) {
                                     "Nom,Portable,Courriel,役職\r\n"
                                     "Martin Léa,06 12 34 56 78,lea@example.fr,部長\r\n");
     // Esc: nothing of the file is stored, and that is said.
+    ui.columnAnswers = {std::nullopt};
     EXPECT_EQ(openFiles(context, {book}, {}), 0);
     ASSERT_EQ(ui.previews.size(), 1u);
     EXPECT_EQ(ui.previews[0].guesses, (std::vector<std::string>{"keep", "keep", "keep", "title"}));
@@ -154,11 +157,30 @@ TEST(OpenCommand, AnAddressBookOfUnknownHeadingsAsksWhatItsColumnsHold) {
               {});
     EXPECT_EQ(ui.previews.back().guesses,
               (std::vector<std::string>{"name", "mobile", "mail", "title"}));
-    // A book whose headings name the person is read without a question.
+    // A book whose headings name the person is read without a question; one with a column
+    // that nothing of a person takes asks about it.
     ui.previews.clear();
     EXPECT_EQ(openFiles(context, {folder.write("known.csv", "氏名,携帯\r\n山田 花子,090\r\n")}, {}),
               1);
     EXPECT_TRUE(ui.previews.empty());
+    EXPECT_EQ(openFiles(context,
+                        {folder.write("more.csv", "氏名,携帯,趣味\r\n山田 花子,090,釣り\r\n")}, {}),
+              1);
+    ASSERT_EQ(ui.previews.size(), 1u);
+    EXPECT_EQ(ui.previews[0].guesses, (std::vector<std::string>{"name", "mobile", "keep"}));
+    // OK on the guesses reads the file as its headings say (a number's label still its type).
+    EXPECT_EQ(openFiles(context,
+                        {folder.write("google.csv",
+                                      "First Name,Phone 1 - Label,Phone 1 - Value,"
+                                      "Hobby\r\nAoi,Mobile,090,fishing\r\n")},
+                        {}),
+              1);
+    Connection again = store.open();
+    std::optional<EntryRow> aoi = readEntry(again, 4);
+    ASSERT_TRUE(aoi);
+    EXPECT_NE(std::find(aoi->columns.begin(), aoi->columns.end(),
+                        std::optional<std::string>("TEL;CELL:090<>")),
+              aoi->columns.end());
 }
 
 }  // namespace

@@ -59,7 +59,12 @@ class ScriptedUi : public UserInterface {
     std::optional<CsvAssignment> chooseColumns(const std::string&,
                                                const CsvColumnsPreview& preview) override {
         previews.push_back(preview);
-        if (columnAnswers.empty()) return std::nullopt;  // Esc
+        if (columnAnswers.empty()) {  // the program's guesses, as OK takes them
+            CsvAssignment guessed;
+            for (size_t p = 0; p < preview.headings.size(); ++p)
+                guessed.push_back({preview.headings[p], preview.guesses[p]});
+            return guessed;
+        }
         auto answer = columnAnswers.front();
         columnAnswers.pop_front();
         return answer;
@@ -76,7 +81,7 @@ class ScriptedUi : public UserInterface {
     std::vector<std::string> opened;
     std::vector<std::string> statuses;
     std::vector<CsvColumnsPreview> previews;
-    std::deque<std::optional<CsvAssignment>> columnAnswers;  // nothing = Esc
+    std::deque<std::optional<CsvAssignment>> columnAnswers;  // nothing = Esc; none: the guesses
     bool desktopOpens = true;
     std::function<void()> onMessage;  // called while a message is shown
     std::vector<std::string> questions;
