@@ -189,7 +189,9 @@ bool runSaveCommand(const CommandContext& context) {
         kind = saveKindForChoice(path, chosen->kind);
         if (!kind) return false;
         if (kind == FileKind::Workbook && !context.workbooksOffered) return false;
-        if (context.lastSaveKind && chosen->kind) *context.lastSaveKind = chosen->kind;
+        // The kind the save takes, whichever way it was chosen: the dialog's filter then matches
+        // the name (a name typed "out.vcf" under the HTML filter is a card file).
+        if (context.lastSaveKind) *context.lastSaveKind = kind;
         // The dialog leaves the question to us: only now, with its extension, is the name
         // final. "No" is another name, in the dialog again.
         if (!fileExists(path) ||
@@ -197,7 +199,7 @@ bool runSaveCommand(const CommandContext& context) {
             break;
         request.startFolder = path.substr(0, path.rfind('/') + 1);
         request.proposedName = path.substr(path.rfind('/') + 1);
-        request.selectedKind = chosen->kind;
+        request.selectedKind = kind;
     }
     rememberFolderOf(context, path);
     try {

@@ -200,6 +200,18 @@ TEST_F(SaveCommandRuns, TheKindChosenLastIsOfferedAgain) {
     ASSERT_EQ(ui.requests.size(), 2u);
     EXPECT_EQ(ui.requests[0].selectedKind, std::nullopt);
     EXPECT_EQ(ui.requests[1].selectedKind, FileKind::Vcard3);
+    // A name typed with its extension under another filter: the kind the name gave is offered,
+    // so that the dialog does not change the name's extension back (out.vcf as out.html).
+    std::string earlier = folder.write("out.vcf", "earlier");
+    ui.askAnswer = false;
+    ui.fileAnswers = {earlier, std::nullopt};
+    ui.filterAnswers = {FileKind::ListPage};
+    EXPECT_FALSE(runSaveCommand(context));
+    ASSERT_EQ(ui.requests.size(), 4u);
+    EXPECT_EQ(ui.requests[3].proposedName, "out.vcf");
+    EXPECT_EQ(ui.requests[3].selectedKind, FileKind::PhoneCards);
+    EXPECT_EQ(last, FileKind::PhoneCards);
+    EXPECT_EQ(readBytes(earlier), "earlier");
 }
 
 }  // namespace
