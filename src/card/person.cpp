@@ -512,14 +512,6 @@ std::string displayName(const Person& person) {
     return "";
 }
 
-std::string phoneNameOf(const std::vector<std::string>& name, std::string_view formatted,
-                        std::string_view company) {
-    std::string joined = name.size() >= 2 ? joinedName(name[0], name[1]) : std::string();
-    if (!joined.empty()) return joined;
-    if (!formatted.empty()) return std::string(formatted);
-    return std::string(company);
-}
-
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
                                        std::string_view formatted, std::string_view phoneName) {
     Person person;

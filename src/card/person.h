@@ -65,12 +65,6 @@ std::string builtName(const Person& person);
 // the nickname, else the first number or mail.
 std::string displayName(const Person& person);
 
-// The name an importer puts on the phone's name line: N's family and given name as the phone
-// writes them, else the card's FN, else its company. Kept lines of N and FN are trusted only
-// while the phone's name is still this.
-std::string phoneNameOf(const std::vector<std::string>& name, std::string_view formatted,
-                        std::string_view company);
-
 // The lines an entry keeps of a name where the phone's name line `phoneName` cannot say all
 // it does: N whole where it has more than a family and a given name or the phone's line holds
 // another name (a display name), and the card's own FN where it is not the name its parts make

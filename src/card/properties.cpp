@@ -176,14 +176,6 @@ std::string_view googleGroupName(GoogleGroup group) {
     return "";
 }
 
-std::optional<GoogleGroup> googleGroupOf(std::string_view lowerName) {
-    for (GoogleGroup group : {GoogleGroup::Phone, GoogleGroup::Mail, GoogleGroup::Address,
-                              GoogleGroup::Website, GoogleGroup::Messenger, GoogleGroup::Relation,
-                              GoogleGroup::Event, GoogleGroup::CustomField})
-        if (equalsIgnoringCase(googleGroupName(group), lowerName)) return group;
-    return std::nullopt;
-}
-
 const std::vector<LabelWord>& labelWords(GoogleGroup group) {
     static const std::vector<LabelWord> phone(std::begin(kPhoneWords), std::end(kPhoneWords));
     static const std::vector<LabelWord> mail(std::begin(kMailWords), std::end(kMailWords));

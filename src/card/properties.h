@@ -59,9 +59,6 @@ std::string messengerServiceOfScheme(std::string_view uri);
 // numbered from 1 ("Phone 1 - Label", "Phone 1 - Value").
 enum class GoogleGroup { Phone, Mail, Address, Website, Messenger, Relation, Event, CustomField };
 std::string_view googleGroupName(GoogleGroup group);  // "Phone", "E-mail", "IM", …
-// Which group a numbered heading belongs to, by its name ("phone", "e-mail", "im", …, in
-// lower case); nothing for any other.
-std::optional<GoogleGroup> googleGroupOf(std::string_view lowerName);
 
 // Label words: the vCard types of a line ⇄ the label Google shows for it. The first row whose
 // types all stand on the line gives its label; a label read gives that row's types.
