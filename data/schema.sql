@@ -92,3 +92,10 @@ INSERT INTO mst_heddate (serial, feild) VALUES ('V401SH', 'BEGIN:VCARD<>VERSION:
 -- address books that the phone's dialect has no place for, in vCard 3.0 form (UTF-8, unfolded),
 -- kept with their entry in their order, one to a line (a content line holds no line break).
 CREATE TABLE entry_extras (entry_id INTEGER PRIMARY KEY, lines TEXT NOT NULL);
+
+-- The keys each entry is found by when the same person is sought: its name, its numbers and
+-- its mails (its content when it has none of them), each a 64-bit hash whose lowest three bits
+-- tell its kind, stored one after another as 8 bytes each, least significant first. Made when
+-- the entry is stored; an entry changed since has no row until they are made anew. The store's
+-- user_version counts the way they are made.
+CREATE TABLE entry_keys (entry_id INTEGER PRIMARY KEY, keys BLOB NOT NULL);

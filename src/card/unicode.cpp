@@ -32,7 +32,8 @@ std::string toUtf8(const icu::UnicodeString& text) {
 
 std::string fullWidthKatakana(std::string_view utf8) {
     if (!hasHalfWidthKana(utf8)) return std::string(utf8);
-    static const std::unique_ptr<icu::Transliterator> transliterator = [] {
+    // One transliterator to a thread, here and below: readers make keys on threads of their own.
+    thread_local const std::unique_ptr<icu::Transliterator> transliterator = [] {
         UErrorCode status = U_ZERO_ERROR;
         // Only the half-width katakana block: Latin letters and digits stay as they are.
         std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
@@ -70,7 +71,7 @@ std::string halfWidthKatakana(std::string_view utf8) {
              static_cast<unsigned char>(katakana[i + 1]) == 0x83))
             fullWidthKana = true;
     if (!fullWidthKana) return katakana;
-    static const std::unique_ptr<icu::Transliterator> transliterator = [] {
+    thread_local const std::unique_ptr<icu::Transliterator> transliterator = [] {
         UErrorCode status = U_ZERO_ERROR;
         std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
             "[\\u30A1-\\u30FC] Fullwidth-Halfwidth", UTRANS_FORWARD, status));
@@ -156,7 +157,7 @@ std::string kanjiFormKey(std::string_view utf8) {
 }
 
 std::string romajiOf(std::string_view kana) {
-    static const std::unique_ptr<icu::Transliterator> transliterator = [] {
+    thread_local const std::unique_ptr<icu::Transliterator> transliterator = [] {
         UErrorCode status = U_ZERO_ERROR;
         std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
             "Halfwidth-Fullwidth; Hiragana-Latin; Katakana-Latin; Latin-ASCII; Lower",

@@ -11,10 +11,17 @@ CardWriter::CardWriter(const Store& store, const std::string& file, const Import
     : connection_(store.open()),
       transaction_(connection_),
       inserter_(connection_),
-      reporter_(progress, file) {}
+      reporter_(progress, file) {
+    forgetKeysUnlessMadeBy(connection_, kEntryKeysVersion);
+}
 
 void CardWriter::add(std::span<const std::string> columns, std::string_view joinedExtras) {
-    inserter_.insertJoined(columns, joinedExtras);
+    add(columns, joinedExtras, keys_.keysOf(columns));
+}
+
+void CardWriter::add(std::span<const std::string> columns, std::string_view joinedExtras,
+                     std::span<const std::int64_t> keys) {
+    inserter_.insertJoined(columns, joinedExtras, keys);
     reporter_.card();
 }
 
@@ -108,6 +115,8 @@ struct CardBatch {
     std::vector<size_t> ends;         // one past each card's last column
     std::vector<long> lines;          // the line each card begins on
     std::vector<std::string> extras;  // what each card holds beyond the phone's lines, joined
+    std::vector<std::int64_t> keys;   // what the cards are found by, one after another
+    std::vector<size_t> keyEnds;      // one past each card's last key
     size_t cards = 0;
 };
 
@@ -116,11 +125,13 @@ constexpr size_t kBatchBytes = size_t(1) << 20;
 
 // Reads cards into batches until the file ends or the store side stops.
 void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
+    EntryKeyMaker maker;
     bool more = true;
     while (more) {
         CardBatch* batch = pipe.fill();
         if (!batch) return;
         batch->cards = 0;
+        batch->keys.clear();
         size_t used = 0, bytes = 0;
         while (batch->cards < kBatchCards && bytes < kBatchBytes) {
             std::optional<ReadCard> card;
@@ -142,10 +153,15 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
                 batch->ends.emplace_back();
                 batch->lines.emplace_back();
                 batch->extras.emplace_back();
+                batch->keyEnds.emplace_back();
             }
             // Joined here, on the reading thread, so that the store's thread only stores.
             joinExtras(card->extras, batch->extras[batch->cards]);
             bytes += batch->extras[batch->cards].size();
+            // The keys too: making them is the larger part of storing a card.
+            const std::vector<std::int64_t>& keys = maker.keysOf(card->columns);
+            batch->keys.insert(batch->keys.end(), keys.begin(), keys.end());
+            batch->keyEnds[batch->cards] = batch->keys.size();
             batch->ends[batch->cards] = used;
             batch->lines[batch->cards] = card->line;
             ++batch->cards;
@@ -168,12 +184,14 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
     long cardLine = 0;
     try {
         while (const CardBatch* batch = pipe.next()) {
-            size_t start = 0;
+            size_t start = 0, keyStart = 0;
             for (size_t c = 0; c < batch->cards; ++c) {
                 cardLine = batch->lines[c];
-                size_t end = batch->ends[c];
-                writer.add(std::span(batch->columns).subspan(start, end - start), batch->extras[c]);
+                size_t end = batch->ends[c], keyEnd = batch->keyEnds[c];
+                writer.add(std::span(batch->columns).subspan(start, end - start), batch->extras[c],
+                           std::span(batch->keys).subspan(keyStart, keyEnd - keyStart));
                 start = end;
+                keyStart = keyEnd;
             }
         }
     } catch (const TsunagiError& error) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "card/entry_keys.h"
 #include "platform/error.h"
 #include "platform/line_reader.h"
 #include "store/entries.h"
@@ -72,8 +73,11 @@ class CardWriter {
 
     // The model's line template, for importers that build cards from fields.
     std::vector<std::string> lineTemplate() { return readLineTemplate(connection_); }
-    // `joinedExtras`: what the card holds beyond the phone's lines, joined (joinExtras).
+    // `joinedExtras`: what the card holds beyond the phone's lines, joined (joinExtras); `keys`:
+    // what it is found by (made here when not given).
     void add(std::span<const std::string> columns, std::string_view joinedExtras = {});
+    void add(std::span<const std::string> columns, std::string_view joinedExtras,
+             std::span<const std::int64_t> keys);
     // Keeps everything added; returns the number of cards.
     long commit();
 
@@ -81,6 +85,7 @@ class CardWriter {
     Connection connection_;
     Transaction transaction_;
     EntryInserter inserter_;
+    EntryKeyMaker keys_;
     ProgressReporter reporter_;
 };
 

@@ -12,11 +12,13 @@
 #include "card/card_view.h"
 #include "card/checks.h"
 #include "card/dialect.h"
+#include "card/entry_keys.h"
 #include "card/person.h"
 #include "card/unicode.h"
 #include "card/vcard_line.h"
 #include "platform/error.h"
 #include "platform/text.h"
+#include "platform/work_pipe.h"
 #include "store/entries.h"
 
 namespace tsunagi {
@@ -25,23 +27,6 @@ namespace {
 
 // One number whatever its form, for finding and for merging alike.
 std::string digitsOf(std::string_view number) { return numberKey(number); }
-
-// A mail address as two entries are compared by it: without blanks around it, in any case.
-std::string mailKey(std::string_view mail) { return lowerAscii(trimBlanks(mail)); }
-
-// Every stored line but the memory-dial number: two entries with the same are one file's card
-// read twice.
-std::string contentKey(const EntryRow& row) {
-    std::string key;
-    for (int p = 0; p < kCardColumns; ++p) {
-        const std::string& value = row.at(p);
-        if (value.empty() || value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0)
-            continue;
-        key += value;
-        key += '\x1f';
-    }
-    return key;
-}
 
 class UnionFind {
   public:
@@ -64,23 +49,25 @@ class UnionFind {
 
 struct Candidate {
     DuplicateEntry entry;
-    std::vector<std::string> numberDigits;
-    std::vector<std::string> mailKeys;
-    std::string name;  // the name key, old kanji as new
-    // The lines that say its name (the name and reading lines, and the kept N, FN, nickname
-    // and readings), to make the keys from once another entry shares a number or a mail.
-    EntryRow nameLines;
-    std::optional<std::vector<std::string>> keys;  // every way another book may write its name
+    bool informed = false;  // it has a number or a mail
+    // Its numbers and mails as keys, to count what a merge would hold.
+    std::vector<std::int64_t> numberKeys, mailKeys;
+    // Its name key where another entry shares it; else nothing for no name, or a value of its
+    // own.
+    std::int64_t name = 0;
+    std::vector<std::int64_t> sharedContacts;  // the number and mail keys another entry shares
+    bool spelled = false;                      // its spellings are wanted
+    std::vector<std::string> spellings;        // the ways another book may write its name
 };
 
-// How many different keys the members have among them. A group can be thousands strong (one
-// person's card read from many backups), so the keys seen are hashed, not searched.
+// How many different keys the members have among them.
 size_t distinctAcross(const std::vector<const Candidate*>& people,
-                      std::vector<std::string> Candidate::*keys) {
-    std::unordered_set<std::string_view> seen;
+                      std::vector<std::int64_t> Candidate::*keys) {
+    std::vector<std::int64_t> seen;
     for (const Candidate* person : people)
-        for (const std::string& key : person->*keys) seen.insert(key);
-    return seen.size();
+        seen.insert(seen.end(), (person->*keys).begin(), (person->*keys).end());
+    std::sort(seen.begin(), seen.end());
+    return static_cast<size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
 }
 
 DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKind kind) {
@@ -89,156 +76,150 @@ DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKi
     for (const Candidate* person : members) group.entries.push_back(person->entry);
     std::sort(group.entries.begin(), group.entries.end(),
               [](const DuplicateEntry& a, const DuplicateEntry& b) { return a.id < b.id; });
-    group.mergedNumbers = distinctAcross(members, &Candidate::numberDigits);
+    group.mergedNumbers = distinctAcross(members, &Candidate::numberKeys);
     group.mergedMails = distinctAcross(members, &Candidate::mailKeys);
     return group;
 }
 
-bool isLatin(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x80;
-    });
-}
+// The entries that share one key.
+struct KeyRun {
+    std::vector<size_t> members;  // ascending
+};
 
-// The ways a name is written in other books: the name itself (old kanji as new, kana of any
-// width and kind), family and given the other way round (Latin and kana names), the reading,
-// the reading in Latin letters, nicknames.
-std::vector<std::string> nameKeysOf(const Person& person) {
-    std::vector<std::string> keys;
-    auto add = [&keys](std::string key) {
-        if (!key.empty() && std::find(keys.begin(), keys.end(), key) == keys.end())
-            keys.push_back(std::move(key));
-    };
-    const std::string &family = person.name[0], &given = person.name[1];
-    add(kanjiFormKey(family + given));
-    if (isLatin(family + given) || !isJapaneseScript(family + given) ||
-        katakanaOf(family + given) == fullWidthKatakana(family + given))
-        add(kanjiFormKey(given + family));
-    if (isLatin(family + given)) {
-        add(romajiOf(family + given));
-        add(romajiOf(given + family));
+// What the dialog shows of an entry and what finding needs of it beyond its keys.
+void readCandidate(const EntryRow& row, Candidate& person) {
+    CardView card = readCard(row);
+    person.entry.id = row.id;
+    person.entry.name = card.name.value_or("");
+    person.entry.reading = card.reading.value_or("");
+    for (const std::optional<std::string>& column : row.columns) {
+        if (!column) break;
+        if (propertyName(*column) == "ORG") {
+            person.entry.company = trimBlanks(pieceAt(pieceAt(*column, ":", 1), ";", 0));
+            break;
+        }
     }
-    const std::string &readingFamily = person.readingFamily, &readingGiven = person.readingGiven;
-    add(kanjiFormKey(readingFamily + readingGiven));
-    add(kanjiFormKey(readingGiven + readingFamily));
-    add(romajiOf(readingFamily + readingGiven));
-    add(romajiOf(readingGiven + readingFamily));
-    for (const std::string& nickname : person.nicknames) add(kanjiFormKey(nickname));
-    return keys;
+    for (const std::string& extra : row.extras)
+        if (person.entry.company.empty() && propertyName(extra) == "ORG")
+            person.entry.company = trimBlanks(pieceAt(pieceAt(extra, ":", 1), ";", 0));
+    for (const NumberPiece& number : card.numbers) {
+        person.entry.numbers.push_back(number.value);
+        std::string digits = digitsOf(number.value);
+        if (!digits.empty()) person.numberKeys.push_back(keyOf(KeyKind::Number, digits));
+    }
+    for (const MailPiece& mail : card.mails) {
+        person.entry.mails.push_back(mail.value);
+        std::string key = mailKey(mail.value);
+        if (!key.empty()) person.mailKeys.push_back(keyOf(KeyKind::Mail, key));
+    }
+    person.informed = !person.numberKeys.empty() || !person.mailKeys.empty();
+    if (person.spelled) person.spellings = spellingsOf(readPerson(nameLinesOf(row)));
 }
 
 }  // namespace
 
 std::vector<DuplicateGroup> findDuplicates(const Store& store) {
-    std::vector<Candidate> people;
-    std::unordered_map<std::string, size_t> byContent;
-    std::unordered_map<std::string, std::vector<size_t>> byName;
-    std::vector<std::pair<size_t, size_t>> sureLinks;
-    {
-        Connection connection = store.open();
-        forEachEntry(connection, [&](const EntryRow& row) {
-            CardView card = readCard(row);
-            Candidate person;
-            person.entry.id = row.id;
-            person.entry.name = card.name.value_or("");
-            person.entry.reading = card.reading.value_or("");
-            for (const std::optional<std::string>& column : row.columns) {
-                if (!column) break;
-                std::string_view property = propertyName(*column);
-                if (column->compare(0, kNameItem.size(), kNameItem) == 0 || property == "SOUND")
-                    person.nameLines.columns.push_back(*column);
-                else if (property == "ORG" && person.entry.company.empty())
-                    person.entry.company = trimBlanks(pieceAt(pieceAt(*column, ":", 1), ";", 0));
-            }
-            for (const std::string& extra : row.extras) {
-                std::string_view property = propertyName(extra);
-                if (property == "N" || property == "FN" || property == "NICKNAME" ||
-                    startsWithIgnoringCase(property, "X-PHONETIC-"))
-                    person.nameLines.extras.push_back(extra);
-                else if (property == "ORG" && person.entry.company.empty())
-                    person.entry.company = trimBlanks(pieceAt(pieceAt(extra, ":", 1), ";", 0));
-            }
-            for (const NumberPiece& number : card.numbers) {
-                person.entry.numbers.push_back(number.value);
-                std::string digits = digitsOf(number.value);
-                if (!digits.empty()) person.numberDigits.push_back(digits);
-            }
-            for (const MailPiece& mail : card.mails) {
-                person.entry.mails.push_back(mail.value);
-                std::string key = mailKey(mail.value);
-                if (!key.empty()) person.mailKeys.push_back(key);
-            }
-            person.name = kanjiFormKey(person.entry.name);
-            size_t index = people.size();
-            if (!person.name.empty()) byName[person.name].push_back(index);
-            auto [at, fresh] = byContent.emplace(contentKey(row), index);
-            if (!fresh) sureLinks.push_back({at->second, index});
-            people.push_back(std::move(person));
-        });
+    Connection connection = store.open();
+    // Only entries that share a key with another can be in a group: they are read, the others
+    // not, and the keys they share say most of what is needed.
+    std::vector<SharedKey> shared = sharedEntryKeys(connection);
+    std::vector<std::int64_t> ids;
+    for (const SharedKey& key : shared) ids.push_back(key.id);
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    auto indexOf = [&ids](std::int64_t id) {
+        return static_cast<size_t>(std::lower_bound(ids.begin(), ids.end(), id) - ids.begin());
+    };
+    std::vector<Candidate> people(ids.size());
+    std::vector<KeyRun> names, contacts;
+    for (size_t k = 0; k < shared.size(); ++k) {
+        KeyKind kind = kindOf(shared[k].key);
+        bool first = k == 0 || shared[k].key != shared[k - 1].key;
+        size_t index = indexOf(shared[k].id);
+        if (kind == KeyKind::Name) {
+            if (first) names.emplace_back();
+            names.back().members.push_back(index);
+            people[index].name = shared[k].key;
+        } else if (kind == KeyKind::Number || kind == KeyKind::Mail) {
+            if (first) contacts.emplace_back();
+            contacts.back().members.push_back(index);
+            people[index].sharedContacts.push_back(shared[k].key);
+        }
     }
-
+    // A name no other entry has gets a value of its own (a name key's kind is 2, this one's 7).
+    for (size_t i = 0; i < people.size(); ++i)
+        if (people[i].name == 0) people[i].name = static_cast<std::int64_t>(i) << 3 | 7;
+    // Spellings are made only where entries that share a number or a mail differ in name.
+    for (const KeyRun& run : contacts) {
+        std::int64_t name = people[run.members.front()].name;
+        if (!std::all_of(run.members.begin(), run.members.end(),
+                         [&](size_t i) { return people[i].name == name; }))
+            for (size_t i : run.members) people[i].spelled = true;
+    }
     UnionFind sure(people.size());
-    for (auto [a, b] : sureLinks) sure.join(a, b);
+    {
+        // Entries of one content are one file's card read twice.
+        EntryById entries(connection);
+        EntryRow row;
+        std::unordered_map<std::string, size_t> byContent;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            if (!entries.read(ids[i], row)) continue;
+            readCandidate(row, people[i]);
+            // Entries without a name are compared as of one name, as no spelling tells them
+            // apart.
+            if (trimBlanks(people[i].entry.name).find_first_not_of(";") == std::string::npos &&
+                (people[i].name & 7) == 7)
+                people[i].name = 0;
+            auto [at, fresh] = byContent.emplace(contentKey(row), i);
+            if (!fresh) sure.join(at->second, i);
+        }
+    }
     // One name: the same person where the entries share a number or a mail, or one of them has
     // none; entries whose numbers and mails all differ may be two people of one name.
     std::vector<std::vector<size_t>> namesakes;
-    for (auto& [name, members] : byName) {
-        if (members.size() < 2) continue;
+    for (const KeyRun& run : names) {
+        const std::vector<size_t>& members = run.members;
         UnionFind local(members.size());
-        std::unordered_map<std::string_view, size_t> firstWith;
+        std::unordered_map<std::int64_t, size_t> firstWith;
         std::optional<size_t> firstInformed;
         for (size_t m = 0; m < members.size(); ++m) {
             const Candidate& person = people[members[m]];
-            bool informed = !person.numberDigits.empty() || !person.mailKeys.empty();
-            if (informed && !firstInformed) firstInformed = m;
-            for (const auto* keys : {&person.numberDigits, &person.mailKeys})
-                for (const std::string& key : *keys) {
-                    auto [at, fresh] = firstWith.emplace(key, m);
-                    if (!fresh) local.join(at->second, m);
-                }
+            if (person.informed && !firstInformed) firstInformed = m;
+            for (std::int64_t key : person.sharedContacts) {
+                auto [at, fresh] = firstWith.emplace(key, m);
+                if (!fresh) local.join(at->second, m);
+            }
         }
+        for (size_t m = 0; m < members.size(); ++m)
+            if (!people[members[m]].informed) local.join(firstInformed.value_or(0), m);
+        bool parted = false;
         for (size_t m = 0; m < members.size(); ++m) {
-            const Candidate& person = people[members[m]];
-            if (person.numberDigits.empty() && person.mailKeys.empty())
-                local.join(firstInformed.value_or(0), m);
-        }
-        std::map<size_t, std::vector<size_t>> parts;
-        for (size_t m = 0; m < members.size(); ++m) {
-            parts[local.find(m)].push_back(members[m]);
+            parted = parted || local.find(m) != 0;
             sure.join(members[local.find(m)], members[m]);
         }
-        if (parts.size() > 1) namesakes.push_back(members);
+        if (parted) namesakes.push_back(members);
     }
     // Shared numbers and mails: one person where the names agree written another way,
     // else whole groups linked as "possibly the same".
-    std::unordered_map<std::string, std::vector<size_t>> byContact;
-    for (size_t i = 0; i < people.size(); ++i) {
-        for (const std::string& digits : people[i].numberDigits)
-            byContact["T" + digits].push_back(i);
-        for (const std::string& mail : people[i].mailKeys) byContact["M" + mail].push_back(i);
-    }
-    for (auto& [contact, members] : byContact) {
-        if (members.size() < 2) continue;
+    for (const KeyRun& run : contacts) {
         std::unordered_map<std::string_view, size_t> byKey;
-        for (size_t i : members) {
-            std::optional<std::vector<std::string>>& keys = people[i].keys;
-            if (!keys) keys = nameKeysOf(readPerson(people[i].nameLines));
-            for (const std::string& key : *keys) {
+        for (size_t i : run.members)
+            for (const std::string& key : people[i].spellings) {
                 auto [at, fresh] = byKey.emplace(key, i);
                 if (!fresh && people[at->second].name != people[i].name) sure.join(at->second, i);
             }
-        }
     }
     UnionFind possible(people.size());
-    for (auto& [contact, members] : byContact)
-        for (size_t i : members)
-            if (sure.find(members.front()) != sure.find(i))
-                possible.join(sure.find(members.front()), sure.find(i));
+    for (const KeyRun& run : contacts)
+        for (size_t i : run.members)
+            if (sure.find(run.members.front()) != sure.find(i))
+                possible.join(sure.find(run.members.front()), sure.find(i));
 
-    std::map<size_t, std::vector<const Candidate*>> sureMembers;
+    // Each leader's members, in ascending id (a leader is its group's earliest entry).
+    std::vector<std::vector<const Candidate*>> sureMembers(people.size());
     for (size_t i = 0; i < people.size(); ++i) sureMembers[sure.find(i)].push_back(&people[i]);
     std::vector<DuplicateGroup> groups;
-    for (const auto& [leader, members] : sureMembers)
+    for (const std::vector<const Candidate*>& members : sureMembers)
         if (members.size() > 1) groups.push_back(groupOf(members, DuplicateKind::Same));
     // Namesakes whom nothing else ties are shown together, for the user to decide.
     for (const std::vector<size_t>& members : namesakes) {
@@ -250,12 +231,14 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
         }
         if (leaders.size() > 1) groups.push_back(groupOf(all, DuplicateKind::Namesakes));
     }
-    std::map<size_t, std::vector<const Candidate*>> possibleMembers;
-    for (const auto& [leader, members] : sureMembers)
-        for (const Candidate* person : members)
+    std::vector<std::vector<const Candidate*>> possibleMembers(people.size());
+    for (size_t leader = 0; leader < people.size(); ++leader)
+        for (const Candidate* person : sureMembers[leader])
             possibleMembers[possible.find(leader)].push_back(person);
-    for (auto& [leader, members] : possibleMembers) {
-        if (sureMembers[leader].size() == members.size()) continue;  // linked to nobody
+    for (size_t leader = 0; leader < people.size(); ++leader) {
+        const std::vector<const Candidate*>& members = possibleMembers[leader];
+        if (members.empty() || sureMembers[leader].size() == members.size())
+            continue;  // linked to nobody
         groups.push_back(groupOf(members, DuplicateKind::Possible));
     }
     // Sure groups first, in the order of their first entries, then the others.
@@ -269,8 +252,15 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
 
 namespace {
 
-std::optional<long> memoryNumberOf(const EntryRow& row) {
-    CardView card = readCard(row);
+// An entry of a group as merging reads it: its row, and the row read once as the phone's
+// card and as a person.
+struct MergeEntry {
+    const EntryRow& row;
+    CardView card;
+    Person person;
+};
+
+std::optional<long> memoryNumberOf(const CardView& card) {
     if (!card.memoryNumber) return std::nullopt;
     std::string digits = trimBlanks(*card.memoryNumber);
     if (digits.empty() || digits.size() > 9 ||
@@ -339,15 +329,16 @@ size_t placeBeforeNumbers(const std::vector<std::string>& columns) {
 
 // The kept entry's empty lines filled from the first of the others that has them: the name,
 // the reading, the note, the group.
-void fillEmptyLines(std::vector<std::string>& columns, const std::vector<EntryRow>& others) {
+void fillEmptyLines(std::vector<std::string>& columns,
+                    const std::vector<const MergeEntry*>& others) {
     auto lineStarting = [&columns](std::string_view head) {
         return std::find_if(columns.begin(), columns.end(), [head](const std::string& value) {
             return startsWithIgnoringCase(value, head);
         });
     };
     auto fromOthers = [&others](std::string_view head) -> std::optional<std::string> {
-        for (const EntryRow& other : others)
-            for (const std::optional<std::string>& value : other.columns) {
+        for (const MergeEntry* other : others)
+            for (const std::optional<std::string>& value : other->row.columns) {
                 if (!value) break;
                 if (startsWithIgnoringCase(*value, head) &&
                     !trimBlanks(std::string_view(*value).substr(value->find(':') + 1)).empty())
@@ -376,8 +367,8 @@ void fillEmptyLines(std::vector<std::string>& columns, const std::vector<EntryRo
     auto group = lineStarting(kGroupItem);
     if (group == columns.end() || trimBlanks(group->substr(kGroupItem.size())) == "0" ||
         trimBlanks(group->substr(kGroupItem.size())).empty()) {
-        for (const EntryRow& other : others)
-            for (const std::optional<std::string>& value : other.columns) {
+        for (const MergeEntry* other : others)
+            for (const std::optional<std::string>& value : other->row.columns) {
                 if (!value) break;
                 std::string number =
                     startsWithIgnoringCase(*value, kGroupItem)
@@ -418,20 +409,22 @@ std::string spokenProperty(std::string_view name) {
 // entry that gives the name; readings as the phone's lines hold them (in katakana). The others'
 // groups ("item1") are numbered anew so that a label stays with its own line. What one value
 // must win of is named in `notKept`.
-std::vector<std::string> mergedExtras(const EntryRow& first, const std::vector<EntryRow>& others,
+std::vector<std::string> mergedExtras(const MergeEntry& first,
+                                      const std::vector<const MergeEntry*>& others,
                                       std::int64_t nameSource, const std::string& name,
                                       std::vector<std::string>& notKept) {
     std::vector<std::string> extras;
     std::unordered_set<std::string> lines, notes;
     std::map<std::string, std::string> once;  // property → the value that stands
     int lastGroup = 0;
-    for (const std::string& extra : first.extras) {
+    for (const std::string& extra : first.row.extras) {
         VcardLine line;
         if (parseVcardLine(extra, line) && line.group.size() > 4 &&
             line.group.compare(0, 4, "item") == 0)
             lastGroup = std::max(lastGroup, std::atoi(line.group.c_str() + 4));
     }
-    auto add = [&](const EntryRow& row, bool kept) {
+    auto add = [&](const MergeEntry& entry, bool kept) {
+        const EntryRow& row = entry.row;
         std::map<std::string, std::string> renamed;
         for (const std::string& extra : row.extras) {
             VcardLine line;
@@ -463,13 +456,10 @@ std::vector<std::string> mergedExtras(const EntryRow& first, const std::vector<E
             if (lines.insert(text).second) extras.push_back(std::move(text));
         }
         // Every note of every entry, each once; the kept entry's own line stays where it is.
-        Person person = readPerson(row);
         std::vector<std::string> columnNotes;
-        if (kept) {
-            CardView card = readCard(row);
-            if (card.note) columnNotes = readPerson(EntryRow{0, {card.note}, {}}).notes;
-        }
-        for (const std::string& text : person.notes) {
+        if (kept && entry.card.note)
+            columnNotes = readPerson(EntryRow{0, {entry.card.note}, {}}).notes;
+        for (const std::string& text : entry.person.notes) {
             bool inColumn =
                 std::find(columnNotes.begin(), columnNotes.end(), text) != columnNotes.end();
             if (notes.insert(text).second && !inColumn)
@@ -477,14 +467,15 @@ std::vector<std::string> mergedExtras(const EntryRow& first, const std::vector<E
         }
     };
     add(first, true);
-    for (const EntryRow& other : others) add(other, false);
+    for (const MergeEntry* other : others) add(*other, false);
     return extras;
 }
 
 // A number as merging compares it: its digits, its extension and whether it is a fax, so that
 // two extensions of one office and a shop's number and fax stay apart.
-std::vector<std::string> numberItemKeys(const EntryRow& row, const CardView& card) {
-    Person person = readPerson(row);
+std::vector<std::string> numberItemKeys(const MergeEntry& entry) {
+    const CardView& card = entry.card;
+    const Person& person = entry.person;
     std::vector<std::string> keys;
     size_t k = 0;
     for (const NumberPiece& number : card.numbers) {
@@ -503,25 +494,25 @@ std::vector<std::string> numberItemKeys(const EntryRow& row, const CardView& car
 
 // The first entry's columns with the others' numbers and mails it lacks, and the lowest
 // memory-dial number of them all.
-std::vector<std::string> mergedColumns(const EntryRow& first, const std::vector<EntryRow>& others) {
-    std::vector<std::string> columns = usedColumns(first);
+std::vector<std::string> mergedColumns(const MergeEntry& first,
+                                       const std::vector<const MergeEntry*>& others) {
+    std::vector<std::string> columns = usedColumns(first.row);
     fillEmptyLines(columns, others);
-    CardView kept = readCard(first);
     std::unordered_set<std::string> numberDigits, mailKeys;
-    for (const std::string& key : numberItemKeys(first, kept)) numberDigits.insert(key);
-    for (const MailPiece& m : kept.mails) mailKeys.insert(mailKey(m.value));
+    for (const std::string& key : numberItemKeys(first)) numberDigits.insert(key);
+    for (const MailPiece& m : first.card.mails) mailKeys.insert(mailKey(m.value));
     std::vector<std::string> newNumbers, newMails;
-    std::optional<long> lowest = memoryNumberOf(first);
-    for (const EntryRow& other : others) {
-        CardView card = readCard(other);
-        std::vector<std::string> keys = numberItemKeys(other, card);
+    std::optional<long> lowest = memoryNumberOf(first.card);
+    for (const MergeEntry* other : others) {
+        const CardView& card = other->card;
+        std::vector<std::string> keys = numberItemKeys(*other);
         for (size_t i = 0; i < card.numbers.size(); ++i)
             if (numberDigits.insert(keys[i]).second)
                 newNumbers.push_back(card.numbers[i].head + ":" + card.numbers[i].value);
         for (const MailPiece& m : card.mails)
             if (mailKeys.insert(mailKey(m.value)).second)
                 newMails.push_back(m.head + ":" + m.value);
-        if (std::optional<long> number = memoryNumberOf(other))
+        if (std::optional<long> number = memoryNumberOf(other->card))
             if (!lowest || *number < *lowest) lowest = number;
     }
     addPieces(columns, ColumnKind::Numbers, newNumbers);
@@ -560,6 +551,95 @@ std::tuple<int, int, std::string> readingRank(const std::string& reading) {
 
 }  // namespace
 
+namespace {
+
+// A group's entries as the store holds them, and what the user picked of them. The rows are
+// kept from group to group, so that their strings are reused.
+struct GroupRows {
+    std::vector<EntryRow> rows;
+    size_t count = 0;  // rows in use
+    std::optional<std::int64_t> nameFrom;
+    std::string firstName;  // the name the dialog showed first, for a message
+};
+
+// What a group becomes: the merged entry at the place of the earliest, and the others to go.
+struct MergedGroup {
+    std::int64_t place = 0;
+    std::vector<std::string> columns, extras;
+    std::vector<std::int64_t> ids;  // every entry of the group
+    std::vector<std::string> notKept;
+};
+
+// Merges one group's entries. Touches no store, so that it may run beside the one that reads
+// and writes them.
+MergedGroup mergedGroup(const GroupRows& group) {
+    std::vector<MergeEntry> rows;
+    for (size_t r = 0; r < group.count; ++r)
+        rows.push_back({group.rows[r], readCard(group.rows[r]), readPerson(group.rows[r])});
+    MergedGroup merged;
+    // The merged entry keeps the place (the id) of the earliest, and is built on the entry
+    // with the name the user picked, else the best name of the group, so that it comes out
+    // the same whatever order the books were read in.
+    merged.place = rows.front().row.id;
+    for (const MergeEntry& read : rows) {
+        merged.place = std::min(merged.place, read.row.id);
+        merged.ids.push_back(read.row.id);
+    }
+    struct Rank {
+        bool picked;
+        std::tuple<int, int, int, std::string> name;
+        size_t lines;
+        std::string content;
+        size_t row;
+    };
+    std::vector<Rank> ranked;
+    for (size_t i = 0; i < rows.size(); ++i)
+        ranked.push_back({group.nameFrom && *group.nameFrom == rows[i].row.id,
+                          nameRank(rows[i].card.name.value_or("")), usedColumns(rows[i].row).size(),
+                          contentKey(rows[i].row), i});
+    // The pick, the best name, the card with most lines, then its text: never the order.
+    std::sort(ranked.begin(), ranked.end(), [](const Rank& a, const Rank& b) {
+        if (a.picked != b.picked) return a.picked;
+        if (a.name != b.name) return a.name > b.name;
+        if (a.lines != b.lines) return a.lines > b.lines;
+        return a.content < b.content;
+    });
+    const MergeEntry& base = rows[ranked.front().row];
+    std::vector<const MergeEntry*> others;
+    for (size_t r = 1; r < ranked.size(); ++r) others.push_back(&rows[ranked[r].row]);
+    std::string bestReading = base.card.reading.value_or("");
+    for (const MergeEntry* other : others) {
+        const CardView& card = other->card;
+        if (card.reading && !trimBlanks(*card.reading).empty() &&
+            (trimBlanks(bestReading).empty() ||
+             readingRank(*card.reading) > readingRank(bestReading)))
+            bestReading = *card.reading;
+    }
+    merged.columns = mergedColumns(base, others);
+    if (!bestReading.empty())
+        for (std::string& column : merged.columns)
+            if (startsWithIgnoringCase(column, kReadingItem))
+                column = std::string(kReadingItem) + bestReading;
+    if (merged.columns.size() > static_cast<size_t>(kCardColumns))
+        throw TsunagiError("「" + group.firstName + "」をまとめると 1 件の行数が " +
+                           std::to_string(kCardColumns) +
+                           " 行を超えるため、まとめられません。何も変更していません。");
+    std::string shown = shownName(base.card.name.value_or(""));
+    merged.extras = mergedExtras(base, others, base.row.id, shown, merged.notKept);
+    return merged;
+}
+
+// No entry is in two of the groups.
+bool apart(const std::vector<DuplicateGroup>& groups) {
+    std::unordered_set<std::int64_t> seen;
+    for (const DuplicateGroup& group : groups)
+        for (const DuplicateEntry& entry : group.entries)
+            if (!seen.insert(entry.id).second) return false;
+    return true;
+}
+
+}  // namespace
+
 MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup>& groups) {
     MergeResult result;
     Connection connection = store.open();
@@ -568,71 +648,77 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     // Groups may share entries: counted once each, and an entry merged away in one group is
     // no longer there for the next.
     std::unordered_set<std::int64_t> touched, kept;
-    for (const DuplicateGroup& group : groups) {
-        if (group.entries.size() < 2) continue;
-        std::vector<EntryRow> rows;
-        for (const DuplicateEntry& entry : group.entries)
-            if (std::optional<EntryRow> row = entries.read(entry.id))
-                rows.push_back(std::move(*row));
-        if (rows.size() < 2) continue;
-        // The merged entry keeps the place (the id) of the earliest, and is built on the entry
-        // with the name the user picked, else the best name of the group, so that it comes out
-        // the same whatever order the books were read in.
-        std::int64_t place = rows.front().id;
-        for (const EntryRow& row : rows) place = std::min(place, row.id);
-        struct Rank {
-            bool picked;
-            std::tuple<int, int, int, std::string> name;
-            size_t lines;
-            std::string content;
-            size_t row;
-        };
-        std::vector<Rank> ranked;
-        for (size_t i = 0; i < rows.size(); ++i)
-            ranked.push_back({group.nameFrom && *group.nameFrom == rows[i].id,
-                              nameRank(readCard(rows[i]).name.value_or("")),
-                              usedColumns(rows[i]).size(), contentKey(rows[i]), i});
-        // The pick, the best name, the card with most lines, then its text: never the order.
-        std::sort(ranked.begin(), ranked.end(), [](const Rank& a, const Rank& b) {
-            if (a.picked != b.picked) return a.picked;
-            if (a.name != b.name) return a.name > b.name;
-            if (a.lines != b.lines) return a.lines > b.lines;
-            return a.content < b.content;
-        });
-        const EntryRow& base = rows[ranked.front().row];
-        std::vector<EntryRow> others;
-        for (size_t r = 1; r < ranked.size(); ++r) others.push_back(rows[ranked[r].row]);
-        std::string bestReading = readCard(base).reading.value_or("");
-        for (const EntryRow& other : others) {
-            CardView card = readCard(other);
-            if (card.reading && !trimBlanks(*card.reading).empty() &&
-                (trimBlanks(bestReading).empty() ||
-                 readingRank(*card.reading) > readingRank(bestReading)))
-                bestReading = *card.reading;
+    // Reads a group's entries that are still there.
+    auto read = [&entries](const DuplicateGroup& group, GroupRows& rows) {
+        rows.count = 0;
+        rows.nameFrom = group.nameFrom;
+        rows.firstName = group.entries.front().name;
+        for (const DuplicateEntry& entry : group.entries) {
+            if (rows.count == rows.rows.size()) rows.rows.emplace_back();
+            if (entries.read(entry.id, rows.rows[rows.count])) ++rows.count;
         }
-        std::vector<std::string> columns = mergedColumns(base, others);
-        if (!bestReading.empty())
-            for (std::string& column : columns)
-                if (startsWithIgnoringCase(column, kReadingItem))
-                    column = std::string(kReadingItem) + bestReading;
-        if (columns.size() > static_cast<size_t>(kCardColumns))
-            throw TsunagiError("「" + group.entries.front().name + "」をまとめると 1 件の行数が " +
-                               std::to_string(kCardColumns) +
-                               " 行を超えるため、まとめられません。何も変更していません。");
-        std::string shown = shownName(readCard(base).name.value_or(""));
-        std::vector<std::string> extras =
-            mergedExtras(base, others, base.id, shown, result.notKept);
-        updateEntry(connection, place, columns);
-        writeExtras(connection, place, extras);
-        for (const EntryRow& row : rows) {
-            touched.insert(row.id);
-            if (row.id == place) {
-                kept.insert(row.id);
+        return rows.count >= 2;
+    };
+    auto write = [&](const MergedGroup& merged) {
+        entries.rewrite(merged.place, merged.columns, merged.extras);
+        for (std::int64_t id : merged.ids) {
+            touched.insert(id);
+            if (id == merged.place) {
+                kept.insert(id);
             } else {
-                entries.erase(row.id);
-                kept.erase(row.id);
+                entries.erase(id);
+                kept.erase(id);
             }
         }
+        result.notKept.insert(result.notKept.end(), merged.notKept.begin(), merged.notKept.end());
+    };
+    if (apart(groups)) {
+        // The groups are read and written here while those read before them are merged on
+        // another thread, a batch at a time: no group sees what another one writes. A batch
+        // comes back with its results, to be read into again.
+        struct Batch {
+            std::vector<GroupRows> groups;
+            size_t count = 0;
+            std::vector<MergedGroup> merged;
+        };
+        WorkPipe<Batch, Batch> pipe([](Batch& batch) {
+            batch.merged.clear();
+            for (size_t g = 0; g < batch.count; ++g)
+                batch.merged.push_back(mergedGroup(batch.groups[g]));
+            return std::move(batch);
+        });
+        constexpr size_t kBatchGroups = 64, kBatchesAhead = 4;
+        std::vector<Batch> spare;
+        auto writeNext = [&] {
+            Batch done = pipe.take();
+            for (const MergedGroup& merged : done.merged) write(merged);
+            spare.push_back(std::move(done));
+        };
+        auto fresh = [&spare] {
+            Batch batch;
+            if (!spare.empty()) {
+                batch = std::move(spare.back());
+                spare.pop_back();
+            }
+            batch.count = 0;
+            return batch;
+        };
+        Batch batch = fresh();
+        for (const DuplicateGroup& group : groups) {
+            if (group.entries.size() < 2) continue;
+            if (batch.count == batch.groups.size()) batch.groups.emplace_back();
+            if (!read(group, batch.groups[batch.count])) continue;
+            if (++batch.count < kBatchGroups) continue;
+            pipe.put(std::move(batch));
+            if (pipe.waiting() >= kBatchesAhead) writeNext();
+            batch = fresh();
+        }
+        if (batch.count > 0) pipe.put(std::move(batch));
+        while (pipe.waiting() > 0) writeNext();
+    } else {
+        GroupRows rows;
+        for (const DuplicateGroup& group : groups)
+            if (group.entries.size() >= 2 && read(group, rows)) write(mergedGroup(rows));
     }
     transaction.commit();
     result.entriesBefore = static_cast<long>(touched.size());

@@ -1,5 +1,7 @@
 #include "store/entries.h"
 
+#include <algorithm>
+
 #include "platform/batch_pipe.h"
 #include "platform/error.h"
 #include "platform/text.h"
@@ -73,12 +75,18 @@ size_t readRow(const Statement& statement, EntryRow& row) {
     return bytes;
 }
 
-const std::string& selectAllSql() {
-    static const std::string sql = [] {
+// The numbered columns and the id, as a row is read.
+const std::string& rowColumns() {
+    static const std::string names = [] {
         std::string names;
         for (int c = 1; c <= kCardColumns; ++c) names += quotedColumn(c) + ",";
-        return "select " + names + "id from radio_v401sh";
+        return names + "id";
     }();
+    return names;
+}
+
+const std::string& selectAllSql() {
+    static const std::string sql = "select " + rowColumns() + " from radio_v401sh";
     return sql;
 }
 
@@ -87,7 +95,8 @@ const std::string& selectAllSql() {
 EntryInserter::EntryInserter(Connection& connection)
     : connection_(connection),
       statement_(connection.prepare(insertSql())),
-      extras_(connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")) {}
+      extras_(connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")),
+      keys_(connection) {}
 
 void joinExtras(std::span<const std::string> extras, std::string& joined) {
     joined.clear();
@@ -115,7 +124,8 @@ std::int64_t EntryInserter::insert(std::span<const std::string> columns,
 }
 
 std::int64_t EntryInserter::insertJoined(std::span<const std::string> columns,
-                                         std::string_view joinedExtras) {
+                                         std::string_view joinedExtras,
+                                         std::span<const std::int64_t> keys) {
     checkColumnCount(columns.size());
     for (size_t c = 0; c < columns.size(); ++c)
         statement_.bindUntilReset(static_cast<int>(c + 1), columns[c]);
@@ -132,6 +142,7 @@ std::int64_t EntryInserter::insertJoined(std::span<const std::string> columns,
         extras_.step();
         extras_.reset();
     }
+    if (!keys.empty()) keys_.write(id, keys);
     return id;
 }
 
@@ -143,7 +154,18 @@ std::vector<std::string> readExtras(Connection& connection, std::int64_t id) {
     return extras;
 }
 
+namespace {
+
+void forgetKeysOf(Connection& connection, std::int64_t id) {
+    Statement erase = connection.prepare("delete from entry_keys where entry_id=?;");
+    erase.bind(1, id);
+    erase.step();
+}
+
+}  // namespace
+
 void writeExtras(Connection& connection, std::int64_t id, const std::vector<std::string>& extras) {
+    forgetKeysOf(connection, id);  // a name, nickname or reading may be among them
     Statement erase = connection.prepare("delete from entry_extras where entry_id=?;");
     erase.bind(1, id);
     erase.step();
@@ -157,10 +179,75 @@ void writeExtras(Connection& connection, std::int64_t id, const std::vector<std:
     insert.step();
 }
 
-void ensureExtrasTable(Connection& connection) {
+void ensureStoreTables(Connection& connection) {
     connection.execute(
         "CREATE TABLE IF NOT EXISTS entry_extras (entry_id INTEGER PRIMARY KEY, lines TEXT NOT "
+        "NULL);"
+        "CREATE TABLE IF NOT EXISTS entry_keys (entry_id INTEGER PRIMARY KEY, keys BLOB NOT "
         "NULL);");
+}
+
+void forgetKeysUnlessMadeBy(Connection& connection, int version) {
+    Statement made = connection.prepare("PRAGMA user_version;");
+    if (made.step() && made.integer(0) == version) return;
+    connection.execute("delete from entry_keys;");
+    connection.execute("PRAGMA user_version = " + std::to_string(version) + ";");
+}
+
+std::vector<std::int64_t> unkeyedEntries(Connection& connection) {
+    Statement select = connection.prepare(
+        "select id from radio_v401sh where not exists (select 1 from entry_keys where "
+        "entry_id=radio_v401sh.id) order by id;");
+    std::vector<std::int64_t> ids;
+    while (select.step()) ids.push_back(select.integer(0));
+    return ids;
+}
+
+KeyWriter::KeyWriter(Connection& connection)
+    : insert_(
+          connection.prepare("insert or replace into entry_keys (entry_id, keys) values (?, ?);")) {
+}
+
+void KeyWriter::write(std::int64_t id, std::span<const std::int64_t> keys) {
+    bytes_.clear();
+    for (std::int64_t key : keys)
+        for (int b = 0; b < 8; ++b)
+            bytes_ += static_cast<char>(static_cast<std::uint64_t>(key) >> (8 * b) & 0xFF);
+    insert_.bind(1, id);
+    insert_.bindBlob(2, bytes_);
+    insert_.step();
+    insert_.reset();
+}
+
+std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries) {
+    // An entry's keys are one row, so that storing them costs one insert; sorted here by key.
+    Statement select = connection.prepare("select entry_id, keys from entry_keys;");
+    std::vector<SharedKey> keys;
+    keys.reserve(size_t(1) << 16);
+    int entries = 0;
+    for (; select.step(); ++entries) {
+        std::int64_t id = select.integer(0);
+        std::string_view bytes = select.blobView(1);
+        for (size_t at = 0; at + 8 <= bytes.size(); at += 8) {
+            std::uint64_t key = 0;
+            for (int b = 7; b >= 0; --b) key = key << 8 | static_cast<unsigned char>(bytes[at + b]);
+            keys.push_back({static_cast<std::int64_t>(key), id});
+        }
+    }
+    if (keyedEntries) *keyedEntries = entries;
+    std::sort(keys.begin(), keys.end(), [](const SharedKey& a, const SharedKey& b) {
+        return a.key != b.key ? a.key < b.key : a.id < b.id;
+    });
+    size_t kept = 0;
+    for (size_t i = 0; i < keys.size();) {
+        size_t end = i + 1;
+        while (end < keys.size() && keys[end].key == keys[i].key) ++end;
+        if (end - i > 1)
+            for (; i < end; ++i) keys[kept++] = keys[i];
+        i = end;
+    }
+    keys.resize(kept);
+    return keys;
 }
 
 namespace {
@@ -239,30 +326,67 @@ std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
 }
 
 EntryById::EntryById(Connection& connection)
-    : select_(connection.prepare(selectAllSql() + " where id=?;")),
+    : select_(connection.prepare(
+          "select " + rowColumns() +
+          ", (select lines from entry_extras where entry_id=radio_v401sh.id) from radio_v401sh "
+          "where id=?;")),
       delete_(connection.prepare("delete from radio_v401sh where id=?;")),
-      selectExtras_(connection.prepare("select lines from entry_extras where entry_id=?;")),
-      deleteExtras_(connection.prepare("delete from entry_extras where entry_id=?;")) {}
+      update_(connection.prepare(updateSql())),
+      deleteExtras_(connection.prepare("delete from entry_extras where entry_id=?;")),
+      insertExtras_(
+          connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")),
+      deleteKeys_(connection.prepare("delete from entry_keys where entry_id=?;")) {}
 
 std::optional<EntryRow> EntryById::read(std::int64_t id) {
-    select_.reset();
-    select_.bind(1, id);
-    if (!select_.step()) return std::nullopt;
     EntryRow row;
-    readRow(select_, row);
-    selectExtras_.reset();
-    selectExtras_.bind(1, id);
-    if (selectExtras_.step()) splitExtras(selectExtras_.textView(0).value_or(""), row.extras);
+    if (!read(id, row)) return std::nullopt;
     return row;
 }
 
+bool EntryById::read(std::int64_t id, EntryRow& row) {
+    select_.reset();
+    select_.bind(1, id);
+    if (!select_.step()) return false;
+    readRow(select_, row);
+    row.extras.clear();
+    // What it holds beyond the phone's lines comes in the same row, after the id.
+    if (std::optional<std::string_view> lines = select_.textView(kCardColumns + 1))
+        splitExtras(*lines, row.extras);
+    return true;
+}
+
+namespace {
+
+void runWith(Statement& statement, std::int64_t id) {
+    statement.reset();
+    statement.bind(1, id);
+    statement.step();
+}
+
+}  // namespace
+
 void EntryById::erase(std::int64_t id) {
-    delete_.reset();
-    delete_.bind(1, id);
-    delete_.step();
-    deleteExtras_.reset();
-    deleteExtras_.bind(1, id);
-    deleteExtras_.step();
+    runWith(delete_, id);
+    runWith(deleteExtras_, id);
+    runWith(deleteKeys_, id);
+}
+
+void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns,
+                        const std::vector<std::string>& extras) {
+    checkColumnCount(columns.size());
+    update_.reset();
+    bindColumns(update_, columns);
+    update_.bind(kCardColumns + 1, id);
+    update_.step();
+    runWith(deleteExtras_, id);
+    runWith(deleteKeys_, id);
+    if (extras.empty()) return;
+    joinExtras(extras, joined_);
+    insertExtras_.reset();
+    insertExtras_.bind(1, id);
+    insertExtras_.bindUntilReset(2, joined_);
+    insertExtras_.step();
+    insertExtras_.reset();
 }
 
 bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns) {
@@ -274,6 +398,7 @@ bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std:
     bindColumns(statement, columns);
     statement.bind(kCardColumns + 1, id);
     statement.step();
+    forgetKeysOf(connection, id);
     return true;
 }
 
@@ -285,6 +410,7 @@ void clearEntries(Connection& connection) {
     connection.execute("PRAGMA secure_delete = OFF;");
     connection.execute("delete from radio_v401sh;");
     connection.execute("delete from entry_extras;");
+    connection.execute("delete from entry_keys;");
 }
 
 void compactStore(Connection& connection) {

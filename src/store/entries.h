@@ -32,6 +32,17 @@ struct EntryRow {
     }
 };
 
+// Stores an entry's keys in place of those it had.
+class KeyWriter {
+  public:
+    explicit KeyWriter(Connection& connection);
+    void write(std::int64_t id, std::span<const std::int64_t> keys);
+
+  private:
+    Statement insert_;
+    std::string bytes_;
+};
+
 // The insert that every importer and the input form use: prepared once, reused for each card.
 class EntryInserter {
   public:
@@ -45,12 +56,16 @@ class EntryInserter {
     }
     // The same with the extras already joined (joinExtras), as a reader on another thread
     // hands them over.
-    std::int64_t insertJoined(std::span<const std::string> columns, std::string_view joinedExtras);
+    // `keys`: what the entry is found by when the same person is sought (entry_keys); an entry
+    // stored without them has its keys made when they are next asked for.
+    std::int64_t insertJoined(std::span<const std::string> columns, std::string_view joinedExtras,
+                              std::span<const std::int64_t> keys = {});
 
   private:
     Connection& connection_;
     Statement statement_;
     Statement extras_;
+    KeyWriter keys_;
     std::string joined_;
     size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
 };
@@ -79,19 +94,28 @@ EntryRows heldRows(std::vector<EntryRow> rows);
 
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id);
 
-// Reads entries by id, and deletes them, with statements prepared once: for the many entries
-// that merging duplicates touches.
+// Reads, rewrites and deletes entries by id with statements prepared once: for the many entries
+// that merging duplicates touches. A rewritten entry loses its keys until they are made anew.
 class EntryById {
   public:
     explicit EntryById(Connection& connection);
     std::optional<EntryRow> read(std::int64_t id);
+    // Reads into `row`, reusing the strings it holds; false when no entry has that id.
+    bool read(std::int64_t id, EntryRow& row);
     void erase(std::int64_t id);
+    // Rewrites columns 1 to n with `columns`, empties the columns after them and replaces what
+    // the entry holds beyond them.
+    void rewrite(std::int64_t id, const std::vector<std::string>& columns,
+                 const std::vector<std::string>& extras);
 
   private:
     Statement select_;
     Statement delete_;
-    Statement selectExtras_;
+    Statement update_;
     Statement deleteExtras_;
+    Statement insertExtras_;
+    Statement deleteKeys_;
+    std::string joined_;
 };
 
 // What an entry holds beyond the phone's lines as it is stored: one content line to a line.
@@ -101,8 +125,22 @@ void joinExtras(std::span<const std::string> extras, std::string& joined);
 std::vector<std::string> readExtras(Connection& connection, std::int64_t id);
 // Replaces what an entry holds beyond the phone's lines.
 void writeExtras(Connection& connection, std::int64_t id, const std::vector<std::string>& extras);
-// Makes a store of an older build able to keep what cards hold beyond the phone's lines.
-void ensureExtrasTable(Connection& connection);
+// Makes a store of an older build able to keep what cards hold beyond the phone's lines and the
+// keys they are found by.
+void ensureStoreTables(Connection& connection);
+
+// The keys of the entries, as duplicates are found by them. `version` counts the way they are
+// made: keys made another way are forgotten, to be made anew.
+void forgetKeysUnlessMadeBy(Connection& connection, int version);
+// The entries that have no keys, in ascending id.
+std::vector<std::int64_t> unkeyedEntries(Connection& connection);
+// Every key that two or more entries share, with each of them: ordered by key, then by id.
+// `keyedEntries`, when given, is set to the number of entries that have keys.
+struct SharedKey {
+    std::int64_t key;
+    std::int64_t id;
+};
+std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries = nullptr);
 
 // Rewrites columns 1 to n with `columns` and empties the columns after them; what the entry
 // holds beyond them stays. False when no row has that id.

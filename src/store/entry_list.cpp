@@ -65,7 +65,7 @@ void clearStore(const Store& store) {
 
 void emptyStoreAtStart(const Store& store) {
     Connection connection = store.open();
-    ensureExtrasTable(connection);
+    ensureStoreTables(connection);
     clearEntries(connection);
     compactStore(connection);
 }

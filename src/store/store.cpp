@@ -154,6 +154,12 @@ void Statement::bindUntilReset(int index, std::string_view text) {
         fail("データベースへの値の受け渡しに失敗しました");
 }
 
+void Statement::bindBlob(int index, std::string_view bytes) {
+    if (sqlite3_bind_blob(statement_, index, bytes.data(), static_cast<int>(bytes.size()),
+                          SQLITE_TRANSIENT) != SQLITE_OK)
+        fail("データベースへの値の受け渡しに失敗しました");
+}
+
 int Statement::columnCount() const { return sqlite3_column_count(statement_); }
 
 bool Statement::isNull(int column) const {
@@ -172,6 +178,13 @@ std::optional<std::string_view> Statement::textView(int column) const {
     if (!value) return std::nullopt;
     return std::string_view(reinterpret_cast<const char*>(value),
                             sqlite3_column_bytes(statement_, column));
+}
+
+std::string_view Statement::blobView(int column) const {
+    const void* value = sqlite3_column_blob(statement_, column);
+    if (!value) return {};
+    return std::string_view(static_cast<const char*>(value),
+                            static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
 std::int64_t Statement::integer(int column) const {

@@ -43,6 +43,8 @@ class Statement {
     void bindNull(int index);
     // Binds without copying: the text must stay as it is until the statement has run.
     void bindUntilReset(int index, std::string_view text);
+    // Binds bytes as a blob, copied.
+    void bindBlob(int index, std::string_view bytes);
 
     // Runs to the next row; false when there is none.
     bool step();
@@ -55,6 +57,8 @@ class Statement {
     std::optional<std::string> text(int column) const;
     // The same without a copy, valid until the statement moves on.
     std::optional<std::string_view> textView(int column) const;
+    // A blob column's bytes without a copy, valid until the statement moves on; "" for null.
+    std::string_view blobView(int column) const;
     std::int64_t integer(int column) const;
 
   private:

@@ -204,5 +204,71 @@ TEST(Duplicates, AFamilySharingItsHomeNumberStaysApart) {
     EXPECT_FALSE(groups[0].sure());  // shown as possibly the same, unchecked
 }
 
+TEST(Duplicates, ManyGroupsMergedTogetherComeOutAsEachMergedAlone) {
+    // More groups than one batch of the merge's pipe holds, each with a note, a second number
+    // and a birthday on one side, so that every group has something to unite and to name.
+    auto fill = [](const Store& store) {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        for (int person = 0; person < 150; ++person) {
+            std::string name = "N;CHARSET=SHIFT_JIS:山田;" + std::to_string(person);
+            std::string mail = "EMAIL;INTERNET:p" + std::to_string(person) + "@example.jp";
+            std::vector<std::string> lines = {"BEGIN:VCARD",
+                                              name,
+                                              "TEL;CELL:090" + std::to_string(person),
+                                              mail,
+                                              "NOTE:first " + std::to_string(person),
+                                              "END:VCARD"};
+            std::vector<std::string> extras = {"BDAY:1980-01-01"};
+            inserter.insert(std::span<const std::string>(lines), extras);
+        }
+        for (int person = 0; person < 150; ++person) {
+            std::vector<std::string> lines = {
+                "BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田 " + std::to_string(person),
+                "TEL;VOICE;HOME:03" + std::to_string(person),
+                "EMAIL;INTERNET:P" + std::to_string(person) + "@EXAMPLE.JP", "END:VCARD"};
+            std::vector<std::string> extras = {"NOTE:second", "BDAY:1990-02-02"};
+            inserter.insert(std::span<const std::string>(lines), extras);
+        }
+    };
+    Store together = Store::inMemory(), alone = Store::inMemory();
+    fill(together);
+    fill(alone);
+    std::vector<DuplicateGroup> groups = findDuplicates(together);
+    ASSERT_EQ(groups.size(), 150u);
+    MergeResult all = mergeDuplicates(together, groups);
+    EXPECT_EQ(all.entriesBefore, 300);
+    EXPECT_EQ(all.entriesAfter, 150);
+    ASSERT_EQ(all.notKept.size(), 150u);  // each second birthday named, in the groups' order
+    EXPECT_EQ(all.notKept.front(), "山田 0: 誕生日 1990-02-02");
+    std::vector<std::string> notKept;
+    for (const DuplicateGroup& group : findDuplicates(alone)) {
+        MergeResult one = mergeDuplicates(alone, {group});
+        notKept.insert(notKept.end(), one.notKept.begin(), one.notKept.end());
+    }
+    EXPECT_EQ(notKept, all.notKept);
+    EXPECT_EQ(storedRows(together), storedRows(alone));
+    Connection a = together.open(), b = alone.open();
+    for (std::int64_t id = 1; id <= 150; ++id) EXPECT_EQ(readExtras(a, id), readExtras(b, id));
+}
+
+TEST(Duplicates, GroupsThatShareAnEntryAreMergedOneAfterAnother) {
+    Store store = Store::inMemory();
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "TEL;CELL:1", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "TEL;CELL:1<>TEL;CELL:2", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:B", "TEL;CELL:2", "END:VCARD"});
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    ASSERT_EQ(groups.size(), 2u);  // A and A, and the three by the shared number
+    MergeResult result = mergeDuplicates(store, groups);
+    // The second group finds 2 merged away into 1, and merges 1 (with both numbers) and 3.
+    EXPECT_EQ(result.entriesBefore, 3);
+    EXPECT_EQ(result.entriesAfter, 1);
+    Rows rows = storedRows(store);
+    ASSERT_EQ(rows.size(), 1u);
+    // Built on the best name of the three, with both numbers.
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:B",
+                                                 "TEL;CELL:2<>TEL;CELL:1", "END:VCARD"}));
+}
+
 }  // namespace
 }  // namespace tsunagi

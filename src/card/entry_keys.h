@@ -1,0 +1,67 @@
+#pragma once
+
+// The keys an entry is found by when the same person is sought among the stored entries: its
+// name, its numbers and its mails (its content when it has none of them). They are made once,
+// when the entry is stored, and kept beside it, so that finding duplicates is a query over the
+// keys and a reading of just the entries that share one. The other ways a book may spell a
+// name tie only entries that also share a number or a mail: they are made for those alone.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "card/person.h"
+#include "store/entries.h"
+#include "store/store.h"
+
+namespace tsunagi {
+
+// What a key says of its entry; a key's lowest three bits hold its kind.
+enum class KeyKind : std::int64_t {
+    Content = 1,  // every line but the memory-dial number, for an entry without the others
+    Name = 2,     // the name, old kanji as new
+    Number = 3,   // a number's digits
+    Mail = 4,     // a mail address in any case
+};
+KeyKind kindOf(std::int64_t key);
+std::int64_t keyOf(KeyKind kind, std::string_view text);
+
+// Counts the ways the keys have been made; the store's keys of another count are made anew.
+inline constexpr int kEntryKeysVersion = 1;
+
+// A mail address as two entries are compared by it: without blanks around it, in any case.
+std::string mailKey(std::string_view mail);
+// Every stored line but the memory-dial number: two entries with the same are one file's card
+// read twice.
+std::string contentKey(const EntryRow& row);
+// The ways a name is written in other books: the name itself (old kanji as new, kana of any
+// width and kind), family and given the other way round (Latin and kana names), the reading,
+// the reading in Latin letters, nicknames.
+std::vector<std::string> spellingsOf(const Person& person);
+// The lines of an entry that say its name, to read the person's spellings from: the name and
+// reading lines, and the kept N, FN, nicknames and readings.
+EntryRow nameLinesOf(const EntryRow& row);
+
+// Makes the keys of one entry after another, keeping its scratch between them.
+class EntryKeyMaker {
+  public:
+    const std::vector<std::int64_t>& keysOf(const EntryRow& row);
+    // The same for a card as an importer hands it over: its lines (the keys are all in them).
+    const std::vector<std::int64_t>& keysOf(std::span<const std::string> columns);
+
+  private:
+    EntryRow row_;
+    std::vector<std::int64_t> keys_;
+};
+
+// Makes the keys of every entry that has none (changed, restored, or stored by an older build),
+// and forgets keys made another way first. Runs in a transaction of its own.
+void makeMissingKeys(Connection& connection);
+
+// Every key that two or more entries share, with each of them, ordered by key, then by id;
+// the keys of entries that had none made first.
+std::vector<SharedKey> sharedEntryKeys(Connection& connection);
+
+}  // namespace tsunagi

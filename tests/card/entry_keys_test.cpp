@@ -1,0 +1,133 @@
+#include "card/entry_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "import/vcf_import.h"
+#include "merge/duplicates.h"
+#include "store/entries.h"
+#include "store/snapshot.h"
+#include "support/temp_folder.h"
+
+namespace tsunagi {
+namespace {
+
+// The entries that share each key, as sets of ids.
+std::set<std::vector<std::int64_t>> sharing(Connection& connection) {
+    std::set<std::vector<std::int64_t>> runs;
+    std::vector<std::int64_t> run;
+    std::optional<std::int64_t> key;
+    for (const SharedKey& shared : sharedEntryKeys(connection)) {
+        if (key && *key != shared.key) runs.insert(std::exchange(run, {}));
+        key = shared.key;
+        run.push_back(shared.id);
+    }
+    if (!run.empty()) runs.insert(run);
+    return runs;
+}
+
+int keyRows(Connection& connection) {
+    Statement count = connection.prepare("select count(*) from entry_keys;");
+    count.step();
+    return static_cast<int>(count.integer(0));
+}
+
+TEST(EntryKeys, MadeWhenAFileIsReadAndKeptInStepWithEveryChange) {
+    TempFolder folder;
+    std::string path = folder.write(
+        "backup.vcf",
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:Yamada;Taro\r\nTEL;CELL:090-1111-"
+        "2222\r\n"
+        "X-JPG-MDNO:1\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:Suzuki;Hanako\r\nEMAIL;INTERNET:hanako@"
+        "example.jp\r\n"
+        "X-JPG-MDNO:2\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:Sato;Ken\r\nTEL;CELL:09033334444\r\n"
+        "X-JPG-MDNO:3\r\nEND:VCARD\r\n");
+    Store store = Store::inMemory();
+    ASSERT_EQ(importVcfFile(store, path), 3);
+    Connection connection = store.open();
+    EXPECT_EQ(keyRows(connection), 3);  // made by the import, not by the finding
+    EXPECT_TRUE(sharing(connection).empty());
+    // The keys an import makes from the lines it hands over are those of the stored row.
+    EntryKeyMaker maker;
+    std::optional<EntryRow> row = readEntry(connection, 1);
+    ASSERT_TRUE(row);
+    std::vector<std::string> lines;
+    for (const std::optional<std::string>& column : row->columns)
+        if (column) lines.push_back(*column);
+    std::vector<std::int64_t> fromLines = maker.keysOf(lines);
+    EXPECT_EQ(fromLines, maker.keysOf(*row));
+
+    // An edited entry loses its keys and has them made anew from what it now holds: Sato now
+    // has Yamada's number.
+    ASSERT_TRUE(updateEntry(connection, 3,
+                            {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Sato;Ken",
+                             "TEL;CELL:09011112222", "X-JPG-MDNO:3", "END:VCARD"}));
+    EXPECT_EQ(keyRows(connection), 2);
+    EXPECT_EQ(sharing(connection), (std::set<std::vector<std::int64_t>>{{1, 3}}));
+    EXPECT_EQ(keyRows(connection), 3);
+    // Its name in what it holds beyond the phone's lines changes nothing of its keys, but they
+    // are made anew all the same.
+    writeExtras(connection, 2, {"NICKNAME:Hana"});
+    EXPECT_EQ(keyRows(connection), 2);
+    deleteEntry(connection, 1);
+    EXPECT_TRUE(sharing(connection).empty());
+    EXPECT_EQ(keyRows(connection), 2);
+
+    // Undo puts rows back without keys; they are made when next asked for.
+    StoreSnapshot before = takeSnapshot(connection);
+    clearEntries(connection);
+    EXPECT_EQ(keyRows(connection), 0);
+    restoreSnapshot(connection, before);
+    EXPECT_EQ(keyRows(connection), 0);
+    EXPECT_TRUE(sharing(connection).empty());
+    EXPECT_EQ(keyRows(connection), 2);
+}
+
+TEST(EntryKeys, KeysMadeAnotherWayOrMissingAreMadeAnew) {
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "TEL;CELL:1", "END:VCARD"});
+        inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:B", "TEL;CELL:2", "END:VCARD"});
+        inserter.insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "TEL;CELL:1", "END:VCARD"});
+        // Keys of another build that would tie 1 and 2 and miss 3.
+        connection.execute("PRAGMA user_version = 999;");
+        KeyWriter writer(connection);
+        writer.write(1, std::vector<std::int64_t>{42});
+        writer.write(2, std::vector<std::int64_t>{42});
+    }
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].entries.front().id, 1);
+    EXPECT_EQ(groups[0].entries.back().id, 3);
+
+    // A store of a build that had no keys at all gets their table and finds the same.
+    Connection connection = store.open();
+    connection.execute("DROP TABLE entry_keys;");
+    ensureStoreTables(connection);
+    EXPECT_EQ(sharing(connection), (std::set<std::vector<std::int64_t>>{{1, 3}}));
+}
+
+TEST(EntryKeys, EachKindIsItsOwnAndAStoredKeyNeverChanges) {
+    // A number and a mail of the same text are different keys.
+    EXPECT_NE(keyOf(KeyKind::Number, "x"), keyOf(KeyKind::Mail, "x"));
+    EXPECT_EQ(kindOf(keyOf(KeyKind::Name, "山田太郎")), KeyKind::Name);
+    EXPECT_EQ(kindOf(keyOf(KeyKind::Content, "")), KeyKind::Content);
+    // Stored keys outlive the program: the hash is ours and fixed. FNV-1a of "" is
+    // cbf29ce484222325; its mix and the kind give this.
+    EXPECT_EQ(keyOf(KeyKind::Number, "09011112222"), keyOf(KeyKind::Number, "09011112222"));
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    EXPECT_EQ(static_cast<std::uint64_t>(keyOf(KeyKind::Mail, "")), (h & ~7ULL) | 4);
+}
+
+}  // namespace
+}  // namespace tsunagi
