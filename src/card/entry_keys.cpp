@@ -83,34 +83,75 @@ std::vector<std::string> spellingsOf(const Person& person) {
     return keys;
 }
 
-const std::vector<std::int64_t>& EntryKeyMaker::keysOf(std::span<const std::string> columns) {
-    row_.columns.resize(kCardColumns);
-    for (size_t c = 0; c < row_.columns.size(); ++c) {
-        if (c >= columns.size()) {
-            row_.columns[c].reset();
-        } else if (row_.columns[c]) {
-            row_.columns[c]->assign(columns[c]);
-        } else {
-            row_.columns[c].emplace(columns[c]);
+namespace {
+
+// The value of a joined value's piece as readCard takes it: after its first colon, up to the
+// next.
+std::string_view pieceValue(std::string_view piece) {
+    size_t colon = piece.find(':');
+    size_t next = piece.find(':', colon + 1);
+    return piece.substr(colon + 1, next == std::string_view::npos ? next : next - colon - 1);
+}
+
+// The keys of a card's lines, `at(p)` giving line p of `count`: read as readCard reads them,
+// without making its pieces.
+template <typename LineAt>
+void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string& content) {
+    keys.clear();
+    auto add = [&keys](KeyKind kind, std::string_view text) {
+        if (text.empty()) return;
+        std::int64_t key = keyOf(kind, text);
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+    };
+    std::string_view name;
+    for (int p = 0; p < count; ++p) {
+        std::string_view value = at(p);
+        if (value.empty()) continue;
+        ColumnKind kind = columnKind(value);
+        if (kind == ColumnKind::Numbers || kind == ColumnKind::Mails) {
+            for (size_t start = 0;;) {
+                size_t end = value.find(kJoin, start);
+                std::string_view piece = value.substr(start, end - start);
+                if (piece.find(':') != std::string_view::npos) {
+                    if (kind == ColumnKind::Numbers)
+                        add(KeyKind::Number, numberKey(pieceValue(piece)));
+                    else
+                        add(KeyKind::Mail, mailKey(pieceValue(piece)));
+                }
+                if (end == std::string_view::npos) break;
+                start = end + kJoin.size();
+            }
+        } else if (value.compare(0, kNameItem.size(), kNameItem) == 0) {
+            name = pieceValue(value);  // the last name line is the name
         }
     }
-    return keysOf(row_);
+    add(KeyKind::Name, kanjiFormKey(name));
+    // Two entries of one content share their name, numbers and mails; an entry with none of
+    // them is found by its content.
+    if (!keys.empty()) return;
+    content.clear();
+    for (int p = 0; p < count; ++p) {
+        std::string_view value = at(p);
+        if (value.empty() || value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0)
+            continue;
+        content.append(value);
+        content += '\x1f';
+    }
+    add(KeyKind::Content, content);
+}
+
+}  // namespace
+
+const std::vector<std::int64_t>& EntryKeyMaker::keysOf(std::span<const std::string> columns) {
+    makeKeys(
+        static_cast<int>(std::min(columns.size(), size_t(kCardColumns))),
+        [&columns](int p) { return std::string_view(columns[p]); }, keys_, content_);
+    return keys_;
 }
 
 const std::vector<std::int64_t>& EntryKeyMaker::keysOf(const EntryRow& row) {
-    keys_.clear();
-    auto add = [this](KeyKind kind, std::string_view text) {
-        if (text.empty()) return;
-        std::int64_t key = keyOf(kind, text);
-        if (std::find(keys_.begin(), keys_.end(), key) == keys_.end()) keys_.push_back(key);
-    };
-    CardView card = readCard(row);
-    add(KeyKind::Name, kanjiFormKey(card.name.value_or("")));
-    for (const NumberPiece& number : card.numbers) add(KeyKind::Number, numberKey(number.value));
-    for (const MailPiece& mail : card.mails) add(KeyKind::Mail, mailKey(mail.value));
-    // Two entries of one content share their name, numbers and mails; an entry with none of
-    // them is found by its content.
-    if (keys_.empty()) add(KeyKind::Content, contentKey(row));
+    makeKeys(
+        kCardColumns, [&row](int p) { return std::string_view(row.at(p)); }, keys_, content_);
     return keys_;
 }
 

@@ -52,8 +52,8 @@ class EntryKeyMaker {
     const std::vector<std::int64_t>& keysOf(std::span<const std::string> columns);
 
   private:
-    EntryRow row_;
     std::vector<std::int64_t> keys_;
+    std::string content_;
 };
 
 // Makes the keys of every entry that has none (changed, restored, or stored by an older build),
