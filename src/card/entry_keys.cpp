@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "card/card_view.h"
 #include "card/checks.h"
 #include "card/dialect.h"
 #include "card/unicode.h"
@@ -30,12 +29,6 @@ std::uint64_t hashOf(std::string_view text) {
     return hash;
 }
 
-bool isLatin(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x80;
-    });
-}
-
 }  // namespace
 
 KeyKind kindOf(std::int64_t key) { return static_cast<KeyKind>(key & kKindBits); }
@@ -47,42 +40,6 @@ std::int64_t keyOf(KeyKind kind, std::string_view text) {
 
 std::string mailKey(std::string_view mail) { return lowerAscii(trimBlanks(mail)); }
 
-std::string contentKey(const EntryRow& row) {
-    std::string key;
-    for (int p = 0; p < kCardColumns; ++p) {
-        const std::string& value = row.at(p);
-        if (value.empty() || value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0)
-            continue;
-        key += value;
-        key += '\x1f';
-    }
-    return key;
-}
-
-std::vector<std::string> spellingsOf(const Person& person) {
-    std::vector<std::string> keys;
-    auto add = [&keys](std::string key) {
-        if (!key.empty() && std::find(keys.begin(), keys.end(), key) == keys.end())
-            keys.push_back(std::move(key));
-    };
-    const std::string &family = person.name[0], &given = person.name[1];
-    add(kanjiFormKey(family + given));
-    if (isLatin(family + given) || !isJapaneseScript(family + given) ||
-        katakanaOf(family + given) == fullWidthKatakana(family + given))
-        add(kanjiFormKey(given + family));
-    if (isLatin(family + given)) {
-        add(romajiOf(family + given));
-        add(romajiOf(given + family));
-    }
-    const std::string &readingFamily = person.readingFamily, &readingGiven = person.readingGiven;
-    add(kanjiFormKey(readingFamily + readingGiven));
-    add(kanjiFormKey(readingGiven + readingFamily));
-    add(romajiOf(readingFamily + readingGiven));
-    add(romajiOf(readingGiven + readingFamily));
-    for (const std::string& nickname : person.nicknames) add(kanjiFormKey(nickname));
-    return keys;
-}
-
 namespace {
 
 // The value of a joined value's piece as readCard takes it: after its first colon, up to the
@@ -91,6 +48,19 @@ std::string_view pieceValue(std::string_view piece) {
     size_t colon = piece.find(':');
     size_t next = piece.find(':', colon + 1);
     return piece.substr(colon + 1, next == std::string_view::npos ? next : next - colon - 1);
+}
+
+// Every line but the memory-dial number, `at(p)` giving line p of `count`.
+template <typename LineAt>
+void contentOf(int count, LineAt at, std::string& content) {
+    content.clear();
+    for (int p = 0; p < count; ++p) {
+        std::string_view value = at(p);
+        if (value.empty() || value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0)
+            continue;
+        content.append(value);
+        content += '\x1f';
+    }
 }
 
 // The keys of a card's lines, `at(p)` giving line p of `count`: read as readCard reads them,
@@ -129,18 +99,18 @@ void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string
     // Two entries of one content share their name, numbers and mails; an entry with none of
     // them is found by its content.
     if (!keys.empty()) return;
-    content.clear();
-    for (int p = 0; p < count; ++p) {
-        std::string_view value = at(p);
-        if (value.empty() || value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0)
-            continue;
-        content.append(value);
-        content += '\x1f';
-    }
+    contentOf(count, at, content);
     add(KeyKind::Content, content);
 }
 
 }  // namespace
+
+std::string contentKey(const EntryRow& row) {
+    std::string content;
+    contentOf(
+        kCardColumns, [&row](int p) { return std::string_view(row.at(p)); }, content);
+    return content;
+}
 
 const std::vector<std::int64_t>& EntryKeyMaker::keysOf(std::span<const std::string> columns) {
     makeKeys(
@@ -153,23 +123,6 @@ const std::vector<std::int64_t>& EntryKeyMaker::keysOf(const EntryRow& row) {
     makeKeys(
         kCardColumns, [&row](int p) { return std::string_view(row.at(p)); }, keys_, content_);
     return keys_;
-}
-
-EntryRow nameLinesOf(const EntryRow& row) {
-    EntryRow nameLines;
-    for (const std::optional<std::string>& column : row.columns) {
-        if (!column) break;
-        if (column->compare(0, kNameItem.size(), kNameItem) == 0 ||
-            propertyName(*column) == "SOUND")
-            nameLines.columns.push_back(*column);
-    }
-    for (const std::string& extra : row.extras) {
-        std::string_view property = propertyName(extra);
-        if (property == "N" || property == "FN" || property == "NICKNAME" ||
-            startsWithIgnoringCase(property, "X-PHONETIC-"))
-            nameLines.extras.push_back(extra);
-    }
-    return nameLines;
 }
 
 void makeMissingKeys(Connection& connection) {

@@ -3,8 +3,7 @@
 // The keys an entry is found by when the same person is sought among the stored entries: its
 // name, its numbers and its mails (its content when it has none of them). They are made once,
 // when the entry is stored, and kept beside it, so that finding duplicates is a query over the
-// keys and a reading of just the entries that share one. The other ways a book may spell a
-// name tie only entries that also share a number or a mail: they are made for those alone.
+// keys and a reading of just the entries that share one.
 
 #include <cstdint>
 #include <span>
@@ -12,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "card/person.h"
 #include "store/entries.h"
 #include "store/store.h"
 
@@ -36,13 +34,6 @@ std::string mailKey(std::string_view mail);
 // Every stored line but the memory-dial number: two entries with the same are one file's card
 // read twice.
 std::string contentKey(const EntryRow& row);
-// The ways a name is written in other books: the name itself (old kanji as new, kana of any
-// width and kind), family and given the other way round (Latin and kana names), the reading,
-// the reading in Latin letters, nicknames.
-std::vector<std::string> spellingsOf(const Person& person);
-// The lines of an entry that say its name, to read the person's spellings from: the name and
-// reading lines, and the kept N, FN, nicknames and readings.
-EntryRow nameLinesOf(const EntryRow& row);
 
 // Makes the keys of one entry after another, keeping its scratch between them.
 class EntryKeyMaker {

@@ -158,7 +158,7 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
             // Joined here, on the reading thread, so that the store's thread only stores.
             joinExtras(card->extras, batch->extras[batch->cards]);
             bytes += batch->extras[batch->cards].size();
-            // The keys too: making them is the larger part of storing a card.
+            // Its keys too, off the store's thread.
             const std::vector<std::int64_t>& keys = maker.keysOf(card->columns);
             batch->keys.insert(batch->keys.end(), keys.begin(), keys.end());
             batch->keyEnds[batch->cards] = batch->keys.size();

@@ -81,10 +81,61 @@ DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKi
     return group;
 }
 
-// The entries that share one key.
-struct KeyRun {
-    std::vector<size_t> members;  // ascending
-};
+// The entries that share one key, ascending.
+using KeyRun = std::vector<size_t>;
+
+bool isLatin(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80;
+    });
+}
+
+// The ways a name is written in other books: the name itself (old kanji as new, kana of any
+// width and kind), family and given the other way round (Latin and kana names), the reading,
+// the reading in Latin letters, nicknames. They tie only entries that also share a number or a
+// mail, so they are made for those alone, not kept with the keys.
+std::vector<std::string> spellingsOf(const Person& person) {
+    std::vector<std::string> keys;
+    auto add = [&keys](std::string key) {
+        if (!key.empty() && std::find(keys.begin(), keys.end(), key) == keys.end())
+            keys.push_back(std::move(key));
+    };
+    const std::string &family = person.name[0], &given = person.name[1];
+    add(kanjiFormKey(family + given));
+    if (isLatin(family + given) || !isJapaneseScript(family + given) ||
+        katakanaOf(family + given) == fullWidthKatakana(family + given))
+        add(kanjiFormKey(given + family));
+    if (isLatin(family + given)) {
+        add(romajiOf(family + given));
+        add(romajiOf(given + family));
+    }
+    const std::string &readingFamily = person.readingFamily, &readingGiven = person.readingGiven;
+    add(kanjiFormKey(readingFamily + readingGiven));
+    add(kanjiFormKey(readingGiven + readingFamily));
+    add(romajiOf(readingFamily + readingGiven));
+    add(romajiOf(readingGiven + readingFamily));
+    for (const std::string& nickname : person.nicknames) add(kanjiFormKey(nickname));
+    return keys;
+}
+
+// The lines of an entry that say its name: the name and reading lines, and the kept N, FN,
+// nicknames and readings.
+EntryRow nameLinesOf(const EntryRow& row) {
+    EntryRow nameLines;
+    for (const std::optional<std::string>& column : row.columns) {
+        if (!column) break;
+        if (column->compare(0, kNameItem.size(), kNameItem) == 0 ||
+            propertyName(*column) == "SOUND")
+            nameLines.columns.push_back(*column);
+    }
+    for (const std::string& extra : row.extras) {
+        std::string_view property = propertyName(extra);
+        if (property == "N" || property == "FN" || property == "NICKNAME" ||
+            startsWithIgnoringCase(property, "X-PHONETIC-"))
+            nameLines.extras.push_back(extra);
+    }
+    return nameLines;
+}
 
 // What the dialog shows of an entry and what finding needs of it beyond its keys.
 void readCandidate(const EntryRow& row, Candidate& person) {
@@ -138,11 +189,11 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
         size_t index = indexOf(shared[k].id);
         if (kind == KeyKind::Name) {
             if (first) names.emplace_back();
-            names.back().members.push_back(index);
+            names.back().push_back(index);
             people[index].name = shared[k].key;
         } else if (kind == KeyKind::Number || kind == KeyKind::Mail) {
             if (first) contacts.emplace_back();
-            contacts.back().members.push_back(index);
+            contacts.back().push_back(index);
             people[index].sharedContacts.push_back(shared[k].key);
         }
     }
@@ -151,10 +202,9 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
         if (people[i].name == 0) people[i].name = static_cast<std::int64_t>(i) << 3 | 7;
     // Spellings are made only where entries that share a number or a mail differ in name.
     for (const KeyRun& run : contacts) {
-        std::int64_t name = people[run.members.front()].name;
-        if (!std::all_of(run.members.begin(), run.members.end(),
-                         [&](size_t i) { return people[i].name == name; }))
-            for (size_t i : run.members) people[i].spelled = true;
+        std::int64_t name = people[run.front()].name;
+        if (!std::all_of(run.begin(), run.end(), [&](size_t i) { return people[i].name == name; }))
+            for (size_t i : run) people[i].spelled = true;
     }
     UnionFind sure(people.size());
     {
@@ -177,8 +227,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     // One name: the same person where the entries share a number or a mail, or one of them has
     // none; entries whose numbers and mails all differ may be two people of one name.
     std::vector<std::vector<size_t>> namesakes;
-    for (const KeyRun& run : names) {
-        const std::vector<size_t>& members = run.members;
+    for (const KeyRun& members : names) {
         UnionFind local(members.size());
         std::unordered_map<std::int64_t, size_t> firstWith;
         std::optional<size_t> firstInformed;
@@ -203,7 +252,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     // else whole groups linked as "possibly the same".
     for (const KeyRun& run : contacts) {
         std::unordered_map<std::string_view, size_t> byKey;
-        for (size_t i : run.members)
+        for (size_t i : run)
             for (const std::string& key : people[i].spellings) {
                 auto [at, fresh] = byKey.emplace(key, i);
                 if (!fresh && people[at->second].name != people[i].name) sure.join(at->second, i);
@@ -211,9 +260,9 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     }
     UnionFind possible(people.size());
     for (const KeyRun& run : contacts)
-        for (size_t i : run.members)
-            if (sure.find(run.members.front()) != sure.find(i))
-                possible.join(sure.find(run.members.front()), sure.find(i));
+        for (size_t i : run)
+            if (sure.find(run.front()) != sure.find(i))
+                possible.join(sure.find(run.front()), sure.find(i));
 
     // Each leader's members, in ascending id (a leader is its group's earliest entry).
     std::vector<std::vector<const Candidate*>> sureMembers(people.size());

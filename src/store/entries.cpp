@@ -165,7 +165,7 @@ void forgetKeysOf(Connection& connection, std::int64_t id) {
 }  // namespace
 
 void writeExtras(Connection& connection, std::int64_t id, const std::vector<std::string>& extras) {
-    forgetKeysOf(connection, id);  // a name, nickname or reading may be among them
+    forgetKeysOf(connection, id);  // any change to an entry drops its keys
     Statement erase = connection.prepare("delete from entry_extras where entry_id=?;");
     erase.bind(1, id);
     erase.step();

@@ -5,10 +5,18 @@ namespace tsunagi {
 StoreSnapshot takeSnapshot(Connection& connection) {
     StoreSnapshot snapshot;
     forEachEntry(connection, [&snapshot](const EntryRow& row) {
-        snapshot.rows.push_back(row);
-        for (const std::optional<std::string>& column : row.columns)
-            if (column) snapshot.bytes += column->size();
+        // Only the lines in use: a row read from the store is null from its first null column
+        // on, and its eighty slots would cost more than the text of most entries.
+        EntryRow& kept = snapshot.rows.emplace_back();
+        kept.id = row.id;
+        for (const std::optional<std::string>& column : row.columns) {
+            if (!column) break;
+            kept.columns.push_back(column);
+            snapshot.bytes += column->size() + sizeof(column);
+        }
+        kept.extras = row.extras;
         for (const std::string& extra : row.extras) snapshot.bytes += extra.size();
+        snapshot.bytes += sizeof(EntryRow);
     });
     return snapshot;
 }
