@@ -208,21 +208,53 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     }
     UnionFind sure(people.size());
     {
-        // Entries of one content are one file's card read twice.
-        EntryById entries(connection);
-        EntryRow row;
+        // The rows are read here and taken apart on another thread, a batch at a time, in
+        // their order; only that thread touches the candidates until the last batch is back.
+        struct Batch {
+            std::vector<EntryRow> rows;
+            std::vector<size_t> indexes;
+            size_t count = 0;
+        };
         std::unordered_map<std::string, size_t> byContent;
+        WorkPipe<Batch, Batch> pipe([&people, &sure, &byContent](Batch& batch) {
+            for (size_t r = 0; r < batch.count; ++r) {
+                const EntryRow& row = batch.rows[r];
+                size_t i = batch.indexes[r];
+                readCandidate(row, people[i]);
+                // Entries without a name are compared as of one name, as no spelling tells
+                // them apart.
+                if (trimBlanks(people[i].entry.name).find_first_not_of(";") == std::string::npos &&
+                    (people[i].name & 7) == 7)
+                    people[i].name = 0;
+                // Entries of one content are one file's card read twice.
+                auto [at, fresh] = byContent.emplace(contentKey(row), i);
+                if (!fresh) sure.join(at->second, i);
+            }
+            return std::move(batch);
+        });
+        constexpr size_t kBatchRows = 64, kBatchesAhead = 4;
+        std::vector<Batch> spare;
+        Batch batch;
+        EntryById entries(connection);
         for (size_t i = 0; i < ids.size(); ++i) {
-            if (!entries.read(ids[i], row)) continue;
-            readCandidate(row, people[i]);
-            // Entries without a name are compared as of one name, as no spelling tells them
-            // apart.
-            if (trimBlanks(people[i].entry.name).find_first_not_of(";") == std::string::npos &&
-                (people[i].name & 7) == 7)
-                people[i].name = 0;
-            auto [at, fresh] = byContent.emplace(contentKey(row), i);
-            if (!fresh) sure.join(at->second, i);
+            if (batch.count == batch.rows.size()) {
+                batch.rows.emplace_back();
+                batch.indexes.emplace_back();
+            }
+            if (!entries.read(ids[i], batch.rows[batch.count])) continue;
+            batch.indexes[batch.count] = i;
+            if (++batch.count < kBatchRows && i + 1 < ids.size()) continue;
+            pipe.put(std::move(batch));
+            if (pipe.waiting() >= kBatchesAhead) spare.push_back(pipe.take());
+            batch = Batch();
+            if (!spare.empty()) {
+                batch = std::move(spare.back());
+                spare.pop_back();
+            }
+            batch.count = 0;
         }
+        if (batch.count > 0) pipe.put(std::move(batch));
+        while (pipe.waiting() > 0) pipe.take();
     }
     // One name: the same person where the entries share a number or a mail, or one of them has
     // none; entries whose numbers and mails all differ may be two people of one name.

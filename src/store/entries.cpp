@@ -1,6 +1,7 @@
 #include "store/entries.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/batch_pipe.h"
 #include "platform/error.h"
@@ -219,6 +220,44 @@ void KeyWriter::write(std::int64_t id, std::span<const std::int64_t> keys) {
     insert_.reset();
 }
 
+namespace {
+
+// Sorts by key, then id. The table is read in ascending id, so a stable sort by key alone
+// does: four passes of a radix sort, sixteen bits at a time, each skipped where every key has
+// the same sixteen bits. Keys read in any other order are sorted by comparison.
+void sortByKeyThenId(std::vector<SharedKey>& keys) {
+    bool ascending =
+        std::is_sorted(keys.begin(), keys.end(),
+                       [](const SharedKey& a, const SharedKey& b) { return a.id < b.id; });
+    if (!ascending || keys.size() < 4096) {
+        std::sort(keys.begin(), keys.end(), [](const SharedKey& a, const SharedKey& b) {
+            return a.key != b.key ? a.key < b.key : a.id < b.id;
+        });
+        return;
+    }
+    constexpr int kPasses = 4, kDigits = 1 << 16;
+    // Signed order: the top bit flipped sorts negative keys first.
+    auto digit = [](const SharedKey& key, int pass) {
+        std::uint64_t bits = static_cast<std::uint64_t>(key.key) ^ (std::uint64_t(1) << 63);
+        return static_cast<size_t>(bits >> (16 * pass) & 0xFFFF);
+    };
+    std::vector<std::uint32_t> counts(size_t(kPasses) * kDigits);
+    for (const SharedKey& key : keys)
+        for (int pass = 0; pass < kPasses; ++pass)
+            ++counts[size_t(pass) * kDigits + digit(key, pass)];
+    std::vector<SharedKey> scratch(keys.size());
+    for (int pass = 0; pass < kPasses; ++pass) {
+        std::uint32_t* count = counts.data() + size_t(pass) * kDigits;
+        if (count[digit(keys.front(), pass)] == keys.size()) continue;
+        std::uint32_t start = 0;
+        for (size_t d = 0; d < kDigits; ++d) start += std::exchange(count[d], start);
+        for (const SharedKey& key : keys) scratch[count[digit(key, pass)]++] = key;
+        keys.swap(scratch);
+    }
+}
+
+}  // namespace
+
 std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries) {
     // An entry's keys are one row, so that storing them costs one insert; sorted here by key.
     Statement select = connection.prepare("select entry_id, keys from entry_keys;");
@@ -235,9 +274,7 @@ std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries) {
         }
     }
     if (keyedEntries) *keyedEntries = entries;
-    std::sort(keys.begin(), keys.end(), [](const SharedKey& a, const SharedKey& b) {
-        return a.key != b.key ? a.key < b.key : a.id < b.id;
-    });
+    sortByKeyThenId(keys);
     size_t kept = 0;
     for (size_t i = 0; i < keys.size();) {
         size_t end = i + 1;
@@ -375,9 +412,16 @@ void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns
                         const std::vector<std::string>& extras) {
     checkColumnCount(columns.size());
     update_.reset();
-    bindColumns(update_, columns);
+    // The columns are bound without copying them, and the bindings outlive a reset: only the
+    // columns the last entry used beyond these need emptying.
+    for (size_t c = 0; c < columns.size(); ++c)
+        update_.bindUntilReset(static_cast<int>(c + 1), columns[c]);
+    for (size_t c = columns.size(); c < boundColumns_; ++c)
+        update_.bindNull(static_cast<int>(c + 1));
+    boundColumns_ = columns.size();
     update_.bind(kCardColumns + 1, id);
     update_.step();
+    update_.reset();
     runWith(deleteExtras_, id);
     runWith(deleteKeys_, id);
     if (extras.empty()) return;

@@ -116,6 +116,7 @@ class EntryById {
     Statement insertExtras_;
     Statement deleteKeys_;
     std::string joined_;
+    size_t boundColumns_ = 0;  // the columns the update has bound
 };
 
 // What an entry holds beyond the phone's lines as it is stored: one content line to a line.

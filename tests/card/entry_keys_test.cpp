@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "import/vcf_import.h"
@@ -110,6 +112,47 @@ TEST(EntryKeys, KeysMadeAnotherWayOrMissingAreMadeAnew) {
     connection.execute("DROP TABLE entry_keys;");
     ensureStoreTables(connection);
     EXPECT_EQ(sharing(connection), (std::set<std::vector<std::int64_t>>{{1, 3}}));
+}
+
+TEST(EntryKeys, SharedKeysOfAManyEntriesAreInKeyThenIdOrder) {
+    // Enough keys to be sorted sixteen bits at a time: keys of both signs, keys that differ
+    // only in their highest bits, each shared by up to five entries, written in no order.
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    std::map<std::int64_t, std::vector<std::int64_t>> expected;
+    std::uint64_t state = 12345;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state;
+    };
+    {
+        Transaction transaction(connection);
+        KeyWriter writer(connection);
+        for (std::int64_t n = 0; n < 6000; ++n) {
+            std::int64_t id = (n * 7919) % 6000 + 1;  // every id once, in no order
+            std::vector<std::int64_t> keys;
+            keys.push_back(static_cast<std::int64_t>(next() % 1500 * 0x0001000100010001ULL));
+            keys.push_back(static_cast<std::int64_t>((next() % 4096) << 52));
+            if (keys[1] == keys[0]) keys.pop_back();
+            for (std::int64_t key : keys) expected[key].push_back(id);
+            writer.write(id, keys);
+        }
+        transaction.commit();
+    }
+    std::vector<SharedKey> want;
+    for (auto& [key, ids] : expected) {
+        std::sort(ids.begin(), ids.end());
+        if (ids.size() > 1)
+            for (std::int64_t id : ids) want.push_back({key, id});
+    }
+    int keyed = 0;
+    std::vector<SharedKey> got = sharedKeys(connection, &keyed);
+    EXPECT_EQ(keyed, 6000);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t k = 0; k < want.size(); ++k) {
+        ASSERT_EQ(got[k].key, want[k].key) << k;
+        ASSERT_EQ(got[k].id, want[k].id) << k;
+    }
 }
 
 TEST(EntryKeys, EachKindIsItsOwnAndAStoredKeyNeverChanges) {
