@@ -131,6 +131,53 @@ PropertyKind propertyKind(std::string_view name) {
     return PropertyKind::Other;
 }
 
+std::string spokenProperty(std::string_view name) {
+    static const std::pair<std::string_view, std::string_view> kWords[] = {
+        {"ADR", "住所"},
+        {"NOTE", "メモ"},
+        {"PHOTO", "写真"},
+        {"LOGO", "ロゴ"},
+        {"URL", "URL"},
+        {"BDAY", "誕生日"},
+        {"ANNIVERSARY", "記念日"},
+        {"ORG", "会社名"},
+        {"TITLE", "役職"},
+        {"ROLE", "役割"},
+        {"NICKNAME", "ニックネーム"},
+        {"CATEGORIES", "分類"},
+        {"LABEL", "宛名ラベル"},
+        {"IMPP", "メッセンジャー"},
+        {"X-ABLABEL", "ラベル"},
+        {"X-ABADR", "住所の形式"},
+        {"X-ABDATE", "日付"},
+        {"X-ABRELATEDNAMES", "関係者"},
+        {"X-SOCIALPROFILE", "SNS"},
+        {"X-ANDROID-CUSTOM", "Android の追加項目"},
+        {"AGENT", "代理人"},
+        {"GEO", "位置"},
+        {"TZ", "時間帯"},
+        {"MEMBER", "グループのメンバー"},
+        {"RELATED", "関係者"},
+        {"GENDER", "性別"},
+        {"LANG", "言語"},
+        {"KEY", "暗号鍵"},
+        {"SOUND", "音声"},
+        {"FN", "表示名"},
+        {"X-GN", "グループ名"},
+        {"X-PHONETIC-ORG", "会社名の読み"},
+        {"X-TSUNAGI-FIELD", "独自の項目"}};
+    for (const auto& [property, word] : kWords)
+        if (name == property) return std::string(word);
+    return std::string(name);
+}
+
+bool carriesNothingOfThePerson(std::string_view name) {
+    static const std::string_view kSilent[] = {
+        "PRODID", "REV",     "UID",    "X-ABUID",     "SOURCE",       "CLASS",  "X-ABSHOWAS",
+        "NAME",   "PROFILE", "MAILER", "X-IRMC-LUID", "CLIENTPIDMAP", "X-CLASS"};
+    return std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent);
+}
+
 std::optional<std::string_view> messengerServiceOf(std::string_view name) {
     for (const MessengerRow& row : kMessengers)
         if (row.property == name) return row.service;

@@ -48,6 +48,13 @@ enum class PropertyKind {
 // What property `name` (upper case, without its group) means.
 PropertyKind propertyKind(std::string_view name);
 
+// What a person calls what a property holds ("ORG" → "会社名"); a property that has no word, as
+// it is named.
+std::string spokenProperty(std::string_view name);
+// Whether a property holds nothing of the person: the writing program, the card's revision,
+// its identifiers, whether the phone shows it (X-CLASS).
+bool carriesNothingOfThePerson(std::string_view name);
+
 // Messenger properties of older writers ("X-SKYPE") and the service they name ("Skype").
 std::optional<std::string_view> messengerServiceOf(std::string_view name);
 // The URI scheme a messenger service is written with in IMPP ("Skype" → "skype").

@@ -1,9 +1,14 @@
 #include "commands/save_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
+#include <unordered_map>
 
 #include "card/card_view.h"
+#include "card/dialect.h"
+#include "card/properties.h"
+#include "card/vcard_line.h"
 #include "commands/file_request.h"
 #include "export/address_book_writer.h"
 #include "export/google_csv_writer.h"
@@ -60,25 +65,164 @@ bool fitsLayout(FileKind kind, const EntryRow& row) {
     return true;
 }
 
+// Adds to `words` what an entry's lines hold that a file of `kind` does not write, in the
+// words a person knows it by; false when they hold nothing more. The phone's card file writes
+// every one of the phone's lines; the address book, the list page and the workbooks only the
+// name, the numbers and the mails.
+bool unwrittenLines(FileKind kind, const EntryRow& row, std::vector<std::string>& words) {
+    if (kind == FileKind::PhoneCards) return false;
+    bool any = false;
+    for (const std::optional<std::string>& column : row.columns) {
+        if (!column) break;
+        std::string_view name = propertyName(*column);
+        // The lines every card of the phone has, at a glance.
+        if (name == "BEGIN" || name == "VERSION" || name == "END" || name == "N" || name == "TEL" ||
+            name == "EMAIL" || name == "X-GNO" || name.starts_with("X-JPG-"))
+            continue;
+        size_t colon = column->find(':');
+        if (colon == std::string::npos || columnKind(*column) != ColumnKind::Other) continue;
+        std::string property = upperAscii(name);
+        PropertyKind what = propertyKind(property);
+        if (what == PropertyKind::Name || what == PropertyKind::Structure ||
+            what == PropertyKind::PhoneOnly || carriesNothingOfThePerson(property) ||
+            trimBlanks(std::string_view(*column).substr(colon + 1)).find_first_not_of(';') ==
+                std::string::npos)
+            continue;
+        std::string word = what == PropertyKind::Reading ? "読み" : spokenProperty(property);
+        if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+        any = true;
+    }
+    return any;
+}
+
+// What entries keep beyond the phone's lines, which none of the phone's formats writes: the
+// entries that keep something worth a word, in ascending id, and the words.
+struct KeptBeyond {
+    std::vector<std::int64_t> ids;
+    std::vector<std::string> words;
+};
+
+// The word for a kept line of property `name`; none for what a phone's format writes after
+// all, or what holds nothing of the person.
+std::optional<std::string> keptWord(const std::string& name, std::string_view extra) {
+    if (carriesNothingOfThePerson(name)) return std::nullopt;
+    switch (propertyKind(name)) {
+        case PropertyKind::Telephone:  // the numbers and mails themselves are written
+        case PropertyKind::Mail:
+        case PropertyKind::PhoneticFamily:  // so is the reading, as the phone's own line
+        case PropertyKind::PhoneticGiven:
+        case PropertyKind::Structure:
+        case PropertyKind::PhoneOnly:
+        case PropertyKind::Uid:
+            return std::nullopt;
+        case PropertyKind::Name: {
+            // Kept beside a display name of the card's own, in other languages, or where it
+            // holds more than family and given.
+            VcardLine line;
+            if (!parseVcardLine(extra, line)) return std::nullopt;
+            if (line.parameter("ALTID")) return "ほかの言語の名前";
+            std::vector<std::string> parts = splitAll(line.value, ";");
+            for (size_t p = 2; p < parts.size(); ++p)
+                if (!trimBlanks(parts[p]).empty()) return "敬称やミドルネーム";
+            return std::nullopt;
+        }
+        case PropertyKind::Column: {
+            VcardLine line;
+            parseVcardLine(extra, line);
+            return std::string(line.parameter("X-HEADING").value_or("CSV の列"));
+        }
+        default:
+            return spokenProperty(name);
+    }
+}
+
+KeptBeyond keptBeyond(Connection& connection) {
+    KeptBeyond kept;
+    // Most lines of a book are of a few properties: their words are looked up once.
+    std::unordered_map<std::string, std::optional<std::string>> words;
+    std::string name;
+    forEachExtraLine(connection, [&](std::int64_t id, std::string_view extra) {
+        std::string_view head = propertyName(extra);
+        head.remove_prefix(std::min(head.size(), head.find('.') + 1));  // its group
+        name.assign(head);
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::optional<std::string> word;
+        if (name == "N" || name == "X-TSUNAGI-COLUMN") {
+            word = keptWord(name, extra);
+        } else {
+            auto at = words.find(name);
+            if (at == words.end()) at = words.emplace(name, keptWord(name, extra)).first;
+            word = at->second;
+        }
+        if (!word) return;
+        if (std::find(kept.words.begin(), kept.words.end(), *word) == kept.words.end())
+            kept.words.push_back(*word);
+        if (kept.ids.empty() || kept.ids.back() != id) kept.ids.push_back(id);
+    });
+    std::sort(kept.ids.begin(), kept.ids.end());
+    return kept;
+}
+
+// The first few entries of many by name, and how many more: a message names no more, and
+// reading every entry's name would cost as much as writing it.
+class FewNamed {
+  public:
+    void add(const EntryRow& row) {
+        if (names_.size() < kShown) names_.push_back(entryName(row));
+        ++count_;
+    }
+    std::string text() const {
+        std::string text = namedEntries(names_, kShown);
+        if (count_ > names_.size())
+            text += " ほか " + std::to_string(count_ - names_.size()) + " 件";
+        return text;
+    }
+
+  private:
+    static constexpr size_t kShown = 5;
+    std::vector<std::string> names_;
+    size_t count_ = 0;
+};
+
 // Lays the entries out into `file` as `kind`; what the user should hear about it.
-std::string writeAs(FileKind kind, const EntryRows& all, const std::string& programFolder,
-                    AtomicFile& file) {
+std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
+                    const std::string& programFolder, AtomicFile& file) {
     // The formats that hold fewer numbers and mails than an entry may have say whose went.
-    std::vector<std::string> notHeld;
+    // The formats of the phone's side say what entries hold that they do not write.
+    std::vector<std::string> notHeld, unwritten;
+    FewNamed unwrittenEntries;
     bool fewer =
         kind == FileKind::AddressBook || kind == FileKind::ListPage || kind == FileKind::Workbook;
+    bool partial = fewer || kind == FileKind::PhoneCards;
     EntryRows rows{all.count, [&](const EntryVisit& visit) {
                        notHeld.clear();
+                       unwritten.clear();
+                       unwrittenEntries = FewNamed();
                        all.forEach([&](const EntryRow& row, int number) {
                            if (fewer && !fitsLayout(kind, row)) notHeld.push_back(entryName(row));
+                           bool lines = partial && unwrittenLines(kind, row, unwritten);
+                           if (lines || (partial && std::binary_search(kept.ids.begin(),
+                                                                       kept.ids.end(), row.id)))
+                               unwrittenEntries.add(row);
                            visit(row, number);
                        });
                    }};
-    auto notHeldNote = [&notHeld]() -> std::string {
-        if (notHeld.empty()) return "";
-        return "この形式に入りきらない電話番号やメールアドレスは書き出していません（" +
-               namedEntries(notHeld) +
-               "）。すべて残すには、vCard 3.0 か Google 連絡先 CSV で保存してください。";
+    auto notHeldNote = [&]() -> std::string {
+        std::string note;
+        if (!notHeld.empty())
+            note = "この形式に入りきらない電話番号やメールアドレスは書き出していません（" +
+                   namedEntries(notHeld) + "）。";
+        for (const std::string& word : kept.words)
+            if (partial && std::find(unwritten.begin(), unwritten.end(), word) == unwritten.end())
+                unwritten.push_back(word);
+        if (!unwritten.empty())
+            note += (note.empty() ? "" : "\n") +
+                    std::string(kind == FileKind::PhoneCards ? "電話機の" : "この") +
+                    "形式にない次の項目は書き出していません：" +
+                    namedEntries(unwritten, unwritten.size()) + "（" + unwrittenEntries.text() +
+                    "）。";
+        if (note.empty()) return "";
+        return note + "すべて残すには、vCard 3.0 か Google 連絡先 CSV で保存してください。";
     };
     switch (kind) {
         case FileKind::Workbook:
@@ -141,17 +285,19 @@ std::string writeAs(FileKind kind, const EntryRows& all, const std::string& prog
 std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
                                        const std::vector<ExportTarget>& targets) {
     Connection connection = store.open();
-    // Only the formats for today's phones write what entries hold beyond the phone's lines.
-    bool extras = std::any_of(targets.begin(), targets.end(), [](const ExportTarget& target) {
-        return fileKindInfo(target.kind).forTodaysPhones;
-    });
+    // Only the formats for today's phones write what entries hold beyond the phone's lines;
+    // the others name it.
+    bool extras = false, named = false;
+    for (const ExportTarget& target : targets)
+        (fileKindInfo(target.kind).forTodaysPhones ? extras : named) = true;
     EntryRows rows = storedRows(connection, extras);
+    KeptBeyond kept = named ? keptBeyond(connection) : KeptBeyond();
     std::vector<std::unique_ptr<AtomicFile>> files;
     std::vector<std::string> notes;
     for (const ExportTarget& target : targets) {
         try {
             files.push_back(std::make_unique<AtomicFile>(target.path));
-            notes.push_back(writeAs(target.kind, rows, programFolder, *files.back()));
+            notes.push_back(writeAs(target.kind, rows, kept, programFolder, *files.back()));
         } catch (const TsunagiError& error) {
             // Name the file the user asked for, as the user wrote it.
             throw TsunagiError(target.path, error.line(), error.reason());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "card/properties.h"
 #include "platform/batch_pipe.h"
 #include "platform/text.h"
 
@@ -31,41 +32,6 @@ long CardWriter::commit() {
 }
 
 std::string ImportReport::note() const {
-    // What a person knows the properties by; those that carry nothing of the person (the
-    // writing program, the card's revision and its identifiers) are not worth a word.
-    static const std::pair<const char*, const char*> kWords[] = {
-        {"ADR", "住所"},
-        {"NOTE", "メモ"},
-        {"PHOTO", "写真"},
-        {"LOGO", "ロゴ"},
-        {"URL", "URL"},
-        {"BDAY", "誕生日"},
-        {"ANNIVERSARY", "記念日"},
-        {"ORG", "会社名"},
-        {"TITLE", "役職"},
-        {"ROLE", "役割"},
-        {"NICKNAME", "ニックネーム"},
-        {"CATEGORIES", "分類"},
-        {"LABEL", "宛名ラベル"},
-        {"IMPP", "メッセンジャー"},
-        {"X-ABLABEL", "ラベル"},
-        {"X-ABADR", "住所の形式"},
-        {"X-ABDATE", "日付"},
-        {"X-ABRELATEDNAMES", "関係者"},
-        {"X-SOCIALPROFILE", "SNS"},
-        {"X-ANDROID-CUSTOM", "Android の追加項目"},
-        {"AGENT", "代理人"},
-        {"GEO", "位置"},
-        {"TZ", "時間帯"},
-        {"MEMBER", "グループのメンバー"},
-        {"RELATED", "関係者"},
-        {"GENDER", "性別"},
-        {"LANG", "言語"},
-        {"KEY", "暗号鍵"},
-        {"SOUND", "音声"}};
-    static const char* const kSilent[] = {"PRODID",  "REV",    "UID",         "X-ABUID",
-                                          "SOURCE",  "CLASS",  "X-ABSHOWAS",  "NAME",
-                                          "PROFILE", "MAILER", "X-IRMC-LUID", "CLIENTPIDMAP"};
     std::vector<std::string> lines;
     if (normalised > 0)
         lines.push_back("他のプログラムが書いた vCard " + std::to_string(normalised) +
@@ -79,11 +45,8 @@ std::string ImportReport::note() const {
     auto wordsFor = [&](const std::set<std::string>& names) {
         std::vector<std::string> words;
         for (const std::string& name : names) {
-            if (std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent))
-                continue;
-            std::string word = name;
-            for (const auto& [property, said] : kWords)
-                if (name == property) word = said;
+            if (carriesNothingOfThePerson(name)) continue;
+            std::string word = spokenProperty(name);
             if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
         }
         return words;

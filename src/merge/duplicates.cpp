@@ -14,6 +14,7 @@
 #include "card/dialect.h"
 #include "card/entry_keys.h"
 #include "card/person.h"
+#include "card/properties.h"
 #include "card/unicode.h"
 #include "card/vcard_line.h"
 #include "platform/error.h"
@@ -475,14 +476,6 @@ bool heldOnce(std::string_view name) {
          {"BDAY", "ANNIVERSARY", "PHOTO", "LOGO", "UID", "GENDER", "TZ", "GEO", "N", "FN"})
         if (name == single) return true;
     return false;
-}
-
-// The words a merge's summary names a property by.
-std::string spokenProperty(std::string_view name) {
-    if (name == "BDAY") return "誕生日";
-    if (name == "ANNIVERSARY") return "記念日";
-    if (name == "GENDER") return "性別";
-    return std::string(name);
 }
 
 // What the kept entry holds beyond the phone's lines, with what the others hold that it lacks:

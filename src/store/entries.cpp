@@ -155,6 +155,20 @@ std::vector<std::string> readExtras(Connection& connection, std::int64_t id) {
     return extras;
 }
 
+void forEachExtraLine(Connection& connection,
+                      const std::function<void(std::int64_t, std::string_view)>& visit) {
+    Statement select = connection.prepare("select entry_id, lines from entry_extras;");
+    while (select.step()) {
+        std::int64_t id = select.integer(0);
+        std::string_view lines = select.textView(1).value_or("");
+        for (size_t start = 0; start < lines.size();) {
+            size_t end = std::min(lines.find('\n', start), lines.size());
+            if (end > start) visit(id, lines.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+}
+
 namespace {
 
 void forgetKeysOf(Connection& connection, std::int64_t id) {

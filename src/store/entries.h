@@ -124,6 +124,10 @@ void joinExtras(std::span<const std::string> extras, std::string& joined);
 
 // What an entry holds beyond the phone's lines, in their order.
 std::vector<std::string> readExtras(Connection& connection, std::int64_t id);
+// What each entry holds beyond the phone's lines, in ascending id: `visit(id, line)` for each
+// of its lines.
+void forEachExtraLine(Connection& connection,
+                      const std::function<void(std::int64_t, std::string_view)>& visit);
 // Replaces what an entry holds beyond the phone's lines.
 void writeExtras(Connection& connection, std::int64_t id, const std::vector<std::string>& extras);
 // Makes a store of an older build able to keep what cards hold beyond the phone's lines and the

@@ -15,6 +15,7 @@
 #include "support/export_fixture.h"
 #include "support/mounts.h"
 #include "support/scripted_ui.h"
+#include "support/sheet_files.h"
 #include "support/temp_folder.h"
 
 namespace tsunagi {
@@ -212,6 +213,64 @@ TEST_F(SaveCommandRuns, TheKindChosenLastIsOfferedAgain) {
     EXPECT_EQ(ui.requests[3].selectedKind, FileKind::PhoneCards);
     EXPECT_EQ(last, FileKind::PhoneCards);
     EXPECT_EQ(readBytes(earlier), "earlier");
+}
+
+TEST(SaveNotes, EachFormatOfThePhonesSideNamesWhatItLeaves) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder.file("database"));
+    saveXlsFile(Sheet(), folder.file("database/template.xls"));
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        // An old phone's rich card: its reading, note, company and group name are lines of the
+        // phone, in its own file but in none of the lists. Whether the phone shows the entry
+        // (X-CLASS), its group and memory-dial numbers are the phone's, not the person's.
+        inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎",
+                         "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ;ﾀﾛｳ", "TEL;CELL:09011112222",
+                         "NOTE;CHARSET=SHIFT_JIS:釣り仲間", "org;CHARSET=SHIFT_JIS:山田商事",
+                         "X-GN;CHARSET=SHIFT_JIS:友人", "X-GNO:1", "X-CLASS:PUBLIC", "X-JPG-MDNO:1",
+                         "END:VCARD"});
+        // A smartphone's card: what the phone has no line for is kept beside it. Its mail and
+        // reading are written; its identifiers are nothing of the person.
+        std::vector<std::string> lines = {"BEGIN:VCARD", "VERSION:2.1",
+                                          "N;CHARSET=SHIFT_JIS:Lee;Ann",
+                                          "EMAIL;INTERNET:ann@example.com", "END:VCARD"};
+        inserter.insert(lines,
+                        std::vector<std::string>{
+                            "PRODID:-//Apple Inc.//iPhone OS 17.0//EN", "N:Lee;Ann;Marie;Dr.;",
+                            "FN:Dr. Ann Marie Lee", "item1.EMAIL;type=INTERNET:ann@example.com",
+                            "item1.X-ABLabel:Club", "X-PHONETIC-LAST-NAME:リー", "BDAY:1980-05-05",
+                            "UID:abc", "X-TSUNAGI-COLUMN;X-HEADING=\"好きな色\":青"});
+        // The phone's own card with empty lines: nothing to name.
+        inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:佐藤;健",
+                         "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:;", "NOTE:", "TEL;CELL:09033334444",
+                         "X-GNO:0", "X-JPG-MDNO:2", "END:VCARD"});
+    }
+    auto noteOf = [&](const std::string& name, std::optional<FileKind> kind = std::nullopt) {
+        std::string path = folder.file(name);
+        return exportToFile(store, folder.path(), path, kind ? *kind : *saveKindForName(path));
+    };
+    const std::string advice =
+        "すべて残すには、vCard 3.0 か Google 連絡先 CSV で保存してください。";
+    const std::string beyond = "敬称やミドルネーム、表示名、ラベル、誕生日、好きな色";
+    EXPECT_EQ(noteOf("out.vcf"), "電話機の形式にない次の項目は書き出していません：" + beyond +
+                                     "（Lee Ann）。" + advice);
+    const std::string lists =
+        "この形式にない次の項目は書き出していません：読み、メモ、会社名、グループ名、" + beyond +
+        "（山田 太郎、Lee Ann）。" + advice;
+    EXPECT_EQ(noteOf("out.csv"), lists);
+    EXPECT_EQ(noteOf("out.html"), lists);
+    EXPECT_EQ(noteOf("out.xls"), lists);
+    EXPECT_EQ(noteOf("out.xlsx"), lists);
+    // The formats for today's phones hold it all.
+    EXPECT_EQ(noteOf("all.vcf", FileKind::Vcard3), "");
+    EXPECT_EQ(noteOf("all.csv", FileKind::GoogleCsv), "");
+
+    // The phone's own cards alone go to its file whole, without a word.
+    Connection connection = store.open();
+    deleteEntry(connection, 2);
+    EXPECT_EQ(noteOf("phone.vcf"), "");
 }
 
 }  // namespace
