@@ -108,7 +108,9 @@ std::optional<std::string> dialledDigits(std::string_view typed) {
 NumberParts splitExtension(std::string_view number) {
     std::string lower = lowerAscii(number);
     size_t at = std::string::npos, skip = 0;
-    for (std::string_view mark : {";ext=", "内線", " ext.", " ext", " x"}) {
+    // A dial string's pause (",") and wait (";"), as phones write an extension, count when
+    // digits follow them alone.
+    for (std::string_view mark : {";ext=", "内線", " ext.", " ext", " x", ",", ";"}) {
         size_t found = lower.find(mark);
         if (found != std::string::npos && found > 0 && found < at) {
             at = found;
@@ -117,10 +119,15 @@ NumberParts splitExtension(std::string_view number) {
     }
     if (at == std::string::npos) return {number, {}};
     std::string_view extension = number.substr(at + skip);
-    while (!extension.empty() && (extension.front() == ' ' || extension.front() == '.'))
+    bool pause = skip == 1;
+    while (!extension.empty() &&
+           (extension.front() == ' ' || extension.front() == '.' ||
+            (pause && (extension.front() == ',' || extension.front() == ';'))))
         extension.remove_prefix(1);
-    // " x" only counts when digits follow it alone.
+    // " x" and a pause only count when digits follow them alone.
     if (skip == 2 && (extension.empty() || !dialledDigits(extension))) return {number, {}};
+    if (pause && extension.find_first_not_of("0123456789") != std::string_view::npos)
+        return {number, {}};
     if (extension.empty()) return {number, {}};
     std::string_view main = number.substr(0, at);
     while (!main.empty() && main.back() == ' ') main.remove_suffix(1);

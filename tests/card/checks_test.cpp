@@ -45,6 +45,15 @@ TEST(PhoneNumbers, TypedWithAJapaneseInputMethodTheyAreDialledToo) {
     EXPECT_EQ(splitExtension("03-1234-5678 x12").extension, "12");
     EXPECT_EQ(splitExtension("03-1234-5678").extension, "");
     EXPECT_EQ(splitExtension("Box 12").extension, "");
+    // A phone's pause or wait before the extension; digits must follow them alone.
+    parts = splitExtension("03-5555-0001,123");
+    EXPECT_EQ(parts.main, "03-5555-0001");
+    EXPECT_EQ(parts.extension, "123");
+    EXPECT_EQ(splitExtension("+81 3-5555-0001,,45").extension, "45");
+    EXPECT_EQ(splitExtension("0355550001;7").extension, "7");
+    EXPECT_EQ(splitExtension("03-5555-0001,").extension, "");
+    EXPECT_EQ(splitExtension("03-5555-0001,#12").extension, "");
+    EXPECT_EQ(numberKey("03-5555-0001,123"), "0355550001");
     EXPECT_EQ(asciiNumber("ソニー"), "ソニー");
 }
 
