@@ -26,7 +26,8 @@ std::optional<std::string> phoneDigits(std::string_view number);
 std::optional<std::string> dialledDigits(std::string_view number);
 
 // A number and its extension apart: "03-1234-5678;ext=456" (a tel: URI), "03-1234-5678 内線123",
-// "… ext. 456", "… x456", "03-1234-5678,456" (a pause, as phones write it). The extension is empty when there is none.
+// "… ext. 456", "… x456", "03-1234-5678,456" (a pause, as phones write it). The extension is
+// empty when there is none.
 struct NumberParts {
     std::string_view main;
     std::string_view extension;

@@ -273,5 +273,30 @@ TEST(SaveNotes, EachFormatOfThePhonesSideNamesWhatItLeaves) {
     EXPECT_EQ(noteOf("phone.vcf"), "");
 }
 
+TEST(SaveNotes, AnExtensionIsLeftOffForThePhoneAndSaidSo) {
+    // The phone has no place for an extension, however it is written: the number goes to its
+    // file without it, and the save says whose.
+    TempFolder folder;
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        EntryInserter inserter(connection);
+        inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎",
+                         "TEL;VOICE;WORK:03-5555-0001,123<>TEL;VOICE;WORK:03-5555-0002;ext=45<>"
+                         "TEL;CELL:090-1111-2222,#9",
+                         "X-JPG-MDNO:1", "END:VCARD"});
+    }
+    std::string path = folder.file("out.vcf");
+    EXPECT_EQ(exportToFile(store, folder.path(), path, FileKind::PhoneCards),
+              "電話番号 1 件は、電話機で使えない形（数字以外の文字がある、または 24 "
+              "桁以上）のため書き出していません（山田 太郎）。\n"
+              "電話機は内線を持てないため、電話番号 2 件は内線を除いて書き出しました（山田 "
+              "太郎）。");
+    std::string bytes = readBytes(path);
+    EXPECT_NE(bytes.find("TEL;VOICE;WORK:0355550001\r\nTEL;VOICE;WORK:0355550002\r\n"),
+              std::string::npos)
+        << bytes;
+}
+
 }  // namespace
 }  // namespace tsunagi
