@@ -171,6 +171,7 @@ class FewNamed {
         if (names_.size() < kShown) names_.push_back(entryName(row));
         ++count_;
     }
+    bool empty() const { return count_ == 0; }
     std::string text() const {
         std::string text = namedEntries(names_, kShown);
         if (count_ > names_.size())
@@ -212,15 +213,16 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
         if (!notHeld.empty())
             note = "この形式に入りきらない電話番号やメールアドレスは書き出していません（" +
                    namedEntries(notHeld) + "）。";
+        // The words of the lines first, then those of what entries keep beyond them; none
+        // where no entry written holds any (kept lines of an entry no longer there).
+        std::vector<std::string> words = unwritten;
         for (const std::string& word : kept.words)
-            if (partial && std::find(unwritten.begin(), unwritten.end(), word) == unwritten.end())
-                unwritten.push_back(word);
-        if (!unwritten.empty())
+            if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+        if (partial && !unwrittenEntries.empty())
             note += (note.empty() ? "" : "\n") +
                     std::string(kind == FileKind::PhoneCards ? "電話機の" : "この") +
-                    "形式にない次の項目は書き出していません：" +
-                    namedEntries(unwritten, unwritten.size()) + "（" + unwrittenEntries.text() +
-                    "）。";
+                    "形式にない次の項目は書き出していません：" + namedEntries(words, words.size()) +
+                    "（" + unwrittenEntries.text() + "）。";
         if (note.empty()) return "";
         return note + "すべて残すには、vCard 3.0 か Google 連絡先 CSV で保存してください。";
     };
