@@ -1,7 +1,6 @@
 #include "commands/save_command.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <unordered_map>
 
@@ -140,12 +139,10 @@ KeptBeyond keptBeyond(Connection& connection) {
     KeptBeyond kept;
     // Most lines of a book are of a few properties: their words are looked up once.
     std::unordered_map<std::string, std::optional<std::string>> words;
-    std::string name;
     forEachExtraLine(connection, [&](std::int64_t id, std::string_view extra) {
         std::string_view head = propertyName(extra);
         head.remove_prefix(std::min(head.size(), head.find('.') + 1));  // its group
-        name.assign(head);
-        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::string name = upperAscii(head);
         std::optional<std::string> word;
         if (name == "N" || name == "X-TSUNAGI-COLUMN") {
             word = keptWord(name, extra);
@@ -172,12 +169,7 @@ class FewNamed {
         ++count_;
     }
     bool empty() const { return count_ == 0; }
-    std::string text() const {
-        std::string text = namedEntries(names_, kShown);
-        if (count_ > names_.size())
-            text += " ほか " + std::to_string(count_ - names_.size()) + " 件";
-        return text;
-    }
+    std::string text() const { return namedEntries(names_, kShown, count_); }
 
   private:
     static constexpr size_t kShown = 5;

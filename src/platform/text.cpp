@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <algorithm>
+
 namespace tsunagi {
 
 std::vector<std::string> splitAll(std::string_view text, std::string_view separator) {
@@ -96,11 +98,13 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
            equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-std::string namedEntries(const std::vector<std::string>& names, size_t shown) {
+std::string namedEntries(const std::vector<std::string>& names, size_t shown, size_t total) {
     std::string text;
-    for (size_t i = 0; i < names.size() && i < shown; ++i)
+    size_t said = std::min(names.size(), shown);
+    for (size_t i = 0; i < said; ++i)
         text += (i ? "、" : "") + (names[i].empty() ? std::string("（名前なし）") : names[i]);
-    if (names.size() > shown) text += " ほか " + std::to_string(names.size() - shown) + " 件";
+    total = std::max(total, names.size());
+    if (total > said) text += " ほか " + std::to_string(total - said) + " 件";
     return text;
 }
 

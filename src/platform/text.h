@@ -30,9 +30,9 @@ std::string leftCharacters(std::string_view text, size_t count);
 // Removes every occurrence of `part`.
 std::string removeAll(std::string_view text, std::string_view part);
 
-// Names for a message: the first `shown` joined with "、", then "ほか N 件" for the rest; an
-// empty name is said as "（名前なし）".
-std::string namedEntries(const std::vector<std::string>& names, size_t shown = 5);
+// Names for a message: the first `shown` joined with "、", then "ほか N 件" for the rest of
+// `total` entries (all the names, when it is fewer); an empty name is said as "（名前なし）".
+std::string namedEntries(const std::vector<std::string>& names, size_t shown = 5, size_t total = 0);
 
 // Compared with ASCII letters in any case, as vCard names and parameters are.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);

@@ -217,8 +217,7 @@ TEST_F(SaveCommandRuns, TheKindChosenLastIsOfferedAgain) {
 
 TEST(SaveNotes, EachFormatOfThePhonesSideNamesWhatItLeaves) {
     TempFolder folder;
-    std::filesystem::create_directories(folder.file("database"));
-    saveXlsFile(Sheet(), folder.file("database/template.xls"));
+    addWorkbookTemplate(folder.path());
     Store store = Store::inMemory();
     {
         Connection connection = store.open();

@@ -138,8 +138,7 @@ TEST(WorkbookSaves, AFullDiskIsSaidInJapaneseAndTheLibraryKeepsQuiet) {
 TEST(WorkbookSaves, XlsxHoldsMoreThanXlsDoes) {
     // One entry more than .xls can hold: .xlsx takes it, .xls says where the bound is.
     TempFolder folder;
-    std::filesystem::create_directories(folder.file("database"));
-    saveXlsFile(templateSheet(), folder.file("database/template.xls"));
+    addWorkbookTemplate(folder.path());
     Store store = Store::inMemory();
     {
         Connection connection = store.open();

@@ -20,5 +20,12 @@ TEST(Text, SplittingCountingAndCutting) {
     EXPECT_EQ(removeAll("03-12-34", "-"), "031234");
 }
 
+TEST(Text, NamedEntriesSayTheFirstFewAndCountTheRest) {
+    EXPECT_EQ(namedEntries({"山田", "", "鈴木"}, 2), "山田、（名前なし） ほか 1 件");
+    // Of more entries than the names held.
+    EXPECT_EQ(namedEntries({"山田", "鈴木"}, 5, 100000), "山田、鈴木 ほか 99998 件");
+    EXPECT_EQ(namedEntries({"山田", "鈴木"}, 5, 1), "山田、鈴木");
+}
+
 }  // namespace
 }  // namespace tsunagi

@@ -29,10 +29,7 @@ const std::vector<std::string> kHeadings = {"名前", "自宅", "携帯", "会�
 
 // The program folder a workbook export needs: its template beside the store.
 struct ProgramFolder {
-    ProgramFolder() {
-        std::filesystem::create_directories(folder.file("database"));
-        saveXlsFile(templateSheet(), folder.file("database/template.xls"));
-    }
+    ProgramFolder() { addWorkbookTemplate(folder.path()); }
     TempFolder folder;
 };
 
