@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "card/checks.h"
@@ -25,11 +26,6 @@ std::vector<std::string> componentsOf(std::string_view value, char separator) {
     splitComponents(value, separator, parts);
     for (std::string& part : parts) part = trimBlanks(part);
     return parts;
-}
-
-bool isCompound(PropertyKind kind) {
-    return kind == PropertyKind::Name || kind == PropertyKind::Address ||
-           kind == PropertyKind::Organization || kind == PropertyKind::Reading;
 }
 
 // The text of one of the phone's own lines: quoted-printable undone and its Shift_JIS decoded
@@ -64,6 +60,24 @@ std::string phoneText(const VcardLine& line) {
     return text;
 }
 
+// The phone's name line apart at its ";": family, given, middle, prefix, suffix, each trimmed.
+// vCard 2.1 escapes only the separator ("\\;"); any other backslash is the name's own.
+std::vector<std::string> phoneNameParts(std::string_view name) {
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '\\' && i + 1 < name.size() && name[i + 1] == ';') {
+            parts.back() += ';';
+            ++i;
+        } else if (name[i] == ';') {
+            parts.emplace_back();
+        } else {
+            parts.back() += name[i];
+        }
+    }
+    for (std::string& part : parts) part = trimBlanks(part);
+    return parts;
+}
+
 // A 2.1 compound value apart at its ";" (a "\;" stays in its part), each part escaped as 3.0.
 std::string escapedCompound(std::string_view text) {
     std::string out;
@@ -84,15 +98,19 @@ std::string escapedCompound(std::string_view text) {
 // writes beside every other type; mails are INTERNET first, as the phone's own are.
 VcardLine phoneLineAs3(const VcardLine& raw) {
     PropertyKind kind = propertyKind(raw.name);
-    std::string text = phoneText(raw);
+    // A photo in quoted-printable is bytes: base64 as vCard 3.0 writes any.
+    bool bytes = raw.base64() || (raw.quotedPrintable() && holdsBytes(raw));
+    std::string text = raw.base64() || !bytes ? phoneText(raw) : std::string();
     std::string value;
     if (raw.base64())
         value = text;
+    else if (bytes)
+        value = base64Encode(decodeQuotedPrintable(raw.value));
     else if (kind == PropertyKind::Telephone)
         value = escapeText(numberText(text));
     else if (kind == PropertyKind::Mail)
         value = escapeText(trimBlanks(text));
-    else if (isCompound(kind))
+    else if (compoundValue(raw.name))
         value = escapedCompound(text);
     else
         value = escapeText(text);
@@ -115,7 +133,7 @@ VcardLine phoneLineAs3(const VcardLine& raw) {
         std::erase(types, "INTERNET");
         types.insert(types.begin(), "INTERNET");
     }
-    if (raw.base64()) line.parameters.push_back({"ENCODING", "b"});
+    if (bytes) line.parameters.push_back({"ENCODING", "b"});
     if (!types.empty()) {
         std::string joined;
         for (const std::string& type : types) joined += (joined.empty() ? "" : ",") + type;
@@ -154,6 +172,26 @@ std::uint64_t fnv1a(std::string_view text, std::uint64_t hash) {
     return hash;
 }
 
+// A line whose value holds nothing but separators and blanks: feature phones write empty
+// ADR, URL and PHOTO lines ("ADR;HOME:;;;;;;") where the user filled nothing in.
+bool holdsNothing(const VcardLine& line) {
+    return line.value.find_first_not_of(" \t\r\n;,") == std::string::npos;
+}
+
+// A type taken off a line's TYPE parameters.
+void removeType(VcardLine& line, std::string_view type) {
+    for (VcardParameter& parameter : line.parameters) {
+        if (parameter.name != "TYPE") continue;
+        std::string kept;
+        for (const std::string& each : splitAll(parameter.value, ","))
+            if (!equalsIgnoringCase(trimBlanks(each), type))
+                kept += (kept.empty() ? "" : ",") + each;
+        parameter.value = kept;
+    }
+    std::erase_if(line.parameters,
+                  [](const VcardParameter& p) { return p.name == "TYPE" && p.value.empty(); });
+}
+
 // What is read from the entry before the person is put together.
 struct Reading {
     std::optional<std::string> phoneName;  // the phone's name line, as stored
@@ -165,10 +203,67 @@ struct Reading {
     std::vector<PersonItem> keptNumbers, keptMails;
     std::vector<VcardLine> printedAddresses;    // LABEL lines
     std::map<std::string, std::string> labels;  // group → its X-ABLabel
+    std::vector<std::string> makerLabels;       // X-DCM-LABEL…, in their order
 };
+
+// Android's own rows ("X-ANDROID-CUSTOM:vnd.android.cursor.item/relation;松田 大輔;14;;…") as
+// what they are: a nickname, a related name or a dated event, with Android's type numbers in
+// the words iPhones and Google use, a label of the user's own as it is. False for a row of
+// another kind, which stays as it came.
+bool takeAndroidRow(Person& person, const VcardLine& line) {
+    std::vector<std::string> parts;
+    splitComponents(line.value, ';', parts);
+    parts.resize(std::max<size_t>(parts.size(), 4));
+    std::string_view kind = parts[0];
+    if (!kind.starts_with("vnd.android.cursor.item/")) return false;
+    kind.remove_prefix(24);
+    std::string value = trimBlanks(parts[1]);
+    std::string custom = trimBlanks(parts[3]);
+    int type = std::atoi(parts[2].c_str());
+    auto item = [&](std::string name, std::string label) {
+        PersonItem made;
+        made.line.name = std::move(name);
+        made.line.value = escapeText(value);
+        made.label = std::move(label);
+        return made;
+    };
+    if (value.empty()) return true;
+    if (kind == "nickname") {
+        addOnce(person.nicknames, value);
+        return true;
+    }
+    if (kind == "relation") {
+        static const char* const kRelations[] = {
+            "",        "Assistant",   "Brother",  "Child",  "Domestic Partner",
+            "Father",  "Friend",      "Manager",  "Mother", "Parent",
+            "Partner", "Referred By", "Relative", "Sister", "Spouse"};
+        std::string label = type > 0 && type < 15 ? builtInLabel(kRelations[type]) : custom;
+        person.related.push_back(item("X-ABRELATEDNAMES", label));
+        return true;
+    }
+    if (kind == "contact_event") {
+        value = isoDate(value);
+        if (isPlaceholderDate(value)) return true;
+        if (type == 3 && person.birthday.empty()) {
+            person.birthday = value;
+            return true;
+        }
+        std::string label = type == 1   ? builtInLabel("Anniversary")
+                            : type == 2 ? builtInLabel("Other")
+                            : type == 3 ? "Birthday"
+                                        : custom;
+        PersonItem date = item("X-ABDATE", label);
+        date.line.value = value;
+        person.dates.push_back(std::move(date));
+        return true;
+    }
+    return false;
+}
 
 // One property into its place in the person.
 void take(Person& person, Reading& reading, VcardLine line, bool kept) {
+    if (holdsNothing(line)) return;
+    if (line.name == "X-ANDROID-CUSTOM" && takeAndroidRow(person, line)) return;
     PropertyKind kind = propertyKind(line.name);
     PersonItem item;
     if (!line.group.empty()) {
@@ -236,10 +331,22 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
             addOnce(person.roles, trimBlanks(unescaped(line.value)));
             return;
         case PropertyKind::Birthday:
-            if (person.birthday.empty()) person.birthday = dateOf(line);
+            if (person.birthday.empty() && !isPlaceholderDate(line.value))
+                person.birthday = dateOf(line);
             return;
         case PropertyKind::Date:
-            if (line.name == "ANNIVERSARY" || line.name == "X-ANNIVERSARY") {
+            if (isPlaceholderDate(line.value)) return;
+            if (line.name.ends_with("-CONTACTS_EVENT") || line.name.ends_with("-CONTACTS-EVENT")) {
+                // A phone maker's dated event: "X-DCM-CONTACTS_EVENT;ANNIVERSARY:1965-11-03".
+                if (line.hasType("BIRTHDAY") && person.birthday.empty()) {
+                    person.birthday = dateOf(line);
+                    return;
+                }
+                if (item.label.empty() && line.hasType("ANNIVERSARY"))
+                    item.label = builtInLabel("Anniversary");
+                line.name = "X-ABDATE";
+                line.parameters.clear();
+            } else if (line.name != "X-ABDATE") {
                 if (item.label.empty()) item.label = builtInLabel("Anniversary");
                 line.name = "X-ABDATE";
             }
@@ -284,10 +391,21 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
             addOnce(person.categories, trimBlanks(unescaped(line.value)));
             return;
         case PropertyKind::Photo:
+            // 2.1 says a link is VALUE=URL; vCard 3.0 says VALUE=uri.
+            for (VcardParameter& parameter : line.parameters)
+                if (parameter.name == "VALUE" && equalsIgnoringCase(parameter.value, "url"))
+                    parameter.value = "uri";
+            // The person's photo is the first embedded one, else the first link; any other is
+            // kept as it came.
+            line.group.clear();
             if (!person.photo) {
-                line.group.clear();
                 person.photo = std::move(line);
+                return;
             }
+            if (!holdsBytes(*person.photo) && holdsBytes(line)) std::swap(*person.photo, line);
+            break;
+        case PropertyKind::MakerLabel:
+            reading.makerLabels.push_back(trimBlanks(unescaped(line.value)));
             return;
         case PropertyKind::Uid:
             if (person.uid.empty()) person.uid = trimBlanks(line.value);
@@ -402,6 +520,7 @@ Person readPerson(const EntryRow& row) {
             continue;
         }
         if (!parseVcardLine(value, raw)) continue;
+        canonicalLine(raw);
         if (value.compare(0, kNameHead.size() + 1, std::string(kNameHead) + ":") == 0) {
             reading.phoneName = raw.value;
             continue;
@@ -422,6 +541,7 @@ Person readPerson(const EntryRow& row) {
     std::vector<VcardLine> kept;
     for (const std::string& extra : row.extras) {
         if (!parseVcardLine(extra, raw)) continue;
+        canonicalLine(raw);
         if (raw.name == "X-ABLABEL" && !raw.group.empty())
             reading.labels.emplace(raw.group, unescaped(raw.value));
         kept.push_back(raw);
@@ -448,8 +568,12 @@ Person readPerson(const EntryRow& row) {
         if (person.wholeName) {
             person.name[1] = trimBlanks(phoneName);
         } else {
-            person.name[0] = trimBlanks(pieceAt(phoneName, ";", 0));
-            person.name[1] = trimBlanks(phoneName.substr(phoneName.find(';') + 1));
+            // Feature phones write all five parts ("小山;和子;;;"), the V401SH only two.
+            std::vector<std::string> parts = phoneNameParts(phoneName);
+            for (size_t i = 0; i < parts.size() && i < 5; ++i) person.name[i] = parts[i];
+            if (parts.size() > 5)  // more parts than N has: the rest stays with the last
+                for (size_t i = 5; i < parts.size(); ++i)
+                    if (!parts[i].empty()) person.name[4] += ";" + parts[i];
         }
     }
     for (std::string& part : person.name) part = fullWidthKatakana(part);
@@ -464,6 +588,28 @@ Person readPerson(const EntryRow& row) {
 
     person.numbers = matched(reading.phoneNumbers, reading.keptNumbers, true);
     person.mails = matched(reading.phoneMails, reading.keptMails, false);
+    // A type of a writer's own ("TEL;X-LINE:", as Android writes a LINE number) is the label
+    // it gives the number.
+    for (PersonItem& number : person.numbers) {
+        if (!number.label.empty()) continue;
+        for (const std::string& type : number.types())
+            if (type.size() > 2 && type.starts_with("X-")) {
+                number.label = type.substr(2);
+                removeType(number.line, type);
+                break;
+            }
+    }
+    // A phone maker's label names the number of its own type before it ("TEL;CUSTOM:…" then
+    // "X-DCM-LABEL:実家"), in their order.
+    for (const std::string& label : reading.makerLabels) {
+        auto custom = std::find_if(
+            person.numbers.begin(), person.numbers.end(),
+            [](const PersonItem& n) { return n.label.empty() && n.hasType("CUSTOM"); });
+        if (custom != person.numbers.end()) {
+            custom->label = label;
+            removeType(custom->line, "CUSTOM");
+        }
+    }
 
     // Each printed address with its own: by its group, else by its types.
     for (VcardLine& printed : reading.printedAddresses) {
@@ -585,6 +731,18 @@ std::string isoDate(std::string_view date) {
             return std::string(year) + "-" + twoDigits(month) + "-" + twoDigits(day);
     }
     return text;
+}
+
+bool isPlaceholderDate(std::string_view date) {
+    std::string text = trimBlanks(date);
+    bool zero = false;
+    for (char c : text) {
+        if (c == '0')
+            zero = true;
+        else if (c != '/' && c != '-' && c != '.')
+            return false;
+    }
+    return zero && text.find_first_of("/-.") != std::string::npos;
 }
 
 NumberClass numberClassOf(const VcardLine& line) {

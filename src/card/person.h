@@ -80,6 +80,9 @@ std::optional<std::string> keptReadingLine(std::string_view property, std::strin
 // "1980/5/1", "--0501", "1980-05-01T00:00:00Z" alike); the text itself when it is none.
 std::string isoDate(std::string_view date);
 
+// Whether a date is a placeholder for none, as Outlook writes one ("00/0/0", "0/0/00").
+bool isPlaceholderDate(std::string_view date);
+
 // The phone's class of a number by its vCard types: HOME, else CELL, else WORK, else other.
 NumberClass numberClassOf(const VcardLine& line);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/codec.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -63,6 +64,7 @@ constexpr PropertyRow kProperties[] = {
     {"X-ABSHOWAS", PropertyKind::Structure},
     {"KIND", PropertyKind::Structure},
     {"X-TSUNAGI-TOO-LONG", PropertyKind::Structure},
+    {"X-MS-ANNIVERSARY", PropertyKind::Date},
     {"X-GNO", PropertyKind::PhoneOnly},
     {"X-JPG-OWNER", PropertyKind::PhoneOnly},
     {"X-JPG-MDNO", PropertyKind::PhoneOnly},
@@ -81,13 +83,14 @@ constexpr MessengerRow kMessengers[] = {
     {"X-SKYPE", "Skype", "skype"},
     {"X-SKYPE-USERNAME", "Skype", "skype"},
     {"X-QQ", "QQ", "x-apple"},
+    {"X-JABBER", "Jabber", "xmpp"},  // before Google's: an xmpp: address is Jabber's
     {"X-GOOGLE-TALK", "Google Talk", "xmpp"},
     {"X-GTALK", "Google Talk", "xmpp"},
     {"X-ICQ", "ICQ", "aim"},
-    {"X-JABBER", "Jabber", "xmpp"},
 };
 
 constexpr LabelWord kPhoneWords[] = {
+    {"Work Mobile", "WORK,CELL"},
     {"Mobile", "CELL"},
     {"Work Fax", "WORK,FAX"},
     {"Home Fax", "HOME,FAX"},
@@ -96,6 +99,9 @@ constexpr LabelWord kPhoneWords[] = {
     {"Main", "MAIN"},
     {"Car", "CAR"},
     {"ISDN", "ISDN"},
+    {"Telex", "TLX"},
+    {"MMS", "MSG"},
+    {"Callback", "CALLBACK"},
     {"Home", "HOME"},
     {"Work", "WORK"},
     {"Other", ""},
@@ -116,11 +122,6 @@ std::vector<std::string_view> splitTypes(std::string_view types) {
     return out;
 }
 
-std::string_view withoutPrimaryMark(std::string_view label) {
-    if (label.size() >= 2 && label.substr(0, 2) == "* ") label.remove_prefix(2);
-    return label;
-}
-
 }  // namespace
 
 PropertyKind propertyKind(std::string_view name) {
@@ -128,7 +129,87 @@ PropertyKind propertyKind(std::string_view name) {
         if (row.name == name) return row.kind;
     if (messengerServiceOf(name)) return PropertyKind::Messenger;
     if (name.substr(0, 6) == "X-JPG-") return PropertyKind::PhoneOnly;
+    // The makers of Japanese phones name their own lines "X-<maker>-…".
+    if (name.ends_with("-GN-ORIGINAL")) return PropertyKind::GroupName;
+    // "_" is no part of a vCard name: it is read as "-".
+    if (name.ends_with("-CONTACTS_EVENT") || name.ends_with("-CONTACTS-EVENT"))
+        return PropertyKind::Date;
+    if (name.substr(0, 2) == "X-" && name.ends_with("-LABEL")) return PropertyKind::MakerLabel;
     return PropertyKind::Other;
+}
+
+namespace {
+
+bool legalNameCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+// Samsung's "X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,LINE)": the parameters inside
+// the parentheses, and the service last, in quoted-printable where they say so.
+bool samsungMessenger(VcardLine& line) {
+    if (!startsWithIgnoringCase(line.name, "X-CUSTOM(") || line.name.back() != ')') return false;
+    std::string inside = line.name.substr(9, line.name.size() - 10);
+    std::vector<VcardParameter> parameters;
+    std::string service;
+    for (const std::string& item : splitAll(inside, ",")) {
+        size_t equals = item.find('=');
+        if (equals == std::string::npos || equals == 0)
+            service = item;
+        else
+            parameters.push_back({upperAscii(trimBlanks(item.substr(0, equals))),
+                                  trimBlanks(item.substr(equals + 1))});
+    }
+    bool qp = std::any_of(parameters.begin(), parameters.end(), [](const VcardParameter& p) {
+        return p.name == "ENCODING" && equalsIgnoringCase(p.value, "QUOTED-PRINTABLE");
+    });
+    if (qp) service = decodeQuotedPrintable(service);
+    service = trimBlanks(service);
+    if (service.empty() || !isValidUtf8(service)) return false;
+    line.name = "IMPP";
+    parameters.push_back({"X-SERVICE-TYPE", service});
+    for (VcardParameter& parameter : line.parameters) parameters.push_back(std::move(parameter));
+    line.parameters = std::move(parameters);
+    if (line.value.find(':') == std::string::npos)
+        line.value = messengerScheme(service) + ":" + line.value;
+    return true;
+}
+
+}  // namespace
+
+bool holdsBytes(const VcardLine& line) {
+    if (line.name != "PHOTO" && line.name != "LOGO" && line.name != "KEY" &&
+        (line.name != "SOUND" || line.hasType("X-IRMC-N")))
+        return false;
+    auto value = line.parameter("VALUE");
+    return !value || (!equalsIgnoringCase(*value, "uri") && !equalsIgnoringCase(*value, "url"));
+}
+
+void canonicalLine(VcardLine& line) {
+    if (line.name == "X-MS-TEL") {
+        line.name = "TEL";
+        return;
+    }
+    if (std::all_of(line.name.begin(), line.name.end(), legalNameCharacter) && !line.name.empty())
+        return;
+    if (samsungMessenger(line)) return;
+    // Each run of what a name may not hold becomes one "-".
+    std::string name;
+    for (char c : line.name) {
+        if (legalNameCharacter(c))
+            name += c;
+        else if (!name.empty() && name.back() != '-')
+            name += '-';
+    }
+    while (!name.empty() && name.back() == '-') name.pop_back();
+    if (name.substr(0, 2) != "X-") name = "X-" + name;
+    line.name = upperAscii(name);
+}
+
+bool compoundValue(std::string_view name) {
+    PropertyKind kind = propertyKind(name);
+    return kind == PropertyKind::Name || kind == PropertyKind::Address ||
+           kind == PropertyKind::Organization || kind == PropertyKind::Reading ||
+           name == "X-ANDROID-CUSTOM";
 }
 
 std::string spokenProperty(std::string_view name) {
@@ -140,6 +221,7 @@ std::string spokenProperty(std::string_view name) {
         {"URL", "URL"},
         {"BDAY", "誕生日"},
         {"ANNIVERSARY", "記念日"},
+        {"X-MS-ANNIVERSARY", "記念日"},
         {"ORG", "会社名"},
         {"TITLE", "役職"},
         {"ROLE", "役割"},
@@ -288,6 +370,12 @@ std::string builtInLabel(std::string_view label) {
     return std::string(label);
 }
 
-bool isPrimaryLabel(std::string_view label) { return label.substr(0, 2) == "* "; }
+bool isPrimaryLabel(std::string_view label) { return label == "*" || label.substr(0, 2) == "* "; }
+
+std::string_view withoutPrimaryMark(std::string_view label) {
+    if (label == "*") return {};
+    if (label.size() >= 2 && label.substr(0, 2) == "* ") label.remove_prefix(2);
+    return label;
+}
 
 }  // namespace tsunagi

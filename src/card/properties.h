@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "card/vcard_line.h"
+
 namespace tsunagi {
 
 enum class PropertyKind {
@@ -38,6 +40,7 @@ enum class PropertyKind {
     Photo,            // PHOTO
     Uid,              // UID
     Label,            // X-ABLABEL: the label of the line in its group
+    MakerLabel,       // X-DCM-LABEL…: a phone maker's label of the number before it
     CustomField,      // X-TSUNAGI-FIELD: a field of the user's own, with its label
     Column,           // X-TSUNAGI-COLUMN: a CSV column kept under its own heading
     Structure,        // BEGIN, END, VERSION, PRODID, REV…: the card, not the person
@@ -47,6 +50,20 @@ enum class PropertyKind {
 
 // What property `name` (upper case, without its group) means.
 PropertyKind propertyKind(std::string_view name);
+
+// Other programs' names for properties of ours made ours (Outlook's X-MS-TEL is a TEL), a
+// Samsung messenger row (X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,LINE):id) an IMPP
+// of its service, and any other name that no vCard may hold (only letters, digits and "-"
+// are) made one that it may.
+void canonicalLine(VcardLine& line);
+
+// Whether a line's value is bytes rather than text (an embedded photo, logo, key or sound),
+// whatever it is encoded in; a link to one is text.
+bool holdsBytes(const VcardLine& line);
+
+// Whether a property's value is parts apart at ";" (N, ADR, ORG, the readings of a name), so
+// that a ";" in it is no character of a part.
+bool compoundValue(std::string_view name);
 
 // What a person calls what a property holds ("ORG" → "会社名"); a property that has no word, as
 // it is named.
@@ -88,7 +105,9 @@ std::string spokenLabel(std::string_view label);
 // "_$!<Anniversary>!$_"), which iPhones show in their own language; any other as it is.
 std::string builtInLabel(std::string_view label);
 
-// Whether a Google label marks the primary value ("* Home").
+// Whether a Google label marks the primary value ("* Home", or "*" alone), and the label
+// without that mark.
 bool isPrimaryLabel(std::string_view label);
+std::string_view withoutPrimaryMark(std::string_view label);
 
 }  // namespace tsunagi

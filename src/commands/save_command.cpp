@@ -103,7 +103,15 @@ struct KeptBeyond {
 
 // The word for a kept line of property `name`; none for what a phone's format writes after
 // all, or what holds nothing of the person.
-std::optional<std::string> keptWord(const std::string& name, std::string_view extra) {
+std::optional<std::string> keptWord(const std::string& name, std::string_view extra,
+                                    const std::string& family = {}, const std::string& given = {}) {
+    // Android's own rows by what they hold.
+    if (name == "X-ANDROID-CUSTOM") {
+        for (auto [kind, property] :
+             {std::pair{"/nickname;", "NICKNAME"}, std::pair{"/relation;", "X-ABRELATEDNAMES"},
+              std::pair{"/contact_event;", "X-ABDATE"}})
+            if (contains(extra, kind)) return spokenProperty(property);
+    }
     if (carriesNothingOfThePerson(name)) return std::nullopt;
     switch (propertyKind(name)) {
         case PropertyKind::Telephone:  // the numbers and mails themselves are written
@@ -125,6 +133,17 @@ std::optional<std::string> keptWord(const std::string& name, std::string_view ex
                 if (!trimBlanks(parts[p]).empty()) return "敬称やミドルネーム";
             return std::nullopt;
         }
+        case PropertyKind::FormattedName: {
+            // A display name that only puts a blank between family and given name is the name
+            // the phone shows: nothing is lost.
+            VcardLine line;
+            if (!parseVcardLine(extra, line) || line.parameter("ALTID"))
+                return spokenProperty(name);
+            std::string shown = trimBlanks(line.value);
+            for (const std::string& candidate : {family + " " + given, given + " " + family})
+                if (!family.empty() && !given.empty() && shown == candidate) return std::nullopt;
+            return spokenProperty(name);
+        }
         case PropertyKind::Column: {
             VcardLine line;
             parseVcardLine(extra, line);
@@ -139,12 +158,26 @@ KeptBeyond keptBeyond(Connection& connection) {
     KeptBeyond kept;
     // Most lines of a book are of a few properties: their words are looked up once.
     std::unordered_map<std::string, std::optional<std::string>> words;
+    std::int64_t nameId = -1;  // the entry whose kept N was the last read, and its parts
+    std::string family, given;
     forEachExtraLine(connection, [&](std::int64_t id, std::string_view extra) {
         std::string_view head = propertyName(extra);
         head.remove_prefix(std::min(head.size(), head.find('.') + 1));  // its group
         std::string name = upperAscii(head);
         std::optional<std::string> word;
-        if (name == "N" || name == "X-TSUNAGI-COLUMN") {
+        if (name == "N") {
+            // The name's parts, for the display name kept after them.
+            VcardLine line;
+            std::vector<std::string> parts;
+            if (parseVcardLine(extra, line)) splitComponents(line.value, ';', parts);
+            parts.resize(std::max<size_t>(parts.size(), 2));
+            nameId = id;
+            family = trimBlanks(parts[0]);
+            given = trimBlanks(parts[1]);
+            word = keptWord(name, extra);
+        } else if (name == "FN") {
+            word = nameId == id ? keptWord(name, extra, family, given) : keptWord(name, extra);
+        } else if (name == "X-TSUNAGI-COLUMN" || name == "X-ANDROID-CUSTOM") {
             word = keptWord(name, extra);
         } else {
             auto at = words.find(name);

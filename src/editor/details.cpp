@@ -19,22 +19,6 @@ constexpr DetailKind kKinds[] = {DetailKind::Company, DetailKind::Title,   Detai
                                  DetailKind::Address, DetailKind::Website, DetailKind::Note,
                                  DetailKind::Group,   DetailKind::Photo};
 
-std::string base64(std::string_view bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 2]);
-        out += kDigits[(value >> 18) & 63];
-        out += kDigits[(value >> 12) & 63];
-        out += i + 1 < bytes.size() ? kDigits[(value >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? kDigits[value & 63] : '=';
-    }
-    return out;
-}
-
 // A picture file as the card's PHOTO line.
 std::string photoLine(const std::string& path) {
     std::string lower = lowerAscii(path);
@@ -50,7 +34,7 @@ std::string photoLine(const std::string& path) {
         throw TsunagiError(path, 0, "写真のファイルが大きすぎます（1 MiB まで）。");
     std::string bytes = readFileBytes(path);
     if (bytes.empty()) throw TsunagiError(path, 0, "写真のファイルを読めません。");
-    return std::string("PHOTO;ENCODING=b;TYPE=") + type + ":" + base64(bytes);
+    return std::string("PHOTO;ENCODING=b;TYPE=") + type + ":" + base64Encode(bytes);
 }
 
 // The properties whose lines hold a kind.

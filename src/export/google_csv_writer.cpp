@@ -95,8 +95,13 @@ std::pair<std::string, std::string> customField(const PersonItem& item) {
             std::string scratch;
             return {std::string(unescapeText(*heading, scratch)), item.text()};
         }
-    std::string label = !item.label.empty() ? spokenLabel(item.label) : item.line.name;
-    return {label, item.text()};
+    if (!item.label.empty()) return {spokenLabel(item.label), item.text()};
+    // The property's name with its parameters, so that reading the field back makes the same
+    // line ("N;ALTID=1;LANGUAGE=en"); a compound value with its parts apart as it stands.
+    std::string label = item.line.name;
+    for (const VcardParameter& parameter : item.line.parameters)
+        label += ";" + parameter.name + "=" + parameter.value;
+    return {label, compoundValue(item.line.name) ? item.line.value : item.text()};
 }
 
 // One person's values by heading, and how many of each numbered group it fills.
@@ -151,12 +156,18 @@ Record recordOf(const Person& person) {
         values["Birthday"] =
             person.birthday.compare(0, 2, "--") == 0 ? " " + person.birthday : person.birthday;
     values["Notes"] = joined(person.notes, "\n\n");
+    // Google holds a photo only as a link: the person's own, else a link beside an embedded one.
+    const PersonItem* photoLink = nullptr;
     if (person.photo) {
-        auto value = person.photo->parameter("VALUE");
-        if (value && equalsIgnoringCase(*value, "uri"))
+        if (!holdsBytes(*person.photo)) {
             values["Photo"] = person.photo->value;
-        else
+        } else {
             record.photoLeftOut = true;
+            for (const PersonItem& other : person.others)
+                if (other.line.name == "PHOTO" && !holdsBytes(other.line) && !photoLink)
+                    photoLink = &other;
+            if (photoLink) values["Photo"] = photoLink->line.value;
+        }
     }
     std::string labels = "* myContacts";
     for (const std::string& category : person.categories) labels += " ::: " + category;
@@ -208,7 +219,7 @@ Record recordOf(const Person& person) {
     for (const std::string& role : person.roles)
         record.add(GoogleGroup::CustomField, {"Label", "Value"}, {"ROLE", role});
     for (const PersonItem& other : person.others) {
-        if (other.line.base64()) continue;  // a key or a sound held in the card
+        if (other.line.base64() || &other == photoLink) continue;  // bytes; the Photo column
         auto [label, value] = customField(other);
         record.add(GoogleGroup::CustomField, {"Label", "Value"}, {label, value});
     }

@@ -52,8 +52,8 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
                     bool extension = false;
                     if (auto written = phoneNumberPiece(piece, extension))
                         lines.append(*written).append("\r\n");
-                    else
-                        ++leftOut.count;
+                    else if (!trimBlanks(pieceAt(piece, ":", 1)).empty())
+                        ++leftOut.count;  // an empty "TEL;HOME:" held no number to leave out
                     if (extension) ++leftOut.extensions;
                 });
                 if (leftOut.count > before) leftOut.entries.push_back(entryName(row));

@@ -34,6 +34,7 @@ constexpr RoleWord kRoles[] = {
     {"名(よみ)", CsvRole::ReadingGiven},
     {"名ふりがな", CsvRole::ReadingGiven},
     {"名フリガナ", CsvRole::ReadingGiven},
+    {"名前フリガナ", CsvRole::ReadingGiven},  // Outlook's, beside 姓フリガナ
     {"メイ", CsvRole::ReadingGiven},
     {"メール", CsvRole::Mail},
     {"メールアドレス", CsvRole::Mail},
@@ -65,17 +66,18 @@ struct FieldWord {
 };
 
 constexpr FieldWord kFields[] = {
-    {"敬称", JapaneseField::NameSuffix},   {"郵便番号", JapaneseField::PostalCode},
-    {"〒", JapaneseField::PostalCode},     {"自宅郵便番号", JapaneseField::PostalCode},
-    {"都道府県", JapaneseField::Region},   {"市区町村", JapaneseField::City},
-    {"番地", JapaneseField::Street},       {"住所", JapaneseField::Street},
-    {"住所1", JapaneseField::Street},      {"自宅住所", JapaneseField::Street},
-    {"建物名", JapaneseField::Extended},   {"住所2", JapaneseField::Extended},
-    {"部署", JapaneseField::Department},   {"部署名", JapaneseField::Department},
-    {"役職", JapaneseField::Title},        {"誕生日", JapaneseField::Birthday},
-    {"生年月日", JapaneseField::Birthday}, {"生年", JapaneseField::BirthYear},
-    {"誕生月", JapaneseField::BirthMonth}, {"備考", JapaneseField::Note},
-    {"メモ", JapaneseField::Note},         {"ニックネーム", JapaneseField::Nickname},
+    {"敬称", JapaneseField::NameSuffix},    {"郵便番号", JapaneseField::PostalCode},
+    {"〒", JapaneseField::PostalCode},      {"自宅郵便番号", JapaneseField::PostalCode},
+    {"都道府県", JapaneseField::Region},    {"市区町村", JapaneseField::City},
+    {"番地", JapaneseField::Street},        {"住所", JapaneseField::Street},
+    {"住所1", JapaneseField::Street},       {"自宅住所", JapaneseField::Street},
+    {"建物名", JapaneseField::Extended},    {"住所2", JapaneseField::Extended},
+    {"部署", JapaneseField::Department},    {"部署名", JapaneseField::Department},
+    {"役職", JapaneseField::Title},         {"誕生日", JapaneseField::Birthday},
+    {"生年月日", JapaneseField::Birthday},  {"生年", JapaneseField::BirthYear},
+    {"誕生月", JapaneseField::BirthMonth},  {"備考", JapaneseField::Note},
+    {"メモ", JapaneseField::Note},          {"ニックネーム", JapaneseField::Nickname},
+    {"記念日", JapaneseField::Anniversary},
 };
 
 }  // namespace

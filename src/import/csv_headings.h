@@ -15,19 +15,20 @@ namespace tsunagi {
 
 // What a Japanese column holds beyond the phone's fields.
 enum class JapaneseField {
-    NameSuffix,  // 敬称: 様, 殿, 先生
-    PostalCode,  // 郵便番号, 〒
-    Region,      // 都道府県
-    City,        // 市区町村
-    Street,      // 番地, 住所, 住所1
-    Extended,    // 建物名, 住所2
-    Department,  // 部署, 部署名
-    Title,       // 役職
-    Birthday,    // 誕生日 (a whole date)
-    BirthYear,   // Thunderbird's 生年
-    BirthMonth,  // Thunderbird's 誕生月 (and with it 誕生日 is the day)
-    Note,        // 備考, メモ
-    Nickname,    // ニックネーム
+    NameSuffix,   // 敬称: 様, 殿, 先生
+    PostalCode,   // 郵便番号, 〒
+    Region,       // 都道府県
+    City,         // 市区町村
+    Street,       // 番地, 住所, 住所1
+    Extended,     // 建物名, 住所2
+    Department,   // 部署, 部署名
+    Title,        // 役職
+    Birthday,     // 誕生日 (a whole date)
+    BirthYear,    // Thunderbird's 生年
+    BirthMonth,   // Thunderbird's 誕生月 (and with it 誕生日 is the day)
+    Note,         // 備考, メモ
+    Nickname,     // ニックネーム
+    Anniversary,  // 記念日
 };
 
 // The phone's field a heading stands for; nothing for any other.

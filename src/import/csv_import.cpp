@@ -45,6 +45,7 @@ CsvRole roleOfLabel(const std::string& label) {
 
 std::optional<CsvRole> numberRoleOf(const std::string& heading) {
     std::string lower = lowerAscii(heading);
+    if (contains(lower, "phonetic")) return std::nullopt;  // a reading ("Phonetic Middle Name")
     bool telephone = false;
     for (const char* word : {"電話", "fax", "ファックス", "ﾌｧｯｸｽ", "ポケットベル", "phone", "pager",
                              "telex", "isdn", "callback", "tty/tdd"})
@@ -254,6 +255,9 @@ std::pair<std::map<int, std::string>, std::map<int, std::string>> labelsOf(
 std::pair<std::string, bool> numberTypes(const std::string& label) {
     std::string lower = lowerAscii(trimBlanks(label));
     if (!lower.empty() && lower[0] == '*') lower = trimBlanks(lower.substr(1));
+    // Google's own words first, so that each comes back as the types it was written from.
+    if (auto types = typesOfGoogleLabel(GoogleGroup::Phone, lower))
+        return {types->empty() ? "VOICE" : *types, true};
     std::vector<std::string> types;
     auto has = [&](std::initializer_list<const char*> words) {
         for (const char* word : words)
@@ -309,7 +313,7 @@ LabelParts labelParts(GoogleGroup group, const std::string& written) {
     LabelParts parts;
     std::string label = trimBlanks(written);
     parts.preferred = isPrimaryLabel(label);
-    if (parts.preferred) label = trimBlanks(label.substr(2));
+    if (parts.preferred) label = trimBlanks(withoutPrimaryMark(label));
     if (group == GoogleGroup::Relation || group == GoogleGroup::Event ||
         group == GoogleGroup::CustomField) {
         parts.label = group == GoogleGroup::CustomField ? label : builtInLabel(label);
@@ -326,10 +330,12 @@ LabelParts labelParts(GoogleGroup group, const std::string& written) {
     return parts;
 }
 
-// A custom field whose label names a property ("ROLE", "X-ABADR") is that property again.
+// A custom field whose label names a property ("ROLE", "X-ABADR", "N;ALTID=1;LANGUAGE=en", as
+// our own export writes a line no column holds) is that property again.
 bool namesProperty(const std::string& label) {
-    if (label.empty() || !std::isupper(static_cast<unsigned char>(label[0]))) return false;
-    return std::all_of(label.begin(), label.end(), [](char c) {
+    std::string_view name = std::string_view(label).substr(0, label.find(';'));
+    if (name.empty() || !std::isupper(static_cast<unsigned char>(name[0]))) return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
         return std::isupper(static_cast<unsigned char>(c)) ||
                std::isdigit(static_cast<unsigned char>(c)) || c == '-';
     });
@@ -405,6 +411,9 @@ void japaneseField(JapaneseField field, const std::string& value, const std::str
         case JapaneseField::Nickname:
             extras.push_back("NICKNAME:" + escapeText(value));
             break;
+        case JapaneseField::Anniversary:
+            extras.push_back("X-ANNIVERSARY:" + isoDate(value));
+            break;
     }
 }
 
@@ -431,7 +440,8 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     for (int p = 0;
          p < static_cast<int>(fields.size()) && p < static_cast<int>(layout.headings.size()); ++p) {
         std::string value = fieldAt(fields, p);
-        if (value.empty()) continue;
+        // Outlook writes "00/0/0" or "0/0/00" into a date it does not have.
+        if (value.empty() || isPlaceholderDate(value)) continue;
         std::string heading = headingText(layout.headings[p]);
         if (heading == "-") continue;  // left out by the user
         std::string lower = lowerAscii(heading);
@@ -449,13 +459,16 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                     auto [types, usual] = numberTypes(label);
                     if (role->role == CsvRole::PhoneValue && isPrimaryLabel(trimBlanks(label)))
                         types += ",pref";
+                    // The primary mark is the type "pref", no part of the label's words.
+                    std::string words = trimBlanks(label);
+                    words = trimBlanks(withoutPrimaryMark(words));
                     for (const std::string& number : cellValues(value)) {
                         if (usual) {
                             extras.push_back("TEL;TYPE=" + types + ":" + escapeText(number));
                         } else {
                             std::string g = group();
                             extras.push_back(g + ".TEL;TYPE=" + types + ":" + escapeText(number));
-                            extras.push_back(g + ".X-ABLabel:" + escapeText(label));
+                            extras.push_back(g + ".X-ABLabel:" + escapeText(words));
                         }
                     }
                     break;
@@ -526,7 +539,13 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             }
         if (googleGroup) {
             grouped[{*googleGroup, numberedGroup->first}][numberedGroup->second] = value;
-        } else if (auto organization = numbered(lower, "organization ")) {
+        } else if (auto organization = numbered(lower, "organization ");
+                   organization && organization->second == "yomi name") {
+            extras.push_back("X-PHONETIC-ORG:" + escapeText(value));
+        } else if (auto organization = numbered(lower, "organization ");
+                   organization &&
+                   (organization->second == "name" || organization->second == "title" ||
+                    organization->second == "department")) {
             organizations[organization->first][organization->second] = value;
         } else if (auto place = addressColumn(lower)) {
             std::vector<std::string>& parts = places[place->first];
@@ -552,10 +571,9 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             organizations[1]["title"] = value;
         } else if (lower == "organization department" || lower == "department") {
             organizations[1]["department"] = value;
-        } else if (lower == "birthday" && value != "0/0/00") {
+        } else if (lower == "birthday") {
             extras.push_back("BDAY:" + isoDate(value));
         } else if (lower == "anniversary") {
-            if (value == "0/0/00") continue;
             std::string g = group();
             extras.push_back(g + ".X-ABDATE:" + isoDate(value));
             extras.push_back(g + ".X-ABLabel:" + builtInLabel("Anniversary"));
@@ -576,7 +594,8 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             std::string categories;
             for (std::string label : cellValues(value)) {
                 if (label == "* myContacts") continue;  // every Google contact has it
-                if (label.size() > 2 && label.compare(0, 2, "* ") == 0) label = label.substr(2);
+                label = trimBlanks(withoutPrimaryMark(label));
+                if (label.empty()) continue;
                 categories += (categories.empty() ? "" : ",") + escapeText(label);
             }
             if (!categories.empty()) extras.push_back("CATEGORIES:" + categories);
@@ -603,6 +622,8 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         if (!parts["title"].empty()) extras.push_back("TITLE:" + escapeText(parts["title"]));
     }
     for (auto& [place, parts] : places) {
+        if (std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return p.empty(); }))
+            continue;
         std::string types = place == "home "                           ? ";TYPE=HOME"
                             : place == "business " || place == "work " ? ";TYPE=WORK"
                                                                        : "";
@@ -647,7 +668,10 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                 break;
             case GoogleGroup::CustomField:
                 if (namesProperty(label.label)) {
-                    extras.push_back(label.label + ":" + escapeText(parts["value"]));
+                    // A compound value is written with its parts apart, as it stood.
+                    bool compound = compoundValue(label.label.substr(0, label.label.find(';')));
+                    extras.push_back(label.label + ":" +
+                                     (compound ? parts["value"] : escapeText(parts["value"])));
                     label.label.clear();
                 } else {
                     extras.push_back(g + ".X-TSUNAGI-FIELD:" + escapeText(parts["value"]));
@@ -806,10 +830,9 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
     }
     if (joinedName(family, given).empty() && !whole.empty())
         std::tie(family, given) = partedAtBlank(whole);
-    // Family and given name apart win over a display name, unless only one of them is there
-    // (our own export writes the whole name under 名).
-    if (name.empty() || (!joinedName(family, given).empty() &&
-                         (!layout.wholeNameFirst || (!family.empty() && !given.empty()))))
+    // In the Japanese layout a display name (表示名) is the name as the user wrote it; family
+    // and given name make it only where it is empty. Other programs' parts are the phone's form.
+    if (name.empty() || (!layout.wholeNameFirst && !joinedName(family, given).empty()))
         name = joinedName(family, given);
     // A business contact is shown by its company, as every phone shows it.
     if (name.empty()) name = !fileAs.empty() ? fileAs : company;
@@ -993,7 +1016,7 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
                 continue;
             }
             for (size_t p = 0; p < fields.size() && p < unread.size(); ++p)
-                if (!unread[p] && !trimBlanks(fields[p]).empty() &&
+                if (!unread[p] && !trimBlanks(fields[p]).empty() && !isPlaceholderDate(fields[p]) &&
                     !hasColumnAt(*layout, static_cast<int>(p)))
                     unread[p] = true;
             if (auto built = csvCard(lineTemplate, *layout, fields, counter - 1)) {

@@ -67,8 +67,8 @@ struct CsvColumn {
 struct CsvLayout {
     std::string name;  // the program that writes it, for messages
     std::vector<CsvColumn> columns;
-    // Whether the whole name wins over family and given name (the Japanese layout, where our
-    // own export puts the whole name in 名 too); other programs' parts are the phone's form.
+    // Whether a display name wins over family and given name (the Japanese layout: 表示名 is
+    // the name as written, 姓 and 名 its parts); other programs' parts are the phone's form.
     bool wholeNameFirst = false;
     std::vector<std::string> headings;  // as the first line has them
 };

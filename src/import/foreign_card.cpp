@@ -128,6 +128,15 @@ void ForeignCardReader::keep(const VcardLine& line, std::vector<std::string>& ex
         extras.push_back(keptLine(line, {}));
         return;
     }
+    // Old phones write a photo's bytes in quoted-printable: they are bytes, never text.
+    if (line.quotedPrintable() && holdsBytes(line)) {
+        VcardLine bytes = line;
+        bytes.value = base64Encode(decodeQuotedPrintable(line.value));
+        for (VcardParameter& parameter : bytes.parameters)
+            if (parameter.name == "ENCODING") parameter.value = "b";
+        extras.push_back(keptLine(bytes, {}));
+        return;
+    }
     VcardLine labelled = line;
     if (std::optional<std::string> label = takeCustomLabel(labelled)) {
         labelled.group = "custom" + std::to_string(++customLabels_);
@@ -164,6 +173,8 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         value->clear();
     nameParts_.clear();
     customLabels_ = 0;
+    groupName_.clear();
+    groupMembers_ = 0;
     bool group = false;
 
     // vCard 4.0 may write one name in several languages (N;ALTID=1;LANGUAGE=ja and
@@ -191,9 +202,23 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             keep(line, extras);
             continue;
         }
+        if (property == "X-ADDRESSBOOKSERVER-KIND")
+            group = group || equalsIgnoringCase(trimmed(text(line)), "group");
+        if (property == "MEMBER" || property == "X-ADDRESSBOOKSERVER-MEMBER") ++groupMembers_;
         if (!taken(property)) {
-            // Kept with the entry for the formats that hold it; named for the message.
-            if (!leftOut.count(property)) leftOut.insert(property);
+            // Kept with the entry for the formats that hold it; named for the message. Android's
+            // own rows are named for what they hold.
+            std::string named = property;
+            if (property == "X-ANDROID-CUSTOM") {
+                std::string_view kind = text(line);
+                if (kind.find("/nickname;") != std::string_view::npos)
+                    named = "NICKNAME";
+                else if (kind.find("/relation;") != std::string_view::npos)
+                    named = "X-ABRELATEDNAMES";
+                else if (kind.find("/contact_event;") != std::string_view::npos)
+                    named = "X-ABDATE";
+            }
+            if (!leftOut.count(named)) leftOut.insert(named);
             if (!carriesNothing(property)) keep(line, extras);
             // What names a card that has no name of a person.
             if (property == "NICKNAME" && nickname_.empty()) {
@@ -262,6 +287,12 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         }
     }
 
+    // A card without a name is shown by its mail or number, and writers for today's phones
+    // write that as its FN: it is no name of a person.
+    if (name_.empty() && !formatted_.empty() &&
+        (contains(mails_, ":" + formatted_ + std::string(kJoin)) ||
+         contains(numbers_, ":" + formatted_ + std::string(kJoin))))
+        formatted_.clear();
     keepName(extras);
     // A business contact is shown by its company, as every phone shows it; a card with only a
     // nickname or a messenger by that.
@@ -294,8 +325,13 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         memoryNumber_.assign(digits, std::to_chars(digits, digits + sizeof digits, position).ptr);
     }
     fields.memoryNumber.swap(memoryNumber_);
-    // A group (vCard 4.0) and a card with nothing of a person are no entries.
-    return !group && (fields.name || fields.numbers || fields.mails || !extras.empty());
+    // A group and a card with nothing of a person are no entries.
+    if (group) {
+        groupName_ = fields.name.value_or("");
+        if (groupName_.empty()) groupName_ = "（名前なし）";
+        return false;
+    }
+    return fields.name || fields.numbers || fields.mails || !extras.empty();
 }
 
 void ForeignCardReader::keepName(std::vector<std::string>& extras) {

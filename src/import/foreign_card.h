@@ -37,6 +37,11 @@ class ForeignCardReader {
     bool read(std::span<const VcardLine> lines, long position, std::set<std::string>& leftOut,
               CardFields& fields, std::vector<std::string>& extras);
 
+    // The name of the card last read where it was a group (KIND:group of vCard 4.0, or an
+    // iPhone's X-ADDRESSBOOKSERVER-KIND:group), with how many members it names; "" otherwise.
+    const std::string& groupName() const { return groupName_; }
+    size_t groupMembers() const { return groupMembers_; }
+
   private:
     // The line as vCard 3.0 writes it, its value as UTF-8 text, added to `extras`.
     void keep(const VcardLine& line, std::vector<std::string>& extras);
@@ -54,6 +59,8 @@ class ForeignCardReader {
     std::string nickname_, messenger_;
     std::vector<std::string> nameParts_;
     int customLabels_ = 0;
+    std::string groupName_;
+    size_t groupMembers_ = 0;
     std::vector<std::string> parts_;
     std::string unquoted_, decoded_, unescaped_;
 };

@@ -36,9 +36,12 @@ std::string ImportReport::note() const {
     if (normalised > 0)
         lines.push_back("他のプログラムが書いた vCard " + std::to_string(normalised) +
                         " 件を、電話機の形式に直して読み込みました。");
-    if (notEntries > 0)
-        lines.push_back("グループや、名前・電話番号・メールアドレスのどれもないデータ " +
-                        std::to_string(notEntries) + " 件は読み込んでいません。");
+    if (!groups.empty())
+        lines.push_back("グループのカードは、人のカードではないため読み込んでいません：" +
+                        namedEntries(groups) + "。");
+    if (long others = notEntries - static_cast<long>(groups.size()); others > 0)
+        lines.push_back("名前・電話番号・メールアドレスのどれもないデータ " +
+                        std::to_string(others) + " 件は読み込んでいません。");
     if (!damaged.empty())
         lines.push_back("どの文字コードでも読めないバイトを「\uFFFD」に置き換えて読み込みました：" +
                         namedEntries(damaged) + "。");

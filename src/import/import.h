@@ -37,6 +37,7 @@ struct ImportReport {
     std::set<std::string> tooLong;  // properties left out for a line longer than the program holds
     std::vector<std::string> damaged;  // names of cards whose unreadable bytes were replaced
     long notEntries = 0;               // groups and cards with no name, number or mail, left out
+    std::vector<std::string> groups;   // those that were groups: "家族（3 人）"
     std::vector<std::string> keptColumns;  // CSV headings whose values the phone cannot hold
 
     // The closing words for the user; "" when there is nothing to say.

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "card/dialect.h"
+#include "card/properties.h"
 #include "import/foreign_card.h"
 #include "platform/codec.h"
 #include "platform/text.h"
@@ -220,6 +221,9 @@ bool VcfCardReader::next() {
             return true;
         }
         ++notEntries_;
+        if (!foreign_.groupName().empty())
+            groups_.push_back(foreign_.groupName() + "（メンバー " +
+                              std::to_string(foreign_.groupMembers()) + " 人）");
     }
     return false;
 }
@@ -386,6 +390,7 @@ bool VcfCardReader::readForeignCard() {
         VcardLine& parsed = logical[count];
         bool content = joined ? parseVcardLine(current, parsed) : headContent;
         if (content) {
+            canonicalLine(parsed);
             parsed.lineNumber = currentNumber;
             ++count;
         }
@@ -462,6 +467,7 @@ long importVcfLines(const Store& store, LineReader& lines, const ImportProgress&
         report->leftOut.erase("X-TSUNAGI-TOO-LONG");
         report->tooLong.insert(cards.tooLong().begin(), cards.tooLong().end());
         report->notEntries += cards.notEntries();
+        report->groups.insert(report->groups.end(), cards.groups().begin(), cards.groups().end());
         report->damaged.insert(report->damaged.end(), cards.damaged().begin(),
                                cards.damaged().end());
     }

@@ -48,6 +48,7 @@ class VcfCardReader {
     // Cards that are no entry of a phone book (groups, cards with no name, number or mail),
     // left out.
     long notEntries() const { return notEntries_; }
+    const std::vector<std::string>& groups() const { return groups_; }
     // Properties left out because their one line was longer than any the program holds.
     const std::set<std::string>& tooLong() const { return tooLong_; }
     // Whether the file ended inside a card, and how many whole cards came before it.
@@ -112,6 +113,7 @@ class VcfCardReader {
     bool cardHadBadBytes_ = false;
     std::vector<std::string> damaged_;
     long notEntries_ = 0;
+    std::vector<std::string> groups_;
     std::set<std::string> tooLong_;
     long handedOut_ = 0;
     bool cutShort_ = false;

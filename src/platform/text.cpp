@@ -108,4 +108,20 @@ std::string namedEntries(const std::vector<std::string>& names, size_t shown, si
     return text;
 }
 
+std::string base64Encode(std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 2]);
+        out += kDigits[(value >> 18) & 63];
+        out += kDigits[(value >> 12) & 63];
+        out += i + 1 < bytes.size() ? kDigits[(value >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kDigits[value & 63] : '=';
+    }
+    return out;
+}
+
 }  // namespace tsunagi

@@ -41,4 +41,7 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 std::string upperAscii(std::string_view text);
 std::string lowerAscii(std::string_view text);
 
+// Bytes as base64, as RFC 4648 spells it (with "=" padding, no line breaks).
+std::string base64Encode(std::string_view bytes);
+
 }  // namespace tsunagi

@@ -53,6 +53,9 @@ def pieces(line):
     value = line.value
     if name == "TEL":
         return [number_key(str(value))]
+    if name == "X-ANDROID-CUSTOM":  # Android's own row: its kind, then its value
+        row = str(value).split(";")
+        return [folded(row[1])] if len(row) > 1 and folded(row[1]) else []
     if name in ("PHOTO", "LOGO", "KEY"):
         return [] if isinstance(value, bytes) else [folded(value)]
     if isinstance(value, vobject.vcard.Name):

@@ -33,8 +33,8 @@ Written through(TempFolder& folder, const std::string& bytes, FileKind kind) {
 
 // The card without its UID line, whose value is made from the stored lines.
 std::string withoutUid(std::string text) {
-    size_t uid = text.find("UID:");
-    if (uid != std::string::npos) text.erase(uid, text.find("\r\n", uid) + 2 - uid);
+    for (size_t uid = text.find("UID:"); uid != std::string::npos; uid = text.find("UID:", uid))
+        text.erase(uid, text.find("\r\n", uid) + 2 - uid);
     return text;
 }
 
@@ -209,7 +209,7 @@ TEST(WholePerson, DatesMessengersAndCardsWithoutAPersonsName) {
     Written google = through(folder, text, FileKind::GoogleCsv);
     for (const char* value :
          {",Spouse,Yui,Anniversary,2010-05-01,Other,Skype,ken.sato,Other,Jabber,"
-          "ken@jabber.example,X-SOCIALPROFILE,https://twitter.com/ken",
+          "ken@jabber.example,X-SOCIALPROFILE;TYPE=twitter,https://twitter.com/ken",
           ", --03-10,"})
         EXPECT_NE(google.text.find(value), std::string::npos) << value << "\n" << google.text;
     EXPECT_NE(google.text.find("Relation 1 - Label,Relation 1 - Value,Event 1 - Label,Event 1 - "
@@ -250,6 +250,73 @@ TEST(WholePerson, AnEmbeddedPhotoIsNamedNotSaidToBeKept) {
                              FileKind::GoogleCsv);
     EXPECT_NE(google.message.find("写真 1 件は書き出していません（Aoi Ito）"), std::string::npos)
         << google.message;
+}
+
+TEST(WholePerson, AFeaturePhonesFivePartNameAndTheLinesItsMakersAdd) {
+    TempFolder folder;
+    // A docomo backup: the name in five parts (one of them whole in the family part), a number
+    // labelled by the maker's own line, two group lines, an anniversary, an empty number, the
+    // empty lines of what was not filled in, and a photo's bytes in quoted-printable.
+    std::string backup =
+        utf8ToCp932(crlf({"BEGIN:VCARD",
+                          "VERSION:2.1",
+                          "N;CHARSET=SHIFT_JIS:小山;和子;;;",
+                          "TEL;CELL:09011112222",
+                          "TEL;CUSTOM:0276370001",
+                          "X-DCM-LABEL;CHARSET=SHIFT_JIS:実家",
+                          "X-DCM-GN-ORIGINAL;CHARSET=SHIFT_JIS:友人",
+                          "X-DCM-GN-ORIGINAL;CHARSET=SHIFT_JIS:お茶会",
+                          "X-DCM-CONTACTS_EVENT;ANNIVERSARY:1965-11-03",
+                          "ADR;HOME:;;;;;;",
+                          "URL:",
+                          "PHOTO:",
+                          "TEL;HOME:",
+                          "END:VCARD",
+                          "BEGIN:VCARD",
+                          "VERSION:2.1",
+                          "N;CHARSET=SHIFT_JIS:大塚 健二;;;;",
+                          "PHOTO;TYPE=JPEG;ENCODING=QUOTED-PRINTABLE:=FF=D8=FF=E0=00=10JFIF=",
+                          "=00=FF=D9",
+                          "END:VCARD"}));
+    Written vcard = through(folder, backup, FileKind::Vcard3);
+    EXPECT_EQ(withoutUid(vcard.text),
+              crlf({"BEGIN:VCARD", "VERSION:3.0", "N:小山;和子;;;", "FN:小山和子",
+                    "TEL;TYPE=CELL:09011112222", "item1.TEL:0276370001", "item1.X-ABLabel:実家",
+                    "item2.X-ABDATE:1965-11-03", "item2.X-ABLabel:_$!<Anniversary>!$_",
+                    "CATEGORIES:友人,お茶会", "END:VCARD", "BEGIN:VCARD", "VERSION:3.0",
+                    "N:大塚 健二;;;;", "FN:大塚 健二",
+                    // FF D8 FF E0 00 10 'J' 'F' 'I' 'F' 00 FF D9, as RFC 4648 spells it.
+                    "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgD/2Q==", "END:VCARD"}));
+    EXPECT_EQ(vcard.message, "");
+    Written google = through(folder, backup, FileKind::GoogleCsv);
+    EXPECT_NE(google.text.find("\r\n和子,,小山,"), std::string::npos);
+    EXPECT_NE(google.text.find(",大塚 健二,"), std::string::npos);
+    EXPECT_EQ(google.text.find(";"), std::string::npos);
+    // One embedded photo, the second card's, and no word of the empty ones.
+    EXPECT_NE(google.message.find("写真 1 件"), std::string::npos);
+    EXPECT_NE(google.message.find("大塚 健二"), std::string::npos);
+    // The phone's own lines come back byte for byte, the empty number left as the phone wrote
+    // it and no word of it.
+    Written phone = through(folder, backup, FileKind::PhoneCards);
+    EXPECT_EQ(phone.message, "");
+}
+
+TEST(WholePerson, OtherWritersLinesAreMadeOurs) {
+    TempFolder folder;
+    std::string card =
+        crlf({"BEGIN:VCARD", "VERSION:2.1", "N:Kimura;Tsubasa", "TEL;CELL:09033334444",
+              "X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,LINE):tsubasa_k",
+              "X-MS-TEL;VOICE;CALLBACK:0276-37-0004", "X-MS-ANNIVERSARY:20090502",
+              "X-ODD(NAME)_X:kept", "BDAY:00/0/0", "END:VCARD"});
+    Written vcard = through(folder, card, FileKind::Vcard3);
+    EXPECT_EQ(withoutUid(vcard.text),
+              crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Kimura;Tsubasa;;;", "FN:Tsubasa Kimura",
+                    "TEL;TYPE=CELL:09033334444", "TEL;TYPE=CALLBACK:0276-37-0004",
+                    "IMPP;X-SERVICE-TYPE=LINE:x-apple:tsubasa_k", "item1.X-ABDATE:2009-05-02",
+                    "item1.X-ABLabel:_$!<Anniversary>!$_", "X-ODD-NAME-X:kept", "END:VCARD"}));
+    // Outlook's number reaches the phone's file.
+    Written phone = through(folder, card, FileKind::PhoneCards);
+    EXPECT_NE(phone.text.find("TEL;VOICE:0276370004\r\n"), std::string::npos);
 }
 
 }  // namespace

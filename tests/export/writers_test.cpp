@@ -53,6 +53,25 @@ TEST_F(WriterGoldens, GoldenFilesForEntriesOfEveryShape) {
               readBytes(kGolden + "entries.html"));
 }
 
+TEST_F(WriterGoldens, TheDisplayNameOfAnAddressBookIsTheNameEveryWriterWrites) {
+    // The Windows address book writes 名, 姓 and 表示名: the display name is the phone's name
+    // and the name of the address book, the list page and the workbook; 姓 and 名 make it only
+    // where it is empty. The records below are written from the address book's layout by hand.
+    ImportCsvBook(
+        store, folder.write("wab.csv", utf8ToCp932("名,姓,表示名,電子メール アドレス,携帯電話\r\n"
+                                                   "太郎,山田,山田 太郎,taro@example.jp,090\r\n"
+                                                   "花子,山田,,hanako@example.jp,080\r\n")));
+    const std::string rest = ", , , , , , , , ,\r\n";
+    std::string csv = exportAs("wab-out.csv", "");
+    EXPECT_EQ(cp932ToUtf8(csv.substr(csv.find("\r\n") + 2)),
+              "山田 太郎, , , 山田 太郎, , taro@example.jp, , , , , , , , 090 " + rest +
+                  "山田花子, , , 山田花子, , hanako@example.jp, , , , , , , , 080 " + rest);
+    std::string html = cp932ToUtf8(exportAs("wab-out.html", ""));
+    EXPECT_NE(html.find("山田 太郎&nbsp;"), std::string::npos);
+    EXPECT_NE(html.find("山田;花子&nbsp;"),
+              std::string::npos);  // the list shows the name as stored
+}
+
 TEST_F(WriterGoldens, EmptyStore) {
     EXPECT_EQ(exportAs("e.csv"), "");
     EXPECT_EQ(exportAs("e.vcf"), "");

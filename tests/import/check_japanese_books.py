@@ -65,12 +65,15 @@ def rows_of(path):
     people = []
     for row in table[1:]:
         cells = {h: re.sub(r'^="(.*)"$', r"\1", v.strip()) for h, v in zip(headings, row)}
-        person = {"family": "", "given": "", "reading": "", "numbers": [], "mails": []}
+        person = {"family": "", "given": "", "reading": "", "numbers": [], "mails": [],
+                  "display": ""}
         for heading, value in cells.items():
             lower = heading.lower()
             if not value:
                 continue
-            if lower in NAME:
+            if heading == "表示名":  # the name as the user wrote it, for the phone's line
+                person["display"] = value
+            elif lower in NAME:
                 person["family"], _, person["given"] = value.replace("\u3000", " ").partition(" ")
             elif lower in FAMILY:
                 person["family"] = value
@@ -117,8 +120,9 @@ def main():
             continue
         for person, card, row in zip(people, cards, google_rows):
             label = "%s: %s %s" % (name, person["family"], person["given"])
-            if "N;CHARSET=SHIFT_JIS:%s;%s" % (person["family"], person["given"]) not in stored:
-                failures.append(label + ": the name is not family;given in the store")
+            phone_name = person["display"] or "%s;%s" % (person["family"], person["given"])
+            if "N;CHARSET=SHIFT_JIS:" + phone_name not in stored:
+                failures.append(label + ": the name is not %r in the store" % phone_name)
             n = card.n.value
             if (n.family, n.given) != (person["family"], person["given"]):
                 failures.append(label + ": vCard 3.0 has N %r;%r" % (n.family, n.given))

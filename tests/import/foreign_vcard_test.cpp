@@ -52,7 +52,7 @@ TEST(ForeignVcard, SmartphonesAndMailProgramsInEveryVersion) {
                                    "TEL;CELL:+81 90-1234-5678<>TEL;VOICE;HOME:03.1234.5678<>"
                                    "TEL;VOICE;WORK:(03) 9876 5432<>",
                                    "EMAIL;INTERNET:yamada@example.jp<>", 1)}));
-    EXPECT_EQ(android.report.leftOut, (std::set<std::string>{"PHOTO", "X-ANDROID-CUSTOM"}));
+    EXPECT_EQ(android.report.leftOut, (std::set<std::string>{"NICKNAME", "PHOTO"}));
 
     Imported iphone = importFixture("iphone-30.vcf");
     EXPECT_EQ(iphone.rows,

@@ -181,7 +181,10 @@ TEST(RealShapes, CompaniesGroupsEmptyCardsReadingsAndAnUnfoldedPhoto) {
     EXPECT_FALSE(got.report.leftOut.count("PHOTO"));  // its head alone is no photo to keep
     EXPECT_TRUE(got.report.leftOut.count("ORG"));     // the name, and kept as the company too
     EXPECT_EQ(got.report.tooLong, (std::set<std::string>{"PHOTO"}));
-    EXPECT_NE(got.report.note().find("1 件は読み込んでいません"), std::string::npos);
+    // The group is named, with how many it holds.
+    EXPECT_EQ(got.report.groups, (std::vector<std::string>{"Friends（メンバー 1 人）"}));
+    EXPECT_NE(got.report.note().find("読み込んでいません：Friends（メンバー 1 人）"),
+              std::string::npos);
 
     // A long line the program would keep still refuses the file, naming its line.
     try {
