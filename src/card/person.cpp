@@ -262,7 +262,7 @@ bool takeAndroidRow(Person& person, const VcardLine& line) {
 
 // One property into its place in the person.
 void take(Person& person, Reading& reading, VcardLine line, bool kept) {
-    if (holdsNothing(line)) return;
+    if (holdsNothing(line) && line.name != "N") return;  // an empty N: a business contact
     if (line.name == "X-ANDROID-CUSTOM" && takeAndroidRow(person, line)) return;
     PropertyKind kind = propertyKind(line.name);
     PersonItem item;
@@ -561,7 +561,14 @@ Person readPerson(const EntryRow& row) {
                         joinedName((*reading.keptName)[0], (*reading.keptName)[1]) == phoneName ||
                         builtName(named) == phoneName;
     }
-    if (keptNameHolds) {
+    // An empty N kept beside a company's name in the phone's line: a business contact.
+    bool business = reading.keptName &&
+                    std::all_of(reading.keptName->begin(), reading.keptName->end(),
+                                [](const std::string& part) { return part.empty(); }) &&
+                    !phoneName.empty() && phoneName == person.company();
+    if (business) {
+        // No person's name: shown by its company.
+    } else if (keptNameHolds) {
         person.name = *reading.keptName;
     } else if (!phoneName.empty()) {
         person.wholeName = !contains(phoneName, ";");
@@ -585,6 +592,9 @@ Person readPerson(const EntryRow& row) {
     std::string given = trimBlanks(pieceAt(reading.phoneReading, ";", 1));
     person.readingFamily = reading.keptReadingFamily.value_or(fullWidthKatakana(family));
     person.readingGiven = reading.keptReadingGiven.value_or(fullWidthKatakana(given));
+    // A business contact's reading line in the phone is its company's.
+    if (business && person.readingGiven.empty() && person.readingFamily == person.readingCompany)
+        person.readingFamily.clear();
 
     person.numbers = matched(reading.phoneNumbers, reading.keptNumbers, true);
     person.mails = matched(reading.phoneMails, reading.keptMails, false);
@@ -637,7 +647,9 @@ std::string builtName(const Person& person) {
     const std::string &family = person.name[0], &given = person.name[1], &middle = person.name[2],
                       &prefix = person.name[3], &suffix = person.name[4];
     std::string core;
-    if (isJapaneseScript(family + given + middle)) {
+    // A name with kanji or kana in it is Japanese, family name first, even where a part holds
+    // a Latin letter or a digit ("山田;太郎(会社)", "林;修95").
+    if (hasJapaneseScript(family + given + middle)) {
         core = family + middle + given;
     } else {
         for (const std::string* part : {&given, &middle, &family})

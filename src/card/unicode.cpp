@@ -91,14 +91,29 @@ bool isJapaneseScript(std::string_view utf8) {
         UChar32 c = text.char32At(i);
         i += U16_LENGTH(c);
         if (c == 0x30FC || c == 0xFF70 || c == 0x3005 || c == 0x30FB || c == 0xFF9E ||
-            c == 0xFF9F || c == 0x309B || c == 0x309C)
-            continue;  // ー, ｰ, 々, ・ and the voicing marks
+            c == 0xFF9F || c == 0x309B || c == 0x309C || (c >= 0xFE00 && c <= 0xFE0F) ||
+            (c >= 0xE0100 && c <= 0xE01EF))
+            continue;  // ー, ｰ, 々, ・, the voicing marks, and a glyph's variation selector
         UErrorCode status = U_ZERO_ERROR;
         UScriptCode script = uscript_getScript(c, &status);
         if (script != USCRIPT_HAN && script != USCRIPT_HIRAGANA && script != USCRIPT_KATAKANA)
             return false;
     }
     return true;
+}
+
+bool hasJapaneseScript(std::string_view utf8) {
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    for (int32_t i = 0; i < text.length();) {
+        UChar32 c = text.char32At(i);
+        i += U16_LENGTH(c);
+        UErrorCode status = U_ZERO_ERROR;
+        UScriptCode script = uscript_getScript(c, &status);
+        if (script == USCRIPT_HAN || script == USCRIPT_HIRAGANA || script == USCRIPT_KATAKANA)
+            return true;
+    }
+    return false;
 }
 
 std::string searchKey(std::string_view utf8) {

@@ -21,6 +21,9 @@ std::string halfWidthKatakana(std::string_view utf8);
 // True when every character is kanji, hiragana or katakana (with their marks), so that a
 // family and a given name are written together without a blank.
 bool isJapaneseScript(std::string_view utf8);
+// True when any character is kanji, hiragana or katakana: a name written in Japanese order,
+// family name first ("山田 太郎(会社)", "林 修95").
+bool hasJapaneseScript(std::string_view utf8);
 
 // A name as compared for "the same person": NFKC width folding (ｽｽﾞｷ = スズキ, Ａ = A), blanks
 // of every kind and the ";" between family and given name removed, Latin letters in lower case.

@@ -290,6 +290,9 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
     else
         WriteHtmlList(named, sink);
     std::string note = describeReplacements(sink.replacements());
+    if (std::string selectors = describeDroppedSelectors(sink.droppedSelectors());
+        !selectors.empty())
+        note += (note.empty() ? "" : "\n") + selectors;
     if (numbersLeftOut.count > 0) {
         if (!note.empty()) note += "\n";
         note += "電話番号 " + std::to_string(numbersLeftOut.count) +

@@ -614,6 +614,11 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     if (formatted.empty()) formatted = fileAs;
     for (std::string& line : keptNameLines(name, formatted, phoneName))
         extras.push_back(std::move(line));
+    // A business contact, named by its company: no person's name (see the vCard reader).
+    if (std::all_of(name.begin(), name.end(), [](const std::string& p) { return p.empty(); }) &&
+        formatted.empty() && !phoneName.empty() && organizations.count(1) &&
+        organizations[1]["name"] == phoneName)
+        extras.push_back("N:;;;;");
     for (auto& [number, parts] : organizations) {
         if (!parts["name"].empty() || !parts["department"].empty())
             extras.push_back(

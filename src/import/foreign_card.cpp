@@ -167,9 +167,9 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
                              std::set<std::string>& leftOut, CardFields& fields,
                              std::vector<std::string>& extras) {
     extras.clear();
-    for (std::string* value : {&name_, &formatted_, &sound_, &phoneticLast_, &phoneticFirst_,
-                               &sortAs_, &sortString_, &numbers_, &mails_, &group_, &memoryNumber_,
-                               &yomi_, &organization_, &nickname_, &messenger_})
+    for (std::string* value : {&phoneticOrg_, &name_, &formatted_, &sound_, &phoneticLast_,
+                               &phoneticFirst_, &sortAs_, &sortString_, &numbers_, &mails_, &group_,
+                               &memoryNumber_, &yomi_, &organization_, &nickname_, &messenger_})
         value->clear();
     nameParts_.clear();
     customLabels_ = 0;
@@ -224,6 +224,8 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             if (property == "NICKNAME" && nickname_.empty()) {
                 splitComponents(text(line), ',', parts_);
                 nickname_.assign(trimmed(parts_[0]));
+            } else if (property == "X-PHONETIC-ORG") {
+                phoneticOrg_.assign(trimmed(unescapeText(text(line), unescaped_)));
             } else if (propertyKind(property) == PropertyKind::Messenger && messenger_.empty()) {
                 std::string_view value = trimmed(unescapeText(text(line), unescaped_));
                 messenger_.assign(value.substr(value.find(':') + 1));
@@ -294,6 +296,11 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
          contains(numbers_, ":" + formatted_ + std::string(kJoin))))
         formatted_.clear();
     keepName(extras);
+    // A business contact has no person's name: its empty N is kept, so that today's phones
+    // show it as the company it is, while the phone's line holds the company.
+    bool namedByCompany = name_.empty() && !organization_.empty() &&
+                          (formatted_.empty() || formatted_ == organization_);
+    if (namedByCompany) extras.push_back("N:;;;;");
     // A business contact is shown by its company, as every phone shows it; a card with only a
     // nickname or a messenger by that.
     std::string& name = !name_.empty()           ? name_
@@ -308,6 +315,8 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     if (reading->empty()) reading = &yomi_;
     if (reading->empty()) reading = &sortAs_;
     if (reading->empty()) reading = &sortString_;
+    // A business contact is read as its company is.
+    if (reading->empty() && namedByCompany) reading = &phoneticOrg_;
     // The phone's file has readings in half-width katakana, as the phone writes its own; a
     // reading that says more than that (hiragana, Latin letters) is kept as it came.
     for (auto [property, part] :

@@ -56,7 +56,7 @@ class ForeignCardReader {
     ValueDecoder decode_;
     std::string name_, formatted_, sound_, phoneticLast_, phoneticFirst_, sortAs_, sortString_;
     std::string numbers_, mails_, group_, memoryNumber_, reading_, yomi_, organization_;
-    std::string nickname_, messenger_;
+    std::string nickname_, messenger_, phoneticOrg_;
     std::vector<std::string> nameParts_;
     int customLabels_ = 0;
     std::string groupName_;

@@ -4,6 +4,7 @@
 
 #include "card/dialect.h"
 #include "card/properties.h"
+#include "card/vcard_line.h"
 #include "import/foreign_card.h"
 #include "platform/codec.h"
 #include "platform/text.h"
@@ -31,6 +32,14 @@ bool isEnd(std::string_view line) {
 // end (a note that mentions END:VCARD ends nothing).
 bool isWholeLine(std::string_view line, std::string_view word) {
     return startsWithIgnoringCase(line, word) && trimBlanks(line.substr(word.size())).empty();
+}
+
+// An agent's card begun on the AGENT line itself ("AGENT:BEGIN:VCARD", as some writers put it),
+// or on the line after a bare "AGENT:".
+bool beginsAgent(std::string_view line) {
+    if (!startsWithIgnoringCase(line, "AGENT")) return false;
+    size_t colon = line.find(':');
+    return colon != std::string_view::npos && isWholeLine(line.substr(colon + 1), "BEGIN:VCARD");
 }
 
 // A line that begins as a property does ("TEL;", "item1.EMAIL:"), and so is never the rest of
@@ -180,6 +189,8 @@ bool VcfCardReader::nextCardLines() {
         if (phoneLike) {
             if (isBegin(view)) unclosedCard();
             if (isEnd(view)) break;
+        } else if (beginsAgent(view)) {
+            ++nested;
         } else if (isWholeLine(view, "BEGIN:VCARD")) {
             // A card held by AGENT (as 2.1 writes it) is part of this one; any other begins a
             // card of its own, and this one ends before it.
@@ -326,13 +337,36 @@ bool VcfCardReader::readForeignCard() {
     cardIsUtf8_ = false;
     cardHadBadBytes_ = false;
     int nested = 0;
+    // A card held inside this one is no line of this card: it is the value of its AGENT line,
+    // kept whole as vCard 3.0 writes an agent (its lines joined by "\n", escaped).
+    size_t agent = std::string::npos;  // the AGENT line among the unfolded ones
+    std::string agentCard;
     for (size_t i = 1; i + 1 < cardLineCount_; ++i) {
         const CardLine& physical = cardLines_[i];
         std::string_view bytes = physical.bytes;
-        // A card held inside this one (AGENT, as 2.1 writes it) is no line of this card.
-        if (isWholeLine(bytes, "BEGIN:VCARD")) ++nested;
+        if (nested == 0 && beginsAgent(bytes)) {
+            unfolded_.push_back({i, physical.number, true, "AGENT:"});
+            agent = unfolded_.size() - 1;
+            agentCard = std::string(bytes.substr(bytes.find(':') + 1)) + "\n";
+            nested = 1;
+            continue;
+        }
+        if (isWholeLine(bytes, "BEGIN:VCARD")) {
+            if (nested++ == 0) {
+                agentCard.clear();
+                agent = !unfolded_.empty() && startsWithIgnoringCase(
+                                                  cardLines_[unfolded_.back().first].bytes, "AGENT")
+                            ? unfolded_.size() - 1
+                            : std::string::npos;
+            }
+        }
         if (nested > 0) {
-            if (isWholeLine(bytes, "END:VCARD")) --nested;
+            agentCard.append(bytes).append("\n");
+            if (isWholeLine(bytes, "END:VCARD") && --nested == 0 && agent != std::string::npos) {
+                unfolded_[agent].text = "AGENT:" + escapeText(agentCard);
+                unfolded_[agent].joined = true;
+                agent = std::string::npos;
+            }
             continue;
         }
         bool folded = !bytes.empty() && (bytes[0] == ' ' || bytes[0] == '\t');

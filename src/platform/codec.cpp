@@ -72,6 +72,17 @@ bool Cp932Decoder::decode(std::string_view bytes, std::string& out) {
 Cp932Encoder::Cp932Encoder() : cd_(openConverter("CP932", "UTF-8")) {}
 Cp932Encoder::~Cp932Encoder() { iconv_close(cd_); }
 
+namespace {
+
+// U+FE00–FE0F (EF B8 80–8F) and U+E0100–E01EF (F3 A0 84 80 – F3 A0 87 AF) in UTF-8.
+bool isVariationSelector(std::string_view c) {
+    auto at = [&c](size_t i) { return static_cast<unsigned char>(c[i]); };
+    if (c.size() == 3) return at(0) == 0xEF && at(1) == 0xB8 && at(2) >= 0x80 && at(2) <= 0x8F;
+    return c.size() == 4 && at(0) == 0xF3 && at(1) == 0xA0 && at(2) >= 0x84 && at(2) <= 0x87;
+}
+
+}  // namespace
+
 int Cp932Encoder::encode(std::string_view text, std::string& out) {
     // ASCII is the same in both, and most of what is written is ASCII: only the runs of other
     // characters go through iconv.
@@ -96,9 +107,13 @@ int Cp932Encoder::encodeRun(std::string_view utf8, std::string& out) {
         size_t used = convert(cd_, utf8, out, failed);
         utf8.remove_prefix(used);
         if (!failed) break;
-        out.push_back('?');
-        ++replaced;
         size_t skip = utf8SequenceLength(static_cast<unsigned char>(utf8.front()));
+        if (isVariationSelector(utf8.substr(0, skip))) {
+            ++droppedSelectors_;
+        } else {
+            out.push_back('?');
+            ++replaced;
+        }
         utf8.remove_prefix(std::min(skip, utf8.size()));
     }
     return replaced;

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tsunagi {
 
@@ -33,12 +34,17 @@ class Cp932Encoder {
 
     // Appends the CP932 form of `utf8` to `out`. A character that CP932 cannot hold becomes
     // "?", as the Windows conversion wrote it; the result is how many were replaced.
+    // A variation selector (U+FE00–FE0F, U+E0100–E01EF: a glyph of 葛 or 辻 asked for) has no
+    // place in CP932: it is left out and the character before it written alone, counted apart.
     int encode(std::string_view utf8, std::string& out);
+    // How many variation selectors were left out since the last call.
+    int takeDroppedSelectors() { return std::exchange(droppedSelectors_, 0); }
 
   private:
     int encodeRun(std::string_view utf8, std::string& out);
 
     iconv_t cd_;
+    int droppedSelectors_ = 0;
 };
 
 bool isValidUtf8(std::string_view text);

@@ -154,18 +154,21 @@ void AtomicFile::commit() {
 
 void Cp932Sink::write(std::string_view utf8) {
     bytes_.clear();
-    int replaced = encoder_.encode(utf8, bytes_);
-    if (replaced > 0) {
-        if (!replacements_.empty() && replacements_.back().entry == entry_)
-            replacements_.back().count += replaced;
+    auto count = [this](std::vector<Replacement>& list, int how_many) {
+        if (how_many == 0) return;
+        if (!list.empty() && list.back().entry == entry_)
+            list.back().count += how_many;
         else
-            replacements_.push_back({entry_, nameOfEntry_ ? nameOfEntry_() : "", replaced});
-    }
+            list.push_back({entry_, nameOfEntry_ ? nameOfEntry_() : "", how_many});
+    };
+    count(replacements_, encoder_.encode(utf8, bytes_));
+    count(droppedSelectors_, encoder_.takeDroppedSelectors());
     file_.writeBytes(bytes_);
 }
 
-std::string describeReplacements(const std::vector<Replacement>& replacements) {
-    if (replacements.empty()) return {};
+namespace {
+
+std::pair<int, std::string> countedEntries(const std::vector<Replacement>& replacements) {
     int total = 0;
     std::vector<std::string> names;
     for (const Replacement& replacement : replacements) {
@@ -174,8 +177,23 @@ std::string describeReplacements(const std::vector<Replacement>& replacements) {
                             ? "データ " + std::to_string(replacement.entry)
                             : replacement.name);
     }
+    return {total, namedEntries(names)};
+}
+
+}  // namespace
+
+std::string describeReplacements(const std::vector<Replacement>& replacements) {
+    if (replacements.empty()) return {};
+    auto [total, names] = countedEntries(replacements);
     return "Shift_JIS で書けない文字 " + std::to_string(total) + " 文字を「?」に置き換えました（" +
-           namedEntries(names) + "）。";
+           names + "）。";
+}
+
+std::string describeDroppedSelectors(const std::vector<Replacement>& dropped) {
+    if (dropped.empty()) return {};
+    auto [total, names] = countedEntries(dropped);
+    return "Shift_JIS は字形の指定（異体字セレクタ）を持てないため、" + std::to_string(total) +
+           " か所は指定を除いた元の字で書きました（" + names + "）。";
 }
 
 }  // namespace tsunagi

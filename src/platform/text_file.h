@@ -82,6 +82,8 @@ class Cp932Sink : public TextSink {
     void beginEntry(int entry) override { entry_ = entry; }
 
     const std::vector<Replacement>& replacements() const { return replacements_; }
+    // The entries whose variation selectors were left out, with how many.
+    const std::vector<Replacement>& droppedSelectors() const { return droppedSelectors_; }
 
   private:
     AtomicFile& file_;
@@ -89,7 +91,7 @@ class Cp932Sink : public TextSink {
     Cp932Encoder encoder_;
     std::string bytes_;
     int entry_ = 0;
-    std::vector<Replacement> replacements_;
+    std::vector<Replacement> replacements_, droppedSelectors_;
 };
 
 // Text into a file as it is, UTF-8: for the exports that today's phones and services read.
@@ -104,5 +106,7 @@ class Utf8Sink : public TextSink {
 
 // The user-facing sentence about characters that CP932 could not hold; "" when there were none.
 std::string describeReplacements(const std::vector<Replacement>& replacements);
+// The same about variation selectors left out.
+std::string describeDroppedSelectors(const std::vector<Replacement>& dropped);
 
 }  // namespace tsunagi

@@ -221,3 +221,39 @@ FN:家族
 MEMBER:urn:uuid:4fbe8971-0bc3-424c-9c26-36c3e1eff6b1
 END:VCARD
 """, "utf-8")
+
+# A card holding its agent's card on the AGENT line itself, a name with a glyph's variation
+# selector (葛 U+E0100, as iOS keeps a name typed with it), an iPhone's company card, and a
+# Japanese name whose given part holds a digit and a word in parentheses.
+write("agents-selectors-companies.vcf", """BEGIN:VCARD
+VERSION:2.1
+N:Secretary;Sue
+AGENT:BEGIN:VCARD
+VERSION:2.1
+N:Boss
+TEL:0311110000
+END:VCARD
+TEL;WORK:0322220000
+END:VCARD
+BEGIN:VCARD
+VERSION:3.0
+N:葛\U000E0100西;太郎;;;
+FN:葛\U000E0100西 太郎
+TEL;type=CELL:090-1234-0000
+END:VCARD
+BEGIN:VCARD
+VERSION:3.0
+PRODID:-//Apple Inc.//iPhone OS 17.0//EN
+N:;;;;
+FN:株式会社ミナト精機
+ORG:株式会社ミナト精機;
+X-PHONETIC-ORG:ミナトセイキ
+TEL;type=WORK;type=VOICE;type=pref:03-3333-4444
+X-ABShowAs:COMPANY
+END:VCARD
+BEGIN:VCARD
+VERSION:3.0
+N:林;修95;;;
+TEL;type=CELL:090-9595-0000
+END:VCARD
+""", "utf-8")
