@@ -99,3 +99,8 @@ CREATE TABLE entry_extras (entry_id INTEGER PRIMARY KEY, lines TEXT NOT NULL);
 -- the entry is stored; an entry changed since has no row until they are made anew. The store's
 -- user_version counts the way they are made.
 CREATE TABLE entry_keys (entry_id INTEGER PRIMARY KEY, keys BLOB NOT NULL);
+
+-- The files the entries came from: each import stores its cards under ids first_id to last_id,
+-- and says whether the file was the phone's own backup (own = 1). Two entries of one file were
+-- kept apart by the user there; the phone's own entry is the name as the user typed it.
+CREATE TABLE entry_files (first_id INTEGER PRIMARY KEY, last_id INTEGER NOT NULL, own INTEGER NOT NULL);

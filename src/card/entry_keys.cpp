@@ -95,7 +95,7 @@ void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string
             name = pieceValue(value);  // the last name line is the name
         }
     }
-    add(KeyKind::Name, kanjiFormKey(name));
+    add(KeyKind::Name, personNameKey(name));
     // Two entries of one content share their name, numbers and mails; an entry with none of
     // them is found by its content.
     if (!keys.empty()) return;

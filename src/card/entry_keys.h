@@ -27,7 +27,7 @@ KeyKind kindOf(std::int64_t key);
 std::int64_t keyOf(KeyKind kind, std::string_view text);
 
 // Counts the ways the keys have been made; the store's keys of another count are made anew.
-inline constexpr int kEntryKeysVersion = 2;
+inline constexpr int kEntryKeysVersion = 3;
 
 // A mail address as two entries are compared by it: without blanks around it, in any case.
 std::string mailKey(std::string_view mail);

@@ -445,17 +445,29 @@ std::vector<PersonItem> matched(const std::vector<VcardLine>& phone, std::vector
                                 bool numbers) {
     std::vector<bool> used(kept.size(), false);
     std::vector<PersonItem> items;
+    // A number's extension, as its key leaves it off.
+    auto extensionOf = [](const VcardLine& line) {
+        std::string text = trimBlanks(unescaped(line.value));
+        if (startsWithIgnoringCase(text, "tel:")) text = text.substr(4);
+        return std::string(splitExtension(text).extension);
+    };
     for (const VcardLine& line : phone) {
         std::string key = numbers ? numberKeyOf(line) : lowerAscii(trimBlanks(line.value));
+        std::string extension = numbers ? extensionOf(line) : std::string();
         size_t found = kept.size();
-        for (int pass = 0; pass < 2 && found == kept.size(); ++pass)
+        // Its own extension and kind first, then its extension; a line without one takes a
+        // line that has one (the phone's line leaves it off), never the other way round.
+        for (int pass = 0; pass < 4 && found == kept.size(); ++pass)
             for (size_t i = 0; i < kept.size(); ++i) {
                 if (used[i]) continue;
                 const VcardLine& other = kept[i].line;
                 std::string otherKey =
                     numbers ? numberKeyOf(other) : lowerAscii(trimBlanks(unescaped(other.value)));
                 if (otherKey != key) continue;
-                if (numbers && pass == 0 && numberClassOf(other) != numberClassOf(line)) continue;
+                if (numbers && (pass < 2 ? extensionOf(other) != extension : !extension.empty()))
+                    continue;
+                if (numbers && pass % 2 == 0 && numberClassOf(other) != numberClassOf(line))
+                    continue;
                 found = i;
                 break;
             }

@@ -151,7 +151,8 @@ std::string kanjiFormKey(std::string_view utf8) {
     // Old and new forms of the kanji of names, as one person's name is written both ways.
     static constexpr std::pair<std::u32string_view, char32_t> kForms[] = {
         {U"髙", U'高'}, {U"﨑", U'崎'}, {U"嵜", U'崎'}, {U"邊", U'辺'}, {U"邉", U'辺'},
-        {U"齋", U'斎'}, {U"齊", U'斉'}, {U"濵", U'浜'}, {U"濱", U'浜'}, {U"𠮷", U'吉'},
+        {U"齋", U'斎'}, {U"齊", U'斎'}, {U"斉", U'斎'}, {U"龍", U'竜'}, {U"峯", U'峰'},
+        {U"舘", U'館'}, {U"凜", U'凛'}, {U"濵", U'浜'}, {U"濱", U'浜'}, {U"𠮷", U'吉'},
         {U"澤", U'沢'}, {U"櫻", U'桜'}, {U"國", U'国'}, {U"廣", U'広'}, {U"德", U'徳'},
         {U"瀨", U'瀬'}, {U"嶋", U'島'}, {U"嶌", U'島'}, {U"槇", U'槙'}, {U"實", U'実'},
         {U"眞", U'真'}, {U"惠", U'恵'}, {U"榮", U'栄'}, {U"藏", U'蔵'}, {U"壽", U'寿'},
@@ -190,6 +191,58 @@ std::string romajiOf(std::string_view kana) {
             !(c == 'o' && !letters.empty() && letters.back() == 'o'))
             letters += c;
     return letters;
+}
+
+namespace {
+
+bool endsWith(const std::string& text, std::string_view end) {
+    return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool startsWith(const std::string& text, std::string_view start) {
+    return text.size() > start.size() && text.compare(0, start.size(), start) == 0;
+}
+
+}  // namespace
+
+std::string personNameKey(std::string_view utf8) {
+    // Compared as folded: width (（株） as (株), ㈱ as (株)), kana as hiragana, old kanji as new.
+    std::string key = kanjiFormKey(utf8);
+    static constexpr std::string_view kHonorifics[] = {"様",     "さま", "さん", "君", "くん",
+                                                       "ちゃん", "先生", "殿",   "氏"};
+    static constexpr std::string_view kCompanyForms[] = {"株式会社", "有限会社", "合同会社",
+                                                         "(株)",     "(有)",     "(合)"};
+    for (bool changed = true; changed;) {
+        changed = false;
+        // A word in parentheses at the end says where a number belongs: "(会社)", "(自宅)".
+        if (key.size() > 2 && key.back() == ')') {
+            size_t open = key.rfind('(');
+            bool company = false;
+            for (std::string_view form : kCompanyForms)
+                company = company || key.compare(open == std::string::npos ? 0 : open,
+                                                 std::string::npos, form) == 0;
+            if (open != std::string::npos && open > 0 && !company && key.size() - open <= 26) {
+                key.erase(open);
+                changed = true;
+            }
+        }
+        for (std::string_view honorific : kHonorifics)
+            if (endsWith(key, honorific)) {
+                key.erase(key.size() - honorific.size());
+                changed = true;
+            }
+        for (std::string_view form : kCompanyForms) {
+            if (endsWith(key, form)) {
+                key.erase(key.size() - form.size());
+                changed = true;
+            }
+            if (startsWith(key, form)) {
+                key.erase(0, form.size());
+                changed = true;
+            }
+        }
+    }
+    return key;
 }
 
 }  // namespace tsunagi

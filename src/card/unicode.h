@@ -33,6 +33,11 @@ std::string nameKey(std::string_view utf8);
 // for finding one person written both ways.
 std::string kanjiFormKey(std::string_view utf8);
 
+// The name key of a person as entries of two books are compared: the kanji form key without
+// what people write around a name (様, さん, 君, ちゃん, 先生, 殿, a word in parentheses at the
+// end such as (会社) or (携帯)) and without a company's legal form (株式会社, (株), ㈱, 有限会社).
+std::string personNameKey(std::string_view utf8);
+
 // Kana in Latin letters as a name is spelled in them ("ハセガワ", "はせがわ" → "hasegawa"), in
 // lower case, long vowels shortened ("サトウ" → "sato"); other letters dropped.
 std::string romajiOf(std::string_view kana);

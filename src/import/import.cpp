@@ -22,11 +22,14 @@ void CardWriter::add(std::span<const std::string> columns, std::string_view join
 
 void CardWriter::add(std::span<const std::string> columns, std::string_view joinedExtras,
                      std::span<const std::int64_t> keys) {
-    inserter_.insertJoined(columns, joinedExtras, keys);
+    std::int64_t id = inserter_.insertJoined(columns, joinedExtras, keys);
+    if (file_.firstId == 0) file_.firstId = id;
+    file_.lastId = id;
     reporter_.card();
 }
 
 long CardWriter::commit() {
+    if (file_.firstId != 0) recordEntryFile(connection_, file_);
     transaction_.commit();
     return reporter_.cards();
 }

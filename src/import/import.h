@@ -79,8 +79,10 @@ class CardWriter {
     void add(std::span<const std::string> columns, std::string_view joinedExtras = {});
     void add(std::span<const std::string> columns, std::string_view joinedExtras,
              std::span<const std::int64_t> keys);
-    // Keeps everything added; returns the number of cards.
+    // Keeps everything added, with the file they came from; returns the number of cards.
     long commit();
+    // Whether the file is the phone's own backup (every card of it in the phone's dialect).
+    void setPhoneOwn(bool own) { file_.phoneOwn = own; }
 
   private:
     Connection connection_;
@@ -88,6 +90,7 @@ class CardWriter {
     EntryInserter inserter_;
     EntryKeyMaker keys_;
     ProgressReporter reporter_;
+    EntryFile file_;
 };
 
 // One card of a file, as a reader hands it out: its column values, valid until the reader is

@@ -494,6 +494,7 @@ long importVcfLines(const Store& store, LineReader& lines, const ImportProgress&
         throw TsunagiError(lines.name(), 0,
                            "vCard のデータ（BEGIN:VCARD から END:VCARD まで）が 1 件もありません。"
                            "vCard のファイルではない可能性があります。");
+    writer.setPhoneOwn(cards.normalised() == 0);
     long count = writer.commit();
     if (report) {
         report->normalised += cards.normalised();

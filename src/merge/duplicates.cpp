@@ -48,17 +48,35 @@ class UnionFind {
     std::vector<size_t> parent_;
 };
 
+// How a spelling of a name was made, which decides what it may be tied to.
+enum class SpellingKind {
+    Name,     // the name itself, or the other way round
+    Reading,  // its reading: ties a kana or Latin name, never two kanji names
+    Sound,    // the consonants of a Latin or kana name: ties Latin to kana only
+    Family,   // its family name: ties a family name alone ("荒木先生") over a mobile only
+};
+
+struct Spelling {
+    std::string key;
+    SpellingKind kind;
+};
+
 struct Candidate {
     DuplicateEntry entry;
     bool informed = false;  // it has a number or a mail
-    // Its numbers and mails as keys, to count what a merge would hold.
-    std::vector<std::int64_t> numberKeys, mailKeys;
+    // Its numbers and mails as keys, to count what a merge would hold; its mobile numbers.
+    std::vector<std::int64_t> numberKeys, mailKeys, mobileKeys;
     // Its name key where another entry shares it; else nothing for no name, or a value of its
     // own.
     std::int64_t name = 0;
     std::vector<std::int64_t> sharedContacts;  // the number and mail keys another entry shares
     bool spelled = false;                      // its spellings are wanted
-    std::vector<std::string> spellings;        // the ways another book may write its name
+    std::vector<Spelling> spellings;           // the ways another book may write its name
+    bool kanji = false;                        // its name has kanji: a reading never stands for it
+    bool latin = false;                        // its name is in Latin letters
+    bool familyOnly = false;  // its name is a family name alone (with 先生, さん…)
+    std::int64_t file = 0;    // the file it came from (each entry typed in is a file of its own)
+    bool phoneOwn = false;    // it came from the phone's own backup
 };
 
 // How many different keys the members have among them.
@@ -71,6 +89,29 @@ size_t distinctAcross(const std::vector<const Candidate*>& people,
     return static_cast<size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
 }
 
+// Why a group's entries are together: the first number or mail two of them share, else their
+// name.
+std::string reasonOf(const DuplicateGroup& group) {
+    std::unordered_map<std::string, size_t> numbers, mails;
+    for (size_t e = 0; e < group.entries.size(); ++e) {
+        for (const std::string& number : group.entries[e].numbers)
+            if (auto [at, fresh] = numbers.emplace(digitsOf(number), e); !fresh && at->second != e)
+                return "同じ電話番号（" + trimBlanks(number) + "）";
+        for (const std::string& mail : group.entries[e].mails)
+            if (auto [at, fresh] = mails.emplace(mailKey(mail), e); !fresh && at->second != e)
+                return "同じメールアドレス（" + trimBlanks(mail) + "）";
+    }
+    switch (group.kind) {
+        case DuplicateKind::Same:
+            return "同じ名前で、食い違う番号やメールなし";
+        case DuplicateKind::Namesakes:
+            return "同じ名前で、番号もメールも別";
+        case DuplicateKind::Possible:
+            return "同じ名前で、番号もメールもないデータあり";
+    }
+    return "";
+}
+
 DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKind kind) {
     DuplicateGroup group;
     group.kind = kind;
@@ -79,11 +120,28 @@ DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKi
               [](const DuplicateEntry& a, const DuplicateEntry& b) { return a.id < b.id; });
     group.mergedNumbers = distinctAcross(members, &Candidate::numberKeys);
     group.mergedMails = distinctAcross(members, &Candidate::mailKeys);
+    group.reason = reasonOf(group);
     return group;
 }
 
 // The entries that share one key, ascending.
 using KeyRun = std::vector<size_t>;
+
+// Whether a text holds a kanji (a CJK ideograph of any block).
+bool hasKanji(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0xE4 && c <= 0xE9) return true;  // U+4E00–U+9FFF
+        if (c == 0xE3 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x90)
+            return true;  // U+3400–U+4DBF
+        if (c == 0xEF && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0xA4 &&
+            static_cast<unsigned char>(text[i + 1]) <= 0xAB)
+            return true;  // U+F900–U+FAFF
+        if (c == 0xF0 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0xA0)
+            return true;  // U+20000 onward
+    }
+    return false;
+}
 
 bool isLatin(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
@@ -91,32 +149,103 @@ bool isLatin(std::string_view text) {
     });
 }
 
+// The consonants of a name as it sounds, for a Latin name and its katakana ("Sophia Baker",
+// "ソフィア ベイカー" → "sfbk"): vowels, long marks and an "r" a Japanese ear does not hear go,
+// "ph" is "f", "v" is "b", "l" is "r", "c" and "ck" are "k", a doubled letter is one.
+std::string soundOf(std::string_view latin) {
+    std::string text;
+    for (char c : latin)
+        if (std::isalpha(static_cast<unsigned char>(c)))
+            text += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string out;
+    auto vowel = [](char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u'; };
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (c == 'p' && next == 'h') {
+            c = 'f';
+            ++i;
+        } else if (c == 'c' && next == 'k') {
+            c = 'k';
+            ++i;
+        } else if (c == 'c') {
+            c = next == 'h' ? 'c' : 'k';
+        } else if (c == 'v') {
+            c = 'b';
+        } else if (c == 'l') {
+            c = 'r';
+        } else if (c == 'w' || c == 'y' || c == 'h') {
+            continue;  // half vowels, and the h of "sh", "th", "ph"
+        }
+        if (vowel(c)) continue;
+        if (c == 'r' && (i + 1 >= text.size() || !vowel(text[i + 1]))) continue;
+        if (!out.empty() && out.back() == c) continue;
+        out += c;
+    }
+    return out;
+}
+
 // The ways a name is written in other books: the name itself (old kanji as new, kana of any
-// width and kind), family and given the other way round (Latin and kana names), the reading,
-// the reading in Latin letters, nicknames. They tie only entries that also share a number or a
-// mail, so they are made for those alone, not kept with the keys.
-std::vector<std::string> spellingsOf(const Person& person) {
-    std::vector<std::string> keys;
-    auto add = [&keys](std::string key) {
-        if (!key.empty() && std::find(keys.begin(), keys.end(), key) == keys.end())
-            keys.push_back(std::move(key));
+// width and kind, what is written around it left out), family and given the other way round
+// (Latin and kana names), the reading, the reading in Latin letters, its sound, nicknames, the
+// family name. They tie only entries that also share a number or a mail, so they are made for
+// those alone, not kept with the keys.
+std::vector<Spelling> spellingsOf(const Person& person, Candidate& candidate) {
+    std::vector<Spelling> keys;
+    auto add = [&keys](std::string key, SpellingKind kind) {
+        if (key.empty()) return;
+        for (const Spelling& spelling : keys)
+            if (spelling.key == key && spelling.kind == kind) return;
+        keys.push_back({std::move(key), kind});
     };
     const std::string &family = person.name[0], &given = person.name[1];
-    add(kanjiFormKey(family + given));
-    if (isLatin(family + given) || !isJapaneseScript(family + given) ||
-        katakanaOf(family + given) == fullWidthKatakana(family + given))
-        add(kanjiFormKey(given + family));
-    if (isLatin(family + given)) {
-        add(romajiOf(family + given));
-        add(romajiOf(given + family));
+    std::string whole = family + given;
+    candidate.kanji = hasKanji(whole);
+    candidate.latin = isLatin(whole);
+    add(personNameKey(whole), SpellingKind::Name);
+    if (candidate.latin || !isJapaneseScript(whole) ||
+        katakanaOf(whole) == fullWidthKatakana(whole))
+        add(personNameKey(given + family), SpellingKind::Name);
+    if (candidate.latin) {
+        add(soundOf(family + given), SpellingKind::Sound);
+        add(soundOf(given + family), SpellingKind::Sound);
+    } else if (!candidate.kanji) {
+        add(soundOf(romajiOf(family + given)), SpellingKind::Sound);
+        add(soundOf(romajiOf(given + family)), SpellingKind::Sound);
     }
     const std::string &readingFamily = person.readingFamily, &readingGiven = person.readingGiven;
-    add(kanjiFormKey(readingFamily + readingGiven));
-    add(kanjiFormKey(readingGiven + readingFamily));
-    add(romajiOf(readingFamily + readingGiven));
-    add(romajiOf(readingGiven + readingFamily));
-    for (const std::string& nickname : person.nicknames) add(kanjiFormKey(nickname));
+    add(kanjiFormKey(readingFamily + readingGiven), SpellingKind::Reading);
+    add(kanjiFormKey(readingGiven + readingFamily), SpellingKind::Reading);
+    add(romajiOf(readingFamily + readingGiven), SpellingKind::Reading);
+    add(romajiOf(readingGiven + readingFamily), SpellingKind::Reading);
+    for (const std::string& nickname : person.nicknames)
+        add(kanjiFormKey(nickname), SpellingKind::Name);
+    // A family name alone, once what is written around it is gone ("荒木先生" is 荒木).
+    std::string key = personNameKey(whole);
+    candidate.familyOnly = given.empty() && !family.empty() ? true
+                           : family.empty() && !given.empty()
+                               ? key != kanjiFormKey(whole) && candidate.kanji
+                               : false;
+    if (!family.empty() && !given.empty())
+        add(personNameKey(family), SpellingKind::Family);
+    else if (candidate.familyOnly)
+        add(key, SpellingKind::Family);
     return keys;
+}
+
+// Whether two entries whose spellings `a` and `b` are one may be one person, where what they
+// share is a mobile number (`mobile`) or not.
+bool spellingsTie(const Candidate& one, SpellingKind a, const Candidate& two, SpellingKind b,
+                  bool mobile) {
+    if (a == SpellingKind::Family || b == SpellingKind::Family)
+        return a == b && mobile && (one.familyOnly != two.familyOnly);
+    if (a == SpellingKind::Sound || b == SpellingKind::Sound)
+        return a == b && one.latin != two.latin && (one.latin || two.latin);
+    if (a == SpellingKind::Reading && b == SpellingKind::Reading) return !one.kanji || !two.kanji;
+    // A name and a reading: the name is written in kana or Latin letters.
+    if (a == SpellingKind::Reading) return !two.kanji;
+    if (b == SpellingKind::Reading) return !one.kanji;
+    return true;
 }
 
 // The lines of an entry that say its name: the name and reading lines, and the kept N, FN,
@@ -157,7 +286,14 @@ void readCandidate(const EntryRow& row, Candidate& person) {
     for (const NumberPiece& number : card.numbers) {
         person.entry.numbers.push_back(number.value);
         std::string digits = digitsOf(number.value);
-        if (!digits.empty()) person.numberKeys.push_back(keyOf(KeyKind::Number, digits));
+        if (digits.empty()) continue;
+        std::int64_t key = keyOf(KeyKind::Number, digits);
+        person.numberKeys.push_back(key);
+        // A mobile: said so, or a Japanese mobile's 070, 080 or 090.
+        bool mobile = number.type == NumberClass::Cell ||
+                      (digits.size() == 11 && digits[0] == '0' && digits[2] == '0' &&
+                       (digits[1] == '7' || digits[1] == '8' || digits[1] == '9'));
+        if (mobile) person.mobileKeys.push_back(key);
     }
     for (const MailPiece& mail : card.mails) {
         person.entry.mails.push_back(mail.value);
@@ -165,7 +301,133 @@ void readCandidate(const EntryRow& row, Candidate& person) {
         if (!key.empty()) person.mailKeys.push_back(keyOf(KeyKind::Mail, key));
     }
     person.informed = !person.numberKeys.empty() || !person.mailKeys.empty();
-    if (person.spelled) person.spellings = spellingsOf(readPerson(nameLinesOf(row)));
+    if (person.spelled) person.spellings = spellingsOf(readPerson(nameLinesOf(row)), person);
+}
+
+// More names than this sharing one number or mail: an office's or a company's, evidence of
+// nobody.
+constexpr size_t kHandful = 5;
+
+// Entries joined as one person, never two of one file in one person (the user kept them apart
+// there) unless they are one card read twice.
+class Clusters {
+  public:
+    explicit Clusters(const std::vector<Candidate>& people)
+        : parent_(people.size()), files_(people.size()) {
+        std::iota(parent_.begin(), parent_.end(), size_t(0));
+        for (size_t i = 0; i < people.size(); ++i) files_[i] = {people[i].file};
+    }
+    size_t find(size_t x) {
+        while (parent_[x] != x) x = parent_[x] = parent_[parent_[x]];
+        return x;
+    }
+    // Whether a and b are one person now; `twice`: one card read twice, whatever the files.
+    bool join(size_t a, size_t b, bool twice = false) {
+        a = find(a);
+        b = find(b);
+        if (a == b) return true;
+        if (!twice && !disjoint(files_[a], files_[b])) return false;
+        if (a > b) std::swap(a, b);  // the earliest entry leads
+        parent_[b] = a;
+        std::vector<std::int64_t> both;
+        std::set_union(files_[a].begin(), files_[a].end(), files_[b].begin(), files_[b].end(),
+                       std::back_inserter(both));
+        files_[a] = std::move(both);
+        files_[b].clear();
+        return true;
+    }
+    const std::vector<std::int64_t>& files(size_t x) { return files_[find(x)]; }
+
+    static bool disjoint(const std::vector<std::int64_t>& a, const std::vector<std::int64_t>& b) {
+        for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
+            if (a[i] == b[j]) return false;
+            a[i] < b[j] ? ++i : ++j;
+        }
+        return true;
+    }
+
+  private:
+    std::vector<size_t> parent_;
+    std::vector<std::vector<std::int64_t>> files_;  // sorted, of each leader
+};
+
+// The entries of one name: the same person where they share a number or a mail, or where
+// their numbers and mails cannot conflict (one has only numbers, the other only mails), each
+// from another file; asked about where both hold numbers (or both mails) and share none, where
+// one has neither beside the other, or where one file holds the name twice. Returns how the
+// run is asked about, when it is.
+std::optional<DuplicateKind> nameRun(const std::vector<Candidate>& people,
+                                     const std::vector<size_t>& members, Clusters& sure) {
+    // Shared contacts: each component of entries linked by them is one person when no file
+    // is in it twice; else it is left to the user.
+    UnionFind linked(members.size());
+    std::unordered_map<std::int64_t, size_t> firstWith;
+    for (size_t m = 0; m < members.size(); ++m)
+        for (std::int64_t key : people[members[m]].sharedContacts) {
+            auto [at, fresh] = firstWith.emplace(key, m);
+            if (!fresh) linked.join(at->second, m);
+        }
+    std::map<size_t, std::vector<size_t>> components;
+    for (size_t m = 0; m < members.size(); ++m) components[linked.find(m)].push_back(m);
+    for (const auto& [leader, component] : components) {
+        std::vector<std::int64_t> seen;
+        std::unordered_set<size_t> leaders;  // each person once, however many entries
+        for (size_t m : component) {
+            if (!leaders.insert(sure.find(members[m])).second) continue;
+            const std::vector<std::int64_t>& files = sure.files(members[m]);
+            seen.insert(seen.end(), files.begin(), files.end());
+        }
+        std::sort(seen.begin(), seen.end());
+        if (std::adjacent_find(seen.begin(), seen.end()) != seen.end()) continue;
+        for (size_t m : component) sure.join(members[component.front()], members[m]);
+    }
+    // What each person of the run now holds.
+    struct Held {
+        size_t leader;
+        bool numbers = false, mails = false;
+    };
+    std::vector<Held> held;
+    for (size_t m : members) {
+        size_t leader = sure.find(m);
+        auto at = std::find_if(held.begin(), held.end(),
+                               [leader](const Held& h) { return h.leader == leader; });
+        if (at == held.end()) at = held.insert(held.end(), Held{leader});
+        at->numbers = at->numbers || !people[m].numberKeys.empty();
+        at->mails = at->mails || !people[m].mailKeys.empty();
+    }
+    // Two people whose numbers and mails cannot conflict, each the other's only such one.
+    auto fits = [&](const Held& a, const Held& b) {
+        return (a.numbers || a.mails) && (b.numbers || b.mails) && !(a.numbers && b.numbers) &&
+               !(a.mails && b.mails) &&
+               Clusters::disjoint(sure.files(a.leader), sure.files(b.leader));
+    };
+    std::vector<std::pair<size_t, size_t>> pairs;
+    for (size_t a = 0; a < held.size(); ++a) {
+        std::optional<size_t> only;
+        size_t count = 0;
+        for (size_t b = 0; b < held.size(); ++b)
+            if (b != a && fits(held[a], held[b])) {
+                only = b;
+                ++count;
+            }
+        if (count == 1 && a < *only) {
+            size_t back = 0;
+            for (size_t c = 0; c < held.size(); ++c)
+                if (c != *only && fits(held[*only], held[c])) ++back;
+            if (back == 1) pairs.push_back({held[a].leader, held[*only].leader});
+        }
+    }
+    for (auto [a, b] : pairs) sure.join(a, b);
+    std::unordered_set<size_t> people_;
+    bool uninformed = false;
+    for (size_t m : members) {
+        people_.insert(sure.find(m));
+        uninformed = uninformed || !people[m].informed;
+    }
+    if (people_.size() < 2) return std::nullopt;
+    // One without a number or a mail beside one other: possibly the same.
+    if (people_.size() == 2 && uninformed) return DuplicateKind::Possible;
+    return DuplicateKind::Namesakes;
 }
 
 }  // namespace
@@ -184,6 +446,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     };
     std::vector<Candidate> people(ids.size());
     std::vector<KeyRun> names, contacts;
+    std::vector<std::int64_t> contactKeys;  // the key of each run of contacts
     for (size_t k = 0; k < shared.size(); ++k) {
         KeyKind kind = kindOf(shared[k].key);
         bool first = k == 0 || shared[k].key != shared[k - 1].key;
@@ -193,9 +456,25 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
             names.back().push_back(index);
             people[index].name = shared[k].key;
         } else if (kind == KeyKind::Number || kind == KeyKind::Mail) {
-            if (first) contacts.emplace_back();
+            if (first) {
+                contacts.emplace_back();
+                contactKeys.push_back(shared[k].key);
+            }
             contacts.back().push_back(index);
             people[index].sharedContacts.push_back(shared[k].key);
+        }
+    }
+    // The file of each entry: one import's cards, or the entry alone where it was typed in.
+    std::vector<EntryFile> files = entryFiles(connection);
+    for (size_t i = 0; i < people.size(); ++i) {
+        auto after = std::upper_bound(
+            files.begin(), files.end(), ids[i],
+            [](std::int64_t id, const EntryFile& file) { return id < file.firstId; });
+        if (after != files.begin() && ids[i] <= std::prev(after)->lastId) {
+            people[i].file = std::prev(after)->firstId;
+            people[i].phoneOwn = people[i].entry.phoneOwn = std::prev(after)->phoneOwn;
+        } else {
+            people[i].file = -ids[i];
         }
     }
     // A name no other entry has gets a value of its own (a name key's kind is 2, this one's 7).
@@ -207,7 +486,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
         if (!std::all_of(run.begin(), run.end(), [&](size_t i) { return people[i].name == name; }))
             for (size_t i : run) people[i].spelled = true;
     }
-    UnionFind sure(people.size());
+    Clusters sure(people);
     {
         // The rows are read here and taken apart on another thread, a batch at a time, in
         // their order; only that thread touches the candidates until the last batch is back.
@@ -227,9 +506,12 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
                 if (trimBlanks(people[i].entry.name).find_first_not_of(";") == std::string::npos &&
                     (people[i].name & 7) == 7)
                     people[i].name = 0;
-                // Entries of one content are one file's card read twice.
-                auto [at, fresh] = byContent.emplace(contentKey(row), i);
-                if (!fresh) sure.join(at->second, i);
+                // Entries of one content, what they keep beyond the phone's lines included,
+                // are one card read twice.
+                std::string content = contentKey(row);
+                for (const std::string& extra : row.extras) content.append(extra).push_back('\x1e');
+                auto [at, fresh] = byContent.emplace(std::move(content), i);
+                if (!fresh) sure.join(at->second, i, true);
             }
             return std::move(batch);
         });
@@ -257,45 +539,39 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
         if (batch.count > 0) pipe.put(std::move(batch));
         while (pipe.waiting() > 0) pipe.take();
     }
-    // One name: the same person where the entries share a number or a mail, or one of them has
-    // none; entries whose numbers and mails all differ may be two people of one name.
-    std::vector<std::vector<size_t>> namesakes;
-    for (const KeyRun& members : names) {
-        UnionFind local(members.size());
-        std::unordered_map<std::int64_t, size_t> firstWith;
-        std::optional<size_t> firstInformed;
-        for (size_t m = 0; m < members.size(); ++m) {
-            const Candidate& person = people[members[m]];
-            if (person.informed && !firstInformed) firstInformed = m;
-            for (std::int64_t key : person.sharedContacts) {
-                auto [at, fresh] = firstWith.emplace(key, m);
-                if (!fresh) local.join(at->second, m);
-            }
-        }
-        for (size_t m = 0; m < members.size(); ++m)
-            if (!people[members[m]].informed) local.join(firstInformed.value_or(0), m);
-        bool parted = false;
-        for (size_t m = 0; m < members.size(); ++m) {
-            parted = parted || local.find(m) != 0;
-            sure.join(members[local.find(m)], members[m]);
-        }
-        if (parted) namesakes.push_back(members);
-    }
-    // Shared numbers and mails: one person where the names agree written another way,
-    // else whole groups linked as "possibly the same".
-    for (const KeyRun& run : contacts) {
-        std::unordered_map<std::string_view, size_t> byKey;
-        for (size_t i : run)
-            for (const std::string& key : people[i].spellings) {
-                auto [at, fresh] = byKey.emplace(key, i);
-                if (!fresh && people[at->second].name != people[i].name) sure.join(at->second, i);
-            }
-    }
+    // Entries of one name, run by run (see nameRun): the same person or asked about.
+    std::vector<std::pair<std::vector<size_t>, DuplicateKind>> asked;
+    for (const KeyRun& members : names)
+        if (auto kind = nameRun(people, members, sure)) asked.push_back({members, *kind});
+    // Shared numbers and mails: one person where the names agree written another way, else
+    // whole groups linked as "possibly the same". A number or a mail that more than a handful
+    // of names share (a company's main number) says nothing of any of them.
     UnionFind possible(people.size());
-    for (const KeyRun& run : contacts)
+    std::unordered_set<std::int64_t> nameOfRun;
+    for (size_t r = 0; r < contacts.size(); ++r) {
+        const KeyRun& run = contacts[r];
+        nameOfRun.clear();
+        for (size_t i : run)
+            if (nameOfRun.insert(people[i].name).second && nameOfRun.size() > kHandful) break;
+        if (nameOfRun.size() > kHandful || nameOfRun.size() < 2) continue;
+        bool mobile = std::any_of(run.begin(), run.end(), [&](size_t i) {
+            const auto& keys = people[i].mobileKeys;
+            return std::find(keys.begin(), keys.end(), contactKeys[r]) != keys.end();
+        });
+        std::unordered_map<std::string_view, std::vector<std::pair<size_t, SpellingKind>>> byKey;
+        for (size_t i : run)
+            for (const Spelling& spelling : people[i].spellings) {
+                auto& seen = byKey[spelling.key];
+                for (const auto& [j, kind] : seen)
+                    if (people[j].name != people[i].name &&
+                        spellingsTie(people[j], kind, people[i], spelling.kind, mobile))
+                        sure.join(j, i);
+                if (seen.size() < 8) seen.push_back({i, spelling.kind});
+            }
         for (size_t i : run)
             if (sure.find(run.front()) != sure.find(i))
                 possible.join(sure.find(run.front()), sure.find(i));
+    }
 
     // Each leader's members, in ascending id (a leader is its group's earliest entry).
     std::vector<std::vector<const Candidate*>> sureMembers(people.size());
@@ -303,15 +579,15 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     std::vector<DuplicateGroup> groups;
     for (const std::vector<const Candidate*>& members : sureMembers)
         if (members.size() > 1) groups.push_back(groupOf(members, DuplicateKind::Same));
-    // Namesakes whom nothing else ties are shown together, for the user to decide.
-    for (const std::vector<size_t>& members : namesakes) {
+    // Entries of one name whom nothing else ties are shown together, for the user to decide.
+    for (const auto& [members, kind] : asked) {
         std::unordered_set<size_t> leaders;
         std::vector<const Candidate*> all;
         for (size_t m : members) {
             leaders.insert(sure.find(m));
             all.push_back(&people[m]);
         }
-        if (leaders.size() > 1) groups.push_back(groupOf(all, DuplicateKind::Namesakes));
+        if (leaders.size() > 1) groups.push_back(groupOf(all, kind));
     }
     std::vector<std::vector<const Candidate*>> possibleMembers(people.size());
     for (size_t leader = 0; leader < people.size(); ++leader)
@@ -340,7 +616,31 @@ struct MergeEntry {
     const EntryRow& row;
     CardView card;
     Person person;
+    bool phoneOwn = false;
 };
+
+// The birthday of a person of several entries: the one most of them hold, else the phone's
+// own entry's, else the kept entry's; "" when none holds one.
+std::string birthdayOf(const MergeEntry& first, const std::vector<const MergeEntry*>& others) {
+    std::map<std::string, std::tuple<size_t, bool, bool>> votes;  // count, phone's own, kept
+    auto vote = [&votes](const MergeEntry& entry, bool kept) {
+        if (entry.person.birthday.empty()) return;
+        auto& [count, own, isKept] = votes[entry.person.birthday];
+        ++count;
+        own = own || entry.phoneOwn;
+        isKept = isKept || kept;
+    };
+    vote(first, true);
+    for (const MergeEntry* other : others) vote(*other, false);
+    std::string best;
+    std::tuple<size_t, bool, bool> bestVote{};
+    for (const auto& [date, counted] : votes)
+        if (best.empty() || counted > bestVote) {
+            best = date;
+            bestVote = counted;
+        }
+    return best;
+}
 
 std::optional<long> memoryNumberOf(const CardView& card) {
     if (!card.memoryNumber) return std::nullopt;
@@ -490,6 +790,10 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
     std::vector<std::string> extras;
     std::unordered_set<std::string> lines, notes;
     std::map<std::string, std::string> once;  // property → the value that stands
+    // The birthday is the one most entries agree on, wherever it stands.
+    std::string birthday = birthdayOf(first, others);
+    bool birthdayWritten = false;
+    std::unordered_set<std::string> birthdaysNamed;
     int lastGroup = 0;
     for (const std::string& extra : first.row.extras) {
         VcardLine line;
@@ -509,6 +813,17 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
                 continue;  // readings from the phone's lines; every note below
             if ((line.name == "N" || line.name == "FN") && row.id != nameSource && !alternative)
                 continue;
+            if (line.name == "BDAY") {
+                std::string date = isoDate(line.value);
+                if (date == birthday && !birthdayWritten) {
+                    birthdayWritten = true;
+                    extras.push_back(extra);
+                } else if (date != birthday && !isPlaceholderDate(date) &&
+                           birthdaysNamed.insert(date).second) {
+                    notKept.push_back(name + ": " + spokenProperty("BDAY") + " " + date);
+                }
+                continue;
+            }
             if (heldOnce(line.name) && !alternative) {
                 auto [at, added] = once.emplace(line.name, trimBlanks(line.value));
                 if (!added) {
@@ -566,6 +881,32 @@ std::vector<std::string> numberItemKeys(const MergeEntry& entry) {
     return keys;
 }
 
+// A number known with its extension in one book and without it in another is one number: the
+// one without goes, so that no card lists the same number twice.
+void dropNumbersKnownWithExtension(std::vector<std::string>& columns) {
+    for (std::string& column : columns) {
+        if (columnKind(column) != ColumnKind::Numbers) continue;
+        std::vector<std::string> pieces;
+        forEachPiece(column, [&pieces](std::string_view piece) { pieces.emplace_back(piece); });
+        std::unordered_set<std::string> extended;
+        for (const std::string& piece : pieces) {
+            std::string value = trimBlanks(pieceAt(piece, ":", 1));
+            if (!splitExtension(value).extension.empty()) extended.insert(numberKey(value));
+        }
+        if (extended.empty()) continue;
+        bool closed = column.ends_with(kJoin);
+        std::string kept;
+        for (const std::string& piece : pieces) {
+            std::string value = trimBlanks(pieceAt(piece, ":", 1));
+            if (splitExtension(value).extension.empty() && extended.count(numberKey(value)))
+                continue;
+            kept += (kept.empty() || closed ? "" : std::string(kJoin)) + piece +
+                    (closed ? std::string(kJoin) : "");
+        }
+        column = kept;
+    }
+}
+
 // The first entry's columns with the others' numbers and mails it lacks, and the lowest
 // memory-dial number of them all.
 std::vector<std::string> mergedColumns(const MergeEntry& first,
@@ -591,6 +932,7 @@ std::vector<std::string> mergedColumns(const MergeEntry& first,
     }
     addPieces(columns, ColumnKind::Numbers, newNumbers);
     addPieces(columns, ColumnKind::Mails, newMails);
+    dropNumbersKnownWithExtension(columns);
     if (lowest) {
         auto line = std::find_if(columns.begin(), columns.end(), [](const std::string& v) {
             return v.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0;
@@ -631,7 +973,8 @@ namespace {
 // kept from group to group, so that their strings are reused.
 struct GroupRows {
     std::vector<EntryRow> rows;
-    size_t count = 0;  // rows in use
+    std::vector<bool> phoneOwn;  // of each row
+    size_t count = 0;            // rows in use
     std::optional<std::int64_t> nameFrom;
     std::string firstName;  // the name the dialog showed first, for a message
 };
@@ -649,7 +992,8 @@ struct MergedGroup {
 MergedGroup mergedGroup(const GroupRows& group) {
     std::vector<MergeEntry> rows;
     for (size_t r = 0; r < group.count; ++r)
-        rows.push_back({group.rows[r], readCard(group.rows[r]), readPerson(group.rows[r])});
+        rows.push_back(
+            {group.rows[r], readCard(group.rows[r]), readPerson(group.rows[r]), group.phoneOwn[r]});
     MergedGroup merged;
     // The merged entry keeps the place (the id) of the earliest, and is built on the entry
     // with the name the user picked, else the best name of the group, so that it comes out
@@ -661,21 +1005,39 @@ MergedGroup mergedGroup(const GroupRows& group) {
     }
     struct Rank {
         bool picked;
-        std::tuple<int, int, int, std::string> name;
+        std::tuple<int, int, int> kind;  // of the name: see nameRank
+        size_t users;                    // entries that write the name so
+        bool phoneOwn;
         size_t lines;
-        std::string content;
+        std::string name, content;
         size_t row;
     };
     std::vector<Rank> ranked;
-    for (size_t i = 0; i < rows.size(); ++i)
+    for (size_t i = 0; i < rows.size(); ++i) {
+        std::string name = rows[i].card.name.value_or("");
+        auto [apart, kanji, width, text] = nameRank(name);
+        size_t users = std::count_if(rows.begin(), rows.end(), [&name](const MergeEntry& other) {
+            return other.card.name.value_or("") == name;
+        });
         ranked.push_back({group.nameFrom && *group.nameFrom == rows[i].row.id,
-                          nameRank(rows[i].card.name.value_or("")), usedColumns(rows[i].row).size(),
-                          contentKey(rows[i].row), i});
-    // The pick, the best name, the card with most lines, then its text: never the order.
+                          {apart, kanji, width},
+                          users,
+                          rows[i].phoneOwn,
+                          usedColumns(rows[i].row).size(),
+                          name,
+                          contentKey(rows[i].row),
+                          i});
+    }
+    // The pick; the best kind of name; of those, the form most of the person's entries write,
+    // then the phone's own (typed there by the user), the card with most lines, its text:
+    // never the order the books came in.
     std::sort(ranked.begin(), ranked.end(), [](const Rank& a, const Rank& b) {
         if (a.picked != b.picked) return a.picked;
-        if (a.name != b.name) return a.name > b.name;
+        if (a.kind != b.kind) return a.kind > b.kind;
+        if (a.users != b.users) return a.users > b.users;
+        if (a.phoneOwn != b.phoneOwn) return a.phoneOwn;
         if (a.lines != b.lines) return a.lines > b.lines;
+        if (a.name != b.name) return a.name > b.name;
         return a.content < b.content;
     });
     const MergeEntry& base = rows[ranked.front().row];
@@ -729,6 +1091,8 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         rows.firstName = group.entries.front().name;
         for (const DuplicateEntry& entry : group.entries) {
             if (rows.count == rows.rows.size()) rows.rows.emplace_back();
+            rows.phoneOwn.resize(rows.rows.size());
+            rows.phoneOwn[rows.count] = entry.phoneOwn;
             if (entries.read(entry.id, rows.rows[rows.count])) ++rows.count;
         }
         return rows.count >= 2;
@@ -801,9 +1165,17 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
 }
 
 size_t bestNamedEntry(const DuplicateGroup& group) {
+    // As a merge ranks them: the kind of name, how many entries write it so, the phone's own.
+    auto rank = [&group](const DuplicateEntry& entry) {
+        auto [apart, kanji, width, text] = nameRank(entry.name);
+        size_t users = std::count_if(
+            group.entries.begin(), group.entries.end(),
+            [&entry](const DuplicateEntry& other) { return other.name == entry.name; });
+        return std::tuple(apart, kanji, width, users, entry.phoneOwn, text);
+    };
     size_t best = 0;
     for (size_t e = 1; e < group.entries.size(); ++e)
-        if (nameRank(group.entries[e].name) > nameRank(group.entries[best].name)) best = e;
+        if (rank(group.entries[e]) > rank(group.entries[best])) best = e;
     return best;
 }
 

@@ -21,6 +21,7 @@ struct DuplicateEntry {
     std::string company;
     std::vector<std::string> numbers;  // as stored, first to last
     std::vector<std::string> mails;
+    bool phoneOwn = false;  // it came from the phone's own backup
 };
 
 // Same: the names are the same once normalised (and the entries share a number or a mail, or one
@@ -34,6 +35,9 @@ enum class DuplicateKind { Same, Possible, Namesakes };
 struct DuplicateGroup {
     DuplicateKind kind = DuplicateKind::Same;
     bool sure() const { return kind == DuplicateKind::Same; }
+    // Why the entries are together, in words the dialog shows: the number or mail they share,
+    // or "同じ名前で、食い違う番号やメールなし".
+    std::string reason;
     std::vector<DuplicateEntry> entries;  // in ascending id; the first is the one kept
     // The entry whose name (and reading) the merged entry takes; none for the first that has
     // one.

@@ -199,7 +199,27 @@ void ensureStoreTables(Connection& connection) {
         "CREATE TABLE IF NOT EXISTS entry_extras (entry_id INTEGER PRIMARY KEY, lines TEXT NOT "
         "NULL);"
         "CREATE TABLE IF NOT EXISTS entry_keys (entry_id INTEGER PRIMARY KEY, keys BLOB NOT "
-        "NULL);");
+        "NULL);"
+        "CREATE TABLE IF NOT EXISTS entry_files (first_id INTEGER PRIMARY KEY, last_id INTEGER "
+        "NOT NULL, own INTEGER NOT NULL);");
+}
+
+void recordEntryFile(Connection& connection, const EntryFile& file) {
+    Statement insert = connection.prepare(
+        "insert or replace into entry_files (first_id, last_id, own) values (?, ?, ?);");
+    insert.bind(1, file.firstId);
+    insert.bind(2, file.lastId);
+    insert.bind(3, static_cast<std::int64_t>(file.phoneOwn ? 1 : 0));
+    insert.step();
+}
+
+std::vector<EntryFile> entryFiles(Connection& connection) {
+    std::vector<EntryFile> files;
+    Statement select =
+        connection.prepare("select first_id, last_id, own from entry_files order by first_id;");
+    while (select.step())
+        files.push_back({select.integer(0), select.integer(1), select.integer(2) != 0});
+    return files;
 }
 
 void forgetKeysUnlessMadeBy(Connection& connection, int version) {
@@ -469,6 +489,7 @@ void clearEntries(Connection& connection) {
     connection.execute("delete from radio_v401sh;");
     connection.execute("delete from entry_extras;");
     connection.execute("delete from entry_keys;");
+    connection.execute("delete from entry_files;");
 }
 
 void compactStore(Connection& connection) {

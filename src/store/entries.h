@@ -134,6 +134,15 @@ void writeExtras(Connection& connection, std::int64_t id, const std::vector<std:
 // keys they are found by.
 void ensureStoreTables(Connection& connection);
 
+// The entries one file gave, by their ids, and whether it was the phone's own backup.
+struct EntryFile {
+    std::int64_t firstId = 0, lastId = 0;
+    bool phoneOwn = false;
+};
+void recordEntryFile(Connection& connection, const EntryFile& file);
+// Every file recorded, in ascending first id.
+std::vector<EntryFile> entryFiles(Connection& connection);
+
 // The keys of the entries, as duplicates are found by them. `version` counts the way they are
 // made: keys made another way are forgotten, to be made anew.
 void forgetKeysUnlessMadeBy(Connection& connection, int version);

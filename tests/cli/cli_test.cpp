@@ -117,12 +117,15 @@ TEST(Cli, DuplicatesAsJsonLinesAndColumnsTheUserAssigns) {
     TempFolder folder;
     std::string cards = folder.write(
         "same.vcf",
-        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\nTEL:0311112222\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\nTEL:0311112222\r\nEND:VCARD\r\n");
+    std::string more = folder.write(
+        "more.vcf",
         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\nTEL:03-1111-2222\r\nEND:VCARD\r\n"
         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\nTEL:0399998888\r\nEND:VCARD\r\n");
-    CliRun run = runCli(folder, "--duplicates " + cards);
+    CliRun run = runCli(folder, "--duplicates " + cards + " " + more);
     ASSERT_EQ(run.status, 0) << run.err;
-    // One person twice, and a namesake with nothing in common: only "possibly".
+    // One person in two books, and a namesake with nothing in common (kept apart in the second
+    // book): only "possibly".
     EXPECT_EQ(run.out,
               "{\"kind\": \"same\", \"ids\": [1, 2]}\n"
               "{\"kind\": \"possible\", \"ids\": [1, 2, 3]}\n");

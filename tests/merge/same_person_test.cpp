@@ -220,28 +220,20 @@ TEST(SamePerson, ALabelledSetInEveryOrder) {
 TEST(SamePerson, AMergeDropsNoWord) {
     TempFolder folder;
     Store store = Store::inMemory();
-    importFile(store,
-               folder.write("a.vcf", crlf({"BEGIN:VCARD",
-                                           "VERSION:3.0",
-                                           "N:Ono;Aki;;;",
-                                           "NOTE:first note",
-                                           "ORG:Tsunagi",
-                                           "TITLE:Engineer",
-                                           "BDAY:1990-01-01",
-                                           "TEL;TYPE=WORK:03-1234-5678",
-                                           "TEL;VALUE=uri:tel:+81-3-5555-0000;ext=11",
-                                           "END:VCARD",
-                                           "BEGIN:VCARD",
-                                           "VERSION:3.0",
-                                           "N:Ono;Aki;;;",
-                                           "NOTE:second note",
-                                           "ORG:Another Co.",
-                                           "TITLE:Advisor",
-                                           "BDAY:1991-01-01",
-                                           "TEL;TYPE=WORK,FAX:03-1234-5678",
-                                           "TEL;VALUE=uri:tel:+81-3-5555-0000;ext=22",
-                                           "END:VCARD"})),
-               FileKind::PhoneCards);
+    importFile(
+        store,
+        folder.write("a.vcf", crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Ono;Aki;;;", "NOTE:first note",
+                                    "ORG:Tsunagi", "TITLE:Engineer", "BDAY:1990-01-01",
+                                    "TEL;TYPE=WORK:03-1234-5678",
+                                    "TEL;VALUE=uri:tel:+81-3-5555-0000;ext=11", "END:VCARD"})),
+        FileKind::PhoneCards);
+    importFile(
+        store,
+        folder.write("b.vcf", crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Ono;Aki;;;",
+                                    "NOTE:second note", "ORG:Another Co.", "TITLE:Advisor",
+                                    "BDAY:1991-01-01", "TEL;TYPE=WORK,FAX:03-1234-5678",
+                                    "TEL;VALUE=uri:tel:+81-3-5555-0000;ext=22", "END:VCARD"})),
+        FileKind::PhoneCards);
     std::vector<DuplicateGroup> groups = findDuplicates(store);
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_TRUE(groups[0].sure());
