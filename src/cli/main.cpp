@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
                           << "\", \"ids\": [" << ids << "]}\n";
             }
         if (options.merge) {
-            std::vector<DuplicateGroup> groups = findDuplicates(store);
+            std::vector<DuplicateGroup> groups = findDuplicates(store, true);
             std::erase_if(groups, [](const DuplicateGroup& group) { return !group.sure(); });
             std::cerr << "tsunagi-cli: " << describeMerge(mergeDuplicates(store, groups)) << '\n';
         }

@@ -112,7 +112,8 @@ std::string reasonOf(const DuplicateGroup& group) {
     return "";
 }
 
-DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKind kind) {
+DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKind kind,
+                       bool reasoned = true) {
     DuplicateGroup group;
     group.kind = kind;
     for (const Candidate* person : members) group.entries.push_back(person->entry);
@@ -120,7 +121,7 @@ DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKi
               [](const DuplicateEntry& a, const DuplicateEntry& b) { return a.id < b.id; });
     group.mergedNumbers = distinctAcross(members, &Candidate::numberKeys);
     group.mergedMails = distinctAcross(members, &Candidate::mailKeys);
-    group.reason = reasonOf(group);
+    if (reasoned) group.reason = reasonOf(group);
     return group;
 }
 
@@ -387,13 +388,14 @@ std::optional<DuplicateKind> nameRun(const std::vector<Candidate>& people,
         bool numbers = false, mails = false;
     };
     std::vector<Held> held;
+    std::unordered_map<size_t, size_t> heldOf;  // leader → its place in `held`
     for (size_t m : members) {
         size_t leader = sure.find(m);
-        auto at = std::find_if(held.begin(), held.end(),
-                               [leader](const Held& h) { return h.leader == leader; });
-        if (at == held.end()) at = held.insert(held.end(), Held{leader});
-        at->numbers = at->numbers || !people[m].numberKeys.empty();
-        at->mails = at->mails || !people[m].mailKeys.empty();
+        auto [at, fresh] = heldOf.emplace(leader, held.size());
+        if (fresh) held.push_back(Held{leader});
+        Held& person = held[at->second];
+        person.numbers = person.numbers || !people[m].numberKeys.empty();
+        person.mails = person.mails || !people[m].mailKeys.empty();
     }
     // Two people whose numbers and mails cannot conflict, each the other's only such one.
     auto fits = [&](const Held& a, const Held& b) {
@@ -401,8 +403,16 @@ std::optional<DuplicateKind> nameRun(const std::vector<Candidate>& people,
                !(a.mails && b.mails) &&
                Clusters::disjoint(sure.files(a.leader), sure.files(b.leader));
     };
+    // Only one with numbers alone and one with mails alone can fit each other: among many of
+    // either, none is the other's only one but by their files, which a few are compared for.
+    size_t numbersOnly = 0, mailsOnly = 0;
+    for (const Held& person : held) {
+        numbersOnly += person.numbers && !person.mails;
+        mailsOnly += person.mails && !person.numbers;
+    }
     std::vector<std::pair<size_t, size_t>> pairs;
-    for (size_t a = 0; a < held.size(); ++a) {
+    bool few = numbersOnly > 0 && mailsOnly > 0 && numbersOnly + mailsOnly <= 16;
+    for (size_t a = 0; few && a < held.size(); ++a) {
         std::optional<size_t> only;
         size_t count = 0;
         for (size_t b = 0; b < held.size(); ++b)
@@ -418,21 +428,21 @@ std::optional<DuplicateKind> nameRun(const std::vector<Candidate>& people,
         }
     }
     for (auto [a, b] : pairs) sure.join(a, b);
-    std::unordered_set<size_t> people_;
+    std::unordered_set<size_t> persons;
     bool uninformed = false;
     for (size_t m : members) {
-        people_.insert(sure.find(m));
+        persons.insert(sure.find(m));
         uninformed = uninformed || !people[m].informed;
     }
-    if (people_.size() < 2) return std::nullopt;
+    if (persons.size() < 2) return std::nullopt;
     // One without a number or a mail beside one other: possibly the same.
-    if (people_.size() == 2 && uninformed) return DuplicateKind::Possible;
+    if (persons.size() == 2 && uninformed) return DuplicateKind::Possible;
     return DuplicateKind::Namesakes;
 }
 
 }  // namespace
 
-std::vector<DuplicateGroup> findDuplicates(const Store& store) {
+std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     Connection connection = store.open();
     // Only entries that share a key with another can be in a group: they are read, the others
     // not, and the keys they share say most of what is needed.
@@ -446,7 +456,9 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     };
     std::vector<Candidate> people(ids.size());
     std::vector<KeyRun> names, contacts;
+    const std::vector<KeyRun>& nameRuns = names;
     std::vector<std::int64_t> contactKeys;  // the key of each run of contacts
+    std::vector<size_t> contentShared;      // entries that share their content with another
     for (size_t k = 0; k < shared.size(); ++k) {
         KeyKind kind = kindOf(shared[k].key);
         bool first = k == 0 || shared[k].key != shared[k - 1].key;
@@ -455,6 +467,8 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
             if (first) names.emplace_back();
             names.back().push_back(index);
             people[index].name = shared[k].key;
+        } else if (kind == KeyKind::Content) {
+            contentShared.push_back(index);
         } else if (kind == KeyKind::Number || kind == KeyKind::Mail) {
             if (first) {
                 contacts.emplace_back();
@@ -480,10 +494,29 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     // A name no other entry has gets a value of its own (a name key's kind is 2, this one's 7).
     for (size_t i = 0; i < people.size(); ++i)
         if (people[i].name == 0) people[i].name = static_cast<std::int64_t>(i) << 3 | 7;
+    // A number or a mail that more than a handful of names share (an office's main number)
+    // says nothing of any of them: its entries are not even read for it.
+    std::vector<bool> live(contacts.size(), true), needed(people.size(), false);
+    {
+        std::unordered_set<std::int64_t> seen;
+        for (size_t r = 0; r < contacts.size(); ++r) {
+            seen.clear();
+            for (size_t i : contacts[r])
+                if (seen.insert(people[i].name).second && seen.size() > kHandful) break;
+            live[r] = seen.size() <= kHandful;
+            if (live[r])
+                for (size_t i : contacts[r]) needed[i] = true;
+        }
+        for (const KeyRun& run : nameRuns)
+            for (size_t i : run) needed[i] = true;
+        for (size_t i : contentShared) needed[i] = true;
+    }
     // Spellings are made only where entries that share a number or a mail differ in name.
-    for (const KeyRun& run : contacts) {
+    for (size_t r = 0; r < contacts.size(); ++r) {
+        const KeyRun& run = contacts[r];
         std::int64_t name = people[run.front()].name;
-        if (!std::all_of(run.begin(), run.end(), [&](size_t i) { return people[i].name == name; }))
+        if (live[r] &&
+            !std::all_of(run.begin(), run.end(), [&](size_t i) { return people[i].name == name; }))
             for (size_t i : run) people[i].spelled = true;
     }
     Clusters sure(people);
@@ -520,6 +553,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
         Batch batch;
         EntryById entries(connection);
         for (size_t i = 0; i < ids.size(); ++i) {
+            if (!needed[i]) continue;
             if (batch.count == batch.rows.size()) {
                 batch.rows.emplace_back();
                 batch.indexes.emplace_back();
@@ -550,6 +584,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     std::unordered_set<std::int64_t> nameOfRun;
     for (size_t r = 0; r < contacts.size(); ++r) {
         const KeyRun& run = contacts[r];
+        if (!live[r]) continue;
         nameOfRun.clear();
         for (size_t i : run)
             if (nameOfRun.insert(people[i].name).second && nameOfRun.size() > kHandful) break;
@@ -578,7 +613,8 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store) {
     for (size_t i = 0; i < people.size(); ++i) sureMembers[sure.find(i)].push_back(&people[i]);
     std::vector<DuplicateGroup> groups;
     for (const std::vector<const Candidate*>& members : sureMembers)
-        if (members.size() > 1) groups.push_back(groupOf(members, DuplicateKind::Same));
+        if (members.size() > 1) groups.push_back(groupOf(members, DuplicateKind::Same, !sureOnly));
+    if (sureOnly) return groups;
     // Entries of one name whom nothing else ties are shown together, for the user to decide.
     for (const auto& [members, kind] : asked) {
         std::unordered_set<size_t> leaders;
@@ -886,6 +922,10 @@ std::vector<std::string> numberItemKeys(const MergeEntry& entry) {
 void dropNumbersKnownWithExtension(std::vector<std::string>& columns) {
     for (std::string& column : columns) {
         if (columnKind(column) != ColumnKind::Numbers) continue;
+        // Most columns hold no extension at all: nothing to look at.
+        if (column.find(',') == std::string::npos && column.find('x') == std::string::npos &&
+            column.find("EXT") == std::string::npos && !contains(column, "内線"))
+            continue;
         std::vector<std::string> pieces;
         forEachPiece(column, [&pieces](std::string_view piece) { pieces.emplace_back(piece); });
         std::unordered_set<std::string> extended;

@@ -55,7 +55,8 @@ size_t bestNamedEntry(const DuplicateGroup& group);
 
 // The groups among all entries: sure groups first, in the order of their first entries, then
 // the possible ones.
-std::vector<DuplicateGroup> findDuplicates(const Store& store);
+// With `sureOnly`, only the sure groups: what is merged without asking.
+std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly = false);
 
 struct MergeResult {
     long entriesBefore = 0;  // entries of the merged groups
