@@ -138,18 +138,19 @@ void makeMissingKeys(Connection& connection) {
     transaction.commit();
 }
 
-std::vector<SharedKey> sharedEntryKeys(Connection& connection) {
+std::vector<SharedKey> sharedEntryKeys(Connection& connection, std::vector<EntryKeyKinds>* kinds) {
     Statement made = connection.prepare("PRAGMA user_version;");
     bool current = made.step() && made.integer(0) == kEntryKeysVersion;
     int keyed = 0;
     if (current) {
         // Every entry with keys is an entry (its keys go with it), so when as many have keys as
         // there are entries, none lacks them.
-        std::vector<SharedKey> shared = sharedKeys(connection, &keyed);
+        std::vector<SharedKey> shared = sharedKeys(connection, &keyed, kinds);
         if (keyed == countEntries(connection)) return shared;
+        if (kinds) kinds->clear();
     }
     makeMissingKeys(connection);
-    return sharedKeys(connection);
+    return sharedKeys(connection, nullptr, kinds);
 }
 
 }  // namespace tsunagi

@@ -53,6 +53,7 @@ void makeMissingKeys(Connection& connection);
 
 // Every key that two or more entries share, with each of them, ordered by key, then by id;
 // the keys of entries that had none made first.
-std::vector<SharedKey> sharedEntryKeys(Connection& connection);
+std::vector<SharedKey> sharedEntryKeys(Connection& connection,
+                                       std::vector<EntryKeyKinds>* kinds = nullptr);
 
 }  // namespace tsunagi

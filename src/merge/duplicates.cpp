@@ -6,6 +6,7 @@
 #include <map>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -313,10 +314,10 @@ constexpr size_t kHandful = 5;
 // there) unless they are one card read twice.
 class Clusters {
   public:
-    explicit Clusters(const std::vector<Candidate>& people)
-        : parent_(people.size()), files_(people.size()) {
+    explicit Clusters(const std::vector<Candidate>& people) : parent_(people.size()) {
         std::iota(parent_.begin(), parent_.end(), size_t(0));
-        for (size_t i = 0; i < people.size(); ++i) files_[i] = {people[i].file};
+        file_.reserve(people.size());
+        for (const Candidate& person : people) file_.push_back(person.file);
     }
     size_t find(size_t x) {
         while (parent_[x] != x) x = parent_[x] = parent_[parent_[x]];
@@ -327,19 +328,26 @@ class Clusters {
         a = find(a);
         b = find(b);
         if (a == b) return true;
-        if (!twice && !disjoint(files_[a], files_[b])) return false;
+        if (!twice && !disjoint(files(a), files(b))) return false;
         if (a > b) std::swap(a, b);  // the earliest entry leads
-        parent_[b] = a;
         std::vector<std::int64_t> both;
-        std::set_union(files_[a].begin(), files_[a].end(), files_[b].begin(), files_[b].end(),
+        std::span<const std::int64_t> first = files(a), second = files(b);
+        std::set_union(first.begin(), first.end(), second.begin(), second.end(),
                        std::back_inserter(both));
-        files_[a] = std::move(both);
-        files_[b].clear();
+        parent_[b] = a;
+        many_.erase(b);
+        many_[a] = std::move(both);
         return true;
     }
-    const std::vector<std::int64_t>& files(size_t x) { return files_[find(x)]; }
+    // The files of x's person, sorted; most are of one file, kept without a list of its own.
+    std::span<const std::int64_t> files(size_t x) {
+        x = find(x);
+        auto at = many_.find(x);
+        return at != many_.end() ? std::span<const std::int64_t>(at->second)
+                                 : std::span<const std::int64_t>(&file_[x], 1);
+    }
 
-    static bool disjoint(const std::vector<std::int64_t>& a, const std::vector<std::int64_t>& b) {
+    static bool disjoint(std::span<const std::int64_t> a, std::span<const std::int64_t> b) {
         for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
             if (a[i] == b[j]) return false;
             a[i] < b[j] ? ++i : ++j;
@@ -349,7 +357,8 @@ class Clusters {
 
   private:
     std::vector<size_t> parent_;
-    std::vector<std::vector<std::int64_t>> files_;  // sorted, of each leader
+    std::vector<std::int64_t> file_;                              // of each entry
+    std::unordered_map<size_t, std::vector<std::int64_t>> many_;  // of leaders of several
 };
 
 // The entries of one name: the same person where they share a number or a mail, or where
@@ -375,7 +384,7 @@ std::optional<DuplicateKind> nameRun(const std::vector<Candidate>& people,
         std::unordered_set<size_t> leaders;  // each person once, however many entries
         for (size_t m : component) {
             if (!leaders.insert(sure.find(members[m])).second) continue;
-            const std::vector<std::int64_t>& files = sure.files(members[m]);
+            std::span<const std::int64_t> files = sure.files(members[m]);
             seen.insert(seen.end(), files.begin(), files.end());
         }
         std::sort(seen.begin(), seen.end());
@@ -446,7 +455,8 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     Connection connection = store.open();
     // Only entries that share a key with another can be in a group: they are read, the others
     // not, and the keys they share say most of what is needed.
-    std::vector<SharedKey> shared = sharedEntryKeys(connection);
+    std::vector<EntryKeyKinds> kinds;
+    std::vector<SharedKey> shared = sharedEntryKeys(connection, sureOnly ? &kinds : nullptr);
     std::vector<std::int64_t> ids;
     for (const SharedKey& key : shared) ids.push_back(key.id);
     std::sort(ids.begin(), ids.end());
@@ -507,9 +517,40 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             if (live[r])
                 for (size_t i : contacts[r]) needed[i] = true;
         }
-        for (const KeyRun& run : nameRuns)
-            for (size_t i : run) needed[i] = true;
         for (size_t i : contentShared) needed[i] = true;
+        if (!sureOnly) {
+            for (const KeyRun& run : nameRuns)
+                for (size_t i : run) needed[i] = true;
+        } else {
+            // For the sure groups alone, an entry of a name that shares nothing more is read
+            // only where it may complete another: numbers alone beside mails alone (its keys
+            // say which it has).
+            std::sort(kinds.begin(), kinds.end(),
+                      [](const EntryKeyKinds& a, const EntryKeyKinds& b) { return a.id < b.id; });
+            auto heldBy = [&](size_t i) {
+                auto at = std::lower_bound(
+                    kinds.begin(), kinds.end(), ids[i],
+                    [](const EntryKeyKinds& k, std::int64_t id) { return k.id < id; });
+                return at != kinds.end() && at->id == ids[i] ? at->kinds : 0u;
+            };
+            constexpr unsigned kNumbers = 1u << static_cast<int>(KeyKind::Number),
+                               kMails = 1u << static_cast<int>(KeyKind::Mail);
+            for (const KeyRun& run : nameRuns) {
+                std::vector<size_t> halves;
+                size_t numbersOnly = 0, mailsOnly = 0;
+                for (size_t i : run) {
+                    unsigned held = heldBy(i) & (kNumbers | kMails);
+                    numbersOnly += held == kNumbers;
+                    mailsOnly += held == kMails;
+                    if (held == kNumbers || held == kMails) halves.push_back(i);
+                    // One card read twice shares every key: without a number or a mail, only
+                    // its name, and it is read to see.
+                    if (held == 0) needed[i] = true;
+                }
+                if (numbersOnly > 0 && mailsOnly > 0)
+                    for (size_t i : halves) needed[i] = true;
+            }
+        }
     }
     // Spellings are made only where entries that share a number or a mail differ in name.
     for (size_t r = 0; r < contacts.size(); ++r) {
@@ -575,8 +616,14 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     }
     // Entries of one name, run by run (see nameRun): the same person or asked about.
     std::vector<std::pair<std::vector<size_t>, DuplicateKind>> asked;
-    for (const KeyRun& members : names)
-        if (auto kind = nameRun(people, members, sure)) asked.push_back({members, *kind});
+    std::vector<size_t> read;
+    for (const KeyRun& members : names) {
+        read.clear();
+        for (size_t i : members)
+            if (needed[i]) read.push_back(i);
+        if (read.size() < 2) continue;
+        if (auto kind = nameRun(people, read, sure)) asked.push_back({read, *kind});
+    }
     // Shared numbers and mails: one person where the names agree written another way, else
     // whole groups linked as "possibly the same". A number or a mail that more than a handful
     // of names share (a company's main number) says nothing of any of them.
@@ -603,17 +650,24 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
                         sure.join(j, i);
                 if (seen.size() < 8) seen.push_back({i, spelling.kind});
             }
+        if (sureOnly) continue;
         for (size_t i : run)
             if (sure.find(run.front()) != sure.find(i))
                 possible.join(sure.find(run.front()), sure.find(i));
     }
 
-    // Each leader's members, in ascending id (a leader is its group's earliest entry).
-    std::vector<std::vector<const Candidate*>> sureMembers(people.size());
-    for (size_t i = 0; i < people.size(); ++i) sureMembers[sure.find(i)].push_back(&people[i]);
+    // Each leader's members, in ascending id (a leader is its group's earliest entry); only
+    // leaders of more than one have a list.
+    std::vector<std::uint32_t> sizes(people.size(), 0);
+    for (size_t i = 0; i < people.size(); ++i) ++sizes[sure.find(i)];
+    std::unordered_map<size_t, std::vector<const Candidate*>> sureMembers;
+    for (size_t i = 0; i < people.size(); ++i)
+        if (size_t leader = sure.find(i); sizes[leader] > 1)
+            sureMembers[leader].push_back(&people[i]);
     std::vector<DuplicateGroup> groups;
-    for (const std::vector<const Candidate*>& members : sureMembers)
-        if (members.size() > 1) groups.push_back(groupOf(members, DuplicateKind::Same, !sureOnly));
+    for (size_t leader = 0; leader < people.size(); ++leader)
+        if (sizes[leader] > 1)
+            groups.push_back(groupOf(sureMembers[leader], DuplicateKind::Same, !sureOnly));
     if (sureOnly) return groups;
     // Entries of one name whom nothing else ties are shown together, for the user to decide.
     for (const auto& [members, kind] : asked) {
@@ -625,15 +679,14 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         }
         if (leaders.size() > 1) groups.push_back(groupOf(all, kind));
     }
-    std::vector<std::vector<const Candidate*>> possibleMembers(people.size());
-    for (size_t leader = 0; leader < people.size(); ++leader)
-        for (const Candidate* person : sureMembers[leader])
-            possibleMembers[possible.find(leader)].push_back(person);
+    std::unordered_map<size_t, std::vector<const Candidate*>> possibleMembers;
+    for (size_t i = 0; i < people.size(); ++i)
+        possibleMembers[possible.find(sure.find(i))].push_back(&people[i]);
     for (size_t leader = 0; leader < people.size(); ++leader) {
-        const std::vector<const Candidate*>& members = possibleMembers[leader];
-        if (members.empty() || sureMembers[leader].size() == members.size())
+        auto members = possibleMembers.find(leader);
+        if (members == possibleMembers.end() || sizes[leader] == members->second.size())
             continue;  // linked to nobody
-        groups.push_back(groupOf(members, DuplicateKind::Possible));
+        groups.push_back(groupOf(members->second, DuplicateKind::Possible));
     }
     // Sure groups first, in the order of their first entries, then the others.
     std::stable_sort(groups.begin(), groups.end(),

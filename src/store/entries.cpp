@@ -292,7 +292,8 @@ void sortByKeyThenId(std::vector<SharedKey>& keys) {
 
 }  // namespace
 
-std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries) {
+std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries,
+                                  std::vector<EntryKeyKinds>* kinds) {
     // An entry's keys are one row, so that storing them costs one insert; sorted here by key.
     Statement select = connection.prepare("select entry_id, keys from entry_keys;");
     std::vector<SharedKey> keys;
@@ -301,11 +302,14 @@ std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries) {
     for (; select.step(); ++entries) {
         std::int64_t id = select.integer(0);
         std::string_view bytes = select.blobView(1);
+        unsigned held = 0;
         for (size_t at = 0; at + 8 <= bytes.size(); at += 8) {
             std::uint64_t key = 0;
             for (int b = 7; b >= 0; --b) key = key << 8 | static_cast<unsigned char>(bytes[at + b]);
             keys.push_back({static_cast<std::int64_t>(key), id});
+            held |= 1u << (key & 7);
         }
+        if (kinds) kinds->push_back({id, held});
     }
     if (keyedEntries) *keyedEntries = entries;
     sortByKeyThenId(keys);

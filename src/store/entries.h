@@ -154,7 +154,14 @@ struct SharedKey {
     std::int64_t key;
     std::int64_t id;
 };
-std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries = nullptr);
+// `kinds`, when given, gets for each entry with keys, in the order of the table, its id and the
+// kinds of all its keys as bits (1 << the key's lowest three bits).
+struct EntryKeyKinds {
+    std::int64_t id;
+    unsigned kinds;
+};
+std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries = nullptr,
+                                  std::vector<EntryKeyKinds>* kinds = nullptr);
 
 // Rewrites columns 1 to n with `columns` and empties the columns after them; what the entry
 // holds beyond them stays. False when no row has that id.
