@@ -757,6 +757,32 @@ std::string isoDate(std::string_view date) {
     return text;
 }
 
+bool isCalendarDate(std::string_view iso) {
+    auto number = [](std::string_view digits) {
+        int value = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return -1;
+            value = value * 10 + (c - '0');
+        }
+        return digits.empty() ? -1 : value;
+    };
+    int year = 2000, month, day;  // without a year, 29 February is a day
+    if (iso.size() == 7 && iso.substr(0, 2) == "--" && iso[4] == '-') {
+        month = number(iso.substr(2, 2));
+        day = number(iso.substr(5, 2));
+    } else if (iso.size() == 10 && iso[4] == '-' && iso[7] == '-') {
+        year = number(iso.substr(0, 4));
+        month = number(iso.substr(5, 2));
+        day = number(iso.substr(8, 2));
+    } else {
+        return false;
+    }
+    if (year < 0 || month < 1 || month > 12 || day < 1) return false;
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= (month == 2 && !leap ? 28 : kDays[month - 1]);
+}
+
 bool isPlaceholderDate(std::string_view date) {
     std::string text = trimBlanks(date);
     bool zero = false;

@@ -80,6 +80,10 @@ std::optional<std::string> keptReadingLine(std::string_view property, std::strin
 // "1980/5/1", "--0501", "1980-05-01T00:00:00Z" alike); the text itself when it is none.
 std::string isoDate(std::string_view date);
 
+// Whether an ISO date ("1980-05-01", "--05-01") names a day of the calendar: 1960-13-01 and
+// 2001-02-29 do not.
+bool isCalendarDate(std::string_view iso);
+
 // Whether a date is a placeholder for none, as Outlook writes one ("00/0/0", "0/0/00").
 bool isPlaceholderDate(std::string_view date);
 

@@ -103,8 +103,16 @@ std::string lineOf(const Detail& detail) {
             return "ORG:" + escapeText(value);
         case DetailKind::Title:
             return "TITLE:" + escapeText(value);
-        case DetailKind::Birthday:
-            return "BDAY:" + isoDate(value);
+        case DetailKind::Birthday: {
+            // Checked as the form checks a number: a date that is no day is refused.
+            std::string date = isoDate(value);
+            if (!isCalendarDate(date))
+                throw TsunagiError(
+                    "", 0,
+                    "誕生日「" + value +
+                        "」は日付として読めません。1980-05-01 のように書いてください。");
+            return "BDAY:" + date;
+        }
         case DetailKind::Address:
             return "ADR:;;" + escapeText(value) + ";;;;";
         case DetailKind::Website:

@@ -138,8 +138,14 @@ std::optional<CsvAssignment> QtUserInterface::chooseColumns(const std::string& p
 }
 
 void QtUserInterface::showStatus(const std::string& text) {
-    if (auto* window = qobject_cast<QMainWindow*>(parent_))
-        window->statusBar()->showMessage(QString::fromStdString(text), 15000);
+    // The main window of the moment: a fresh one comes back after each input form.
+    auto* window = qobject_cast<QMainWindow*>(parent_);
+    if (!window) window = qobject_cast<QMainWindow*>(QApplication::activeWindow());
+    if (!window)
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* main = qobject_cast<QMainWindow*>(widget); main && main->isVisible())
+                window = main;
+    if (window) window->statusBar()->showMessage(QString::fromStdString(text), 15000);
 }
 
 std::vector<std::string> QtUserInterface::chooseFilesToOpen(const FileRequest& request) {

@@ -84,6 +84,17 @@ TEST(Details, APhotoFromAFileAndAway) {
     EXPECT_THROW(writeDetails(store, 1, {{DetailKind::Photo, folder.write("a.txt", "x")}}),
                  TsunagiError);
     EXPECT_EQ(readExtras(connection, 1), (std::vector<std::string>{"ORG:Acme"}));
+
+    // A birthday that is no day of the calendar is refused and changes nothing; one that is,
+    // in any of the forms people write, is stored as ISO 8601 writes it.
+    for (const char* impossible : {"1960-13-01", "2001-02-29", "1980/4/31", "birthday"})
+        EXPECT_THROW(writeDetails(store, 1, {{DetailKind::Birthday, impossible}}), TsunagiError)
+            << impossible;
+    EXPECT_EQ(readExtras(connection, 1), (std::vector<std::string>{"ORG:Acme"}));
+    ASSERT_TRUE(writeDetails(store, 1, {{DetailKind::Birthday, "2000/2/29"}}));
+    EXPECT_EQ(readExtras(connection, 1), (std::vector<std::string>{"BDAY:2000-02-29"}));
+    ASSERT_TRUE(writeDetails(store, 1, {{DetailKind::Birthday, "--0229"}}));
+    EXPECT_EQ(readExtras(connection, 1), (std::vector<std::string>{"BDAY:--02-29"}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -522,6 +523,20 @@ class Form1Test : public QObject {
         QCOMPARE(window->List1->count(), 5);
         QCOMPARE(window->List1->currentRow(), 3);
         QVERIFY(ui.messages.empty());
+        window->close();
+    }
+
+    void aWordInTheStatusBarOfTheMainWindowOfTheMoment() {
+        // The interface the program runs with, which no window is handed: the status word of a
+        // save goes to the main window shown, a fresh one after the input form too.
+        QtUserInterface ui;
+        ScriptedUi scripted;
+        App app(Store::inMemory(), Module1{}, scripted);
+        Form1* window = app.showMainWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        ui.showStatus("保存しました：/tmp/a.vcf");
+        QCOMPARE(window->statusBar()->currentMessage(), QString("保存しました：/tmp/a.vcf"));
         window->close();
     }
 
