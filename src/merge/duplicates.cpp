@@ -97,10 +97,10 @@ std::string reasonOf(const DuplicateGroup& group) {
     for (size_t e = 0; e < group.entries.size(); ++e) {
         for (const std::string& number : group.entries[e].numbers)
             if (auto [at, fresh] = numbers.emplace(digitsOf(number), e); !fresh && at->second != e)
-                return "同じ電話番号（" + trimBlanks(number) + "）";
+                return "同じ電話番号 " + trimBlanks(number);
         for (const std::string& mail : group.entries[e].mails)
             if (auto [at, fresh] = mails.emplace(mailKey(mail), e); !fresh && at->second != e)
-                return "同じメールアドレス（" + trimBlanks(mail) + "）";
+                return "同じメールアドレス " + trimBlanks(mail);
     }
     switch (group.kind) {
         case DuplicateKind::Same:

@@ -35,8 +35,8 @@ enum class DuplicateKind { Same, Possible, Namesakes };
 struct DuplicateGroup {
     DuplicateKind kind = DuplicateKind::Same;
     bool sure() const { return kind == DuplicateKind::Same; }
-    // Why the entries are together, in words the dialog shows: the number or mail they share,
-    // or "同じ名前で、食い違う番号やメールなし".
+    // Why the entries are together, in words the dialog shows: the number or mail they share
+    // ("同じ電話番号 090-1111-2222"), or "同じ名前で、食い違う番号やメールなし".
     std::string reason;
     std::vector<DuplicateEntry> entries;  // in ascending id; the first is the one kept
     // The entry whose name (and reading) the merged entry takes; none for the first that has

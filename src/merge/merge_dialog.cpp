@@ -23,10 +23,9 @@ QString joined(const std::vector<std::string>& values) {
 
 QString groupCaption(const DuplicateGroup& group) {
     // What the entries share says at a glance why they are together.
-    QString caption = group.kind == DuplicateKind::Same ? QString("同じ人（%1 件、%2）")
-                      : group.kind == DuplicateKind::Possible
-                          ? QString("同じ人かもしれません（%1 件、%2）")
-                          : QString("同じ名前・別の情報（%1 件、%2）");
+    QString caption = group.kind == DuplicateKind::Same       ? QString("同じ人（%1 件）：%2")
+                      : group.kind == DuplicateKind::Possible ? QString("同じ人かもしれません（%1 件）：%2")
+                                                              : QString("同じ名前・別の情報（%1 件）：%2");
     caption = caption.arg(group.entries.size()).arg(QString::fromStdString(group.reason));
     if (group.beyondTheForm())
         caption +=
