@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "card/dialect.h"
 #include "platform/program_name.h"
 
 namespace tsunagi {
@@ -23,9 +24,10 @@ QString joined(const std::vector<std::string>& values) {
 
 QString groupCaption(const DuplicateGroup& group) {
     // What the entries share says at a glance why they are together.
-    QString caption = group.kind == DuplicateKind::Same       ? QString("同じ人（%1 件）：%2")
-                      : group.kind == DuplicateKind::Possible ? QString("同じ人かもしれません（%1 件）：%2")
-                                                              : QString("同じ名前・別の情報（%1 件）：%2");
+    QString caption = group.kind == DuplicateKind::Same ? QString("同じ人（%1 件）：%2")
+                      : group.kind == DuplicateKind::Possible
+                          ? QString("同じ人かもしれません（%1 件）：%2")
+                          : QString("同じ名前・別の情報（%1 件）：%2");
     caption = caption.arg(group.entries.size()).arg(QString::fromStdString(group.reason));
     if (group.beyondTheForm())
         caption +=
@@ -73,8 +75,9 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
                 break;
             }
             auto* row = new QTreeWidgetItem;
-            row->setText(0, QString::fromStdString(entry.name));
-            row->setText(1, QString::fromStdString(entry.reading));
+            // As a person reads them, as the list shows them: "山田 太郎", not "山田;太郎".
+            row->setText(0, QString::fromStdString(shownName(entry.name)));
+            row->setText(1, QString::fromStdString(shownName(entry.reading)));
             row->setText(2, QString::fromStdString(entry.company));
             row->setText(kNumbersColumn, joined(entry.numbers));
             row->setText(4, joined(entry.mails));

@@ -220,6 +220,10 @@ def round_trips(cli, source, work, vcf, google, phone):
     checker = Checker(os.path.basename(source))
     with open(vcf, encoding="utf-8") as f:
         written = f.read()
+    try:  # vobject reads every card we write
+        list(vobject.readComponents(written))
+    except Exception as error:
+        checker.expect(False, "vobject cannot read vCard 3.0: %s" % error)
     again = os.path.join(work, "again")
     run(cli, "--vcard3", again + ".vcf", vcf)
     with open(again + ".vcf", encoding="utf-8") as f:
