@@ -12,6 +12,7 @@
 #include "merge/duplicates.h"
 #include "platform/codec.h"
 #include "support/temp_folder.h"
+#include "support/variants.h"
 
 namespace tsunagi {
 namespace {
@@ -198,20 +199,11 @@ TEST(SamePerson, ALabelledSetInEveryOrder) {
         ++orders;
     } while (std::next_permutation(order.begin(), order.end()));
     EXPECT_EQ(orders, 6);
-    EXPECT_EQ(mergedPeople.size(), 1u);
-    if (mergedPeople.size() > 1)
-        for (const auto& variant : mergedPeople) {
-            std::string all;
-            for (const std::string& p : variant) all += p + "\n";
-            ADD_FAILURE() << all;
-        }
+    expectOneVariant(mergedPeople);
     const std::vector<std::string>& people = *mergedPeople.begin();
     // Kanji over kana (the old form, the more exact, over the new), the reading in katakana,
     // Sato's note from Google and the kanji name.
-    auto has = [&people](const std::string& part) {
-        return std::any_of(people.begin(), people.end(),
-                           [&](const std::string& p) { return p.find(part) != std::string::npos; });
-    };
+    auto has = [&people](const std::string& part) { return anyHolds(people, part); };
     EXPECT_TRUE(has("長谷川学|ハセガワ;マナブ|"));
     EXPECT_TRUE(has("髙橋一郎|タカハシ;イチロウ|"));
     EXPECT_TRUE(has("佐藤健|サトウ;ケン|09030000003,Googleのメモ,ken@example.jp,"));
