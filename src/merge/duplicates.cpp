@@ -464,7 +464,8 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     auto indexOf = [&ids](std::int64_t id) {
         return static_cast<size_t>(std::lower_bound(ids.begin(), ids.end(), id) - ids.begin());
     };
-    std::vector<Candidate> people(ids.size());
+    // What the keys say of each entry, before any is read: its name key, its file.
+    std::vector<std::int64_t> nameOf(ids.size(), 0);
     std::vector<KeyRun> names, contacts;
     const std::vector<KeyRun>& nameRuns = names;
     std::vector<std::int64_t> contactKeys;  // the key of each run of contacts
@@ -476,7 +477,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         if (kind == KeyKind::Name) {
             if (first) names.emplace_back();
             names.back().push_back(index);
-            people[index].name = shared[k].key;
+            nameOf[index] = shared[k].key;
         } else if (kind == KeyKind::Content) {
             contentShared.push_back(index);
         } else if (kind == KeyKind::Number || kind == KeyKind::Mail) {
@@ -485,34 +486,20 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
                 contactKeys.push_back(shared[k].key);
             }
             contacts.back().push_back(index);
-            people[index].sharedContacts.push_back(shared[k].key);
-        }
-    }
-    // The file of each entry: one import's cards, or the entry alone where it was typed in.
-    std::vector<EntryFile> files = entryFiles(connection);
-    for (size_t i = 0; i < people.size(); ++i) {
-        auto after = std::upper_bound(
-            files.begin(), files.end(), ids[i],
-            [](std::int64_t id, const EntryFile& file) { return id < file.firstId; });
-        if (after != files.begin() && ids[i] <= std::prev(after)->lastId) {
-            people[i].file = std::prev(after)->firstId;
-            people[i].phoneOwn = people[i].entry.phoneOwn = std::prev(after)->phoneOwn;
-        } else {
-            people[i].file = -ids[i];
         }
     }
     // A name no other entry has gets a value of its own (a name key's kind is 2, this one's 7).
-    for (size_t i = 0; i < people.size(); ++i)
-        if (people[i].name == 0) people[i].name = static_cast<std::int64_t>(i) << 3 | 7;
+    for (size_t i = 0; i < ids.size(); ++i)
+        if (nameOf[i] == 0) nameOf[i] = static_cast<std::int64_t>(i) << 3 | 7;
     // A number or a mail that more than a handful of names share (an office's main number)
     // says nothing of any of them: its entries are not even read for it.
-    std::vector<bool> live(contacts.size(), true), needed(people.size(), false);
+    std::vector<bool> live(contacts.size(), true), needed(ids.size(), false);
     {
         std::unordered_set<std::int64_t> seen;
         for (size_t r = 0; r < contacts.size(); ++r) {
             seen.clear();
             for (size_t i : contacts[r])
-                if (seen.insert(people[i].name).second && seen.size() > kHandful) break;
+                if (seen.insert(nameOf[i]).second && seen.size() > kHandful) break;
             live[r] = seen.size() <= kHandful;
             if (live[r])
                 for (size_t i : contacts[r]) needed[i] = true;
@@ -552,9 +539,49 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             }
         }
     }
+    // Only the entries needed become candidates, each in its place among them; the runs are
+    // told in those places.
+    constexpr size_t kNone = static_cast<size_t>(-1);
+    std::vector<size_t> slot(ids.size(), kNone);
+    std::vector<std::int64_t> idOf;
+    for (size_t i = 0; i < ids.size(); ++i)
+        if (needed[i]) {
+            slot[i] = idOf.size();
+            idOf.push_back(ids[i]);
+        }
+    std::vector<Candidate> people(idOf.size());
+    std::vector<EntryFile> files = entryFiles(connection);
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (slot[i] == kNone) continue;
+        Candidate& person = people[slot[i]];
+        person.name = nameOf[i];
+        // The file of each entry: one import's cards, or the entry alone where it was typed in.
+        auto after = std::upper_bound(
+            files.begin(), files.end(), ids[i],
+            [](std::int64_t id, const EntryFile& file) { return id < file.firstId; });
+        if (after != files.begin() && ids[i] <= std::prev(after)->lastId) {
+            person.file = std::prev(after)->firstId;
+            person.phoneOwn = person.entry.phoneOwn = std::prev(after)->phoneOwn;
+        } else {
+            person.file = -ids[i];
+        }
+    }
+    auto inSlots = [&slot](KeyRun& run) {
+        size_t kept = 0;
+        for (size_t i : run)
+            if (slot[i] != kNone) run[kept++] = slot[i];
+        run.resize(kept);
+    };
+    for (KeyRun& run : names) inSlots(run);
+    for (size_t r = 0; r < contacts.size(); ++r) {
+        inSlots(contacts[r]);
+        for (size_t p : contacts[r]) people[p].sharedContacts.push_back(contactKeys[r]);
+    }
+    std::erase_if(names, [](const KeyRun& run) { return run.size() < 2; });
     // Spellings are made only where entries that share a number or a mail differ in name.
     for (size_t r = 0; r < contacts.size(); ++r) {
         const KeyRun& run = contacts[r];
+        if (run.size() < 2) continue;
         std::int64_t name = people[run.front()].name;
         if (live[r] &&
             !std::all_of(run.begin(), run.end(), [&](size_t i) { return people[i].name == name; }))
@@ -593,15 +620,14 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         std::vector<Batch> spare;
         Batch batch;
         EntryById entries(connection);
-        for (size_t i = 0; i < ids.size(); ++i) {
-            if (!needed[i]) continue;
+        for (size_t i = 0; i < idOf.size(); ++i) {
             if (batch.count == batch.rows.size()) {
                 batch.rows.emplace_back();
                 batch.indexes.emplace_back();
             }
-            if (!entries.read(ids[i], batch.rows[batch.count])) continue;
+            if (!entries.read(idOf[i], batch.rows[batch.count])) continue;
             batch.indexes[batch.count] = i;
-            if (++batch.count < kBatchRows && i + 1 < ids.size()) continue;
+            if (++batch.count < kBatchRows && i + 1 < idOf.size()) continue;
             pipe.put(std::move(batch));
             if (pipe.waiting() >= kBatchesAhead) spare.push_back(pipe.take());
             batch = Batch();
@@ -616,14 +642,8 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     }
     // Entries of one name, run by run (see nameRun): the same person or asked about.
     std::vector<std::pair<std::vector<size_t>, DuplicateKind>> asked;
-    std::vector<size_t> read;
-    for (const KeyRun& members : names) {
-        read.clear();
-        for (size_t i : members)
-            if (needed[i]) read.push_back(i);
-        if (read.size() < 2) continue;
-        if (auto kind = nameRun(people, read, sure)) asked.push_back({read, *kind});
-    }
+    for (const KeyRun& members : names)
+        if (auto kind = nameRun(people, members, sure)) asked.push_back({members, *kind});
     // Shared numbers and mails: one person where the names agree written another way, else
     // whole groups linked as "possibly the same". A number or a mail that more than a handful
     // of names share (a company's main number) says nothing of any of them.
@@ -631,7 +651,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     std::unordered_set<std::int64_t> nameOfRun;
     for (size_t r = 0; r < contacts.size(); ++r) {
         const KeyRun& run = contacts[r];
-        if (!live[r]) continue;
+        if (!live[r] || run.size() < 2) continue;
         nameOfRun.clear();
         for (size_t i : run)
             if (nameOfRun.insert(people[i].name).second && nameOfRun.size() > kHandful) break;
