@@ -164,6 +164,76 @@ std::vector<Detail> readDetails(const Store& store, std::int64_t id) {
     return row ? detailsOf(*row) : std::vector<Detail>();
 }
 
+namespace {
+
+// One row of a kind as the entry holds it: its line (in the phone's columns or kept beyond
+// them), the lines of its group beside it (its label, an iPhone's X-ABADR), and the value the
+// user reads of it.
+struct HeldRow {
+    bool column = false;
+    std::string line;
+    std::vector<std::string> groupLines;  // of other kinds, in the line's group
+    std::string value;
+    bool kept = false;  // the user left it as it was
+};
+
+std::string groupOf(const std::string& line) {
+    VcardLine parsed;
+    return parseVcardLine(line, parsed) ? parsed.group : std::string();
+}
+
+// The rows of `kind` an entry holds, in the order the user reads them.
+std::vector<HeldRow> heldRows(const std::vector<std::string>& columns,
+                              const std::vector<std::string>& extras, DetailKind kind) {
+    std::vector<HeldRow> rows;
+    auto valueOf = [kind](EntryRow single) {
+        std::vector<std::string> values = valuesOf(detailsOf(single), kind);
+        return values.empty() ? std::string() : values.front();
+    };
+    for (const std::string& column : columns)
+        if (columnKind(column) == ColumnKind::Other && holds(column, kind)) {
+            EntryRow single;
+            single.columns.push_back(column);
+            rows.push_back({true, column, {}, valueOf(single)});
+        }
+    for (const std::string& extra : extras) {
+        if (!holds(extra, kind)) continue;
+        std::string group = groupOf(extra);
+        // A printed address (LABEL) of a group goes with the group's ADR.
+        if (!group.empty() && kind == DetailKind::Address && propertyName(extra).ends_with("LABEL"))
+            continue;
+        EntryRow single;
+        single.extras.push_back(extra);
+        HeldRow row{false, extra, {}, ""};
+        if (!group.empty())
+            for (const std::string& other : extras)
+                if (&other != &extra && groupOf(other) == group) {
+                    single.extras.push_back(other);
+                    if (!holds(other, kind)) row.groupLines.push_back(other);
+                }
+        row.value = valueOf(single);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// A changed row's new line with what the old one said beyond its value: its group and types.
+std::vector<std::string> changedRow(const HeldRow& old, const std::string& fresh) {
+    VcardLine before, after;
+    if (!parseVcardLine(old.line, before) || !parseVcardLine(fresh, after) ||
+        before.name != after.name)
+        return {fresh};
+    after.group = before.group;
+    for (const VcardParameter& parameter : before.parameters)
+        if (parameter.name != "CHARSET" && parameter.name != "ENCODING")
+            after.parameters.push_back(parameter);
+    std::vector<std::string> lines = {keptLine(after, after.value)};
+    lines.insert(lines.end(), old.groupLines.begin(), old.groupLines.end());
+    return lines;
+}
+
+}  // namespace
+
 bool writeDetails(const Store& store, std::int64_t id, const std::vector<Detail>& details) {
     Connection connection = store.open();
     Transaction transaction(connection);
@@ -182,16 +252,61 @@ bool writeDetails(const Store& store, std::int64_t id, const std::vector<Detail>
             valuesOf(details, kind).front() == kCardPhoto)
             for (const std::string& extra : extras)
                 if (holds(extra, kind)) keptPhotos.push_back(extra);
-        // The phone's own lines of that kind (a number or mail column holds none of them).
-        std::erase_if(columns, [kind](const std::string& column) {
-            return columnKind(column) == ColumnKind::Other && holds(column, kind);
+        // A row the user left as it was keeps its lines byte for byte; a changed one keeps
+        // its group, label and types; only a new one is written afresh.
+        std::vector<HeldRow> held =
+            kind == DetailKind::Photo ? std::vector<HeldRow>() : heldRows(columns, extras, kind);
+        std::vector<const Detail*> changed;
+        for (const Detail& detail : details) {
+            if (detail.kind != kind || trimBlanks(detail.value).empty() ||
+                detail.value == kCardPhoto)
+                continue;
+            auto same = std::find_if(held.begin(), held.end(), [&](const HeldRow& row) {
+                return !row.kept && row.value == trimBlanks(detail.value);
+            });
+            if (same != held.end())
+                same->kept = true;
+            else
+                changed.push_back(&detail);
+        }
+        std::vector<std::string> added;
+        size_t next = 0;
+        for (const Detail* detail : changed) {
+            std::string fresh = lineOf(*detail);
+            while (next < held.size() && (held[next].kept || held[next].column)) ++next;
+            if (next < held.size() &&
+                (kind == DetailKind::Address || kind == DetailKind::Website)) {
+                for (std::string& line : changedRow(held[next], fresh)) added.push_back(line);
+                ++next;
+            } else {
+                added.push_back(std::move(fresh));
+            }
+        }
+        // The phone's own lines of that kind (a number or mail column holds none of them) and
+        // the kept ones, with their groups, unless the user left them.
+        auto leftAsItWas = [&held](const std::string& line) {
+            return std::any_of(held.begin(), held.end(), [&](const HeldRow& row) {
+                return row.kept &&
+                       (row.line == line || std::find(row.groupLines.begin(), row.groupLines.end(),
+                                                      line) != row.groupLines.end());
+            });
+        };
+        std::erase_if(columns, [&](const std::string& column) {
+            return columnKind(column) == ColumnKind::Other && holds(column, kind) &&
+                   !leftAsItWas(column);
         });
-        std::erase_if(extras, [kind](const std::string& extra) { return holds(extra, kind); });
+        std::vector<std::string> gone;
+        for (const HeldRow& row : held)
+            if (!row.kept && !row.column && !groupOf(row.line).empty())
+                gone.push_back(groupOf(row.line));
+        std::erase_if(extras, [&](const std::string& extra) {
+            if (leftAsItWas(extra)) return false;
+            if (holds(extra, kind)) return true;
+            std::string group = groupOf(extra);
+            return !group.empty() && std::find(gone.begin(), gone.end(), group) != gone.end();
+        });
         extras.insert(extras.end(), keptPhotos.begin(), keptPhotos.end());
-        for (const Detail& detail : details)
-            if (detail.kind == kind && !trimBlanks(detail.value).empty() &&
-                detail.value != kCardPhoto)
-                extras.push_back(lineOf(detail));
+        extras.insert(extras.end(), added.begin(), added.end());
     }
     updateEntry(connection, id, columns);
     writeExtras(connection, id, extras);

@@ -56,6 +56,44 @@ TEST(Details, OnlyTheKindsThatChangedAreRewritten) {
     EXPECT_FALSE(writeDetails(store, 99, details));
 }
 
+TEST(Details, RowsLeftAsTheyWereStayByteForByteAndAChangedOneKeepsItsKind) {
+    Store store = Store::inMemory();
+    const std::vector<std::string> kept = {
+        "item1.ADR;type=HOME;type=pref:;;千代田区丸の内13-1;東京都;;100-0002;日本",
+        "item1.X-ABADR:jp", "item2.URL;type=WORK:https://example.jp/misaki",
+        "item2.X-ABLabel:_$!<HomePage>!$_", "ORG:株式会社つなぎ0;営業部"};
+    {
+        Connection connection = store.open();
+        std::vector<std::string> columns = {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山崎;美咲",
+                                            "END:VCARD"};
+        EntryInserter(connection)
+            .insert(std::span<const std::string>(columns), std::span<const std::string>(kept));
+    }
+    // One address added: the one there stays as it was, its kind 自宅・優先 and parts too.
+    std::vector<Detail> details = readDetails(store, 1);
+    details.push_back({DetailKind::Address, "大阪市北区1-1"});
+    details.push_back({DetailKind::Website, "https://example.jp/new"});
+    ASSERT_TRUE(writeDetails(store, 1, details));
+    Connection connection = store.open();
+    std::vector<std::string> after = kept;
+    after.insert(after.end(), {"ADR:;;大阪市北区1-1;;;;", "URL:https://example.jp/new"});
+    EXPECT_EQ(readExtras(connection, 1), after);
+
+    // The old address and web page changed: each keeps its group, label and types.
+    details = readDetails(store, 1);
+    for (Detail& detail : details) {
+        if (detail.value.starts_with("千代田区")) detail.value = "千代田区丸の内1-1";
+        if (detail.value == "https://example.jp/misaki") detail.value = "https://example.jp/m";
+    }
+    ASSERT_TRUE(writeDetails(store, 1, details));
+    EXPECT_EQ(
+        readExtras(connection, 1),
+        (std::vector<std::string>{
+            "ORG:株式会社つなぎ0;営業部", "ADR:;;大阪市北区1-1;;;;", "URL:https://example.jp/new",
+            "item1.ADR;TYPE=HOME,pref:;;千代田区丸の内1-1;;;;", "item1.X-ABADR:jp",
+            "item2.URL;TYPE=WORK:https://example.jp/m", "item2.X-ABLabel:_$!<HomePage>!$_"}));
+}
+
 TEST(Details, APhotoFromAFileAndAway) {
     TempFolder folder;
     Store store = Store::inMemory();
