@@ -14,6 +14,8 @@ namespace tsunagi {
 inline constexpr std::string_view kBeginLine = "BEGIN:VCARD";
 inline constexpr std::string_view kEndLine = "END:VCARD";
 inline constexpr std::string_view kNameItem = "N;CHARSET=SHIFT_JIS:";
+// The characters of a name the phone keeps.
+inline constexpr size_t kPhoneNameLength = 8;
 inline constexpr std::string_view kNameHead = "N;CHARSET=SHIFT_JIS";
 inline constexpr std::string_view kReadingItem = "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:";
 inline constexpr std::string_view kNumberItem = "TEL;";

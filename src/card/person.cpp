@@ -569,9 +569,11 @@ Person readPerson(const EntryRow& row) {
     if (reading.keptName) {
         Person named;
         named.name = *reading.keptName;
-        keptNameHolds = formattedHolds ||
-                        joinedName((*reading.keptName)[0], (*reading.keptName)[1]) == phoneName ||
-                        builtName(named) == phoneName;
+        std::string joined = joinedName((*reading.keptName)[0], (*reading.keptName)[1]);
+        // The phone's line may hold the name cut to the characters it keeps.
+        keptNameHolds = formattedHolds || joined == phoneName || builtName(named) == phoneName ||
+                        (characterCount(joined) > kPhoneNameLength &&
+                         leftCharacters(joined, kPhoneNameLength) == phoneName);
     }
     // An empty N kept beside a company's name in the phone's line: a business contact.
     bool business = reading.keptName &&

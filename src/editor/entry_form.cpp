@@ -4,13 +4,15 @@
 
 #include "card/card_view.h"
 #include "card/checks.h"
+#include "card/dialect.h"
+#include "card/vcard_line.h"
 #include "platform/text.h"
 
 namespace tsunagi {
 
 namespace {
 
-constexpr size_t kNameLength = 8;
+constexpr size_t kNameLength = kPhoneNameLength;
 
 }  // namespace
 
@@ -182,10 +184,44 @@ FormContent formContentOf(const Store& store, std::optional<std::int64_t> id) {
     return row ? formFromRow(*row) : emptyForm();
 }
 
+namespace {
+
+// What the entry keeps of a name its phone's line cuts: the whole name, as N, for today's
+// phones (a kept N of another name is replaced; one of this name stays as it is).
+std::vector<std::string> extrasForName(const std::string& name, std::vector<std::string> extras) {
+    if (!keptNameIfCut(name)) return extras;
+    std::vector<std::string> parts;
+    splitComponents(name, ';', parts);
+    parts.resize(std::max<size_t>(parts.size(), 5));
+    for (const std::string& extra : extras)
+        if (propertyName(extra) == "N") {
+            VcardLine line;
+            std::vector<std::string> kept;
+            if (parseVcardLine(extra, line) && !line.parameter("ALTID")) {
+                splitComponents(line.value, ';', kept);
+                kept.resize(std::max<size_t>(kept.size(), 2));
+                if (joinedName(trimBlanks(kept[0]), trimBlanks(kept[1])) == name) return extras;
+            }
+        }
+    std::erase_if(extras, [](const std::string& extra) {
+        VcardLine line;
+        return propertyName(extra) == "N" && parseVcardLine(extra, line) &&
+               !line.parameter("ALTID");
+    });
+    std::string n = "N:";
+    for (size_t i = 0; i < 5; ++i) n += (i ? ";" : "") + escapeText(trimBlanks(parts[i]));
+    extras.insert(extras.begin(), n);
+    return extras;
+}
+
+}  // namespace
+
 void addEntry(const Store& store, const FormContent& form) {
     Connection connection = store.open();
     std::vector<std::string> columns = newEntryColumns(readLineTemplate(connection), form);
-    EntryInserter(connection).insert(columns);
+    std::vector<std::string> extras = extrasForName(form.name, {});
+    EntryInserter(connection)
+        .insert(std::span<const std::string>(columns), std::span<const std::string>(extras));
 }
 
 bool rewriteEntry(const Store& store, std::int64_t id, const FormContent& form) {
@@ -194,6 +230,8 @@ bool rewriteEntry(const Store& store, std::int64_t id, const FormContent& form) 
     if (!stored) return false;
     std::vector<std::string> columns =
         updatedEntryColumns(readLineTemplate(connection), form, *stored);
+    std::vector<std::string> extras = extrasForName(form.name, stored->extras);
+    if (extras != stored->extras) writeExtras(connection, id, extras);
     return updateEntry(connection, id, columns);
 }
 

@@ -123,6 +123,7 @@ void Form2::LoadEntry() {
     FillTypeLists();
     try {
         FormContent form = formContentOf(app_.store(), app_.selectedId());
+        loadedName_ = form.name;
         showContent(form);
         if (!form.notice.empty()) notice_ = form.notice;
     } catch (const TsunagiError& error) {
@@ -174,11 +175,13 @@ std::optional<FormContent> Form2::checkedContent() {
     FormContent form = normalisedForm(content());
     std::vector<FieldProblem> problems = formProblems(form);
     if (problems.empty()) {
-        // The phone keeps 8 characters of a name: said before anything is stored.
+        // The phone keeps 8 characters of a name: said before anything is stored, where the
+        // name was typed or changed here (today's phones get it whole).
         if (std::optional<std::string> kept = keptNameIfCut(form.name);
-            kept && !app_.ask("名前は電話機に 8 文字までしか入らないため、「" + *kept +
-                                  "」として登録します。よろしいですか？",
-                              "登録する", "名前を直す")) {
+            kept && form.name != loadedName_ &&
+            !app_.ask("名前は電話機に 8 文字までしか入らないため、「" + *kept +
+                          "」として登録します。よろしいですか？",
+                      "登録する", "名前を直す")) {
             Text1->setFocus();
             Text1->selectAll();
             return std::nullopt;

@@ -86,7 +86,8 @@ class Form2 : public QWidget {
     void layOut();
 
     FormHost& app_;
-    std::string notice_;  // told once the form is on the screen
+    std::string notice_;      // told once the form is on the screen
+    std::string loadedName_;  // the name as the entry held it, asked about only when changed
     bool handedBack_ = false;
 };
 

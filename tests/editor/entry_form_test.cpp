@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "card/card_view.h"
 #include "card/checks.h"
+#include "card/person.h"
 #include "store/entries.h"
 
 namespace tsunagi {
@@ -167,6 +169,41 @@ TEST(EntryForm, UpdateKeepsPhoneValuesPastEmptyColumnsAndEmptiesWhatIsLeft) {
     addEntry(store, form);
     removeEntry(store, 1);
     EXPECT_EQ(countEntries(connection), 1);
+}
+
+TEST(EntryForm, ANameCutForThePhoneIsKeptWholeForTodaysPhones) {
+    Store store = Store::inMemory();
+    {
+        Connection connection = store.open();
+        EntryInserter(connection)
+            .insert({"BEGIN:VCARD", "VERSION:2.1",
+                     "N;CHARSET=SHIFT_JIS:Lefèvre-Beaumont;Jean-Christophe", "X-JPG-OWNER:0",
+                     "TEL;CELL:09011112222", "X-GNO:0", "X-JPG-MDNO:1", "END:VCARD"});
+    }
+    auto person = [&store] {
+        Connection connection = store.open();
+        return readPerson(*readEntry(connection, 1));
+    };
+    // Only the number changed: the phone's line holds its 8 characters, the person the whole
+    // name; the same again changes nothing more.
+    for (int time = 0; time < 2; ++time) {
+        FormContent form = formContentOf(store, 1);
+        form.numbers[0].text = "09099998888";
+        ASSERT_TRUE(rewriteEntry(store, 1, normalisedForm(form)));
+        Connection connection = store.open();
+        EntryRow row = *readEntry(connection, 1);
+        EXPECT_EQ(readCard(row).name.value_or(""), "Lefèvre-");
+        EXPECT_EQ(row.extras, (std::vector<std::string>{"N:Lefèvre-Beaumont;Jean-Christophe;;;"}));
+        EXPECT_EQ(builtName(person()), "Jean-Christophe Lefèvre-Beaumont");
+    }
+    // A new entry typed with a long name: the same.
+    FormContent typed = emptyForm();
+    typed.name = "長谷川;明日香子さん太郎";
+    addEntry(store, typed);
+    Connection connection = store.open();
+    EntryRow row = *readEntry(connection, 2);
+    EXPECT_EQ(readCard(row).name.value_or(""), "長谷川;明日香子");  // ";" counts
+    EXPECT_EQ(builtName(readPerson(row)), "長谷川明日香子さん太郎");
 }
 
 }  // namespace

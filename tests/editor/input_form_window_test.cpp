@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QTest>
 
+#include "card/card_view.h"
+#include "card/person.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "store/entries.h"
@@ -298,6 +300,32 @@ class Form2Test : public QObject {
         std::optional<EntryRow> row = readEntry(connection, 1);
         QVERIFY(row);
         QCOMPARE(QString::fromStdString(row->at(4)), QString("TEL;VOICE:031234<>"));
+        app.mainWindow()->close();
+    }
+
+    void aLongNameLeftAsItWasIsNotAskedAboutAndStaysWhole() {
+        ScriptedUi ui;
+        ui.chooseDefault = 1;
+        App app(Store::inMemory(), Module1{}, ui);
+        {
+            Connection connection = app.store().open();
+            EntryInserter(connection)
+                .insert({"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:Lefèvre-Beaumont;Jean-Christophe",
+                         "TEL;CELL:09011112222", "END:VCARD"});
+        }
+        app.module1().ListRefreshPending = true;
+        Form2* form = openByDoubleClick(app, app.showMainWindow());
+        QVERIFY(form);
+        form->Text3->setText("09099998888");  // only the number changed
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QApplication::processEvents();
+        QVERIFY(ui.questions.empty());
+        Connection connection = app.store().open();
+        std::optional<EntryRow> row = readEntry(connection, 1);
+        QVERIFY(row);
+        QCOMPARE(QString::fromStdString(readCard(*row).name.value_or("")), QString("Lefèvre-"));
+        QCOMPARE(QString::fromStdString(builtName(readPerson(*row))),
+                 QString("Jean-Christophe Lefèvre-Beaumont"));
         app.mainWindow()->close();
     }
 
