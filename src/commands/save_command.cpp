@@ -348,7 +348,7 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
     return exportToFiles(store, programFolder, {{path, kind}}).front();
 }
 
-bool runSaveCommand(const CommandContext& context) {
+bool runSaveCommand(const CommandContext& context, bool* leftOut) {
     FileRequest request = fileRequest(context, "ファイルへ保存",
                                       fileFilters(saveDialogKinds(context.workbooksOffered)));
     std::time_t now = std::time(nullptr);
@@ -380,6 +380,7 @@ bool runSaveCommand(const CommandContext& context) {
     rememberFolderOf(context, path);
     try {
         std::string note = exportToFile(context.store, context.programFolder, path, *kind);
+        if (leftOut) *leftOut = !note.empty();
         if (!note.empty()) context.ui.showMessage(path + "\n" + note);
         context.ui.showStatus("保存しました：" + path + "（" + fileKindInfo(*kind).filterName +
                               "）");

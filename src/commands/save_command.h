@@ -39,6 +39,8 @@ std::string exportToFile(const Store& store, const std::string& programFolder,
 
 // The whole command; failures are shown to the user and leave earlier files untouched. True
 // when a file was written.
-bool runSaveCommand(const CommandContext& context);
+// `leftOut`, when given, says whether the file holds less than the entries do (the save's
+// message named what it did not write).
+bool runSaveCommand(const CommandContext& context, bool* leftOut = nullptr);
 
 }  // namespace tsunagi

@@ -41,6 +41,12 @@ std::string helpPagePath(const std::string& programFolder) {
     return programFolder + "/help/help.html";
 }
 
+std::string lossySaveQuestion(const std::string& action) {
+    return "保存したファイルには入らなかった項目があります（さきほどのお知らせのとおり）。このま"
+           "ま" +
+           action + "すると、それらは失われます。\nvCard 3.0 で保存すれば、すべて残ります。";
+}
+
 std::string unsavedWorkQuestion(const std::string& action) {
     return "保存されていない変更があります。" + action +
            "しますか？\nリストは次の起動時に空になります。";
@@ -481,8 +487,8 @@ void Form1::m2_Click() { close(); }
 
 void Form1::m3_Click() { app_.showInputForm(std::nullopt); }
 
-bool Form1::save() {
-    if (!runSaveCommand(app_.commandContext())) return false;
+bool Form1::save(bool* leftOut) {
+    if (!runSaveCommand(app_.commandContext(), leftOut)) return false;
     app_.entriesSaved();
     return true;
 }
@@ -490,8 +496,20 @@ bool Form1::save() {
 bool Form1::mayLoseUnsavedWork(const std::string& action) {
     if (!app_.hasUnsavedChanges()) return true;
     size_t answer = app_.ui().choose(unsavedWorkQuestion(action), {"保存…", action, "キャンセル"});
-    if (answer == 0) return save();  // goes on only when the work is safe in a file
-    return answer == 1;
+    if (answer != 0) return answer == 1;
+    // Goes on only when the work is safe in a file: after a save into a format that holds
+    // less, the user chooses again, and going back is the default.
+    for (;;) {
+        bool leftOut = false;
+        if (!save(&leftOut)) return false;
+        if (!leftOut) return true;
+        size_t next =
+            app_.ui().choose(lossySaveQuestion(action), {"すべて残す形式で保存…", action, "戻る"});
+        if (next != 0) return next == 1;
+        // vCard 3.0 holds everything an entry holds: offered first.
+        if (std::optional<FileKind>* kind = app_.commandContext().lastSaveKind)
+            *kind = FileKind::Vcard3;
+    }
 }
 
 void Form1::l1_Click() {

@@ -25,6 +25,8 @@ inline constexpr const char* kHelpFailureMessage = "開けるアプリケーシ�
 
 // The question asked before unsaved work would be lost (on quitting, on clearing the list).
 std::string unsavedWorkQuestion(const std::string& action);
+// The question after a save that left something out, before the action goes on.
+std::string lossySaveQuestion(const std::string& action);
 
 // The main window: the entry list, its count, and the menus that reach every command.
 class Form1 : public QMainWindow {
@@ -99,7 +101,7 @@ class Form1 : public QMainWindow {
     // Asks before unsaved work would be lost, offering to save it first; true to go on.
     bool mayLoseUnsavedWork(const std::string& action);
     // Saves through the save command; true when a file was written.
-    bool save();
+    bool save(bool* leftOut = nullptr);
     void deleteSelectedEntry();
     void applySearch();
     void endSearch();

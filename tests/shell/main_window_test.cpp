@@ -379,6 +379,47 @@ class Form1Test : public QObject {
         QVERIFY(!window->isVisible());
     }
 
+    void aQuitAfterASaveThatLeftSomethingOutGoesBackUnlessTold() {
+        TempFolder folder;
+        ScriptedUi ui;
+        Module1 module1;
+        module1.programFolder = folder.path();
+        App app(Store::inMemory(), module1, ui);
+        Form1* window = app.showMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        // A card with a company the phone's file has no place for.
+        ui.fileAnswers = {folder.write("iphone.vcf",
+                                       "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\n"
+                                       "ORG:Tsunagi\r\nTEL;TYPE=CELL:09011112222\r\n"
+                                       "END:VCARD\r\n")};
+        window->m1->trigger();
+        QCOMPARE(window->List1->count(), 1);
+        // Quit, 保存… into the phone's file: the company is left out, so the quit asks again,
+        // and its default, 戻る, keeps the window.
+        ui.questions.clear();
+        ui.choices.clear();
+        ui.fileAnswers = {folder.file("phone.vcf")};
+        ui.filterAnswers = {FileKind::PhoneCards};
+        ui.chooseAnswers = {0};
+        window->m2->trigger();
+        QApplication::processEvents();
+        QVERIFY(window->isVisible());
+        QCOMPARE(ui.choices.size(), size_t(2));
+        QCOMPARE(ui.choices[1],
+                 (std::vector<std::string>{"すべて残す形式で保存…", "終了", "戻る"}));
+        QCOMPARE(ui.questions[1], lossySaveQuestion("終了"));
+        // Quit again: 保存…, then すべて残す形式で保存… with vCard 3.0 offered: then it quits.
+        app.entriesChanged("テスト");  // still unsaved, as after any change
+        ui.fileAnswers = {folder.file("phone2.vcf"), folder.file("all.vcf")};
+        ui.filterAnswers = {FileKind::PhoneCards, FileKind::Vcard3};
+        ui.chooseAnswers = {0, 0};
+        window->m2->trigger();
+        QApplication::processEvents();
+        QVERIFY(!window->isVisible());
+        QVERIFY(ui.requests.back().selectedKind == FileKind::Vcard3);
+        QVERIFY(std::filesystem::exists(folder.file("all.vcf")));
+    }
+
     void clearingAndQuittingOfferToSaveFirst() {
         TempFolder folder;
         ScriptedUi ui;
