@@ -136,6 +136,10 @@ bool holds(std::string_view line, DetailKind kind) {
 
 }  // namespace
 
+void checkDetail(const Detail& detail) {
+    if (!trimBlanks(detail.value).empty() && detail.value != kCardPhoto) lineOf(detail);
+}
+
 const char* detailWord(DetailKind kind) {
     switch (kind) {
         case DetailKind::Company:

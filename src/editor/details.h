@@ -23,6 +23,10 @@ struct Detail {
     std::string value;  // as the user reads and types it: one address, one note, one group
 };
 
+// Throws TsunagiError saying why a detail cannot be stored (a date that is no day, a photo
+// file that is no picture); nothing when it can.
+void checkDetail(const Detail& detail);
+
 // The words a detail's kind is shown by: 会社, 役職, 誕生日, 住所, Web, メモ, グループ, 写真.
 const char* detailWord(DetailKind kind);
 

@@ -5,8 +5,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "platform/error.h"
 #include "platform/program_name.h"
 
 namespace tsunagi {
@@ -58,6 +60,44 @@ DetailsDialog::DetailsDialog(const QString& name, const std::vector<Detail>& det
     layout->addWidget(buttons);
     table->setColumnWidth(0, 140);
     resize(640, 420);
+    before_ = this->details();
+}
+
+void DetailsDialog::accept() {
+    for (int row = 0; row < table->rowCount(); ++row) {
+        auto* kinds = qobject_cast<QComboBox*>(table->cellWidget(row, 0));
+        QTableWidgetItem* item = table->item(row, 1);
+        if (!kinds || !item || item->text().trimmed().isEmpty()) continue;
+        try {
+            checkDetail({static_cast<DetailKind>(kinds->currentData().toInt()),
+                         item->text().toStdString()});
+        } catch (const TsunagiError& error) {
+            QMessageBox::warning(this, kAppTitle, QString::fromStdString(error.reason()));
+            table->setCurrentCell(row, 1);
+            table->editItem(item);
+            return;
+        }
+    }
+    QDialog::accept();
+}
+
+void DetailsDialog::reject() {
+    bool changed = false;
+    std::vector<Detail> now = details();
+    changed = now.size() != before_.size();
+    for (size_t i = 0; !changed && i < now.size(); ++i)
+        changed = now[i].kind != before_[i].kind || now[i].value != before_[i].value;
+    if (changed) {
+        QMessageBox box(QMessageBox::Question, kAppTitle, "変更した内容を破棄して閉じますか？",
+                        QMessageBox::NoButton, this);
+        QPushButton* discard = box.addButton("破棄して閉じる", QMessageBox::DestructiveRole);
+        QPushButton* back = box.addButton("戻る", QMessageBox::RejectRole);
+        box.setDefaultButton(back);
+        box.setEscapeButton(back);
+        box.exec();
+        if (box.clickedButton() != discard) return;
+    }
+    QDialog::reject();
 }
 
 void DetailsDialog::addRow(DetailKind kind, const QString& value) {

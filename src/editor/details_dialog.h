@@ -24,8 +24,15 @@ class DetailsDialog : public QDialog {
     QPushButton* addButton;     // 行を追加
     QPushButton* removeButton;  // 行を削除
 
+    // OK: every row is checked first; a row that cannot be stored is said and the dialog stays
+    // open on it. Esc or キャンセル with changes asks before they are thrown away.
+    void accept() override;
+    void reject() override;
+
   private:
     void addRow(DetailKind kind, const QString& value);
+
+    std::vector<Detail> before_;  // the rows as the dialog opened
 };
 
 }  // namespace tsunagi

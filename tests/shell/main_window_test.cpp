@@ -567,6 +567,40 @@ class Form1Test : public QObject {
         window->close();
     }
 
+    void theDetailsDialogKeepsWhatWasTyped() {
+        DetailsDialog dialog("山崎 美咲", {{DetailKind::Note, "旧メモ"}}, nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.addButton->click();
+        dialog.table->item(1, 1)->setText("1960-13-01");
+        qobject_cast<QComboBox*>(dialog.table->cellWidget(1, 0))->setCurrentIndex(2);  // 誕生日
+        // A date that is no day: said, and the dialog stays on that row.
+        QString said;
+        QTimer::singleShot(100, [&said] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                said = box->text();
+                box->accept();
+            }
+        });
+        dialog.accept();
+        QVERIFY(said.contains("1960-13-01"));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.table->currentRow(), 1);
+        // Esc with changes asks; its default, 戻る, keeps everything typed.
+        QTimer::singleShot(100, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.details().size(), size_t(2));
+        // A date that is one: OK closes it.
+        dialog.table->item(1, 1)->setText("1960-12-01");
+        dialog.accept();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
     void aWordInTheStatusBarOfTheMainWindowOfTheMoment() {
         // The interface the program runs with, which no window is handed: the status word of a
         // save goes to the main window shown, a fresh one after the input form too.
