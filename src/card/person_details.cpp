@@ -8,9 +8,41 @@ namespace tsunagi {
 
 namespace {
 
+// A label in the words a Japanese user reads: iPhones' and Google's own words translated, a
+// label of the user's own as it is.
+std::string labelWords(const std::string& label) {
+    static const std::pair<std::string_view, std::string_view> kWords[] = {
+        {"Home Page", "ホームページ"},
+        {"Home", "自宅"},
+        {"Work", "勤務先"},
+        {"Other", "その他"},
+        {"Mobile", "携帯"},
+        {"Main", "代表"},
+        {"Spouse", "配偶者"},
+        {"Child", "子"},
+        {"Mother", "母"},
+        {"Father", "父"},
+        {"Parent", "親"},
+        {"Brother", "兄弟"},
+        {"Sister", "姉妹"},
+        {"Friend", "友人"},
+        {"Manager", "上司"},
+        {"Assistant", "アシスタント"},
+        {"Partner", "パートナー"},
+        {"Domestic Partner", "パートナー"},
+        {"Referred By", "紹介者"},
+        {"Relative", "親戚"},
+        {"Anniversary", "記念日"},
+        {"Birthday", "誕生日"}};
+    std::string spoken = spokenLabel(label);
+    for (const auto& [english, japanese] : kWords)
+        if (equalsIgnoringCase(spoken, english)) return std::string(japanese);
+    return spoken;
+}
+
 // The kind of a number, mail or place in the words the form uses, with its own label.
 std::string kindWords(const PersonItem& item, bool number) {
-    if (!item.label.empty()) return spokenLabel(item.label);
+    if (!item.label.empty()) return labelWords(item.label);
     std::vector<std::string> words;
     for (const std::string& type : item.types()) {
         if (type == "CELL") words.push_back("携帯");
@@ -60,7 +92,7 @@ std::vector<DetailLine> detailLines(const Person& person) {
                           ? person.birthday.substr(2, 2) + "月" + person.birthday.substr(5) + "日"
                           : person.birthday);
     for (const PersonItem& date : person.dates)
-        add(date.label.empty() ? std::string("日付") : spokenLabel(date.label), date.text());
+        add(date.label.empty() ? std::string("日付") : labelWords(date.label), date.text());
     for (const PersonItem& address : person.addresses) {
         std::string text = address.printed;
         if (text.empty()) {
@@ -80,7 +112,7 @@ std::vector<DetailLine> detailLines(const Person& person) {
         add(labelled("メッセンジャー", service), messenger.text());
     }
     for (const PersonItem& related : person.related)
-        add(labelled("関係", related.label.empty() ? "" : spokenLabel(related.label)),
+        add(labelled("関係", related.label.empty() ? "" : labelWords(related.label)),
             related.text());
     for (const std::string& note : person.notes) add("メモ", note);
     std::string groups;
@@ -89,11 +121,14 @@ std::vector<DetailLine> detailLines(const Person& person) {
     add("グループ", groups);
     if (person.photo) lines.push_back({"写真", "あり"});
     for (const PersonItem& other : person.others) {
-        if (other.line.base64()) continue;
+        // Bytes, and lines that say how to show another line (an iPhone's address format).
+        if (other.line.base64() || other.line.name == "X-ABADR" ||
+            carriesNothingOfThePerson(other.line.name))
+            continue;
         std::string label = other.line.name == "X-TSUNAGI-COLUMN"
                                 ? std::string(other.line.parameter("X-HEADING").value_or(""))
-                            : !other.label.empty() ? spokenLabel(other.label)
-                                                   : other.line.name;
+                            : !other.label.empty() ? labelWords(other.label)
+                                                   : spokenProperty(other.line.name);
         add(label, other.text());
     }
     return lines;
