@@ -38,6 +38,8 @@ const char* const kUsage =
     "  --duplicates       print the groups of entries that may be one person, one JSON object\n"
     "                     a line: {\"kind\": \"same\"|\"possible\", \"ids\": [...]} (ids as "
     "--rows)\n"
+    "  --no-heading       the CSV's first row is data too; --columns then names the\n"
+    "                     columns by position from 1 (\"1=name,2=mobile\")\n"
     "  --columns HEADING=FIELD,...  what a CSV's columns hold, by heading: name, family,\n"
     "                     given, reading, number, home, mobile, work, mail, mobile-mail,\n"
     "                     company, title, address, birthday, note, keep, skip\n"
@@ -83,6 +85,7 @@ void printRows(const Store& store) {
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     Options options;
+    bool noHeading = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--list") {
@@ -93,6 +96,8 @@ int main(int argc, char** argv) {
             options.merge = true;
         } else if (arg == "--duplicates") {
             options.duplicates = true;
+        } else if (arg == "--no-heading") {
+            noHeading = true;
         } else if (arg == "--columns") {
             if (++i == argc) return usageError("--columns needs HEADING=FIELD,...");
             try {
@@ -124,6 +129,10 @@ int main(int argc, char** argv) {
         }
     }
     if (options.inputs.empty()) return usageError("no input file");
+    if (noHeading) {
+        if (!options.columns) return usageError("--no-heading needs --columns 1=FIELD,...");
+        options.columns->firstRowIsData = true;
+    }
     for (const std::string& input : options.inputs)
         if (!openKindForName(input)) return usageError(input + ": not a .vcf, .csv or .xls file");
     if (!options.unknownOutputs.empty())

@@ -60,7 +60,8 @@ long openFiles(const CommandContext& context, const std::vector<std::string>& pa
                         (*context.columnChoices)[headings] = *assignment;
                     // What the user left as guessed stays as the headings read it (a label's
                     // column with its number, a reading's part): only the changes apply.
-                    if (assignment) {
+                    // Without headings every column is as the user chose it.
+                    if (assignment && !assignment->firstRowIsData) {
                         CsvAssignment changed;
                         for (size_t p = 0; p < assignment->size(); ++p)
                             if (p >= preview.guesses.size() ||

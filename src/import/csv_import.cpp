@@ -6,6 +6,7 @@
 #include <map>
 #include <tuple>
 
+#include "card/checks.h"
 #include "card/dialect.h"
 #include "card/person.h"
 #include "card/properties.h"
@@ -456,6 +457,13 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                 case CsvRole::PhoneValue: {
                     std::string label =
                         role->role == CsvRole::PhoneValue ? phoneLabels[role->group] : heading;
+                    // A column the user said holds numbers, under a heading that names none
+                    // ("2列目", "Portable"): the kind chosen, not the heading, is its label.
+                    if (role->role != CsvRole::PhoneValue && !numberRoleOf(heading))
+                        label = role->role == CsvRole::Mobile ? "Mobile"
+                                : role->role == CsvRole::Home ? "Home"
+                                : role->role == CsvRole::Work ? "Work"
+                                                              : "";
                     auto [types, usual] = numberTypes(label);
                     if (role->role == CsvRole::PhoneValue && isPrimaryLabel(trimBlanks(label)))
                         types += ",pref";
@@ -689,6 +697,30 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     }
 }
 
+// Columns named by position, for a file without a heading line: 1列目, 2列目, ….
+std::vector<std::string> positionHeadings(size_t count) {
+    std::vector<std::string> headings;
+    for (size_t p = 1; p <= count; ++p) headings.push_back(std::to_string(p) + "列目");
+    return headings;
+}
+
+// What a value says it is: a mail, a mobile or another number, a date; "keep" for words.
+std::string valueGuess(const std::string& cell) {
+    std::string value = trimBlanks(cell);
+    if (value.empty()) return "keep";
+    if (IsMailAddress(value)) return "mail";
+    if (value.find_first_of("0123456789") != std::string::npos) {
+        if (std::optional<std::string> digits = dialledDigits(value);
+            digits && digits->size() >= 6) {
+            bool mobile = digits->size() == 11 && (*digits)[0] == '0' && (*digits)[2] == '0' &&
+                          ((*digits)[1] == '7' || (*digits)[1] == '8' || (*digits)[1] == '9');
+            return mobile ? "mobile" : "number";
+        }
+        if (isCalendarDate(isoDate(value))) return "birthday";
+    }
+    return "keep";
+}
+
 const char* kExpectedHeadings =
     "先頭の行に、次のいずれかの見出しが必要です。\n"
     "日本語のアドレス帳：表示名、電子メール アドレス、自宅電話番号、自宅ファックス、携帯電話\n"
@@ -893,6 +925,14 @@ std::optional<CsvLayout> assignedLayout(std::optional<CsvLayout> layout,
         auto at = std::find_if(headings.begin(), headings.end(), [&](const std::string& h) {
             return headingText(h) == trimBlanks(choice.heading);
         });
+        // A column by its position, from 1, where the file has no headings to name it by.
+        std::string position = trimBlanks(choice.heading);
+        if ((at == headings.end() || assignment.firstRowIsData) && !position.empty() &&
+            position.size() <= 4 && position.find_first_not_of("0123456789") == std::string::npos) {
+            size_t number = std::stoul(position);
+            at = number >= 1 && number <= headings.size() ? headings.begin() + (number - 1)
+                                                          : headings.end();
+        }
         if (at == headings.end())
             throw TsunagiError(file, 1, "見出し「" + choice.heading + "」の列がありません。");
         int p = static_cast<int>(at - headings.begin());
@@ -916,6 +956,37 @@ CsvColumnsPreview previewCsvColumns(const std::string& path) {
     CsvRecordReader records(lines);
     CsvColumnsPreview preview;
     if (!records.next(preview.headings)) return preview;
+    preview.firstRow = preview.headings;
+    // A first row of values (a number, a mail, a date) is no heading line: it is data, and
+    // the columns are guessed from what they hold.
+    if (std::any_of(preview.firstRow.begin(), preview.firstRow.end(),
+                    [](const std::string& cell) { return valueGuess(cell) != "keep"; })) {
+        preview.firstRowIsData = true;
+        preview.needsChoice = true;
+        preview.headings = positionHeadings(preview.firstRow.size());
+        preview.samples.resize(preview.headings.size());
+        std::vector<std::string> fields = preview.firstRow;
+        for (int row = 0; row < 3; ++row) {
+            for (size_t p = 0; p < fields.size() && p < preview.samples.size(); ++p)
+                if (!trimBlanks(fields[p]).empty())
+                    preview.samples[p].push_back(trimBlanks(fields[p]));
+            if (!records.next(fields)) break;
+        }
+        preview.guesses.assign(preview.headings.size(), "keep");
+        bool named = false;
+        for (size_t p = 0; p < preview.headings.size(); ++p) {
+            std::string guess = "keep";
+            for (const std::string& sample : preview.samples[p])
+                if (std::string g = valueGuess(sample); guess == "keep") guess = g;
+            // The first column of words is the name.
+            if (guess == "keep" && !named && !preview.samples[p].empty()) {
+                guess = "name";
+                named = true;
+            }
+            preview.guesses[p] = guess;
+        }
+        return preview;
+    }
     preview.samples.resize(preview.headings.size());
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> fields;
@@ -1011,20 +1082,26 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
     std::optional<CsvLayout> layout;
     std::vector<bool> unread;  // columns that no role reads and that held a value
     long counter = 0;          // records read, the heading's included
+    // Without a heading line the first row is data, and the columns are named by position.
+    bool noHeading = assignment && assignment->firstRowIsData;
+    long headingRows = noHeading ? 0 : 1;
     storeReadAhead(writer, lines, [&]() -> std::optional<ReadCard> {
         while (records.next(fields)) {
             if (counter++ == 0) {
-                layout = findLayout(fields);
-                if (assignment) layout = assignedLayout(layout, fields, *assignment, lines.name());
+                std::vector<std::string> headings =
+                    noHeading ? positionHeadings(fields.size()) : fields;
+                if (!noHeading) layout = findLayout(headings);
+                if (assignment)
+                    layout = assignedLayout(layout, headings, *assignment, lines.name());
                 if (!layout) throw TsunagiError(lines.name(), 1, kExpectedHeadings);
-                unread.assign(fields.size(), false);
-                continue;
+                unread.assign(headings.size(), false);
+                if (!noHeading) continue;
             }
             for (size_t p = 0; p < fields.size() && p < unread.size(); ++p)
                 if (!unread[p] && !trimBlanks(fields[p]).empty() && !isPlaceholderDate(fields[p]) &&
                     !hasColumnAt(*layout, static_cast<int>(p)))
                     unread[p] = true;
-            if (auto built = csvCard(lineTemplate, *layout, fields, counter - 1)) {
+            if (auto built = csvCard(lineTemplate, *layout, fields, counter - headingRows)) {
                 card = std::move(*built);
                 std::string phoneName;
                 for (const std::string& column : card)

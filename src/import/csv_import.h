@@ -90,7 +90,12 @@ struct ColumnChoice {
     std::string heading;
     std::string field;
 };
-using CsvAssignment = std::vector<ColumnChoice>;
+// The choices, and whether the file's first row is data too (a file without a heading line):
+// its columns are then named by position, "1", "2", … (from 1), and shown as 1列目, 2列目, ….
+struct CsvAssignment : std::vector<ColumnChoice> {
+    using std::vector<ColumnChoice>::vector;
+    bool firstRowIsData = false;
+};
 // "HEADING=FIELD,HEADING=FIELD"; throws TsunagiError naming a field it does not know.
 CsvAssignment parseColumnAssignment(std::string_view text);
 
@@ -98,7 +103,9 @@ CsvAssignment parseColumnAssignment(std::string_view text);
 // its first values and the field the program guesses; whether the user must choose (no layout
 // is known, no column names the person, or a column holds values no field of a person takes).
 struct CsvColumnsPreview {
-    std::vector<std::string> headings;
+    std::vector<std::string> headings;  // 1列目, 2列目, … where the first row is data
+    std::vector<std::string> firstRow;  // the file's first row as it stands
+    bool firstRowIsData = false;        // its cells look like values: numbers, mails, dates
     std::vector<std::vector<std::string>> samples;  // up to three values of each column
     std::vector<std::string> guesses;               // a field of ColumnChoice for each
     bool needsChoice = false;

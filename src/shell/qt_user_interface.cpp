@@ -1,6 +1,7 @@
 #include "shell/qt_user_interface.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -118,6 +119,21 @@ std::optional<CsvAssignment> QtUserInterface::chooseColumns(const std::string& p
     }
     table->resizeColumnsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
+    // A file without a heading line: its first row is read as data too, as the program
+    // guessed from its values; the columns are then named by position.
+    auto* firstRowIsData =
+        new QCheckBox("1 行目もデータとして読む（見出しの行がないファイル）", &dialog);
+    firstRowIsData->setObjectName("firstRowIsData");
+    firstRowIsData->setChecked(preview.firstRowIsData);
+    auto showHeadings = [table, &preview](bool data) {
+        for (size_t r = 0; r < preview.headings.size(); ++r) {
+            std::string heading = data                          ? std::to_string(r + 1) + "列目"
+                                  : r < preview.firstRow.size() ? preview.firstRow[r]
+                                                                : preview.headings[r];
+            table->item(static_cast<int>(r), 0)->setText(QString::fromStdString(heading));
+        }
+    };
+    QObject::connect(firstRowIsData, &QCheckBox::toggled, &dialog, showHeadings);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Ok)->setText("この指定で読み込む");
     buttons->button(QDialogButtonBox::Cancel)->setText("読み込まない");
@@ -126,13 +142,19 @@ std::optional<CsvAssignment> QtUserInterface::chooseColumns(const std::string& p
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(intro);
     layout->addWidget(table);
+    layout->addWidget(firstRowIsData);
     layout->addWidget(buttons);
     dialog.resize(std::max(640, table->horizontalHeader()->length() + 60), 420);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     CsvAssignment assignment;
+    assignment.firstRowIsData = firstRowIsData->isChecked();
     for (size_t r = 0; r < preview.headings.size(); ++r) {
         auto* fields = qobject_cast<QComboBox*>(table->cellWidget(static_cast<int>(r), 2));
-        assignment.push_back({preview.headings[r], fields->currentData().toString().toStdString()});
+        // Without headings a column is named by its position, from 1.
+        std::string heading = assignment.firstRowIsData     ? std::to_string(r + 1)
+                              : r < preview.firstRow.size() ? preview.firstRow[r]
+                                                            : preview.headings[r];
+        assignment.push_back({heading, fields->currentData().toString().toStdString()});
     }
     return assignment;
 }

@@ -147,5 +147,16 @@ TEST(Cli, DuplicatesAsJsonLinesAndColumnsTheUserAssigns) {
     EXPECT_EQ(runCli(folder, "--columns Nom=nickname " + book).status, 2);
 }
 
+TEST(Cli, ACsvWithoutHeadingsByColumnPositions) {
+    TempFolder folder;
+    std::string book = folder.write("nohead.csv", "Ono Aki,09011112222,aki@example.jp\r\n");
+    CliRun run = runCli(folder, "--no-heading --columns 1=name,2=mobile,3=mail --rows " + book);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("N;CHARSET=SHIFT_JIS:Ono;Aki"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("TEL;CELL:09011112222"), std::string::npos) << run.out;
+    // Without --columns it is a usage error.
+    EXPECT_EQ(runCli(folder, "--no-heading " + book).status, 2);
+}
+
 }  // namespace
 }  // namespace tsunagi

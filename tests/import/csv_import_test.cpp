@@ -230,5 +230,31 @@ TEST(CsvImport, APrimaryLabelOfGooglesIsReadSafely) {
               extras.end());
 }
 
+TEST(CsvImport, AFileWithoutAHeadingLineLosesNotItsFirstPerson) {
+    TempFolder folder;
+    std::string path =
+        folder.write("nohead.csv", utf8ToCp932("山田太郎,090-1111-2222,taro@example.jp,1980/5/1\r\n"
+                                               "佐藤花子,03-5555-6666,hanako@example.jp,\r\n"));
+    // Its first row holds values: data, the columns named by position and guessed by value.
+    CsvColumnsPreview preview = previewCsvColumns(path);
+    EXPECT_TRUE(preview.firstRowIsData);
+    EXPECT_TRUE(preview.needsChoice);
+    EXPECT_EQ(preview.headings, (std::vector<std::string>{"1列目", "2列目", "3列目", "4列目"}));
+    EXPECT_EQ(preview.guesses, (std::vector<std::string>{"name", "mobile", "mail", "birthday"}));
+    EXPECT_EQ(preview.samples[0], (std::vector<std::string>{"山田太郎", "佐藤花子"}));
+    // Read with the columns by position, the first person arrives, numbered 1, a mobile.
+    CsvAssignment assignment = parseColumnAssignment("1=name,2=mobile,3=mail,4=birthday");
+    assignment.firstRowIsData = true;
+    Store store = Store::inMemory();
+    EXPECT_EQ(ImportCsvBook(store, path, {}, nullptr, &assignment), 2);
+    EXPECT_EQ(
+        storedRows(store),
+        (Rows{card("山田太郎", "TEL;CELL:090-1111-2222<>", "EMAIL;INTERNET:taro@example.jp", 1),
+              card("佐藤花子", "TEL;CELL:03-5555-6666<>", "EMAIL;INTERNET:hanako@example.jp", 2)}));
+    // A file whose first row is headings is not taken for data.
+    EXPECT_FALSE(previewCsvColumns(folder.write("head.csv", "Nom,Portable\r\nLéa,0612345678\r\n"))
+                     .firstRowIsData);
+}
+
 }  // namespace
 }  // namespace tsunagi

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -642,6 +643,28 @@ class Form1Test : public QObject {
         QVERIFY(chosen);
         QCOMPARE(chosen->size(), size_t(2));
         QCOMPARE(QString::fromStdString((*chosen)[0].field), QString("name"));
+        QCOMPARE(QString::fromStdString((*chosen)[1].field), QString("mobile"));
+
+        // A file without a heading line: the box is ticked by the guess, the columns are named
+        // by position, and the first row is read too.
+        CsvColumnsPreview data;
+        data.firstRow = {"山田太郎", "090-1111-2222"};
+        data.headings = {"1列目", "2列目"};
+        data.samples = {{"山田太郎"}, {"090-1111-2222"}};
+        data.guesses = {"name", "mobile"};
+        data.firstRowIsData = true;
+        QTimer::singleShot(100, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog) return;
+            auto* box = dialog->findChild<QCheckBox*>("firstRowIsData");
+            auto* table = dialog->findChild<QTableWidget*>("columns");
+            if (!box || !box->isChecked() || table->item(0, 0)->text() != "1列目") return;
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        chosen = ui.chooseColumns("/x/nohead.csv", data);
+        QVERIFY(chosen);
+        QVERIFY(chosen->firstRowIsData);
+        QCOMPARE(QString::fromStdString((*chosen)[0].heading), QString("1"));
         QCOMPARE(QString::fromStdString((*chosen)[1].field), QString("mobile"));
     }
 
