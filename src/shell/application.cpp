@@ -103,6 +103,14 @@ void App::showInputForm(std::optional<std::int64_t> id) {
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->show();
     form_ = form;
+    if (main_) {
+        WindowState state;
+        state.geometry = main_->saveGeometry();
+        state.maximized = main_->isMaximized();
+        state.sortedByReading = main_->sortByReading->isChecked();
+        if (main_->searchBox->isVisible()) state.search = main_->searchBox->text();
+        leftWindow_ = std::move(state);
+    }
     switchingToForm_ = true;
     if (main_) main_->close();
     switchingToForm_ = false;
@@ -112,8 +120,18 @@ void App::inputFormDone() {
     std::optional<std::int64_t> shown = module1_.SelectedId;
     module1_.ListRefreshPending = true;
     module1_.SelectedId.reset();
-    // The main window comes first, so the program never stands without a window.
+    // The main window comes first, so the program never stands without a window; it comes
+    // back as the user left it.
     Form1* window = showMainWindow();
+    if (std::optional<WindowState> state = std::exchange(leftWindow_, std::nullopt)) {
+        window->restoreGeometry(state->geometry);
+        if (state->maximized) window->showMaximized();
+        window->sortByReading->setChecked(state->sortedByReading);
+        if (state->search) {
+            window->findClicked();
+            window->searchBox->setText(*state->search);
+        }
+    }
     // The list keeps its place: the entry that was open, or the one the form added.
     if (shown)
         window->selectEntry(*shown);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -82,6 +83,15 @@ class App : public QObject, public FormHost {
     std::string lastFolder_;                // where the file dialogs were last answered
     std::optional<FileKind> lastSaveKind_;  // the save filter chosen last
     std::map<std::string, CsvAssignment> columnChoices_;  // columns assigned, by headings
+    // How the user left the main window when the input form took its place: the fresh one
+    // comes back so (its size and place, the reading order, the search).
+    struct WindowState {
+        QByteArray geometry;
+        bool maximized = false;
+        bool sortedByReading = false;
+        std::optional<QString> search;
+    };
+    std::optional<WindowState> leftWindow_;
 };
 
 }  // namespace tsunagi

@@ -303,6 +303,30 @@ class Form2Test : public QObject {
         app.mainWindow()->close();
     }
 
+    void theMainWindowComesBackAsTheUserLeftIt() {
+        ScriptedUi ui;
+        ui.chooseDefault = 1;
+        App app(Store::inMemory(), Module1{}, ui);
+        Form1* window = startWithOneEntry(app);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->resize(900, 600);
+        window->sortByReading->setChecked(true);
+        window->findClicked();
+        window->searchBox->setText("山田");
+        Form2* form = openByDoubleClick(app, window);
+        QVERIFY(form);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QApplication::processEvents();
+        Form1* back = app.mainWindow();
+        QVERIFY(back && back->isVisible());
+        QCOMPARE(back->size(), QSize(900, 600));
+        QVERIFY(back->sortByReading->isChecked());
+        QVERIFY(back->searchBox->isVisible());
+        QCOMPARE(back->searchBox->text(), QString("山田"));
+        QVERIFY(back->List1->currentItem());
+        back->close();
+    }
+
     void aLongNameLeftAsItWasIsNotAskedAboutAndStaysWhole() {
         ScriptedUi ui;
         ui.chooseDefault = 1;
