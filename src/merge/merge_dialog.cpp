@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -46,8 +47,8 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     auto* intro = new QLabel(
         "同じ人のデータをまとめます。チェックしたグループは 1 件にまとめ、電話番号・メール"
         "アドレス・メモ・会社・住所などはすべて残します。名前と読みは「この名前に」の印の"
-        "ものを残します（初めは、姓と名が分かれた漢字の名前など、いちばんよいもの）。"
-        "チェックを外したデータはまとめません。",
+        "ものを残します（初めは、姓と名が分かれた漢字の名前など、いちばんよいもの。"
+        "キーボードでは N キー）。チェックを外したデータはまとめません。",
         this);
     intro->setWordWrap(true);
     Groups = new QTreeWidget(this);
@@ -95,16 +96,25 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     Groups->addTopLevelItems(items);
     for (QTreeWidgetItem* item : items) item->setFirstColumnSpanned(true);
     Groups->expandAll();
-    // "この名前に" is one per group, as radio buttons are.
+    // "この名前に" is one per group, as radio buttons are, and only on an entry that is merged:
+    // an entry left out hands the mark to the first one that stays.
     connect(Groups, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-        if (column != kNameColumn || !item->parent() || item->checkState(column) != Qt::Checked)
-            return;
-        QSignalBlocker blocker(Groups);
-        QTreeWidgetItem* group = item->parent();
-        for (int i = 0; i < group->childCount(); ++i)
-            if (group->child(i) != item && group->child(i)->flags() != Qt::NoItemFlags)
-                group->child(i)->setCheckState(kNameColumn, Qt::Unchecked);
+        if (!item->parent()) return;
+        if (column == kNameColumn && item->checkState(column) == Qt::Checked) {
+            markName(item);
+        } else if (column == 0 && item->checkState(0) != Qt::Checked &&
+                   item->checkState(kNameColumn) == Qt::Checked) {
+            QTreeWidgetItem* group = item->parent();
+            for (int i = 0; i < group->childCount(); ++i)
+                if (QTreeWidgetItem* other = group->child(i); other != item &&
+                                                              other->flags() != Qt::NoItemFlags &&
+                                                              other->checkState(0) == Qt::Checked) {
+                    markName(other);
+                    break;
+                }
+        }
     });
+    Groups->installEventFilter(this);
     Groups->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     mergeButton = new QPushButton("チェックしたグループをまとめる", this);
@@ -130,6 +140,27 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         width = std::min(width, screen->availableGeometry().width() - 40);
     resize(width, 420);
+}
+
+void MergeDialog::markName(QTreeWidgetItem* row) {
+    QSignalBlocker blocker(Groups);
+    QTreeWidgetItem* group = row->parent();
+    for (int i = 0; i < group->childCount(); ++i)
+        if (QTreeWidgetItem* other = group->child(i); other->flags() != Qt::NoItemFlags)
+            other->setCheckState(kNameColumn, other == row ? Qt::Checked : Qt::Unchecked);
+}
+
+bool MergeDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Groups && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_N) {
+        QTreeWidgetItem* row = Groups->currentItem();
+        if (row && row->parent() && row->flags() != Qt::NoItemFlags) {
+            if (row->checkState(0) != Qt::Checked) row->setCheckState(0, Qt::Checked);
+            markName(row);
+        }
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 std::vector<DuplicateGroup> MergeDialog::checkedGroups() const {

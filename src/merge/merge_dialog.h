@@ -29,7 +29,14 @@ class MergeDialog : public QDialog {
     QPushButton* mergeButton;
     QPushButton* closeButton;
 
+  protected:
+    // N on an entry's row gives it the name, as a click on its "この名前に" does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    // Gives `row` the name mark of its group, and takes it from the others.
+    void markName(QTreeWidgetItem* row);
+
     std::vector<DuplicateGroup> groups_;
 };
 

@@ -781,6 +781,19 @@ class Form1Test : public QObject {
         QCOMPARE(checked[0].entries[1].id, std::int64_t(3));
         QCOMPARE(checked[0].nameFrom, std::optional<std::int64_t>(1));
 
+        // The name's entry left out: the mark goes to the first that stays. By keyboard, N on a
+        // row gives it the name (and takes it into the merge).
+        MergeDialog keys({group});
+        QTreeWidgetItem* rows = keys.Groups->topLevelItem(0);
+        rows->child(2)->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(rows->child(2)->checkState(MergeDialog::kNameColumn), Qt::Unchecked);
+        QCOMPARE(rows->child(0)->checkState(MergeDialog::kNameColumn), Qt::Checked);
+        keys.Groups->setCurrentItem(rows->child(2));
+        QTest::keyClick(keys.Groups, Qt::Key_N);
+        QCOMPARE(rows->child(2)->checkState(0), Qt::Checked);
+        QCOMPARE(rows->child(2)->checkState(MergeDialog::kNameColumn), Qt::Checked);
+        QCOMPARE(rows->child(0)->checkState(MergeDialog::kNameColumn), Qt::Unchecked);
+
         // In the store: the first entry stays, with its own name, the picked one.
         Store store = Store::inMemory();
         addCards(store, 3);
