@@ -104,3 +104,7 @@ CREATE TABLE entry_keys (entry_id INTEGER PRIMARY KEY, keys BLOB NOT NULL);
 -- and says whether the file was the phone's own backup (own = 1). Two entries of one file were
 -- kept apart by the user there; the phone's own entry is the name as the user typed it.
 CREATE TABLE entry_files (first_id INTEGER PRIMARY KEY, last_id INTEGER NOT NULL, own INTEGER NOT NULL);
+
+-- The store's own random seed, 32 hexadecimal digits: an entry whose card brought no UID has one
+-- made from it and the entry's id, so that it stays through every edit and is never given twice.
+CREATE TABLE store_identity (seed TEXT NOT NULL);

@@ -10,6 +10,7 @@ packages=(
   libfreexl-dev libxlsxwriter-dev zlib1g-dev liborcus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format python3 python3-xlrd python3-openpyxl python3-vobject
+  qtkeychain-qt6-dev radicale xandikos
   desktop-file-utils appstream lintian
   "$@"
 )

@@ -11,6 +11,7 @@
 #include "card/unicode.h"
 #include "platform/codec.h"
 #include "platform/text.h"
+#include "store/identity.h"
 
 namespace tsunagi {
 
@@ -409,6 +410,9 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
             return;
         case PropertyKind::Uid:
             if (person.uid.empty()) person.uid = trimBlanks(line.value);
+            return;
+        case PropertyKind::MergedUid:
+            addOnce(person.mergedUids, trimBlanks(line.value));
             return;
         case PropertyKind::Label:
         case PropertyKind::Structure:
@@ -842,9 +846,10 @@ std::string keptLine(const VcardLine& line, std::string_view text) {
     return kept;
 }
 
-std::string uidOf(const Person& person, const EntryRow& row,
+std::string uidOf(const Person& person, const EntryRow& row, std::string_view seed,
                   std::unordered_map<std::uint64_t, size_t>& seen) {
     if (!person.uid.empty()) return person.uid;
+    if (!seed.empty()) return entryUid(seed, row.id);
     std::uint64_t a = 0xcbf29ce484222325ULL, b = 0x84222325cbf29ce4ULL;
     for (const std::optional<std::string>& column : row.columns) {
         if (!column) break;

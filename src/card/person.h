@@ -48,6 +48,9 @@ struct Person {
     std::vector<std::string> categories;
     std::optional<VcardLine> photo;
     std::string uid;
+    // The UIDs of the entries merged into this one (X-TSUNAGI-MERGED-UID), kept in the store
+    // alone so that their cards elsewhere are found again.
+    std::vector<std::string> mergedUids;
     std::vector<PersonItem> others;  // whatever has no place above, as it came
 
     const std::string& family() const { return name[0]; }
@@ -98,9 +101,14 @@ std::string numberText(std::string_view number);
 // value `text` (already decoded) with its line breaks escaped.
 std::string keptLine(const VcardLine& line, std::string_view text);
 
-// The card's UID: its own when it had one, else one made from what it holds, the same on every
-// run for the same entries. `seen` counts identical entries so that each still has its own.
-std::string uidOf(const Person& person, const EntryRow& row,
+// The card's UID: its own when it had one, else the entry's lasting one made from the store's
+// seed and its id (identity.h); for rows held without a store (`seed` ""), one made from what it
+// holds, the same on every run for the same entries. `seen` counts identical entries so that
+// each still has its own.
+std::string uidOf(const Person& person, const EntryRow& row, std::string_view seed,
                   std::unordered_map<std::uint64_t, size_t>& seen);
+
+// The line an entry keeps of a UID of another entry merged into it.
+inline constexpr std::string_view kMergedUid = "X-TSUNAGI-MERGED-UID";
 
 }  // namespace tsunagi

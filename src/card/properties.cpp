@@ -46,6 +46,7 @@ constexpr PropertyRow kProperties[] = {
     {"X-GN", PropertyKind::GroupName},
     {"PHOTO", PropertyKind::Photo},
     {"UID", PropertyKind::Uid},
+    {"X-TSUNAGI-MERGED-UID", PropertyKind::MergedUid},
     {"X-ABLABEL", PropertyKind::Label},
     {"X-TSUNAGI-FIELD", PropertyKind::CustomField},
     {"X-TSUNAGI-COLUMN", PropertyKind::Column},

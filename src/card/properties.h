@@ -39,6 +39,7 @@ enum class PropertyKind {
     GroupName,        // X-GN: the phone's group name, a category for today's phones
     Photo,            // PHOTO
     Uid,              // UID
+    MergedUid,        // X-TSUNAGI-MERGED-UID: the UID of an entry merged into this one
     Label,            // X-ABLABEL: the label of the line in its group
     MakerLabel,       // X-DCM-LABEL…: a phone maker's label of the number before it
     CustomField,      // X-TSUNAGI-FIELD: a field of the user's own, with its label

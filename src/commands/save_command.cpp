@@ -220,7 +220,8 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
     bool fewer =
         kind == FileKind::AddressBook || kind == FileKind::ListPage || kind == FileKind::Workbook;
     bool partial = fewer || kind == FileKind::PhoneCards;
-    EntryRows rows{all.count, [&](const EntryVisit& visit) {
+    EntryRows rows{all.count,
+                   [&](const EntryVisit& visit) {
                        notHeld.clear();
                        unwritten.clear();
                        unwrittenEntries = FewNamed();
@@ -232,7 +233,8 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
                                unwrittenEntries.add(row);
                            visit(row, number);
                        });
-                   }};
+                   },
+                   all.uidSeed};
     auto notHeldNote = [&]() -> std::string {
         std::string note;
         if (!notHeld.empty())
@@ -274,13 +276,15 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
     }
     // The row being written, so that a message can name its entry.
     const EntryRow* current = nullptr;
-    EntryRows named{rows.count, [&](const EntryVisit& visit) {
+    EntryRows named{rows.count,
+                    [&](const EntryVisit& visit) {
                         rows.forEach([&](const EntryRow& row, int number) {
                             current = &row;
                             visit(row, number);
                         });
                         current = nullptr;
-                    }};
+                    },
+                    rows.uidSeed};
     Cp932Sink sink(file, [&] { return current ? entryName(*current) : ""; });
     LeftOutNumbers numbersLeftOut;
     if (kind == FileKind::AddressBook)

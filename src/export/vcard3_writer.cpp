@@ -183,7 +183,7 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
         }
         lines.others();
         if (person.photo) lines.item(PersonItem{*person.photo, "", ""});
-        appendFolded(card, "UID:" + uidOf(person, row, seen));
+        appendFolded(card, "UID:" + uidOf(person, row, rows.uidSeed, seen));
         card += "END:VCARD\r\n";
         out.write(card);
     });

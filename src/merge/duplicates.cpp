@@ -22,6 +22,7 @@
 #include "platform/text.h"
 #include "platform/work_pipe.h"
 #include "store/entries.h"
+#include "store/identity.h"
 
 namespace tsunagi {
 
@@ -1090,6 +1091,7 @@ struct GroupRows {
     size_t count = 0;            // rows in use
     std::optional<std::int64_t> nameFrom;
     std::string firstName;  // the name the dialog showed first, for a message
+    std::string seed;       // the store's identity seed
 };
 
 // What a group becomes: the merged entry at the place of the earliest, and the others to go.
@@ -1099,6 +1101,33 @@ struct MergedGroup {
     std::vector<std::int64_t> ids;  // every entry of the group
     std::vector<std::string> notKept;
 };
+
+// The merged entry is the person of the entry that gives the name: it keeps that entry's UID
+// (written out where the place it takes would make another) and remembers every other's, so
+// that their cards elsewhere are found again.
+void keepIdentity(const MergeEntry& base, const std::vector<const MergeEntry*>& others,
+                  const std::string& seed, MergedGroup& merged) {
+    auto uidOfEntry = [&seed](const MergeEntry& entry) {
+        return entry.person.uid.empty() ? entryUid(seed, entry.row.id) : entry.person.uid;
+    };
+    std::string uid = uidOfEntry(base);
+    std::vector<std::string> absorbed = base.person.mergedUids;
+    for (const MergeEntry* other : others) {
+        absorbed.push_back(uidOfEntry(*other));
+        absorbed.insert(absorbed.end(), other->person.mergedUids.begin(),
+                        other->person.mergedUids.end());
+    }
+    std::erase_if(merged.extras, [](const std::string& extra) {
+        VcardLine line;
+        return parseVcardLine(extra, line) && (line.name == "UID" || line.name == kMergedUid);
+    });
+    if (!base.person.uid.empty() || base.row.id != merged.place)
+        merged.extras.push_back("UID:" + uid);
+    std::unordered_set<std::string> seen{uid};
+    for (const std::string& other : absorbed)
+        if (seen.insert(other).second)
+            merged.extras.push_back(std::string(kMergedUid) + ":" + other);
+}
 
 // Merges one group's entries. Touches no store, so that it may run beside the one that reads
 // and writes them.
@@ -1175,6 +1204,7 @@ MergedGroup mergedGroup(const GroupRows& group) {
                            " 行を超えるため、まとめられません。何も変更していません。");
     std::string shown = shownName(base.card.name.value_or(""));
     merged.extras = mergedExtras(base, others, base.row.id, shown, merged.notKept);
+    keepIdentity(base, others, group.seed, merged);
     return merged;
 }
 
@@ -1194,14 +1224,16 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     Connection connection = store.open();
     Transaction transaction(connection);
     EntryById entries(connection);
+    const std::string seed = identitySeed(connection);
     // Groups may share entries: counted once each, and an entry merged away in one group is
     // no longer there for the next.
     std::unordered_set<std::int64_t> touched, kept;
     // Reads a group's entries that are still there.
-    auto read = [&entries](const DuplicateGroup& group, GroupRows& rows) {
+    auto read = [&entries, &seed](const DuplicateGroup& group, GroupRows& rows) {
         rows.count = 0;
         rows.nameFrom = group.nameFrom;
         rows.firstName = group.entries.front().name;
+        rows.seed = seed;
         for (const DuplicateEntry& entry : group.entries) {
             if (rows.count == rows.rows.size()) rows.rows.emplace_back();
             rows.phoneOwn.resize(rows.rows.size());

@@ -6,6 +6,7 @@
 #include "platform/batch_pipe.h"
 #include "platform/error.h"
 #include "platform/text.h"
+#include "store/identity.h"
 
 namespace tsunagi {
 
@@ -378,6 +379,7 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
 EntryRows storedRows(Connection& connection, bool withExtras) {
     EntryRows rows;
     rows.count = countEntries(connection);
+    if (withExtras) rows.uidSeed = identitySeed(connection);
     rows.forEach = [&connection, withExtras](const EntryVisit& visit) {
         int number = 0;
         forEachEntry(

@@ -85,6 +85,9 @@ using EntryVisit = std::function<void(const EntryRow& row, int number)>;
 struct EntryRows {
     int count = 0;
     std::function<void(const EntryVisit&)> forEach;
+    // The store's identity seed, from which entries without a UID of their own have theirs;
+    // "" for rows held in memory, whose UIDs are then made from what they hold.
+    std::string uidSeed;
 };
 
 // The entries of the store behind `connection`: counted now, read as they are visited.

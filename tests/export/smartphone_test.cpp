@@ -8,6 +8,7 @@
 #include "import/vcf_import.h"
 #include "platform/codec.h"
 #include "store/entries.h"
+#include "store/identity.h"
 #include "support/rows.h"
 #include "support/temp_folder.h"
 
@@ -18,8 +19,12 @@ const std::string kGolden = std::string(TSUNAGI_FIXTURES) + "/export/golden/";
 const std::string kLong =
     "寿限無寿限無五劫の擦り切れ海砂利水魚の水行末雲来末風来末食う寝る処に住む処";
 
+// The store's identity seed, so that the UIDs its entries are given are the golden's.
+const char* const kSeed = "0123456789abcdef fedcba9876543210";
+
 void addPeople(const Store& store) {
     Connection connection = store.open();
+    setIdentitySeed(connection, std::string(kSeed).erase(16, 1));
     EntryInserter inserter(connection);
     inserter.insert({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:山田;太郎",
                      "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ;ﾀﾛｳ", "X-JPG-OWNER:0",

@@ -8,6 +8,7 @@
 #include "import/vcf_import.h"
 #include "platform/error.h"
 #include "store/entries.h"
+#include "store/identity.h"
 #include "support/rows.h"
 #include "support/temp_folder.h"
 
@@ -235,6 +236,10 @@ TEST(Duplicates, ManyGroupsMergedTogetherComeOutAsEachMergedAlone) {
     Store together = Store::inMemory(), alone = Store::inMemory();
     fill(together);
     fill(alone);
+    for (const Store* store : {&together, &alone}) {
+        Connection connection = store->open();
+        setIdentitySeed(connection, "00112233445566778899aabbccddeeff");
+    }
     std::vector<DuplicateGroup> groups = findDuplicates(together);
     ASSERT_EQ(groups.size(), 150u);
     MergeResult all = mergeDuplicates(together, groups);

@@ -64,34 +64,34 @@ def fn(family, given):
     return family + given if japanese else given + " " + family
 
 
-def fnv1a(text, h):
-    for byte in text.encode("utf-8"):
-        h ^= byte
-        h = (h * 0x100000001b3) & 0xFFFFFFFFFFFFFFFF
-    return h
+SEED = "0123456789abcdef" "fedcba9876543210"
+M64 = 0xFFFFFFFFFFFFFFFF
 
 
-def uid(columns, seen):
-    """A card without a UID of its own gets one made from its stored lines (the memory-dial
-    number left out, as it changes with the list): FNV-1a 64 over them, twice with different
-    seeds, laid out as a name-based UUID; identical entries are told apart by their count."""
-    a, b = 0xcbf29ce484222325, 0x84222325cbf29ce4
-    for column in columns:
-        if column.upper().startswith("X-JPG-MDNO:"):
-            continue
-        a = fnv1a(column, a)
-        b = fnv1a(column, b ^ 0x9e3779b97f4a7c15)
-    twin = seen.get(a, 0)
-    seen[a] = twin + 1
-    b ^= (twin * 0x9e3779b97f4a7c15) & 0xFFFFFFFFFFFFFFFF
-    return "urn:uuid:%08x-%04x-5%03x-%04x-%012x" % (
-        a >> 32, (a >> 16) & 0xFFFF, a & 0xFFF, 0x8000 | ((b >> 48) & 0x3FFF), b & 0xFFFFFFFFFFFF)
+def split_mix(x):
+    x = (x + 0x9e3779b97f4a7c15) & M64
+    x = ((x ^ (x >> 30)) * 0xbf58476d1ce4e5b9) & M64
+    x = ((x ^ (x >> 27)) * 0x94d049bb133111eb) & M64
+    return x ^ (x >> 31)
+
+
+def uid(entry_id):
+    """A card without a UID of its own has the entry's lasting one: a version 4 UUID (RFC 4122,
+    section 4.4) whose bits come from the store's random seed and the entry's id, mixed by
+    SplitMix64; the version nibble and the variant bits set as the RFC has them."""
+    a, b = int(SEED[:16], 16), int(SEED[16:], 16)
+    high = split_mix(a ^ entry_id)
+    low = split_mix(b ^ ((entry_id * 0x9e3779b97f4a7c15) & M64))
+    high = (high & ~0xF000 & M64) | 0x4000
+    low = (low & ~(0xC000 << 48) & M64) | (0x8000 << 48)
+    return "urn:uuid:%08x-%04x-%04x-%04x-%012x" % (
+        high >> 32, (high >> 16) & 0xFFFF, high & 0xFFFF, low >> 48, low & 0xFFFFFFFFFFFF)
 
 
 def main():
     vcf = ""
-    seen = {}
-    for family, given, rfamily, rgiven, numbers, mails, note, columns in people:
+    for entry_id, (family, given, rfamily, rgiven, numbers, mails, note, columns) in enumerate(
+            people, 1):
         lines = ["BEGIN:VCARD", "VERSION:3.0", "N:%s;%s;;;" % (esc(family), esc(given)),
                  "FN:" + esc(fn(family, given))]
         if rfamily:
@@ -103,7 +103,7 @@ def main():
                   for kind, mail in mails]
         if note:
             lines.append("NOTE:" + esc(note))
-        lines.append("UID:" + uid(columns, seen))
+        lines.append("UID:" + uid(entry_id))
         lines.append("END:VCARD")
         vcf += "".join(fold(line) + CRLF for line in lines)
     with open("smartphone.vcf", "wb") as f:
