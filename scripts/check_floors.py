@@ -15,7 +15,8 @@ FLOORS = [
     ["card"],
     ["workbook"],
     ["import", "export", "editor", "merge"],
-    ["commands"],
+    ["commands", "sync"],
+    ["carddav"],
     ["shell", "cli"],
 ]
 FLOOR_OF = {room: level for level, rooms in enumerate(FLOORS) for room in rooms}

@@ -2,11 +2,14 @@
 //
 //   tsunagi-cli [--list] [--rows] [-o OUTPUT]... FILE...
 
+#include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "carddav/carddav_client.h"
 #include "cli/json.h"
 #include "commands/open_command.h"
 #include "commands/save_command.h"
@@ -18,6 +21,7 @@
 #include "platform/program_name.h"
 #include "store/entries.h"
 #include "store/entry_list.h"
+#include "sync/sync_engine.h"
 
 using namespace tsunagi;
 
@@ -49,9 +53,19 @@ const char* const kUsage =
     "                     after all imports, before the outputs; namesakes, one name twice\n"
     "                     in one book and those who only share a number are never merged\n"
     "\n"
+    "  --carddav URL      sync every entry with the CardDAV address book at URL (a book's\n"
+    "                     address, or a server's to find it from); needs --user and\n"
+    "                     --password-file; prints what it sent and every conflict, which\n"
+    "                     it leaves as the server has it; nothing is deleted there\n"
+    "  --user NAME        the CardDAV user\n"
+    "  --password-file FILE  the CardDAV password, the file's first line\n"
+    "  --sync-state DIR   where the sync keeps what it last sent (default\n"
+    "                     $XDG_DATA_HOME/tsunagi/carddav)\n"
+    "\n"
     "  --help      print this text; --version prints the version\n"
     "\n"
-    "Exit status: 0 success, 1 a file failed (nothing written), 2 usage error.\n";
+    "Exit status: 0 success (with --carddav: everything in sync), 1 a file failed (nothing\n"
+    "written) or a person conflicted or was not sent, 2 usage error.\n";
 
 struct Options {
     bool list = false;
@@ -62,6 +76,7 @@ struct Options {
     std::vector<ExportTarget> outputs;
     std::vector<std::string> unknownOutputs;  // -o names of no kind
     std::vector<std::string> inputs;
+    std::string carddav, user, passwordFile, syncState;
 };
 
 int usageError(const std::string& message) {
@@ -78,6 +93,48 @@ void printRows(const Store& store) {
                 line += ",\"" + std::to_string(c + 1) + "\":" + jsonString(*row.columns[c]);
         std::cout << line << "}\n";
     });
+}
+
+std::string defaultSyncState() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base = data && *data ? data : std::string(home ? home : ".") + "/.local/share";
+    return base + "/tsunagi/carddav";
+}
+
+// Syncs the store with the address book; 0 when everything is in sync.
+int syncWith(const Options& options, const Store& store, int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    std::string password = readFileBytes(options.passwordFile);
+    password = password.substr(0, password.find_first_of("\r\n"));
+    CardDavClient client(QUrl(QString::fromStdString(options.carddav)),
+                         QString::fromStdString(options.user), QString::fromStdString(password));
+    std::vector<AddressBook> books = client.discover();
+    if (books.empty()) throw TsunagiError(options.carddav, 0, "アドレス帳がありません。");
+    if (books.size() > 1) {
+        std::cerr << "tsunagi-cli: " << options.carddav
+                  << ": several address books; give one of these as --carddav:\n";
+        for (const AddressBook& book : books)
+            std::cerr << "  " << book.url.toString().toStdString() << "  "
+                      << book.name.toStdString() << '\n';
+        return 2;
+    }
+    client.useBook(books.front().url);
+    std::string bookUrl = books.front().url.toString().toStdString();
+    SyncState state(
+        stateFolderFor(options.syncState.empty() ? defaultSyncState() : options.syncState, bookUrl,
+                       options.user),
+        bookUrl);
+    std::vector<LocalPerson> people = localPeople(store);
+    SyncPlan plan = planSync(people, state, client);
+    std::cout << plan.summary() << '\n';
+    SyncResult result = runSync(plan, people, state, client);
+    for (const std::string& name : result.created) std::cout << "新規: " << name << '\n';
+    for (const std::string& name : result.updated) std::cout << "変更: " << name << '\n';
+    for (const std::string& name : result.conflicts) std::cout << "競合: " << name << '\n';
+    for (const std::string& name : result.failed) std::cout << "送れません: " << name << '\n';
+    std::cout << "書き込み " << result.writes << " 件\n";
+    return result.inSync() ? 0 : 1;
 }
 
 }  // namespace
@@ -116,6 +173,13 @@ int main(int argc, char** argv) {
             if (++i == argc) return usageError(arg + " needs an output file name");
             options.outputs.push_back(
                 {argv[i], arg == "--vcard3" ? FileKind::Vcard3 : FileKind::GoogleCsv});
+        } else if (arg == "--carddav" || arg == "--user" || arg == "--password-file" ||
+                   arg == "--sync-state") {
+            if (++i == argc) return usageError(arg + " needs a value");
+            (arg == "--carddav"         ? options.carddav
+             : arg == "--user"          ? options.user
+             : arg == "--password-file" ? options.passwordFile
+                                        : options.syncState) = argv[i];
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -128,7 +192,9 @@ int main(int argc, char** argv) {
             options.inputs.push_back(arg);
         }
     }
-    if (options.inputs.empty()) return usageError("no input file");
+    if (options.inputs.empty() && options.carddav.empty()) return usageError("no input file");
+    if (!options.carddav.empty() && (options.user.empty() || options.passwordFile.empty()))
+        return usageError("--carddav needs --user and --password-file");
     if (noHeading) {
         if (!options.columns) return usageError("--no-heading needs --columns 1=FIELD,...");
         options.columns->firstRowIsData = true;
@@ -175,6 +241,7 @@ int main(int argc, char** argv) {
             exportToFiles(store, programFiles(programFolder()).shipped, options.outputs);
         for (size_t i = 0; i < notes.size(); ++i)
             if (!notes[i].empty()) std::cerr << options.outputs[i].path << ": " << notes[i] << '\n';
+        if (!options.carddav.empty()) return syncWith(options, store, argc, argv);
     } catch (const std::exception& error) {
         std::cout.flush();
         std::cerr << "tsunagi-cli: " << describeFailure(error) << '\n';

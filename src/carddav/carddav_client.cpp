@@ -1,0 +1,325 @@
+#include "carddav/carddav_client.h"
+
+#include <QAuthenticator>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QNetworkReply>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "platform/error.h"
+
+namespace tsunagi {
+namespace {
+
+constexpr auto kDav = "DAV:";
+constexpr auto kCardDav = "urn:ietf:params:xml:ns:carddav";
+constexpr int kBatch = 100;  // cards read per multiget
+
+bool loopback(const QUrl& url) {
+    QString host = url.host();
+    if (host == "localhost") return true;
+    QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+// One <response> of a multistatus answer, with what its 200 propstat holds.
+struct DavResponse {
+    QString href;
+    QByteArray etag;
+    bool collection = false, addressBook = false;
+    QString displayName, principal, home;
+    QByteArray addressData;
+};
+
+std::vector<DavResponse> readMultistatus(const QByteArray& body) {
+    std::vector<DavResponse> responses;
+    QXmlStreamReader xml(body);
+    DavResponse current;
+    QString propstatus;
+    DavResponse pending;  // what the propstat being read holds
+    QStringList path;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            QString name = xml.name().toString();
+            QString ns = xml.namespaceUri().toString();
+            QString parent = path.isEmpty() ? QString() : path.last();
+            path.push_back(name);
+            if (ns == kDav && name == "response") {
+                current = DavResponse();
+            } else if (ns == kDav && name == "propstat") {
+                pending = DavResponse();
+                propstatus.clear();
+            } else if (ns == kDav && name == "href") {
+                QString text = xml.readElementText().trimmed();
+                path.pop_back();
+                if (parent == "response")
+                    current.href = text;
+                else if (parent == "current-user-principal")
+                    pending.principal = text;
+                else if (parent == "addressbook-home-set")
+                    pending.home = text;
+            } else if (ns == kDav && name == "status") {
+                propstatus = xml.readElementText();
+                path.pop_back();
+            } else if (ns == kDav && name == "getetag") {
+                pending.etag = xml.readElementText().trimmed().toUtf8();
+                path.pop_back();
+            } else if (ns == kDav && name == "displayname") {
+                pending.displayName = xml.readElementText().trimmed();
+                path.pop_back();
+            } else if (ns == kDav && name == "collection" && parent == "resourcetype") {
+                pending.collection = true;
+            } else if (ns == kCardDav && name == "addressbook" && parent == "resourcetype") {
+                pending.addressBook = true;
+            } else if (ns == kCardDav && name == "address-data") {
+                pending.addressData = xml.readElementText().toUtf8();
+                path.pop_back();
+            }
+        } else if (xml.isEndElement()) {
+            QString name = xml.name().toString();
+            if (!path.isEmpty()) path.pop_back();
+            if (name == "propstat" && xml.namespaceUri() == QLatin1String(kDav) &&
+                (propstatus.isEmpty() || propstatus.contains(" 200"))) {
+                if (!pending.etag.isEmpty()) current.etag = pending.etag;
+                current.collection |= pending.collection;
+                current.addressBook |= pending.addressBook;
+                if (!pending.displayName.isEmpty()) current.displayName = pending.displayName;
+                if (!pending.principal.isEmpty()) current.principal = pending.principal;
+                if (!pending.home.isEmpty()) current.home = pending.home;
+                if (!pending.addressData.isEmpty()) current.addressData = pending.addressData;
+            } else if (name == "response" && xml.namespaceUri() == QLatin1String(kDav)) {
+                responses.push_back(current);
+            }
+        }
+    }
+    if (xml.hasError())
+        throw TsunagiError(
+            "", 0, "サーバーの答えを読めません（" + xml.errorString().toStdString() + "）。");
+    return responses;
+}
+
+QByteArray propfindBody(const QStringList& davProps, const QStringList& cardDavProps) {
+    QByteArray body;
+    QXmlStreamWriter xml(&body);
+    xml.writeStartDocument();
+    xml.writeNamespace(kDav, "d");
+    xml.writeNamespace(kCardDav, "c");
+    xml.writeStartElement(kDav, "propfind");
+    xml.writeStartElement(kDav, "prop");
+    for (const QString& prop : davProps) xml.writeEmptyElement(kDav, prop);
+    for (const QString& prop : cardDavProps) xml.writeEmptyElement(kCardDav, prop);
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return body;
+}
+
+const QList<QPair<QByteArray, QByteArray>> kXml = {
+    {"Content-Type", "application/xml; charset=utf-8"}};
+
+QList<QPair<QByteArray, QByteArray>> depth(const char* value) {
+    auto headers = kXml;
+    headers.append(qMakePair(QByteArray("Depth"), QByteArray(value)));
+    return headers;
+}
+
+std::string refusal(int status) {
+    if (status == 401) return "ユーザー名かパスワードが違います。何も変更していません。";
+    if (status == 403) return "このアドレス帳を使う権限がありません。";
+    if (status == 404) return "アドレス帳が見つかりません。";
+    return "サーバーがエラーを返しました（HTTP " + std::to_string(status) + "）。";
+}
+
+}  // namespace
+
+CardDavClient::CardDavClient(const QUrl& url, const QString& user, const QString& password)
+    : url_(url), book_(url), user_(user), password_(password) {
+    if (!url.isValid() || (url.scheme() != "https" && url.scheme() != "http"))
+        throw TsunagiError(url.toString().toStdString(), 0,
+                           "サーバーのアドレスは https:// で始めてください。");
+    if (url.scheme() == "http" && !loopback(url))
+        throw TsunagiError(url.toString().toStdString(), 0,
+                           "暗号化されない http:// は、このコンピューターの中のサーバーにしか"
+                           "使えません。https:// のアドレスを指定してください。");
+    QObject::connect(&network_, &QNetworkAccessManager::authenticationRequired,
+                     [this](QNetworkReply*, QAuthenticator* authenticator) {
+                         // The password is given once; a second request for it is a refusal.
+                         if (authenticated_++ > 0) {
+                             refused_ = true;
+                             return;
+                         }
+                         authenticator->setUser(user_);
+                         authenticator->setPassword(password_);
+                     });
+}
+
+CardDavClient::Answer CardDavClient::send(const QByteArray& method, const QUrl& url,
+                                          const QByteArray& body,
+                                          const QList<QPair<QByteArray, QByteArray>>& headers) {
+    if (refused_) return {401, {}, {}, {}, {}};
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    request.setHeader(QNetworkRequest::UserAgentHeader, "Tsunagi");
+    // Basic authentication in UTF-8 from the first request (RFC 7617): Qt's own answer to a
+    // challenge without a charset writes Latin-1, which no password in Japanese survives. A
+    // server that wants Digest challenges this, and Qt answers it.
+    if (authenticated_ == 0)
+        request.setRawHeader("Authorization",
+                             "Basic " + (user_ + ":" + password_).toUtf8().toBase64());
+    for (const auto& [name, value] : headers) request.setRawHeader(name, value);
+    ++requests_;
+    QNetworkReply* reply = network_.sendCustomRequest(request, method, body);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished()) loop.exec();
+    Answer answer;
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer.body = reply->readAll();
+    answer.etag = reply->rawHeader("ETag");
+    answer.location = reply->rawHeader("Location");
+    if (answer.status == 0) answer.error = reply->errorString();
+    reply->deleteLater();
+    if (refused_) answer.status = 401;
+    return answer;
+}
+
+CardDavClient::Answer CardDavClient::expect(const QByteArray& method, const QUrl& url,
+                                            const QByteArray& body,
+                                            const QList<QPair<QByteArray, QByteArray>>& headers) {
+    Answer answer = send(method, url, body, headers);
+    if (answer.status == 0)
+        throw TsunagiError(url.toString().toStdString(), 0,
+                           "サーバーにつながりません（" + answer.error.toStdString() + "）。");
+    if (answer.status < 200 || answer.status >= 300)
+        throw TsunagiError(url.toString().toStdString(), 0, refusal(answer.status));
+    return answer;
+}
+
+std::vector<AddressBook> CardDavClient::discover() {
+    const QByteArray props = propfindBody({"resourcetype", "displayname", "current-user-principal"},
+                                          {"addressbook-home-set"});
+    auto books = [this](const QUrl& home) {
+        std::vector<AddressBook> found;
+        Answer answer =
+            expect("PROPFIND", home, propfindBody({"resourcetype", "displayname"}, {}), depth("1"));
+        for (const DavResponse& response : readMultistatus(answer.body))
+            if (response.addressBook)
+                found.push_back({home.resolved(QUrl(response.href)), response.displayName});
+        return found;
+    };
+    // The address itself, where it is a book.
+    Answer first = send("PROPFIND", url_, props, depth("0"));
+    QUrl at = url_;
+    if (first.status == 401) throw TsunagiError(url_.toString().toStdString(), 0, refusal(401));
+    if (first.status == 0)
+        throw TsunagiError(url_.toString().toStdString(), 0,
+                           "サーバーにつながりません（" + first.error.toStdString() + "）。");
+    std::vector<DavResponse> responses;
+    if (first.status == 207) responses = readMultistatus(first.body);
+    if (!responses.empty() && responses.front().addressBook)
+        return {{url_, responses.front().displayName}};
+    QString principal = responses.empty() ? QString() : responses.front().principal;
+    QString home = responses.empty() ? QString() : responses.front().home;
+    if (principal.isEmpty() && home.isEmpty()) {
+        // RFC 6764: the server says where its CardDAV lives.
+        QUrl known = url_.resolved(QUrl("/.well-known/carddav"));
+        for (int hop = 0; hop < 5; ++hop) {
+            Answer answer = send("PROPFIND", known, props, depth("0"));
+            if (answer.status >= 300 && answer.status < 400 && !answer.location.isEmpty()) {
+                known = known.resolved(QUrl::fromEncoded(answer.location));
+                continue;
+            }
+            if (answer.status == 207) {
+                std::vector<DavResponse> found = readMultistatus(answer.body);
+                if (!found.empty()) {
+                    principal = found.front().principal;
+                    home = found.front().home;
+                    at = known;
+                }
+            }
+            break;
+        }
+    }
+    if (home.isEmpty() && !principal.isEmpty()) {
+        QUrl principalUrl = at.resolved(QUrl(principal));
+        Answer answer = expect("PROPFIND", principalUrl, propfindBody({}, {"addressbook-home-set"}),
+                               depth("0"));
+        std::vector<DavResponse> found = readMultistatus(answer.body);
+        if (!found.empty()) home = found.front().home;
+        at = principalUrl;
+    }
+    if (home.isEmpty())
+        throw TsunagiError(url_.toString().toStdString(), 0,
+                           "このアドレスにはアドレス帳が見つかりません。");
+    return books(at.resolved(QUrl(home)));
+}
+
+std::map<std::string, std::string> CardDavClient::listCards() {
+    Answer answer =
+        expect("PROPFIND", book_, propfindBody({"getetag", "resourcetype"}, {}), depth("1"));
+    std::map<std::string, std::string> cards;
+    for (const DavResponse& response : readMultistatus(answer.body))
+        if (!response.collection && !response.etag.isEmpty())
+            cards[response.href.toStdString()] = response.etag.toStdString();
+    return cards;
+}
+
+std::vector<ServerCard> CardDavClient::fetchCards(const std::vector<std::string>& hrefs) {
+    std::vector<ServerCard> cards;
+    for (size_t start = 0; start < hrefs.size(); start += kBatch) {
+        QByteArray body;
+        QXmlStreamWriter xml(&body);
+        xml.writeStartDocument();
+        xml.writeNamespace(kDav, "d");
+        xml.writeNamespace(kCardDav, "c");
+        xml.writeStartElement(kCardDav, "addressbook-multiget");
+        xml.writeStartElement(kDav, "prop");
+        xml.writeEmptyElement(kDav, "getetag");
+        xml.writeEmptyElement(kCardDav, "address-data");
+        xml.writeEndElement();
+        for (size_t h = start; h < hrefs.size() && h < start + kBatch; ++h)
+            xml.writeTextElement(kDav, "href", QString::fromStdString(hrefs[h]));
+        xml.writeEndElement();
+        xml.writeEndDocument();
+        Answer answer = expect("REPORT", book_, body, depth("0"));
+        for (const DavResponse& response : readMultistatus(answer.body))
+            if (!response.addressData.isEmpty())
+                cards.push_back({response.href.toStdString(), response.etag.toStdString(),
+                                 response.addressData.toStdString()});
+    }
+    return cards;
+}
+
+std::string CardDavClient::hrefFor(const std::string& name) {
+    QString path = book_.path(QUrl::FullyEncoded);
+    if (!path.endsWith('/')) path += '/';
+    return (path + QString::fromStdString(name)).toStdString();
+}
+
+CardDavTransport::PutAnswer CardDavClient::putCard(const std::string& href, const std::string& card,
+                                                   const std::string& ifMatch) {
+    QList<QPair<QByteArray, QByteArray>> headers = {{"Content-Type", "text/vcard; charset=utf-8"}};
+    if (ifMatch.empty())
+        headers.append(qMakePair(QByteArray("If-None-Match"), QByteArray("*")));
+    else
+        headers.append(qMakePair(QByteArray("If-Match"), QByteArray::fromStdString(ifMatch)));
+    QUrl url = book_.resolved(QUrl::fromEncoded(QByteArray::fromStdString(href)));
+    Answer answer = send("PUT", url, QByteArray::fromStdString(card), headers);
+    PutAnswer put;
+    put.status = answer.status;
+    put.etag = answer.etag.toStdString();
+    if (!answer.location.isEmpty())
+        put.location = book_.resolved(QUrl::fromEncoded(answer.location))
+                           .path(QUrl::FullyEncoded)
+                           .toStdString();
+    put.error = answer.status == 0
+                    ? answer.error.toStdString()
+                    : QString::fromUtf8(answer.body.left(200)).trimmed().toStdString();
+    if (answer.status == 401) throw TsunagiError(url.toString().toStdString(), 0, refusal(401));
+    return put;
+}
+
+}  // namespace tsunagi

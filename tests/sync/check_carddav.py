@@ -1,0 +1,314 @@
+#!/usr/bin/env python3
+"""tsunagi-cli --carddav against a real server (Debian's radicale): the first sync onto a book
+that already holds the phone's people, a second run that sends nothing, a conflict, a wrong
+password, a connection dropped before and after the server applies a write, and 1,000 people
+with one changed. Every card on the server is read back with vobject, fact by fact.
+Usage: check_carddav.py TSUNAGI_CLI"""
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+
+import vobject
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from carddav_server import USER, Radicale  # noqa: E402
+
+CLI = sys.argv[1]
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def phone_file(folder, name, people):
+    """The phone's own backup: vCard 2.1 in Shift_JIS with CR LF, as the phone writes it."""
+    text = ""
+    for number, (family, given, reading, lines) in enumerate(people, 1):
+        text += "BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=SHIFT_JIS:%s;%s\n" % (family, given)
+        if reading:
+            text += "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:%s\n" % reading
+        text += "".join(line + "\n" for line in lines)
+        text += "X-GNO:0\nX-JPG-MDNO:%d\nEND:VCARD\n" % number
+    path = os.path.join(folder, name)
+    with open(path, "wb") as f:
+        f.write(text.replace("\n", "\r\n").encode("cp932"))
+    return path
+
+
+def run(server, url, files, state, password_file=None):
+    result = subprocess.run(
+        [CLI, "--carddav", url, "--user", USER, "--password-file",
+         password_file or server.password_file, "--sync-state", state] + files,
+        capture_output=True, text=True, timeout=300)
+    return result.returncode, result.stdout, result.stderr
+
+
+def parsed(text):
+    return vobject.readOne(text)
+
+
+def values(card, name):
+    return [line.value for line in card.contents.get(name.lower(), [])]
+
+
+def digits(number):
+    return "".join(c for c in number if c.isdigit())
+
+
+IPHONE = """BEGIN:VCARD
+VERSION:3.0
+PRODID:-//Apple Inc.//iPhone OS 17.0//EN
+N:山田;太郎;;;
+FN:山田 太郎
+item1.TEL;type=CELL;type=VOICE;type=pref:090-1111-2222
+item1.X-ABLabel:_$!<Mobile>!$_
+item2.EMAIL;type=INTERNET;type=HOME:taro@icloud.com
+item2.X-ABLabel:_$!<Home>!$_
+PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAgGBgcGBQgHBwcJCQgKDBQNDAsLDBkSEw8UHRofHh0aHBwgJC4nICIsIxwcKDcpLDAxNDQ0Hyc5PTgyPC4zNDL/
+X-SOCIALPROFILE;type=twitter:x-apple:yamada_taro
+UID:8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D
+END:VCARD
+"""
+
+ANDROID = """BEGIN:VCARD
+VERSION:3.0
+N:佐藤;花子;;;
+FN:佐藤花子
+TEL;TYPE=HOME:03-3333-4444
+UID:2c5e81f0a1b34d2e
+END:VCARD
+"""
+
+GROUP = """BEGIN:VCARD
+VERSION:3.0
+N:家族
+FN:家族
+X-ADDRESSBOOKSERVER-KIND:group
+X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D
+UID:group-family-1
+END:VCARD
+"""
+
+YAMADA = ("山田", "太郎", "ﾔﾏﾀﾞ;ﾀﾛｳ", ["TEL;CELL:09011112222", "EMAIL;CELL:taro@docomo.ne.jp"])
+SATO = ("佐藤", "花子", "", ["TEL;VOICE;HOME:0333334444", "TEL;CELL:08055556666"])
+SUZUKI = ("鈴木", "一郎", "", ["TEL;CELL:07077778888"])
+
+
+def first_sync_and_conflict(server, folder):
+    server.make_book("contacts")
+    server.put("contacts", "8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D.vcf", IPHONE)
+    server.put("contacts", "3b1f9a0c7d.vcf", ANDROID)  # an Android card under an opaque name
+    group_etag = server.put("contacts", "group-family-1.vcf", GROUP)
+    state = os.path.join(folder, "state")
+    phone = phone_file(folder, "phone.vcf", [YAMADA, SATO, SUZUKI])
+
+    # The first sync, from the server's root: the book is found, each person once.
+    code, out, err = run(server, server.root, [phone], state)
+    check(code == 0, "first sync exits 0: %s %s" % (out, err))
+    check("新規 1 件、変更 2 件、競合 0 件" in out, "first sync plan: " + out)
+    cards = server.cards("contacts")
+    check(len(cards) == 4, "four cards after the first sync: %s" % sorted(cards))
+    yamada = parsed(cards["8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D.vcf"][1])
+    check(sorted(values(yamada, "email")) == ["taro@docomo.ne.jp", "taro@icloud.com"],
+          "山田 holds both mails: %s" % values(yamada, "email"))
+    check([digits(n) for n in values(yamada, "tel")] == ["09011112222"],
+          "山田's number once: %s" % values(yamada, "tel"))
+    check("photo" in yamada.contents and "x-socialprofile" in yamada.contents,
+          "山田 keeps the photo and the social profile")
+    check(values(yamada, "uid") == ["8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D"], "山田 keeps his UID")
+    labels = values(yamada, "x-ablabel")
+    check("_$!<Mobile>!$_" in labels and "_$!<Home>!$_" in labels, "labels kept: %s" % labels)
+    check(values(yamada, "x-phonetic-last-name") == ["ヤマダ"], "山田's reading arrives")
+    sato = parsed(cards["3b1f9a0c7d.vcf"][1])
+    check(sorted(digits(n) for n in values(sato, "tel")) == ["0333334444", "08055556666"],
+          "佐藤 under her opaque name holds both numbers: %s" % values(sato, "tel"))
+    check(values(sato, "uid") == ["2c5e81f0a1b34d2e"], "佐藤 keeps her UID")
+    check(cards["group-family-1.vcf"][0] == group_etag, "the group card is untouched")
+    new = [name for name in cards if name not in (
+        "8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D.vcf", "3b1f9a0c7d.vcf", "group-family-1.vcf")]
+    suzuki = parsed(cards[new[0]][1])
+    check(values(suzuki, "fn") == ["鈴木一郎"], "鈴木 is new")
+    check(values(suzuki, "uid")[0].startswith("urn:uuid:") and
+          new[0] == values(suzuki, "uid")[0][9:] + ".vcf", "a new card at <uuid>.vcf: " + new[0])
+
+    # A second run sends nothing.
+    code, out, err = run(server, server.root, [phone], state)
+    check(code == 0 and "書き込み 0 件" in out, "second run writes nothing: " + out + err)
+    check({n: e for n, (e, _) in server.cards("contacts").items()} ==
+          {n: e for n, (e, _) in cards.items()}, "second run: every ETag as it was")
+
+    # Another client edits 山田 and deletes 佐藤 while we change both (and 鈴木).
+    edited = cards["8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D.vcf"][1].replace(
+        "END:VCARD", "NOTE:changed on the phone\r\nEND:VCARD")
+    server.put("contacts", "8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D.vcf", edited)
+    server.delete("contacts", "3b1f9a0c7d.vcf")
+    changed = phone_file(folder, "changed.vcf", [
+        YAMADA[:3] + (["TEL;CELL:09099998888"] + YAMADA[3][1:],),
+        SATO[:3] + (SATO[3] + ["EMAIL;INTERNET:hanako@example.jp"],),
+        SUZUKI[:3] + (SUZUKI[3] + ["EMAIL;INTERNET:ichiro@example.jp"],)])
+    code, out, err = run(server, server.root, [changed], state)
+    check(code == 1, "a conflict exits 1: %d" % code)
+    check("競合: 山田太郎" in out and "競合: 佐藤花子" in out, "both conflicts named: " + out)
+    check("変更: 鈴木一郎" in out, "the rest goes on: " + out)
+    after = server.cards("contacts")
+    check("3b1f9a0c7d.vcf" not in after and len(after) == 3, "佐藤 not made again: %s" % after)
+    yamada = parsed(after["8D4F1C2A-3B5E-4F6A-9C7D-1E2F3A4B5C6D.vcf"][1])
+    check(values(yamada, "note") == ["changed on the phone"] and
+          [digits(n) for n in values(yamada, "tel")] == ["09011112222"],
+          "the other client's 山田 stands")
+    suzuki = parsed(after[new[0]][1])
+    check(values(suzuki, "email") == ["ichiro@example.jp"], "鈴木's mail sent")
+
+
+def wrong_password(server, folder):
+    server.make_book("locked")
+    wrong = os.path.join(folder, "wrong")
+    with open(wrong, "w", encoding="utf-8") as f:
+        f.write("not-the-password\n")
+    phone = phone_file(folder, "one.vcf", [SUZUKI])
+    code, out, err = run(server, server.book_url("locked"), [phone],
+                         os.path.join(folder, "locked-state"), wrong)
+    check(code == 1 and "パスワード" in err, "a wrong password stops: %d %s" % (code, err))
+    check(server.cards("locked") == {}, "a wrong password changes nothing")
+
+
+class DroppingProxy(threading.Thread):
+    """Passes connections to the server, and drops the one that carries the `nth` PUT: before
+    the server sees it, or after it answered (the answer never arrives)."""
+
+    def __init__(self, port, nth, after):
+        super().__init__(daemon=True)
+        self.target, self.nth, self.after, self.puts = port, nth, after, 0
+        self.doomed = None
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(8)
+        self.port = self.listener.getsockname()[1]
+
+    def run(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self.serve, args=(client,), daemon=True).start()
+
+    def serve(self, client):
+        upstream = socket.create_connection(("127.0.0.1", self.target))
+        client.settimeout(30)
+        upstream.settimeout(30)
+        try:
+            while True:
+                request = self.read_request(client)
+                if not request:
+                    break
+                line = request.split(b"\r\n", 1)[0]
+                if request.startswith(b"PUT "):
+                    self.puts += 1
+                    if self.puts == self.nth:
+                        self.doomed = line
+                    # Before: this write never reaches the server, nor does Qt's retry of it.
+                    if line == self.doomed and not self.after:
+                        break
+                upstream.sendall(request)
+                answer = self.read_answer(upstream)
+                if request.startswith(b"PUT ") and self.puts == self.nth and self.after:
+                    break
+                client.sendall(answer)
+        except OSError:
+            pass
+        client.close()
+        upstream.close()
+
+    @staticmethod
+    def read_message(sock, buffer=b""):
+        while b"\r\n\r\n" not in buffer:
+            data = sock.recv(65536)
+            if not data:
+                return b""
+            buffer += data
+        head, _, rest = buffer.partition(b"\r\n\r\n")
+        length = 0
+        for line in head.split(b"\r\n")[1:]:
+            name, _, value = line.partition(b":")
+            if name.strip().lower() == b"content-length":
+                length = int(value.strip())
+        while len(rest) < length:
+            data = sock.recv(65536)
+            if not data:
+                break
+            rest += data
+        return head + b"\r\n\r\n" + rest
+
+    def read_request(self, sock):
+        return self.read_message(sock)
+
+    def read_answer(self, sock):
+        return self.read_message(sock)
+
+
+def dropped_connection(server, folder):
+    people = [("渡辺", "%d" % n, "", ["TEL;CELL:0801234%04d" % n]) for n in range(5)]
+    phone = phone_file(folder, "five.vcf", people)
+    for after in (False, True):
+        book = "dropped-%s" % ("after" if after else "before")
+        server.make_book(book)
+        state = os.path.join(folder, book + "-state")
+        proxy = DroppingProxy(server.port, 3, after)
+        proxy.start()
+        url = "http://127.0.0.1:%d/%s/%s/" % (proxy.port, USER, book)
+        code, out, err = run(server, url, [phone], state)
+        proxy.listener.close()
+        check(code == 1, "a dropped write is named (%s): %d %s" % (book, code, out))
+        code, out, err = run(server, server.book_url(book), [phone], state)
+        check(code == 0, "the next run finishes (%s): %s %s" % (book, out, err))
+        cards = server.cards(book)
+        names = sorted(values(parsed(text), "fn")[0] for _, text in cards.values())
+        check(names == sorted("渡辺%d" % n for n in range(5)),
+              "each person once after a dropped write (%s): %s" % (book, names))
+        code, out, err = run(server, server.book_url(book), [phone], state)
+        check(code == 0 and "書き込み 0 件" in out, "then nothing to send (%s): %s" % (book, out))
+
+
+def thousand(server, folder):
+    server.make_book("thousand")
+    people = [("高橋", "%04d" % n, "", ["TEL;CELL:090%08d" % n]) for n in range(1000)]
+    state = os.path.join(folder, "thousand-state")
+    url = server.book_url("thousand")
+    code, out, err = run(server, url, [phone_file(folder, "thousand.vcf", people)], state)
+    check(code == 0 and "書き込み 1000 件" in out, "1,000 new people: " + out[-200:] + err)
+    people[500] = people[500][:3] + (people[500][3] + ["EMAIL;INTERNET:t500@example.jp"],)
+    changed = phone_file(folder, "thousand-changed.vcf", people)
+    code, out, err = run(server, url, [changed], state)
+    check(code == 0 and "書き込み 1 件" in out and "変更: 高橋0500" in out,
+          "one changed: one write: " + out[-300:])
+    code, out, err = run(server, url, [changed], state)
+    check(code == 0 and "書き込み 0 件" in out, "and then none: " + out[-200:])
+    check(len(server.cards("thousand")) == 1000, "1,000 cards, each once")
+
+
+def main():
+    server = Radicale()
+    try:
+        with tempfile.TemporaryDirectory() as folder:
+            first_sync_and_conflict(server, folder)
+            wrong_password(server, folder)
+            dropped_connection(server, folder)
+            thousand(server, folder)
+    finally:
+        server.stop()
+    if failures:
+        print("%d failures" % len(failures))
+        return 1
+    print("carddav: every scenario holds on radicale")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
