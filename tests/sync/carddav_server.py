@@ -91,6 +91,14 @@ class Radicale:
         assert status in (201, 204), (status, data)
         return headers.get("ETag")
 
+    def place(self, book, cards):
+        """Cards laid straight into the server's storage, as if another client had written them
+        long ago: quicker than a write each."""
+        folder = os.path.join(self.folder, "collections", "collection-root", USER, book)
+        for name, card in cards.items():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(card.replace("\n", "\r\n").encode("utf-8"))
+
     def delete(self, book, name):
         status, _, _ = self.request("DELETE", "/%s/%s/%s" % (USER, book, name))
         assert status in (200, 204), status
