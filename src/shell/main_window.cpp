@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolTip>
 #include <QUrl>
@@ -30,6 +31,7 @@
 #include "platform/error.h"
 #include "platform/program_name.h"
 #include "shell/application.h"
+#include "shell/sync_window.h"
 #include "shell/version_box.h"
 #include "store/entry_list.h"
 
@@ -321,6 +323,18 @@ void Form1::buildMenus() {
     mergeDuplicatesItem =
         l0->addAction("重複をまとめる(&M)…", this, &Form1::mergeDuplicatesClicked);
     findItem = l0->addAction("検索(&F)…", this, &Form1::findClicked);
+    l0->addSeparator();
+    l0->addAction("アドレス帳と同期(&Y)…", this, [this] {
+        syncWithAddressBook(app_, this);
+        RefreshList();
+    });
+    l0->addAction("アドレス帳から読み込む(&B)…", this, [this] {
+        QTemporaryDir folder;
+        if (!folder.isValid()) return;
+        std::string path = fetchAddressBook(app_, this, folder.path().toStdString());
+        if (!path.empty()) openFiles({path});
+    });
+    l0->addSeparator();
     detailsItem = l0->addAction("詳細の編集(&D)…", this, &Form1::editDetailsClicked);
     sortByReading = l0->addAction("読みの順に並べる(&O)");
     sortByReading->setCheckable(true);

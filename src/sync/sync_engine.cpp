@@ -141,6 +141,23 @@ std::string freshName(const std::string& uid) {
     return uuid + ".vcf";
 }
 
+// Marks a record no person here is tied to any more: the server's card kept beside ours.
+constexpr std::string_view kKeptApart = "(kept apart)";
+
+// The card with its UID line (unfolded) replaced by `uid`.
+std::string replacedUid(std::string_view card, const std::string& uid) {
+    std::string out;
+    for (const std::string& raw : [&] {
+             std::vector<std::string> lines;
+             cardLines(card, &lines);
+             return lines;
+         }()) {
+        if (raw.starts_with("UID:") || raw.starts_with("uid:")) continue;
+        out += foldedLine(raw);
+    }
+    return "BEGIN:VCARD\r\n" + out + foldedLine("UID:" + uid) + "END:VCARD\r\n";
+}
+
 }  // namespace
 
 SyncState::SyncState(std::string folder, std::string bookUrl)
@@ -380,6 +397,48 @@ SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
     return plan;
 }
 
+void resolveConflict(SyncPlan& plan, size_t index, Resolution resolution,
+                     const std::vector<LocalPerson>& people, SyncState& state) {
+    SyncStep& step = plan.steps.at(index);
+    if (step.kind != SyncStep::Kind::Conflict || !step.local || !step.record) return;
+    const LocalPerson& person = people[*step.local];
+    SyncRecord& record = state.records[*step.record];
+    bool gone = step.server.href.empty();
+    switch (resolution) {
+        case Resolution::KeepOurs:
+            if (gone) {
+                step.kind = SyncStep::Kind::Create;
+                step.body = person.card;
+                step.record.reset();
+                record.localUid = kKeptApart;
+                record.localFacts = {std::string(kKeptApart)};
+            } else {
+                // Ours stands: what the server alone says of what we model goes.
+                step.kind = SyncStep::Kind::Update;
+                step.body = mergedCard(step.server.card, person.card, cardFacts(step.server.card));
+            }
+            break;
+        case Resolution::KeepTheirs:
+            // The server's stands, and this person as it is now is no change to send.
+            step.kind = SyncStep::Kind::Unchanged;
+            record.localUid = person.uid;
+            record.localFacts = cardFacts(person.card);
+            if (!gone) {
+                record.etag = step.server.etag;
+                record.serverFacts = cardFacts(step.server.card);
+            }
+            break;
+        case Resolution::KeepBoth:
+            // The server's card stays, tied to no one here; ours goes beside it anew.
+            step.kind = SyncStep::Kind::Create;
+            step.body = replacedUid(person.card, randomUid());
+            step.record.reset();
+            record.localUid = kKeptApart;
+            record.localFacts = {std::string(kKeptApart)};
+            break;
+    }
+}
+
 SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people, SyncState& state,
                    CardDavTransport& transport,
                    const std::function<void(size_t, size_t)>& progress) {
@@ -394,7 +453,7 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
         if (step.kind != SyncStep::Kind::Create && step.kind != SyncStep::Kind::Update) continue;
         const LocalPerson& person = people[*step.local];
         std::string href = step.kind == SyncStep::Kind::Create
-                               ? transport.hrefFor(freshName(person.uid))
+                               ? transport.hrefFor(freshName(summaryOf(step.body).uid))
                                : state.records[*step.record].href;
         std::string body = step.body;
         CardDavTransport::PutAnswer answer = transport.putCard(

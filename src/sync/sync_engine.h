@@ -108,6 +108,14 @@ struct SyncPlan {
 SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
                   CardDavTransport& transport);
 
+// How the user settles a conflict: this one's card on the server, the server's left as it is,
+// or both (ours then goes to the server as a new card beside it).
+enum class Resolution { KeepOurs, KeepTheirs, KeepBoth };
+// Settles the conflict of `plan.steps[step]`: the step becomes a write, or nothing, and the
+// state remembers the choice so that the next run does not ask again.
+void resolveConflict(SyncPlan& plan, size_t step, Resolution resolution,
+                     const std::vector<LocalPerson>& people, SyncState& state);
+
 struct SyncResult {
     std::vector<std::string> created, updated, conflicts, failed;  // names, with reasons
     int writes = 0;

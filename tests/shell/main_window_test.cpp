@@ -66,6 +66,7 @@ class Form1Test : public QObject {
         QCOMPARE(captions(window->m0), QStringList({"ファイルを開く", "登録ﾌｫｰﾑを開く", "終了"}));
         QCOMPARE(captions(window->l0),
                  QStringList({"データのクリア", "データの保存", "重複をまとめる(&M)…", "検索(&F)…",
+                              "", "アドレス帳と同期(&Y)…", "アドレス帳から読み込む(&B)…", "",
                               "詳細の編集(&D)…", "読みの順に並べる(&O)"}));
         QCOMPARE(captions(window->e0), QStringList({"元に戻す(&U)", "やり直し(&R)"}));
         QVERIFY(!window->undoItem->isEnabled());

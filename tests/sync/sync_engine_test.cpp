@@ -146,6 +146,40 @@ TEST(SyncEngine, ConflictsAndALostRaceLeaveTheServersCard) {
     EXPECT_EQ(server.cards.size(), 2u);  // 佐藤 not made again
 }
 
+TEST(SyncEngine, AConflictSettledStaysSettled) {
+    for (Resolution resolution :
+         {Resolution::KeepOurs, Resolution::KeepTheirs, Resolution::KeepBoth}) {
+        TempFolder folder;
+        FakeServer server;
+        std::vector<LocalPerson> people = {
+            person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\nNOTE:first\r\n")};
+        ASSERT_EQ(sync(people, folder.path(), server).writes, 1);
+        std::string href = server.cards.begin()->first;
+        server.store(href, card("山田太郎", "urn:uuid:1",
+                                "TEL:0311112222\r\nNOTE:theirs\r\nX-SOCIAL:keep\r\n"));
+        people[0] = person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\nNOTE:ours\r\n");
+        SyncState state(folder.path(), "http://fake/book/");
+        SyncPlan plan = planSync(people, state, server);
+        ASSERT_EQ(plan.count(SyncStep::Kind::Conflict), 1u);
+        resolveConflict(plan, 0, resolution, people, state);
+        SyncResult result = runSync(plan, people, state, server);
+        EXPECT_TRUE(result.inSync());
+        const std::string& theirs = server.cards[href].card;
+        if (resolution == Resolution::KeepOurs) {
+            EXPECT_NE(theirs.find("NOTE:ours"), std::string::npos) << theirs;
+            EXPECT_EQ(theirs.find("NOTE:theirs"), std::string::npos) << theirs;
+            EXPECT_NE(theirs.find("X-SOCIAL:keep"), std::string::npos) << theirs;
+        } else {
+            EXPECT_NE(theirs.find("NOTE:theirs"), std::string::npos);
+        }
+        EXPECT_EQ(server.cards.size(), resolution == Resolution::KeepBoth ? 2u : 1u);
+        // Asked once: the next run finds nothing to do.
+        SyncResult again = sync(people, folder.path(), server);
+        EXPECT_EQ(again.writes, 0);
+        EXPECT_TRUE(again.inSync());
+    }
+}
+
 TEST(SyncEngine, TheStateSurvivesARunBrokenOffAfterAWrite) {
     TempFolder folder;
     FakeServer server;
