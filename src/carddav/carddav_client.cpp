@@ -30,9 +30,10 @@ struct DavResponse {
     bool collection = false, addressBook = false;
     QString displayName, principal, home;
     QByteArray addressData;
+    QString status;  // the response's own status, where it has one (a member gone: 404)
 };
 
-std::vector<DavResponse> readMultistatus(const QByteArray& body) {
+std::vector<DavResponse> readMultistatus(const QByteArray& body, QString* syncToken = nullptr) {
     std::vector<DavResponse> responses;
     QXmlStreamReader xml(body);
     DavResponse current;
@@ -61,7 +62,11 @@ std::vector<DavResponse> readMultistatus(const QByteArray& body) {
                 else if (parent == "addressbook-home-set")
                     pending.home = text;
             } else if (ns == kDav && name == "status") {
-                propstatus = xml.readElementText();
+                (parent == "response" ? current.status : propstatus) = xml.readElementText();
+                path.pop_back();
+            } else if (ns == kDav && name == "sync-token" && parent == "multistatus") {
+                QString token = xml.readElementText().trimmed();
+                if (syncToken) *syncToken = token;
                 path.pop_back();
             } else if (ns == kDav && name == "getetag") {
                 pending.etag = xml.readElementText().trimmed().toUtf8();
@@ -291,6 +296,50 @@ std::vector<ServerCard> CardDavClient::fetchCards(const std::vector<std::string>
                                  response.addressData.toStdString()});
     }
     return cards;
+}
+
+std::optional<CardDavTransport::Changes> CardDavClient::changesSince(const std::string& token) {
+    if (!syncCollection_) return std::nullopt;
+    auto report = [this](const QString& since) {
+        QByteArray body;
+        QXmlStreamWriter xml(&body);
+        xml.writeStartDocument();
+        xml.writeNamespace(kDav, "d");
+        xml.writeStartElement(kDav, "sync-collection");
+        xml.writeTextElement(kDav, "sync-token", since);
+        xml.writeTextElement(kDav, "sync-level", "1");
+        xml.writeStartElement(kDav, "prop");
+        xml.writeEmptyElement(kDav, "getetag");
+        xml.writeEndElement();
+        xml.writeEndElement();
+        xml.writeEndDocument();
+        return send("REPORT", book_, body, kXml);
+    };
+    Answer answer = report(QString::fromStdString(token));
+    bool full = token.empty();
+    if (!full && answer.status != 207) {
+        // The server forgot the token (RFC 6578: valid-sync-token): everything, from the start.
+        answer = report("");
+        full = true;
+    }
+    if (answer.status == 401) throw TsunagiError(book_.toString().toStdString(), 0, refusal(401));
+    Changes changes;
+    QString next;
+    std::vector<DavResponse> responses;
+    if (answer.status == 207) responses = readMultistatus(answer.body, &next);
+    if (next.isEmpty()) {
+        syncCollection_ = false;  // not offered: the ETags of every card instead
+        return std::nullopt;
+    }
+    changes.complete = full;
+    changes.token = next.toStdString();
+    for (const DavResponse& response : responses) {
+        if (response.status.contains(" 404"))
+            changes.removed.push_back(response.href.toStdString());
+        else if (!response.collection && !response.etag.isEmpty())
+            changes.changed[response.href.toStdString()] = response.etag.toStdString();
+    }
+    return changes;
 }
 
 std::string CardDavClient::hrefFor(const std::string& name) {

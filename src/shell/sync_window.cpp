@@ -296,6 +296,9 @@ void syncWithAddressBook(App& app, QWidget* parent) {
         if (!result.conflicts.empty())
             text += "\n\nサーバーのままにした競合:" + namesOf(result.conflicts);
         if (!result.failed.empty()) text += "\n\n送れなかったもの:" + namesOf(result.failed);
+        if (!result.deletedThere.empty())
+            text +=
+                "\n\nサーバーで削除されていたため送らなかったもの:" + namesOf(result.deletedThere);
         app.ui().showMessage(text);
     });
 }

@@ -69,7 +69,8 @@ std::string recordText(const SyncRecord& record) {
 
 // The records of a state or journal text; a record cut off at its end (a run broken off in the
 // middle of writing it) is left out.
-std::vector<SyncRecord> readRecords(const std::string& text, std::string* book) {
+std::vector<SyncRecord> readRecords(const std::string& text, std::string* book,
+                                    std::string* token = nullptr) {
     std::vector<SyncRecord> records;
     std::optional<SyncRecord> current;
     size_t at = 0;
@@ -84,6 +85,8 @@ std::vector<SyncRecord> readRecords(const std::string& text, std::string* book) 
             space == std::string_view::npos ? "" : unescaped(line.substr(space + 1));
         if (name == "book" && book) {
             *book = value;
+        } else if (name == "token" && token) {
+            *token = value;
         } else if (name == "record") {
             current = SyncRecord();
         } else if (name == "end" && current) {
@@ -169,7 +172,7 @@ SyncState::SyncState(std::string folder, std::string bookUrl)
         std::string text = readFileBytes(path_);
         if (!text.starts_with(kStateHeading))
             throw TsunagiError(path_, 1, "同期の記録ではありません。");
-        records = readRecords(text, &book);
+        records = readRecords(text, &book, &token);
     }
     if (fileExists(journalPath_)) {
         // The writes since the state was last saved: each the newest word on its card.
@@ -199,6 +202,7 @@ void SyncState::save() {
     makeFolders(folder_);
     std::string text(kStateHeading);
     text += "\nbook " + escaped(book_) + "\n";
+    if (!token.empty()) text += "token " + escaped(token) + "\n";
     for (const SyncRecord& record : records) text += recordText(record);
     AtomicFile file(path_);
     file.writeBytes(text);
@@ -246,9 +250,24 @@ std::string SyncPlan::summary() const {
 SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
                   CardDavTransport& transport) {
     SyncPlan plan;
-    std::map<std::string, std::string> listed = transport.listCards();
     std::vector<SyncRecord>& records = state.records;
+    // The book's cards and their ETags: what changed since the last run, where the server says
+    // so, over what we knew; else every card's.
+    std::map<std::string, std::string> listed;
+    std::optional<CardDavTransport::Changes> changes = transport.changesSince(state.token);
+    if (changes) {
+        if (!changes->complete)
+            for (const SyncRecord& record : records)
+                if (!record.href.empty()) listed[record.href] = record.etag;
+        for (const std::string& href : changes->removed) listed.erase(href);
+        for (const auto& [href, etag] : changes->changed) listed[href] = etag;
+        plan.token = changes->token;
+    } else {
+        listed = transport.listCards();
+    }
 
+    for (const SyncRecord& record : records)
+        if (!listed.count(record.href)) plan.gone.insert(record.href);
     // The cards to read: those that changed since, and those we have no record of.
     std::set<std::string> known;
     std::vector<std::string> wanted;
@@ -299,7 +318,8 @@ SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
     }
     std::map<std::vector<std::string>, std::vector<size_t>> byFacts;
     for (size_t r = 0; r < firstNew; ++r)
-        if (!claimed[r]) byFacts[records[r].localFacts].push_back(r);
+        if (!claimed[r] && !records[r].localFacts.empty())
+            byFacts[records[r].localFacts].push_back(r);
     for (size_t p = 0; p < people.size(); ++p) {
         if (tie[p]) continue;
         auto at = byFacts.find(facts[p]);
@@ -314,9 +334,8 @@ SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
     std::vector<CardSummary> summaries(records.size());
     for (size_t r = 0; r < records.size(); ++r)
         if (!claimed[r])
-            summaries[r] = summaryOfFacts(r < firstNew && !records[r].localFacts.empty()
-                                              ? records[r].localFacts
-                                              : records[r].serverFacts);
+            summaries[r] = summaryOfFacts(!records[r].localFacts.empty() ? records[r].localFacts
+                                                                         : records[r].serverFacts);
     std::vector<std::vector<size_t>> candidates(people.size());
     std::vector<int> wantedBy(records.size(), 0);
     for (size_t p = 0; p < people.size(); ++p) {
@@ -446,6 +465,9 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
     size_t total = plan.count(SyncStep::Kind::Create) + plan.count(SyncStep::Kind::Update);
     size_t done = 0;
     for (const SyncStep& step : plan.steps) {
+        if (step.kind == SyncStep::Kind::Unchanged && step.record &&
+            plan.gone.count(state.records[*step.record].href))
+            result.deletedThere.push_back(step.name);
         if (step.kind == SyncStep::Kind::Conflict) {
             result.conflicts.push_back(step.name + "（" + step.reason + "）");
             continue;
@@ -489,11 +511,13 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
         (step.kind == SyncStep::Kind::Create ? result.created : result.updated)
             .push_back(step.name);
     }
-    // A card met for the first time and tied to no one stays unrecorded: the next run meets it
-    // again as it then is.
-    std::erase_if(state.records, [](const SyncRecord& record) {
-        return record.localUid.empty() && record.localFacts.empty();
+    // A card tied to no one here stays recorded as the server's own, so that a later person is
+    // tied to it by the rule without every card being listed again; one gone from the server
+    // is forgotten.
+    std::erase_if(state.records, [&](const SyncRecord& record) {
+        return record.localUid.empty() && record.localFacts.empty() && plan.gone.count(record.href);
     });
+    if (!plan.token.empty()) state.token = plan.token;
     state.save();
     return result;
 }

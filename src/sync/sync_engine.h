@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,18 @@ class CardDavTransport {
         std::string location;  // where the server put a new card, where it said so
         std::string error;     // the server's or the network's words on a failure
     };
+    // What changed in the book since `token` (RFC 6578 sync-collection): the cards changed with
+    // their ETags, the paths gone, and the token for next time; with an empty token (or one the
+    // server no longer knows, `complete`) every card. None where the server does not offer it.
+    struct Changes {
+        std::map<std::string, std::string> changed;
+        std::vector<std::string> removed;
+        std::string token;
+        bool complete = false;
+    };
+    virtual std::optional<Changes> changesSince(const std::string& /*token*/) {
+        return std::nullopt;
+    }
     // The path of a new card of this name in the book, as the listing names its cards.
     virtual std::string hrefFor(const std::string& name) { return name; }
     // Writes a card: with `ifMatch` its ETag (an update), else If-None-Match: * (a new card).
@@ -61,6 +74,7 @@ class SyncState {
     // Reads the state kept in `folder` for the book at `bookUrl`; none yet is an empty state.
     SyncState(std::string folder, std::string bookUrl);
     std::vector<SyncRecord> records;
+    std::string token;  // the book's sync token after the last run (RFC 6578); "" when none
     // Appends one record as it now is to the journal (after a write).
     void journal(const SyncRecord& record);
     // Writes the whole state atomically and empties the journal.
@@ -99,6 +113,8 @@ struct SyncStep {
 
 struct SyncPlan {
     std::vector<SyncStep> steps;
+    std::string token;           // the book's sync token as read, kept once the plan has run
+    std::set<std::string> gone;  // the recorded cards no longer on the server
     size_t count(SyncStep::Kind kind) const;
     // "新規 N 件、変更 N 件、競合 N 件"
     std::string summary() const;
@@ -118,6 +134,7 @@ void resolveConflict(SyncPlan& plan, size_t step, Resolution resolution,
 
 struct SyncResult {
     std::vector<std::string> created, updated, conflicts, failed;  // names, with reasons
+    std::vector<std::string> deletedThere;  // unchanged here, deleted on the server: left so
     int writes = 0;
     bool inSync() const { return conflicts.empty() && failed.empty(); }
 };

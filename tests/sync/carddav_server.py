@@ -35,17 +35,21 @@ class Radicale:
         self.process = subprocess.Popen(["radicale", "--config", config],
                                         stdout=self.log, stderr=subprocess.STDOUT)
         atexit.register(self.stop)
-        for _ in range(100):
-            try:
-                socket.create_connection(("127.0.0.1", self.port), timeout=0.2).close()
-                break
-            except OSError:
-                time.sleep(0.1)
-        else:
-            raise RuntimeError("radicale did not start")
+        self._wait()
         self.password_file = os.path.join(self.folder, "password")
         with open(self.password_file, "w", encoding="utf-8") as f:
             f.write(PASSWORD + "\n")
+
+    def _wait(self):
+        for _ in range(100):
+            if self.process.poll() is not None:
+                break
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=0.2).close()
+                return
+            except OSError:
+                time.sleep(0.1)
+        raise RuntimeError("%s did not start" % self.name)
 
     def stop(self):
         if self.process.poll() is None:
@@ -60,8 +64,19 @@ class Radicale:
     def root(self):
         return "http://127.0.0.1:%d/" % self.port
 
+    # What the scenarios may ask of this server.
+    name = "radicale"
+    authenticates = True
+
+    def book_path(self, name):
+        return "/%s/%s/" % (USER, name)
+
     def book_url(self, name):
-        return self.root + "%s/%s/" % (USER, name)
+        return self.root + self.book_path(name)[1:]
+
+    def sync_url(self, name):
+        """The address the first scenario gives: the server's root, the book found from it."""
+        return self.root
 
     def request(self, method, path, body=None, headers=None, password=PASSWORD):
         connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
@@ -81,12 +96,13 @@ class Radicale:
                 'xmlns:C="urn:ietf:params:xml:ns:carddav"><D:set><D:prop><D:resourcetype>'
                 '<D:collection/><C:addressbook/></D:resourcetype><D:displayname>%s'
                 '</D:displayname></D:prop></D:set></D:mkcol>' % name)
-        status, _, data = self.request("MKCOL", "/%s/%s/" % (USER, name), body)
+        status, _, data = self.request("MKCOL", self.book_path(name), body,
+                                       {"Content-Type": "application/xml"})
         assert status == 201, (status, data)
 
     def put(self, book, name, card):
         status, headers, data = self.request(
-            "PUT", "/%s/%s/%s" % (USER, book, name), card.replace("\n", "\r\n"),
+            "PUT", self.book_path(book) + name, card.replace("\r\n", "\n").replace("\n", "\r\n"),
             {"Content-Type": "text/vcard; charset=utf-8"})
         assert status in (201, 204), (status, data)
         return headers.get("ETag")
@@ -97,17 +113,18 @@ class Radicale:
         folder = os.path.join(self.folder, "collections", "collection-root", USER, book)
         for name, card in cards.items():
             with open(os.path.join(folder, name), "wb") as f:
-                f.write(card.replace("\n", "\r\n").encode("utf-8"))
+                f.write(card.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8"))
 
     def delete(self, book, name):
-        status, _, _ = self.request("DELETE", "/%s/%s/%s" % (USER, book, name))
+        status, _, _ = self.request("DELETE", self.book_path(book) + name)
         assert status in (200, 204), status
 
     def cards(self, book):
         """Every card of the book: its name, its ETag and its text."""
         body = ('<?xml version="1.0"?><D:propfind xmlns:D="DAV:"><D:prop><D:getetag/>'
                 '</D:prop></D:propfind>')
-        status, _, data = self.request("PROPFIND", "/%s/%s/" % (USER, book), body, {"Depth": "1"})
+        status, _, data = self.request("PROPFIND", self.book_path(book), body,
+                                       {"Depth": "1", "Content-Type": "application/xml"})
         assert status == 207, status
         import xml.etree.ElementTree as ET
         found = {}
@@ -119,3 +136,31 @@ class Radicale:
             status, headers, text = self.request("GET", href)
             found[name] = (headers.get("ETag"), text.decode("utf-8"))
         return found
+
+
+class Xandikos(Radicale):
+    """Debian's xandikos, where it is installed: a second server, with its own way of storing
+    and rewriting cards. It has no passwords of its own (it leaves them to a proxy)."""
+    name = "xandikos"
+    authenticates = False
+
+    def __init__(self):  # noqa: super's start is radicale's
+        self.folder = tempfile.mkdtemp(prefix="tsunagi-xandikos-")
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            self.port = probe.getsockname()[1]
+        self.log = open(os.path.join(self.folder, "log"), "wb")
+        self.process = subprocess.Popen(
+            ["xandikos", "-d", os.path.join(self.folder, "data"), "-l", "127.0.0.1",
+             "--port", str(self.port), "--defaults"], stdout=self.log, stderr=subprocess.STDOUT)
+        atexit.register(self.stop)
+        self._wait()
+        self.password_file = os.path.join(self.folder, "password")
+        with open(self.password_file, "w", encoding="utf-8") as f:
+            f.write(PASSWORD + "\n")
+
+    def book_path(self, name):
+        return "/user/contacts/%s/" % name
+
+    def sync_url(self, name):
+        return self.book_url(name)  # beside its own default book: the one asked for

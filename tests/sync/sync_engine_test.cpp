@@ -16,15 +16,37 @@ namespace {
 class FakeServer : public CardDavTransport {
   public:
     std::map<std::string, ServerCard> cards;
-    int puts = 0, lists = 0, fetched = 0;
+    int puts = 0, fetched = 0;
     // Runs once, just before the next write is applied: another client's write landing first.
     std::function<void()> beforeNextPut;
+    bool offersSync = false;  // answers sync-collection (RFC 6578)
+    int lists = 0;
 
     void store(const std::string& href, const std::string& card) {
         cards[href] = {href, "\"" + std::to_string(++version_) + "\"", card};
+        changedAt_[href] = version_;
+    }
+    void erase(const std::string& href) {
+        cards.erase(href);
+        changedAt_[href] = ++version_;
+    }
+    std::optional<Changes> changesSince(const std::string& token) override {
+        if (!offersSync) return std::nullopt;
+        Changes changes;
+        int since = token.empty() ? 0 : std::stoi(token);
+        changes.complete = token.empty();
+        for (const auto& [href, at] : changedAt_)
+            if (at > since) {
+                if (cards.count(href))
+                    changes.changed[href] = cards[href].etag;
+                else
+                    changes.removed.push_back(href);
+            }
+        changes.token = std::to_string(version_);
+        return changes;
     }
     std::map<std::string, std::string> listCards() override {
-        ++lists;
+        ++lists;  // every card's ETag: what sync-collection spares
         std::map<std::string, std::string> listed;
         for (const auto& [href, card] : cards) listed[href] = card.etag;
         return listed;
@@ -51,6 +73,7 @@ class FakeServer : public CardDavTransport {
 
   private:
     int version_ = 0;
+    std::map<std::string, int> changedAt_;
 };
 
 std::string card(const std::string& name, const std::string& uid, const std::string& lines) {
@@ -144,6 +167,39 @@ TEST(SyncEngine, ConflictsAndALostRaceLeaveTheServersCard) {
     EXPECT_NE(server.cards[yamada].card.find("NOTE:theirs"), std::string::npos);
     EXPECT_NE(server.cards[suzuki].card.find("NOTE:race"), std::string::npos);
     EXPECT_EQ(server.cards.size(), 2u);  // 佐藤 not made again
+}
+
+TEST(SyncEngine, SyncCollectionReadsOnlyWhatChanged) {
+    TempFolder folder;
+    FakeServer server;
+    server.offersSync = true;
+    server.store("theirs.vcf", card("高橋一郎", "t-1", "TEL:0300000000\r\n"));
+    std::vector<LocalPerson> people = {person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\n"),
+                                       person("佐藤花子", "urn:uuid:2", "TEL:0322223333\r\n")};
+    ASSERT_EQ(sync(people, folder.path(), server).writes, 2);
+    EXPECT_EQ(server.lists, 0);
+    // Another client changes 山田 and deletes 佐藤; nothing changes here.
+    std::string yamada, sato;
+    for (const auto& [href, stored] : server.cards) {
+        if (stored.card.find("山田") != std::string::npos) yamada = href;
+        if (stored.card.find("佐藤") != std::string::npos) sato = href;
+    }
+    server.store(yamada, card("山田太郎", "urn:uuid:1", "TEL:0311112222\r\nNOTE:theirs\r\n"));
+    server.erase(sato);
+    int fetched = server.fetched;
+    SyncPlan plan;
+    SyncResult second = sync(people, folder.path(), server, &plan);
+    EXPECT_EQ(server.fetched - fetched, 1);  // 山田's card alone
+    EXPECT_EQ(second.writes, 0);
+    EXPECT_EQ(plan.count(SyncStep::Kind::ServerChanged), 1u);
+    EXPECT_EQ(second.deletedThere, std::vector<std::string>{"佐藤花子"});
+    EXPECT_TRUE(second.inSync());
+    // A person added here later is tied by the rule to the server's card it never sent.
+    people.push_back(person("高橋一郎", "urn:uuid:3", "TEL:0300000000\r\nEMAIL:t@example.jp\r\n"));
+    SyncResult third = sync(people, folder.path(), server);
+    EXPECT_EQ(third.updated, std::vector<std::string>{"高橋一郎"});
+    EXPECT_EQ(server.cards.size(), 2u);
+    EXPECT_EQ(server.lists, 0);
 }
 
 TEST(SyncEngine, AConflictSettledStaysSettled) {
