@@ -257,6 +257,55 @@ class DroppingProxy(threading.Thread):
         return self.read_message(sock)
 
 
+class RacingProxy(DroppingProxy):
+    """Lets another client's write to the same card land just before our first conditional
+    update reaches the server: only If-Match can tell."""
+
+    def __init__(self, server):
+        super().__init__(server.port, 0, False)
+        self.server, self.raced = server, False
+
+    def serve(self, client):
+        upstream = socket.create_connection(("127.0.0.1", self.target))
+        try:
+            while True:
+                request = self.read_request(client)
+                if not request:
+                    break
+                if request.startswith(b"PUT ") and b"If-Match" in request and not self.raced:
+                    self.raced = True
+                    path = request.split(b" ")[1].decode()
+                    _, _, text = self.server.request("GET", path)
+                    self.server.request("PUT", path, text.decode().replace(
+                        "END:VCARD", "NOTE:written first\r\nEND:VCARD").encode(),
+                        {"Content-Type": "text/vcard; charset=utf-8"})
+                upstream.sendall(request)
+                client.sendall(self.read_answer(upstream))
+        except OSError:
+            pass
+        client.close()
+        upstream.close()
+
+
+def race(server, folder):
+    server.make_book("race")
+    state = os.path.join(folder, "race-state")
+    code, out, err = run(server, server.book_url("race"), [phone_file(folder, "r1.vcf", [SUZUKI])],
+                         state)
+    check(code == 0, "race: the first sync: " + out + err)
+    proxy = RacingProxy(server)
+    proxy.start()
+    changed = phone_file(folder, "r2.vcf", [SUZUKI[:3] + (SUZUKI[3] + ["EMAIL;INTERNET:i@x.jp"],)])
+    code, out, err = run(server, "http://127.0.0.1:%d%s" % (proxy.port, server.book_path("race")),
+                         [changed], state)
+    proxy.listener.close()
+    check(proxy.raced and code == 1 and "競合: 鈴木一郎" in out, "race: If-Match caught it: " + out)
+    (_, text), = server.cards("race").values()
+    card = parsed(text)
+    check(values(card, "note") == ["written first"] and "email" not in card.contents,
+          "race: the other client's write stands")
+
+
 def dropped_connection(server, folder):
     people = [("渡辺", "%d" % n, "", ["TEL;CELL:0801234%04d" % n]) for n in range(5)]
     phone = phone_file(folder, "five.vcf", people)
@@ -319,6 +368,7 @@ def main():
                 if server.authenticates:
                     wrong_password(server, folder)
                 dropped_connection(server, folder)
+                race(server, folder)
                 if kind is Radicale:  # cards laid into its storage, which xandikos keeps in git
                     thousand(server, folder)
         finally:
