@@ -342,6 +342,15 @@ std::optional<CardDavTransport::Changes> CardDavClient::changesSince(const std::
     return changes;
 }
 
+CardDavTransport::PutAnswer CardDavClient::deleteCard(const std::string& href,
+                                                      const std::string& ifMatch) {
+    QUrl url = book_.resolved(QUrl::fromEncoded(QByteArray::fromStdString(href)));
+    Answer answer = send("DELETE", url, {},
+                         {qMakePair(QByteArray("If-Match"), QByteArray::fromStdString(ifMatch))});
+    if (answer.status == 401) throw TsunagiError(url.toString().toStdString(), 0, refusal(401));
+    return {answer.status, "", "", answer.error.toStdString()};
+}
+
 std::string CardDavClient::hrefFor(const std::string& name) {
     QString path = book_.path(QUrl::FullyEncoded);
     if (!path.endsWith('/')) path += '/';

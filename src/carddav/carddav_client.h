@@ -41,6 +41,7 @@ class CardDavClient : public CardDavTransport {
     void avoidSyncCollection() { syncCollection_ = false; }
     PutAnswer putCard(const std::string& href, const std::string& card,
                       const std::string& ifMatch) override;
+    PutAnswer deleteCard(const std::string& href, const std::string& ifMatch) override;
 
     struct Answer {
         int status = 0;

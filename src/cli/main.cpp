@@ -131,6 +131,8 @@ int syncWith(const Options& options, const Store& store, int argc, char** argv) 
     SyncResult result = runSync(plan, people, state, client);
     for (const std::string& name : result.created) std::cout << "新規: " << name << '\n';
     for (const std::string& name : result.updated) std::cout << "変更: " << name << '\n';
+    for (const std::string& name : result.absorbed)
+        std::cout << "まとめた人の別のカードを変更: " << name << '\n';
     for (const std::string& name : result.conflicts) std::cout << "競合: " << name << '\n';
     for (const std::string& name : result.failed) std::cout << "送れません: " << name << '\n';
     for (const std::string& name : result.deletedThere)

@@ -268,6 +268,17 @@ void syncWithAddressBook(App& app, QWidget* parent) {
             preview += "\n\n競合は、このあと 1 件ずつ、どちらを残すか選べます。";
         if (!app.ui().ask(preview + "\n\nアドレス帳に書き込みますか？", "書き込む", "やめる"))
             return;
+        // The cards of entries merged here since: the user says whether they go.
+        std::vector<std::string> absorbed;
+        for (const SyncStep& step : plan.steps)
+            if (step.kind == SyncStep::Kind::Absorbed) absorbed.push_back(step.name);
+        if (!absorbed.empty())
+            plan.deleteAbsorbed =
+                app.ui().ask("まとめた人には、サーバーにまとめる前のカードがほかにもあります（" +
+                                 std::to_string(absorbed.size()) + " 件）：" + namesOf(absorbed) +
+                                 "\n\nそれらのカードをサーバーから削除しますか？「残す」を選ぶと、"
+                                 "まとめた内容に書き換えて残します。",
+                             "削除する", "残す");
         // Each conflict side by side; one left undecided stays as the server has it.
         for (size_t s = 0; s < plan.steps.size(); ++s) {
             const SyncStep& step = plan.steps[s];
@@ -278,7 +289,8 @@ void syncWithAddressBook(App& app, QWidget* parent) {
             if (conflict.exec() == QDialog::Accepted && conflict.choice() >= 0)
                 resolveConflict(plan, s, static_cast<Resolution>(conflict.choice()), people, state);
         }
-        size_t writes = plan.count(SyncStep::Kind::Create) + plan.count(SyncStep::Kind::Update);
+        size_t writes = plan.count(SyncStep::Kind::Create) + plan.count(SyncStep::Kind::Update) +
+                        plan.count(SyncStep::Kind::Absorbed);
         QProgressDialog progress("アドレス帳に書き込んでいます…", "", 0, static_cast<int>(writes),
                                  parent);
         progress.setCancelButton(nullptr);
@@ -293,6 +305,11 @@ void syncWithAddressBook(App& app, QWidget* parent) {
                            std::to_string(result.updated.size()) + " 件）。";
         if (!result.created.empty()) text += "\n新規:" + namesOf(result.created);
         if (!result.updated.empty()) text += "\n変更:" + namesOf(result.updated);
+        if (!result.absorbed.empty())
+            text += std::string("\n") +
+                    (plan.deleteAbsorbed ? "削除したまとめ前のカード:"
+                                         : "書き換えたまとめ前のカード:") +
+                    namesOf(result.absorbed);
         if (!result.conflicts.empty())
             text += "\n\nサーバーのままにした競合:" + namesOf(result.conflicts);
         if (!result.failed.empty()) text += "\n\n送れなかったもの:" + namesOf(result.failed);

@@ -351,8 +351,20 @@ SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
         if (!tie[p] && candidates[p].size() == 1 && wantedBy[candidates[p].front()] == 1)
             claim(p, candidates[p].front());
 
+    // The cards of entries merged into a person since: each the person's too.
+    std::vector<std::pair<size_t, size_t>> absorbed;  // person, record
+    for (size_t p = 0; p < people.size(); ++p)
+        for (const std::string& uid : people[p].mergedUids)
+            for (size_t r = 0; r < records.size(); ++r)
+                if (!claimed[r] && records[r].localUid == uid && listed.count(records[r].href)) {
+                    claimed[r] = true;
+                    absorbed.emplace_back(p, r);
+                }
+
     // The cards we must read to update them and have not yet.
     std::vector<std::string> more;
+    for (auto [p, r] : absorbed)
+        if (!read.count(records[r].href)) more.push_back(records[r].href);
     for (size_t p = 0; p < people.size(); ++p)
         if (tie[p]) {
             const SyncRecord& record = records[*tie[p]];
@@ -413,6 +425,20 @@ SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
             record.localUid = people[p].uid;
         plan.steps.push_back(std::move(step));
     }
+    for (auto [p, r] : absorbed) {
+        auto found = read.find(records[r].href);
+        if (found == read.end()) continue;
+        SyncStep step;
+        step.kind = SyncStep::Kind::Absorbed;
+        step.name = people[p].name;
+        step.local = p;
+        step.record = r;
+        step.server = found->second;
+        step.body = mergedCard(step.server.card, people[p].card, records[r].localFacts);
+        if (cardFacts(step.body) != cardFacts(step.server.card) ||
+            facts[p] != records[r].localFacts)
+            plan.steps.push_back(std::move(step));
+    }
     return plan;
 }
 
@@ -462,7 +488,9 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
                    CardDavTransport& transport,
                    const std::function<void(size_t, size_t)>& progress) {
     SyncResult result;
-    size_t total = plan.count(SyncStep::Kind::Create) + plan.count(SyncStep::Kind::Update);
+    size_t total = plan.count(SyncStep::Kind::Create) + plan.count(SyncStep::Kind::Update) +
+                   plan.count(SyncStep::Kind::Absorbed);
+    std::set<std::string> forget = plan.gone;
     size_t done = 0;
     for (const SyncStep& step : plan.steps) {
         if (step.kind == SyncStep::Kind::Unchanged && step.record &&
@@ -472,14 +500,33 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
             result.conflicts.push_back(step.name + "（" + step.reason + "）");
             continue;
         }
-        if (step.kind != SyncStep::Kind::Create && step.kind != SyncStep::Kind::Update) continue;
+        if (step.kind == SyncStep::Kind::Absorbed && plan.deleteAbsorbed) {
+            CardDavTransport::PutAnswer answer =
+                transport.deleteCard(state.records[*step.record].href, step.server.etag);
+            ++result.writes;
+            if (answer.status >= 200 && answer.status < 300) {
+                SyncRecord& record = state.records[*step.record];
+                record.localUid.clear();
+                record.localFacts.clear();
+                forget.insert(record.href);  // forgotten below
+                result.absorbed.push_back(step.name);
+            } else {
+                result.failed.push_back(step.name + "（HTTP " + std::to_string(answer.status) +
+                                        "）");
+            }
+            continue;
+        }
+        bool absorbed = step.kind == SyncStep::Kind::Absorbed;
+        if (step.kind != SyncStep::Kind::Create && step.kind != SyncStep::Kind::Update && !absorbed)
+            continue;
         const LocalPerson& person = people[*step.local];
+        // An absorbed card is written like an update; it stays the card of the merged entry.
         std::string href = step.kind == SyncStep::Kind::Create
                                ? transport.hrefFor(freshName(summaryOf(step.body).uid))
                                : state.records[*step.record].href;
         std::string body = step.body;
         CardDavTransport::PutAnswer answer = transport.putCard(
-            href, body, step.kind == SyncStep::Kind::Update ? step.server.etag : std::string());
+            href, body, step.kind == SyncStep::Kind::Create ? std::string() : step.server.etag);
         ++result.writes;
         if (progress) progress(++done, total);
         if (answer.status == 412) {
@@ -500,7 +547,7 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
         record.href = answer.location.empty() ? href : answer.location;
         record.etag = answer.etag;
         record.serverUid = summaryOf(body).uid;
-        record.localUid = person.uid;
+        if (!absorbed) record.localUid = person.uid;
         record.localFacts = cardFacts(person.card);
         record.serverFacts = cardFacts(body);
         state.journal(record);
@@ -508,7 +555,9 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
             state.records[*step.record] = record;
         else
             state.records.push_back(record);
-        (step.kind == SyncStep::Kind::Create ? result.created : result.updated)
+        (step.kind == SyncStep::Kind::Create   ? result.created
+         : step.kind == SyncStep::Kind::Update ? result.updated
+                                               : result.absorbed)
             .push_back(step.name);
     }
     // A card tied to no one here stays recorded as the server's own, so that a later person is

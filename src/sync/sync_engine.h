@@ -55,6 +55,10 @@ class CardDavTransport {
     // Writes a card: with `ifMatch` its ETag (an update), else If-None-Match: * (a new card).
     virtual PutAnswer putCard(const std::string& href, const std::string& card,
                               const std::string& ifMatch) = 0;
+    // Deletes a card if it is still as its ETag says.
+    virtual PutAnswer deleteCard(const std::string& /*href*/, const std::string& /*ifMatch*/) {
+        return {405, "", "", "DELETE is not offered"};
+    }
 };
 
 // What one card of the address book was when last synced.
@@ -101,7 +105,9 @@ std::vector<LocalPerson> localPeople(const Store& store);
 
 // What the sync will do with one person.
 struct SyncStep {
-    enum class Kind { Create, Update, Conflict, ServerChanged, Unchanged };
+    // Absorbed: the card of an entry merged into this person, written with the person's facts
+    // or, where the user asks, deleted.
+    enum class Kind { Create, Update, Conflict, ServerChanged, Unchanged, Absorbed };
     Kind kind = Kind::Unchanged;
     std::string name;
     std::optional<size_t> local;   // the person here
@@ -113,8 +119,9 @@ struct SyncStep {
 
 struct SyncPlan {
     std::vector<SyncStep> steps;
-    std::string token;           // the book's sync token as read, kept once the plan has run
-    std::set<std::string> gone;  // the recorded cards no longer on the server
+    std::string token;            // the book's sync token as read, kept once the plan has run
+    std::set<std::string> gone;   // the recorded cards no longer on the server
+    bool deleteAbsorbed = false;  // the cards of merged entries are deleted, not rewritten
     size_t count(SyncStep::Kind kind) const;
     // "新規 N 件、変更 N 件、競合 N 件"
     std::string summary() const;
@@ -135,6 +142,7 @@ void resolveConflict(SyncPlan& plan, size_t step, Resolution resolution,
 struct SyncResult {
     std::vector<std::string> created, updated, conflicts, failed;  // names, with reasons
     std::vector<std::string> deletedThere;  // unchanged here, deleted on the server: left so
+    std::vector<std::string> absorbed;      // cards of merged entries rewritten or deleted
     int writes = 0;
     bool inSync() const { return conflicts.empty() && failed.empty(); }
 };

@@ -70,6 +70,12 @@ class FakeServer : public CardDavTransport {
         store(href, card);
         return {at == cards.end() ? 201 : 204, cards[href].etag, "", ""};
     }
+    PutAnswer deleteCard(const std::string& href, const std::string& ifMatch) override {
+        auto at = cards.find(href);
+        if (at == cards.end() || at->second.etag != ifMatch) return {412, "", "", ""};
+        erase(href);
+        return {204, "", "", ""};
+    }
 
   private:
     int version_ = 0;
@@ -200,6 +206,33 @@ TEST(SyncEngine, SyncCollectionReadsOnlyWhatChanged) {
     EXPECT_EQ(third.updated, std::vector<std::string>{"高橋一郎"});
     EXPECT_EQ(server.cards.size(), 2u);
     EXPECT_EQ(server.lists, 0);
+}
+
+TEST(SyncEngine, TheCardsOfEntriesMergedSinceAreRewrittenOrDeletedNeverOrphaned) {
+    for (bool remove : {false, true}) {
+        TempFolder folder;
+        FakeServer server;
+        std::vector<LocalPerson> people = {
+            person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\n"),
+            person("山田太郎", "urn:uuid:2", "EMAIL:taro@example.jp\r\n")};
+        ASSERT_EQ(sync(people, folder.path(), server).writes, 2);
+        // Merged here: the person keeps the first UID and remembers the second.
+        LocalPerson merged =
+            person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\nEMAIL:taro@example.jp\r\n");
+        merged.mergedUids = {"urn:uuid:2"};
+        SyncState state(folder.path(), "http://fake/book/");
+        SyncPlan plan = planSync({merged}, state, server);
+        EXPECT_EQ(plan.count(SyncStep::Kind::Absorbed), 1u);
+        plan.deleteAbsorbed = remove;
+        SyncResult result = runSync(plan, {merged}, state, server);
+        EXPECT_TRUE(result.inSync()) << (result.failed.empty() ? "" : result.failed[0])
+                                     << (result.conflicts.empty() ? "" : result.conflicts[0]);
+        EXPECT_EQ(result.absorbed, std::vector<std::string>{"山田太郎"});
+        EXPECT_EQ(server.cards.size(), remove ? 1u : 2u);
+        for (const auto& [href, stored] : server.cards)
+            EXPECT_NE(stored.card.find("taro@example.jp"), std::string::npos);
+        EXPECT_EQ(sync({merged}, folder.path(), server).writes, 0);
+    }
 }
 
 TEST(SyncEngine, AConflictSettledStaysSettled) {
