@@ -6,6 +6,7 @@
 #include <unicode/unistr.h>
 #include <unicode/uscript.h>
 
+#include <array>
 #include <memory>
 
 namespace tsunagi {
@@ -28,37 +29,117 @@ std::string toUtf8(const icu::UnicodeString& text) {
     return out;
 }
 
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The half-width kana (U+FF61..U+FF9F) at `i`, 0 for anything else.
+char32_t halfKanaAt(std::string_view utf8, size_t i) {
+    if (i + 2 >= utf8.size()) return 0;
+    if (static_cast<unsigned char>(utf8[i]) != 0xEF) return 0;
+    unsigned char b = utf8[i + 1], c = utf8[i + 2];
+    if (b == 0xBD && c >= 0xA1 && c <= 0xBF) return 0xFF40 + (c - 0x80);
+    if (b == 0xBE && c >= 0x80 && c <= 0x9F) return 0xFF80 + (c - 0x80);
+    return 0;
+}
+
+// U+FF61..U+FF9F as the full-width characters they stand for; the lone voicing marks as the
+// combining ones (U+3099, U+309A), as Unicode's width mappings have them.
+constexpr char32_t kFullOfHalf[0x3F] = {
+    0x3002, 0x300C, 0x300D, 0x3001, 0x30FB, 0x30F2, 0x30A1, 0x30A3, 0x30A5, 0x30A7, 0x30A9,
+    0x30E3, 0x30E5, 0x30E7, 0x30C3, 0x30FC, 0x30A2, 0x30A4, 0x30A6, 0x30A8, 0x30AA, 0x30AB,
+    0x30AD, 0x30AF, 0x30B1, 0x30B3, 0x30B5, 0x30B7, 0x30B9, 0x30BB, 0x30BD, 0x30BF, 0x30C1,
+    0x30C4, 0x30C6, 0x30C8, 0x30CA, 0x30CB, 0x30CC, 0x30CD, 0x30CE, 0x30CF, 0x30D2, 0x30D5,
+    0x30D8, 0x30DB, 0x30DE, 0x30DF, 0x30E0, 0x30E1, 0x30E2, 0x30E4, 0x30E6, 0x30E8, 0x30E9,
+    0x30EA, 0x30EB, 0x30EC, 0x30ED, 0x30EF, 0x30F3, 0x3099, 0x309A};
+
+// The katakana with the voicing mark (゛, or ゜ where `semi`), 0 where it takes none.
+char32_t voicedKatakana(char32_t kana, bool semi) {
+    bool hRow = kana >= 0x30CF && kana <= 0x30DB && (kana - 0x30CF) % 3 == 0;  // ハヒフヘホ
+    if (semi) return hRow ? kana + 2 : 0;
+    if (hRow) return kana + 1;
+    // カ…ト: the voiced form follows each (ッ and ツ break the step at ツ).
+    static constexpr char32_t kVoiced[] = {0x30AB, 0x30AD, 0x30AF, 0x30B1, 0x30B3,
+                                           0x30B5, 0x30B7, 0x30B9, 0x30BB, 0x30BD,
+                                           0x30BF, 0x30C1, 0x30C4, 0x30C6, 0x30C8};
+    for (char32_t base : kVoiced)
+        if (kana == base) return kana + 1;
+    if (kana == 0x30A6) return 0x30F4;  // ヴ
+    if (kana == 0x30EF) return 0x30F7;  // ヷ
+    if (kana == 0x30F2) return 0x30FA;  // ヺ
+    return 0;
+}
+
+// Each full-width katakana U+30A1..U+30FC as half-width: one or two characters (with its
+// voicing mark); none where there is no half-width form (ヮ, ヰ, ヱ, ヵ, ヶ, ヸ, ヹ).
+using HalfForm = std::array<char32_t, 2>;
+const std::array<HalfForm, 0x30FC - 0x30A1 + 1>& halfOfFull() {
+    static const auto table = [] {
+        std::array<HalfForm, 0x30FC - 0x30A1 + 1> made{};
+        for (char32_t half = 0xFF61; half <= 0xFF9D; ++half) {
+            char32_t full = kFullOfHalf[half - 0xFF61];
+            if (full < 0x30A1 || full > 0x30FC) continue;
+            made[full - 0x30A1] = {half, 0};
+            for (bool semi : {false, true})
+                if (char32_t voiced = voicedKatakana(full, semi))
+                    made[voiced - 0x30A1] = {half, semi ? 0xFF9Fu : 0xFF9Eu};
+        }
+        return made;
+    }();
+    return table;
+}
+
 }  // namespace
 
 std::string fullWidthKatakana(std::string_view utf8) {
     if (!hasHalfWidthKana(utf8)) return std::string(utf8);
-    // One transliterator to a thread, here and below: readers make keys on threads of their own.
-    thread_local const std::unique_ptr<icu::Transliterator> transliterator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        // Only the half-width katakana block: Latin letters and digits stay as they are.
-        std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
-            "[\\uFF61-\\uFF9F] Halfwidth-Fullwidth", UTRANS_FORWARD, status));
-        return U_SUCCESS(status) ? std::move(made) : nullptr;
-    }();
-    if (!transliterator) return std::string(utf8);
-    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-    transliterator->transliterate(text);
-    return toUtf8(text);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t half = halfKanaAt(utf8, i);
+        if (!half) {
+            out += utf8[i++];
+            continue;
+        }
+        i += 3;
+        char32_t full = kFullOfHalf[half - 0xFF61];
+        // A voicing mark after the kana that takes it makes one character: ｶﾞ ガ, ﾊﾟ パ.
+        char32_t mark = halfKanaAt(utf8, i);
+        if (mark == 0xFF9E || mark == 0xFF9F) {
+            if (char32_t voiced = voicedKatakana(full, mark == 0xFF9F)) {
+                full = voiced;
+                i += 3;
+            }
+        }
+        appendUtf8(out, full);
+    }
+    return out;
 }
 
 std::string katakanaOf(std::string_view utf8) {
-    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-    bool changed = false;
-    for (int32_t i = 0; i < text.length(); ++i) {
-        char16_t c = text.charAt(i);
-        if (c >= 0x3041 && c <= 0x3096) {
-            text.setCharAt(i, static_cast<char16_t>(c + 0x60));
-            changed = true;
+    // Hiragana U+3041..U+3096 are E3 81 81..E3 82 96; katakana lie 0x60 above them.
+    std::string out(utf8);
+    for (size_t i = 0; i + 2 < out.size(); ++i) {
+        if (static_cast<unsigned char>(out[i]) != 0xE3) continue;
+        auto b = static_cast<unsigned char>(out[i + 1]), c = static_cast<unsigned char>(out[i + 2]);
+        char32_t code = 0x3000 | ((b & 0x3F) << 6) | (c & 0x3F);
+        if (code >= 0x3041 && code <= 0x3096) {
+            code += 0x60;
+            out[i + 1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out[i + 2] = static_cast<char>(0x80 | (code & 0x3F));
         }
+        i += 2;
     }
-    return changed ? toUtf8(text) : std::string(utf8);
+    return out;
 }
 
 std::string halfWidthKatakana(std::string_view utf8) {
@@ -71,16 +152,24 @@ std::string halfWidthKatakana(std::string_view utf8) {
              static_cast<unsigned char>(katakana[i + 1]) == 0x83))
             fullWidthKana = true;
     if (!fullWidthKana) return katakana;
-    thread_local const std::unique_ptr<icu::Transliterator> transliterator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
-            "[\\u30A1-\\u30FC] Fullwidth-Halfwidth", UTRANS_FORWARD, status));
-        return U_SUCCESS(status) ? std::move(made) : nullptr;
-    }();
-    if (!transliterator) return katakana;
-    icu::UnicodeString text = icu::UnicodeString::fromUTF8(katakana);
-    transliterator->transliterate(text);
-    return toUtf8(text);
+    std::string out;
+    out.reserve(katakana.size());
+    for (size_t i = 0; i < katakana.size();) {
+        auto lead = static_cast<unsigned char>(katakana[i]);
+        if (lead == 0xE3 && i + 2 < katakana.size()) {
+            char32_t c = ((lead & 0x0F) << 12) |
+                         ((static_cast<unsigned char>(katakana[i + 1]) & 0x3F) << 6) |
+                         (static_cast<unsigned char>(katakana[i + 2]) & 0x3F);
+            if (c >= 0x30A1 && c <= 0x30FC && halfOfFull()[c - 0x30A1][0]) {
+                for (char32_t half : halfOfFull()[c - 0x30A1])
+                    if (half) appendUtf8(out, half);
+                i += 3;
+                continue;
+            }
+        }
+        out += katakana[i++];
+    }
+    return out;
 }
 
 bool isJapaneseScript(std::string_view utf8) {
