@@ -49,6 +49,15 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             if (kind == ColumnKind::Numbers) {
                 long before = leftOut.count, extensionsBefore = leftOut.extensions;
                 forEachPiece(value, [&](std::string_view piece) {
+                    // The phone's own numbers are digits already: written as they stand.
+                    if (size_t colon = piece.find(':'); colon != std::string_view::npos) {
+                        std::string_view number = piece.substr(colon + 1);
+                        if (!number.empty() && number.size() < 24 &&
+                            number.find_first_not_of("0123456789") == std::string_view::npos) {
+                            lines.append(piece).append("\r\n");
+                            return;
+                        }
+                    }
                     bool extension = false;
                     if (auto written = phoneNumberPiece(piece, extension))
                         lines.append(*written).append("\r\n");
