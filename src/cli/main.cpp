@@ -2,14 +2,21 @@
 //
 //   tsunagi-cli [--list] [--rows] [-o OUTPUT]... FILE...
 
-#include <QCoreApplication>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#ifdef TSUNAGI_CARDDAV
+#include <QCoreApplication>
+
 #include "carddav/carddav_client.h"
+#endif
 #include "cli/json.h"
 #include "commands/open_command.h"
 #include "commands/save_command.h"
@@ -95,6 +102,7 @@ void printRows(const Store& store) {
     });
 }
 
+#ifdef TSUNAGI_CARDDAV
 std::string defaultSyncState() {
     const char* data = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
@@ -140,6 +148,7 @@ int syncWith(const Options& options, const Store& store, int argc, char** argv) 
     std::cout << "書き込み " << result.writes << " 件\n";
     return result.inSync() ? 0 : 1;
 }
+#endif
 
 }  // namespace
 
@@ -199,6 +208,17 @@ int main(int argc, char** argv) {
     if (options.inputs.empty() && options.carddav.empty()) return usageError("no input file");
     if (!options.carddav.empty() && (options.user.empty() || options.passwordFile.empty()))
         return usageError("--carddav needs --user and --password-file");
+#ifndef TSUNAGI_CARDDAV
+    // The sync runs on Qt Network in a program of its own, so that every other run of this one
+    // loads no Qt at all.
+    if (!options.carddav.empty()) {
+        std::string helper = programFiles(programFolder()).syncHelper;
+        argv[0] = helper.data();
+        ::execv(helper.c_str(), argv);
+        std::fprintf(stderr, "tsunagi-cli: %s: %s\n", helper.c_str(), std::strerror(errno));
+        return 1;
+    }
+#endif
     if (noHeading) {
         if (!options.columns) return usageError("--no-heading needs --columns 1=FIELD,...");
         options.columns->firstRowIsData = true;
@@ -245,7 +265,9 @@ int main(int argc, char** argv) {
             exportToFiles(store, programFiles(programFolder()).shipped, options.outputs);
         for (size_t i = 0; i < notes.size(); ++i)
             if (!notes[i].empty()) std::cerr << options.outputs[i].path << ": " << notes[i] << '\n';
+#ifdef TSUNAGI_CARDDAV
         if (!options.carddav.empty()) return syncWith(options, store, argc, argv);
+#endif
     } catch (const std::exception& error) {
         std::cout.flush();
         std::cerr << "tsunagi-cli: " << describeFailure(error) << '\n';

@@ -30,9 +30,11 @@ std::string homeDataFolder() {
 
 ProgramFiles programFiles(const std::string& executableFolder) {
     if (fileExists(executableFolder + kStoreFile))
-        return {executableFolder, executableFolder + "/tsunagi-xlsread", false};
+        return {executableFolder, executableFolder + "/tsunagi-xlsread",
+                executableFolder + "/tsunagi-sync", false};
     std::string prefix = executableFolder + "/..";
-    return {prefix + "/share/tsunagi", prefix + "/libexec/tsunagi/tsunagi-xlsread", true};
+    return {prefix + "/share/tsunagi", prefix + "/libexec/tsunagi/tsunagi-xlsread",
+            prefix + "/libexec/tsunagi/tsunagi-sync", true};
 }
 
 std::string userDataFolder(const ProgramFiles& files) {

@@ -11,6 +11,7 @@ namespace tsunagi {
 struct ProgramFiles {
     std::string shipped;     // database/keitai.mdb (a new store), database/template.xls, help/
     std::string helper;      // tsunagi-xlsread
+    std::string syncHelper;  // tsunagi-sync: the command line's CardDAV sync, on Qt Network
     bool installed = false;  // the install layout, whose shared files are never written
 };
 

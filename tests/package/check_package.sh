@@ -30,6 +30,7 @@ done
 check "Recommends the Japanese font" grep -q fonts-noto-cjk <<<"$(dpkg-deb -f "$deb" Recommends)"
 
 expected=(usr/bin/tsunagi usr/bin/tsunagi-cli usr/libexec/tsunagi/tsunagi-xlsread
+  usr/libexec/tsunagi/tsunagi-sync
   usr/share/tsunagi/database/keitai.mdb usr/share/tsunagi/database/template.xls
   usr/share/tsunagi/help/help.html usr/share/applications/jp.example.Tsunagi.desktop
   usr/share/icons/hicolor/scalable/apps/jp.example.Tsunagi.svg
@@ -47,6 +48,10 @@ check "--help to standard output" bash -c "'$cli' --help | grep -q -- --vcard3"
 printf 'BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:A\r\nTEL;CELL:090\r\nEND:VCARD\r\n' > "$work/card.vcf"
 check "the CLI writes a card file and a workbook" "$cli" -o "$work/out.vcf" -o "$work/book.xls" "$work/card.vcf"
 check "the CLI reads the workbook through its helper" bash -c "'$cli' --list '$work/book.xls' | grep -q '1ﾃﾞｰﾀ'"
+echo secret > "$work/password"
+check "the CLI syncs through its helper, which refuses plain http to another machine" bash -c \
+  "'$cli' --carddav http://dav.example.jp/ --user u --password-file '$work/password' '$work/card.vcf' 2>&1 | grep -q 'https://'"
+check "and loads no Qt itself" bash -c "! ldd '$cli' | grep -qi libQt6"
 
 data=$work/data
 mkdir -p "$work/runtime"; chmod 700 "$work/runtime"
