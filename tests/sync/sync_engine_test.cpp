@@ -19,7 +19,8 @@ class FakeServer : public CardDavTransport {
     int puts = 0, fetched = 0;
     // Runs once, just before the next write is applied: another client's write landing first.
     std::function<void()> beforeNextPut;
-    bool offersSync = false;  // answers sync-collection (RFC 6578)
+    bool offersSync = false;            // answers sync-collection (RFC 6578)
+    std::map<std::string, int> refuse;  // a card's words → the status every write of it gets
     int lists = 0;
 
     void store(const std::string& href, const std::string& card) {
@@ -64,6 +65,8 @@ class FakeServer : public CardDavTransport {
                       const std::string& ifMatch) override {
         ++puts;
         if (beforeNextPut) std::exchange(beforeNextPut, nullptr)();
+        for (const auto& [words, status] : refuse)
+            if (card.find(words) != std::string::npos) return {status, "", "", "refused"};
         auto at = cards.find(href);
         if (ifMatch.empty() ? at != cards.end() : at == cards.end() || at->second.etag != ifMatch)
             return {412, "", "", "precondition failed"};
@@ -267,6 +270,26 @@ TEST(SyncEngine, AConflictSettledStaysSettled) {
         EXPECT_EQ(again.writes, 0);
         EXPECT_TRUE(again.inSync());
     }
+}
+
+TEST(SyncEngine, ACardTheServerRefusesIsNamedAndTheRestGoesOn) {
+    TempFolder folder;
+    FakeServer server;
+    server.refuse = {{"PHOTO", 413}, {"NOTE:locked", 403}};
+    std::vector<LocalPerson> people = {
+        person("山田太郎", "urn:uuid:1", "PHOTO;ENCODING=b;TYPE=JPEG:AAAA\r\n"),
+        person("佐藤花子", "urn:uuid:2", "NOTE:locked\r\n"),
+        person("鈴木一郎", "urn:uuid:3", "TEL:0333334444\r\n")};
+    SyncResult result = sync(people, folder.path(), server);
+    EXPECT_EQ(result.failed, (std::vector<std::string>{"山田太郎（HTTP 413 refused）",
+                                                       "佐藤花子（HTTP 403 refused）"}));
+    EXPECT_EQ(result.created, std::vector<std::string>{"鈴木一郎"});
+    EXPECT_FALSE(result.inSync());
+    // Once the server takes them, they go; 鈴木 is not sent again.
+    server.refuse.clear();
+    SyncResult again = sync(people, folder.path(), server);
+    EXPECT_EQ(again.created, (std::vector<std::string>{"山田太郎", "佐藤花子"}));
+    EXPECT_EQ(server.cards.size(), 3u);
 }
 
 TEST(SyncEngine, TheStateSurvivesARunBrokenOffAfterAWrite) {
