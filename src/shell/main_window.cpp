@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
@@ -245,36 +246,58 @@ void Form1::showColumns() {
             app_.ui().showMessage(error.what());
         }
     }
-    for (int i = 0; i < List1->count(); ++i) {
-        QListWidgetItem* item = List1->item(i);
-        std::optional<std::int64_t> id = idFromListLine(item->text().toStdString());
-        bool known = id && byId.count(*id);
-        item->setData(kColumnsRole, columnsShown_ && known ? QVariant(byId[*id]) : QVariant());
-        item->setData(kReadingKeyRole, known ? QVariant(keys[*id]) : QVariant());
-    }
-    sortList();
+    sortList([&](std::int64_t id, QVariant& columns, QVariant& key) {
+        bool known = id && byId.count(id);
+        columns = columnsShown_ && known ? QVariant(byId[id]) : QVariant();
+        key = known ? QVariant(keys[id]) : QVariant();
+    });
 }
 
-void Form1::sortList() {
+void Form1::sortList(const std::function<void(std::int64_t, QVariant&, QVariant&)>& dataFor) {
     // Sorted by reading only while the user asks; the list's own order is the entries' order.
-    QListWidgetItem* current = List1->currentItem();
-    std::vector<QListWidgetItem*> items;
-    while (List1->count() > 0) items.push_back(List1->takeItem(0));
-    auto idOf = [](QListWidgetItem* item) {
-        return idFromListLine(item->text().toStdString()).value_or(0);
+    // The lines are made anew in their order, out of the view's sight: taking items out one by
+    // one costs the view a step for each, and the card beside the list is shown once, for the
+    // entry still current, not once for every entry that passes.
+    struct Held {
+        QString text;
+        std::int64_t id;
+        QVariant columns, key;
+        QString order;  // the reading key, once
     };
-    if (sortByReading->isChecked())
-        std::stable_sort(items.begin(), items.end(), [](QListWidgetItem* a, QListWidgetItem* b) {
-            return a->data(kReadingKeyRole).toString() < b->data(kReadingKeyRole).toString();
-        });
-    else
-        std::stable_sort(items.begin(), items.end(),
-                         [&](QListWidgetItem* a, QListWidgetItem* b) { return idOf(a) < idOf(b); });
-    for (QListWidgetItem* item : items) List1->addItem(item);
-    if (current) {
-        List1->setCurrentItem(current);
-        List1->scrollToItem(current);
+    std::vector<Held> rows;
+    rows.reserve(static_cast<size_t>(List1->count()));
+    std::optional<std::int64_t> currentId;
+    for (int i = 0; i < List1->count(); ++i) {
+        QListWidgetItem* item = List1->item(i);
+        Held row{item->text(), idFromListLine(item->text().toStdString()).value_or(0),
+                 item->data(kColumnsRole), item->data(kReadingKeyRole)};
+        if (dataFor) dataFor(row.id, row.columns, row.key);
+        row.order = row.key.toString();
+        if (item == List1->currentItem()) currentId = row.id;
+        rows.push_back(std::move(row));
     }
+    if (sortByReading->isChecked())
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const Held& a, const Held& b) { return a.order < b.order; });
+    else
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const Held& a, const Held& b) { return a.id < b.id; });
+    QListWidgetItem* current = nullptr;
+    {
+        QSignalBlocker quiet(List1);
+        List1->setUpdatesEnabled(false);
+        List1->clear();
+        for (Held& row : rows) {
+            auto* item = new QListWidgetItem(row.text);
+            item->setData(kColumnsRole, row.columns);
+            item->setData(kReadingKeyRole, row.key);
+            List1->addItem(item);
+            if (currentId && row.id == *currentId) current = item;
+        }
+        if (current) List1->setCurrentItem(current);
+        List1->setUpdatesEnabled(true);
+    }
+    if (current) List1->scrollToItem(current);
     if (searchBox->isVisible()) applySearch();
 }
 

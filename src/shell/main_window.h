@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTextBrowser>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -94,7 +95,9 @@ class Form1 : public QMainWindow {
     void showDetails();
     // A wide list's columns, and the readings it may be sorted by.
     void showColumns();
-    void sortList();
+    // Puts the lines in the order asked for; `dataFor` gives each entry's columns and reading key
+    // anew where given.
+    void sortList(const std::function<void(std::int64_t, QVariant&, QVariant&)>& dataFor = {});
     // The undo and redo items name what they take back or do again.
     void showUndoNames();
     void layOutList();

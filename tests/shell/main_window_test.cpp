@@ -146,13 +146,23 @@ class Form1Test : public QObject {
         QApplication::processEvents();
         QStringList first = window->List1->item(0)->data(Qt::UserRole + 1).toStringList();
         QCOMPARE(first, QStringList({"渡辺誠", "ワタナベ マコト", "09012345678", "", ""}));
-        // Sorted by reading when asked, in the list only; back to the entries' order after.
+        // Sorted by reading when asked, in the list only; back to the entries' order after. The
+        // entry selected stays selected, its card shown once, not for every line that moved.
+        window->List1->setCurrentRow(0);
+        QVERIFY(window->detailsView->toPlainText().contains("09012345678"));
+        int cardsShown = 0;
+        connect(window->List1, &QListWidget::currentRowChanged, [&] { ++cardsShown; });
         window->sortByReading->trigger();
         QVERIFY2(window->List1->item(0)->text().startsWith("青木"),
                  qPrintable(window->List1->item(0)->text() + "|" +
                             window->List1->item(0)->data(Qt::UserRole + 2).toString()));
+        QVERIFY(window->List1->currentItem()->text().startsWith("渡辺"));
+        QCOMPARE(window->List1->item(1)->data(Qt::UserRole + 1).toStringList().first(), "渡辺誠");
+        QVERIFY(window->detailsView->toPlainText().contains("09012345678"));
         window->sortByReading->trigger();
         QVERIFY(window->List1->item(0)->text().startsWith("渡辺"));
+        QVERIFY(window->List1->currentItem()->text().startsWith("渡辺"));
+        QCOMPARE(cardsShown, 0);
         window->close();
     }
 
