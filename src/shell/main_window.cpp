@@ -616,6 +616,17 @@ void Form1::applySearch() {
         item->setHidden(!id || !matching.count(*id));
     }
     List1->setUpdatesEnabled(true);
+    // The entry selected is one the list shows: the first found where the search hid it, none
+    // where nothing is found, so that the card beside the list and Ctrl+E never speak of an
+    // entry out of sight.
+    QListWidgetItem* current = List1->currentItem();
+    if (current && current->isHidden()) {
+        QListWidgetItem* shown = nullptr;
+        for (int i = 0; i < List1->count() && !shown; ++i)
+            if (!List1->item(i)->isHidden()) shown = List1->item(i);
+        List1->setCurrentItem(shown);
+        if (!shown) showDetails();
+    }
     showCount();
 }
 

@@ -519,8 +519,21 @@ class Form1Test : public QObject {
             window->searchBox->setText(QString::fromUtf8(number));
             QCOMPARE(shown(), 1);
         }
+        // The entry selected is one in sight: a search that hides it selects the first found,
+        // and one that finds nothing selects none, so Ctrl+E says to choose one.
+        window->List1->setCurrentRow(0);
         window->searchBox->setText("名3");
         QCOMPARE(shown(), 11);  // 名3, 名30 … 名39
+        QVERIFY(window->List1->currentItem() && !window->List1->currentItem()->isHidden());
+        QVERIFY2(window->List1->currentItem()->text().trimmed().startsWith("名3"),
+                 qPrintable(window->List1->currentItem()->text()));
+        window->searchBox->setText("見つからない名前");
+        QCOMPARE(shown(), 0);
+        QCOMPARE(window->List1->currentItem(), nullptr);
+        window->editDetailsClicked();
+        QCOMPARE(ui.messages.back(), std::string("詳細を編集するデータをリストで選んでください。"));
+        window->searchBox->setText("名3");
+        QCOMPARE(shown(), 11);
         // Down leads into the list; Esc there ends the search too.
         QTest::keyClick(window->searchBox, Qt::Key_Down);
         QVERIFY(window->List1->hasFocus());
