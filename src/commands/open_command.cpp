@@ -64,8 +64,8 @@ long openFiles(const CommandContext& context, const std::vector<std::string>& pa
                     if (assignment && !assignment->firstRowIsData) {
                         CsvAssignment changed;
                         for (size_t p = 0; p < assignment->size(); ++p)
-                            if (p >= preview.guesses.size() ||
-                                (*assignment)[p].field != preview.guesses[p])
+                            if (p >= preview.read.size() ||
+                                (*assignment)[p].field != preview.read[p])
                                 changed.push_back((*assignment)[p]);
                         assignment = std::move(changed);
                     }

@@ -36,4 +36,10 @@ std::optional<CsvRole> japaneseRoleOf(std::string_view headingKey);
 // What else a heading stands for; nothing for any other.
 std::optional<JapaneseField> japaneseFieldOf(std::string_view headingKey);
 
+// The field of the column assignment ("mobile", "mail", "given", …) that a common heading of
+// an address book in English, French, German, Spanish, Chinese or Korean names ("Cell",
+// "Courriel", "Vorname", "Móvil", "手机", "이름"); "" for any other. `headingKey` as nameKey
+// folds it (blanks gone, Latin letters in lower case).
+std::string_view foreignHeadingField(std::string_view headingKey);
+
 }  // namespace tsunagi

@@ -1046,6 +1046,41 @@ CsvColumnsPreview previewCsvColumns(const std::string& path) {
                     *field == JapaneseField::Region)
                     preview.guesses[p] = "address";
             }
+    preview.read = preview.guesses;
+    // What the program still cannot name, as the dialog offers it: by the heading in another
+    // language, else by what the column holds (numbers, mails, dates); the first column of
+    // words names the person where nothing else does. Only a layout found reads without asking.
+    for (size_t p = 0; p < preview.headings.size(); ++p) {
+        if (preview.guesses[p] != "keep") continue;
+        std::string_view field = foreignHeadingField(nameKey(headingText(preview.headings[p])));
+        if (field.empty()) {
+            std::string byValue = "keep";
+            for (const std::string& sample : preview.samples[p]) {
+                std::string guess = valueGuess(sample);
+                // Mobiles and other numbers in one column: numbers.
+                if ((guess == "mobile" && byValue == "number") ||
+                    (guess == "number" && byValue == "mobile"))
+                    guess = byValue = "number";
+                if (guess == "keep" || (byValue != "keep" && guess != byValue)) {
+                    byValue = "keep";
+                    break;
+                }
+                byValue = guess;
+            }
+            field = byValue;
+        }
+        preview.guesses[p] = std::string(field);
+    }
+    bool guessedName =
+        std::any_of(preview.guesses.begin(), preview.guesses.end(), [](const std::string& field) {
+            return field == "name" || field == "family" || field == "given" || field == "company";
+        });
+    if (!guessedName)
+        for (size_t p = 0; p < preview.headings.size(); ++p)
+            if (preview.guesses[p] == "keep" && !preview.samples[p].empty()) {
+                preview.guesses[p] = "name";
+                break;
+            }
     preview.needsChoice = !layout || !named || unread;
     return preview;
 }

@@ -108,6 +108,9 @@ struct CsvColumnsPreview {
     bool firstRowIsData = false;        // its cells look like values: numbers, mails, dates
     std::vector<std::vector<std::string>> samples;  // up to three values of each column
     std::vector<std::string> guesses;               // a field of ColumnChoice for each
+    // What the layout found by the headings reads each column as ("keep" where it reads
+    // nothing): a choice equal to it needs no saying; a guess beyond it does.
+    std::vector<std::string> read;
     bool needsChoice = false;
 };
 CsvColumnsPreview previewCsvColumns(const std::string& path);

@@ -137,7 +137,19 @@ std::optional<CsvAssignment> QtUserInterface::chooseColumns(const std::string& p
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Ok)->setText("この指定で読み込む");
     buttons->button(QDialogButtonBox::Cancel)->setText("読み込まない");
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    // Nobody can be read without a column that names the person: the dialog stays and says so.
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&dialog, table, &preview] {
+        for (size_t r = 0; r < preview.headings.size(); ++r) {
+            auto* fields = qobject_cast<QComboBox*>(table->cellWidget(static_cast<int>(r), 2));
+            QString field = fields->currentData().toString();
+            if (field == "name" || field == "family" || field == "given" || field == "company") {
+                dialog.accept();
+                return;
+            }
+        }
+        QMessageBox::information(&dialog, kAppTitle,
+                                 "名前（または姓・名・会社名）の列を選んでください。");
+    });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(intro);

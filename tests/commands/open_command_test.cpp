@@ -138,7 +138,8 @@ TEST(OpenCommand, AnAddressBookOfUnknownHeadingsAsksWhatItsColumnsHold) {
     ui.columnAnswers = {std::nullopt};
     EXPECT_EQ(openFiles(context, {book}, {}), 0);
     ASSERT_EQ(ui.previews.size(), 1u);
-    EXPECT_EQ(ui.previews[0].guesses, (std::vector<std::string>{"keep", "keep", "keep", "title"}));
+    EXPECT_EQ(ui.previews[0].guesses,
+              (std::vector<std::string>{"family", "mobile", "mail", "title"}));
     EXPECT_EQ(ui.previews[0].samples[1], (std::vector<std::string>{"06 12 34 56 78"}));
     EXPECT_TRUE(readEntryList(store).empty());
     EXPECT_NE(ui.messages.back().find("読み込んでいません"), std::string::npos);
@@ -151,6 +152,13 @@ TEST(OpenCommand, AnAddressBookOfUnknownHeadingsAsksWhatItsColumnsHold) {
     ASSERT_TRUE(row);
     EXPECT_EQ(row->at(2), "N;CHARSET=SHIFT_JIS:Martin;Léa");
     EXPECT_EQ(row->at(4), "TEL;CELL:06 12 34 56 78<>");
+    // Guesses the user leaves as they are (by a heading in English, by the values) are read.
+    ui.columnAnswers = {CsvAssignment{{"Contact", "name"}, {"Cell", "mobile"}}};
+    EXPECT_EQ(
+        openFiles(context, {folder.write("en.csv", "Contact,Cell\r\nAnn Lee,555-0100\r\n")}, {}),
+        1);
+    EXPECT_EQ(ui.previews.back().guesses, (std::vector<std::string>{"name", "mobile"}));
+    EXPECT_EQ(readEntry(connection, 2)->at(4), "TEL;CELL:555-0100<>");
     // A file of the same headings is offered that choice again.
     ui.columnAnswers = {std::nullopt};
     openFiles(context, {folder.write("autre.csv", "Nom,Portable,Courriel,役職\r\nA B,07,,\r\n")},

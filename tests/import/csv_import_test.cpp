@@ -256,5 +256,33 @@ TEST(CsvImport, AFileWithoutAHeadingLineLosesNotItsFirstPerson) {
                      .firstRowIsData);
 }
 
+TEST(CsvImport, ColumnsOfOtherLanguagesAndOfPlainValuesAreGuessed) {
+    TempFolder folder;
+    // French and English headings the program has no layout for, and headings that say
+    // nothing over numbers and mails: each offered as what it holds, the name found.
+    CsvColumnsPreview french = previewCsvColumns(
+        folder.write("fr.csv",
+                     "Prénom,Nom,Portable,Courriel,Société,Anniversaire\r\n"
+                     "Léa,Martin,06 12 34 56 78,lea@example.fr,Acme,1990-04-01\r\n"));
+    EXPECT_TRUE(french.needsChoice);
+    EXPECT_EQ(french.guesses, (std::vector<std::string>{"given", "family", "mobile", "mail",
+                                                        "company", "birthday"}));
+    CsvColumnsPreview english = previewCsvColumns(
+        folder.write("en.csv",
+                     "Contact,Cell,Home,Work,Email,Notes\r\nAnn Lee,555-0100,555-0101,555-0102,"
+                     "ann@example.com,hi\r\n"));
+    EXPECT_EQ(english.guesses,
+              (std::vector<std::string>{"name", "mobile", "home", "work", "mail", "note"}));
+    CsvColumnsPreview plain =
+        previewCsvColumns(folder.write("plain.csv",
+                                       "A,B,C,D\r\n山田太郎,x,090-1111-2222,taro@example.jp\r\n"
+                                       "佐藤花子,y,03-5555-6666,hanako@example.jp\r\n"));
+    EXPECT_EQ(plain.guesses, (std::vector<std::string>{"name", "keep", "number", "mail"}));
+    // A column of numbers and words mixed is left as it is.
+    CsvColumnsPreview mixed =
+        previewCsvColumns(folder.write("mixed.csv", "X,Y\r\nAnn,555-0100\r\nBob,unknown\r\n"));
+    EXPECT_EQ(mixed.guesses, (std::vector<std::string>{"name", "keep"}));
+}
+
 }  // namespace
 }  // namespace tsunagi

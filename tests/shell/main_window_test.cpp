@@ -664,8 +664,20 @@ class Form1Test : public QObject {
                 QTest::keyClick(dialog, Qt::Key_Escape);
         });
         QVERIFY(!ui.chooseColumns("/x/liste.csv", preview));
-        // Each column's field chosen in its box, then Enter.
-        QTimer::singleShot(100, [] {
+        // Enter with no column for the name: the dialog stays and says to choose one; then each
+        // column's field chosen in its box, and Enter.
+        bool toldToChoose = false;
+        QTimer::singleShot(100, [&toldToChoose] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog) return;
+            QTimer::singleShot(100, [&toldToChoose] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                toldToChoose = box && box->text().contains("名前");
+                if (box) box->accept();
+            });
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        QTimer::singleShot(400, [] {
             QWidget* dialog = QApplication::activeModalWidget();
             if (!dialog) return;
             auto* table = dialog->findChild<QTableWidget*>("columns");
@@ -676,6 +688,7 @@ class Form1Test : public QObject {
             QTest::keyClick(dialog, Qt::Key_Return);
         });
         std::optional<CsvAssignment> chosen = ui.chooseColumns("/x/liste.csv", preview);
+        QVERIFY(toldToChoose);
         QVERIFY(chosen);
         QCOMPARE(chosen->size(), size_t(2));
         QCOMPARE(QString::fromStdString((*chosen)[0].field), QString("name"));
