@@ -1052,7 +1052,7 @@ CsvColumnsPreview previewCsvColumns(const std::string& path) {
     // words names the person where nothing else does. Only a layout found reads without asking.
     for (size_t p = 0; p < preview.headings.size(); ++p) {
         if (preview.guesses[p] != "keep") continue;
-        std::string_view field = foreignHeadingField(nameKey(headingText(preview.headings[p])));
+        std::string field(foreignHeadingField(nameKey(headingText(preview.headings[p]))));
         if (field.empty()) {
             std::string byValue = "keep";
             for (const std::string& sample : preview.samples[p]) {
@@ -1069,7 +1069,7 @@ CsvColumnsPreview previewCsvColumns(const std::string& path) {
             }
             field = byValue;
         }
-        preview.guesses[p] = std::string(field);
+        preview.guesses[p] = field;
     }
     bool guessedName =
         std::any_of(preview.guesses.begin(), preview.guesses.end(), [](const std::string& field) {
