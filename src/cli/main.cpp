@@ -103,13 +103,6 @@ void printRows(const Store& store) {
 }
 
 #ifdef TSUNAGI_CARDDAV
-std::string defaultSyncState() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = data && *data ? data : std::string(home ? home : ".") + "/.local/share";
-    return base + "/tsunagi/carddav";
-}
-
 // Syncs the store with the address book; 0 when everything is in sync.
 int syncWith(const Options& options, const Store& store, int argc, char** argv) {
     QCoreApplication application(argc, argv);
@@ -130,7 +123,7 @@ int syncWith(const Options& options, const Store& store, int argc, char** argv) 
     client.useBook(books.front().url);
     std::string bookUrl = books.front().url.toString().toStdString();
     SyncState state(
-        stateFolderFor(options.syncState.empty() ? defaultSyncState() : options.syncState, bookUrl,
+        stateFolderFor(options.syncState.empty() ? syncStateFolder() : options.syncState, bookUrl,
                        options.user),
         bookUrl);
     std::vector<LocalPerson> people = localPeople(store);

@@ -37,6 +37,8 @@ ProgramFiles programFiles(const std::string& executableFolder) {
             prefix + "/libexec/tsunagi/tsunagi-sync", true};
 }
 
+std::string syncStateFolder() { return homeDataFolder() + "/carddav"; }
+
 std::string userDataFolder(const ProgramFiles& files) {
     const std::string& shippedFolder = files.shipped;
     std::string shippedStore = shippedFolder + kStoreFile;

@@ -24,4 +24,8 @@ ProgramFiles programFiles(const std::string& executableFolder);
 // shipped store. Throws TsunagiError naming the folder when it cannot be made.
 std::string userDataFolder(const ProgramFiles& files);
 
+// Where the CardDAV sync keeps what it last sent to each address book:
+// $XDG_DATA_HOME/tsunagi/carddav (~/.local/share/tsunagi/carddav).
+std::string syncStateFolder();
+
 }  // namespace tsunagi

@@ -24,6 +24,7 @@
 #include "card/vcard_line.h"
 #include "carddav/carddav_client.h"
 #include "platform/error.h"
+#include "platform/install_layout.h"
 #include "shell/application.h"
 #include "sync/card_facts.h"
 #include "sync/sync_engine.h"
@@ -64,13 +65,6 @@ bool keepPassword(const QString& address, const QString& user, const QString& pa
     job.setKey(keyFor(address, user));
     job.setTextData(password);
     return finished(job);
-}
-
-std::string stateRoot() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = data && *data ? data : std::string(home ? home : ".") + "/.local/share";
-    return base + "/tsunagi/carddav";
 }
 
 // A card as a person reads it: each fact on a line of its own, in words ("電話番号: …").
@@ -242,7 +236,7 @@ void syncWithAddressBook(App& app, QWidget* parent) {
     withAddressBook(app, parent, "同期の準備(&O)", [&](CardDavClient& client) {
         std::string bookUrl = client.book().toString().toStdString();
         QSettings settings("tsunagi", "tsunagi");
-        SyncState state(stateFolderFor(stateRoot(), bookUrl,
+        SyncState state(stateFolderFor(syncStateFolder(), bookUrl,
                                        settings.value("carddav/user").toString().toStdString()),
                         bookUrl);
         QApplication::setOverrideCursor(Qt::WaitCursor);
