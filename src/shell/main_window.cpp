@@ -270,7 +270,7 @@ void Form1::sortList(const std::function<void(std::int64_t, QVariant&, QVariant&
     for (int i = 0; i < List1->count(); ++i) {
         QListWidgetItem* item = List1->item(i);
         Held row{item->text(), idFromListLine(item->text().toStdString()).value_or(0),
-                 item->data(kColumnsRole), item->data(kReadingKeyRole)};
+                 item->data(kColumnsRole), item->data(kReadingKeyRole), QString()};
         if (dataFor) dataFor(row.id, row.columns, row.key);
         row.order = row.key.toString();
         if (item == List1->currentItem()) currentId = row.id;
@@ -616,11 +616,11 @@ void Form1::applySearch() {
         item->setHidden(!id || !matching.count(*id));
     }
     List1->setUpdatesEnabled(true);
-    // The entry selected is one the list shows: the first found where the search hid it, none
-    // where nothing is found, so that the card beside the list and Ctrl+E never speak of an
-    // entry out of sight.
+    // The entry selected is one the list shows: the first found where the search hid it (or
+    // none was selected), none where nothing is found, so that the card beside the list and Ctrl+E
+    // never speak of an entry out of sight.
     QListWidgetItem* current = List1->currentItem();
-    if (current && current->isHidden()) {
+    if (!current || current->isHidden()) {
         QListWidgetItem* shown = nullptr;
         for (int i = 0; i < List1->count() && !shown; ++i)
             if (!List1->item(i)->isHidden()) shown = List1->item(i);

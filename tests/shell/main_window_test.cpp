@@ -534,6 +534,7 @@ class Form1Test : public QObject {
         QCOMPARE(ui.messages.back(), std::string("詳細を編集するデータをリストで選んでください。"));
         window->searchBox->setText("名3");
         QCOMPARE(shown(), 11);
+        QVERIFY(window->List1->currentItem() && !window->List1->currentItem()->isHidden());
         // Down leads into the list; Esc there ends the search too.
         QTest::keyClick(window->searchBox, Qt::Key_Down);
         QVERIFY(window->List1->hasFocus());
