@@ -256,9 +256,13 @@ std::string spokenProperty(std::string_view name) {
 }
 
 bool carriesNothingOfThePerson(std::string_view name) {
-    static const std::string_view kSilent[] = {
-        "PRODID", "REV",     "UID",    "X-ABUID",     "SOURCE",       "CLASS",  "X-ABSHOWAS",
-        "NAME",   "PROFILE", "MAILER", "X-IRMC-LUID", "CLIENTPIDMAP", "X-CLASS"};
+    static const std::string_view kSilent[] = {"PRODID",      "REV",
+                                               "UID",         "X-ABUID",
+                                               "SOURCE",      "CLASS",
+                                               "X-ABSHOWAS",  "NAME",
+                                               "PROFILE",     "MAILER",
+                                               "X-IRMC-LUID", "CLIENTPIDMAP",
+                                               "X-CLASS",     "X-TSUNAGI-MERGED-UID"};
     return std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent);
 }
 

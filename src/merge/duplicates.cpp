@@ -879,6 +879,37 @@ void fillEmptyLines(std::vector<std::string>& columns,
     }
 }
 
+// What a line says, its group aside, "" for a label of another line: an address, a web page,
+// a company or a title by its value alone (one book writes TYPE=pref where another does not);
+// any other line by its name, its parameters in one case and order (a TYPE list split) and its
+// value.
+std::string lineSense(const VcardLine& line) {
+    if (line.name == "X-ABLABEL" || line.name == "X-ABADR") return "";
+    for (std::string_view byValue : {"ADR", "URL", "ORG", "TITLE", "ROLE", "NICKNAME"})
+        if (line.name == byValue) {
+            std::string value = trimBlanks(line.value);
+            while (!value.empty() && (value.back() == ';' || value.back() == ' ')) value.pop_back();
+            return line.name + ":" + value;
+        }
+    std::vector<std::string> parameters;
+    for (const VcardParameter& parameter : line.parameters) {
+        if (parameter.name != "TYPE") {
+            parameters.push_back(parameter.name + "=" + parameter.value);
+            continue;
+        }
+        std::string_view types = parameter.value;
+        while (!types.empty()) {
+            size_t comma = types.find(',');
+            parameters.push_back("TYPE=" + upperAscii(trimBlanks(types.substr(0, comma))));
+            types = comma == std::string_view::npos ? "" : types.substr(comma + 1);
+        }
+    }
+    std::sort(parameters.begin(), parameters.end());
+    std::string sense = line.name;
+    for (const std::string& parameter : parameters) sense.append(";").append(parameter);
+    return sense.append(":").append(trimBlanks(line.value));
+}
+
 // Properties a person has one of: the kept entry's own stands, else the first other's; what
 // differs is named.
 bool heldOnce(std::string_view name) {
@@ -911,12 +942,34 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
             line.group.compare(0, 4, "item") == 0)
             lastGroup = std::max(lastGroup, std::atoi(line.group.c_str() + 4));
     }
+    // What each line says, its group left aside: a labelled address of one book is the same
+    // address in another book's card under another group's name.
+    std::unordered_set<std::string> said;
     auto add = [&](const MergeEntry& entry, bool kept) {
         const EntryRow& row = entry.row;
         std::map<std::string, std::string> renamed;
+        // An other's line already said stands once; so does a group whose every line is,
+        // its labels with it.
+        std::unordered_set<std::string> knownGroups;
+        if (!kept) {
+            // Of each group: its lines other than labels all said (1), not (0), none (-1).
+            std::map<std::string, int> allSaid;
+            for (const std::string& extra : row.extras) {
+                VcardLine line;
+                if (!parseVcardLine(extra, line) || line.group.empty()) continue;
+                std::string sense = lineSense(line);
+                int& known = allSaid.try_emplace(line.group, -1).first->second;
+                if (!sense.empty()) known = known != 0 && said.count(sense) > 0 ? 1 : 0;
+            }
+            for (const auto& [group, known] : allSaid)
+                if (known == 1) knownGroups.insert(group);
+        }
         for (const std::string& extra : row.extras) {
             VcardLine line;
             if (!parseVcardLine(extra, line)) continue;
+            if (!kept && (line.group.empty() ? said.count(lineSense(line)) > 0
+                                             : knownGroups.count(line.group) > 0))
+                continue;
             bool alternative = line.parameter("ALTID").has_value();
             if (line.name == "X-PHONETIC-LAST-NAME" || line.name == "X-PHONETIC-FIRST-NAME" ||
                 line.name == "NOTE")
@@ -952,7 +1005,10 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
                 if (added) found->second = "item" + std::to_string(++lastGroup);
                 text = found->second + extra.substr(line.group.size());
             }
-            if (lines.insert(text).second) extras.push_back(std::move(text));
+            if (lines.insert(text).second) {
+                if (std::string sense = lineSense(line); !sense.empty()) said.insert(sense);
+                extras.push_back(std::move(text));
+            }
         }
         // Every note of every entry, each once; the kept entry's own line stays where it is.
         std::vector<std::string> columnNotes;

@@ -102,6 +102,11 @@ const std::string kIphone = crlf({
     "VERSION:3.0",
     "N:中嶋;聡;;;",
     "TEL;type=CELL:090-2200-0002",
+    // The address and web page the Google book holds too, labelled as an iPhone writes them.
+    "item1.ADR;type=HOME;type=pref:;;丸の内1-1;千代田区;東京都;100-0001;日本",
+    "item1.X-ABADR:jp",
+    "item2.URL;type=pref:https://nakajima.example.jp/",
+    "item2.X-ABLabel:_$!<HomePage>!$_",
     "BDAY:1980-01-01",
     "NOTE:#nakajima",
     "END:VCARD",
@@ -136,16 +141,20 @@ const std::string kIphone = crlf({
 
 const std::string kGoogle =
     "First Name,Last Name,Birthday,Notes,E-mail 1 - Label,E-mail 1 - Value,"
-    "Phone 1 - Label,Phone 1 - Value\r\n"
-    "美和,西田,,#nishida,,,Mobile,090-1100-0005\r\n"
-    "Sophia,Baker,,#baker,,,Mobile,+81 90-1100-0008\r\n"
-    "Wei,Tan,,#tan,,,Mobile,090-1100-0009\r\n"
-    "誠,渡邊,,#watanabe,Home,makoto@example.jp,,\r\n"
-    "聡,中嶋,1980-01-02,#nakajima,,,Mobile,090-2200-0002\r\n"
-    "修,山中,,#yamanaka,,,Work,03-5555-0001\r\n"
-    "健,佐藤,,#sato-2,,,Mobile,090-4400-0014\r\n"
-    "花子,山田,,#yamada-hanako,,,Home,03-1100-0013\r\n"
-    "徹,峰岸,,#minegishi,,,Mobile,090-1100-0012\r\n";
+    "Phone 1 - Label,Phone 1 - Value,Address 1 - Type,Address 1 - Street,"
+    "Address 1 - City,Address 1 - Region,Address 1 - Postal Code,Address 1 - Country,"
+    "Website 1 - Type,Website 1 - Value\r\n"
+    "美和,西田,,#nishida,,,Mobile,090-1100-0005,,,,,,,,\r\n"
+    "Sophia,Baker,,#baker,,,Mobile,+81 90-1100-0008,,,,,,,,\r\n"
+    "Wei,Tan,,#tan,,,Mobile,090-1100-0009,,,,,,,,\r\n"
+    "誠,渡邊,,#watanabe,Home,makoto@example.jp,,,,,,,,,,\r\n"
+    "聡,中嶋,1980-01-02,#nakajima,,,Mobile,090-2200-0002,Home,丸の内1-1,千代田区,東京都,100-0001,"
+    "日本,"
+    "Home Page,https://nakajima.example.jp/\r\n"
+    "修,山中,,#yamanaka,,,Work,03-5555-0001,,,,,,,,\r\n"
+    "健,佐藤,,#sato-2,,,Mobile,090-4400-0014,,,,,,,,\r\n"
+    "花子,山田,,#yamada-hanako,,,Home,03-1100-0013,,,,,,,,\r\n"
+    "徹,峰岸,,#minegishi,,,Mobile,090-1100-0012,,,,,,,,\r\n";
 
 const std::string kOutlook = utf8ToCp932(
     "姓,名,姓フリガナ,名前フリガナ,携帯電話,電子メール アドレス,会社電話,誕生日,メモ\r\n"
@@ -246,7 +255,14 @@ TEST(FourBooks, TheSamePersonTiedNeverTwoInEveryOrder) {
                         << displayName(person) << " " << number.text();
                 }
                 for (const PersonItem& mail : person.mails) values.push_back(mail.text());
-                for (const PersonItem& address : person.addresses) values.push_back(address.text());
+                // Every address and web page once, whichever book labelled it how.
+                std::set<std::string> places;
+                for (const auto* items : {&person.addresses, &person.websites})
+                    for (const PersonItem& item : *items) {
+                        values.push_back(item.text());
+                        EXPECT_TRUE(places.insert(item.text()).second)
+                            << displayName(person) << " " << item.text();
+                    }
                 std::sort(values.begin(), values.end());
                 for (const std::string& value : values) text += value + ",";
                 people.push_back(text);
@@ -266,6 +282,7 @@ TEST(FourBooks, TheSamePersonTiedNeverTwoInEveryOrder) {
     EXPECT_TRUE(has("渡邉誠||"));
     EXPECT_TRUE(has("峯岸徹||"));
     EXPECT_TRUE(has("三浦晴香|1989-05-05|"));
+    EXPECT_TRUE(has("中嶋聡|1980-01-01|") && has("丸の内1-1") && has("nakajima.example.jp"));
     EXPECT_TRUE(has("山中修||03-5555-0001,123,")) << [&] {
         std::string all;
         for (const std::string& p : people) all += p + "\n";

@@ -106,6 +106,9 @@ TEST(Identity, AnEditAMergeAndAFileReadBackKeepThePersonsUid) {
         EXPECT_NE(std::find(extras.begin(), extras.end(), "X-TSUNAGI-MERGED-UID:" + first[2]),
                   extras.end());
     }
+    // The line is ours alone: a save that holds less does not name it as left out.
+    EXPECT_EQ(exportToFile(store, folder.path(), folder.file("phone.vcf"), FileKind::PhoneCards),
+              "");
     // Named by the PC's entry, the merged person is the PC's card.
     Store other = Store::inMemory();
     {
