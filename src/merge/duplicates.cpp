@@ -609,9 +609,14 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
                     (people[i].name & 7) == 7)
                     people[i].name = 0;
                 // Entries of one content, what they keep beyond the phone's lines included,
-                // are one card read twice.
+                // are one card read twice; which entries a merge made one of, and the UID it
+                // wrote for that, are not what the card says.
                 std::string content = contentKey(row);
-                for (const std::string& extra : row.extras) content.append(extra).push_back('\x1e');
+                for (const std::string& extra : row.extras) {
+                    PropertyKind kind = propertyKind(propertyName(extra));
+                    if (kind != PropertyKind::Uid && kind != PropertyKind::MergedUid)
+                        content.append(extra).push_back('\x1e');
+                }
                 auto [at, fresh] = byContent.emplace(std::move(content), i);
                 if (!fresh) sure.join(at->second, i, true);
             }
@@ -1079,16 +1084,24 @@ void dropNumbersKnownWithExtension(std::vector<std::string>& columns) {
 
 // The first entry's columns with the others' numbers and mails it lacks, and the lowest
 // memory-dial number of them all.
+// Entries `alike` hold the same lines: none has a number or a mail the first lacks.
 std::vector<std::string> mergedColumns(const MergeEntry& first,
-                                       const std::vector<const MergeEntry*>& others) {
+                                       const std::vector<const MergeEntry*>& others, bool alike) {
     std::vector<std::string> columns = usedColumns(first.row);
     fillEmptyLines(columns, others);
     std::unordered_set<std::string> numberDigits, mailKeys;
-    for (const std::string& key : numberItemKeys(first)) numberDigits.insert(key);
-    for (const MailPiece& m : first.card.mails) mailKeys.insert(mailKey(m.value));
+    if (!alike) {
+        for (const std::string& key : numberItemKeys(first)) numberDigits.insert(key);
+        for (const MailPiece& m : first.card.mails) mailKeys.insert(mailKey(m.value));
+    }
     std::vector<std::string> newNumbers, newMails;
     std::optional<long> lowest = memoryNumberOf(first.card);
     for (const MergeEntry* other : others) {
+        if (alike) {
+            if (std::optional<long> number = memoryNumberOf(other->card))
+                if (!lowest || *number < *lowest) lowest = number;
+            continue;
+        }
         const CardView& card = other->card;
         std::vector<std::string> keys = numberItemKeys(*other);
         for (size_t i = 0; i < card.numbers.size(); ++i)
@@ -1154,6 +1167,7 @@ struct GroupRows {
 struct MergedGroup {
     std::int64_t place = 0;
     std::vector<std::string> columns, extras;
+    bool columnsAsStored = false;   // the entry at `place` holds these columns already
     std::vector<std::int64_t> ids;  // every entry of the group
     std::vector<std::string> notKept;
 };
@@ -1188,10 +1202,24 @@ void keepIdentity(const MergeEntry& base, const std::vector<const MergeEntry*>& 
 // Merges one group's entries. Touches no store, so that it may run beside the one that reads
 // and writes them.
 MergedGroup mergedGroup(const GroupRows& group) {
+    // One card read twice (a backup opened again), nothing kept beyond the phone's lines and no
+    // identity of its own among them: the lines say all there is, and no entry is read as a
+    // person, which would tell nothing more.
+    std::vector<std::string> contents;
+    for (size_t r = 0; r < group.count; ++r) contents.push_back(contentKey(group.rows[r]));
+    bool alike = true;
+    for (size_t r = 0; alike && r < group.count; ++r) {
+        alike = group.rows[r].extras.empty() && contents[r] == contents.front();
+        for (const std::optional<std::string>& column : group.rows[r].columns) {
+            if (!column) break;
+            PropertyKind kind = propertyKind(propertyName(*column));
+            if (kind == PropertyKind::Uid || kind == PropertyKind::MergedUid) alike = false;
+        }
+    }
     std::vector<MergeEntry> rows;
     for (size_t r = 0; r < group.count; ++r)
-        rows.push_back(
-            {group.rows[r], readCard(group.rows[r]), readPerson(group.rows[r]), group.phoneOwn[r]});
+        rows.push_back({group.rows[r], readCard(group.rows[r]),
+                        alike ? Person() : readPerson(group.rows[r]), group.phoneOwn[r]});
     MergedGroup merged;
     // The merged entry keeps the place (the id) of the earliest, and is built on the entry
     // with the name the user picked, else the best name of the group, so that it comes out
@@ -1223,20 +1251,21 @@ MergedGroup mergedGroup(const GroupRows& group) {
                           rows[i].phoneOwn,
                           usedColumns(rows[i].row).size(),
                           name,
-                          contentKey(rows[i].row),
+                          contents[i],
                           i});
     }
     // The pick; the best kind of name; of those, the form most of the person's entries write,
     // then the phone's own (typed there by the user), the card with most lines, its text:
     // never the order the books came in.
-    std::sort(ranked.begin(), ranked.end(), [](const Rank& a, const Rank& b) {
+    std::sort(ranked.begin(), ranked.end(), [&rows](const Rank& a, const Rank& b) {
         if (a.picked != b.picked) return a.picked;
         if (a.kind != b.kind) return a.kind > b.kind;
         if (a.users != b.users) return a.users > b.users;
         if (a.phoneOwn != b.phoneOwn) return a.phoneOwn;
         if (a.lines != b.lines) return a.lines > b.lines;
         if (a.name != b.name) return a.name > b.name;
-        return a.content < b.content;
+        if (a.content != b.content) return a.content < b.content;
+        return rows[a.row].row.id < rows[b.row].row.id;
     });
     const MergeEntry& base = rows[ranked.front().row];
     std::vector<const MergeEntry*> others;
@@ -1249,7 +1278,7 @@ MergedGroup mergedGroup(const GroupRows& group) {
              readingRank(*card.reading) > readingRank(bestReading)))
             bestReading = *card.reading;
     }
-    merged.columns = mergedColumns(base, others);
+    merged.columns = mergedColumns(base, others, alike);
     if (!bestReading.empty())
         for (std::string& column : merged.columns)
             if (startsWithIgnoringCase(column, kReadingItem))
@@ -1259,7 +1288,14 @@ MergedGroup mergedGroup(const GroupRows& group) {
                            std::to_string(kCardColumns) +
                            " 行を超えるため、まとめられません。何も変更していません。");
     std::string shown = shownName(base.card.name.value_or(""));
-    merged.extras = mergedExtras(base, others, base.row.id, shown, merged.notKept);
+    if (!alike) merged.extras = mergedExtras(base, others, base.row.id, shown, merged.notKept);
+    if (base.row.id == merged.place) {
+        const std::vector<std::optional<std::string>>& stored = base.row.columns;
+        merged.columnsAsStored = stored.size() >= merged.columns.size();
+        for (size_t c = 0; c < stored.size() && merged.columnsAsStored; ++c)
+            merged.columnsAsStored =
+                c < merged.columns.size() ? stored[c] == merged.columns[c] : !stored[c];
+    }
     keepIdentity(base, others, group.seed, merged);
     return merged;
 }
@@ -1299,7 +1335,10 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         return rows.count >= 2;
     };
     auto write = [&](const MergedGroup& merged) {
-        entries.rewrite(merged.place, merged.columns, merged.extras);
+        if (merged.columnsAsStored)
+            entries.rewriteExtras(merged.place, merged.extras);
+        else
+            entries.rewrite(merged.place, merged.columns, merged.extras);
         for (std::int64_t id : merged.ids) {
             touched.insert(id);
             if (id == merged.place) {

@@ -462,8 +462,12 @@ void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns
     update_.bind(kCardColumns + 1, id);
     update_.step();
     update_.reset();
-    runWith(deleteExtras_, id);
     runWith(deleteKeys_, id);
+    rewriteExtras(id, extras);
+}
+
+void EntryById::rewriteExtras(std::int64_t id, const std::vector<std::string>& extras) {
+    runWith(deleteExtras_, id);
     if (extras.empty()) return;
     joinExtras(extras, joined_);
     insertExtras_.reset();

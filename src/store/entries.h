@@ -110,6 +110,8 @@ class EntryById {
     // the entry holds beyond them.
     void rewrite(std::int64_t id, const std::vector<std::string>& columns,
                  const std::vector<std::string>& extras);
+    // Replaces only what the entry holds beyond its columns; its columns, and so its keys, stay.
+    void rewriteExtras(std::int64_t id, const std::vector<std::string>& extras);
 
   private:
     Statement select_;

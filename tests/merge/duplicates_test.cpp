@@ -129,6 +129,23 @@ TEST(Duplicates, AFileOpenedTwiceComesBackToItsOneSet) {
     mergeDuplicates(store, findDuplicates(store));
     EXPECT_EQ(storedRows(store), once);
     EXPECT_TRUE(findDuplicates(store).empty());
+    // A third time, the kept entries are found again by what they hold, and a copy whose
+    // memory-dial numbers come first gives them its numbers.
+    std::string earlier = cards;
+    earlier.replace(earlier.find("X-JPG-MDNO:2"), 12, "X-JPG-MDNO:0");
+    importVcfFile(store, path);
+    importVcfFile(store, folder.write("earlier.vcf", earlier));
+    std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].entries.size(), 3u);
+    mergeDuplicates(store, groups);
+    Rows merged = storedRows(store);
+    ASSERT_EQ(merged.size(), 2u);
+    EXPECT_EQ(merged[0], once[0]);
+    std::vector<std::string> second = once[1];
+    std::replace(second.begin(), second.end(), std::string("X-JPG-MDNO:2"),
+                 std::string("X-JPG-MDNO:0"));
+    EXPECT_EQ(merged[1], second);
 }
 
 // A Google Contacts row and the phone's own card of the same person, each as it is read.
