@@ -138,6 +138,8 @@ int syncWith(const Options& options, const Store& store, int argc, char** argv) 
     for (const std::string& name : result.failed) std::cout << "送れません: " << name << '\n';
     for (const std::string& name : result.deletedThere)
         std::cout << "サーバーで削除済み（送りません）: " << name << '\n';
+    for (const std::string& name : result.keptThere)
+        std::cout << "ここで削除済み（サーバーには残します）: " << name << '\n';
     std::cout << "書き込み " << result.writes << " 件\n";
     return result.inSync() ? 0 : 1;
 }

@@ -243,9 +243,10 @@ void syncWithAddressBook(App& app, QWidget* parent) {
         std::vector<LocalPerson> people = localPeople(app.store());
         SyncPlan plan = planSync(people, state, client);
         QApplication::restoreOverrideCursor();
-        std::vector<std::string> created, updated, conflicts;
+        std::vector<std::string> created, updated, conflicts, removed;
         for (const SyncStep& step : plan.steps) {
             if (step.kind == SyncStep::Kind::Create) created.push_back(step.name);
+            if (step.kind == SyncStep::Kind::DeletedHere) removed.push_back(step.name);
             if (step.kind == SyncStep::Kind::Update) updated.push_back(step.name);
             if (step.kind == SyncStep::Kind::Conflict)
                 conflicts.push_back(step.name + "（" + step.reason + "）");
@@ -254,7 +255,8 @@ void syncWithAddressBook(App& app, QWidget* parent) {
         if (!created.empty()) preview += "\n新規:" + namesOf(created);
         if (!updated.empty()) preview += "\n変更:" + namesOf(updated);
         if (!conflicts.empty()) preview += "\n競合:" + namesOf(conflicts);
-        if (created.empty() && updated.empty() && conflicts.empty()) {
+        if (!removed.empty()) preview += "\nここで削除:" + namesOf(removed);
+        if (created.empty() && updated.empty() && conflicts.empty() && removed.empty()) {
             app.ui().showMessage("アドレス帳は、このリストと同じです。送るものはありません。");
             return;
         }
@@ -273,6 +275,14 @@ void syncWithAddressBook(App& app, QWidget* parent) {
                                  "\n\nそれらのカードをサーバーから削除しますか？「残す」を選ぶと、"
                                  "まとめた内容に書き換えて残します。",
                              "削除する", "残す");
+        // The cards of people deleted here: gone from the server only where the user says so.
+        if (!removed.empty())
+            plan.deleteRemoved = app.ui().ask(
+                "このリストから削除した人のカードが、サーバーに残っています（" +
+                    std::to_string(removed.size()) + " 件）：" + namesOf(removed) +
+                    "\n\nそれらのカードをサーバーからも削除しますか？「残す」を選ぶと、"
+                    "サーバーのカードはそのままにします。",
+                "削除する", "残す");
         // Each conflict side by side; one left undecided stays as the server has it.
         for (size_t s = 0; s < plan.steps.size(); ++s) {
             const SyncStep& step = plan.steps[s];
@@ -284,7 +294,8 @@ void syncWithAddressBook(App& app, QWidget* parent) {
                 resolveConflict(plan, s, static_cast<Resolution>(conflict.choice()), people, state);
         }
         size_t writes = plan.count(SyncStep::Kind::Create) + plan.count(SyncStep::Kind::Update) +
-                        plan.count(SyncStep::Kind::Absorbed);
+                        plan.count(SyncStep::Kind::Absorbed) +
+                        (plan.deleteRemoved ? removed.size() : 0);
         QProgressDialog progress("アドレス帳に書き込んでいます…", "", 0, static_cast<int>(writes),
                                  parent);
         progress.setCancelButton(nullptr);
@@ -304,6 +315,10 @@ void syncWithAddressBook(App& app, QWidget* parent) {
                     (plan.deleteAbsorbed ? "削除したまとめ前のカード:"
                                          : "書き換えたまとめ前のカード:") +
                     namesOf(result.absorbed);
+        if (!result.deletedHere.empty())
+            text += "\nサーバーからも削除したもの:" + namesOf(result.deletedHere);
+        if (!result.keptThere.empty())
+            text += "\nここで削除し、サーバーには残したもの:" + namesOf(result.keptThere);
         if (!result.conflicts.empty())
             text += "\n\nサーバーのままにした競合:" + namesOf(result.conflicts);
         if (!result.failed.empty()) text += "\n\n送れなかったもの:" + namesOf(result.failed);

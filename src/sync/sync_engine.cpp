@@ -242,9 +242,12 @@ size_t SyncPlan::count(SyncStep::Kind kind) const {
 }
 
 std::string SyncPlan::summary() const {
-    return "新規 " + std::to_string(count(SyncStep::Kind::Create)) + " 件、変更 " +
-           std::to_string(count(SyncStep::Kind::Update)) + " 件、競合 " +
-           std::to_string(count(SyncStep::Kind::Conflict)) + " 件";
+    std::string text = "新規 " + std::to_string(count(SyncStep::Kind::Create)) + " 件、変更 " +
+                       std::to_string(count(SyncStep::Kind::Update)) + " 件、競合 " +
+                       std::to_string(count(SyncStep::Kind::Conflict)) + " 件";
+    if (size_t removed = count(SyncStep::Kind::DeletedHere))
+        text += "、ここで削除 " + std::to_string(removed) + " 件";
+    return text;
 }
 
 SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
@@ -439,6 +442,25 @@ SyncPlan planSync(const std::vector<LocalPerson>& people, SyncState& state,
             facts[p] != records[r].localFacts)
             plan.steps.push_back(std::move(step));
     }
+    // The cards of people synced before whom nobody here is any more: deleted here. One the
+    // server changed since is left alone, as another's word on that person.
+    for (size_t r = 0; r < firstNew; ++r) {
+        const SyncRecord& record = records[r];
+        bool ours = (!record.localUid.empty() || !record.localFacts.empty()) &&
+                    record.localUid != kKeptApart;
+        auto listing = listed.find(record.href);
+        if (claimed[r] || !ours || listing == listed.end() || listing->second != record.etag)
+            continue;
+        SyncStep step;
+        step.kind = SyncStep::Kind::DeletedHere;
+        step.record = r;
+        step.server.href = record.href;
+        step.server.etag = record.etag;
+        for (const std::string& fact : record.localFacts)
+            if (fact.starts_with("FN:")) step.name = fact.substr(3);
+        if (step.name.empty()) step.name = record.href;
+        plan.steps.push_back(std::move(step));
+    }
     return plan;
 }
 
@@ -489,7 +511,8 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
                    const std::function<void(size_t, size_t)>& progress) {
     SyncResult result;
     size_t total = plan.count(SyncStep::Kind::Create) + plan.count(SyncStep::Kind::Update) +
-                   plan.count(SyncStep::Kind::Absorbed);
+                   plan.count(SyncStep::Kind::Absorbed) +
+                   (plan.deleteRemoved ? plan.count(SyncStep::Kind::DeletedHere) : 0);
     std::set<std::string> forget = plan.gone;
     size_t done = 0;
     for (const SyncStep& step : plan.steps) {
@@ -498,6 +521,30 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
             result.deletedThere.push_back(step.name);
         if (step.kind == SyncStep::Kind::Conflict) {
             result.conflicts.push_back(step.name + "（" + step.reason + "）");
+            continue;
+        }
+        if (step.kind == SyncStep::Kind::DeletedHere) {
+            if (!plan.deleteRemoved) {
+                result.keptThere.push_back(step.name);
+                continue;
+            }
+            CardDavTransport::PutAnswer answer =
+                transport.deleteCard(step.server.href, step.server.etag);
+            ++result.writes;
+            if (progress) progress(++done, total);
+            if (answer.status >= 200 && answer.status < 300) {
+                SyncRecord& record = state.records[*step.record];
+                record.localUid.clear();
+                record.localFacts.clear();
+                state.journal(record);
+                forget.insert(record.href);
+                result.deletedHere.push_back(step.name);
+            } else if (answer.status == 412) {
+                result.conflicts.push_back(step.name + "（ほかのプログラムが先に変更しました）");
+            } else {
+                result.failed.push_back(step.name + "（HTTP " + std::to_string(answer.status) +
+                                        "）");
+            }
             continue;
         }
         if (step.kind == SyncStep::Kind::Absorbed && plan.deleteAbsorbed) {
@@ -564,7 +611,7 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
     // tied to it by the rule without every card being listed again; one gone from the server
     // is forgotten.
     std::erase_if(state.records, [&](const SyncRecord& record) {
-        return record.localUid.empty() && record.localFacts.empty() && plan.gone.count(record.href);
+        return record.localUid.empty() && record.localFacts.empty() && forget.count(record.href);
     });
     if (!plan.token.empty()) state.token = plan.token;
     state.save();

@@ -3,7 +3,8 @@
 // Syncs the working list with an address book on a CardDAV server (RFC 6352): each person once,
 // tied by UID, on the first meeting also by the duplicate finder's "same" rule; only what
 // changed is sent, every write conditional; a person changed on both sides is a conflict and
-// never overwritten unasked; nothing on the server is deleted. The network is behind
+// never overwritten unasked; nothing on the server is deleted unless the user deleted that person
+// here and says so, or merged that card's entry into another and says so. The network is behind
 // `CardDavTransport`, so that the decisions here run against a fake in tests.
 
 #include <functional>
@@ -106,8 +107,9 @@ std::vector<LocalPerson> localPeople(const Store& store);
 // What the sync will do with one person.
 struct SyncStep {
     // Absorbed: the card of an entry merged into this person, written with the person's facts
-    // or, where the user asks, deleted.
-    enum class Kind { Create, Update, Conflict, ServerChanged, Unchanged, Absorbed };
+    // or, where the user asks, deleted. DeletedHere: the card of a person synced before and
+    // deleted here since, unchanged on the server: left there unless the user asks.
+    enum class Kind { Create, Update, Conflict, ServerChanged, Unchanged, Absorbed, DeletedHere };
     Kind kind = Kind::Unchanged;
     std::string name;
     std::optional<size_t> local;   // the person here
@@ -122,8 +124,9 @@ struct SyncPlan {
     std::string token;            // the book's sync token as read, kept once the plan has run
     std::set<std::string> gone;   // the recorded cards no longer on the server
     bool deleteAbsorbed = false;  // the cards of merged entries are deleted, not rewritten
+    bool deleteRemoved = false;   // the cards of people deleted here are deleted there too
     size_t count(SyncStep::Kind kind) const;
-    // "新規 N 件、変更 N 件、競合 N 件"
+    // "新規 N 件、変更 N 件、競合 N 件", and "、ここで削除 N 件" where there are such
     std::string summary() const;
 };
 
@@ -143,6 +146,8 @@ struct SyncResult {
     std::vector<std::string> created, updated, conflicts, failed;  // names, with reasons
     std::vector<std::string> deletedThere;  // unchanged here, deleted on the server: left so
     std::vector<std::string> absorbed;      // cards of merged entries rewritten or deleted
+    std::vector<std::string> deletedHere;   // deleted here, and on the server as asked
+    std::vector<std::string> keptThere;     // deleted here, left on the server
     int writes = 0;
     bool inSync() const { return conflicts.empty() && failed.empty(); }
 };

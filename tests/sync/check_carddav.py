@@ -170,6 +170,22 @@ def first_sync_and_conflict(server, folder):
     check(values(suzuki, "email") == ["ichiro@example.jp"], "鈴木's mail sent")
 
 
+def deleted_here(server, folder):
+    """A person left out of the next run is named, and the server's card stays (the command
+    line never deletes)."""
+    server.make_book("removed")
+    state = os.path.join(folder, "removed-state")
+    both = phone_file(folder, "both.vcf", [YAMADA, SUZUKI])
+    code, out, err = run(server, server.book_url("removed"), [both], state)
+    check(code == 0 and len(server.cards("removed")) == 2, "two sent: " + out + err)
+    one = phone_file(folder, "one.vcf", [YAMADA])
+    code, out, err = run(server, server.book_url("removed"), [one], state)
+    check(code == 0 and "ここで削除済み（サーバーには残します）: 鈴木一郎" in out,
+          "the person deleted here is named: " + out + err)
+    check("書き込み 0 件" in out and len(server.cards("removed")) == 2,
+          "and the server's card stays: " + out)
+
+
 def wrong_password(server, folder):
     server.make_book("locked")
     wrong = os.path.join(folder, "wrong")
@@ -365,6 +381,7 @@ def main():
         try:
             with tempfile.TemporaryDirectory() as folder:
                 first_sync_and_conflict(server, folder)
+                deleted_here(server, folder)
                 if server.authenticates:
                     wrong_password(server, folder)
                 dropped_connection(server, folder)

@@ -269,7 +269,47 @@ TEST(SyncEngine, AConflictSettledStaysSettled) {
         SyncResult again = sync(people, folder.path(), server);
         EXPECT_EQ(again.writes, 0);
         EXPECT_TRUE(again.inSync());
+        EXPECT_TRUE(again.keptThere.empty());  // the server's card kept beside is no deletion
     }
+}
+
+TEST(SyncEngine, APersonDeletedHereGoesFromTheServerOnlyWhenTheUserSaysSo) {
+    TempFolder folder;
+    FakeServer server;
+    std::vector<LocalPerson> people = {person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\n"),
+                                       person("佐藤花子", "urn:uuid:2", "TEL:0322223333\r\n"),
+                                       person("鈴木一郎", "urn:uuid:3", "TEL:0333334444\r\n")};
+    ASSERT_EQ(sync(people, folder.path(), server).writes, 3);
+    // 佐藤 deleted here; 鈴木 deleted here too, but changed on the server since.
+    std::string suzuki;
+    for (const auto& [href, stored] : server.cards)
+        if (stored.card.find("鈴木") != std::string::npos) suzuki = href;
+    server.store(suzuki, card("鈴木一郎", "urn:uuid:3", "TEL:0333334444\r\nNOTE:theirs\r\n"));
+    std::vector<LocalPerson> left = {people[0]};
+    {
+        SyncState state(folder.path(), "http://fake/book/");
+        SyncPlan plan = planSync(left, state, server);
+        EXPECT_EQ(plan.count(SyncStep::Kind::DeletedHere), 1u);
+        EXPECT_EQ(plan.summary(), "新規 0 件、変更 0 件、競合 0 件、ここで削除 1 件");
+        SyncResult kept = runSync(plan, left, state, server);
+        EXPECT_EQ(kept.keptThere, std::vector<std::string>{"佐藤花子"});
+        EXPECT_EQ(kept.writes, 0);
+        EXPECT_EQ(server.cards.size(), 3u);
+    }
+    {
+        // Asked, it goes, and only if it is still as it was synced.
+        SyncState state(folder.path(), "http://fake/book/");
+        SyncPlan plan = planSync(left, state, server);
+        plan.deleteRemoved = true;
+        SyncResult removed = runSync(plan, left, state, server);
+        EXPECT_TRUE(removed.inSync());
+        EXPECT_EQ(removed.deletedHere, std::vector<std::string>{"佐藤花子"});
+        EXPECT_EQ(server.cards.size(), 2u);
+        EXPECT_TRUE(server.cards.count(suzuki));
+    }
+    SyncResult again = sync(left, folder.path(), server);
+    EXPECT_EQ(again.writes, 0);
+    EXPECT_TRUE(again.keptThere.empty());
 }
 
 TEST(SyncEngine, ACardTheServerRefusesIsNamedAndTheRestGoesOn) {
