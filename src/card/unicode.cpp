@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace tsunagi {
 
@@ -261,20 +262,183 @@ std::string kanjiFormKey(std::string_view utf8) {
     return toUtf8(folded);
 }
 
-std::string romajiOf(std::string_view kana) {
+namespace {
+
+// Full-width katakana U+30A1..U+30FA in Latin letters, as ICU's Katakana-Latin spells them
+// (small kana and marks as their letters alone).
+constexpr std::string_view kRomaji[0x30FA - 0x30A1 + 1] = {
+    "a",  "a",  "i",   "i",   "u",   "u",   "e",   "e",   "o",  "o",  "ka", "ga", "ki", "gi", "ku",
+    "gu", "ke", "ge",  "ko",  "go",  "sa",  "za",  "shi", "ji", "su", "zu", "se", "ze", "so", "zo",
+    "ta", "da", "chi", "dji", "tsu", "tsu", "dzu", "te",  "de", "to", "do", "na", "ni", "nu", "ne",
+    "no", "ha", "ba",  "pa",  "hi",  "bi",  "pi",  "fu",  "bu", "pu", "he", "be", "pe", "ho", "bo",
+    "po", "ma", "mi",  "mu",  "me",  "mo",  "ya",  "ya",  "yu", "yu", "yo", "yo", "ra", "ri", "ru",
+    "re", "ro", "wa",  "wa",  "wi",  "we",  "wo",  "n",   "vu", "ka", "ke", "va", "vi", "ve", "vo"};
+
+// A kana and the small kana after it spelled as one syllable where that is not the two apart.
+struct RomajiPair {
+    char32_t kana, small;
+    std::string_view letters;
+    bool hiraganaOnly = false;  // ICU's Hiragana-Latin joins them, its Katakana-Latin not
+};
+constexpr RomajiPair kRomajiPairs[] = {
+    {U'キ', U'ィ', "kyi"},       {U'キ', U'ェ', "kye"},       {U'キ', U'ャ', "kya"},
+    {U'キ', U'ュ', "kyu"},       {U'キ', U'ョ', "kyo"},       {U'ギ', U'ィ', "gyi"},
+    {U'ギ', U'ェ', "gye"},       {U'ギ', U'ャ', "gya"},       {U'ギ', U'ュ', "gyu"},
+    {U'ギ', U'ョ', "gyo"},       {U'シ', U'ェ', "she"},       {U'シ', U'ャ', "sha"},
+    {U'シ', U'ュ', "shu"},       {U'シ', U'ョ', "sho"},       {U'セ', U'ィ', "si"},
+    {U'チ', U'ェ', "che"},       {U'チ', U'ャ', "cha"},       {U'チ', U'ュ', "chu"},
+    {U'チ', U'ョ', "cho"},       {U'テ', U'ィ', "ti"},        {U'テ', U'ゥ', "tu"},
+    {U'ニ', U'ィ', "nyi"},       {U'ニ', U'ェ', "nye"},       {U'ニ', U'ャ', "nya"},
+    {U'ニ', U'ュ', "nyu"},       {U'ニ', U'ョ', "nyo"},       {U'ヒ', U'ィ', "hyi"},
+    {U'ヒ', U'ェ', "hye"},       {U'ヒ', U'ャ', "hya"},       {U'ヒ', U'ュ', "hyu"},
+    {U'ヒ', U'ョ', "hyo"},       {U'ビ', U'ィ', "byi"},       {U'ビ', U'ェ', "bye"},
+    {U'ビ', U'ャ', "bya"},       {U'ビ', U'ュ', "byu"},       {U'ビ', U'ョ', "byo"},
+    {U'ピ', U'ィ', "pyi"},       {U'ピ', U'ェ', "pye"},       {U'ピ', U'ャ', "pya"},
+    {U'ピ', U'ュ', "pyu"},       {U'ピ', U'ョ', "pyo"},       {U'フ', U'ァ', "fa"},
+    {U'フ', U'ィ', "fi"},        {U'フ', U'ェ', "fe"},        {U'フ', U'ォ', "fo"},
+    {U'ヘ', U'ゥ', "hu"},        {U'ミ', U'ィ', "myi"},       {U'ミ', U'ェ', "mye"},
+    {U'ミ', U'ャ', "mya"},       {U'ミ', U'ュ', "myu"},       {U'ミ', U'ョ', "myo"},
+    {U'リ', U'ィ', "ryi"},       {U'リ', U'ェ', "rye"},       {U'リ', U'ャ', "rya"},
+    {U'リ', U'ュ', "ryu"},       {U'リ', U'ョ', "ryo"},       {U'ジ', U'ェ', "je", true},
+    {U'ジ', U'ャ', "ja", true},  {U'ジ', U'ュ', "ju", true},  {U'ジ', U'ョ', "jo", true},
+    {U'ゼ', U'ィ', "zi", true},  {U'ヂ', U'ェ', "dje", true}, {U'ヂ', U'ャ', "dja", true},
+    {U'ヂ', U'ュ', "dju", true}, {U'ヂ', U'ョ', "djo", true}, {U'デ', U'ィ', "di", true},
+    {U'デ', U'ゥ', "du", true}};
+
+// The kana whose consonant a ッ before it doubles (ッカ "kka", ッチ "tchi"); before any other,
+// ッ is "tsu". ICU doubles voiced consonants too after っ in hiragana, never after ッ.
+constexpr std::u32string_view kDoubledAfterSmallTsu =
+    U"カキクケコサシスセソタチツテトナニヌネノハパヒピフプヘペホポマミムメモヤユヨラリルレロワヰヱ"
+    U"ヲン";
+constexpr std::u32string_view kDoubledAfterSmallHiraganaTsu =
+    U"カガキギクグケゲコゴサザシジスズセゼソゾタダチヂツヅテデトドナニヌネノハバパヒビピフブプヘベ"
+    U"ペ"
+    U"ホボポマミムメモヤユヨラリルレロワヰヱヲン";
+
+// The code points of UTF-8 text; a broken byte stands as itself.
+std::u32string codePoints(std::string_view utf8) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        auto byte = [&utf8](size_t at) { return static_cast<unsigned char>(utf8[at]); };
+        unsigned char lead = byte(i);
+        size_t length = lead < 0x80    ? 1
+                        : lead >= 0xF0 ? 4
+                        : lead >= 0xE0 ? 3
+                        : lead >= 0xC0 ? 2
+                                       : 1;
+        if (i + length > utf8.size()) length = 1;
+        char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (size_t k = 1; k < length; ++k) c = c << 6 | (byte(i + k) & 0x3F);
+        out += c;
+        i += length;
+    }
+    return out;
+}
+
+bool isKatakanaLetter(char32_t c) { return c >= 0x30A1 && c <= 0x30FA; }
+
+// What ICU makes Latin letters of beyond kana and ASCII (é, ß, ﬁ, Ａ): its Latin-ASCII, made
+// only when a name holds such a letter.
+std::string latinLettersOf(std::u32string_view run) {
     thread_local const std::unique_ptr<icu::Transliterator> transliterator = [] {
         UErrorCode status = U_ZERO_ERROR;
         std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
-            "Halfwidth-Fullwidth; Hiragana-Latin; Katakana-Latin; Latin-ASCII; Lower",
-            UTRANS_FORWARD, status));
+            "Halfwidth-Fullwidth; Latin-ASCII; Lower", UTRANS_FORWARD, status));
         return U_SUCCESS(status) ? std::move(made) : nullptr;
     }();
     if (!transliterator) return "";
-    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(kana.data(), static_cast<int32_t>(kana.size())));
+    icu::UnicodeString text = icu::UnicodeString::fromUTF32(
+        reinterpret_cast<const UChar32*>(run.data()), static_cast<int32_t>(run.size()));
     transliterator->transliterate(text);
-    std::string latin = toUtf8(text), letters;
-    // Long vowels as they are spelled in passports ("ō", "ou" and "oo" alike "o").
+    return toUtf8(text);
+}
+
+}  // namespace
+
+std::string romajiOf(std::string_view kana) {
+    // Hiragana as katakana, remembered as hiragana: ICU spells each script apart, so that a
+    // small kana or a ッ of one never joins a kana of the other. A combining voicing mark joins
+    // the kana before it (カ゛ ガ); ICU then doubles after ッ as for the kana without it.
+    std::u32string text = codePoints(fullWidthKatakana(kana));
+    std::vector<bool> hiragana(text.size()), composed(text.size());
+    size_t kept = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c == 0x3095 || c == 0x3096) c = U'・';  // ゕ, ゖ: ICU spells them not at all
+        bool hira = c >= 0x3041 && c <= 0x3094;
+        if (hira) c += 0x60;
+        if ((c == 0x3099 || c == 0x309A) && kept > 0)
+            if (char32_t voiced = voicedKatakana(text[kept - 1], c == 0x309A)) {
+                text[kept - 1] = voiced;
+                composed[kept - 1] = true;
+                continue;
+            }
+        hiragana[kept] = hira;
+        composed[kept] = false;
+        text[kept++] = c;
+    }
+    text.resize(kept);
+    auto sameScript = [&hiragana](size_t i, size_t j) { return hiragana[i] == hiragana[j]; };
+    // The syllable at `i` and how many characters it takes.
+    auto syllable = [&](size_t i) -> std::pair<std::string_view, size_t> {
+        if (i + 1 < text.size() && sameScript(i, i + 1))
+            for (const RomajiPair& pair : kRomajiPairs)
+                if (pair.kana == text[i] && pair.small == text[i + 1] &&
+                    (hiragana[i] || !pair.hiraganaOnly))
+                    return {pair.letters, 2};
+        return {kRomaji[text[i] - 0x30A1], 1};
+    };
+    // The kana a ッ doubles, as it was before a combining mark joined it.
+    auto doubled = [&](size_t i) {
+        char32_t c = text[i];
+        if (composed[i])
+            for (char32_t base = c - 2; base < c; ++base)
+                if (voicedKatakana(base, false) == c || voicedKatakana(base, true) == c) c = base;
+        return (hiragana[i] ? kDoubledAfterSmallHiraganaTsu : kDoubledAfterSmallTsu).find(c) !=
+               std::u32string_view::npos;
+    };
+    std::string latin;
+    // The syllable before, which an iteration mark repeats (キャヽ "kyakya"; かゞ "kaga").
+    std::string_view last;
+    char32_t lastKana = 0;
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = text[i];
+        if (c == U'ヽ' || c == U'ヾ' || c == U'ゝ' || c == U'ゞ') {
+            char32_t voiced = c == U'ゞ' && lastKana ? voicedKatakana(lastKana, false) : 0;
+            latin += voiced ? kRomaji[voiced - 0x30A1] : last;
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            latin += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            ++i;
+        } else if (c == U'ッ' && i + 1 < text.size() && isKatakanaLetter(text[i + 1]) &&
+                   sameScript(i, i + 1) && doubled(i + 1)) {
+            std::string_view next = syllable(i + 1).first;
+            latin += next.starts_with("ch") ? 't' : next.front();
+            ++i;
+        } else if (isKatakanaLetter(c)) {
+            auto [letters, length] = syllable(i);
+            latin += letters;
+            // ICU repeats a small ッ's "tsu" as "su".
+            last = c == U'ッ' ? letters.substr(1) : letters;
+            lastKana = c;
+            i += length;
+        } else if (c < 0x3000 || (c >= 0xFB00 && c <= 0xFFEF && !(c >= 0xFF61 && c <= 0xFF9F))) {
+            // Letters of other alphabets, which ICU may spell in ASCII.
+            size_t end = i;
+            while (end < text.size() && text[end] >= 0x80 &&
+                   (text[end] < 0x3000 || (text[end] >= 0xFB00 && text[end] <= 0xFFEF)))
+                ++end;
+            latin += latinLettersOf(std::u32string_view(text).substr(i, end - i));
+            i = end;
+        } else {
+            ++i;  // kanji, marks and the like spell nothing
+        }
+    }
+    // Letters alone, long vowels as they are spelled in passports ("ō", "ou" and "oo" alike "o").
+    std::string letters;
     for (char c : latin)
         if (c >= 'a' && c <= 'z' && !(c == 'u' && !letters.empty() && letters.back() == 'o') &&
             !(c == 'o' && !letters.empty() && letters.back() == 'o'))

@@ -5,6 +5,8 @@
 #include <unicode/unistr.h>
 
 #include <memory>
+#include <tuple>
+#include <vector>
 
 namespace tsunagi {
 namespace {
@@ -61,6 +63,58 @@ TEST(Unicode, KanaTablesAgreeWithIcuOverEveryKana) {
     }
     EXPECT_EQ(halfWidthKatakana("やまだ ヴァイオリン ガッコー・パン"), "ﾔﾏﾀﾞ ｳﾞｧｲｵﾘﾝ ｶﾞｯｺｰ･ﾊﾟﾝ");
     EXPECT_EQ(katakanaOf("ゔ山ゖ"), "ヴ山ヶ");
+}
+
+// Names in Latin letters as ICU spells them, with the letters filter romajiOf applies.
+std::string romajiByIcu(const std::string& utf8) {
+    static const std::unique_ptr<icu::Transliterator> transliterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
+            "Halfwidth-Fullwidth; Hiragana-Latin; Katakana-Latin; Latin-ASCII; Lower",
+            UTRANS_FORWARD, status));
+        EXPECT_TRUE(U_SUCCESS(status));
+        return made;
+    }();
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(utf8);
+    transliterator->transliterate(text);
+    std::string latin, letters;
+    text.toUTF8String(latin);
+    for (char c : latin)
+        if (c >= 'a' && c <= 'z' && !(c == 'u' && !letters.empty() && letters.back() == 'o') &&
+            !(c == 'o' && !letters.empty() && letters.back() == 'o'))
+            letters += c;
+    return letters;
+}
+
+TEST(Unicode, RomajiByTablesAgreesWithIcuOverEveryKanaAndEveryPair) {
+    // Each script's kana (katakana, hiragana, half-width), the iteration marks (ヽ, ゞ) and the
+    // combining voicing marks aside: ICU spells those by rules of its own, checked below.
+    for (auto [first, last, smallTsu] :
+         {std::tuple<char32_t, char32_t, char32_t>{0x30A1, 0x30FC, 0x30C3},
+          {0x3041, 0x3096, 0x3063},
+          {0xFF66, 0xFF9F, 0xFF6F}}) {
+        // Every kana alone, every two in a row, and every two after ッ (ッキャ, ッチ, ッバ).
+        for (char32_t a = first; a <= last; ++a) {
+            std::string one = utf8Of(std::u32string{a});
+            EXPECT_EQ(romajiOf(one), romajiByIcu(one)) << one;
+            for (char32_t b = first; b <= last; ++b)
+                for (std::u32string text : {std::u32string{a, b}, std::u32string{smallTsu, a, b}}) {
+                    std::string utf8 = utf8Of(text);
+                    ASSERT_EQ(romajiOf(utf8), romajiByIcu(utf8)) << utf8;
+                }
+        }
+    }
+    for (std::string name :
+         {"ﾍﾞｲｶｰ ｿﾌｨｱ", "Sophia Baker", "ﾀﾝ ｳｪｲ", "Lefèvre-Beaumont", "Ｓｏｐｈｉａ", "Straße",
+          "サトウ", "はせがわ まなぶ", "ヴァイオリン", "山田 タロウ", "ﾎﾟｰﾙ・ｼﾞｬｯｸ", "Œdipe", "ǅ",
+          "ｼﾞｪｰﾑｽﾞ", "ッ", "アッ", "ンア", ""}) {
+        EXPECT_EQ(romajiOf(name), romajiByIcu(name)) << name;
+    }
+    for (std::string marked : {"カヽ", "キャヽ", "かゝ", "かゞ", "ァヽヽ", "ッヽ", "ヴヽ", "ンヽ",
+                               "カ\u3099", "ッカ\u3099", "ウ\u3099", "ﾊﾟﾊﾟ", "ｱﾞ"})
+        EXPECT_EQ(romajiOf(marked), romajiByIcu(marked)) << marked;
+    EXPECT_EQ(romajiOf("ﾍﾞｲｶｰ ｿﾌｨｱ"), "beikasofia");
+    EXPECT_EQ(romajiOf("サトウ"), "sato");
 }
 
 TEST(Unicode, JapaneseScript) {
