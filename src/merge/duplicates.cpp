@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <optional>
@@ -27,6 +28,51 @@
 namespace tsunagi {
 
 namespace {
+
+// An entry row in one string, each column and line behind its length, so that any bytes it holds
+// come back as they were.
+void packRow(const EntryRow& row, std::string& packed) {
+    auto put = [&packed](std::uint32_t n) { packed.append(reinterpret_cast<const char*>(&n), 4); };
+    packed.clear();
+    packed.append(reinterpret_cast<const char*>(&row.id), sizeof row.id);
+    size_t used = row.columns.size();
+    while (used > 0 && !row.columns[used - 1]) --used;
+    put(static_cast<std::uint32_t>(used));
+    for (size_t c = 0; c < used; ++c) {
+        put(row.columns[c] ? static_cast<std::uint32_t>(row.columns[c]->size()) : ~0u);
+        if (row.columns[c]) packed.append(*row.columns[c]);
+    }
+    put(static_cast<std::uint32_t>(row.extras.size()));
+    for (const std::string& extra : row.extras) {
+        put(static_cast<std::uint32_t>(extra.size()));
+        packed.append(extra);
+    }
+}
+
+void unpackRow(std::string_view packed, EntryRow& row) {
+    auto take = [&packed](size_t n) {
+        std::string_view bytes = packed.substr(0, n);
+        packed.remove_prefix(n);
+        return bytes;
+    };
+    auto count = [&take] {
+        std::uint32_t n = 0;
+        std::memcpy(&n, take(4).data(), 4);
+        return n;
+    };
+    std::memcpy(&row.id, take(sizeof row.id).data(), sizeof row.id);
+    std::uint32_t used = count();
+    row.columns.resize(kCardColumns);
+    for (size_t c = 0; c < row.columns.size(); ++c) {
+        std::uint32_t size = c < used ? count() : ~0u;
+        if (size == ~0u)
+            row.columns[c].reset();
+        else
+            row.columns[c] = take(size);
+    }
+    row.extras.resize(count());
+    for (std::string& extra : row.extras) extra = take(count());
+}
 
 // One number whatever its form, for finding and for merging alike.
 std::string digitsOf(std::string_view number) { return numberKey(number); }
@@ -598,11 +644,12 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             size_t count = 0;
         };
         std::unordered_map<std::string, size_t> byContent;
-        WorkPipe<Batch, Batch> pipe([&people, &sure, &byContent](Batch& batch) {
+        WorkPipe<Batch, Batch> pipe([&people, &sure, &byContent, sureOnly](Batch& batch) {
             for (size_t r = 0; r < batch.count; ++r) {
                 const EntryRow& row = batch.rows[r];
                 size_t i = batch.indexes[r];
                 readCandidate(row, people[i]);
+                if (sureOnly) packRow(row, people[i].entry.held);
                 // Entries without a name are compared as of one name, as no spelling tells
                 // them apart.
                 if (trimBlanks(people[i].entry.name).find_first_not_of(";") == std::string::npos &&
@@ -1321,7 +1368,10 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     // no longer there for the next.
     std::unordered_set<std::int64_t> touched, kept;
     // Reads a group's entries that are still there.
-    auto read = [&entries, &seed](const DuplicateGroup& group, GroupRows& rows) {
+    // Entries found a moment ago come as they were read, where no group can have changed
+    // another's.
+    const bool heldRows = apart(groups);
+    auto read = [&entries, &seed, heldRows](const DuplicateGroup& group, GroupRows& rows) {
         rows.count = 0;
         rows.nameFrom = group.nameFrom;
         rows.firstName = group.entries.front().name;
@@ -1330,6 +1380,10 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
             if (rows.count == rows.rows.size()) rows.rows.emplace_back();
             rows.phoneOwn.resize(rows.rows.size());
             rows.phoneOwn[rows.count] = entry.phoneOwn;
+            if (heldRows && !entry.held.empty()) {
+                unpackRow(entry.held, rows.rows[rows.count++]);
+                continue;
+            }
             if (entries.read(entry.id, rows.rows[rows.count])) ++rows.count;
         }
         return rows.count >= 2;
@@ -1350,7 +1404,7 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         }
         result.notKept.insert(result.notKept.end(), merged.notKept.begin(), merged.notKept.end());
     };
-    if (apart(groups)) {
+    if (heldRows) {
         // The groups are read and written here while those read before them are merged on
         // another thread, a batch at a time: no group sees what another one writes. A batch
         // comes back with its results, to be read into again.

@@ -22,6 +22,9 @@ struct DuplicateEntry {
     std::vector<std::string> numbers;  // as stored, first to last
     std::vector<std::string> mails;
     bool phoneOwn = false;  // it came from the phone's own backup
+    // The entry as it was read, packed, where the sure groups alone were asked for: a merge
+    // right after reads it from here instead of the store. "" when not kept.
+    std::string held;
 };
 
 // Same: the names are the same once normalised (and the entries share a number or a mail, or one
@@ -55,7 +58,8 @@ size_t bestNamedEntry(const DuplicateGroup& group);
 
 // The groups among all entries: sure groups first, in the order of their first entries, then
 // the possible ones.
-// With `sureOnly`, only the sure groups: what is merged without asking.
+// With `sureOnly`, only the sure groups: what is merged without asking; their entries are kept
+// as read, for a merge of them right after (the store unchanged in between).
 std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly = false);
 
 struct MergeResult {
