@@ -851,6 +851,14 @@ void addPieces(std::vector<std::string>& columns, ColumnKind kind,
     }
 }
 
+// How many lines usedColumns gives, without copying them.
+size_t usedColumnCount(const EntryRow& row) {
+    size_t engaged = 0, count = 0;
+    for (int p = 0; p < kCardColumns; ++p)
+        if (row.columns[p] && (++engaged, !row.columns[p]->empty())) count = engaged;
+    return count;
+}
+
 std::vector<std::string> usedColumns(const EntryRow& row) {
     std::vector<std::string> columns;
     for (int p = 0; p < kCardColumns; ++p)
@@ -1259,8 +1267,10 @@ MergedGroup mergedGroup(const GroupRows& group) {
         alike = group.rows[r].extras.empty() && contents[r] == contents.front();
         for (const std::optional<std::string>& column : group.rows[r].columns) {
             if (!column) break;
-            PropertyKind kind = propertyKind(propertyName(*column));
-            if (kind == PropertyKind::Uid || kind == PropertyKind::MergedUid) alike = false;
+            if (startsWithIgnoringCase(*column, "UID") ||
+                startsWithIgnoringCase(*column, kMergedUid))
+                alike = alike && propertyKind(propertyName(*column)) != PropertyKind::Uid &&
+                        propertyKind(propertyName(*column)) != PropertyKind::MergedUid;
         }
     }
     std::vector<MergeEntry> rows;
@@ -1296,7 +1306,7 @@ MergedGroup mergedGroup(const GroupRows& group) {
                           {apart, kanji, width},
                           users,
                           rows[i].phoneOwn,
-                          usedColumns(rows[i].row).size(),
+                          usedColumnCount(rows[i].row),
                           name,
                           contents[i],
                           i});

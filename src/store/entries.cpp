@@ -59,11 +59,12 @@ void bindColumns(Statement& statement, const std::vector<std::string>& columns) 
 // returns the bytes of its text. A card fills its columns from the first without gaps and
 // leaves the rest null (every insert and update writes it so), so the first null column ends
 // it: the columns after it are not asked for, which is most of the reading's cost.
-size_t readRow(const Statement& statement, EntryRow& row) {
+// Reads a row whose first `count` columns and then its id the statement selects.
+size_t readRow(const Statement& statement, EntryRow& row, int count = kCardColumns) {
     row.columns.resize(kCardColumns);
     size_t bytes = 0;
     int c = 0;
-    for (; c < kCardColumns; ++c) {
+    for (; c < count; ++c) {
         std::optional<std::string_view> value = statement.textView(c);
         if (!value) break;
         if (row.columns[c])
@@ -73,19 +74,26 @@ size_t readRow(const Statement& statement, EntryRow& row) {
         bytes += value->size();
     }
     for (; c < kCardColumns; ++c) row.columns[c].reset();
-    row.id = statement.integer(kCardColumns);
+    row.id = statement.integer(count);
     return bytes;
 }
 
-// The numbered columns and the id, as a row is read.
+// The first `count` numbered columns and the id, as a row is read.
+std::string rowColumns(int count) {
+    std::string names;
+    for (int c = 1; c <= count; ++c) names += quotedColumn(c) + ",";
+    return names + "id";
+}
+
 const std::string& rowColumns() {
-    static const std::string names = [] {
-        std::string names;
-        for (int c = 1; c <= kCardColumns; ++c) names += quotedColumn(c) + ",";
-        return names + "id";
-    }();
+    static const std::string names = rowColumns(kCardColumns);
     return names;
 }
+
+// The columns an entry read by its id is read with first: a card of the phone holds a dozen
+// lines or so, and each column selected costs as much as a line; a card of more is read again
+// whole.
+constexpr int kFirstColumns = 24;
 
 const std::string& selectAllSql() {
     static const std::string sql = "select " + rowColumns() + " from radio_v401sh";
@@ -403,7 +411,11 @@ std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
 }
 
 EntryById::EntryById(Connection& connection)
-    : select_(connection.prepare(
+    : selectFirst_(connection.prepare(
+          "select " + rowColumns(kFirstColumns) +
+          ", (select lines from entry_extras where entry_id=radio_v401sh.id) from radio_v401sh "
+          "where id=?;")),
+      select_(connection.prepare(
           "select " + rowColumns() +
           ", (select lines from entry_extras where entry_id=radio_v401sh.id) from radio_v401sh "
           "where id=?;")),
@@ -421,13 +433,22 @@ std::optional<EntryRow> EntryById::read(std::int64_t id) {
 }
 
 bool EntryById::read(std::int64_t id, EntryRow& row) {
-    select_.reset();
-    select_.bind(1, id);
-    if (!select_.step()) return false;
-    readRow(select_, row);
+    Statement* select = &selectFirst_;
+    int count = kFirstColumns;
+    select->reset();
+    select->bind(1, id);
+    if (!select->step()) return false;
+    if (select->textView(kFirstColumns - 1)) {
+        select = &select_;
+        count = kCardColumns;
+        select->reset();
+        select->bind(1, id);
+        if (!select->step()) return false;
+    }
+    readRow(*select, row, count);
     row.extras.clear();
     // What it holds beyond the phone's lines comes in the same row, after the id.
-    if (std::optional<std::string_view> lines = select_.textView(kCardColumns + 1))
+    if (std::optional<std::string_view> lines = select->textView(count + 1))
         splitExtras(*lines, row.extras);
     return true;
 }

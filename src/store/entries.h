@@ -114,6 +114,7 @@ class EntryById {
     void rewriteExtras(std::int64_t id, const std::vector<std::string>& extras);
 
   private:
+    Statement selectFirst_;  // the first columns alone
     Statement select_;
     Statement delete_;
     Statement update_;

@@ -18,13 +18,15 @@ std::string uuidText(std::uint64_t high, std::uint64_t low) {
     // Version 4 in the third group, the RFC 4122 variant in the fourth.
     high = (high & ~0xF000ULL) | 0x4000ULL;
     low = (low & ~(0xC000ULL << 48)) | (0x8000ULL << 48);
-    char text[48];
-    std::snprintf(text, sizeof text, "urn:uuid:%08llx-%04llx-%04llx-%04llx-%012llx",
-                  static_cast<unsigned long long>(high >> 32),
-                  static_cast<unsigned long long>((high >> 16) & 0xFFFF),
-                  static_cast<unsigned long long>(high & 0xFFFF),
-                  static_cast<unsigned long long>(low >> 48),
-                  static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFULL));
+    // urn:uuid:xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx, the 32 hex digits high word first.
+    std::string text = "urn:uuid:";
+    text.resize(9 + 36);
+    size_t at = 9;
+    for (int digit = 0; digit < 32; ++digit) {
+        if (digit == 8 || digit == 12 || digit == 16 || digit == 20) text[at++] = '-';
+        std::uint64_t word = digit < 16 ? high : low;
+        text[at++] = "0123456789abcdef"[(word >> (60 - 4 * (digit % 16))) & 0xF];
+    }
     return text;
 }
 
