@@ -135,6 +135,16 @@ NumberParts splitExtension(std::string_view number) {
 }
 
 std::string numberKey(std::string_view number) {
+    // Most numbers are digits, with hyphens, brackets or blanks at most: their digits.
+    std::string digits;
+    bool plain = true;
+    for (char c : number) {
+        if (c >= '0' && c <= '9')
+            digits += c;
+        else if (c != '-' && c != ' ' && c != '(' && c != ')' && c != '.')
+            plain = false;
+    }
+    if (plain && !digits.empty()) return digits;
     NumberParts parts = splitExtension(number);
     if (std::optional<std::string> digits = dialledDigits(parts.main)) return *digits;
     std::string key = asciiNumber(number);

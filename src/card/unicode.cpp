@@ -206,17 +206,78 @@ bool hasJapaneseScript(std::string_view utf8) {
     return false;
 }
 
-std::string searchKey(std::string_view utf8) {
-    // The name key, with katakana as hiragana: ヤマダ, ﾔﾏﾀﾞ and やまだ find each other.
-    icu::UnicodeString key = icu::UnicodeString::fromUTF8(nameKey(utf8));
-    for (int32_t i = 0; i < key.length(); ++i) {
-        char16_t c = key.charAt(i);
-        if (c >= 0x30A1 && c <= 0x30F6) key.setCharAt(i, static_cast<char16_t>(c - 0x60));
-    }
-    return toUtf8(key);
+namespace {
+
+// Old and new forms of the kanji of names, as one person's name is written both ways.
+constexpr std::pair<char32_t, char32_t> kKanjiForms[] = {
+    {U'髙', U'高'}, {U'﨑', U'崎'}, {U'嵜', U'崎'}, {U'邊', U'辺'}, {U'邉', U'辺'}, {U'齋', U'斎'},
+    {U'齊', U'斎'}, {U'斉', U'斎'}, {U'龍', U'竜'}, {U'峯', U'峰'}, {U'舘', U'館'}, {U'凜', U'凛'},
+    {U'濵', U'浜'}, {U'濱', U'浜'}, {U'𠮷', U'吉'}, {U'澤', U'沢'}, {U'櫻', U'桜'}, {U'國', U'国'},
+    {U'廣', U'広'}, {U'德', U'徳'}, {U'瀨', U'瀬'}, {U'嶋', U'島'}, {U'嶌', U'島'}, {U'槇', U'槙'},
+    {U'實', U'実'}, {U'眞', U'真'}, {U'惠', U'恵'}, {U'榮', U'栄'}, {U'藏', U'蔵'}, {U'壽', U'寿'},
+    {U'彌', U'弥'}, {U'禮', U'礼'}, {U'冨', U'富'}, {U'條', U'条'}, {U'淺', U'浅'}, {U'曾', U'曽'},
+    {U'萬', U'万'}, {U'戶', U'戸'}, {U'圓', U'円'}, {U'增', U'増'}, {U'黑', U'黒'}, {U'龜', U'亀'},
+    {U'驛', U'駅'}, {U'關', U'関'}, {U'桒', U'桑'}, {U'髮', U'髪'}, {U'靜', U'静'}, {U'學', U'学'}};
+
+char32_t newKanjiForm(char32_t c) {
+    for (const auto& [old, fresh] : kKanjiForms)
+        if (c == old) return fresh;
+    return c;
 }
 
-std::string nameKey(std::string_view utf8) {
+// How far a key goes: NFKC width folding, blanks and ";" out, Latin letters in lower case; then
+// katakana as hiragana; then old kanji as new.
+enum class KeyDepth { Name, Search, KanjiForms };
+
+// The key by tables, for text of ASCII, kana of either width, full-width ASCII and the common
+// kanji (U+4E00..U+9FFF, the unified ones of U+FA0E..U+FA29), where NFKC changes nothing but
+// width; false for any other text, which ICU folds.
+bool keyByTables(std::string_view utf8, KeyDepth depth, std::string& key) {
+    key.clear();
+    std::string_view text = utf8;
+    std::string widened;
+    if (hasHalfWidthKana(utf8)) {
+        widened = fullWidthKatakana(utf8);
+        text = widened;
+    }
+    for (size_t i = 0; i < text.size();) {
+        auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
+        unsigned char lead = byte(i);
+        char32_t c;
+        if (lead < 0x80) {
+            c = lead;
+            i += 1;
+        } else if (lead >= 0xE0 && lead < 0xF0 && i + 2 < text.size() &&
+                   (byte(i + 1) & 0xC0) == 0x80 && (byte(i + 2) & 0xC0) == 0x80) {
+            c = (lead & 0x0F) << 12 | (byte(i + 1) & 0x3F) << 6 | (byte(i + 2) & 0x3F);
+            i += 3;
+        } else {
+            return false;
+        }
+        if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width ASCII
+        if (c < 0x80) {
+            if (c == ';' || c == ' ' || (c >= 0x09 && c <= 0x0D)) continue;
+            if (c < 0x20 || c == 0x7F) return false;
+            key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            continue;
+        }
+        if (c == 0x3000) continue;  // the ideographic blank
+        bool kana = (c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FE) || c == 0x3001 ||
+                    c == 0x3002 || c == 0x300C || c == 0x300D;
+        bool kanji = (c >= 0x4E00 && c <= 0x9FFF) ||
+                     (c >= 0xFA0E && c <= 0xFA29 &&
+                      std::u32string_view(U"\uFA0E\uFA0F\uFA11\uFA13\uFA14\uFA1F\uFA21\uFA23"
+                                          U"\uFA24\uFA27\uFA28\uFA29")
+                              .find(c) != std::u32string_view::npos);
+        if (!kana && !kanji) return false;
+        if (depth != KeyDepth::Name && c >= 0x30A1 && c <= 0x30F6) c -= 0x60;
+        if (depth == KeyDepth::KanjiForms && kanji) c = newKanjiForm(c);
+        appendUtf8(key, c);
+    }
+    return true;
+}
+
+std::string nameKeyByIcu(std::string_view utf8) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfkc = icu::Normalizer2::getNFKCInstance(status);
     icu::UnicodeString text = icu::UnicodeString::fromUTF8(
@@ -233,31 +294,41 @@ std::string nameKey(std::string_view utf8) {
     return toUtf8(key);
 }
 
+std::string searchKeyByIcu(std::string_view utf8) {
+    // The name key, with katakana as hiragana: ヤマダ, ﾔﾏﾀﾞ and やまだ find each other.
+    icu::UnicodeString key = icu::UnicodeString::fromUTF8(nameKeyByIcu(utf8));
+    for (int32_t i = 0; i < key.length(); ++i) {
+        char16_t c = key.charAt(i);
+        if (c >= 0x30A1 && c <= 0x30F6) key.setCharAt(i, static_cast<char16_t>(c - 0x60));
+    }
+    return toUtf8(key);
+}
+
+}  // namespace
+
+std::string nameKey(std::string_view utf8) {
+    std::string key;
+    return keyByTables(utf8, KeyDepth::Name, key) ? key : nameKeyByIcu(utf8);
+}
+
+std::string searchKey(std::string_view utf8) {
+    std::string key;
+    return keyByTables(utf8, KeyDepth::Search, key) ? key : searchKeyByIcu(utf8);
+}
+
 }  // namespace tsunagi
 
 namespace tsunagi {
 
 std::string kanjiFormKey(std::string_view utf8) {
-    // Old and new forms of the kanji of names, as one person's name is written both ways.
-    static constexpr std::pair<std::u32string_view, char32_t> kForms[] = {
-        {U"髙", U'高'}, {U"﨑", U'崎'}, {U"嵜", U'崎'}, {U"邊", U'辺'}, {U"邉", U'辺'},
-        {U"齋", U'斎'}, {U"齊", U'斎'}, {U"斉", U'斎'}, {U"龍", U'竜'}, {U"峯", U'峰'},
-        {U"舘", U'館'}, {U"凜", U'凛'}, {U"濵", U'浜'}, {U"濱", U'浜'}, {U"𠮷", U'吉'},
-        {U"澤", U'沢'}, {U"櫻", U'桜'}, {U"國", U'国'}, {U"廣", U'広'}, {U"德", U'徳'},
-        {U"瀨", U'瀬'}, {U"嶋", U'島'}, {U"嶌", U'島'}, {U"槇", U'槙'}, {U"實", U'実'},
-        {U"眞", U'真'}, {U"惠", U'恵'}, {U"榮", U'栄'}, {U"藏", U'蔵'}, {U"壽", U'寿'},
-        {U"彌", U'弥'}, {U"禮", U'礼'}, {U"冨", U'富'}, {U"條", U'条'}, {U"淺", U'浅'},
-        {U"曾", U'曽'}, {U"萬", U'万'}, {U"戶", U'戸'}, {U"圓", U'円'}, {U"增", U'増'},
-        {U"黑", U'黒'}, {U"龜", U'亀'}, {U"驛", U'駅'}, {U"關", U'関'}, {U"桒", U'桑'},
-        {U"髮", U'髪'}, {U"靜", U'静'}, {U"學", U'学'}};
-    icu::UnicodeString key = icu::UnicodeString::fromUTF8(searchKey(utf8));
+    std::string key;
+    if (keyByTables(utf8, KeyDepth::KanjiForms, key)) return key;
+    icu::UnicodeString searched = icu::UnicodeString::fromUTF8(searchKeyByIcu(utf8));
     icu::UnicodeString folded;
-    for (int32_t i = 0; i < key.length();) {
-        UChar32 c = key.char32At(i);
+    for (int32_t i = 0; i < searched.length();) {
+        UChar32 c = searched.char32At(i);
         i += U16_LENGTH(c);
-        for (const auto& [old, fresh] : kForms)
-            if (static_cast<char32_t>(c) == old[0]) c = static_cast<UChar32>(fresh);
-        folded.append(c);
+        folded.append(static_cast<UChar32>(newKanjiForm(static_cast<char32_t>(c))));
     }
     return toUtf8(folded);
 }

@@ -54,6 +54,14 @@ TEST(PhoneNumbers, TypedWithAJapaneseInputMethodTheyAreDialledToo) {
     EXPECT_EQ(splitExtension("03-5555-0001,").extension, "");
     EXPECT_EQ(splitExtension("03-5555-0001,#12").extension, "");
     EXPECT_EQ(numberKey("03-5555-0001,123"), "0355550001");
+    // Digits with hyphens, brackets and blanks, as most numbers come, and every other shape.
+    for (auto [number, key] : {std::pair{"090-1234-5678", "09012345678"},
+                               {" (03) 5555.0001 ", "0355550001"},
+                               {"+81 90-1234-5678", "09012345678"},
+                               {"０９０ー１２３４ー５６７８", "09012345678"},
+                               {"03-5555-0001 x 12", "0355550001"},
+                               {"-", "-"}})
+        EXPECT_EQ(numberKey(number), key) << number;
     EXPECT_EQ(asciiNumber("ソニー"), "ソニー");
 }
 

@@ -117,6 +117,42 @@ TEST(Unicode, RomajiByTablesAgreesWithIcuOverEveryKanaAndEveryPair) {
     EXPECT_EQ(romajiOf("サトウ"), "sato");
 }
 
+// The keys by tables against the same keys through ICU, which a letter only ICU folds (é, kept
+// at the end) sends the whole text through.
+TEST(Unicode, NameKeysByTablesAgreeWithIcuOverEveryCharacterTheyTake) {
+    auto byIcu = [](std::string (*key)(std::string_view), const std::string& text) {
+        std::string keyed = key(text + "é");
+        EXPECT_TRUE(keyed.ends_with("é")) << text;
+        return keyed.substr(0, keyed.size() - std::string("é").size());
+    };
+    std::vector<std::u32string> texts;
+    for (auto [first, last] : {std::pair<char32_t, char32_t>{0x01, 0x7F},
+                               {0x3000, 0x30FF},
+                               {0x4E00, 0x9FFF},
+                               {0xF900, 0xFAFF},
+                               {0xFF00, 0xFFEF}})
+        for (char32_t c = first; c <= last; ++c) texts.push_back({c});
+    // Half-width kana with the voicing marks after them, and a word around a character.
+    for (char32_t c = 0xFF61; c <= 0xFF9F; ++c) {
+        texts.push_back({c, 0xFF9E});
+        texts.push_back({c, 0xFF9F});
+        texts.push_back({U'Ｙ', c, U' ', U'ａ'});
+    }
+    for (const std::u32string& text : texts) {
+        std::string utf8 = utf8Of(text);
+        ASSERT_EQ(nameKey(utf8), byIcu(nameKey, utf8)) << utf8;
+        ASSERT_EQ(searchKey(utf8), byIcu(searchKey, utf8)) << utf8;
+        ASSERT_EQ(kanjiFormKey(utf8), byIcu(kanjiFormKey, utf8)) << utf8;
+    }
+    for (std::string text :
+         {"山田 太郎", "ﾔﾏﾀﾞ;ﾀﾛｳ", "髙橋　一郎（会社）", "ＡＢＣ商事㈱", "渡邉 誠",
+          "Jean-Christophe", "ヴァイオリン", "\xE5\xB1", "\xE5\xB1\xB1\x80"}) {
+        EXPECT_EQ(nameKey(text), byIcu(nameKey, text)) << text;
+        EXPECT_EQ(kanjiFormKey(text), byIcu(kanjiFormKey, text)) << text;
+    }
+    EXPECT_EQ(kanjiFormKey("髙橋　ｲﾁﾛｳ"), "高橋いちろう");
+}
+
 TEST(Unicode, JapaneseScript) {
     EXPECT_TRUE(isJapaneseScript("山田"));
     EXPECT_TRUE(isJapaneseScript("やまだ"));
