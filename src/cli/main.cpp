@@ -48,7 +48,9 @@ const char* const kUsage =
     "  --google-csv FILE  write all entries as a Google Contacts CSV\n"
     "  --duplicates       print the groups of entries that may be one person, one JSON object\n"
     "                     a line: {\"kind\": \"same\"|\"possible\", \"ids\": [...]} (ids as "
-    "--rows)\n"
+    "--rows),\n"
+    "                     with \"asked\": [...] for entries only possibly that person; each\n"
+    "                     entry is in one group\n"
     "  --no-heading       the CSV's first row is data too; --columns then names the\n"
     "                     columns by position from 1 (\"1=name,2=mobile\")\n"
     "  --columns HEADING=FIELD,...  what a CSV's columns hold, by heading: name, family,\n"
@@ -239,11 +241,14 @@ int main(int argc, char** argv) {
         }
         if (options.duplicates)
             for (const DuplicateGroup& group : findDuplicates(store)) {
-                std::string ids;
+                std::string ids, asked;
                 for (const DuplicateEntry& entry : group.entries)
-                    ids += (ids.empty() ? "" : ", ") + std::to_string(entry.id);
+                    (entry.asked ? asked : ids) += (entry.asked ? asked : ids).empty()
+                                                       ? std::to_string(entry.id)
+                                                       : ", " + std::to_string(entry.id);
                 std::cout << "{\"kind\": \"" << (group.sure() ? "same" : "possible")
-                          << "\", \"ids\": [" << ids << "]}\n";
+                          << "\", \"ids\": [" << ids << "]"
+                          << (asked.empty() ? "" : ", \"asked\": [" + asked + "]") << "}\n";
             }
         if (options.merge) {
             std::vector<DuplicateGroup> groups = findDuplicates(store, true);

@@ -160,6 +160,23 @@ std::string reasonOf(const DuplicateGroup& group) {
     return "";
 }
 
+// What entries asked about beside a group share with its entries (a number, a mail), else what
+// they share among themselves, else what their kind says.
+std::string askedReasonOf(const std::vector<DuplicateEntry>& entries, const DuplicateGroup& asked) {
+    std::unordered_set<std::string> numbers, mails;
+    for (const DuplicateEntry& entry : entries) {
+        for (const std::string& number : entry.numbers) numbers.insert(digitsOf(number));
+        for (const std::string& mail : entry.mails) mails.insert(mailKey(mail));
+    }
+    for (const DuplicateEntry& entry : asked.entries) {
+        for (const std::string& number : entry.numbers)
+            if (numbers.count(digitsOf(number))) return "同じ電話番号 " + trimBlanks(number);
+        for (const std::string& mail : entry.mails)
+            if (mails.count(mailKey(mail))) return "同じメールアドレス " + trimBlanks(mail);
+    }
+    return reasonOf(asked);
+}
+
 DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKind kind,
                        bool reasoned = true) {
     DuplicateGroup group;
@@ -738,28 +755,57 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         if (size_t leader = sure.find(i); sizes[leader] > 1)
             sureMembers[leader].push_back(&people[i]);
     std::vector<DuplicateGroup> groups;
+    std::unordered_map<size_t, size_t> groupOfLeader;  // a sure group's leader → its group
     for (size_t leader = 0; leader < people.size(); ++leader)
-        if (sizes[leader] > 1)
+        if (sizes[leader] > 1) {
+            groupOfLeader[leader] = groups.size();
             groups.push_back(groupOf(sureMembers[leader], DuplicateKind::Same, !sureOnly));
-    if (sureOnly) return groups;
-    // Entries of one name whom nothing else ties are shown together, for the user to decide.
-    for (const auto& [members, kind] : asked) {
-        std::unordered_set<size_t> leaders;
-        std::vector<const Candidate*> all;
-        for (size_t m : members) {
-            leaders.insert(sure.find(m));
-            all.push_back(&people[m]);
         }
-        if (leaders.size() > 1) groups.push_back(groupOf(all, kind));
-    }
-    std::unordered_map<size_t, std::vector<const Candidate*>> possibleMembers;
+    if (sureOnly) return groups;
+    // Entries the user is asked about: of one name whom nothing else ties, or sharing only a
+    // number or a mail. Each entry is in one group: one asked about beside a sure group is shown
+    // in it, left out unless the user takes it in; the others make groups of their own.
+    std::vector<bool> placed(people.size(), false);
+    for (size_t i = 0; i < people.size(); ++i) placed[i] = sizes[sure.find(i)] > 1;
+    auto ask = [&](const std::vector<size_t>& members, DuplicateKind kind) {
+        std::vector<size_t> free;
+        std::optional<size_t> into;  // the first sure group among them
+        for (size_t m : members) {
+            if (auto found = groupOfLeader.find(sure.find(m)); found != groupOfLeader.end()) {
+                if (!into ||
+                    groups[found->second].entries.front().id < groups[*into].entries.front().id)
+                    into = found->second;
+            } else if (!placed[m]) {
+                free.push_back(m);
+            }
+        }
+        if (free.empty() || (!into && free.size() < 2)) return;
+        for (size_t m : free) placed[m] = true;
+        std::vector<const Candidate*> freeMembers;
+        for (size_t m : free) freeMembers.push_back(&people[m]);
+        if (!into) {
+            groups.push_back(groupOf(freeMembers, kind));
+            return;
+        }
+        DuplicateGroup& group = groups[*into];
+        DuplicateGroup asked = groupOf(freeMembers, kind, false);
+        std::vector<DuplicateEntry> both = group.entries;
+        for (DuplicateEntry& entry : asked.entries) {
+            entry.asked = true;
+            both.push_back(entry);
+        }
+        group.askedReason = askedReasonOf(group.entries, asked);
+        group.entries = std::move(both);
+    };
+    for (const auto& [members, kind] : asked) ask(members, kind);
+    std::unordered_map<size_t, std::vector<size_t>> possibleMembers;
     for (size_t i = 0; i < people.size(); ++i)
-        possibleMembers[possible.find(sure.find(i))].push_back(&people[i]);
+        possibleMembers[possible.find(sure.find(i))].push_back(i);
     for (size_t leader = 0; leader < people.size(); ++leader) {
         auto members = possibleMembers.find(leader);
         if (members == possibleMembers.end() || sizes[leader] == members->second.size())
             continue;  // linked to nobody
-        groups.push_back(groupOf(members->second, DuplicateKind::Possible));
+        ask(members->second, DuplicateKind::Possible);
     }
     // Sure groups first, in the order of their first entries, then the others.
     std::stable_sort(groups.begin(), groups.end(),
@@ -1387,6 +1433,7 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         rows.firstName = group.entries.front().name;
         rows.seed = seed;
         for (const DuplicateEntry& entry : group.entries) {
+            if (entry.asked) continue;  // left out unless the user took it in
             if (rows.count == rows.rows.size()) rows.rows.emplace_back();
             rows.phoneOwn.resize(rows.rows.size());
             rows.phoneOwn[rows.count] = entry.phoneOwn;
@@ -1472,14 +1519,17 @@ size_t bestNamedEntry(const DuplicateGroup& group) {
     // As a merge ranks them: the kind of name, how many entries write it so, the phone's own.
     auto rank = [&group](const DuplicateEntry& entry) {
         auto [apart, kanji, width, text] = nameRank(entry.name);
-        size_t users = std::count_if(
-            group.entries.begin(), group.entries.end(),
-            [&entry](const DuplicateEntry& other) { return other.name == entry.name; });
+        size_t users = std::count_if(group.entries.begin(), group.entries.end(),
+                                     [&entry](const DuplicateEntry& other) {
+                                         return !other.asked && other.name == entry.name;
+                                     });
         return std::tuple(apart, kanji, width, users, entry.phoneOwn, text);
     };
     size_t best = 0;
     for (size_t e = 1; e < group.entries.size(); ++e)
-        if (rank(group.entries[e]) > rank(group.entries[best])) best = e;
+        if (!group.entries[e].asked &&
+            (group.entries[best].asked || rank(group.entries[e]) > rank(group.entries[best])))
+            best = e;
     return best;
 }
 

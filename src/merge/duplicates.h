@@ -22,6 +22,9 @@ struct DuplicateEntry {
     std::vector<std::string> numbers;  // as stored, first to last
     std::vector<std::string> mails;
     bool phoneOwn = false;  // it came from the phone's own backup
+    // Only possibly this person (a namesake, or one sharing a home line): shown in the person's
+    // group but left out of a merge unless the user takes it in.
+    bool asked = false;
     // The entry as it was read, packed, where the sure groups alone were asked for: a merge
     // right after reads it from here instead of the store. "" when not kept.
     std::string held;
@@ -41,7 +44,12 @@ struct DuplicateGroup {
     // Why the entries are together, in words the dialog shows: the number or mail they share
     // ("同じ電話番号 090-1111-2222"), or "同じ名前で、食い違う番号やメールなし".
     std::string reason;
-    std::vector<DuplicateEntry> entries;  // in ascending id; the first is the one kept
+    // Why the entries asked about are shown with them: "同じ名前で、番号もメールも別", or the
+    // number they share with the others. "" when none is asked about.
+    std::string askedReason;
+    // In ascending id, those asked about after the others; the first is the one kept. Each
+    // entry is in one group only.
+    std::vector<DuplicateEntry> entries;
     // The entry whose name (and reading) the merged entry takes; none for the first that has
     // one.
     std::optional<std::int64_t> nameFrom;
@@ -53,7 +61,8 @@ struct DuplicateGroup {
 };
 
 // The entry of a group whose name a merge keeps unless the user picks another: family and given
-// apart over a whole name, kanji over kana, normal width (the first of equals).
+// apart over a whole name, kanji over kana, normal width (the first of equals); never one asked
+// about.
 size_t bestNamedEntry(const DuplicateGroup& group);
 
 // The groups among all entries: sure groups first, in the order of their first entries, then
@@ -71,7 +80,8 @@ struct MergeResult {
 
 // Merges each group into its first entry (lowest id): the best name and reading of the group
 // (family and given apart over a whole name, kanji over kana, normal width; the same whatever
-// the order of the entries), unless the group names one; the others' numbers and mails that it
+// the order of the entries), unless the group names one; entries asked about are left out; the
+// others' numbers and mails that it
 // lacks (numbers compared by their digits, extension and fax, mails without regard to case),
 // notes and what they hold beyond the phone's lines; the lowest memory-dial number. The others
 // are deleted. All groups in one transaction: a failure leaves the store as it was and throws

@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "card/dialect.h"
 #include "platform/program_name.h"
@@ -29,7 +30,15 @@ QString groupCaption(const DuplicateGroup& group) {
                       : group.kind == DuplicateKind::Possible
                           ? QString("同じ人かもしれません（%1 件）：%2")
                           : QString("同じ名前・別の情報（%1 件）：%2");
-    caption = caption.arg(group.entries.size()).arg(QString::fromStdString(group.reason));
+    auto asked =
+        static_cast<size_t>(std::count_if(group.entries.begin(), group.entries.end(),
+                                          [](const DuplicateEntry& entry) { return entry.asked; }));
+    caption = caption.arg(group.entries.size() - asked).arg(QString::fromStdString(group.reason));
+    // Those only possibly the same person come in the group unticked.
+    if (asked > 0)
+        caption += QString("　＋ 別の人かもしれません（%1 件、チェックするとまとめます）：%2")
+                       .arg(asked)
+                       .arg(QString::fromStdString(group.askedReason));
     if (group.beyondTheForm())
         caption +=
             QString(
@@ -84,7 +93,7 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
             row->setText(4, joined(entry.mails));
             // Each entry may be left out of its group; one of them gives the kept name.
             row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-            row->setCheckState(0, Qt::Checked);
+            row->setCheckState(0, entry.asked ? Qt::Unchecked : Qt::Checked);
             row->setCheckState(kNameColumn, static_cast<size_t>(rows.size()) == best
                                                 ? Qt::Checked
                                                 : Qt::Unchecked);
@@ -130,12 +139,16 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
     layout->addWidget(intro);
     layout->addWidget(Groups);
     layout->addLayout(buttons);
-    // Wide enough for every column at its contents' width, within the screen.
+    // Wide enough for every column at its contents' width and for every group's caption,
+    // within the screen.
     int columns = 0;
     for (int c = 0; c < Groups->columnCount(); ++c) {
         Groups->resizeColumnToContents(c);
         columns += Groups->columnWidth(c) + 12;
     }
+    for (QTreeWidgetItem* item : items)
+        columns = std::max(columns, Groups->fontMetrics().horizontalAdvance(item->text(0)) +
+                                        Groups->indentation() + 48);
     int width = std::max(720, columns + 60);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         width = std::min(width, screen->availableGeometry().width() - 40);
@@ -171,18 +184,22 @@ std::vector<DuplicateGroup> MergeDialog::checkedGroups() const {
         DuplicateGroup group = groups_[static_cast<size_t>(i)];
         // Entries shown and unticked stay out; those past the shown ones go with the group.
         std::vector<DuplicateEntry> entries;
+        std::optional<std::int64_t> marked;
         for (size_t e = 0; e < group.entries.size(); ++e) {
             QTreeWidgetItem* row = e < static_cast<size_t>(item->childCount())
                                        ? item->child(static_cast<int>(e))
                                        : nullptr;
             bool shown = row && row->flags() != Qt::NoItemFlags;
             if (shown && row->checkState(0) != Qt::Checked) continue;
-            // The user's own pick, where it is not the name the merge would keep anyway.
-            if (shown && row->checkState(kNameColumn) == Qt::Checked && e != bestNamedEntry(group))
-                group.nameFrom = group.entries[e].id;
+            if (!shown && group.entries[e].asked) continue;
+            if (shown && row->checkState(kNameColumn) == Qt::Checked) marked = group.entries[e].id;
             entries.push_back(group.entries[e]);
+            entries.back().asked = false;  // ticked: taken in
         }
         group.entries = std::move(entries);
+        // The user's own pick, where it is not the name the merge would keep anyway.
+        if (marked && !group.entries.empty() && group.entries[bestNamedEntry(group)].id != *marked)
+            group.nameFrom = marked;
         if (group.entries.size() > 1) checked.push_back(std::move(group));
     }
     return checked;

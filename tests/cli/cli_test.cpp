@@ -125,10 +125,8 @@ TEST(Cli, DuplicatesAsJsonLinesAndColumnsTheUserAssigns) {
     CliRun run = runCli(folder, "--duplicates " + cards + " " + more);
     ASSERT_EQ(run.status, 0) << run.err;
     // One person in two books, and a namesake with nothing in common (kept apart in the second
-    // book): only "possibly".
-    EXPECT_EQ(run.out,
-              "{\"kind\": \"same\", \"ids\": [1, 2]}\n"
-              "{\"kind\": \"possible\", \"ids\": [1, 2, 3]}\n");
+    // book), asked about in the person's group: each entry in one group.
+    EXPECT_EQ(run.out, "{\"kind\": \"same\", \"ids\": [1, 2], \"asked\": [3]}\n");
 
     // Headings no layout knows: refused, unless the user says what the columns hold.
     std::string book = folder.write("liste.csv",

@@ -20,12 +20,15 @@ void add(const Store& store, std::vector<std::string> columns) {
     EntryInserter(connection).insert(columns);
 }
 
-std::vector<std::vector<std::int64_t>> ids(const std::vector<DuplicateGroup>& groups, bool sure) {
+// The groups of one kind, each by its entries' ids; with `asked`, those asked about alone.
+std::vector<std::vector<std::int64_t>> ids(const std::vector<DuplicateGroup>& groups, bool sure,
+                                           bool asked = false) {
     std::vector<std::vector<std::int64_t>> out;
     for (const DuplicateGroup& group : groups) {
         if (group.sure() != sure) continue;
         out.emplace_back();
-        for (const DuplicateEntry& entry : group.entries) out.back().push_back(entry.id);
+        for (const DuplicateEntry& entry : group.entries)
+            if (entry.asked == asked) out.back().push_back(entry.id);
     }
     return out;
 }
@@ -64,9 +67,33 @@ TEST(Duplicates, AFamilySharingAHomeNumberIsOnlyPossiblyTheSame) {
         {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:佐藤", "EMAIL;INTERNET:h@EXAMPLE.jp", "END:VCARD"});
     std::vector<DuplicateGroup> groups = findDuplicates(store);
     // Hanako's two entries, a number on one and a mail on the other, are one person; the
-    // family's number and the shared mail link the others only as possibly the same.
+    // family's number and the shared mail link the others only as possibly her: asked about in
+    // her group, each entry in one group.
     EXPECT_EQ(ids(groups, true), (std::vector<std::vector<std::int64_t>>{{2, 3}}));
-    EXPECT_EQ(ids(groups, false), (std::vector<std::vector<std::int64_t>>{{1, 2, 3, 4}}));
+    EXPECT_EQ(ids(groups, true, true), (std::vector<std::vector<std::int64_t>>{{1, 4}}));
+    EXPECT_TRUE(ids(groups, false).empty());
+    EXPECT_EQ(groups[0].askedReason, "同じ電話番号 03-1234-5678");
+    // Merged as found, the entries asked about stay apart.
+    MergeResult merged = mergeDuplicates(store, groups);
+    EXPECT_EQ(merged.entriesBefore, 2);
+    EXPECT_EQ(storedRows(store).size(), 3u);
+}
+
+TEST(Duplicates, ANamesakeIsAskedAboutInThePersonsGroupAndWhatItSharesIsSaidTruly) {
+    Store store = Store::inMemory();
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:小野;亜希", "TEL;CELL:090-2222-3333", "END:VCARD"});
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:小野;亜希", "TEL;CELL:09022223333", "END:VCARD"});
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:小野;亜希", "TEL;CELL:09099998888", "END:VCARD"});
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(ids(groups, true), (std::vector<std::vector<std::int64_t>>{{1, 2}}));
+    EXPECT_EQ(ids(groups, true, true), (std::vector<std::vector<std::int64_t>>{{3}}));
+    EXPECT_EQ(groups[0].reason, "同じ電話番号 09022223333");
+    EXPECT_EQ(groups[0].askedReason, "同じ名前で、番号もメールも別");
+    EXPECT_EQ(bestNamedEntry(groups[0]) < 2, true);  // the name mark never on one asked about
 }
 
 TEST(Duplicates, MergingBuildsOnTheBestNameAndAddsWhatItLacks) {
@@ -281,7 +308,14 @@ TEST(Duplicates, GroupsThatShareAnEntryAreMergedOneAfterAnother) {
     add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:A", "TEL;CELL:1<>TEL;CELL:2", "END:VCARD"});
     add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:B", "TEL;CELL:2", "END:VCARD"});
     std::vector<DuplicateGroup> groups = findDuplicates(store);
-    ASSERT_EQ(groups.size(), 2u);  // A and A, and the three by the shared number
+    // A and A, with B asked about by the shared number: each entry in one group.
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(ids(groups, true, true), (std::vector<std::vector<std::int64_t>>{{3}}));
+    // Taken in as a group of its own beside the first, as a caller may.
+    DuplicateGroup three = groups[0];
+    three.kind = DuplicateKind::Possible;
+    for (DuplicateEntry& entry : three.entries) entry.asked = false;
+    groups.push_back(three);
     MergeResult result = mergeDuplicates(store, groups);
     // The second group finds 2 merged away into 1, and merges 1 (with both numbers) and 3.
     EXPECT_EQ(result.entriesBefore, 3);

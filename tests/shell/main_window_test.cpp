@@ -857,6 +857,30 @@ class Form1Test : public QObject {
         QVERIFY(QString::fromStdString(lines[1]).startsWith(" 名1"));
     }
 
+    void anEntryAskedAboutComesUntickedAndIsMergedOnlyWhenTakenIn() {
+        DuplicateGroup group;
+        group.reason = "同じ電話番号 090-2222-3333";
+        group.askedReason = "同じ名前で、番号もメールも別";
+        group.entries.push_back({1, "小野;亜希", "", "", {"090-2222-3333"}, {}});
+        group.entries.push_back({2, "小野;亜希", "", "", {"09022223333"}, {}});
+        group.entries.push_back({3, "小野;亜希", "", "", {"09099998888"}, {}});
+        group.entries[2].asked = true;
+        MergeDialog dialog({group});
+        QTreeWidgetItem* item = dialog.Groups->topLevelItem(0);
+        QVERIFY(item->text(0).startsWith("同じ人（2 件）：同じ電話番号 090-2222-3333"));
+        QVERIFY(item->text(0).contains("別の人かもしれません（1 件"));
+        QVERIFY(item->text(0).contains("番号もメールも別"));
+        QCOMPARE(item->child(2)->checkState(0), Qt::Unchecked);
+        QCOMPARE(item->child(2)->checkState(MergeDialog::kNameColumn), Qt::Unchecked);
+        std::vector<DuplicateGroup> checked = dialog.checkedGroups();
+        QCOMPARE(checked.front().entries.size(), size_t(2));
+        // Ticked, it is taken in.
+        item->child(2)->setCheckState(0, Qt::Checked);
+        checked = dialog.checkedGroups();
+        QCOMPARE(checked.front().entries.size(), size_t(3));
+        QVERIFY(!checked.front().entries[2].asked);
+    }
+
     void aGroupThousandsStrongShowsItsFirstHundredAndStillMergesWhole() {
         DuplicateGroup big;
         big.kind = DuplicateKind::Same;
