@@ -46,7 +46,11 @@ class App : public QObject, public FormHost {
     // or once it is back when the input form is open; the program's window comes forward.
     void openFilesFromOutside(const std::vector<std::string>& paths);
     void entriesChanged(const std::string& what) override;
-    void entriesSaved() { unsavedChanges_ = false; }
+    // The list is in a file; `leftOut` where that file's format holds less than the entries do.
+    void entriesSaved(bool leftOut = false) {
+        unsavedChanges_ = false;
+        lastSaveLeftOut_ = leftOut;
+    }
     // Takes back the last change to the list, or does it again; the list then differs from
     // what was saved.
     UndoHistory& history() { return history_; }
@@ -55,6 +59,8 @@ class App : public QObject, public FormHost {
     // Entries were added, changed or deleted since the last save; the store is emptied at the
     // next start, so leaving the program now would lose them.
     bool hasUnsavedChanges() const { return unsavedChanges_; }
+    // Nothing changed since a save into a format that holds less: leaving would lose the rest.
+    bool lastSaveLeftOut() const { return !unsavedChanges_ && lastSaveLeftOut_; }
     // The main window is closing only to make way for the input form.
     bool switchingToForm() const { return switchingToForm_; }
     Form1* mainWindow() const { return main_; }
@@ -76,6 +82,7 @@ class App : public QObject, public FormHost {
     QPointer<Form1> main_;
     QPointer<QWidget> form_;
     bool unsavedChanges_ = false;
+    bool lastSaveLeftOut_ = false;
     bool switchingToForm_ = false;
     bool formChangedEntries_ = false;
     std::vector<std::string> pendingFiles_;

@@ -525,27 +525,36 @@ void Form1::m2_Click() { close(); }
 void Form1::m3_Click() { app_.showInputForm(std::nullopt); }
 
 bool Form1::save(bool* leftOut) {
-    if (!runSaveCommand(app_.commandContext(), leftOut)) return false;
-    app_.entriesSaved();
+    bool lost = false;
+    if (!runSaveCommand(app_.commandContext(), &lost)) return false;
+    app_.entriesSaved(lost);
+    if (leftOut) *leftOut = lost;
     return true;
 }
 
 bool Form1::mayLoseUnsavedWork(const std::string& action) {
-    if (!app_.hasUnsavedChanges()) return true;
-    size_t answer = app_.ui().choose(unsavedWorkQuestion(action), {"保存…", action, "キャンセル"});
-    if (answer != 0) return answer == 1;
-    // Goes on only when the work is safe in a file: after a save into a format that holds
-    // less, the user chooses again, and going back is the default.
-    for (;;) {
+    if (!app_.hasUnsavedChanges() && !app_.lastSaveLeftOut()) return true;
+    if (app_.hasUnsavedChanges()) {
+        size_t answer =
+            app_.ui().choose(unsavedWorkQuestion(action), {"保存…", action, "キャンセル"});
+        if (answer != 0) return answer == 1;
         bool leftOut = false;
         if (!save(&leftOut)) return false;
         if (!leftOut) return true;
+    }
+    // Goes on only when the work is safe in a file: after a save into a format that holds
+    // less (now, or the last one, with nothing changed since), the user chooses again, and
+    // going back is the default.
+    for (;;) {
         size_t next =
             app_.ui().choose(lossySaveQuestion(action), {"すべて残す形式で保存…", action, "戻る"});
         if (next != 0) return next == 1;
         // vCard 3.0 holds everything an entry holds: offered first.
         if (std::optional<FileKind>* kind = app_.commandContext().lastSaveKind)
             *kind = FileKind::Vcard3;
+        bool leftOut = false;
+        if (!save(&leftOut)) return false;
+        if (!leftOut) return true;
     }
 }
 

@@ -179,7 +179,24 @@ void QtUserInterface::showStatus(const std::string& text) {
         for (QWidget* widget : QApplication::topLevelWidgets())
             if (auto* main = qobject_cast<QMainWindow*>(widget); main && main->isVisible())
                 window = main;
-    if (window) window->statusBar()->showMessage(QString::fromStdString(text), 15000);
+    if (!window) return;
+    // A long path is shortened before its file's name to fit the window, the file's name kept
+    // whole where it fits; the whole text is the bar's tooltip.
+    QStatusBar* bar = window->statusBar();
+    const QFontMetrics& metrics = bar->fontMetrics();
+    QString whole = QString::fromStdString(text);
+    int room = std::max(80, bar->width() - 24);
+    QString shown = whole;
+    if (metrics.horizontalAdvance(whole) > room) {
+        qsizetype slash = whole.lastIndexOf('/');
+        QString tail = slash < 0 ? QString() : whole.mid(slash);
+        int headRoom = room - metrics.horizontalAdvance(tail);
+        shown = headRoom > metrics.horizontalAdvance("保存しました：…")
+                    ? metrics.elidedText(whole.left(slash), Qt::ElideRight, headRoom) + tail
+                    : metrics.elidedText(whole, Qt::ElideMiddle, room);
+    }
+    bar->setToolTip(whole);
+    bar->showMessage(shown, 15000);
 }
 
 std::vector<std::string> QtUserInterface::chooseFilesToOpen(const FileRequest& request) {

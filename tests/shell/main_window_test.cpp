@@ -440,6 +440,43 @@ class Form1Test : public QObject {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
+    void aQuitAfterASaveOfItsOwnThatLeftSomethingOutAsksToo() {
+        TempFolder folder;
+        ScriptedUi ui;
+        Module1 module1;
+        module1.programFolder = folder.path();
+        App app(Store::inMemory(), module1, ui);
+        QPointer<Form1> window = app.showMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        ui.fileAnswers = {folder.write("iphone.vcf",
+                                       "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\n"
+                                       "ORG:Tsunagi\r\nTEL;TYPE=CELL:09011112222\r\n"
+                                       "END:VCARD\r\n")};
+        window->m1->trigger();
+        // データの保存 into the phone's file: the company is left out, and said so.
+        ui.fileAnswers = {folder.file("phone.vcf")};
+        ui.filterAnswers = {FileKind::PhoneCards};
+        window->l2->trigger();
+        // The quit then asks what the save lost, not whether to save; 戻る keeps the window.
+        ui.questions.clear();
+        ui.choices.clear();
+        ui.chooseAnswers = {2};
+        window->m2->trigger();
+        QApplication::processEvents();
+        QVERIFY(window->isVisible());
+        QCOMPARE(ui.choices.size(), size_t(1));
+        QCOMPARE(ui.questions[0], lossySaveQuestion("終了"));
+        // すべて残す形式で保存…: vCard 3.0 keeps the company, and the quit goes on.
+        ui.fileAnswers = {folder.file("all.vcf")};
+        ui.filterAnswers = {FileKind::Vcard3};
+        ui.chooseAnswers = {0};
+        window->m2->trigger();
+        QApplication::processEvents();
+        QVERIFY(!window || !window->isVisible());
+        QVERIFY(std::filesystem::exists(folder.file("all.vcf")));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
     void clearingAndQuittingOfferToSaveFirst() {
         TempFolder folder;
         ScriptedUi ui;
@@ -648,6 +685,18 @@ class Form1Test : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(window));
         ui.showStatus("保存しました：/tmp/a.vcf");
         QCOMPARE(window->statusBar()->currentMessage(), QString("保存しました：/tmp/a.vcf"));
+        // A path longer than the window is shortened in its middle, the file's name and kind
+        // kept in sight, the whole in the tooltip.
+        std::string whole =
+            "保存しました：/home/user/" + std::string(200, 'd') + "/20261208.vcf（VCF）";
+        ui.showStatus(whole);
+        QString shown = window->statusBar()->currentMessage();
+        QVERIFY(shown.contains("…"));
+        QVERIFY(shown.startsWith("保存しました"));
+        QVERIFY(shown.endsWith("（VCF）"));
+        QVERIFY(window->statusBar()->fontMetrics().horizontalAdvance(shown) <
+                window->statusBar()->width());
+        QCOMPARE(window->statusBar()->toolTip(), QString::fromStdString(whole));
         window->close();
         // Gone now: a dialog's own event loop in the next test would not delete it.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
