@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 
 #include "card/properties.h"
 #include "card/vcard_line.h"
@@ -305,6 +306,45 @@ void syncWithAddressBook(App& app, QWidget* parent) {
             progress.setValue(static_cast<int>(done));
         });
         progress.reset();
+        // Another client wrote first to some: planned again, each is shown side by side with
+        // the card that client wrote, at once rather than at the next run; only those settled
+        // are written.
+        if (!result.raced.empty()) {
+            SyncPlan again = planSync(people, state, client);
+            std::set<std::string> raced(result.raced.begin(), result.raced.end());
+            bool settled = false;
+            for (size_t s = 0; s < again.steps.size(); ++s) {
+                SyncStep& step = again.steps[s];
+                if (step.kind != SyncStep::Kind::Conflict || !raced.count(step.name)) {
+                    // Nothing else this time: what else changed meanwhile waits for the next run.
+                    step.kind = SyncStep::Kind::Unchanged;
+                    continue;
+                }
+                ConflictDialog conflict(QString::fromStdString(step.name),
+                                        QString("ほかのプログラムが先に変更しました"),
+                                        readable(people[*step.local].card),
+                                        readable(step.server.card), parent);
+                if (conflict.exec() == QDialog::Accepted && conflict.choice() >= 0) {
+                    resolveConflict(again, s, static_cast<Resolution>(conflict.choice()), people,
+                                    state);
+                    settled = true;
+                }
+            }
+            if (settled) {
+                SyncResult second = runSync(again, people, state, client);
+                std::erase_if(result.conflicts, [&](const std::string& conflict) {
+                    for (const std::string& name : second.created)
+                        if (conflict.starts_with(name + "（")) return true;
+                    for (const std::string& name : second.updated)
+                        if (conflict.starts_with(name + "（")) return true;
+                    return false;
+                });
+                for (const std::string& name : second.created) result.created.push_back(name);
+                for (const std::string& name : second.updated) result.updated.push_back(name);
+                result.failed.insert(result.failed.end(), second.failed.begin(),
+                                     second.failed.end());
+            }
+        }
         std::string text = "アドレス帳に書き込みました（新規 " +
                            std::to_string(result.created.size()) + " 件、変更 " +
                            std::to_string(result.updated.size()) + " 件）。";

@@ -579,6 +579,7 @@ SyncResult runSync(const SyncPlan& plan, const std::vector<LocalPerson>& people,
         if (answer.status == 412) {
             // Another wrote first: theirs stands, and the person is a conflict.
             result.conflicts.push_back(step.name + "（ほかのプログラムが先に変更しました）");
+            result.raced.push_back(step.name);
             continue;
         }
         if (answer.status < 200 || answer.status >= 300) {

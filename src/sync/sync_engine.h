@@ -148,6 +148,9 @@ struct SyncResult {
     std::vector<std::string> absorbed;      // cards of merged entries rewritten or deleted
     std::vector<std::string> deletedHere;   // deleted here, and on the server as asked
     std::vector<std::string> keptThere;     // deleted here, left on the server
+    // Those another client wrote first (412): conflicts too, which a new plan now shows with
+    // the server's card as it is.
+    std::vector<std::string> raced;
     int writes = 0;
     bool inSync() const { return conflicts.empty() && failed.empty(); }
 };

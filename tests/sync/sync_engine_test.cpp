@@ -176,6 +176,20 @@ TEST(SyncEngine, ConflictsAndALostRaceLeaveTheServersCard) {
     EXPECT_NE(server.cards[yamada].card.find("NOTE:theirs"), std::string::npos);
     EXPECT_NE(server.cards[suzuki].card.find("NOTE:race"), std::string::npos);
     EXPECT_EQ(server.cards.size(), 2u);  // 佐藤 not made again
+    // The race is a conflict at once: planned again, 鈴木 is asked about with the card the other
+    // client wrote, and settled, ours goes.
+    EXPECT_EQ(result.raced, std::vector<std::string>{"鈴木一郎"});
+    SyncState state(folder.path(), "http://fake/book/");
+    SyncPlan again = planSync(people, state, server);
+    size_t raced = again.steps.size();
+    for (size_t s = 0; s < again.steps.size(); ++s)
+        if (again.steps[s].name == "鈴木一郎") raced = s;
+    ASSERT_LT(raced, again.steps.size());
+    EXPECT_EQ(again.steps[raced].kind, SyncStep::Kind::Conflict);
+    EXPECT_NE(again.steps[raced].server.card.find("NOTE:race"), std::string::npos);
+    resolveConflict(again, raced, Resolution::KeepOurs, people, state);
+    runSync(again, people, state, server);
+    EXPECT_NE(server.cards[suzuki].card.find("NOTE:ours"), std::string::npos);
 }
 
 TEST(SyncEngine, SyncCollectionReadsOnlyWhatChanged) {
