@@ -8,39 +8,16 @@
 #include <QListWidget>
 #include <cstdio>
 
-#include "commands/user_interface.h"
 #include "import/vcf_import.h"
+#include "scripted_user.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
-
-namespace {
-class SilentUi : public tsunagi::UserInterface {
-  public:
-    std::vector<std::string> chooseFilesToOpen(const tsunagi::FileRequest&) override { return {}; }
-    std::optional<tsunagi::SaveChoice> chooseFileToSave(const tsunagi::FileRequest&) override {
-        return {};
-    }
-    bool ask(const std::string&, const std::string&, const std::string&) override { return true; }
-    size_t choose(const std::string&, const std::vector<std::string>& answers) override {
-        return answers.size() - 1;
-    }
-    void showMessage(const std::string& text) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
-    bool openWithDesktop(const std::string&) override { return false; }
-    void showStatus(const std::string&) override {}
-    std::optional<tsunagi::CsvAssignment> chooseColumns(
-        const std::string&, const tsunagi::CsvColumnsPreview&) override {
-        return std::nullopt;
-    }
-};
-}  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     if (argc != 2) return 2;
-    SilentUi ui;
+    tsunagi::ScriptedUser ui;
     tsunagi::App app(tsunagi::Store::inMemory(), tsunagi::Module1{}, ui);
     long cards = tsunagi::importVcfFile(app.store(), argv[1]);
     tsunagi::Form1* window = app.showMainWindow();

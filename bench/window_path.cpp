@@ -9,48 +9,16 @@
 #include <QListWidget>
 #include <cstdio>
 
-#include "commands/user_interface.h"
+#include "scripted_user.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "store/entry_list.h"
-
-namespace {
-
-// Opens `in`, saves to `out` as the phone's cards; every question answered with its default.
-class ScriptedUser : public tsunagi::UserInterface {
-  public:
-    ScriptedUser(std::string in, std::string out) : in_(std::move(in)), out_(std::move(out)) {}
-    std::vector<std::string> chooseFilesToOpen(const tsunagi::FileRequest&) override {
-        return {in_};
-    }
-    std::optional<tsunagi::SaveChoice> chooseFileToSave(const tsunagi::FileRequest&) override {
-        return tsunagi::SaveChoice{out_, tsunagi::FileKind::PhoneCards};
-    }
-    bool ask(const std::string&, const std::string&, const std::string&) override { return true; }
-    size_t choose(const std::string&, const std::vector<std::string>& answers) override {
-        return answers.size() - 1;
-    }
-    void showMessage(const std::string& text) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
-    bool openWithDesktop(const std::string&) override { return false; }
-    void showStatus(const std::string&) override {}
-    std::optional<tsunagi::CsvAssignment> chooseColumns(
-        const std::string&, const tsunagi::CsvColumnsPreview&) override {
-        return std::nullopt;
-    }
-
-  private:
-    std::string in_, out_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     if (argc != 4) return 2;
-    ScriptedUser user(argv[1], argv[2]);
+    tsunagi::ScriptedUser user(argv[1], argv[2]);
     tsunagi::Module1 module1;
     module1.dataFolder = argv[3];
     QElapsedTimer total;

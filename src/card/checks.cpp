@@ -3,6 +3,7 @@
 #include <regex>
 #include <string>
 
+#include "card/unicode.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -15,16 +16,6 @@ std::optional<bool> IsAllDigits(std::string_view value) {
 }
 
 namespace {
-
-// The code point at `i` of UTF-8 text and its length in bytes; a stray byte counts as itself.
-std::pair<char32_t, size_t> codePointAt(std::string_view text, size_t i) {
-    unsigned char c = text[i];
-    size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    if (i + length > text.size() || length == 1) return {c, 1};
-    char32_t point = c & (0xFF >> (length + 1));
-    for (size_t k = 1; k < length; ++k) point = (point << 6) | (text[i + k] & 0x3F);
-    return {point, length};
-}
 
 bool isDigitAt(const std::string& ascii) {
     return !ascii.empty() && ascii.back() >= '0' && ascii.back() <= '9';

@@ -101,6 +101,15 @@ const std::array<HalfForm, 0x30FC - 0x30A1 + 1>& halfOfFull() {
 
 }  // namespace
 
+std::pair<char32_t, size_t> codePointAt(std::string_view text, size_t i) {
+    unsigned char c = text[i];
+    size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + length > text.size() || length == 1) return {c, 1};
+    char32_t point = c & (0xFF >> (length + 1));
+    for (size_t k = 1; k < length; ++k) point = (point << 6) | (text[i + k] & 0x3F);
+    return {point, length};
+}
+
 std::string fullWidthKatakana(std::string_view utf8) {
     if (!hasHalfWidthKana(utf8)) return std::string(utf8);
     std::string out;
@@ -391,16 +400,7 @@ std::u32string codePoints(std::string_view utf8) {
     std::u32string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
-        auto byte = [&utf8](size_t at) { return static_cast<unsigned char>(utf8[at]); };
-        unsigned char lead = byte(i);
-        size_t length = lead < 0x80    ? 1
-                        : lead >= 0xF0 ? 4
-                        : lead >= 0xE0 ? 3
-                        : lead >= 0xC0 ? 2
-                                       : 1;
-        if (i + length > utf8.size()) length = 1;
-        char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
-        for (size_t k = 1; k < length; ++k) c = c << 6 | (byte(i + k) & 0x3F);
+        auto [c, length] = codePointAt(utf8, i);
         out += c;
         i += length;
     }

@@ -5,8 +5,12 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tsunagi {
+
+// The code point at `i` of UTF-8 text and its length in bytes; a stray byte counts as itself.
+std::pair<char32_t, size_t> codePointAt(std::string_view text, size_t i);
 
 // Half-width katakana (ｶﾞ, ｯ, ｰ, ｡) as full-width (ガ, ッ, ー, 。); every other character stays.
 std::string fullWidthKatakana(std::string_view utf8);

@@ -30,6 +30,15 @@
 
 using namespace tsunagi;
 
+// Opens one card with a company, which the phone's file has no place for.
+static void openCardWithACompany(Form1* window, ScriptedUi& ui, TempFolder& folder) {
+    ui.fileAnswers = {folder.write("iphone.vcf",
+                                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\n"
+                                   "ORG:Tsunagi\r\nTEL;TYPE=CELL:09011112222\r\n"
+                                   "END:VCARD\r\n")};
+    window->m1->trigger();
+}
+
 class Form1Test : public QObject {
     Q_OBJECT
 
@@ -406,12 +415,7 @@ class Form1Test : public QObject {
         App app(Store::inMemory(), module1, ui);
         QPointer<Form1> window = app.showMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        // A card with a company the phone's file has no place for.
-        ui.fileAnswers = {folder.write("iphone.vcf",
-                                       "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\n"
-                                       "ORG:Tsunagi\r\nTEL;TYPE=CELL:09011112222\r\n"
-                                       "END:VCARD\r\n")};
-        window->m1->trigger();
+        openCardWithACompany(window, ui, folder);
         QCOMPARE(window->List1->count(), 1);
         // Quit, 保存… into the phone's file: the company is left out, so the quit asks again,
         // and its default, 戻る, keeps the window.
@@ -448,11 +452,7 @@ class Form1Test : public QObject {
         App app(Store::inMemory(), module1, ui);
         QPointer<Form1> window = app.showMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        ui.fileAnswers = {folder.write("iphone.vcf",
-                                       "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ono;Aki;;;\r\n"
-                                       "ORG:Tsunagi\r\nTEL;TYPE=CELL:09011112222\r\n"
-                                       "END:VCARD\r\n")};
-        window->m1->trigger();
+        openCardWithACompany(window, ui, folder);
         // データの保存 into the phone's file: the company is left out, and said so.
         ui.fileAnswers = {folder.file("phone.vcf")};
         ui.filterAnswers = {FileKind::PhoneCards};

@@ -102,6 +102,15 @@ SyncResult sync(const std::vector<LocalPerson>& people, const std::string& folde
     return runSync(plan, people, state, server);
 }
 
+// Three people, each with a number of their own, synced once.
+std::vector<LocalPerson> threePeopleSynced(const TempFolder& folder, FakeServer& server) {
+    std::vector<LocalPerson> people = {person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\n"),
+                                       person("佐藤花子", "urn:uuid:2", "TEL:0322223333\r\n"),
+                                       person("鈴木一郎", "urn:uuid:3", "TEL:0333334444\r\n")};
+    EXPECT_EQ(sync(people, folder.path(), server).writes, 3);
+    return people;
+}
+
 TEST(SyncEngine, TiesByTheRuleUpdatesCreatesAndThenSendsNothing) {
     TempFolder folder;
     FakeServer server;
@@ -147,10 +156,8 @@ TEST(SyncEngine, TiesByTheRuleUpdatesCreatesAndThenSendsNothing) {
 TEST(SyncEngine, ConflictsAndALostRaceLeaveTheServersCard) {
     TempFolder folder;
     FakeServer server;
-    std::vector<LocalPerson> people = {person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\n"),
-                                       person("佐藤花子", "urn:uuid:2", "TEL:0322223333\r\n"),
-                                       person("鈴木一郎", "urn:uuid:3", "TEL:0333334444\r\n")};
-    ASSERT_EQ(sync(people, folder.path(), server).writes, 3);
+    std::vector<LocalPerson> people = threePeopleSynced(folder, server);
+    ASSERT_EQ(server.cards.size(), 3u);
     auto hrefOf = [&](const std::string& name) {
         for (const auto& [href, stored] : server.cards)
             if (stored.card.find("FN:" + name) != std::string::npos) return href;
@@ -290,10 +297,8 @@ TEST(SyncEngine, AConflictSettledStaysSettled) {
 TEST(SyncEngine, APersonDeletedHereGoesFromTheServerOnlyWhenTheUserSaysSo) {
     TempFolder folder;
     FakeServer server;
-    std::vector<LocalPerson> people = {person("山田太郎", "urn:uuid:1", "TEL:0311112222\r\n"),
-                                       person("佐藤花子", "urn:uuid:2", "TEL:0322223333\r\n"),
-                                       person("鈴木一郎", "urn:uuid:3", "TEL:0333334444\r\n")};
-    ASSERT_EQ(sync(people, folder.path(), server).writes, 3);
+    std::vector<LocalPerson> people = threePeopleSynced(folder, server);
+    ASSERT_EQ(server.cards.size(), 3u);
     // 佐藤 deleted here; 鈴木 deleted here too, but changed on the server since.
     std::string suzuki;
     for (const auto& [href, stored] : server.cards)
