@@ -1,4 +1,5 @@
-// tsunagi-cli: the same imports and exports as the windows, on a fresh store in memory.
+// tsunagi-cli: the same imports and exports as the windows, on a fresh store of its own: a
+// temporary file, deleted at the end.
 //
 //   tsunagi-cli [--list] [--rows] [-o OUTPUT]... FILE...
 
@@ -38,8 +39,8 @@ const char* const kUsage =
     "usage: tsunagi-cli [--list] [--rows] [--duplicates] [--merge-duplicates] [-o OUTPUT]...\n"
     "                   [--vcard3 FILE] [--google-csv FILE] FILE...\n"
     "\n"
-    "Imports each FILE (.vcf, .csv, .xls/.xlsx) in order into a fresh store in memory,\n"
-    "then prints and writes what was asked for.\n"
+    "Imports each FILE (.vcf, .csv, .xls/.xlsx) in order into a fresh temporary store\n"
+    "(in $TMPDIR, else /tmp; deleted at the end), then prints and writes what was asked for.\n"
     "\n"
     "  --list      print the main window's list lines, then the count label\n"
     "  --rows      print every row as one JSON object per line\n"
@@ -227,7 +228,7 @@ int main(int argc, char** argv) {
                           ": not a .csv, .vcf, .xls or .html file");
 
     try {
-        Store store = Store::inMemory();
+        Store store = Store::temporary();
         for (const std::string& input : options.inputs) {
             ImportReport report;
             FileKind kind = *openKindForName(input);

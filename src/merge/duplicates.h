@@ -27,7 +27,7 @@ struct DuplicateEntry {
     bool asked = false;
     // The entry as it was read, packed, where the sure groups alone were asked for: a merge
     // right after reads it from here instead of the store. "" when not kept.
-    std::string held;
+    std::string held{};
 };
 
 // Same: the names are the same once normalised (and the entries share a number or a mail, or one

@@ -1,7 +1,10 @@
 #include "store/store.h"
 
 #include <sqlcipher/sqlite3.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/error.h"
@@ -235,6 +238,34 @@ Store Store::inMemory() {
     store.location_ = {":memory:", ""};
     store.kept_ = openDatabase(":memory:", "", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     Connection(store.kept_, store.location_.path).execute(kStoreSchema);
+    return store;
+}
+
+Store Store::temporary() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string path = std::string(folder && *folder ? folder : "/tmp") + "/tsunagi-XXXXXX";
+    int made = mkstemp(path.data());
+    if (made < 0) throw TsunagiError(path, 0, "作業用のファイルを作れません。");
+    close(made);
+    std::shared_ptr<sqlite3> db;
+    try {
+        db = openDatabase(path, "", SQLITE_OPEN_READWRITE);
+    } catch (...) {
+        std::remove(path.c_str());
+        throw;
+    }
+    Store store;
+    store.location_ = {path, ""};
+    // The file goes with the last connection to it, and its journal with it.
+    store.kept_ = std::shared_ptr<sqlite3>(db.get(), [db, path](sqlite3*) mutable {
+        db.reset();
+        std::remove(path.c_str());
+        std::remove((path + "-journal").c_str());
+    });
+    Connection connection(store.kept_, path);
+    // Nothing outlives the run: a crash loses nothing that a write to the disk would keep.
+    connection.execute("PRAGMA synchronous = OFF;");
+    connection.execute(kStoreSchema);
     return store;
 }
 

@@ -104,6 +104,9 @@ class Store {
     explicit Store(std::string connectionString);
     // A fresh store in memory, made from the schema; it lives as long as the Store.
     static Store inMemory();
+    // A fresh store in a private file of its own, deleted when the Store goes: memory stays
+    // bounded by SQLite's page cache however many entries it holds.
+    static Store temporary();
     // Creates a new keyed store file from the schema; the file must not exist yet.
     static void createFile(const std::string& path);
 

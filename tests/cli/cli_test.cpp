@@ -14,10 +14,14 @@ struct CliRun {
     std::string err;
 };
 
+// Runs the command line with its temporary store in the folder's "work", which must be empty
+// again afterwards, whatever the run did.
 CliRun runCli(const TempFolder& folder, const std::string& arguments) {
-    std::string command = std::string(TSUNAGI_CLI) + " " + arguments + " >" +
-                          folder.file("stdout") + " 2>" + folder.file("stderr");
+    std::filesystem::create_directories(folder.file("work"));
+    std::string command = "TMPDIR=" + folder.file("work") + " " + std::string(TSUNAGI_CLI) + " " +
+                          arguments + " >" + folder.file("stdout") + " 2>" + folder.file("stderr");
     int raw = std::system(command.c_str());
+    EXPECT_TRUE(std::filesystem::is_empty(folder.file("work"))) << arguments;
     return {WEXITSTATUS(raw), readBytes(folder.file("stdout")), readBytes(folder.file("stderr"))};
 }
 
@@ -92,6 +96,14 @@ TEST(Cli, ExitCodes) {
     EXPECT_FALSE(std::filesystem::exists(folder.file("out.csv")));
 
     EXPECT_EQ(runCli(folder, folder.file("missing.vcf")).status, 1);
+    // Nowhere to put its store: said, and nothing done.
+    std::string command = "TMPDIR=" + folder.file("none") + " " + std::string(TSUNAGI_CLI) +
+                          " -o " + folder.file("out.csv") + " " + good + " 2>" +
+                          folder.file("stderr");
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_NE(readBytes(folder.file("stderr")).find("作業用のファイルを作れません"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.csv")));
     for (const std::string& arguments :
          std::vector<std::string>{"", "--bogus " + good, "notes.txt", "-o out.txt " + good, "-o"}) {
         CliRun usage = runCli(folder, arguments);

@@ -167,5 +167,30 @@ TEST(Store, TooManyLinesForOneRowIsRefusedAndTransactionRollsBack) {
     EXPECT_EQ(countEntries(connection), 0);
 }
 
+// A temporary store lives in a file of its own, which goes with the last connection to it; it
+// holds and rolls back as any store does.
+TEST(Store, ATemporaryStoreIsAFileThatGoesWithItsLastConnection) {
+    TempFolder folder;
+    std::string path;
+    {
+        setenv("TMPDIR", folder.path().c_str(), 1);
+        Store store = Store::temporary();
+        unsetenv("TMPDIR");
+        path = store.databasePath();
+        EXPECT_EQ(path.rfind(folder.path(), 0), 0u) << path;
+        Connection connection = store.open();
+        EntryInserter(connection).insert(card("kept"));
+        {
+            Transaction transaction(connection);
+            EntryInserter(connection).insert(card("rolled back"));
+        }
+        store = Store::inMemory();  // the connection still holds the file
+        EXPECT_TRUE(std::filesystem::exists(path));
+        EXPECT_EQ(countEntries(connection), 1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
 }  // namespace
 }  // namespace tsunagi
