@@ -21,9 +21,17 @@ bool isDigitAt(const std::string& ascii) {
     return !ascii.empty() && ascii.back() >= '0' && ascii.back() <= '9';
 }
 
+bool isAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 }  // namespace
 
 std::string asciiNumber(std::string_view number) {
+    // Every character it folds is beyond ASCII.
+    if (isAscii(number)) return std::string(number);
     std::string ascii;
     ascii.reserve(number.size());
     for (size_t i = 0; i < number.size();) {
@@ -70,8 +78,12 @@ std::optional<std::string> phoneDigits(std::string_view typed) {
 }
 
 std::optional<std::string> dialledDigits(std::string_view typed) {
-    std::string folded = asciiNumber(typed);
-    std::string_view number = folded;
+    std::string folded;
+    std::string_view number = typed;
+    if (!isAscii(typed)) {
+        folded = asciiNumber(typed);
+        number = folded;
+    }
     size_t start = number.find_first_not_of(" \t");
     if (start == std::string_view::npos) return std::nullopt;
     number.remove_prefix(start);
@@ -97,6 +109,12 @@ std::optional<std::string> dialledDigits(std::string_view typed) {
 }
 
 NumberParts splitExtension(std::string_view number) {
+    // Every mark holds one of these, or is beyond ASCII.
+    bool marked = false;
+    for (char c : number)
+        marked = marked || c == ',' || c == ';' || c == 'x' || c == 'X' || c == 'e' || c == 'E' ||
+                 static_cast<unsigned char>(c) >= 0x80;
+    if (!marked) return {number, {}};
     std::string lower = lowerAscii(number);
     size_t at = std::string::npos, skip = 0;
     // A dial string's pause (",") and wait (";"), as phones write an extension, count when

@@ -43,6 +43,9 @@ LineKind classifyLine(std::string_view line) {
 ColumnKind columnKind(std::string_view value) {
     // The first non-empty piece: empty pieces come before it in values like "<>TEL;…".
     while (value.substr(0, kJoin.size()) == kJoin) value.remove_prefix(kJoin.size());
+    // Most lines are neither, as their first letter says.
+    char first = value.empty() ? '\0' : static_cast<char>(value[0] | 0x20);
+    if (first != 't' && first != 'e') return ColumnKind::Other;
     // Its property name ends at ";" or ":"; a piece without either is no property line.
     size_t end = 0;
     while (end < value.size() && value[end] != ';' && value[end] != ':') {

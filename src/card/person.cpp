@@ -660,22 +660,31 @@ Person readPerson(const EntryRow& row) {
     return person;
 }
 
-std::string builtName(const Person& person) {
-    if (person.wholeName) return person.name[1];
-    const std::string &family = person.name[0], &given = person.name[1], &middle = person.name[2],
-                      &prefix = person.name[3], &suffix = person.name[4];
+namespace {
+
+// The name built from the five parts of N, as builtName says.
+std::string nameOfParts(const std::vector<std::string>& parts) {
+    const std::string &family = parts[0], &given = parts[1], &middle = parts[2], &prefix = parts[3],
+                      &suffix = parts[4];
     std::string core;
     // A name with kanji or kana in it is Japanese, family name first, even where a part holds
     // a Latin letter or a digit ("山田;太郎(会社)", "林;修95").
-    if (hasJapaneseScript(family + given + middle)) {
-        core = family + middle + given;
+    if (hasJapaneseScript(family) || hasJapaneseScript(given) || hasJapaneseScript(middle)) {
+        core.append(family).append(middle).append(given);
     } else {
         for (const std::string* part : {&given, &middle, &family})
-            if (!part->empty()) core += (core.empty() ? "" : " ") + *part;
+            if (!part->empty()) core.append(core.empty() ? "" : " ").append(*part);
     }
     if (core.empty()) return "";
     std::string name = prefix.empty() ? core : prefix + " " + core;
     return suffix.empty() ? name : name + " " + suffix;
+}
+
+}  // namespace
+
+std::string builtName(const Person& person) {
+    if (person.wholeName) return person.name[1];
+    return nameOfParts(person.name);
 }
 
 std::string displayName(const Person& person) {
@@ -690,19 +699,19 @@ std::string displayName(const Person& person) {
 
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
                                        std::string_view formatted, std::string_view phoneName) {
-    Person person;
-    for (size_t i = 0; i < parts.size() && i < 5; ++i) person.name[i] = trimBlanks(parts[i]);
-    bool named = !joinedName(person.name[0], person.name[1]).empty();
-    bool keepFormatted = named && !formatted.empty() && formatted != builtName(person);
+    std::vector<std::string> name(5);
+    for (size_t i = 0; i < parts.size() && i < 5; ++i) name[i] = trimBlanks(parts[i]);
+    std::string joined = joinedName(name[0], name[1]);
+    bool named = !joined.empty();
+    bool keepFormatted = named && !formatted.empty() && formatted != nameOfParts(name);
     // A family name alone would read as a name typed whole.
-    bool moreParts = std::any_of(person.name.begin() + 2, person.name.end(),
+    bool moreParts = std::any_of(name.begin() + 2, name.end(),
                                  [](const std::string& part) { return !part.empty(); }) ||
-                     (!person.name[0].empty() && person.name[1].empty()) ||
-                     (named && joinedName(person.name[0], person.name[1]) != phoneName);
+                     (!name[0].empty() && name[1].empty()) || (named && joined != phoneName);
     std::vector<std::string> lines;
     if (moreParts || keepFormatted) {
         std::string n = "N:";
-        for (size_t i = 0; i < 5; ++i) n += (i ? ";" : "") + escapeText(person.name[i]);
+        for (size_t i = 0; i < 5; ++i) appendEscapedText(n.append(i ? ";" : ""), name[i]);
         lines.push_back(std::move(n));
     }
     if (keepFormatted) lines.push_back("FN:" + escapeText(formatted));
@@ -811,20 +820,27 @@ NumberClass numberClassOf(const VcardLine& line) {
 std::string numberText(std::string_view number) { return trimBlanks(asciiNumber(number)); }
 
 std::string keptLine(const VcardLine& line, std::string_view text) {
-    std::string kept = line.group.empty() ? std::string() : line.group + ".";
-    kept += line.name;
-    std::string types;
+    std::string kept;
+    kept.reserve(line.group.size() + line.name.size() + text.size() + 32);
+    if (!line.group.empty()) kept.append(line.group).append(".");
+    kept.append(line.name);
     bool base64 = line.base64();
+    size_t typeCount = 0;
     for (const VcardParameter& parameter : line.parameters) {
-        if (parameter.name == "CHARSET" || parameter.name == "ENCODING") continue;
-        if (parameter.name == "TYPE") {
-            types += (types.empty() ? "" : ",") + parameter.value;
+        if (parameter.name == "TYPE") ++typeCount;
+        if (parameter.name == "CHARSET" || parameter.name == "ENCODING" || parameter.name == "TYPE")
             continue;
-        }
-        kept += ";" + parameter.name + "=" + parameter.value;
+        kept.append(";").append(parameter.name).append("=").append(parameter.value);
     }
-    if (base64) kept += ";ENCODING=b";
-    if (!types.empty()) kept += ";TYPE=" + types;
+    if (base64) kept.append(";ENCODING=b");
+    // Every TYPE as one list, after the other parameters.
+    bool typed = false;
+    for (size_t p = 0; typeCount > 0 && p < line.parameters.size(); ++p) {
+        const VcardParameter& parameter = line.parameters[p];
+        if (parameter.name != "TYPE" || (!typed && parameter.value.empty())) continue;
+        kept.append(typed ? "," : ";TYPE=").append(parameter.value);
+        typed = true;
+    }
     kept += ':';
     if (base64) {
         // Folds and the blanks of 2.1's indented lines are no part of the data.
@@ -833,15 +849,13 @@ std::string keptLine(const VcardLine& line, std::string_view text) {
         return kept;
     }
     // As text in UTF-8, line breaks escaped as vCard 3.0 writes them.
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            kept += "\\n";
-        } else if (text[i] == '\n') {
-            kept += "\\n";
-        } else {
-            kept += text[i];
-        }
+    while (!text.empty()) {
+        size_t stop = std::min(text.find('\r'), text.find('\n'));
+        kept.append(text.substr(0, stop));
+        if (stop == std::string_view::npos) break;
+        kept.append("\\n");
+        if (text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n') ++stop;
+        text.remove_prefix(stop + 1);
     }
     return kept;
 }

@@ -202,13 +202,19 @@ bool isJapaneseScript(std::string_view utf8) {
 }
 
 bool hasJapaneseScript(std::string_view utf8) {
-    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-    for (int32_t i = 0; i < text.length();) {
-        UChar32 c = text.char32At(i);
-        i += U16_LENGTH(c);
+    for (size_t i = 0; i < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {  // no letter of these scripts
+            ++i;
+            continue;
+        }
+        auto [c, length] = codePointAt(utf8, i);
+        bool whole = length > 1;  // a broken sequence is no character of any script
+        for (size_t k = 1; whole && k < length; ++k)
+            whole = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;
+        i += whole ? length : 1;
+        if (!whole) continue;
         UErrorCode status = U_ZERO_ERROR;
-        UScriptCode script = uscript_getScript(c, &status);
+        UScriptCode script = uscript_getScript(static_cast<UChar32>(c), &status);
         if (script == USCRIPT_HAN || script == USCRIPT_HIRAGANA || script == USCRIPT_KATAKANA)
             return true;
     }

@@ -67,13 +67,17 @@ void assignUpper(std::string& out, std::string_view text) {
 
 bool parseVcardLine(std::string_view line, VcardLine& out) {
     // The value begins after the first colon outside a quoted parameter value.
-    size_t colon = 0;
-    bool quoted = false;
-    while (colon < line.size() && (quoted || line[colon] != ':')) {
-        if (line[colon] == '"') quoted = !quoted;
-        ++colon;
+    size_t colon = line.find(':');
+    bool quotes = line.substr(0, colon).find('"') != std::string_view::npos;
+    if (quotes) {
+        colon = 0;
+        bool quoted = false;
+        while (colon < line.size() && (quoted || line[colon] != ':')) {
+            if (line[colon] == '"') quoted = !quoted;
+            ++colon;
+        }
     }
-    if (colon == line.size()) return false;
+    if (colon >= line.size()) return false;
     std::string_view head = line.substr(0, colon);
     out.value.assign(line.substr(colon + 1));
 
@@ -92,11 +96,14 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
     std::string_view rest = head.substr(semicolon);
     while (!rest.empty()) {
         rest.remove_prefix(1);  // the ";"
-        size_t end = 0;
-        bool inQuotes = false;
-        while (end < rest.size() && (inQuotes || rest[end] != ';')) {
-            if (rest[end] == '"') inQuotes = !inQuotes;
-            ++end;
+        size_t end = std::min(rest.find(';'), rest.size());
+        if (quotes) {
+            end = 0;
+            bool inQuotes = false;
+            while (end < rest.size() && (inQuotes || rest[end] != ';')) {
+                if (rest[end] == '"') inQuotes = !inQuotes;
+                ++end;
+            }
         }
         std::string_view parameter = rest.substr(0, end);
         rest.remove_prefix(end);
@@ -110,7 +117,7 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
         } else {
             assignUpper(p.name, parameter.substr(0, equals));
             p.value.assign(parameter.substr(equals + 1));
-            std::erase(p.value, '"');
+            if (quotes) std::erase(p.value, '"');
         }
     }
     out.parameters.resize(count);
@@ -195,6 +202,11 @@ std::string_view unescapeText(std::string_view value, std::string& scratch) {
 
 std::string escapeText(std::string_view text) {
     std::string out;
+    appendEscapedText(out, text);
+    return out;
+}
+
+void appendEscapedText(std::string& out, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == '\\' || c == ',' || c == ';') {
@@ -207,7 +219,6 @@ std::string escapeText(std::string_view text) {
             out += c;
         }
     }
-    return out;
 }
 
 }  // namespace tsunagi

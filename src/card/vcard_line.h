@@ -47,6 +47,8 @@ void splitComponents(std::string_view value, char separator, std::vector<std::st
 
 // Text as a vCard 3.0 value: backslash, comma and semicolon escaped, line breaks as "\\n".
 std::string escapeText(std::string_view text);
+// The same, appended to `out`.
+void appendEscapedText(std::string& out, std::string_view text);
 
 // A text value unescaped: "\\," "\\;" "\\\\" become the character, "\\n" a line break. The
 // value itself when it holds no escape, else a view of `scratch`, which holds the result.

@@ -101,10 +101,9 @@ struct KeptBeyond {
     std::vector<std::string> words;
 };
 
-// The word for a kept line of property `name`; none for what a phone's format writes after
-// all, or what holds nothing of the person.
-std::optional<std::string> keptWord(const std::string& name, std::string_view extra,
-                                    const std::string& family = {}, const std::string& given = {}) {
+// The word for a kept line of property `name` other than the name's own (which keptBeyond
+// reads); none for what a phone's format writes after all, or what holds nothing of the person.
+std::optional<std::string> keptWord(const std::string& name, std::string_view extra) {
     // Android's own rows by what they hold.
     if (name == "X-ANDROID-CUSTOM") {
         for (auto [kind, property] :
@@ -122,28 +121,6 @@ std::optional<std::string> keptWord(const std::string& name, std::string_view ex
         case PropertyKind::PhoneOnly:
         case PropertyKind::Uid:
             return std::nullopt;
-        case PropertyKind::Name: {
-            // Kept beside a display name of the card's own, in other languages, or where it
-            // holds more than family and given.
-            VcardLine line;
-            if (!parseVcardLine(extra, line)) return std::nullopt;
-            if (line.parameter("ALTID")) return "ほかの言語の名前";
-            std::vector<std::string> parts = splitAll(line.value, ";");
-            for (size_t p = 2; p < parts.size(); ++p)
-                if (!trimBlanks(parts[p]).empty()) return "敬称やミドルネーム";
-            return std::nullopt;
-        }
-        case PropertyKind::FormattedName: {
-            // A display name that only puts a blank between family and given name is the name
-            // the phone shows: nothing is lost.
-            VcardLine line;
-            if (!parseVcardLine(extra, line) || line.parameter("ALTID"))
-                return spokenProperty(name);
-            std::string shown = trimBlanks(line.value);
-            for (const std::string& candidate : {family + " " + given, given + " " + family})
-                if (!family.empty() && !given.empty() && shown == candidate) return std::nullopt;
-            return spokenProperty(name);
-        }
         case PropertyKind::Column: {
             VcardLine line;
             parseVcardLine(extra, line);
@@ -154,29 +131,53 @@ std::optional<std::string> keptWord(const std::string& name, std::string_view ex
     }
 }
 
+// Whether `shown` is "family given" or "given family": the name the phone shows.
+bool shownAsBuilt(std::string_view shown, std::string_view family, std::string_view given) {
+    if (family.empty() || given.empty() || shown.size() != family.size() + 1 + given.size())
+        return false;
+    for (auto [first, second] : {std::pair{family, given}, std::pair{given, family}})
+        if (shown.substr(0, first.size()) == first && shown[first.size()] == ' ' &&
+            shown.substr(first.size() + 1) == second)
+            return true;
+    return false;
+}
+
 KeptBeyond keptBeyond(Connection& connection) {
     KeptBeyond kept;
     // Most lines of a book are of a few properties: their words are looked up once.
     std::unordered_map<std::string, std::optional<std::string>> words;
     std::int64_t nameId = -1;  // the entry whose kept N was the last read, and its parts
-    std::string family, given;
+    std::string family, given, name;
+    VcardLine line;
+    std::vector<std::string> parts;
     forEachExtraLine(connection, [&](std::int64_t id, std::string_view extra) {
         std::string_view head = propertyName(extra);
         head.remove_prefix(std::min(head.size(), head.find('.') + 1));  // its group
-        std::string name = upperAscii(head);
+        name.assign(head);
+        for (char& c : name)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         std::optional<std::string> word;
-        if (name == "N") {
-            // The name's parts, for the display name kept after them.
-            VcardLine line;
-            std::vector<std::string> parts;
-            if (parseVcardLine(extra, line)) splitComponents(line.value, ';', parts);
-            parts.resize(std::max<size_t>(parts.size(), 2));
-            nameId = id;
-            family = trimBlanks(parts[0]);
-            given = trimBlanks(parts[1]);
-            word = keptWord(name, extra);
-        } else if (name == "FN") {
-            word = nameId == id ? keptWord(name, extra, family, given) : keptWord(name, extra);
+        if (name == "N" || name == "FN") {
+            // Each name line is read once: N for its parts, and the display name kept after
+            // them says nothing more where it is the name they make.
+            bool read = parseVcardLine(extra, line);
+            if (name == "N") {
+                parts.clear();
+                if (read) splitComponents(line.value, ';', parts);
+                parts.resize(std::max<size_t>(parts.size(), 2));
+                nameId = id;
+                family = trimBlanks(parts[0]);
+                given = trimBlanks(parts[1]);
+                if (read && line.parameter("ALTID")) {
+                    word = "ほかの言語の名前";
+                } else {
+                    for (size_t p = 2; read && p < parts.size() && !word; ++p)
+                        if (!trimBlanks(parts[p]).empty()) word = "敬称やミドルネーム";
+                }
+            } else if (!read || line.parameter("ALTID") || nameId != id ||
+                       !shownAsBuilt(trimBlanks(line.value), family, given)) {
+                word = spokenProperty(name);
+            }
         } else if (name == "X-TSUNAGI-COLUMN" || name == "X-ANDROID-CUSTOM") {
             word = keptWord(name, extra);
         } else {

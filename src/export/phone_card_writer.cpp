@@ -52,8 +52,7 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
                     // The phone's own numbers are digits already: written as they stand.
                     if (size_t colon = piece.find(':'); colon != std::string_view::npos) {
                         std::string_view number = piece.substr(colon + 1);
-                        if (!number.empty() && number.size() < 24 &&
-                            number.find_first_not_of("0123456789") == std::string_view::npos) {
+                        if (number.size() < 24 && IsAllDigits(number).value_or(false)) {
                             lines.append(piece).append("\r\n");
                             return;
                         }

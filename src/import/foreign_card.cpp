@@ -62,6 +62,14 @@ std::string_view numberOf(std::string_view value) {
 // card's own structure. Not kept.
 bool carriesNothing(std::string_view name) { return propertyKind(name) == PropertyKind::Structure; }
 
+// Whether a parameter, written whole ("NAME=value", or a TYPE's value), begins "X-CUSTOM(":
+// the test of takeCustomLabel below, without taking anything apart.
+bool hasCustomLabel(const VcardLine& line) {
+    for (const VcardParameter& p : line.parameters)
+        if (startsWithIgnoringCase(p.name == "TYPE" ? p.value : p.name, "X-CUSTOM(")) return true;
+    return false;
+}
+
 // Android's label of the user's own, written as a parameter:
 // "X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,=E5=AE=9F=E5=AE=B6)". The label's text, and
 // the parameter gone from the line, which no reader could take as it is.
@@ -137,12 +145,14 @@ void ForeignCardReader::keep(const VcardLine& line, std::vector<std::string>& ex
         extras.push_back(keptLine(bytes, {}));
         return;
     }
-    VcardLine labelled = line;
-    if (std::optional<std::string> label = takeCustomLabel(labelled)) {
-        labelled.group = "custom" + std::to_string(++customLabels_);
-        extras.push_back(keptLine(labelled, text(line)));
-        extras.push_back(labelled.group + ".X-ABLabel:" + escapeText(*label));
-        return;
+    if (hasCustomLabel(line)) {
+        VcardLine labelled = line;
+        if (std::optional<std::string> label = takeCustomLabel(labelled)) {
+            labelled.group = "custom" + std::to_string(++customLabels_);
+            extras.push_back(keptLine(labelled, text(line)));
+            extras.push_back(labelled.group + ".X-ABLabel:" + escapeText(*label));
+            return;
+        }
     }
     extras.push_back(keptLine(line, text(line)));
 }

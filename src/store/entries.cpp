@@ -113,7 +113,7 @@ void joinExtras(std::span<const std::string> extras, std::string& joined) {
     for (const std::string& line : extras) {
         if (!joined.empty()) joined += '\n';
         // A content line holds no line break; one that came with one has it escaped.
-        if (line.find_first_of("\r\n") == std::string::npos) {
+        if (line.find('\n') == std::string::npos && line.find('\r') == std::string::npos) {
             joined += line;
             continue;
         }

@@ -23,7 +23,7 @@ std::string entryListLine(const std::optional<std::string>& nameColumn, std::int
     if (nameColumn && characterCount(*nameColumn) > 1) {
         // A name continued over several lines shows its first: one entry, one list line.
         std::string value = pieceAt(*nameColumn, ":", 1);
-        value.resize(std::min(value.find_first_of("\r\n"), value.size()));
+        value.resize(std::min({value.find('\r'), value.find('\n'), value.size()}));
         name = leftCharacters(value, 5);
     }
     // The "@@@" format: right-aligned in three characters, longer texts kept whole.

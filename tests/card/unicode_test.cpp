@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
+#include <unicode/uscript.h>
 
 #include <memory>
 #include <tuple>
@@ -160,6 +161,21 @@ TEST(Unicode, JapaneseScript) {
     EXPECT_TRUE(isJapaneseScript("ﾔﾏﾀﾞ"));
     EXPECT_FALSE(isJapaneseScript("Smith"));
     EXPECT_FALSE(isJapaneseScript("山田 太郎"));  // a blank is no script of its own
+
+    // Whether a text holds a letter of these scripts, against ICU over every code point, and
+    // a broken sequence that would decode to a kanji's number is none.
+    for (char32_t c = 1; c < 0x30000; ++c) {
+        if (c >= 0xD800 && c < 0xE000) continue;
+        std::string text = "a" + utf8Of(std::u32string(1, c));
+        UErrorCode status = U_ZERO_ERROR;
+        UScriptCode script = uscript_getScript(static_cast<UChar32>(c), &status);
+        bool japanese =
+            script == USCRIPT_HAN || script == USCRIPT_HIRAGANA || script == USCRIPT_KATAKANA;
+        ASSERT_EQ(hasJapaneseScript(text), japanese) << static_cast<unsigned>(c);
+    }
+    EXPECT_FALSE(hasJapaneseScript("\xE4\x41\x41"));
+    EXPECT_FALSE(hasJapaneseScript("\xE5\xB1"));  // cut short
+    EXPECT_TRUE(hasJapaneseScript("\xE5\xB1 \xE5\xB1\xB1"));
 }
 
 TEST(Unicode, NameKeysFoldWidthBlanksAndCase) {

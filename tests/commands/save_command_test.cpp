@@ -272,6 +272,33 @@ TEST(SaveNotes, EachFormatOfThePhonesSideNamesWhatItLeaves) {
     EXPECT_EQ(noteOf("phone.vcf"), "");
 }
 
+// The name's own kept lines are named only where they say more than the phone's name line.
+TEST(SaveNotes, NameLinesAreNamedOnlyWhereTheySayMore) {
+    TempFolder folder;
+    auto noteFor = [&](const std::vector<std::string>& extras) {
+        Store store = Store::inMemory();
+        Connection connection = store.open();
+        std::vector<std::string> card = {"BEGIN:VCARD", "VERSION:2.1",
+                                         "N;CHARSET=SHIFT_JIS:田中;一郎", "END:VCARD"};
+        EntryInserter(connection).insert(card, extras);
+        return exportToFile(store, folder.path(), folder.file("out.vcf"), FileKind::PhoneCards);
+    };
+    auto names = [](const std::string& words) {
+        return "電話機の形式にない次の項目は書き出していません：" + words +
+               "（田中 一郎）。すべて残すには、vCard 3.0 か Google 連絡先 CSV "
+               "で保存してください。";
+    };
+    // The display name the phone shows, either way round, or with an escaped ";" in a part.
+    EXPECT_EQ(noteFor({"N:田中;一郎;;;", "FN:田中 一郎"}), "");
+    EXPECT_EQ(noteFor({"N:田中;一郎;;;", "FN: 一郎 田中 "}), "");
+    EXPECT_EQ(noteFor({"N:田\\;中;一郎;;;", "FN:田;中 一郎"}), "");
+    EXPECT_EQ(noteFor({"N:田中;一郎;;;", "FN:田中一郎さん"}), names("表示名"));
+    EXPECT_EQ(noteFor({"FN:田中 一郎"}), names("表示名"));  // no parts to make it from
+    EXPECT_EQ(noteFor({"N:田中;一郎;;;Jr."}), names("敬称やミドルネーム"));
+    EXPECT_EQ(noteFor({"N;ALTID=1;LANGUAGE=en:Tanaka;Ichiro;;;", "FN;ALTID=1:Ichiro Tanaka"}),
+              names("ほかの言語の名前、表示名"));
+}
+
 TEST(SaveNotes, AnExtensionIsLeftOffForThePhoneAndSaidSo) {
     // The phone has no place for an extension, however it is written: the number goes to its
     // file without it, and the save says whose.
