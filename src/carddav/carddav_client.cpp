@@ -1,9 +1,11 @@
 #include "carddav/carddav_client.h"
 
 #include <QAuthenticator>
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QNetworkReply>
+#include <QRandomGenerator>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -21,6 +23,37 @@ bool loopback(const QUrl& url) {
     if (host == "localhost") return true;
     QHostAddress address(host);
     return !address.isNull() && address.isLoopback();
+}
+
+// The parameters of a Digest challenge ("Digest realm=\"x\", nonce=\"y\", qop=\"auth\""), lower-
+// case names; empty where the answer offers no Digest. A header repeated comes joined by
+// commas or line breaks, other schemes among them.
+QMap<QByteArray, QByteArray> digestChallenge(const QByteArray& header) {
+    QMap<QByteArray, QByteArray> said;
+    qsizetype at = header.toLower().indexOf("digest ");
+    if (at < 0 || (at > 0 && QByteArray(" ,\n").indexOf(header[at - 1]) < 0)) return said;
+    QByteArray rest = header.mid(at + 7);
+    for (qsizetype i = 0; i < rest.size();) {
+        while (i < rest.size() && QByteArray(" ,\t\r\n").contains(rest[i])) ++i;
+        qsizetype equals = rest.indexOf('=', i);
+        qsizetype blank = rest.indexOf(' ', i);
+        if (equals < 0 || (blank >= 0 && blank < equals)) break;  // another scheme
+        QByteArray name = rest.mid(i, equals - i).trimmed().toLower();
+        i = equals + 1;
+        QByteArray value;
+        if (i < rest.size() && rest[i] == '"') {
+            for (++i; i < rest.size() && rest[i] != '"'; ++i) {
+                if (rest[i] == '\\' && i + 1 < rest.size()) ++i;
+                value += rest[i];
+            }
+            ++i;
+        } else {
+            while (i < rest.size() && !QByteArray(" ,\r\n").contains(rest[i])) value += rest[i++];
+        }
+        said.insert(name, value);
+    }
+    if (!said.contains("nonce")) said.clear();
+    return said;
 }
 
 // One <response> of a multistatus answer, with what its 200 propstat holds.
@@ -148,47 +181,96 @@ CardDavClient::CardDavClient(const QUrl& url, const QString& user, const QString
         throw TsunagiError(url.toString().toStdString(), 0,
                            "暗号化されない http:// は、このコンピューターの中のサーバーにしか"
                            "使えません。https:// のアドレスを指定してください。");
+    // Qt would answer a challenge itself, but writes the password in Latin-1, which no
+    // password in Japanese survives (Basic and Digest alike): left unanswered, the challenge
+    // comes back to send() as a 401.
     QObject::connect(&network_, &QNetworkAccessManager::authenticationRequired,
-                     [this](QNetworkReply*, QAuthenticator* authenticator) {
-                         // The password is given once; a second request for it is a refusal.
-                         if (authenticated_++ > 0) {
-                             refused_ = true;
-                             return;
-                         }
-                         authenticator->setUser(user_);
-                         authenticator->setPassword(password_);
-                     });
+                     [](QNetworkReply*, QAuthenticator*) {});
+}
+
+QByteArray CardDavClient::authorization(const QByteArray& method, const QUrl& url) {
+    // Basic in UTF-8 from the first request (RFC 7617), until a server asks for Digest.
+    if (digest_.isEmpty()) return "Basic " + (user_ + ":" + password_).toUtf8().toBase64();
+    // Digest as RFC 7616 says, the user and password in UTF-8: MD5 or SHA-256, with their
+    // session forms, and qop=auth where the server offers it.
+    QByteArray algorithm = digest_.value("algorithm", "MD5");
+    QByteArray upper = algorithm.toUpper();
+    bool session = upper.endsWith("-SESS");
+    auto hash = [&](const QByteArray& text) {
+        return QCryptographicHash::hash(text, upper.startsWith("SHA-256")
+                                                  ? QCryptographicHash::Sha256
+                                                  : QCryptographicHash::Md5)
+            .toHex();
+    };
+    QByteArray realm = digest_.value("realm"), nonce = digest_.value("nonce");
+    QByteArray uri = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+    if (uri.isEmpty()) uri = "/";
+    QByteArray cnonce = QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    QByteArray count = QByteArray::number(++nonceCount_, 16).rightJustified(8, '0');
+    QByteArray ha1 = hash(user_.toUtf8() + ":" + realm + ":" + password_.toUtf8());
+    if (session) ha1 = hash(ha1 + ":" + nonce + ":" + cnonce);
+    QByteArray ha2 = hash(method + ":" + uri);
+    bool qop = false;
+    for (const QByteArray& offered : digest_.value("qop").split(','))
+        qop = qop || offered.trimmed().toLower() == "auth";
+    QByteArray response =
+        qop ? hash(ha1 + ":" + nonce + ":" + count + ":" + cnonce + ":auth:" + ha2)
+            : hash(ha1 + ":" + nonce + ":" + ha2);
+    auto quoted = [](const QByteArray& text) {
+        QByteArray out = "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\') out += '\\';
+            out += c;
+        }
+        return out + "\"";
+    };
+    QByteArray header = "Digest username=" + quoted(user_.toUtf8()) + ", realm=" + quoted(realm) +
+                        ", nonce=" + quoted(nonce) + ", uri=" + quoted(uri) +
+                        ", algorithm=" + algorithm + ", response=" + quoted(response);
+    if (qop) header += ", qop=auth, nc=" + count + ", cnonce=" + quoted(cnonce);
+    if (digest_.contains("opaque")) header += ", opaque=" + quoted(digest_.value("opaque"));
+    return header;
 }
 
 CardDavClient::Answer CardDavClient::send(const QByteArray& method, const QUrl& url,
                                           const QByteArray& body,
                                           const QList<QPair<QByteArray, QByteArray>>& headers) {
     if (refused_) return {401, {}, {}, {}, {}};
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setHeader(QNetworkRequest::UserAgentHeader, "Tsunagi");
-    // Basic authentication in UTF-8 from the first request (RFC 7617): Qt's own answer to a
-    // challenge without a charset writes Latin-1, which no password in Japanese survives. A
-    // server that wants Digest challenges this, and Qt answers it.
-    if (authenticated_ == 0)
-        request.setRawHeader("Authorization",
-                             "Basic " + (user_ + ":" + password_).toUtf8().toBase64());
-    for (const auto& [name, value] : headers) request.setRawHeader(name, value);
-    ++requests_;
-    QNetworkReply* reply = network_.sendCustomRequest(request, method, body);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) loop.exec();
-    Answer answer;
-    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    answer.body = reply->readAll();
-    answer.etag = reply->rawHeader("ETag");
-    answer.location = reply->rawHeader("Location");
-    if (answer.status == 0) answer.error = reply->errorString();
-    reply->deleteLater();
-    if (refused_) answer.status = 401;
-    return answer;
+    for (int attempt = 0;; ++attempt) {
+        QNetworkRequest request(url);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::ManualRedirectPolicy);
+        request.setHeader(QNetworkRequest::UserAgentHeader, "Tsunagi");
+        request.setRawHeader("Authorization", authorization(method, url));
+        for (const auto& [name, value] : headers) request.setRawHeader(name, value);
+        ++requests_;
+        QNetworkReply* reply = network_.sendCustomRequest(request, method, body);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished()) loop.exec();
+        Answer answer;
+        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        answer.body = reply->readAll();
+        answer.etag = reply->rawHeader("ETag");
+        answer.location = reply->rawHeader("Location");
+        if (answer.status == 0) answer.error = reply->errorString();
+        QByteArray challenge = reply->rawHeader("WWW-Authenticate");
+        reply->deleteLater();
+        if (answer.status != 401) return answer;
+        // A server that wants Digest says so at the first request, and again with a new nonce
+        // where the one in use grew stale: the request goes once more. Any other refusal is the
+        // password's, and nothing more is sent.
+        QMap<QByteArray, QByteArray> digest = digestChallenge(challenge);
+        bool fresh =
+            !digest.isEmpty() && (digest_.isEmpty() || digest.value("stale").toLower() == "true");
+        if (attempt == 0 && fresh) {
+            digest_ = digest;
+            nonceCount_ = 0;
+            continue;
+        }
+        refused_ = true;
+        return answer;
+    }
 }
 
 CardDavClient::Answer CardDavClient::expect(const QByteArray& method, const QUrl& url,

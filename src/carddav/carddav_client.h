@@ -5,6 +5,7 @@
 // connection is kept open for every request of a run. Requests wait in a local event loop, so
 // the engine may call them as plain functions.
 
+#include <QMap>
 #include <QNetworkAccessManager>
 #include <QString>
 #include <QUrl>
@@ -60,7 +61,11 @@ class CardDavClient : public CardDavTransport {
     QNetworkAccessManager network_;
     QUrl url_, book_;
     QString user_, password_;
-    int authenticated_ = 0;  // how often the password was given
+    // The Authorization header of a request: Basic, or Digest once the server asked for it.
+    QByteArray authorization(const QByteArray& method, const QUrl& url);
+
+    QMap<QByteArray, QByteArray> digest_;  // the server's Digest challenge, where it made one
+    int nonceCount_ = 0;                   // requests made with its nonce
     bool refused_ = false;
     int requests_ = 0;
     bool syncCollection_ = true;  // until the server shows it has none

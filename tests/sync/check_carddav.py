@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """tsunagi-cli --carddav against a real server (Debian's radicale): the first sync onto a book
 that already holds the phone's people, a second run that sends nothing, a conflict, a wrong
-password, a connection dropped before and after the server applies a write, and 1,000 people
-with one changed. Every card on the server is read back with vobject, fact by fact.
+password, a server that takes only Digest (with a password in Japanese), a connection dropped
+before and after the server applies a write, and 1,000 people with one changed. Every card on the server is read back with vobject, fact by fact.
 Usage: check_carddav.py TSUNAGI_CLI"""
+import base64
+import hashlib
 import os
+import re
 import socket
 import subprocess
 import sys
@@ -16,7 +19,7 @@ import vobject
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import shutil  # noqa: E402
 
-from carddav_server import USER, Radicale, Xandikos  # noqa: E402
+from carddav_server import PASSWORD, USER, Radicale, Xandikos  # noqa: E402
 
 CLI = sys.argv[1]
 failures = []
@@ -303,6 +306,104 @@ class RacingProxy(DroppingProxy):
         upstream.close()
 
 
+class DigestProxy(DroppingProxy):
+    """Admits only Digest (RFC 7616, MD5 with qop=auth, the user and password in UTF-8 as its
+    charset=UTF-8 says; a nonce stale after two requests) though it names Basic too, and
+    passes what it admits to the server with the server's own Basic."""
+
+    def __init__(self, server, password):
+        super().__init__(server.port, 0, False)
+        self.password, self.nonces, self.admitted, self.stale = password, {}, 0, False
+        self.stales = 0
+        self.upstream_auth = b"Basic " + base64.b64encode(
+            ("%s:%s" % (USER, PASSWORD)).encode("utf-8"))
+
+    @staticmethod
+    def md5(text):
+        return hashlib.md5(text.encode("utf-8")).hexdigest()
+
+    def admits(self, request):
+        head = request.split(b"\r\n\r\n", 1)[0].decode("utf-8", "replace").split("\r\n")
+        method = head[0].split(" ")[0]
+        for line in head[1:]:
+            name, _, value = line.partition(":")
+            if name.strip().lower() != "authorization":
+                continue
+            scheme, _, fields = value.strip().partition(" ")
+            if scheme.lower() != "digest":
+                return False
+            said = dict((k.strip(), v.strip().strip('"')) for k, _, v in
+                        (f.partition("=") for f in re.split(r',(?=(?:[^"]*"[^"]*")*[^"]*$)',
+                                                            fields)))
+            if said.get("nonce") not in self.nonces or said.get("username") != USER:
+                return False
+            # A nonce grows stale after a few requests, as servers let it: a new one is given.
+            self.nonces[said["nonce"]] += 1
+            if self.nonces[said["nonce"]] > 2:
+                self.stale = True
+                self.stales += 1
+                return False
+            ha1 = self.md5("%s:%s:%s" % (USER, "tsunagi", self.password))
+            ha2 = self.md5("%s:%s" % (method, said.get("uri", "")))
+            expected = self.md5(":".join([ha1, said["nonce"], said.get("nc", ""),
+                                          said.get("cnonce", ""), said.get("qop", ""), ha2]))
+            return said.get("qop") == "auth" and said.get("response") == expected
+        return False
+
+    def serve(self, client):
+        upstream = socket.create_connection(("127.0.0.1", self.target))
+        try:
+            while True:
+                request = self.read_request(client)
+                if not request:
+                    break
+                self.stale = False
+                if not self.admits(request):
+                    nonce = os.urandom(12).hex()
+                    self.nonces[nonce] = 0
+                    client.sendall(
+                        b"HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n"
+                        b'WWW-Authenticate: Basic realm="tsunagi"\r\n'
+                        b'WWW-Authenticate: Digest realm="tsunagi", qop="auth,auth-int", '
+                        b'algorithm=MD5, charset=UTF-8, nonce="' + nonce.encode() + b'"' +
+                        (b", stale=true" if self.stale else b"") + b"\r\n\r\n")
+                    continue
+                self.admitted += 1
+                head, _, body = request.partition(b"\r\n\r\n")
+                lines = [line for line in head.split(b"\r\n")
+                         if not line.lower().startswith(b"authorization:")]
+                lines.append(b"Authorization: " + self.upstream_auth)
+                upstream.sendall(b"\r\n".join(lines) + b"\r\n\r\n" + body)
+                client.sendall(self.read_answer(upstream))
+        except OSError:
+            pass
+        client.close()
+        upstream.close()
+
+
+def digest(server, folder):
+    """A server that takes only Digest: the sync goes through, with the password in UTF-8; a
+    wrong password stops as with Basic."""
+    server.make_book("digest")
+    state = os.path.join(folder, "digest-state")
+    proxy = DigestProxy(server, PASSWORD)
+    proxy.start()
+    url = "http://127.0.0.1:%d%s" % (proxy.port, server.book_path("digest"))
+    phone = phone_file(folder, "digest.vcf", [SUZUKI])
+    code, out, err = run(server, url, [phone], state)
+    check(code == 0 and proxy.admitted > 0 and proxy.stales > 0,
+          "digest: the first sync, a stale nonce renewed: %d %s %s" % (code, out, err))
+    code, out, err = run(server, url, [phone], state)
+    check(code == 0 and "書き込み 0 件" in out, "digest: then nothing to send: " + out + err)
+    check(len(server.cards("digest")) == 1, "digest: the person on the server once")
+    wrong = os.path.join(folder, "digest-wrong")
+    with open(wrong, "w", encoding="utf-8") as f:
+        f.write("not-the-password\n")
+    code, out, err = run(server, url, [phone], os.path.join(folder, "digest-wrong-state"), wrong)
+    check(code == 1 and "パスワード" in err, "digest: a wrong password stops: %d %s" % (code, err))
+    proxy.listener.close()
+
+
 def race(server, folder):
     server.make_book("race")
     state = os.path.join(folder, "race-state")
@@ -384,6 +485,7 @@ def main():
                 deleted_here(server, folder)
                 if server.authenticates:
                     wrong_password(server, folder)
+                    digest(server, folder)
                 dropped_connection(server, folder)
                 race(server, folder)
                 if kind is Radicale:  # cards laid into its storage, which xandikos keeps in git
