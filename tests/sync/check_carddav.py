@@ -2,7 +2,8 @@
 """tsunagi-cli --carddav against a real server (Debian's radicale): the first sync onto a book
 that already holds the phone's people, a second run that sends nothing, a conflict, a wrong
 password, a server that takes only Digest (with a password in Japanese), a connection dropped
-before and after the server applies a write, and 1,000 people with one changed. Every card on the server is read back with vobject, fact by fact.
+before and after the server applies a write, and 1,000 people with one changed. Every card on
+the server is read back with vobject, fact by fact.
 Usage: check_carddav.py TSUNAGI_CLI"""
 import base64
 import hashlib
