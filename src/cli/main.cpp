@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,24 @@
 using namespace tsunagi;
 
 namespace {
+
+// The temporary store's file and its journal, removed where the run is interrupted (Ctrl+C, a
+// terminal closed, a kill): the people in it are nobody else's business.
+char storeFile[4096], storeJournal[4096];
+
+void removeStoreAndStop(int signal) {
+    unlink(storeFile);
+    unlink(storeJournal);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void removeStoreOnSignals(const std::string& path) {
+    if (path.size() + sizeof "-journal" > sizeof storeFile) return;
+    std::snprintf(storeFile, sizeof storeFile, "%s", path.c_str());
+    std::snprintf(storeJournal, sizeof storeJournal, "%s-journal", path.c_str());
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, removeStoreAndStop);
+}
 
 const char* const kUsage =
     "usage: tsunagi-cli [--list] [--rows] [--duplicates] [--merge-duplicates] [-o OUTPUT]...\n"
@@ -229,6 +248,7 @@ int main(int argc, char** argv) {
 
     try {
         Store store = Store::temporary();
+        removeStoreOnSignals(store.databasePath());
         for (const std::string& input : options.inputs) {
             ImportReport report;
             FileKind kind = *openKindForName(input);

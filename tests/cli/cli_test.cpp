@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include "cli/json.h"
 #include "platform/codec.h"
@@ -110,6 +114,39 @@ TEST(Cli, ExitCodes) {
         EXPECT_EQ(usage.status, 2) << arguments;
         EXPECT_NE(usage.err.find("usage: tsunagi-cli"), std::string::npos);
     }
+}
+
+// A run stopped by a signal (here while its list waits on a full pipe) takes its temporary
+// store with it.
+TEST(Cli, AStoppedRunLeavesNoStoreBehind) {
+    TempFolder folder;
+    std::string cards;
+    for (int i = 0; i < 4000; ++i)
+        cards += "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Name" + std::to_string(i) + "\r\nTEL;CELL:090" +
+                 std::to_string(10000000 + i) + "\r\nEND:VCARD\r\n";
+    std::string input = folder.write("many.vcf", cards);
+    std::filesystem::create_directories(folder.file("work"));
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 1);
+        setenv("TMPDIR", folder.file("work").c_str(), 1);
+        execl(TSUNAGI_CLI, TSUNAGI_CLI, "--list", input.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    // The list goes out after the import: once it begins, with nobody reading, the run waits
+    // with its store.
+    pollfd listed{out[0], POLLIN, 0};
+    EXPECT_EQ(poll(&listed, 1, 60000), 1);
+    EXPECT_FALSE(std::filesystem::is_empty(folder.file("work")));
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(out[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.file("work")));
 }
 
 TEST(Cli, MergeDuplicatesAfterTheImports) {
