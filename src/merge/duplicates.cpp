@@ -29,51 +29,6 @@ namespace tsunagi {
 
 namespace {
 
-// An entry row in one string, each column and line behind its length, so that any bytes it holds
-// come back as they were.
-void packRow(const EntryRow& row, std::string& packed) {
-    auto put = [&packed](std::uint32_t n) { packed.append(reinterpret_cast<const char*>(&n), 4); };
-    packed.clear();
-    packed.append(reinterpret_cast<const char*>(&row.id), sizeof row.id);
-    size_t used = row.columns.size();
-    while (used > 0 && !row.columns[used - 1]) --used;
-    put(static_cast<std::uint32_t>(used));
-    for (size_t c = 0; c < used; ++c) {
-        put(row.columns[c] ? static_cast<std::uint32_t>(row.columns[c]->size()) : ~0u);
-        if (row.columns[c]) packed.append(*row.columns[c]);
-    }
-    put(static_cast<std::uint32_t>(row.extras.size()));
-    for (const std::string& extra : row.extras) {
-        put(static_cast<std::uint32_t>(extra.size()));
-        packed.append(extra);
-    }
-}
-
-void unpackRow(std::string_view packed, EntryRow& row) {
-    auto take = [&packed](size_t n) {
-        std::string_view bytes = packed.substr(0, n);
-        packed.remove_prefix(n);
-        return bytes;
-    };
-    auto count = [&take] {
-        std::uint32_t n = 0;
-        std::memcpy(&n, take(4).data(), 4);
-        return n;
-    };
-    std::memcpy(&row.id, take(sizeof row.id).data(), sizeof row.id);
-    std::uint32_t used = count();
-    row.columns.resize(kCardColumns);
-    for (size_t c = 0; c < row.columns.size(); ++c) {
-        std::uint32_t size = c < used ? count() : ~0u;
-        if (size == ~0u)
-            row.columns[c].reset();
-        else
-            row.columns[c] = take(size);
-    }
-    row.extras.resize(count());
-    for (std::string& extra : row.extras) extra = take(count());
-}
-
 // One number whatever its form, for finding and for merging alike.
 std::string digitsOf(std::string_view number) { return numberKey(number); }
 

@@ -129,6 +129,11 @@ class EntryById {
 void joinExtras(std::span<const std::string> extras, std::string& joined);
 
 // What an entry holds beyond the phone's lines, in their order.
+// An entry row in one string, each column and line behind its length, so that any bytes it
+// holds come back as they were; held in far less memory than the row's strings.
+void packRow(const EntryRow& row, std::string& packed);
+void unpackRow(std::string_view packed, EntryRow& row);
+
 std::vector<std::string> readExtras(Connection& connection, std::int64_t id);
 // What each entry holds beyond the phone's lines, in ascending id: `visit(id, line)` for each
 // of its lines.

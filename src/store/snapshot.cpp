@@ -5,21 +5,10 @@ namespace tsunagi {
 StoreSnapshot takeSnapshot(Connection& connection) {
     StoreSnapshot snapshot;
     forEachEntry(connection, [&snapshot](const EntryRow& row) {
-        // Only the lines in use: a row read from the store is null from its first null column
-        // on, and its eighty slots would cost more than the text of most entries.
-        EntryRow& kept = snapshot.rows.emplace_back();
-        kept.id = row.id;
-        size_t used = 0;
-        while (used < row.columns.size() && row.columns[used]) ++used;
-        kept.columns.reserve(used);  // a hundred thousand rows' growth would be a third more
-        for (const std::optional<std::string>& column : row.columns) {
-            if (!column) break;
-            kept.columns.push_back(column);
-            snapshot.bytes += column->size() + sizeof(column);
-        }
-        kept.extras = row.extras;
-        for (const std::string& extra : row.extras) snapshot.bytes += extra.size();
-        snapshot.bytes += sizeof(EntryRow);
+        std::string& packed = snapshot.rows.emplace_back();
+        packRow(row, packed);
+        packed.shrink_to_fit();
+        snapshot.bytes += packed.size() + sizeof packed;
     });
     return snapshot;
 }
@@ -37,7 +26,9 @@ void restoreSnapshot(Connection& connection, const StoreSnapshot& snapshot) {
     Statement extras =
         connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);");
     std::string joined;
-    for (const EntryRow& row : snapshot.rows) {
+    EntryRow row;
+    for (const std::string& packed : snapshot.rows) {
+        unpackRow(packed, row);
         insert.bind(1, row.id);
         for (int c = 0; c < kCardColumns; ++c) {
             if (c < static_cast<int>(row.columns.size()) && row.columns[c])

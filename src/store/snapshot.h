@@ -4,6 +4,7 @@
 // holds beyond them.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "store/entries.h"
@@ -11,8 +12,8 @@
 namespace tsunagi {
 
 struct StoreSnapshot {
-    std::vector<EntryRow> rows;  // in ascending id
-    size_t bytes = 0;            // the text it holds, to bound what a history keeps
+    std::vector<std::string> rows;  // in ascending id, each packed (packRow)
+    size_t bytes = 0;               // the text it holds, to bound what a history keeps
 };
 
 StoreSnapshot takeSnapshot(Connection& connection);

@@ -4,6 +4,7 @@
 
 #include "platform/error.h"
 #include "store/entries.h"
+#include "store/snapshot.h"
 #include "support/temp_folder.h"
 
 namespace tsunagi {
@@ -165,6 +166,32 @@ TEST(Store, TooManyLinesForOneRowIsRefusedAndTransactionRollsBack) {
         EXPECT_THROW(inserter.insert(std::vector<std::string>(81, "x:y")), TsunagiError);
     }
     EXPECT_EQ(countEntries(connection), 0);
+}
+
+// A snapshot gives the list back as it was: ids, lines and kept lines (any bytes) all.
+TEST(Store, ASnapshotPutsTheListBackAsItWas) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    EntryInserter inserter(connection);
+    inserter.insert(card("山田"), std::vector<std::string>{"NOTE:a\\nb", "X-A;TYPE=x:\xff"});
+    inserter.insert(card("second"));
+    inserter.insert(card("gone later"));
+    std::vector<EntryRow> before;
+    forEachEntry(
+        connection, [&](const EntryRow& row) { before.push_back(row); }, true);
+    StoreSnapshot snapshot = takeSnapshot(connection);
+    EntryById(connection).erase(before[2].id);
+    inserter.insert(card("added later"));
+    restoreSnapshot(connection, snapshot);
+    std::vector<EntryRow> after;
+    forEachEntry(
+        connection, [&](const EntryRow& row) { after.push_back(row); }, true);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(after[i].id, before[i].id);
+        EXPECT_EQ(after[i].columns, before[i].columns);
+        EXPECT_EQ(after[i].extras, before[i].extras);
+    }
 }
 
 // A temporary store lives in a file of its own, which goes with the last connection to it; it
