@@ -63,21 +63,23 @@ void assignUpper(std::string& out, std::string_view text) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
 
+// Where `stop` first stands outside double quotes in `text` (its size where nowhere). Without
+// quotes that is simply its first place.
+size_t firstOutsideQuotes(std::string_view text, char stop, bool quotes) {
+    if (!quotes) return std::min(text.find(stop), text.size());
+    size_t at = 0;
+    for (bool quoted = false; at < text.size() && (quoted || text[at] != stop); ++at)
+        if (text[at] == '"') quoted = !quoted;
+    return at;
+}
+
 }  // namespace
 
 bool parseVcardLine(std::string_view line, VcardLine& out) {
     // The value begins after the first colon outside a quoted parameter value.
-    size_t colon = line.find(':');
-    bool quotes = line.substr(0, colon).find('"') != std::string_view::npos;
-    if (quotes) {
-        colon = 0;
-        bool quoted = false;
-        while (colon < line.size() && (quoted || line[colon] != ':')) {
-            if (line[colon] == '"') quoted = !quoted;
-            ++colon;
-        }
-    }
-    if (colon >= line.size()) return false;
+    bool quotes = line.substr(0, line.find(':')).find('"') != std::string_view::npos;
+    size_t colon = firstOutsideQuotes(line, ':', quotes);
+    if (colon == line.size()) return false;
     std::string_view head = line.substr(0, colon);
     out.value.assign(line.substr(colon + 1));
 
@@ -96,15 +98,7 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
     std::string_view rest = head.substr(semicolon);
     while (!rest.empty()) {
         rest.remove_prefix(1);  // the ";"
-        size_t end = std::min(rest.find(';'), rest.size());
-        if (quotes) {
-            end = 0;
-            bool inQuotes = false;
-            while (end < rest.size() && (inQuotes || rest[end] != ';')) {
-                if (rest[end] == '"') inQuotes = !inQuotes;
-                ++end;
-            }
-        }
+        size_t end = firstOutsideQuotes(rest, ';', quotes);
         std::string_view parameter = rest.substr(0, end);
         rest.remove_prefix(end);
         if (parameter.empty()) continue;

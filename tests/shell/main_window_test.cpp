@@ -39,6 +39,18 @@ static void openCardWithACompany(Form1* window, ScriptedUi& ui, TempFolder& fold
     window->m1->trigger();
 }
 
+// The program over a fresh store, its folder a temporary one, its user a script.
+struct ScriptedApp {
+    static Module1 moduleIn(const TempFolder& folder) {
+        Module1 module1;
+        module1.programFolder = folder.path();
+        return module1;
+    }
+    TempFolder folder;
+    ScriptedUi ui;
+    App app{Store::inMemory(), moduleIn(folder), ui};
+};
+
 class Form1Test : public QObject {
     Q_OBJECT
 
@@ -370,11 +382,8 @@ class Form1Test : public QObject {
     }
 
     void closingWithUnsavedWorkAsksFirst() {
-        TempFolder folder;
-        ScriptedUi ui;
-        Module1 module1;
-        module1.programFolder = folder.path();
-        App app(Store::inMemory(), module1, ui);
+        ScriptedApp scripted;
+        auto& [folder, ui, app] = scripted;
         Form1* window = app.showMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         window->close();  // nothing done yet: no question
@@ -408,11 +417,8 @@ class Form1Test : public QObject {
     }
 
     void aQuitAfterASaveThatLeftSomethingOutGoesBackUnlessTold() {
-        TempFolder folder;
-        ScriptedUi ui;
-        Module1 module1;
-        module1.programFolder = folder.path();
-        App app(Store::inMemory(), module1, ui);
+        ScriptedApp scripted;
+        auto& [folder, ui, app] = scripted;
         QPointer<Form1> window = app.showMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         openCardWithACompany(window, ui, folder);
@@ -445,11 +451,8 @@ class Form1Test : public QObject {
     }
 
     void aQuitAfterASaveOfItsOwnThatLeftSomethingOutAsksToo() {
-        TempFolder folder;
-        ScriptedUi ui;
-        Module1 module1;
-        module1.programFolder = folder.path();
-        App app(Store::inMemory(), module1, ui);
+        ScriptedApp scripted;
+        auto& [folder, ui, app] = scripted;
         QPointer<Form1> window = app.showMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         openCardWithACompany(window, ui, folder);
@@ -478,11 +481,8 @@ class Form1Test : public QObject {
     }
 
     void clearingAndQuittingOfferToSaveFirst() {
-        TempFolder folder;
-        ScriptedUi ui;
-        Module1 module1;
-        module1.programFolder = folder.path();
-        App app(Store::inMemory(), module1, ui);
+        ScriptedApp scripted;
+        auto& [folder, ui, app] = scripted;
         Form1* window = app.showMainWindow();
         ui.fileAnswers = {folder.write("cards.vcf",
                                        "BEGIN:VCARD\r\nVERSION:2.1\r\n"

@@ -277,13 +277,16 @@ class DroppingProxy(threading.Thread):
         return self.read_message(sock)
 
 
-class RacingProxy(DroppingProxy):
-    """Lets another client's write to the same card land just before our first conditional
-    update reaches the server: only If-Match can tell."""
+class PassingProxy(DroppingProxy):
+    """Passes every request to the server and its answer back, as `forward` has it: the base
+    of the proxies that do something on the way."""
 
-    def __init__(self, server):
-        super().__init__(server.port, 0, False)
-        self.server, self.raced = server, False
+    def __init__(self, port):
+        super().__init__(port, 0, False)
+
+    def forward(self, request, client, upstream):
+        upstream.sendall(request)
+        client.sendall(self.read_answer(upstream))
 
     def serve(self, client):
         upstream = socket.create_connection(("127.0.0.1", self.target))
@@ -292,28 +295,39 @@ class RacingProxy(DroppingProxy):
                 request = self.read_request(client)
                 if not request:
                     break
-                if request.startswith(b"PUT ") and b"If-Match" in request and not self.raced:
-                    self.raced = True
-                    path = request.split(b" ")[1].decode()
-                    _, _, text = self.server.request("GET", path)
-                    self.server.request("PUT", path, text.decode().replace(
-                        "END:VCARD", "NOTE:written first\r\nEND:VCARD").encode(),
-                        {"Content-Type": "text/vcard; charset=utf-8"})
-                upstream.sendall(request)
-                client.sendall(self.read_answer(upstream))
+                self.forward(request, client, upstream)
         except OSError:
             pass
         client.close()
         upstream.close()
 
 
-class DigestProxy(DroppingProxy):
+class RacingProxy(PassingProxy):
+    """Lets another client's write to the same card land just before our first conditional
+    update reaches the server: only If-Match can tell."""
+
+    def __init__(self, server):
+        super().__init__(server.port)
+        self.server, self.raced = server, False
+
+    def forward(self, request, client, upstream):
+        if request.startswith(b"PUT ") and b"If-Match" in request and not self.raced:
+            self.raced = True
+            path = request.split(b" ")[1].decode()
+            _, _, text = self.server.request("GET", path)
+            self.server.request("PUT", path, text.decode().replace(
+                "END:VCARD", "NOTE:written first\r\nEND:VCARD").encode(),
+                {"Content-Type": "text/vcard; charset=utf-8"})
+        super().forward(request, client, upstream)
+
+
+class DigestProxy(PassingProxy):
     """Admits only Digest (RFC 7616, MD5 with qop=auth, the user and password in UTF-8 as its
     charset=UTF-8 says; a nonce stale after two requests) though it names Basic too, and
     passes what it admits to the server with the server's own Basic."""
 
     def __init__(self, server, password):
-        super().__init__(server.port, 0, False)
+        super().__init__(server.port)
         self.password, self.nonces, self.admitted, self.stale = password, {}, 0, False
         self.stales = 0
         self.upstream_auth = b"Basic " + base64.b64encode(
@@ -351,35 +365,24 @@ class DigestProxy(DroppingProxy):
             return said.get("qop") == "auth" and said.get("response") == expected
         return False
 
-    def serve(self, client):
-        upstream = socket.create_connection(("127.0.0.1", self.target))
-        try:
-            while True:
-                request = self.read_request(client)
-                if not request:
-                    break
-                self.stale = False
-                if not self.admits(request):
-                    nonce = os.urandom(12).hex()
-                    self.nonces[nonce] = 0
-                    client.sendall(
-                        b"HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n"
-                        b'WWW-Authenticate: Basic realm="tsunagi"\r\n'
-                        b'WWW-Authenticate: Digest realm="tsunagi", qop="auth,auth-int", '
-                        b'algorithm=MD5, charset=UTF-8, nonce="' + nonce.encode() + b'"' +
-                        (b", stale=true" if self.stale else b"") + b"\r\n\r\n")
-                    continue
-                self.admitted += 1
-                head, _, body = request.partition(b"\r\n\r\n")
-                lines = [line for line in head.split(b"\r\n")
-                         if not line.lower().startswith(b"authorization:")]
-                lines.append(b"Authorization: " + self.upstream_auth)
-                upstream.sendall(b"\r\n".join(lines) + b"\r\n\r\n" + body)
-                client.sendall(self.read_answer(upstream))
-        except OSError:
-            pass
-        client.close()
-        upstream.close()
+    def forward(self, request, client, upstream):
+        self.stale = False
+        if not self.admits(request):
+            nonce = os.urandom(12).hex()
+            self.nonces[nonce] = 0
+            client.sendall(
+                b"HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n"
+                b'WWW-Authenticate: Basic realm="tsunagi"\r\n'
+                b'WWW-Authenticate: Digest realm="tsunagi", qop="auth,auth-int", '
+                b'algorithm=MD5, charset=UTF-8, nonce="' + nonce.encode() + b'"' +
+                (b", stale=true" if self.stale else b"") + b"\r\n\r\n")
+            return
+        self.admitted += 1
+        head, _, body = request.partition(b"\r\n\r\n")
+        lines = [line for line in head.split(b"\r\n")
+                 if not line.lower().startswith(b"authorization:")]
+        lines.append(b"Authorization: " + self.upstream_auth)
+        super().forward(b"\r\n".join(lines) + b"\r\n\r\n" + body, client, upstream)
 
 
 def digest(server, folder):
