@@ -28,6 +28,14 @@ void CardWriter::add(std::span<const std::string> columns, std::string_view join
     reporter_.card();
 }
 
+void CardWriter::addAll(std::span<const NewEntry> entries) {
+    if (entries.empty()) return;
+    std::int64_t first = inserter_.insertAll(entries);
+    if (file_.firstId == 0) file_.firstId = first;
+    file_.lastId = first + static_cast<std::int64_t>(entries.size()) - 1;
+    for (size_t e = 0; e < entries.size(); ++e) reporter_.card();
+}
+
 long CardWriter::commit() {
     if (file_.firstId != 0) recordEntryFile(connection_, file_);
     transaction_.commit();
@@ -151,21 +159,27 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
         }
     });
     long cardLine = 0;
+    std::vector<NewEntry> entries;
     try {
         while (const CardBatch* batch = pipe.next()) {
+            entries.clear();
             size_t start = 0, keyStart = 0;
             for (size_t c = 0; c < batch->cards; ++c) {
                 cardLine = batch->lines[c];
                 size_t end = batch->ends[c], keyEnd = batch->keyEnds[c];
-                writer.add(std::span(batch->columns).subspan(start, end - start), batch->extras[c],
-                           std::span(batch->keys).subspan(keyStart, keyEnd - keyStart));
+                checkCardColumns(end - start);
+                entries.push_back({std::span(batch->columns).subspan(start, end - start),
+                                   batch->extras[c],
+                                   std::span(batch->keys).subspan(keyStart, keyEnd - keyStart)});
                 start = end;
                 keyStart = keyEnd;
             }
+            cardLine = batch->lines[0];
+            writer.addAll(entries);
         }
     } catch (const TsunagiError& error) {
         // An error of the reader comes with its line already; one of the store gets the line
-        // of the card it was storing.
+        // of the card it was storing (of the batch's first, for a fault of the store itself).
         rethrowAt(error, lines.name(), cardLine);
     }
 }

@@ -79,6 +79,8 @@ class CardWriter {
     void add(std::span<const std::string> columns, std::string_view joinedExtras = {});
     void add(std::span<const std::string> columns, std::string_view joinedExtras,
              std::span<const std::int64_t> keys);
+    // The same for several cards at once, in their order.
+    void addAll(std::span<const NewEntry> entries);
     // Keeps everything added, with the file they came from; returns the number of cards.
     long commit();
     // Whether the file is the phone's own backup (every card of it in the phone's dialect).

@@ -15,20 +15,25 @@ namespace {
 
 std::string quotedColumn(int number) { return "\"" + std::to_string(number) + "\""; }
 
-std::string insertSql() {
-    std::string names, slots;
-    for (int c = 1; c <= kCardColumns; ++c) {
-        names += (c > 1 ? "," : "") + quotedColumn(c);
-        slots += c > 1 ? ",?" : "?";
+// "1","2",…,"count", each followed by `after`.
+std::string columnNames(int count, std::string_view after = "") {
+    std::string names;
+    for (int c = 1; c <= count; ++c) {
+        if (c > 1) names += ',';
+        names += quotedColumn(c);
+        names += after;
     }
-    return "insert into radio_v401sh (" + names + ") values (" + slots + ");";
+    return names;
+}
+
+std::string insertSql() {
+    std::string slots = "?";
+    for (int c = 2; c <= kCardColumns; ++c) slots += ",?";
+    return "insert into radio_v401sh (" + columnNames(kCardColumns) + ") values (" + slots + ");";
 }
 
 std::string updateSql() {
-    std::string assignments;
-    for (int c = 1; c <= kCardColumns; ++c)
-        assignments += (c > 1 ? "," : "") + quotedColumn(c) + "=?";
-    return "update radio_v401sh set " + assignments + " where id=?;";
+    return "update radio_v401sh set " + columnNames(kCardColumns, "=?") + " where id=?;";
 }
 
 void splitExtras(std::string_view joined, std::vector<std::string>& extras) {
@@ -39,12 +44,6 @@ void splitExtras(std::string_view joined, std::vector<std::string>& extras) {
         if (end == std::string_view::npos) break;
         joined.remove_prefix(end + 1);
     }
-}
-
-void checkColumnCount(size_t count) {
-    if (count > static_cast<size_t>(kCardColumns))
-        throw TsunagiError("1 件のデータが " + std::to_string(count) + " 行あり、保存できる " +
-                           std::to_string(kCardColumns) + " 行を超えています。");
 }
 
 void bindColumns(Statement& statement, const std::vector<std::string>& columns) {
@@ -101,13 +100,80 @@ const std::string& selectAllSql() {
     return sql;
 }
 
+// Rows inserted by one statement, and the most columns such a statement names: SQLite takes
+// at most 999 parameters to a statement.
+constexpr size_t kRowsPerStatement = 16;
+constexpr int kWidestRows = 56;
+static_assert(kRowsPerStatement * kWidestRows <= 999);
+
+// `rows` rows of `perRow` parameters each: "(?,?),(?,?)".
+std::string valueSlots(size_t rows, int perRow) {
+    std::string row = "(?";
+    for (int c = 1; c < perRow; ++c) row += ",?";
+    row += ")";
+    std::string slots = row;
+    for (size_t r = 1; r < rows; ++r) {
+        slots += ',';
+        slots += row;
+    }
+    return slots;
+}
+
 }  // namespace
+
+void checkCardColumns(size_t count) {
+    if (count > static_cast<size_t>(kCardColumns))
+        throw TsunagiError("1 件のデータが " + std::to_string(count) + " 行あり、保存できる " +
+                           std::to_string(kCardColumns) + " 行を超えています。");
+}
+
+void appendKeyBytes(std::span<const std::int64_t> keys, std::string& bytes) {
+    for (std::int64_t key : keys)
+        for (int b = 0; b < 8; ++b)
+            bytes += static_cast<char>(static_cast<std::uint64_t>(key) >> (8 * b) & 0xFF);
+}
+
+PairRows::PairRows(Connection& connection, std::string_view verb, std::string_view table, bool blob)
+    : many_(connection.prepare(std::string(verb) + " " + std::string(table) + " values " +
+                               valueSlots(kRowsPerStatement, 2) + ";")),
+      one_(connection.prepare(std::string(verb) + " " + std::string(table) + " values (?,?);")),
+      blob_(blob) {}
+
+void PairRows::bindRow(Statement& statement, int row, std::int64_t id, std::string_view value) {
+    statement.bind(2 * row + 1, id);
+    if (blob_)
+        statement.bindBlobUntilReset(2 * row + 2, value);
+    else
+        statement.bindUntilReset(2 * row + 2, value);
+}
+
+void PairRows::add(std::int64_t id, std::string_view value) {
+    pending_.emplace_back(id, value);
+    if (pending_.size() < kRowsPerStatement) return;
+    for (size_t r = 0; r < pending_.size(); ++r)
+        bindRow(many_, static_cast<int>(r), pending_[r].first, pending_[r].second);
+    pending_.clear();
+    many_.step();
+    many_.reset();
+}
+
+void PairRows::flush() {
+    for (const auto& [id, value] : pending_) {
+        bindRow(one_, 0, id, value);
+        one_.step();
+        one_.reset();
+    }
+    pending_.clear();
+}
 
 EntryInserter::EntryInserter(Connection& connection)
     : connection_(connection),
       statement_(connection.prepare(insertSql())),
       extras_(connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")),
-      keys_(connection) {}
+      keys_(connection),
+      rowsStatements_(kWidestRows / 8),
+      keyRows_(connection, "insert or replace into", "entry_keys (entry_id, keys)", true),
+      extraRows_(connection, "insert into", "entry_extras (entry_id, lines)", false) {}
 
 void joinExtras(std::span<const std::string> extras, std::string& joined) {
     joined.clear();
@@ -134,10 +200,8 @@ std::int64_t EntryInserter::insert(std::span<const std::string> columns,
     return insertJoined(columns, joined_);
 }
 
-std::int64_t EntryInserter::insertJoined(std::span<const std::string> columns,
-                                         std::string_view joinedExtras,
-                                         std::span<const std::int64_t> keys) {
-    checkColumnCount(columns.size());
+std::int64_t EntryInserter::insertRow(std::span<const std::string> columns) {
+    checkCardColumns(columns.size());
     for (size_t c = 0; c < columns.size(); ++c)
         statement_.bindUntilReset(static_cast<int>(c + 1), columns[c]);
     // Bindings outlive a reset: only the columns the last card used need emptying.
@@ -146,7 +210,76 @@ std::int64_t EntryInserter::insertJoined(std::span<const std::string> columns,
     boundColumns_ = columns.size();
     statement_.step();
     statement_.reset();
-    std::int64_t id = connection_.lastInsertId();
+    return connection_.lastInsertId();
+}
+
+Statement& EntryInserter::rowsStatement(int width) {
+    std::optional<Statement>& statement = rowsStatements_[width / 8 - 1];
+    if (!statement) {
+        statement.emplace(connection_.prepare("insert into radio_v401sh (" + columnNames(width) +
+                                              ") values " + valueSlots(kRowsPerStatement, width) +
+                                              ";"));
+    }
+    return *statement;
+}
+
+// Inserts kRowsPerStatement entries of at most `width` lines; returns the last one's id. The
+// rows of one insert are numbered one after another, in their order.
+std::int64_t EntryInserter::insertRows(std::span<const NewEntry> entries, int width) {
+    Statement& statement = rowsStatement(width);
+    for (size_t r = 0; r < entries.size(); ++r) {
+        std::span<const std::string> columns = entries[r].columns;
+        int base = static_cast<int>(r) * width;
+        for (size_t c = 0; c < columns.size(); ++c)
+            statement.bindUntilReset(base + static_cast<int>(c) + 1, columns[c]);
+        for (int c = static_cast<int>(columns.size()); c < width; ++c)
+            statement.bindNull(base + c + 1);
+    }
+    statement.step();
+    statement.reset();
+    return connection_.lastInsertId();
+}
+
+std::int64_t EntryInserter::insertAll(std::span<const NewEntry> entries) {
+    for (const NewEntry& entry : entries) checkCardColumns(entry.columns.size());
+    std::vector<std::int64_t> ids(entries.size());
+    for (size_t done = 0; done < entries.size();) {
+        size_t rows = 1;
+        int width = kCardColumns;
+        if (entries.size() - done >= kRowsPerStatement) {
+            size_t widest = 1;
+            for (size_t e = done; e < done + kRowsPerStatement; ++e)
+                widest = std::max(widest, entries[e].columns.size());
+            width = static_cast<int>((widest + 7) / 8 * 8);
+            if (width <= kWidestRows) rows = kRowsPerStatement;
+        }
+        std::int64_t last = rows == 1 ? insertRow(entries[done].columns)
+                                      : insertRows(entries.subspan(done, rows), width);
+        for (size_t r = 0; r < rows; ++r)
+            ids[done + r] = last - static_cast<std::int64_t>(rows - 1 - r);
+        done += rows;
+    }
+
+    keyBytes_.clear();
+    keyEnds_.clear();
+    for (const NewEntry& entry : entries) {
+        appendKeyBytes(entry.keys, keyBytes_);
+        keyEnds_.push_back(keyBytes_.size());
+    }
+    for (size_t e = 0, start = 0; e < entries.size(); start = keyEnds_[e++])
+        if (keyEnds_[e] > start)
+            keyRows_.add(ids[e], std::string_view(keyBytes_).substr(start, keyEnds_[e] - start));
+    keyRows_.flush();
+    for (size_t e = 0; e < entries.size(); ++e)
+        if (!entries[e].joinedExtras.empty()) extraRows_.add(ids[e], entries[e].joinedExtras);
+    extraRows_.flush();
+    return ids.empty() ? 0 : ids.front();
+}
+
+std::int64_t EntryInserter::insertJoined(std::span<const std::string> columns,
+                                         std::string_view joinedExtras,
+                                         std::span<const std::int64_t> keys) {
+    std::int64_t id = insertRow(columns);
     if (!joinedExtras.empty()) {
         extras_.bind(1, id);
         extras_.bindUntilReset(2, joinedExtras);
@@ -298,9 +431,7 @@ KeyWriter::KeyWriter(Connection& connection)
 
 void KeyWriter::write(std::int64_t id, std::span<const std::int64_t> keys) {
     bytes_.clear();
-    for (std::int64_t key : keys)
-        for (int b = 0; b < 8; ++b)
-            bytes_ += static_cast<char>(static_cast<std::uint64_t>(key) >> (8 * b) & 0xFF);
+    appendKeyBytes(keys, bytes_);
     insert_.bind(1, id);
     insert_.bindBlob(2, bytes_);
     insert_.step();
@@ -515,7 +646,7 @@ void EntryById::erase(std::int64_t id) {
 
 void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns,
                         const std::vector<std::string>& extras) {
-    checkColumnCount(columns.size());
+    checkCardColumns(columns.size());
     update_.reset();
     // The columns are bound without copying them, and the bindings outlive a reset: only the
     // columns the last entry used beyond these need emptying.
@@ -543,7 +674,7 @@ void EntryById::rewriteExtras(std::int64_t id, const std::vector<std::string>& e
 }
 
 bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns) {
-    checkColumnCount(columns.size());
+    checkCardColumns(columns.size());
     Statement exists = connection.prepare("select 1 from radio_v401sh where id=?;");
     exists.bind(1, id);
     if (!exists.step()) return false;

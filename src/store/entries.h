@@ -43,6 +43,36 @@ class KeyWriter {
     std::string bytes_;
 };
 
+// One entry as an importer hands it to the store: its card's lines, what it holds beyond them
+// (joined, see joinExtras), and what it is found by (none: made when next asked for).
+struct NewEntry {
+    std::span<const std::string> columns;
+    std::string_view joinedExtras;
+    std::span<const std::int64_t> keys;
+};
+
+// Throws TsunagiError when a card has more lines than the table has columns.
+void checkCardColumns(size_t count);
+
+// Inserts (id, value) rows into a table of two columns, several rows to a statement: a
+// statement's own cost is as much as a short row's.
+class PairRows {
+  public:
+    // `table`: "entry_keys (entry_id, keys)"; `blob`: whether the values are bytes.
+    PairRows(Connection& connection, std::string_view verb, std::string_view table, bool blob);
+    // The value must stay as it is until flush.
+    void add(std::int64_t id, std::string_view value);
+    void flush();
+
+  private:
+    void bindRow(Statement& statement, int row, std::int64_t id, std::string_view value);
+
+    Statement many_;
+    Statement one_;
+    bool blob_;
+    std::vector<std::pair<std::int64_t, std::string_view>> pending_;
+};
+
 // The insert that every importer and the input form use: prepared once, reused for each card.
 class EntryInserter {
   public:
@@ -60,15 +90,31 @@ class EntryInserter {
     // stored without them has its keys made when they are next asked for.
     std::int64_t insertJoined(std::span<const std::string> columns, std::string_view joinedExtras,
                               std::span<const std::int64_t> keys = {});
+    // Stores the entries in their order under consecutive ids, several to a statement (the
+    // counter key costs each statement as much as a row); returns the first id, 0 for none.
+    std::int64_t insertAll(std::span<const NewEntry> entries);
 
   private:
+    std::int64_t insertRow(std::span<const std::string> columns);
+    std::int64_t insertRows(std::span<const NewEntry> entries, int width);
+    Statement& rowsStatement(int width);
+
     Connection& connection_;
     Statement statement_;
     Statement extras_;
     KeyWriter keys_;
     std::string joined_;
     size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
+    // Statements inserting several rows at once, by the columns they name (8, 16, … 56).
+    std::vector<std::optional<Statement>> rowsStatements_;
+    PairRows keyRows_;
+    PairRows extraRows_;
+    std::string keyBytes_;
+    std::vector<size_t> keyEnds_;
 };
+
+// A row's keys as entry_keys stores them: 8 bytes each, least significant first.
+void appendKeyBytes(std::span<const std::int64_t> keys, std::string& bytes);
 
 // Calls `visit` for every row in ascending id. The rows are read ahead on another thread, so
 // `visit` must not use the store itself.

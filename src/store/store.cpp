@@ -163,6 +163,12 @@ void Statement::bindBlob(int index, std::string_view bytes) {
         fail("データベースへの値の受け渡しに失敗しました");
 }
 
+void Statement::bindBlobUntilReset(int index, std::string_view bytes) {
+    if (sqlite3_bind_blob(statement_, index, bytes.data(), static_cast<int>(bytes.size()),
+                          SQLITE_STATIC) != SQLITE_OK)
+        fail("データベースへの値の受け渡しに失敗しました");
+}
+
 int Statement::columnCount() const { return sqlite3_column_count(statement_); }
 
 bool Statement::isNull(int column) const {

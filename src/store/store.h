@@ -45,6 +45,8 @@ class Statement {
     void bindUntilReset(int index, std::string_view text);
     // Binds bytes as a blob, copied.
     void bindBlob(int index, std::string_view bytes);
+    // The same without copying: the bytes must stay as they are until the statement has run.
+    void bindBlobUntilReset(int index, std::string_view bytes);
 
     // Runs to the next row; false when there is none.
     bool step();

@@ -46,19 +46,55 @@ TEST(Store, PositionZeroIsColumnOneAndLaterColumnsStayNull) {
 }
 
 // Rows are read ahead in batches whose rows are reused: every row must still come with its own
-// columns and nothing of the row read into its place before.
+// columns and nothing of the row read into its place before. Rows are stored one by one and
+// many to a statement, of every width, with what they hold beyond the phone's lines and keys.
 TEST(Store, ManyRowsOfMixedLengthsComeBackInOrderEachWithItsOwnColumns) {
     Store store = Store::inMemory();
     Connection connection = store.open();
     EntryInserter inserter(connection);
     auto columnsOf = [](int row) {
-        std::vector<std::string> columns(row % 3 == 0 ? 80 : 2 + row % 7);
+        std::vector<std::string> columns(row % 97 == 0 ? 80 : row % 89 == 0 ? 57 : 2 + row % 40);
         for (size_t c = 0; c < columns.size(); ++c)
             columns[c] = std::to_string(row) + ":" + std::to_string(c);
         return columns;
     };
+    auto extrasOf = [](int row) { return row % 5 == 0 ? "NOTE:" + std::to_string(row) : ""; };
+    // Rows 2k and 2k + 1 share a key when both have one.
+    auto keysOf = [](int row) {
+        return row % 4 < 2 ? std::vector<std::int64_t>{(row / 2) * 8 + 1}
+                           : std::vector<std::int64_t>{};
+    };
     constexpr int kRows = 3000;
-    for (int row = 0; row < kRows; ++row) inserter.insert(columnsOf(row));
+    for (int row = 0; row < 500; ++row) inserter.insert(columnsOf(row));
+    std::vector<std::vector<std::string>> columns;
+    std::vector<std::string> extras;
+    std::vector<std::vector<std::int64_t>> keys;
+    for (int row = 500; row < kRows; ++row) {
+        columns.push_back(columnsOf(row));
+        extras.push_back(extrasOf(row));
+        keys.push_back(keysOf(row));
+    }
+    std::vector<NewEntry> entries;
+    for (size_t e = 0; e < columns.size(); ++e) entries.push_back({columns[e], extras[e], keys[e]});
+    std::vector<std::int64_t> firsts;
+    for (size_t done = 0, turn = 0; done < entries.size(); ++turn) {
+        size_t count =
+            std::min(entries.size() - done, std::vector<size_t>{1, 16, 33, 256}[turn % 4]);
+        firsts.push_back(inserter.insertAll(std::span(entries).subspan(done, count)));
+        done += count;
+    }
+    EXPECT_EQ(firsts.front(), 501);
+    EXPECT_EQ(firsts[1], 502);
+    EXPECT_EQ(firsts[2], 518);
+
+    std::vector<SharedKey> shared = sharedKeys(connection);
+    ASSERT_EQ(shared.size(), (kRows - 500) / 2);
+    for (size_t k = 0; k < shared.size(); k += 2) {
+        int row = static_cast<int>(shared[k].id) - 1;
+        EXPECT_EQ(shared[k].key, (row / 2) * 8 + 1);
+        EXPECT_EQ(shared[k + 1].id, shared[k].id + 1);
+    }
+
     // An update that shortens a card leaves nothing of its old lines.
     std::int64_t shortened = 0;
     forEachEntry(connection, [&](const EntryRow& row) {
@@ -68,6 +104,7 @@ TEST(Store, ManyRowsOfMixedLengthsComeBackInOrderEachWithItsOwnColumns) {
 
     int seen = 0;
     forEachEntry(connection, [&](const EntryRow& row) {
+        EXPECT_EQ(row.id, seen + 1);
         std::vector<std::string> expected =
             seen == 0 ? std::vector<std::string>{"0:0"} : columnsOf(seen);
         for (int c = 0; c < 80; ++c) {
@@ -76,6 +113,9 @@ TEST(Store, ManyRowsOfMixedLengthsComeBackInOrderEachWithItsOwnColumns) {
             else
                 EXPECT_FALSE(row.columns[c].has_value()) << "row " << seen << " column " << c;
         }
+        std::string extra = seen >= 500 ? extrasOf(seen) : "";
+        EXPECT_EQ(row.extras, extra.empty() ? std::vector<std::string>{} : std::vector{extra})
+            << "row " << seen;
         ++seen;
     });
     EXPECT_EQ(seen, kRows);
