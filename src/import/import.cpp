@@ -94,6 +94,7 @@ struct CardBatch {
     std::vector<std::string> extras;  // what each card holds beyond the phone's lines, joined
     std::vector<std::int64_t> keys;   // what the cards are found by, one after another
     std::vector<size_t> keyEnds;      // one past each card's last key
+    bool keyed = false;               // whether the keys are made (else the store makes them)
     size_t cards = 0;
 };
 
@@ -109,6 +110,9 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
         if (!batch) return;
         batch->cards = 0;
         batch->keys.clear();
+        // The keys are made on whichever side has time for them: here while the store has
+        // batches still to begin, else by the store.
+        batch->keyed = pipe.waiting() > 0;
         size_t used = 0, bytes = 0;
         while (batch->cards < kBatchCards && bytes < kBatchBytes) {
             std::optional<ReadCard> card;
@@ -135,9 +139,10 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
             // Joined here, on the reading thread, so that the store's thread only stores.
             joinExtras(card->extras, batch->extras[batch->cards]);
             bytes += batch->extras[batch->cards].size();
-            // Its keys too, off the store's thread.
-            const std::vector<std::int64_t>& keys = maker.keysOf(card->columns);
-            batch->keys.insert(batch->keys.end(), keys.begin(), keys.end());
+            if (batch->keyed) {
+                const std::vector<std::int64_t>& keys = maker.keysOf(card->columns);
+                batch->keys.insert(batch->keys.end(), keys.begin(), keys.end());
+            }
             batch->keyEnds[batch->cards] = batch->keys.size();
             batch->ends[batch->cards] = used;
             batch->lines[batch->cards] = card->line;
@@ -160,17 +165,30 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
     });
     long cardLine = 0;
     std::vector<NewEntry> entries;
+    std::vector<std::int64_t> keys;
+    std::vector<size_t> keyEnds;
     try {
         while (const CardBatch* batch = pipe.next()) {
+            if (!batch->keyed) {
+                keys.clear();
+                keyEnds.clear();
+                for (size_t c = 0, start = 0; c < batch->cards; start = batch->ends[c++]) {
+                    const std::vector<std::int64_t>& made = writer.keysOf(
+                        std::span(batch->columns).subspan(start, batch->ends[c] - start));
+                    keys.insert(keys.end(), made.begin(), made.end());
+                    keyEnds.push_back(keys.size());
+                }
+            }
+            std::span<const std::int64_t> allKeys = batch->keyed ? batch->keys : keys;
+            std::span<const size_t> allKeyEnds = batch->keyed ? batch->keyEnds : keyEnds;
             entries.clear();
             size_t start = 0, keyStart = 0;
             for (size_t c = 0; c < batch->cards; ++c) {
                 cardLine = batch->lines[c];
-                size_t end = batch->ends[c], keyEnd = batch->keyEnds[c];
+                size_t end = batch->ends[c], keyEnd = allKeyEnds[c];
                 checkCardColumns(end - start);
                 entries.push_back({std::span(batch->columns).subspan(start, end - start),
-                                   batch->extras[c],
-                                   std::span(batch->keys).subspan(keyStart, keyEnd - keyStart)});
+                                   batch->extras[c], allKeys.subspan(keyStart, keyEnd - keyStart)});
                 start = end;
                 keyStart = keyEnd;
             }

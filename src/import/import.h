@@ -81,6 +81,10 @@ class CardWriter {
              std::span<const std::int64_t> keys);
     // The same for several cards at once, in their order.
     void addAll(std::span<const NewEntry> entries);
+    // What a card is found by, as add makes it; valid until the next call.
+    const std::vector<std::int64_t>& keysOf(std::span<const std::string> columns) {
+        return keys_.keysOf(columns);
+    }
     // Keeps everything added, with the file they came from; returns the number of cards.
     long commit();
     // Whether the file is the phone's own backup (every card of it in the phone's dialect).

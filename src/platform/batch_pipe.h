@@ -59,6 +59,12 @@ class BatchPipe {
         if (stopped_) return nullptr;
         return &batches_[filled_ % batches_.size()];
     }
+    // Producer: how many filled batches the user has not begun yet. None means the user is
+    // waiting, or soon will be, for the producer.
+    size_t waiting() {
+        std::lock_guard lock(mutex_);
+        return filled_ - released_ - (holding_ ? 1 : 0);
+    }
     // Producer: the batch from fill() is ready for the user.
     void filled() {
         std::lock_guard lock(mutex_);

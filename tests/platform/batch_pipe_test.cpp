@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <stdexcept>
 #include <vector>
 
@@ -57,6 +58,32 @@ TEST(BatchPipe, AUserThatStopsEarlyEndsTheProducerWithoutWaitingForIt) {
     empty.start([](BatchPipe<Numbers>&) {});
     EXPECT_EQ(empty.next(), nullptr);
     EXPECT_EQ(empty.next(), nullptr);
+}
+
+// The producer shares work with the user by how many batches wait for it.
+TEST(BatchPipe, TheProducerSeesHowManyBatchesTheUserHasNotBegun) {
+    BatchPipe<Numbers> pipe(4);
+    std::vector<size_t> waiting;
+    std::promise<void> threeFilled, oneTaken, measured;
+    pipe.start([&](BatchPipe<Numbers>& p) {
+        for (int b = 0; b < 3; ++b) {
+            waiting.push_back(p.waiting());
+            p.fill();
+            p.filled();
+        }
+        waiting.push_back(p.waiting());
+        threeFilled.set_value();
+        oneTaken.get_future().wait();
+        waiting.push_back(p.waiting());
+        measured.set_value();
+    });
+    threeFilled.get_future().wait();
+    ASSERT_NE(pipe.next(), nullptr);  // the user works on the first
+    oneTaken.set_value();
+    measured.get_future().wait();
+    while (pipe.next()) {
+    }
+    EXPECT_EQ(waiting, (std::vector<size_t>{0, 1, 2, 3, 2}));
 }
 
 }  // namespace
