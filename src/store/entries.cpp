@@ -90,15 +90,10 @@ const std::string& rowColumns() {
     return names;
 }
 
-// The columns an entry read by its id is read with first: a card of the phone holds a dozen
-// lines or so, and each column selected costs as much as a line; a card of more is read again
-// whole.
+// The columns an entry is read with first, by its id or in a walk over all: a card of the
+// phone holds a dozen lines or so, and each column selected costs as much as a line; a card
+// that fills them is read again whole.
 constexpr int kFirstColumns = 24;
-
-const std::string& selectAllSql() {
-    static const std::string sql = "select " + rowColumns() + " from radio_v401sh";
-    return sql;
-}
 
 // Rows inserted by one statement, and the most columns such a statement names: SQLite takes
 // at most 999 parameters to a statement.
@@ -524,7 +519,10 @@ constexpr size_t kBatchBytes = size_t(1) << 20;
 
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit,
                   bool withExtras) {
-    Statement statement = connection.prepare(selectAllSql() + " order by id;");
+    Statement statement = connection.prepare("select " + rowColumns(kFirstColumns) +
+                                             " from radio_v401sh order by id;");
+    Statement whole =
+        connection.prepare("select " + rowColumns() + " from radio_v401sh where id=?;");
     // What the cards hold beyond the phone's lines, in the same order: read alongside.
     Statement extras =
         connection.prepare("select entry_id, lines from entry_extras order by entry_id;");
@@ -542,7 +540,13 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
             while (batch->count < kBatchRows && bytes < kBatchBytes && (more = statement.step())) {
                 if (batch->count == batch->rows.size()) batch->rows.emplace_back();
                 EntryRow& row = batch->rows[batch->count++];
-                bytes += readRow(statement, row);
+                size_t rowBytes = readRow(statement, row, kFirstColumns);
+                if (row.columns[kFirstColumns - 1]) {
+                    whole.reset();
+                    whole.bind(1, row.id);
+                    if (whole.step()) rowBytes = readRow(whole, row);
+                }
+                bytes += rowBytes;
                 row.extras.clear();
                 while (extrasLeft && extras.integer(0) < row.id) extrasLeft = extras.step();
                 if (extrasLeft && extras.integer(0) == row.id) {
