@@ -206,7 +206,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     }
 
     for (const VcardLine& line : lines) {
-        const std::string& property = line.name;
+        std::string_view property = line.name;
         if ((property == "N" || property == "FN") && line.parameter("ALTID") &&
             !equalsIgnoringCase(line.parameter("LANGUAGE").value_or(""), chosenLanguage)) {
             keep(line, extras);
@@ -218,7 +218,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         if (!taken(property)) {
             // Kept with the entry for the formats that hold it; named for the message. Android's
             // own rows are named for what they hold.
-            std::string named = property;
+            std::string named(property);
             if (property == "X-ANDROID-CUSTOM") {
                 std::string_view kind = text(line);
                 if (kind.find("/nickname;") != std::string_view::npos)
@@ -262,7 +262,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             if (line.hasType("X-IRMC-N"))
                 readName(text(line), ';', sound_);
             else
-                leftOut.insert(property);
+                leftOut.insert(std::string(property));
         } else if (property == "X-PHONETIC-LAST-NAME") {
             phoneticLast_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "X-PHONETIC-FIRST-NAME") {
