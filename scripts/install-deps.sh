@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n
-  libsqlcipher-dev libicu-dev
+  libsqlcipher-dev libssl-dev libicu-dev
   libfreexl-dev libxlsxwriter-dev zlib1g-dev liborcus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format python3 python3-xlrd python3-openpyxl python3-vobject

@@ -1,10 +1,15 @@
 #include "store/store.h"
 
+#include <openssl/evp.h>
 #include <sqlcipher/sqlite3.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 #include "platform/error.h"
@@ -83,29 +88,110 @@ void configureSqliteOnce() {
     (void)configured;
 }
 
-std::shared_ptr<sqlite3> openDatabase(const std::string& path, const std::string& password,
-                                      int flags) {
-    configureSqliteOnce();
+// SQLCipher makes a connection's key from the password anew on every open: 64,000 rounds of
+// PBKDF2-HMAC-SHA1 over the salt in the file's first 16 bytes, some 60 ms. The key of a
+// password and salt is made here once per run and handed over raw ("x'…'"), with which SQLCipher
+// still takes the salt from the file; a raw key the file does not take is never tried again.
+constexpr int kKeyRounds = 64000;
+constexpr size_t kSaltBytes = 16;
+
+struct RawKeys {
+    std::mutex mutex;
+    std::map<std::string, std::string> keys;  // password, NUL, salt → raw key, "" once refused
+};
+
+RawKeys& rawKeys() {
+    static RawKeys keys;
+    return keys;
+}
+
+// What a raw key is made for and remembered by: the password and the file's salt; nothing for
+// a file too short to hold one.
+std::optional<std::string> keySlot(const std::string& path, const std::string& password) {
+    std::string salt(kSaltBytes, '\0');
+    std::ifstream file(path, std::ios::binary);
+    if (!file.read(salt.data(), static_cast<std::streamsize>(salt.size()))) return std::nullopt;
+    return password + '\0' + salt;
+}
+
+// The raw key of a slot, as a literal for PRAGMA key; nothing once the file refused it.
+std::optional<std::string> rawKeyFor(const std::string& slot) {
+    RawKeys& cache = rawKeys();
+    {
+        std::lock_guard lock(cache.mutex);
+        if (auto known = cache.keys.find(slot); known != cache.keys.end()) {
+            if (known->second.empty()) return std::nullopt;
+            return known->second;
+        }
+    }
+    size_t split = slot.find('\0');
+    std::string key =
+        quoteLiteral("x'" +
+                     derivedKeyHex(std::string_view(slot).substr(0, split),
+                                   std::string_view(slot).substr(split + 1), kKeyRounds) +
+                     "'");
+    std::lock_guard lock(cache.mutex);
+    return cache.keys.emplace(slot, std::move(key)).first->second;
+}
+
+void refuseRawKey(const std::string& slot) {
+    RawKeys& cache = rawKeys();
+    std::lock_guard lock(cache.mutex);
+    cache.keys[slot].clear();
+}
+
+// Opens the file and sets its key; false when the first read fails (a wrong key, or a file
+// that is no database: the key is only tried then).
+bool openKeyed(const std::string& path, int flags, const std::string& keyLiteral,
+               std::shared_ptr<sqlite3>& db) {
     sqlite3* raw = nullptr;
     // Each connection serves one operation on one thread, so SQLite need not lock for us.
     int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    std::shared_ptr<sqlite3> db(raw, sqlite3_close_v2);
+    db.reset(raw, sqlite3_close_v2);
     if (rc != SQLITE_OK) storeFailure(path, "データベースを開けません", raw);
     sqlite3_busy_timeout(raw, 2000);
-    if (!password.empty()) {
-        std::string pragma = "PRAGMA key = " + quoteLiteral(password) + ";";
+    if (!keyLiteral.empty()) {
+        std::string pragma = "PRAGMA key = " + keyLiteral + ";";
         if (sqlite3_exec(raw, pragma.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
             storeFailure(path, "データベースの鍵を設定できません", raw);
     }
-    // The key is only tried on the first read: a wrong key or a file that is no database fails
-    // here.
-    if (sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) !=
-        SQLITE_OK)
-        storeFailure(path, "データベースを開けません", raw);
+    return sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) ==
+           SQLITE_OK;
+}
+
+std::shared_ptr<sqlite3> openDatabase(const std::string& path, const std::string& password,
+                                      int flags) {
+    configureSqliteOnce();
+    std::shared_ptr<sqlite3> db;
+    if (!password.empty()) {
+        if (std::optional<std::string> slot = keySlot(path, password)) {
+            if (std::optional<std::string> raw = rawKeyFor(*slot)) {
+                if (openKeyed(path, flags, *raw, db)) return db;
+                refuseRawKey(*slot);
+            }
+        }
+    }
+    if (!openKeyed(path, flags, password.empty() ? "" : quoteLiteral(password), db))
+        storeFailure(path, "データベースを開けません", db.get());
     return db;
 }
 
 }  // namespace
+
+std::string derivedKeyHex(std::string_view password, std::string_view salt, int rounds) {
+    unsigned char key[32];
+    if (PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(password.size()),
+                               reinterpret_cast<const unsigned char*>(salt.data()),
+                               static_cast<int>(salt.size()), rounds, sizeof key, key) != 1)
+        throw TsunagiError("データベースの鍵を作れません。");
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char byte : key) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}
 
 std::string connectionStringFor(const std::string& databasePath) {
     return connectionText({databasePath, std::string(kStoreKey)});

@@ -21,6 +21,10 @@ struct StoreLocation {
     std::string key;
 };
 
+// PBKDF2-HMAC-SHA1 of the password over the salt, 32 bytes in hexadecimal: the key SQLCipher
+// makes of a store's password and the salt at the head of its file.
+std::string derivedKeyHex(std::string_view password, std::string_view salt, int rounds);
+
 // The one connection text for the program's store: it names the file and carries the key.
 std::string ConnectionString(const std::string& programFolder);
 // The same for a store file anywhere, opened with the program's key.

@@ -1,6 +1,10 @@
 #include "store/store.h"
 
 #include <gtest/gtest.h>
+#include <sqlcipher/sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "platform/error.h"
 #include "store/entries.h"
@@ -158,6 +162,48 @@ TEST(Store, IdsRiseAreNeverReusedAndContinueAfterDeletes) {
     }
     EXPECT_LT(ids[0], ids[1]);
     EXPECT_LT(ids[1], ids[2]);
+}
+
+// The store's key is made once per run and handed to SQLCipher raw: it must be the key SQLCipher
+// makes of the password and the file's salt, and a file replaced by another store (another salt)
+// still opens.
+TEST(Store, TheKeyMadeOnceIsTheKeySqlcipherMakesOfThePassword) {
+    EXPECT_EQ(derivedKeyHex("password", "salt", 4096).substr(0, 40),
+              "4B007901B765489ABEAD49D926F721D065A429C1");  // RFC 6070
+    TempFolder folder;
+    std::string path = folder.file("keitai.mdb"), other = folder.file("other.mdb");
+    Store::createFile(path);
+    Store::createFile(other);
+    Store store(connectionStringFor(path));
+    for (int i = 0; i < 2; ++i) {
+        Connection connection = store.open();
+        EntryInserter(connection).insert(card(std::to_string(i)));
+    }
+
+    std::string text = connectionStringFor(path), marker = "Password=";
+    size_t from = text.rfind(marker) + marker.size();
+    std::string password = text.substr(from, text.find(';', from) - from);
+    std::string salt(16, '\0');
+    std::ifstream(path, std::ios::binary).read(salt.data(), 16);
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    std::string pragma = "PRAGMA key = \"x'" + derivedKeyHex(password, salt, 64000) + "'\";";
+    ASSERT_EQ(sqlite3_exec(raw, pragma.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    int count = -1;
+    ASSERT_EQ(sqlite3_exec(
+                  raw, "select count(*) from radio_v401sh;",
+                  [](void* out, int, char** values, char**) {
+                      *static_cast<int*>(out) = std::atoi(values[0]);
+                      return 0;
+                  },
+                  &count, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    EXPECT_EQ(count, 2);
+
+    std::filesystem::copy_file(other, path, std::filesystem::copy_options::overwrite_existing);
+    Connection connection = store.open();
+    EXPECT_EQ(countEntries(connection), 0);
 }
 
 TEST(Store, TextsWithApostrophesAndJoinsRoundTripExactly) {
