@@ -94,14 +94,7 @@ bool unwrittenLines(FileKind kind, const EntryRow& row, std::vector<std::string>
     return any;
 }
 
-// What entries keep beyond the phone's lines, which none of the phone's formats writes: the
-// entries that keep something worth a word, in ascending id, and the words.
-struct KeptBeyond {
-    std::vector<std::int64_t> ids;
-    std::vector<std::string> words;
-};
-
-// The word for a kept line of property `name` other than the name's own (which keptBeyond
+// The word for a kept line of property `name` other than the name's own (which KeptBeyond
 // reads); none for what a phone's format writes after all, or what holds nothing of the person.
 std::optional<std::string> keptWord(const std::string& name, std::string_view extra) {
     // Android's own rows by what they hold.
@@ -142,57 +135,78 @@ bool shownAsBuilt(std::string_view shown, std::string_view family, std::string_v
     return false;
 }
 
-KeptBeyond keptBeyond(Connection& connection) {
-    KeptBeyond kept;
-    // Most lines of a book are of a few properties: their words are looked up once.
-    std::unordered_map<std::string, std::optional<std::string>> words;
-    std::int64_t nameId = -1;  // the entry whose kept N was the last read, and its parts
-    std::string family, given, name;
-    VcardLine line;
-    std::vector<std::string> parts;
-    forEachExtraLine(connection, [&](std::int64_t id, std::string_view extra) {
+// What entries keep beyond the phone's lines, which none of the phone's formats writes: which
+// entries keep something worth a word, and the words. Each row is looked at on the store's
+// reading thread as it is read, before it is handed on to be written.
+class KeptBeyond {
+  public:
+    // `lastId`: the highest id of an entry looked at.
+    explicit KeptBeyond(std::int64_t lastId) : held_(static_cast<size_t>(lastId) + 1, 0) {}
+
+    void look(const EntryRow& row) {
+        bool named = false;  // the row's kept N read, and its parts
+        bool held = false;
+        for (const std::string& extra : row.extras) {
+            if (std::optional<std::string> word = wordFor(extra, named)) {
+                if (std::find(words_.begin(), words_.end(), *word) == words_.end())
+                    words_.push_back(std::move(*word));
+                held = true;
+            }
+        }
+        if (held && row.id >= 0 && static_cast<size_t>(row.id) < held_.size()) held_[row.id] = 1;
+    }
+    // Whether the entry keeps something worth a word, once its row has been looked at.
+    bool holds(std::int64_t id) const {
+        return id >= 0 && static_cast<size_t>(id) < held_.size() && held_[id];
+    }
+    // In the order first met, all of them once every row has been read.
+    const std::vector<std::string>& words() const { return words_; }
+
+  private:
+    std::optional<std::string> wordFor(std::string_view extra, bool& named) {
+        if (extra.empty()) return std::nullopt;
         std::string_view head = propertyName(extra);
         head.remove_prefix(std::min(head.size(), head.find('.') + 1));  // its group
-        name.assign(head);
-        for (char& c : name)
+        name_.assign(head);
+        for (char& c : name_)
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        std::optional<std::string> word;
-        if (name == "N" || name == "FN") {
+        if (name_ == "N" || name_ == "FN") {
             // Each name line is read once: N for its parts, and the display name kept after
             // them says nothing more where it is the name they make.
-            bool read = parseVcardLine(extra, line);
-            if (name == "N") {
-                parts.clear();
-                if (read) splitComponents(line.value, ';', parts);
-                parts.resize(std::max<size_t>(parts.size(), 2));
-                nameId = id;
-                family = trimBlanks(parts[0]);
-                given = trimBlanks(parts[1]);
-                if (read && line.parameter("ALTID")) {
-                    word = "ほかの言語の名前";
-                } else {
-                    for (size_t p = 2; read && p < parts.size() && !word; ++p)
-                        if (!trimBlanks(parts[p]).empty()) word = "敬称やミドルネーム";
-                }
-            } else if (!read || line.parameter("ALTID") || nameId != id ||
-                       !shownAsBuilt(trimBlanks(line.value), family, given)) {
-                word = spokenProperty(name);
+            bool read = parseVcardLine(extra, line_);
+            if (name_ == "N") {
+                parts_.clear();
+                if (read) splitComponents(line_.value, ';', parts_);
+                parts_.resize(std::max<size_t>(parts_.size(), 2));
+                named = true;
+                family_ = trimBlanks(parts_[0]);
+                given_ = trimBlanks(parts_[1]);
+                if (read && line_.parameter("ALTID")) return "ほかの言語の名前";
+                for (size_t p = 2; read && p < parts_.size(); ++p)
+                    if (!trimBlanks(parts_[p]).empty()) return "敬称やミドルネーム";
+                return std::nullopt;
             }
-        } else if (name == "X-TSUNAGI-COLUMN" || name == "X-ANDROID-CUSTOM") {
-            word = keptWord(name, extra);
-        } else {
-            auto at = words.find(name);
-            if (at == words.end()) at = words.emplace(name, keptWord(name, extra)).first;
-            word = at->second;
+            if (!read || line_.parameter("ALTID") || !named ||
+                !shownAsBuilt(trimBlanks(line_.value), family_, given_))
+                return spokenProperty(name_);
+            return std::nullopt;
         }
-        if (!word) return;
-        if (std::find(kept.words.begin(), kept.words.end(), *word) == kept.words.end())
-            kept.words.push_back(*word);
-        if (kept.ids.empty() || kept.ids.back() != id) kept.ids.push_back(id);
-    });
-    std::sort(kept.ids.begin(), kept.ids.end());
-    return kept;
-}
+        if (name_ == "X-TSUNAGI-COLUMN" || name_ == "X-ANDROID-CUSTOM")
+            return keptWord(name_, extra);
+        // Most lines of a book are of a few properties: their words are looked up once.
+        auto at = wordOf_.find(name_);
+        if (at == wordOf_.end()) at = wordOf_.emplace(name_, keptWord(name_, extra)).first;
+        return at->second;
+    }
+
+    // By id, a byte each: one thread sets them while another reads those set before.
+    std::vector<std::uint8_t> held_;
+    std::vector<std::string> words_;
+    std::unordered_map<std::string, std::optional<std::string>> wordOf_;
+    std::string name_, family_, given_;
+    VcardLine line_;
+    std::vector<std::string> parts_;
+};
 
 // The first few entries of many by name, and how many more: a message names no more, and
 // reading every entry's name would cost as much as writing it.
@@ -229,9 +243,7 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
                        all.forEach([&](const EntryRow& row, int number) {
                            if (fewer && !fitsLayout(kind, row)) notHeld.push_back(entryName(row));
                            bool lines = partial && unwrittenLines(kind, row, unwritten);
-                           if (lines || (partial && std::binary_search(kept.ids.begin(),
-                                                                       kept.ids.end(), row.id)))
-                               unwrittenEntries.add(row);
+                           if (lines || (partial && kept.holds(row.id))) unwrittenEntries.add(row);
                            visit(row, number);
                        });
                    },
@@ -244,7 +256,7 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
         // The words of the lines first, then those of what entries keep beyond them; none
         // where no entry written holds any (kept lines of an entry no longer there).
         std::vector<std::string> words = unwritten;
-        for (const std::string& word : kept.words)
+        for (const std::string& word : kept.words())
             if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
         if (partial && !unwrittenEntries.empty())
             note += (note.empty() ? "" : "\n") +
@@ -325,8 +337,9 @@ std::vector<std::string> exportToFiles(const Store& store, const std::string& pr
     bool extras = false, named = false;
     for (const ExportTarget& target : targets)
         (fileKindInfo(target.kind).forTodaysPhones ? extras : named) = true;
-    EntryRows rows = storedRows(connection, extras);
-    KeptBeyond kept = named ? keptBeyond(connection) : KeptBeyond();
+    KeptBeyond kept(named ? lastEntryId(connection) : 0);
+    EntryRows rows = storedRows(
+        connection, extras, named ? [&kept](const EntryRow& row) { kept.look(row); } : RowLook());
     std::vector<std::unique_ptr<AtomicFile>> files;
     std::vector<std::string> notes;
     for (const ExportTarget& target : targets) {

@@ -336,20 +336,6 @@ std::vector<std::string> readExtras(Connection& connection, std::int64_t id) {
     return extras;
 }
 
-void forEachExtraLine(Connection& connection,
-                      const std::function<void(std::int64_t, std::string_view)>& visit) {
-    Statement select = connection.prepare("select entry_id, lines from entry_extras;");
-    while (select.step()) {
-        std::int64_t id = select.integer(0);
-        std::string_view lines = select.textView(1).value_or("");
-        for (size_t start = 0; start < lines.size();) {
-            size_t end = std::min(lines.find('\n', start), lines.size());
-            if (end > start) visit(id, lines.substr(start, end - start));
-            start = end + 1;
-        }
-    }
-}
-
 namespace {
 
 void forgetKeysOf(Connection& connection, std::int64_t id) {
@@ -518,7 +504,7 @@ constexpr size_t kBatchBytes = size_t(1) << 20;
 }  // namespace
 
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit,
-                  bool withExtras) {
+                  bool withExtras, const RowLook& look) {
     Statement statement = connection.prepare("select " + rowColumns(kFirstColumns) +
                                              " from radio_v401sh order by id;");
     Statement whole =
@@ -526,7 +512,7 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
     // What the cards hold beyond the phone's lines, in the same order: read alongside.
     Statement extras =
         connection.prepare("select entry_id, lines from entry_extras order by entry_id;");
-    bool extrasLeft = withExtras && extras.step();
+    bool extrasLeft = (withExtras || look) && extras.step();
     // The store is read on a thread of its own while the rows are visited here; the statement
     // outlives that thread.
     BatchPipe<RowBatch> pipe;
@@ -555,6 +541,8 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
                     bytes += lines.size();
                     extrasLeft = extras.step();
                 }
+                if (look) look(row);
+                if (!withExtras) row.extras.clear();
             }
             if (batch->count > 0) batches.filled();
         }
@@ -563,16 +551,22 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
         for (size_t r = 0; r < batch->count; ++r) visit(batch->rows[r]);
 }
 
-EntryRows storedRows(Connection& connection, bool withExtras) {
+EntryRows storedRows(Connection& connection, bool withExtras, RowLook look) {
     EntryRows rows;
     rows.count = countEntries(connection);
     if (withExtras) rows.uidSeed = identitySeed(connection);
-    rows.forEach = [&connection, withExtras](const EntryVisit& visit) {
+    rows.forEach = [&connection, withExtras, look = std::move(look)](const EntryVisit& visit) {
         int number = 0;
         forEachEntry(
-            connection, [&](const EntryRow& row) { visit(row, ++number); }, withExtras);
+            connection, [&](const EntryRow& row) { visit(row, ++number); }, withExtras, look);
     };
     return rows;
+}
+
+std::int64_t lastEntryId(Connection& connection) {
+    Statement select = connection.prepare("select coalesce(max(id), 0) from radio_v401sh;");
+    select.step();
+    return select.integer(0);
 }
 
 EntryRows heldRows(std::vector<EntryRow> held) {

@@ -120,8 +120,12 @@ void appendKeyBytes(std::span<const std::int64_t> keys, std::string& bytes);
 // `visit` must not use the store itself.
 // Without `withExtras`, what the entries hold beyond the phone's lines is not read (their rows'
 // extras stay empty): the writers of the phone's own formats have no place for it.
+// `look`, when given, is called on the reading thread with each row as it is read, extras
+// included either way, before the row is handed to `visit`: work that needs the row alone
+// goes on beside the visits.
+using RowLook = std::function<void(const EntryRow&)>;
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit,
-                  bool withExtras = true);
+                  bool withExtras = true, const RowLook& look = {});
 
 // One entry as a writer takes it: its row and its number in writing order, counted from 1.
 using EntryVisit = std::function<void(const EntryRow& row, int number)>;
@@ -137,7 +141,9 @@ struct EntryRows {
 };
 
 // The entries of the store behind `connection`: counted now, read as they are visited.
-EntryRows storedRows(Connection& connection, bool withExtras = true);
+EntryRows storedRows(Connection& connection, bool withExtras = true, RowLook look = {});
+// The highest id an entry has, 0 for none.
+std::int64_t lastEntryId(Connection& connection);
 // Rows held in memory, numbered in their order.
 EntryRows heldRows(std::vector<EntryRow> rows);
 
@@ -181,10 +187,6 @@ void packRow(const EntryRow& row, std::string& packed);
 void unpackRow(std::string_view packed, EntryRow& row);
 
 std::vector<std::string> readExtras(Connection& connection, std::int64_t id);
-// What each entry holds beyond the phone's lines, in ascending id: `visit(id, line)` for each
-// of its lines.
-void forEachExtraLine(Connection& connection,
-                      const std::function<void(std::int64_t, std::string_view)>& visit);
 // Replaces what an entry holds beyond the phone's lines.
 void writeExtras(Connection& connection, std::int64_t id, const std::vector<std::string>& extras);
 // Makes a store of an older build able to keep what cards hold beyond the phone's lines and the

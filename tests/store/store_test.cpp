@@ -136,6 +136,31 @@ TEST(Store, ManyRowsOfMixedLengthsComeBackInOrderEachWithItsOwnColumns) {
     EXPECT_EQ(countEntries(connection), kRows);
 }
 
+// A look on the reading thread sees every row with its extras before the row is visited, while
+// a visit without extras gets none.
+TEST(Store, ALookSeesEachRowWholeBeforeItsVisit) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    EntryInserter inserter(connection);
+    for (int i = 0; i < 1000; ++i) {
+        std::vector<std::string> columns = card(std::to_string(i)), extras;
+        if (i % 3 == 0) extras.push_back("NOTE:" + std::to_string(i));
+        inserter.insert(columns, extras);
+    }
+    std::vector<std::uint8_t> looked(lastEntryId(connection) + 1, 0);
+    EXPECT_EQ(looked.size(), 1001u);
+    int visited = 0;
+    forEachEntry(
+        connection,
+        [&](const EntryRow& row) {
+            EXPECT_EQ(looked[row.id], (row.id - 1) % 3 ? 1 : 2) << row.id;
+            EXPECT_TRUE(row.extras.empty());
+            ++visited;
+        },
+        false, [&](const EntryRow& row) { looked[row.id] = row.extras.empty() ? 1 : 2; });
+    EXPECT_EQ(visited, 1000);
+}
+
 TEST(Store, IdsRiseAreNeverReusedAndContinueAfterDeletes) {
     TempFolder folder;
     std::string path = folder.file("keitai.mdb");
