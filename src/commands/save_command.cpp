@@ -143,10 +143,14 @@ class KeptBeyond {
     // `lastId`: the highest id of an entry looked at.
     explicit KeptBeyond(std::int64_t lastId) : held_(static_cast<size_t>(lastId) + 1, 0) {}
 
-    void look(const EntryRow& row) {
+    // `extras`: what the row holds beyond the phone's lines, a line each.
+    void look(const EntryRow& row, std::string_view extras) {
         bool named = false;  // the row's kept N read, and its parts
         bool held = false;
-        for (const std::string& extra : row.extras) {
+        while (!extras.empty()) {
+            size_t end = std::min(extras.find('\n'), extras.size());
+            std::string_view extra = extras.substr(0, end);
+            extras.remove_prefix(std::min(end + 1, extras.size()));
             if (std::optional<std::string> word = wordFor(extra, named)) {
                 if (std::find(words_.begin(), words_.end(), *word) == words_.end())
                     words_.push_back(std::move(*word));
@@ -339,7 +343,9 @@ std::vector<std::string> exportToFiles(const Store& store, const std::string& pr
         (fileKindInfo(target.kind).forTodaysPhones ? extras : named) = true;
     KeptBeyond kept(named ? lastEntryId(connection) : 0);
     EntryRows rows = storedRows(
-        connection, extras, named ? [&kept](const EntryRow& row) { kept.look(row); } : RowLook());
+        connection, extras,
+        named ? [&kept](const EntryRow& row, std::string_view extras) { kept.look(row, extras); }
+              : RowLook());
     std::vector<std::unique_ptr<AtomicFile>> files;
     std::vector<std::string> notes;
     for (const ExportTarget& target : targets) {

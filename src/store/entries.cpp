@@ -535,14 +535,13 @@ void forEachEntry(Connection& connection, const std::function<void(const EntryRo
                 bytes += rowBytes;
                 row.extras.clear();
                 while (extrasLeft && extras.integer(0) < row.id) extrasLeft = extras.step();
-                if (extrasLeft && extras.integer(0) == row.id) {
-                    std::string_view lines = extras.textView(1).value_or("");
-                    splitExtras(lines, row.extras);
-                    bytes += lines.size();
-                    extrasLeft = extras.step();
-                }
-                if (look) look(row);
-                if (!withExtras) row.extras.clear();
+                bool held = extrasLeft && extras.integer(0) == row.id;
+                // Valid until the extras' statement steps on.
+                std::string_view lines = held ? extras.textView(1).value_or("") : "";
+                if (withExtras) splitExtras(lines, row.extras);
+                bytes += lines.size();
+                if (look) look(row, lines);
+                if (held) extrasLeft = extras.step();
             }
             if (batch->count > 0) batches.filled();
         }

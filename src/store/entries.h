@@ -120,10 +120,11 @@ void appendKeyBytes(std::span<const std::int64_t> keys, std::string& bytes);
 // `visit` must not use the store itself.
 // Without `withExtras`, what the entries hold beyond the phone's lines is not read (their rows'
 // extras stay empty): the writers of the phone's own formats have no place for it.
-// `look`, when given, is called on the reading thread with each row as it is read, extras
-// included either way, before the row is handed to `visit`: work that needs the row alone
-// goes on beside the visits.
-using RowLook = std::function<void(const EntryRow&)>;
+// `look`, when given, is called on the reading thread with each row as it is read and what it
+// holds beyond the phone's lines (joined by line breaks, as stored, whether or not the row's
+// extras are read), before the row is handed to `visit`: work that needs the row alone goes on
+// beside the visits.
+using RowLook = std::function<void(const EntryRow&, std::string_view extras)>;
 void forEachEntry(Connection& connection, const std::function<void(const EntryRow&)>& visit,
                   bool withExtras = true, const RowLook& look = {});
 

@@ -136,8 +136,8 @@ TEST(Store, ManyRowsOfMixedLengthsComeBackInOrderEachWithItsOwnColumns) {
     EXPECT_EQ(countEntries(connection), kRows);
 }
 
-// A look on the reading thread sees every row with its extras before the row is visited, while
-// a visit without extras gets none.
+// A look on the reading thread sees every row with what it holds beyond the phone's lines
+// before the row is visited, while a visit without extras gets none.
 TEST(Store, ALookSeesEachRowWholeBeforeItsVisit) {
     Store store = Store::inMemory();
     Connection connection = store.open();
@@ -157,7 +157,12 @@ TEST(Store, ALookSeesEachRowWholeBeforeItsVisit) {
             EXPECT_TRUE(row.extras.empty());
             ++visited;
         },
-        false, [&](const EntryRow& row) { looked[row.id] = row.extras.empty() ? 1 : 2; });
+        false,
+        [&](const EntryRow& row, std::string_view extras) {
+            EXPECT_TRUE(row.extras.empty());
+            EXPECT_EQ(extras, row.id % 3 == 1 ? "NOTE:" + std::to_string(row.id - 1) : "");
+            looked[row.id] = extras.empty() ? 1 : 2;
+        });
     EXPECT_EQ(visited, 1000);
 }
 
