@@ -477,8 +477,10 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     std::vector<EntryKeyKinds> kinds;
     std::vector<SharedKey> shared = sharedEntryKeys(connection, sureOnly ? &kinds : nullptr);
     std::vector<std::int64_t> ids;
+    ids.reserve(shared.size());
     for (const SharedKey& key : shared) ids.push_back(key.id);
-    std::sort(ids.begin(), ids.end());
+    // One key shared by everybody (an office's main number) gives them in order already.
+    if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     auto indexOf = [&ids](std::int64_t id) {
         return static_cast<size_t>(std::lower_bound(ids.begin(), ids.end(), id) - ids.begin());
