@@ -164,8 +164,6 @@ void PairRows::flush() {
 EntryInserter::EntryInserter(Connection& connection)
     : connection_(connection),
       statement_(connection.prepare(insertSql())),
-      extras_(connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")),
-      keys_(connection),
       rowsStatements_(kWidestRows / 8),
       keyRows_(connection, "insert or replace into", "entry_keys (entry_id, keys)", true),
       extraRows_(connection, "insert into", "entry_extras (entry_id, lines)", false) {}
@@ -274,15 +272,8 @@ std::int64_t EntryInserter::insertAll(std::span<const NewEntry> entries) {
 std::int64_t EntryInserter::insertJoined(std::span<const std::string> columns,
                                          std::string_view joinedExtras,
                                          std::span<const std::int64_t> keys) {
-    std::int64_t id = insertRow(columns);
-    if (!joinedExtras.empty()) {
-        extras_.bind(1, id);
-        extras_.bindUntilReset(2, joinedExtras);
-        extras_.step();
-        extras_.reset();
-    }
-    if (!keys.empty()) keys_.write(id, keys);
-    return id;
+    NewEntry entry{columns, joinedExtras, keys};
+    return insertAll(std::span(&entry, 1));
 }
 
 void packRow(const EntryRow& row, std::string& packed) {

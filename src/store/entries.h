@@ -101,8 +101,6 @@ class EntryInserter {
 
     Connection& connection_;
     Statement statement_;
-    Statement extras_;
-    KeyWriter keys_;
     std::string joined_;
     size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
     // Statements inserting several rows at once, by the columns they name (8, 16, … 56).
