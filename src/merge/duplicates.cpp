@@ -329,6 +329,71 @@ void readCandidate(const EntryRow& row, Candidate& person) {
 // nobody.
 constexpr size_t kHandful = 5;
 
+// Takes out of `shared` the entries of a number or a mail that more than a handful of names
+// share whom nothing else ties to another entry (neither their name nor their content is
+// shared): such a number ties nobody, and an office's staff on its main number need not be
+// counted one by one. The entries of such a number that a name or a content does tie keep it
+// (two namesakes on one main number still share it). Returns the keys so taken, sorted.
+std::vector<std::int64_t> leaveOutWidelyShared(std::vector<SharedKey>& shared) {
+    auto runEnd = [&shared](size_t from) {
+        size_t end = from + 1;
+        while (end < shared.size() && shared[end].key == shared[from].key) ++end;
+        return end;
+    };
+    auto isContact = [](std::int64_t key) {
+        KeyKind kind = kindOf(key);
+        return kind == KeyKind::Number || kind == KeyKind::Mail;
+    };
+    std::vector<std::int64_t> widely;
+    size_t first = 0;  // the first run of more than a handful
+    for (size_t end = 0; first < shared.size(); first = end) {
+        end = runEnd(first);
+        if (end - first > kHandful && isContact(shared[first].key)) break;
+    }
+    if (first == shared.size()) return widely;
+    // The entries a name or a content ties, by id, each with its shared name key (0: none).
+    std::vector<SharedKey> tied;
+    for (const SharedKey& key : shared) {
+        KeyKind kind = kindOf(key.key);
+        if (kind == KeyKind::Name || kind == KeyKind::Content)
+            tied.push_back({kind == KeyKind::Name ? key.key : 0, key.id});
+    }
+    std::sort(tied.begin(), tied.end(), [](const SharedKey& a, const SharedKey& b) {
+        return a.id != b.id ? a.id < b.id : (a.key != 0) > (b.key != 0);  // a name first
+    });
+    auto named = [&tied](std::int64_t id) -> const SharedKey* {
+        auto at = std::lower_bound(tied.begin(), tied.end(), id,
+                                   [](const SharedKey& k, std::int64_t i) { return k.id < i; });
+        return at != tied.end() && at->id == id ? &*at : nullptr;
+    };
+    size_t kept = first;
+    for (size_t k = first; k < shared.size();) {
+        size_t end = runEnd(k);
+        bool wideRun = false;
+        if (end - k > kHandful && isContact(shared[k].key)) {
+            // Each entry no name ties has a name of its own.
+            size_t names = 0;
+            std::vector<std::int64_t> seen;
+            for (size_t i = k; i < end && names <= kHandful; ++i) {
+                const SharedKey* tie = named(shared[i].id);
+                if (!tie || tie->key == 0) {
+                    ++names;
+                } else if (std::find(seen.begin(), seen.end(), tie->key) == seen.end()) {
+                    seen.push_back(tie->key);
+                    ++names;
+                }
+            }
+            wideRun = names > kHandful;
+        }
+        if (wideRun) widely.push_back(shared[k].key);
+        for (; k < end; ++k)
+            if (!wideRun || (!tied.empty() && named(shared[k].id))) shared[kept++] = shared[k];
+    }
+    shared.resize(kept);
+    std::sort(widely.begin(), widely.end());
+    return widely;
+}
+
 // Entries joined as one person, never two of one file in one person (the user kept them apart
 // there) unless they are one card read twice.
 class Clusters {
@@ -476,6 +541,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     // not, and the keys they share say most of what is needed.
     std::vector<EntryKeyKinds> kinds;
     std::vector<SharedKey> shared = sharedEntryKeys(connection, sureOnly ? &kinds : nullptr);
+    const std::vector<std::int64_t> widely = leaveOutWidelyShared(shared);
     std::vector<std::int64_t> ids;
     ids.reserve(shared.size());
     for (const SharedKey& key : shared) ids.push_back(key.id);
@@ -519,6 +585,18 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         std::unordered_set<std::int64_t> seen;
         for (size_t r = 0; r < contacts.size(); ++r) {
             seen.clear();
+            if (std::binary_search(widely.begin(), widely.end(), contactKeys[r])) {
+                // No evidence between different names; namesakes on it still share it, and
+                // are read for that where they would not be otherwise.
+                live[r] = false;
+                if (sureOnly) {
+                    std::unordered_map<std::int64_t, size_t> ofName;
+                    for (size_t i : contacts[r]) ++ofName[nameOf[i]];
+                    for (size_t i : contacts[r])
+                        if (ofName[nameOf[i]] > 1) needed[i] = true;
+                }
+                continue;
+            }
             for (size_t i : contacts[r])
                 if (seen.insert(nameOf[i]).second && seen.size() > kHandful) break;
             live[r] = seen.size() <= kHandful;
@@ -533,8 +611,9 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             // For the sure groups alone, an entry of a name that shares nothing more is read
             // only where it may complete another: numbers alone beside mails alone (its keys
             // say which it has).
-            std::sort(kinds.begin(), kinds.end(),
-                      [](const EntryKeyKinds& a, const EntryKeyKinds& b) { return a.id < b.id; });
+            auto byId = [](const EntryKeyKinds& a, const EntryKeyKinds& b) { return a.id < b.id; };
+            if (!std::is_sorted(kinds.begin(), kinds.end(), byId))
+                std::sort(kinds.begin(), kinds.end(), byId);
             auto heldBy = [&](size_t i) {
                 auto at = std::lower_bound(
                     kinds.begin(), kinds.end(), ids[i],

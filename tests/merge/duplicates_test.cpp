@@ -250,6 +250,33 @@ TEST(Duplicates, AFamilySharingItsHomeNumberStaysApart) {
     EXPECT_FALSE(groups[0].sure());  // shown as possibly the same, unchecked
 }
 
+TEST(Duplicates, AnOfficesMainNumberTiesNobodyYetNamesakesOnItStillShareIt) {
+    Store store = Store::inMemory();
+    for (const char* name : {"岡;一", "林;二", "森;三", "原;四", "谷;五", "東;六", "西;七"})
+        add(store, {"BEGIN:VCARD", std::string("N;CHARSET=SHIFT_JIS:") + name,
+                    "TEL;VOICE;WORK:03-5555-0000", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:田中;一郎", "TEL;VOICE;WORK:03-5555-0000",
+                "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:田中　一郎", "TEL;VOICE;WORK:0355550000",
+                "TEL;CELL:09012345678", "END:VCARD"});
+    // One of the staff on the main number alone, and a reading of him with his mobile.
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:岡;一", "EMAIL;INTERNET:hajime@example.jp",
+                "END:VCARD"});
+    for (bool sureOnly : {false, true}) {
+        std::vector<DuplicateGroup> groups = findDuplicates(store, sureOnly);
+        // The two 田中 share the number, however many others do, and are merged without a
+        // question as the dialog shows them; the staff are no group of it, and 岡's number and
+        // mail cannot conflict.
+        EXPECT_EQ(ids(groups, true), (std::vector<std::vector<std::int64_t>>{{1, 10}, {8, 9}}))
+            << sureOnly;
+        EXPECT_TRUE(ids(groups, false).empty()) << sureOnly;
+        ASSERT_EQ(groups.size(), 2u);
+        if (!sureOnly) {
+            EXPECT_EQ(groups[1].reason, "同じ電話番号 0355550000");
+        }
+    }
+}
+
 TEST(Duplicates, ManyGroupsMergedTogetherComeOutAsEachMergedAlone) {
     // More groups than one batch of the merge's pipe holds, each with a note, a second number
     // and a birthday on one side, so that every group has something to unite and to name.
