@@ -83,7 +83,7 @@ struct Candidate {
 };
 
 // How many different keys the members have among them.
-size_t distinctAcross(const std::vector<const Candidate*>& people,
+size_t distinctAcross(const std::vector<Candidate*>& people,
                       std::vector<std::int64_t> Candidate::*keys) {
     std::vector<std::int64_t> seen;
     for (const Candidate* person : people)
@@ -132,11 +132,13 @@ std::string askedReasonOf(const std::vector<DuplicateEntry>& entries, const Dupl
     return reasonOf(asked);
 }
 
-DuplicateGroup groupOf(const std::vector<const Candidate*>& members, DuplicateKind kind,
+// The members' entries go into the group: each entry is in one group only.
+DuplicateGroup groupOf(const std::vector<Candidate*>& members, DuplicateKind kind,
                        bool reasoned = true) {
     DuplicateGroup group;
     group.kind = kind;
-    for (const Candidate* person : members) group.entries.push_back(person->entry);
+    group.entries.reserve(members.size());
+    for (Candidate* person : members) group.entries.push_back(std::move(person->entry));
     std::sort(group.entries.begin(), group.entries.end(),
               [](const DuplicateEntry& a, const DuplicateEntry& b) { return a.id < b.id; });
     group.mergedNumbers = distinctAcross(members, &Candidate::numberKeys);
@@ -328,6 +330,53 @@ void readCandidate(const EntryRow& row, Candidate& person) {
 // More names than this sharing one number or mail: an office's or a company's, evidence of
 // nobody.
 constexpr size_t kHandful = 5;
+
+// The ids of the entries that share keys, ascending, each with its place among them. Entries
+// are numbered as they are stored, so the ids are mostly dense: a table over their range places
+// each at once, where a search would cost a sort and a search each.
+class IdPlaces {
+  public:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+
+    explicit IdPlaces(const std::vector<SharedKey>& shared) {
+        if (shared.empty()) return;
+        auto [low, high] =
+            std::minmax_element(shared.begin(), shared.end(),
+                                [](const SharedKey& a, const SharedKey& b) { return a.id < b.id; });
+        low_ = low->id;
+        std::uint64_t range = static_cast<std::uint64_t>(high->id - low_) + 1;
+        if (range <= 4 * shared.size() + 4096) {
+            place_.assign(range, kAbsent);
+            for (const SharedKey& key : shared) place_[key.id - low_] = 0;
+            for (size_t k = 0; k < range; ++k)
+                if (place_[k] != kAbsent) {
+                    place_[k] = static_cast<std::uint32_t>(ids_.size());
+                    ids_.push_back(low_ + static_cast<std::int64_t>(k));
+                }
+            return;
+        }
+        for (const SharedKey& key : shared) ids_.push_back(key.id);
+        std::sort(ids_.begin(), ids_.end());
+        ids_.erase(std::unique(ids_.begin(), ids_.end()), ids_.end());
+    }
+    const std::vector<std::int64_t>& ids() const { return ids_; }
+    // The place of `id`, or kNone.
+    size_t find(std::int64_t id) const {
+        if (!place_.empty()) {
+            if (id < low_ || static_cast<std::uint64_t>(id - low_) >= place_.size()) return kNone;
+            std::uint32_t place = place_[static_cast<size_t>(id - low_)];
+            return place == kAbsent ? kNone : place;
+        }
+        auto at = std::lower_bound(ids_.begin(), ids_.end(), id);
+        return at != ids_.end() && *at == id ? static_cast<size_t>(at - ids_.begin()) : kNone;
+    }
+
+  private:
+    static constexpr std::uint32_t kAbsent = static_cast<std::uint32_t>(-1);
+    std::vector<std::int64_t> ids_;
+    std::int64_t low_ = 0;
+    std::vector<std::uint32_t> place_;  // by id - low_; empty where the ids are sparse
+};
 
 // Takes out of `shared` the entries of a number or a mail that more than a handful of names
 // share whom nothing else ties to another entry (neither their name nor their content is
@@ -542,15 +591,8 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     std::vector<EntryKeyKinds> kinds;
     std::vector<SharedKey> shared = sharedEntryKeys(connection, sureOnly ? &kinds : nullptr);
     const std::vector<std::int64_t> widely = leaveOutWidelyShared(shared);
-    std::vector<std::int64_t> ids;
-    ids.reserve(shared.size());
-    for (const SharedKey& key : shared) ids.push_back(key.id);
-    // One key shared by everybody (an office's main number) gives them in order already.
-    if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    auto indexOf = [&ids](std::int64_t id) {
-        return static_cast<size_t>(std::lower_bound(ids.begin(), ids.end(), id) - ids.begin());
-    };
+    const IdPlaces places(shared);
+    const std::vector<std::int64_t>& ids = places.ids();
     // What the keys say of each entry, before any is read: its name key, its file.
     std::vector<std::int64_t> nameOf(ids.size(), 0);
     std::vector<KeyRun> names, contacts;
@@ -560,7 +602,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     for (size_t k = 0; k < shared.size(); ++k) {
         KeyKind kind = kindOf(shared[k].key);
         bool first = k == 0 || shared[k].key != shared[k - 1].key;
-        size_t index = indexOf(shared[k].id);
+        size_t index = places.find(shared[k].id);
         if (kind == KeyKind::Name) {
             if (first) names.emplace_back();
             names.back().push_back(index);
@@ -611,15 +653,10 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             // For the sure groups alone, an entry of a name that shares nothing more is read
             // only where it may complete another: numbers alone beside mails alone (its keys
             // say which it has).
-            auto byId = [](const EntryKeyKinds& a, const EntryKeyKinds& b) { return a.id < b.id; };
-            if (!std::is_sorted(kinds.begin(), kinds.end(), byId))
-                std::sort(kinds.begin(), kinds.end(), byId);
-            auto heldBy = [&](size_t i) {
-                auto at = std::lower_bound(
-                    kinds.begin(), kinds.end(), ids[i],
-                    [](const EntryKeyKinds& k, std::int64_t id) { return k.id < id; });
-                return at != kinds.end() && at->id == ids[i] ? at->kinds : 0u;
-            };
+            std::vector<unsigned> heldOf(ids.size(), 0);
+            for (const EntryKeyKinds& entry : kinds)
+                if (size_t i = places.find(entry.id); i != IdPlaces::kNone) heldOf[i] = entry.kinds;
+            auto heldBy = [&heldOf](size_t i) { return heldOf[i]; };
             constexpr unsigned kNumbers = 1u << static_cast<int>(KeyKind::Number),
                                kMails = 1u << static_cast<int>(KeyKind::Mail);
             for (const KeyRun& run : nameRuns) {
@@ -689,11 +726,13 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     }
     Clusters sure(people);
     {
-        // The rows are read here and taken apart on another thread, a batch at a time, in
-        // their order; only that thread touches the candidates until the last batch is back.
+        // The rows are read (and packed) here and taken apart on another thread, a batch at a
+        // time, in their order; only that thread touches the candidates until the last batch
+        // is back.
         struct Batch {
             std::vector<EntryRow> rows;
             std::vector<size_t> indexes;
+            std::vector<std::string> packed;
             size_t count = 0;
         };
         std::unordered_map<std::string, size_t> byContent;
@@ -702,7 +741,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
                 const EntryRow& row = batch.rows[r];
                 size_t i = batch.indexes[r];
                 readCandidate(row, people[i]);
-                if (sureOnly) packRow(row, people[i].entry.held);
+                if (sureOnly) people[i].entry.held.swap(batch.packed[r]);
                 // Entries without a name are compared as of one name, as no spelling tells
                 // them apart.
                 if (trimBlanks(people[i].entry.name).find_first_not_of(";") == std::string::npos &&
@@ -730,9 +769,12 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             if (batch.count == batch.rows.size()) {
                 batch.rows.emplace_back();
                 batch.indexes.emplace_back();
+                batch.packed.emplace_back();
             }
-            if (!entries.read(idOf[i], batch.rows[batch.count])) continue;
+            EntryRow& row = batch.rows[batch.count];
+            if (!entries.read(idOf[i], row)) continue;
             batch.indexes[batch.count] = i;
+            if (sureOnly) packRow(row, batch.packed[batch.count]);
             if (++batch.count < kBatchRows && i + 1 < idOf.size()) continue;
             pipe.put(std::move(batch));
             if (pipe.waiting() >= kBatchesAhead) spare.push_back(pipe.take());
@@ -786,7 +828,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     // leaders of more than one have a list.
     std::vector<std::uint32_t> sizes(people.size(), 0);
     for (size_t i = 0; i < people.size(); ++i) ++sizes[sure.find(i)];
-    std::unordered_map<size_t, std::vector<const Candidate*>> sureMembers;
+    std::unordered_map<size_t, std::vector<Candidate*>> sureMembers;
     for (size_t i = 0; i < people.size(); ++i)
         if (size_t leader = sure.find(i); sizes[leader] > 1)
             sureMembers[leader].push_back(&people[i]);
@@ -817,7 +859,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         }
         if (free.empty() || (!into && free.size() < 2)) return;
         for (size_t m : free) placed[m] = true;
-        std::vector<const Candidate*> freeMembers;
+        std::vector<Candidate*> freeMembers;
         for (size_t m : free) freeMembers.push_back(&people[m]);
         if (!into) {
             groups.push_back(groupOf(freeMembers, kind));

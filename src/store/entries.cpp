@@ -425,11 +425,12 @@ void sortByKeyThenId(std::vector<SharedKey>& keys) {
         });
         return;
     }
-    constexpr int kPasses = 4, kDigits = 1 << 16;
+    // Digits of 11 bits: few enough places to write to at once for the caches to keep up.
+    constexpr int kBits = 11, kPasses = (64 + kBits - 1) / kBits, kDigits = 1 << kBits;
     // Signed order: the top bit flipped sorts negative keys first.
     auto digit = [](const SharedKey& key, int pass) {
         std::uint64_t bits = static_cast<std::uint64_t>(key.key) ^ (std::uint64_t(1) << 63);
-        return static_cast<size_t>(bits >> (16 * pass) & 0xFFFF);
+        return static_cast<size_t>(bits >> (kBits * pass) & (kDigits - 1));
     };
     std::vector<std::uint32_t> counts(size_t(kPasses) * kDigits);
     for (const SharedKey& key : keys)

@@ -357,6 +357,9 @@ Store Store::temporary() {
     Connection connection(store.kept_, path);
     // Nothing outlives the run: a crash loses nothing that a write to the disk would keep.
     connection.execute("PRAGMA synchronous = OFF;");
+    // Only this run's one connection ever uses it: the file is locked once, not at every
+    // statement.
+    connection.execute("PRAGMA locking_mode = EXCLUSIVE;");
     connection.execute(kStoreSchema);
     return store;
 }

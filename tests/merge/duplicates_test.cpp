@@ -277,6 +277,22 @@ TEST(Duplicates, AnOfficesMainNumberTiesNobodyYetNamesakesOnItStillShareIt) {
     }
 }
 
+TEST(Duplicates, EntriesFarApartInTheStoreAreFoundAsNeighboursAre) {
+    Store store = Store::inMemory();
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;CELL:09011112222", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:別人", "TEL;CELL:09033334444", "END:VCARD"});
+    // Many entries stored and deleted in between: the next ids are far from the first.
+    store.open().execute("update sqlite_sequence set seq = 1000000 where name = 'radio_v401sh';");
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田　太郎", "EMAIL;INTERNET:taro@example.jp",
+                "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:別人", "TEL;CELL:090-3333-4444", "END:VCARD"});
+    for (bool sureOnly : {false, true})
+        EXPECT_EQ(ids(findDuplicates(store, sureOnly), true),
+                  (std::vector<std::vector<std::int64_t>>{{1, 1000001}, {2, 1000002}}))
+            << sureOnly;
+}
+
 TEST(Duplicates, ManyGroupsMergedTogetherComeOutAsEachMergedAlone) {
     // More groups than one batch of the merge's pipe holds, each with a note, a second number
     // and a birthday on one side, so that every group has something to unite and to name.
