@@ -27,9 +27,27 @@ std::string_view propertyName(std::string_view line) {
     return line.substr(0, end);
 }
 
+CardWords cardWordsIn(std::string_view line) {
+    constexpr std::string_view kTail = ":VCARD";
+    static_assert(kBeginLine.ends_with(kTail) && kEndLine.ends_with(kTail));
+    constexpr size_t kBeginHead = kBeginLine.size() - kTail.size(),
+                     kEndHead = kEndLine.size() - kTail.size();
+    CardWords words;
+    for (size_t at = line.find(kTail); at != std::string_view::npos;
+         at = line.find(kTail, at + 1)) {
+        words.begin =
+            words.begin || (at >= kBeginHead && line.substr(at - kBeginHead, kBeginHead) ==
+                                                    kBeginLine.substr(0, kBeginHead));
+        words.end = words.end || (at >= kEndHead && line.substr(at - kEndHead, kEndHead) ==
+                                                        kEndLine.substr(0, kEndHead));
+    }
+    return words;
+}
+
 LineKind classifyLine(std::string_view line) {
-    if (contains(line, kBeginLine)) return LineKind::Begin;
-    if (contains(line, kEndLine)) return LineKind::End;
+    CardWords words = cardWordsIn(line);
+    if (words.begin) return LineKind::Begin;
+    if (words.end) return LineKind::End;
     size_t colon = line.find(':');
     if (colon != std::string_view::npos) {
         std::string_view name = propertyName(line);
@@ -42,14 +60,16 @@ LineKind classifyLine(std::string_view line) {
 
 ColumnKind columnKind(std::string_view value) {
     // The first non-empty piece: empty pieces come before it in values like "<>TEL;…".
-    while (value.substr(0, kJoin.size()) == kJoin) value.remove_prefix(kJoin.size());
+    while (!value.empty() && value[0] == kJoin[0] && value.substr(0, kJoin.size()) == kJoin)
+        value.remove_prefix(kJoin.size());
     // Most lines are neither, as their first letter says.
     char first = value.empty() ? '\0' : static_cast<char>(value[0] | 0x20);
     if (first != 't' && first != 'e') return ColumnKind::Other;
     // Its property name ends at ";" or ":"; a piece without either is no property line.
     size_t end = 0;
     while (end < value.size() && value[end] != ';' && value[end] != ':') {
-        if (value.substr(end, kJoin.size()) == kJoin) return ColumnKind::Other;
+        if (value[end] == kJoin[0] && value.substr(end, kJoin.size()) == kJoin)
+            return ColumnKind::Other;
         ++end;
     }
     if (end == value.size()) return ColumnKind::Other;

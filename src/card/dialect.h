@@ -33,6 +33,14 @@ enum class LineKind { Begin, End, Number, Mail, Property, Continuation };
 // HOTEL;OKURA" is a name, not a number.
 LineKind classifyLine(std::string_view line);
 
+// Whether the line holds "BEGIN:VCARD" and whether it holds "END:VCARD", anywhere, found in
+// one search: both end in ":VCARD".
+struct CardWords {
+    bool begin = false;
+    bool end = false;
+};
+CardWords cardWordsIn(std::string_view line);
+
 // The text before a line's first ";" or ":" (the whole line when it has neither).
 std::string_view propertyName(std::string_view line);
 

@@ -71,9 +71,9 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
                 forEachPiece(value,
                              [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
             } else if (contains(value, kMemoryNumberItem)) {
-                lines += std::string(kMemoryNumberItem) + std::to_string(entryNumber) + "\r\n";
+                lines.append(kMemoryNumberItem).append(std::to_string(entryNumber)).append("\r\n");
             } else {
-                lines += value + "\r\n";
+                lines.append(value).append("\r\n");
             }
         }
         out.write(lines);

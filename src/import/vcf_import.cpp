@@ -18,14 +18,16 @@ constexpr size_t kMaxCardBytes = size_t(16) << 20;
 
 // BEGIN:VCARD and END:VCARD as the phone writes them (anywhere in the line), or in any case as
 // other programs may write them.
-bool isBegin(std::string_view line) {
-    return contains(line, kBeginLine) ||
-           (startsWithIgnoringCase(line, "BEGIN:VCARD") && trimBlanks(line.substr(11)).empty());
+bool isBegin(std::string_view line, const CardWords& words) {
+    return words.begin ||
+           (!line.empty() && (line[0] | 0x20) == 'b' &&
+            startsWithIgnoringCase(line, "BEGIN:VCARD") && trimBlanks(line.substr(11)).empty());
 }
 
-bool isEnd(std::string_view line) {
-    return contains(line, kEndLine) ||
-           (startsWithIgnoringCase(line, "END:VCARD") && trimBlanks(line.substr(9)).empty());
+bool isEnd(std::string_view line, const CardWords& words) {
+    return words.end ||
+           (!line.empty() && (line[0] | 0x20) == 'e' && startsWithIgnoringCase(line, "END:VCARD") &&
+            trimBlanks(line.substr(9)).empty());
 }
 
 // A whole BEGIN:VCARD or END:VCARD line, in any case: where other programs' cards begin and
@@ -171,14 +173,15 @@ bool VcfCardReader::nextCardLines() {
         if (!inCard) {
             // Outside a card (before the first, or between an end and the next begin) lines
             // are ignored.
-            if (!isBegin(view)) continue;
+            CardWords words = cardWordsIn(view);
+            if (!isBegin(view, words)) continue;
             inCard = true;
             phoneLike = false;
             nested = 0;
             beginLine_ = line.number;
             cardLineCount_ = 1;
             cardBytes_ = line.bytes.size();
-            if (isEnd(view)) break;
+            if (isEnd(view, words)) break;
             continue;
         }
         cardBytes_ += line.bytes.size();
@@ -187,8 +190,9 @@ bool VcfCardReader::nextCardLines() {
                                "この行で始まるデータが大きすぎます（16 MiB まで）。");
         ++cardLineCount_;
         if (phoneLike) {
-            if (isBegin(view)) unclosedCard();
-            if (isEnd(view)) break;
+            CardWords words = cardWordsIn(view);
+            if (isBegin(view, words)) unclosedCard();
+            if (isEnd(view, words)) break;
         } else if (beginsAgent(view)) {
             ++nested;
         } else if (isWholeLine(view, "BEGIN:VCARD")) {

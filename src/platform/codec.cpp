@@ -20,8 +20,9 @@ iconv_t openConverter(const char* to, const char* from) {
 
 // Runs iconv over the whole input; stops at the first sequence it cannot convert and returns
 // how much input was consumed.
+// Every call starts from the converter's initial state: a whole input leaves it there, and a
+// failed one is put back.
 size_t convert(iconv_t cd, std::string_view in, std::string& out, bool& failed) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* src = const_cast<char*>(in.data());
     size_t srcLeft = in.size();
     failed = false;
@@ -33,6 +34,7 @@ size_t convert(iconv_t cd, std::string_view in, std::string& out, bool& failed) 
         out.append(buffer, dst - buffer);
         if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
             failed = true;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
             break;
         }
     }
@@ -84,19 +86,18 @@ bool isVariationSelector(std::string_view c) {
 }  // namespace
 
 int Cp932Encoder::encode(std::string_view text, std::string& out) {
-    // ASCII is the same in both, and most of what is written is ASCII: only the runs of other
-    // characters go through iconv.
-    int replaced = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t run = i;
-        while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80) ++run;
-        out.append(text.data() + i, run - i);
-        size_t end = run;
-        while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) ++end;
-        if (end > run) replaced += encodeRun(text.substr(run, end - run), out);
-        i = end;
-    }
+    // ASCII is the same in both, and most of what is written is ASCII: only the stretch from
+    // the first other character to the last goes through iconv, in one call (a card's name,
+    // family and given apart, is one stretch).
+    auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    size_t first = 0;
+    while (first < text.size() && ascii(text[first])) ++first;
+    out.append(text.data(), first);
+    if (first == text.size()) return 0;
+    size_t last = text.size();
+    while (ascii(text[last - 1])) --last;
+    int replaced = encodeRun(text.substr(first, last - first), out);
+    out.append(text.data() + last, text.size() - last);
     return replaced;
 }
 

@@ -16,6 +16,18 @@ TEST(Dialect, LinesAreRecognisedInOrder) {
     EXPECT_EQ(classifyLine("TEL;VOICE:EMAIL;"), LineKind::Number);
 }
 
+TEST(Dialect, CardWordsAreFoundAnywhereInTheLineAsTheyStand) {
+    for (std::string_view line :
+         {"BEGIN:VCARD", "END:VCARD", "NOTE:see BEGIN:VCARD here", "xEND:VCARDy",
+          "END:VCARDBEGIN:VCARD", "BEGIN:VCARD END:VCARD", ":VCARD", "GIN:VCARD", "ND:VCARD",
+          "BEGIN:VCAR", "begin:vcard", "BEGIN;VCARD", "N:VCARD:VCARD", "BEGIN:BEGIN:VCARD", "",
+          "TEL;VOICE:0311"}) {
+        CardWords words = cardWordsIn(line);
+        EXPECT_EQ(words.begin, line.find("BEGIN:VCARD") != std::string_view::npos) << line;
+        EXPECT_EQ(words.end, line.find("END:VCARD") != std::string_view::npos) << line;
+    }
+}
+
 std::vector<std::string> joinedPieces(std::string_view value) {
     std::vector<std::string> pieces;
     forEachPiece(value, [&](std::string_view piece) { pieces.emplace_back(piece); });
