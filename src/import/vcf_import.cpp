@@ -33,13 +33,15 @@ bool isEnd(std::string_view line, const CardWords& words) {
 // A whole BEGIN:VCARD or END:VCARD line, in any case: where other programs' cards begin and
 // end (a note that mentions END:VCARD ends nothing).
 bool isWholeLine(std::string_view line, std::string_view word) {
-    return startsWithIgnoringCase(line, word) && trimBlanks(line.substr(word.size())).empty();
+    return !line.empty() && (line[0] | 0x20) == (word[0] | 0x20) &&
+           startsWithIgnoringCase(line, word) && trimBlanks(line.substr(word.size())).empty();
 }
 
 // An agent's card begun on the AGENT line itself ("AGENT:BEGIN:VCARD", as some writers put it),
 // or on the line after a bare "AGENT:".
 bool beginsAgent(std::string_view line) {
-    if (!startsWithIgnoringCase(line, "AGENT")) return false;
+    if (line.empty() || (line[0] | 0x20) != 'a' || !startsWithIgnoringCase(line, "AGENT"))
+        return false;
     size_t colon = line.find(':');
     return colon != std::string_view::npos && isWholeLine(line.substr(colon + 1), "BEGIN:VCARD");
 }
