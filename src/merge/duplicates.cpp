@@ -1223,8 +1223,8 @@ std::vector<std::string> numberItemKeys(const MergeEntry& entry) {
             const PersonItem& item = person.numbers[k++];
             std::string text = trimBlanks(item.text());
             if (startsWithIgnoringCase(text, "tel:")) text = text.substr(4);
-            key += "|" + std::string(splitExtension(text).extension);
-            if (item.hasType("FAX")) key += "|FAX";
+            key.append("|").append(splitExtension(text).extension);
+            if (item.hasType("FAX")) key.append("|FAX");
         }
         keys.push_back(std::move(key));
     }
