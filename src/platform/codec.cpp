@@ -86,18 +86,32 @@ bool isVariationSelector(std::string_view c) {
 }  // namespace
 
 int Cp932Encoder::encode(std::string_view text, std::string& out) {
-    // ASCII is the same in both, and most of what is written is ASCII: only the stretch from
-    // the first other character to the last goes through iconv, in one call (a card's name,
-    // family and given apart, is one stretch).
+    // ASCII is the same in both, and most of what is written is ASCII: it is copied as it
+    // stands, and only the stretches of other characters go through iconv. A short stretch of
+    // ASCII between them goes with them, so that a card's name, family and given apart, is
+    // one call; iconv costs more a call than a byte.
+    constexpr size_t kCopiedRun = 64;
     auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
-    size_t first = 0;
-    while (first < text.size() && ascii(text[first])) ++first;
-    out.append(text.data(), first);
-    if (first == text.size()) return 0;
-    size_t last = text.size();
-    while (ascii(text[last - 1])) --last;
-    int replaced = encodeRun(text.substr(first, last - first), out);
-    out.append(text.data() + last, text.size() - last);
+    int replaced = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t start = i;
+        while (start < text.size() && ascii(text[start])) ++start;
+        out.append(text.data() + i, start - i);
+        if (start == text.size()) break;
+        // The stretch ends before the first run of ASCII long enough to copy, or at the end.
+        size_t end = start, run = 0;
+        for (size_t at = start; at < text.size() && run < kCopiedRun; ++at) {
+            if (ascii(text[at])) {
+                ++run;
+            } else {
+                run = 0;
+                end = at + 1;
+            }
+        }
+        replaced += encodeRun(text.substr(start, end - start), out);
+        i = end;
+    }
     return replaced;
 }
 
