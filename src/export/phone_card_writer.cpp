@@ -41,9 +41,12 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
     rows.forEach([&](const EntryRow& row, int entryNumber) {
         out.beginEntry(entryNumber);
         lines.clear();
-        // All 80 columns: a card from the phone often has more lines than the template.
+        // All the columns the card uses, up to 80: a card from the phone often has more lines
+        // than the template. The store keeps a card's lines in the first columns and leaves
+        // the rest null, so the first null ends the card and the rest of the row is not read.
         for (int p = 0; p < kCardColumns; ++p) {
-            const std::string& value = row.at(p);
+            if (p >= static_cast<int>(row.columns.size()) || !row.columns[p]) break;
+            const std::string& value = *row.columns[p];
             if (value.empty()) continue;
             ColumnKind kind = columnKind(value);
             if (kind == ColumnKind::Numbers) {
