@@ -32,12 +32,13 @@ Piece classified(size_t slot, PieceParts parts, Classify classify) {
 
 }  // namespace
 
-CardView readCard(const EntryRow& row, int columns) {
+CardView readCard(const EntryRow& row, int columns, bool pieces) {
     CardView card;
     for (int p = 0; p < columns; ++p) {
         const std::string& value = row.at(p);
         if (value.empty()) continue;
         ColumnKind kind = columnKind(value);
+        if (!pieces && (kind == ColumnKind::Numbers || kind == ColumnKind::Mails)) continue;
         if (kind == ColumnKind::Numbers) {
             forEachPieceWithSlot(value, [&](size_t slot, PieceParts parts) {
                 card.numbers.push_back(

@@ -45,7 +45,8 @@ struct CardView {
 
 // Reads columns 1 to `columns` of a row. A column is a number column when it holds "TEL;",
 // else a mail column when it holds "EMAIL;", else the name when it is a name line. Pieces
-// without a colon carry nothing and are left out.
-CardView readCard(const EntryRow& row, int columns = kCardColumns);
+// without a colon carry nothing and are left out. Where `pieces` is false, the numbers and
+// the mails are not taken apart (for a caller that wants the rest alone).
+CardView readCard(const EntryRow& row, int columns = kCardColumns, bool pieces = true);
 
 }  // namespace tsunagi

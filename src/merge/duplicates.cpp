@@ -1397,9 +1397,11 @@ MergedGroup mergedGroup(const GroupRows& group) {
                         propertyKind(propertyName(*column)) != PropertyKind::MergedUid;
         }
     }
+    // Of one card read twice only the name, the reading and the memory-dial number are
+    // compared: its numbers and mails are not taken apart.
     std::vector<MergeEntry> rows;
     for (size_t r = 0; r < group.count; ++r)
-        rows.push_back({group.rows[r], readCard(group.rows[r]),
+        rows.push_back({group.rows[r], readCard(group.rows[r], kCardColumns, !alike),
                         alike ? Person() : readPerson(group.rows[r]), group.phoneOwn[r]});
     MergedGroup merged;
     // The merged entry keeps the place (the id) of the earliest, and is built on the entry
