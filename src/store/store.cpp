@@ -360,6 +360,7 @@ Store Store::temporary() {
     // Only this run's one connection ever uses it: the file is locked once, not at every
     // statement.
     connection.execute("PRAGMA locking_mode = EXCLUSIVE;");
+    // Written once and read through whole: larger pages, fewer of them to write and read back.
     connection.execute("PRAGMA page_size = 16384;");
     connection.execute(kStoreSchema);
     return store;
