@@ -249,6 +249,9 @@ int main(int argc, char** argv) {
     try {
         Store store = Store::temporary();
         removeStoreOnSignals(store.databasePath());
+        // Keys are what the same person is sought by: a run that seeks nobody makes none.
+        if (!options.merge && !options.duplicates && options.carddav.empty())
+            store.leaveKeysUntilAsked();
         for (const std::string& input : options.inputs) {
             ImportReport report;
             FileKind kind = *openKindForName(input);

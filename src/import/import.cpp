@@ -12,12 +12,16 @@ CardWriter::CardWriter(const Store& store, const std::string& file, const Import
     : connection_(store.open()),
       transaction_(connection_),
       inserter_(connection_),
+      makesKeys_(store.keysAtImport()),
       reporter_(progress, file) {
     forgetKeysUnlessMadeBy(connection_, kEntryKeysVersion);
 }
 
 void CardWriter::add(std::span<const std::string> columns, std::string_view joinedExtras) {
-    add(columns, joinedExtras, keys_.keysOf(columns));
+    if (makesKeys_)
+        add(columns, joinedExtras, keys_.keysOf(columns));
+    else
+        add(columns, joinedExtras, {});
 }
 
 void CardWriter::add(std::span<const std::string> columns, std::string_view joinedExtras,
@@ -102,7 +106,7 @@ constexpr size_t kBatchCards = 256;
 constexpr size_t kBatchBytes = size_t(1) << 20;
 
 // Reads cards into batches until the file ends or the store side stops.
-void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
+void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe, bool makeKeys) {
     EntryKeyMaker maker;
     bool more = true;
     while (more) {
@@ -112,7 +116,8 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
         batch->keys.clear();
         // The keys are made on whichever side has time for them: here while the store has
         // batches still to begin, else by the store.
-        batch->keyed = pipe.waiting() > 0;
+        // Without keys to make, a batch counts as keyed, with none.
+        batch->keyed = !makeKeys || pipe.waiting() > 0;
         size_t used = 0, bytes = 0;
         while (batch->cards < kBatchCards && bytes < kBatchBytes) {
             std::optional<ReadCard> card;
@@ -139,7 +144,7 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe) {
             // Joined here, on the reading thread, so that the store's thread only stores.
             joinExtras(card->extras, batch->extras[batch->cards]);
             bytes += batch->extras[batch->cards].size();
-            if (batch->keyed) {
+            if (batch->keyed && makeKeys) {
                 const std::vector<std::int64_t>& keys = maker.keysOf(card->columns);
                 batch->keys.insert(batch->keys.end(), keys.begin(), keys.end());
             }
@@ -158,7 +163,7 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
     BatchPipe<CardBatch> pipe;
     pipe.start([&](BatchPipe<CardBatch>& batches) {
         try {
-            readBatches(next, batches);
+            readBatches(next, batches, writer.makesKeys());
         } catch (const TsunagiError& error) {
             rethrowAt(error, lines.name(), lines.lineNumber());
         }

@@ -79,6 +79,8 @@ class CardWriter {
     void add(std::span<const std::string> columns, std::string_view joinedExtras = {});
     void add(std::span<const std::string> columns, std::string_view joinedExtras,
              std::span<const std::int64_t> keys);
+    // Whether the keys are made here; else they are left until they are first asked for.
+    bool makesKeys() const { return makesKeys_; }
     // The same for several cards at once, in their order.
     void addAll(std::span<const NewEntry> entries);
     // What a card is found by, as add makes it; valid until the next call.
@@ -95,6 +97,7 @@ class CardWriter {
     Transaction transaction_;
     EntryInserter inserter_;
     EntryKeyMaker keys_;
+    bool makesKeys_;
     ProgressReporter reporter_;
     EntryFile file_;
 };

@@ -122,11 +122,18 @@ class Store {
 
     const std::string& databasePath() const { return location_.path; }
 
+    // Whether an import makes each entry's keys as it stores it. A store nobody will seek the
+    // same person in (a command-line run that only lists or saves) leaves them to be made when
+    // they are first asked for.
+    bool keysAtImport() const { return keysAtImport_; }
+    void leaveKeysUntilAsked() { keysAtImport_ = false; }
+
   private:
     Store() = default;
 
     StoreLocation location_;
     std::shared_ptr<sqlite3> kept_;
+    bool keysAtImport_ = true;
 };
 
 }  // namespace tsunagi

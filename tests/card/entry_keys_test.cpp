@@ -86,6 +86,16 @@ TEST(EntryKeys, MadeWhenAFileIsReadAndKeptInStepWithEveryChange) {
     EXPECT_EQ(keyRows(connection), 0);
     EXPECT_TRUE(sharing(connection).empty());
     EXPECT_EQ(keyRows(connection), 2);
+
+    // A store that leaves its keys until asked imports none, and then finds the same.
+    Store lazy = Store::inMemory();
+    lazy.leaveKeysUntilAsked();
+    ASSERT_EQ(importVcfFile(lazy, path), 3);
+    ASSERT_EQ(importVcfFile(lazy, path), 3);
+    Connection unkeyed = lazy.open();
+    EXPECT_EQ(keyRows(unkeyed), 0);
+    EXPECT_EQ(sharing(unkeyed), (std::set<std::vector<std::int64_t>>{{1, 4}, {2, 5}, {3, 6}}));
+    EXPECT_EQ(keyRows(unkeyed), 6);
 }
 
 TEST(EntryKeys, KeysMadeAnotherWayOrMissingAreMadeAnew) {
