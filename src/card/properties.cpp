@@ -245,6 +245,7 @@ std::string spokenProperty(std::string_view name) {
         {"LANG", "言語"},
         {"KEY", "暗号鍵"},
         {"SOUND", "音声"},
+        {"N", "名前"},
         {"FN", "表示名"},
         {"X-GN", "グループ名"},
         {"X-PHONETIC-ORG", "会社名の読み"},

@@ -1322,6 +1322,40 @@ std::tuple<int, int, int, std::string> nameRank(const std::string& name) {
     return {contains(name, ";") ? 1 : 0, kanji ? 1 : 0, halfWidth ? 0 : 1, name};
 }
 
+// Whether a name is written in kana alone, of either width and kind (its blanks, "・" and the ";"
+// between family and given aside).
+bool isKanaName(std::string_view name) {
+    std::string katakana = katakanaOf(fullWidthKatakana(name));
+    bool kana = false;
+    for (size_t i = 0; i < katakana.size();) {
+        auto [c, length] = codePointAt(katakana, i);
+        i += length;
+        if (c == U' ' || c == U';' || c == U'\u3000' || c == U'\u30FB') continue;
+        if (c < U'\u30A1' || c > U'\u30FC') return false;
+        kana = true;
+    }
+    return kana;
+}
+
+// A name in kana as the reading of `name`, in half-width katakana, family and given apart where
+// its two words are known: in the order of `name`'s family and given names by their sound
+// ("ｿﾌｨｱ ﾍﾞｲｶｰ" for "Baker;Sophia" is "ﾍﾞｲｶｰ;ｿﾌｨｱ"), else as written, family first.
+std::string readingFromKana(const std::string& kana, const std::string& name) {
+    std::string reading = halfWidthKatakana(katakanaOf(trimBlanks(kana)));
+    if (contains(reading, ";")) return reading;
+    size_t blank = reading.find(' ');
+    if (blank == std::string::npos || reading.find(' ', blank + 1) != std::string::npos)
+        return reading;
+    std::string first = reading.substr(0, blank), second = reading.substr(blank + 1);
+    size_t split = name.find(';');
+    if (split != std::string::npos && isLatin(name) &&
+        soundOf(romajiOf(katakanaOf(fullWidthKatakana(first)))) ==
+            soundOf(name.substr(split + 1)) &&
+        soundOf(romajiOf(katakanaOf(fullWidthKatakana(second)))) == soundOf(name.substr(0, split)))
+        std::swap(first, second);
+    return first + ";" + second;
+}
+
 // How good a reading is to keep: family and given apart, katakana over hiragana.
 std::tuple<int, int, std::string> readingRank(const std::string& reading) {
     return {contains(reading, ";") ? 1 : 0, katakanaOf(reading) == reading ? 1 : 0, reading};
@@ -1461,16 +1495,60 @@ MergedGroup mergedGroup(const GroupRows& group) {
              readingRank(*card.reading) > readingRank(bestReading)))
             bestReading = *card.reading;
     }
+    // The names the merged entry does not keep: kana that reads a name in other letters
+    // ("ﾍﾞｲｶｰ ｿﾌｨｱ" beside "Baker;Sophia") is its reading where the person has none; a name
+    // the person still holds another way (its reading, the reading in Latin letters, a
+    // nickname, the same name in other kanji forms, widths or words around it) goes; any other
+    // is named.
+    std::string shown = shownName(base.card.name.value_or(""));
+    std::string keptName = base.card.name.value_or("");
+    std::vector<std::string> namesLeft;
+    if (!alike && !trimBlanks(keptName).empty())
+        for (const MergeEntry* other : others) {
+            std::string name = other->card.name.value_or("");
+            if (trimBlanks(name).empty() || personNameKey(name) == personNameKey(keptName))
+                continue;
+            if (trimBlanks(bestReading).empty() && isKanaName(name) && !isKanaName(keptName))
+                bestReading = readingFromKana(name, keptName);
+            namesLeft.push_back(name);
+        }
+    if (!namesLeft.empty()) {
+        std::unordered_set<std::string> held;
+        std::string family = pieceAt(bestReading, ";", 0), given = pieceAt(bestReading, ";", 1);
+        for (const std::string& reading : {family + given, given + family}) {
+            held.insert(personNameKey(reading));
+            held.insert(romajiOf(katakanaOf(fullWidthKatakana(reading))));
+        }
+        for (const MergeEntry& entry : rows)
+            for (const std::string& nickname : entry.person.nicknames)
+                held.insert(personNameKey(nickname));
+        std::unordered_set<std::string> named;
+        for (const std::string& name : namesLeft)
+            if (!held.count(personNameKey(name)) && named.insert(personNameKey(name)).second)
+                merged.notKept.push_back(shown + ": " + spokenProperty("N") + " " +
+                                         shownName(name));
+    }
     merged.columns = mergedColumns(base, others, alike);
-    if (!bestReading.empty())
-        for (std::string& column : merged.columns)
-            if (startsWithIgnoringCase(column, kReadingItem))
-                column = std::string(kReadingItem) + bestReading;
+    if (!bestReading.empty()) {
+        auto reading = std::find_if(
+            merged.columns.begin(), merged.columns.end(),
+            [](const std::string& column) { return startsWithIgnoringCase(column, kReadingItem); });
+        if (reading != merged.columns.end()) {
+            *reading = std::string(kReadingItem) + bestReading;
+        } else {
+            // Right after the name, as the phone writes it.
+            auto name = std::find_if(merged.columns.begin(), merged.columns.end(),
+                                     [](const std::string& column) {
+                                         return startsWithIgnoringCase(column, kNameItem);
+                                     });
+            if (name != merged.columns.end())
+                merged.columns.insert(name + 1, std::string(kReadingItem) + bestReading);
+        }
+    }
     if (merged.columns.size() > static_cast<size_t>(kCardColumns))
         throw TsunagiError("「" + group.firstName + "」をまとめると 1 件の行数が " +
                            std::to_string(kCardColumns) +
                            " 行を超えるため、まとめられません。何も変更していません。");
-    std::string shown = shownName(base.card.name.value_or(""));
     if (!alike) merged.extras = mergedExtras(base, others, base.row.id, shown, merged.notKept);
     if (base.row.id == merged.place) {
         const std::vector<std::optional<std::string>>& stored = base.row.columns;

@@ -180,7 +180,9 @@ TEST(SamePerson, ALabelledSetInEveryOrder) {
         EXPECT_EQ(namesakes, 1u);
         std::erase_if(groups, [](const DuplicateGroup& group) { return !group.sure(); });
         MergeResult merged = mergeDuplicates(store, groups);
-        // Watanabe's second birthday is named, not lost silently.
+        // Watanabe's second birthday is named, not lost silently; the names not kept are held
+        // another way: ﾊｾｶﾞﾜ ﾏﾅﾌﾞ as the reading, Sato Ken as it in Latin letters, Tom as a
+        // nickname.
         ASSERT_EQ(merged.notKept.size(), 1u);
         EXPECT_NE(merged.notKept[0].find("誕生日"), std::string::npos);
         // The same people whatever the order: name, reading, numbers, mails, notes.
@@ -252,6 +254,43 @@ TEST(SamePerson, AMergeDropsNoWord) {
     EXPECT_EQ(numbers,
               (std::vector<std::string>{"WORK:03-1234-5678", ":tel:+81-3-5555-0000;ext=11",
                                         "WORK,FAX:03-1234-5678", ":tel:+81-3-5555-0000;ext=22"}));
+}
+
+// A Latin name and its katakana: the katakana becomes the reading, in either order it was
+// written; a Latin name the phone's own katakana wins over is named, never lost unsaid.
+TEST(SamePerson, ANameInOtherLettersIsItsReadingOrNamed) {
+    const std::string google =
+        "Name,Given Name,Family Name,Phone 1 - Type,Phone 1 - Value\r\n"
+        "Sophia Baker,Sophia,Baker,Mobile,090-1234-5678\r\n";
+    for (const std::string katakana : {"ﾍﾞｲｶｰ ｿﾌｨｱ", "ｿﾌｨｱ ﾍﾞｲｶｰ", "ベイカー;ソフィア"}) {
+        TempFolder folder;
+        Store store = Store::inMemory();
+        importFile(
+            store,
+            folder.write("phone.vcf",
+                         utf8ToCp932(crlf(phoneCard(katakana, "", "TEL;CELL:09012345678", "")))),
+            FileKind::PhoneCards);
+        importFile(store, folder.write("google.csv", google), FileKind::AddressBook);
+        std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+        ASSERT_EQ(groups.size(), 1u) << katakana;
+        MergeResult merged = mergeDuplicates(store, groups);
+        Connection connection = store.open();
+        std::vector<Person> people;
+        forEachEntry(connection, [&](const EntryRow& row) { people.push_back(readPerson(row)); });
+        ASSERT_EQ(people.size(), 1u);
+        const Person& person = people[0];
+        if (katakana == "ベイカー;ソフィア") {
+            // Both have family and given apart and normal width: the phone's own is kept.
+            EXPECT_EQ(person.name[0], "ベイカー");
+            EXPECT_EQ(merged.notKept,
+                      (std::vector<std::string>{"ベイカー ソフィア: 名前 Baker Sophia"}));
+        } else {
+            EXPECT_EQ(person.name[0] + ";" + person.name[1], "Baker;Sophia") << katakana;
+            EXPECT_EQ(person.readingFamily + ";" + person.readingGiven, "ベイカー;ソフィア")
+                << katakana;
+            EXPECT_TRUE(merged.notKept.empty()) << merged.notKept.front();
+        }
+    }
 }
 
 }  // namespace
