@@ -1691,13 +1691,13 @@ size_t bestNamedEntry(const DuplicateGroup& group) {
     return best;
 }
 
-std::string describeMerge(const MergeResult& result) {
+std::string describeMerge(const MergeResult& result, size_t shown) {
     if (result.entriesBefore == 0) return "まとめたデータはありません。";
     std::string words = std::to_string(result.entriesBefore) + " 件のデータを " +
                         std::to_string(result.entriesAfter) + " 件にまとめました。";
     if (!result.notKept.empty())
         words += "\n1 つしか持てないため、次は残していません：" +
-                 namedEntries(result.notKept, result.notKept.size()) + "。";
+                 namedEntries(result.notKept, shown) + "。";
     return words;
 }
 

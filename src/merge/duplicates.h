@@ -88,7 +88,8 @@ struct MergeResult {
 // TsunagiError saying why.
 MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup>& groups);
 
-// The closing words of a merge.
-std::string describeMerge(const MergeResult& result);
+// The closing words of a merge, naming at most `shown` of the values not kept (the rest
+// counted).
+std::string describeMerge(const MergeResult& result, size_t shown = SIZE_MAX);
 
 }  // namespace tsunagi

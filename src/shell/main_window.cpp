@@ -590,7 +590,8 @@ void Form1::mergeDuplicatesClicked() {
         if (result.entriesBefore > 0)
             app_.entriesChanged("重複のまとめ (" + std::to_string(result.entriesBefore) + " 件)");
         RefreshList();
-        app_.ui().showMessage(describeMerge(result));
+        // A message box of the screen's height at most: ten named, the rest counted.
+        app_.ui().showMessage(describeMerge(result, 10));
     } catch (const TsunagiError& error) {
         RefreshList();
         app_.ui().showMessage("重複をまとめられませんでした。何も変更していません。\n" +

@@ -284,6 +284,9 @@ TEST(SamePerson, ANameInOtherLettersIsItsReadingOrNamed) {
             EXPECT_EQ(person.name[0], "ベイカー");
             EXPECT_EQ(merged.notKept,
                       (std::vector<std::string>{"ベイカー ソフィア: 名前 Baker Sophia"}));
+            // The window names only so many; the rest are counted.
+            EXPECT_NE(describeMerge(merged).find("名前 Baker Sophia。"), std::string::npos);
+            EXPECT_NE(describeMerge(merged, 0).find("： ほか 1 件。"), std::string::npos);
         } else {
             EXPECT_EQ(person.name[0] + ";" + person.name[1], "Baker;Sophia") << katakana;
             EXPECT_EQ(person.readingFamily + ";" + person.readingGiven, "ベイカー;ソフィア")
