@@ -1103,6 +1103,112 @@ bool heldOnce(std::string_view name) {
     return false;
 }
 
+// A line as text again, in the form the store keeps: a parameter value quoted where it holds
+// what would end it.
+std::string lineText(const VcardLine& line) {
+    std::string text = line.group.empty() ? line.name : line.group + "." + line.name;
+    for (const VcardParameter& parameter : line.parameters) {
+        bool quote =
+            parameter.name != "TYPE" && parameter.value.find_first_of(",;:") != std::string::npos;
+        text.append(";").append(parameter.name).append("=");
+        text.append(quote ? "\"" + parameter.value + "\"" : parameter.value);
+    }
+    return text.append(":").append(line.value);
+}
+
+// What a number or a mail line is known by when two books' lines are one: a mail's address; a
+// number's digits, its extension and whether it is a fax.
+std::string addressOf(const VcardLine& line) {
+    if (line.name == "EMAIL") return "EMAIL|" + mailKey(trimBlanks(line.value));
+    if (line.name != "TEL") return "";
+    std::string text = trimBlanks(line.value);
+    if (startsWithIgnoringCase(text, "tel:")) text = text.substr(4);
+    std::string key = numberKey(text);
+    if (key.empty()) return "";
+    return "TEL|" + key + "|" + std::string(splitExtension(text).extension) +
+           (line.hasType("FAX") ? "|FAX" : "");
+}
+
+// One number or mail that two entries' kept lines both hold is one line: the earlier entry's,
+// with the later's types added and its label where it had none (a label it had already stands;
+// a different one is named in `notKept`). The phone's line of it matches one line only, so a
+// second would go unread. `ends`: one past each entry's last line, the kept entry's first.
+void joinLinesOfOneAddress(std::vector<std::string>& extras, const std::vector<size_t>& ends,
+                           const std::string& name, std::vector<std::string>& notKept) {
+    std::vector<VcardLine> lines(extras.size());
+    std::vector<bool> parsed(extras.size()), gone(extras.size(), false);
+    for (size_t i = 0; i < extras.size(); ++i) parsed[i] = parseVcardLine(extras[i], lines[i]);
+    auto entryOf = [&ends](size_t i) {
+        return static_cast<size_t>(std::upper_bound(ends.begin(), ends.end(), i) - ends.begin());
+    };
+    auto labelsOf = [&](const std::string& group) {
+        std::vector<size_t> found;
+        for (size_t k = 0; k < lines.size(); ++k)
+            if (parsed[k] && !gone[k] && !group.empty() && lines[k].group == group &&
+                lines[k].name == "X-ABLABEL")
+                found.push_back(k);
+        return found;
+    };
+    std::unordered_map<std::string, size_t> first;
+    for (size_t j = 0; j < extras.size(); ++j) {
+        if (!parsed[j]) continue;
+        std::string address = addressOf(lines[j]);
+        if (address.empty()) continue;
+        auto [at, added] = first.try_emplace(address, j);
+        if (added || entryOf(at->second) == entryOf(j)) continue;
+        VcardLine& kept = lines[at->second];
+        const VcardLine& joined = lines[j];
+        // The types of both, each once, the kept line's first.
+        std::vector<std::string> types, listed;
+        for (const VcardLine* line : {static_cast<const VcardLine*>(&kept), &joined})
+            for (const VcardParameter& parameter : line->parameters)
+                if (parameter.name == "TYPE") {
+                    splitComponents(parameter.value, ',', listed);
+                    for (const std::string& type : listed)
+                        if (!type.empty() &&
+                            std::none_of(types.begin(), types.end(), [&type](const auto& t) {
+                                return equalsIgnoringCase(t, type);
+                            }))
+                            types.push_back(type);
+                }
+        auto firstType = std::find_if(kept.parameters.begin(), kept.parameters.end(),
+                                      [](const VcardParameter& p) { return p.name == "TYPE"; });
+        size_t place = static_cast<size_t>(firstType - kept.parameters.begin());
+        std::erase_if(kept.parameters, [](const VcardParameter& p) { return p.name == "TYPE"; });
+        if (!types.empty()) {
+            std::string list;
+            for (const std::string& type : types) list += (list.empty() ? "" : ",") + type;
+            kept.parameters.insert(kept.parameters.begin() +
+                                       static_cast<long>(std::min(place, kept.parameters.size())),
+                                   {"TYPE", list});
+        }
+        if (kept.group.empty()) {
+            kept.group = joined.group;  // its label now says what this line is
+        } else {
+            std::vector<std::string> keptLabels;
+            for (size_t k : labelsOf(kept.group)) keptLabels.push_back(lines[k].value);
+            for (size_t k : labelsOf(joined.group)) {
+                gone[k] = true;
+                if (std::find(keptLabels.begin(), keptLabels.end(), lines[k].value) ==
+                    keptLabels.end()) {
+                    std::string scratch;
+                    notKept.push_back(name + ": " + spokenProperty("X-ABLABEL") + " " +
+                                      std::string(unescapeText(lines[k].value, scratch)));
+                }
+            }
+        }
+        extras[at->second] = lineText(kept);
+        gone[j] = true;
+    }
+    size_t left = 0;
+    for (size_t i = 0; i < extras.size(); ++i)
+        if (!gone[i]) {
+            if (left != i) extras[left] = std::move(extras[i]);
+            ++left;
+        }
+    extras.resize(left);
+}
+
 // What the kept entry holds beyond the phone's lines, with what the others hold that it lacks:
 // every note, company, title, address, web page and the like united; N and FN only of the
 // entry that gives the name; readings as the phone's lines hold them (in katakana). The others'
@@ -1206,7 +1312,12 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
         }
     };
     add(first, true);
-    for (const MergeEntry* other : others) add(*other, false);
+    std::vector<size_t> ends = {extras.size()};
+    for (const MergeEntry* other : others) {
+        add(*other, false);
+        ends.push_back(extras.size());
+    }
+    joinLinesOfOneAddress(extras, ends, name, notKept);
     return extras;
 }
 

@@ -9,6 +9,7 @@
 
 #include "card/person.h"
 #include "commands/open_command.h"
+#include "commands/save_command.h"
 #include "merge/duplicates.h"
 #include "platform/codec.h"
 #include "support/temp_folder.h"
@@ -254,6 +255,51 @@ TEST(SamePerson, AMergeDropsNoWord) {
     EXPECT_EQ(numbers,
               (std::vector<std::string>{"WORK:03-1234-5678", ":tel:+81-3-5555-0000;ext=11",
                                         "WORK,FAX:03-1234-5678", ":tel:+81-3-5555-0000;ext=22"}));
+}
+
+// A mail or a number that several books hold is one line of the merged person, in every order:
+// the types of all, a label where one had it, a second label named; the phone's file lists it
+// once.
+TEST(SamePerson, OneAddressFromSeveralBooksIsOneLineWithItsLabel) {
+    const std::vector<std::string> books = {
+        crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Ono;Aki;;;",
+              "item1.EMAIL;TYPE=INTERNET:aki@example.jp", "item1.X-ABLabel:大学",
+              "TEL;TYPE=WORK:03-1111-2222", "END:VCARD"}),
+        crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Ono;Aki;;;",
+              "EMAIL;TYPE=INTERNET,WORK:Aki@example.jp", "item1.TEL;TYPE=VOICE:0311112222",
+              "item1.X-ABLabel:研究室", "END:VCARD"}),
+        crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Ono;Aki;;;", "item5.EMAIL;TYPE=HOME:aki@example.jp",
+              "item5.X-ABLabel:自宅", "END:VCARD"})};
+    for (const std::vector<size_t>& order : std::vector<std::vector<size_t>>{
+             {0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}}) {
+        TempFolder folder;
+        Store store = Store::inMemory();
+        for (size_t book : order)
+            importFile(store, folder.write("book" + std::to_string(book) + ".vcf", books[book]),
+                       FileKind::PhoneCards);
+        std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+        ASSERT_EQ(groups.size(), 1u);
+        MergeResult merged = mergeDuplicates(store, groups);
+        Connection connection = store.open();
+        std::vector<Person> people;
+        forEachEntry(connection, [&](const EntryRow& row) { people.push_back(readPerson(row)); });
+        ASSERT_EQ(people.size(), 1u);
+        const Person& person = people[0];
+        ASSERT_EQ(person.mails.size(), 1u);
+        std::vector<std::string> types = person.mails[0].types();
+        std::sort(types.begin(), types.end());
+        EXPECT_EQ(types, (std::vector<std::string>{"HOME", "INTERNET", "WORK"}));
+        ASSERT_EQ(person.numbers.size(), 1u);
+        EXPECT_EQ(person.numbers[0].label, "研究室");
+        // One of the mail's two labels stands, the other is named.
+        ASSERT_EQ(merged.notKept.size(), 1u);
+        std::string other = person.mails[0].label == "大学" ? "自宅" : "大学";
+        EXPECT_EQ(merged.notKept[0], "Ono Aki: ラベル " + other);
+        std::string phoneFile = folder.file("out.vcf");
+        exportToFile(store, folder.path(), phoneFile, FileKind::PhoneCards);
+        std::string written = cp932ToUtf8(readBytes(phoneFile));
+        EXPECT_EQ(written.find("aki@example.jp"), written.rfind("aki@example.jp")) << written;
+    }
 }
 
 // A Latin name and its katakana: the katakana becomes the reading, in either order it was
