@@ -27,6 +27,7 @@ Piece classified(size_t slot, PieceParts parts, Classify classify) {
     piece.head = std::move(parts.head);
     piece.value = std::move(parts.value);
     piece.slot = slot;
+    piece.beyond = std::move(parts.beyond);
     return piece;
 }
 

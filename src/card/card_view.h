@@ -24,6 +24,9 @@ struct CardPiece {
     std::string head;
     std::string value;
     size_t slot = 0;
+    // What follows a second colon, with it ("" for most): the card shows the value up to it,
+    // but a piece copied to another entry goes whole.
+    std::string beyond;
 };
 
 struct NumberPiece : CardPiece {

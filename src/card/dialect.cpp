@@ -80,7 +80,11 @@ ColumnKind columnKind(std::string_view value) {
 }
 
 PieceParts splitPiece(std::string_view piece) {
-    return {pieceAt(piece, ":", 0), pieceAt(piece, ":", 1)};
+    PieceParts parts{pieceAt(piece, ":", 0), pieceAt(piece, ":", 1), {}};
+    if (size_t colon = piece.find(':'); colon != std::string_view::npos)
+        if (size_t second = piece.find(':', colon + 1); second != std::string_view::npos)
+            parts.beyond = piece.substr(second);
+    return parts;
 }
 
 std::optional<std::string> nameOfLine(std::string_view line) {

@@ -68,6 +68,7 @@ void forEachPiece(std::string_view value, Visit visit) {
 struct PieceParts {
     std::string head;
     std::string value;
+    std::string beyond;  // from a second colon on ("" for most pieces)
 };
 PieceParts splitPiece(std::string_view piece);
 

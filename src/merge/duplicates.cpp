@@ -1329,7 +1329,8 @@ std::vector<std::string> numberItemKeys(const MergeEntry& entry) {
     std::vector<std::string> keys;
     size_t k = 0;
     for (const NumberPiece& number : card.numbers) {
-        std::string key = digitsOf(number.value);
+        // The whole piece: two texts that agree only up to a colon are two numbers.
+        std::string key = digitsOf(number.value + number.beyond);
         if (!trimBlanks(number.value).empty() && k < person.numbers.size()) {
             const PersonItem& item = person.numbers[k++];
             std::string text = trimBlanks(item.text());
@@ -1382,7 +1383,7 @@ std::vector<std::string> mergedColumns(const MergeEntry& first,
     std::unordered_set<std::string> numberDigits, mailKeys;
     if (!alike) {
         for (const std::string& key : numberItemKeys(first)) numberDigits.insert(key);
-        for (const MailPiece& m : first.card.mails) mailKeys.insert(mailKey(m.value));
+        for (const MailPiece& m : first.card.mails) mailKeys.insert(mailKey(m.value + m.beyond));
     }
     std::vector<std::string> newNumbers, newMails;
     std::optional<long> lowest = memoryNumberOf(first.card);
@@ -1396,10 +1397,11 @@ std::vector<std::string> mergedColumns(const MergeEntry& first,
         std::vector<std::string> keys = numberItemKeys(*other);
         for (size_t i = 0; i < card.numbers.size(); ++i)
             if (numberDigits.insert(keys[i]).second)
-                newNumbers.push_back(card.numbers[i].head + ":" + card.numbers[i].value);
+                newNumbers.push_back(card.numbers[i].head + ":" + card.numbers[i].value +
+                                     card.numbers[i].beyond);
         for (const MailPiece& m : card.mails)
-            if (mailKeys.insert(mailKey(m.value)).second)
-                newMails.push_back(m.head + ":" + m.value);
+            if (mailKeys.insert(mailKey(m.value + m.beyond)).second)
+                newMails.push_back(m.head + ":" + m.value + m.beyond);
         if (std::optional<long> number = memoryNumberOf(other->card))
             if (!lowest || *number < *lowest) lowest = number;
     }

@@ -302,6 +302,30 @@ TEST(SamePerson, OneAddressFromSeveralBooksIsOneLineWithItsLabel) {
     }
 }
 
+// Numbers written with a colon ("ext: 12") that agree only up to it are two numbers, and each
+// comes through a merge whole.
+TEST(SamePerson, ANumberWithAColonIsMergedWhole) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    for (const char* work : {"03-5555-6666 ext: 12", "03-5555-6666 ext: 34"})
+        importFile(store,
+                   folder.write(std::string(work).substr(17) + ".vcf",
+                                crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Ono;Aki;;;",
+                                      "TEL;TYPE=CELL:090-1111-2222",
+                                      std::string("TEL;TYPE=WORK:") + work, "END:VCARD"})),
+                   FileKind::PhoneCards);
+    std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+    ASSERT_EQ(groups.size(), 1u);
+    mergeDuplicates(store, groups);
+    Connection connection = store.open();
+    std::vector<std::string> numbers;
+    forEachEntry(connection, [&](const EntryRow& row) {
+        for (const PersonItem& number : readPerson(row).numbers) numbers.push_back(number.text());
+    });
+    EXPECT_EQ(numbers, (std::vector<std::string>{"090-1111-2222", "03-5555-6666 ext: 12",
+                                                 "03-5555-6666 ext: 34"}));
+}
+
 // A Latin name and its katakana: the katakana becomes the reading, in either order it was
 // written; a Latin name the phone's own katakana wins over is named, never lost unsaid.
 TEST(SamePerson, ANameInOtherLettersIsItsReadingOrNamed) {

@@ -1,0 +1,86 @@
+// Two books of any bytes (cut at the first blank line pair, else one book read twice): read,
+// their duplicates found and the same people merged as --merge-duplicates does. Nothing may
+// crash, and the merge may only move mails and numbers between entries: the store holds the
+// same ones before and after, and so do the notes, companies, titles, addresses and web pages
+// it unites.
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+#include "card/checks.h"
+#include "card/entry_keys.h"
+#include "card/person.h"
+#include "import/vcf_import.h"
+#include "merge/duplicates.h"
+#include "platform/error.h"
+#include "platform/text.h"
+#include "store/entries.h"
+
+namespace {
+
+std::set<std::string> mailsAndNumbers(const tsunagi::Store& store) {
+    std::set<std::string> facts;
+    tsunagi::Connection connection = store.open();
+    tsunagi::forEachEntry(connection, [&facts](const tsunagi::EntryRow& row) {
+        tsunagi::Person person = tsunagi::readPerson(row);
+        for (const tsunagi::PersonItem& mail : person.mails)
+            facts.insert("mail " + tsunagi::mailKey(tsunagi::trimBlanks(mail.text())));
+        for (const tsunagi::PersonItem& number : person.numbers) {
+            std::string text = tsunagi::trimBlanks(number.text());
+            if (tsunagi::startsWithIgnoringCase(text, "tel:")) text = text.substr(4);
+            facts.insert("number " + tsunagi::numberKey(text));
+        }
+        // What a person has several of; an empty one is no value.
+        auto add = [&facts](const std::string& kind, const std::string& value) {
+            std::string text = tsunagi::trimBlanks(value);
+            if (!text.empty()) facts.insert(kind + " " + text);
+        };
+        for (const std::string& note : person.notes) add("note", note);
+        for (const std::string& title : person.titles) add("title", title);
+        for (const std::vector<std::string>& organization : person.organizations) {
+            std::string joined;
+            for (const std::string& part : organization) joined += part + ";";
+            add("organization", joined.find_first_not_of(';') == std::string::npos ? "" : joined);
+        }
+        for (const tsunagi::PersonItem& address : person.addresses) {
+            std::string joined;
+            for (const std::string& part : address.components()) joined += part + ";";
+            add("address", joined.find_first_not_of("; ") == std::string::npos ? "" : joined);
+        }
+        for (const tsunagi::PersonItem& website : person.websites) add("web page", website.text());
+    });
+    return facts;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    size_t cut = bytes.find("\n\n\n");
+    std::string first = bytes.substr(0, cut);
+    std::string second = cut == std::string::npos ? bytes : bytes.substr(cut + 3);
+    tsunagi::Store store = tsunagi::Store::inMemory();
+    for (const std::string& book : {first, second}) {
+        try {
+            tsunagi::LineReader lines = tsunagi::LineReader::fromBytes(book, "book.vcf");
+            tsunagi::importVcfLines(store, lines);
+        } catch (const tsunagi::TsunagiError&) {
+        }
+    }
+    std::set<std::string> before = mailsAndNumbers(store);
+    std::vector<tsunagi::DuplicateGroup> groups = tsunagi::findDuplicates(store, true);
+    std::erase_if(groups, [](const tsunagi::DuplicateGroup& group) { return !group.sure(); });
+    try {
+        tsunagi::mergeDuplicates(store, groups);
+    } catch (const tsunagi::TsunagiError&) {
+        // A merged entry too long for the store: nothing changed.
+    }
+    if (std::set<std::string> after = mailsAndNumbers(store); after != before) {
+        for (const std::string& fact : before)
+            if (!after.count(fact)) std::fprintf(stderr, "lost: %s\n", fact.c_str());
+        for (const std::string& fact : after)
+            if (!before.count(fact)) std::fprintf(stderr, "made: %s\n", fact.c_str());
+        std::abort();
+    }
+    return 0;
+}
