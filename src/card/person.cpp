@@ -830,17 +830,19 @@ std::string keptLine(const VcardLine& line, std::string_view text) {
         if (parameter.name == "TYPE") ++typeCount;
         if (parameter.name == "CHARSET" || parameter.name == "ENCODING" || parameter.name == "TYPE")
             continue;
-        kept.append(";").append(parameter.name).append("=").append(parameter.value);
+        appendParameter(kept, parameter.name, parameter.value);
     }
     if (base64) kept.append(";ENCODING=b");
     // Every TYPE as one list, after the other parameters.
+    std::string types;
     bool typed = false;
     for (size_t p = 0; typeCount > 0 && p < line.parameters.size(); ++p) {
         const VcardParameter& parameter = line.parameters[p];
         if (parameter.name != "TYPE" || (!typed && parameter.value.empty())) continue;
-        kept.append(typed ? "," : ";TYPE=").append(parameter.value);
+        types.append(typed ? "," : "").append(parameter.value);
         typed = true;
     }
+    if (typed) appendParameter(kept, "TYPE", types);
     kept += ':';
     if (base64) {
         // Folds and the blanks of 2.1's indented lines are no part of the data.

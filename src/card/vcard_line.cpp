@@ -215,4 +215,12 @@ void appendEscapedText(std::string& out, std::string_view text) {
     }
 }
 
+void appendParameter(std::string& out, std::string_view name, std::string_view value) {
+    out.append(";").append(name).append("=");
+    bool quoted = value.find_first_of(":;") != std::string_view::npos;
+    if (quoted) out += '"';
+    for (char c : value) out += c == '\r' || c == '\n' ? ' ' : c == '"' ? '\'' : c;
+    if (quoted) out += '"';
+}
+
 }  // namespace tsunagi

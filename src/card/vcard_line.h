@@ -36,6 +36,11 @@ struct VcardLine {
 // the memory of its strings from the line it held before.
 bool parseVcardLine(std::string_view line, VcardLine& out);
 
+// Appends ";NAME=value": the value in double quotes where it holds a ":" or a ";", its line
+// breaks as blanks and a double quote as a single one, so that the line reads back with the
+// same parameters. `name` stands for the parameter's own name where given (";TYPE=" lists).
+void appendParameter(std::string& out, std::string_view name, std::string_view value);
+
 // Undoes quoted-printable: "=E5=B1=B1" gives the three bytes, "=" at a line's end joins it
 // to the next.
 std::string decodeQuotedPrintable(std::string_view text);

@@ -84,7 +84,7 @@ class CardLines {
         std::string text = group.empty() ? std::string() : group + ".";
         text += line.name;
         for (const VcardParameter& parameter : line.parameters)
-            text += ";" + parameter.name + "=" + parameter.value;
+            appendParameter(text, parameter.name, parameter.value);
         text += ':';
         text += value;
         return text;

@@ -1,5 +1,6 @@
 #include "import/vcf_import.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "card/dialect.h"
@@ -335,6 +336,35 @@ std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_
     return scratch;
 }
 
+void VcfCardReader::readBase64(VcardLine& line) {
+    auto digit = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/' || c == '=' ||
+               c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    };
+    if (!holdsBytes(line)) {
+        // Text sent as base64, as some 2.1 writers send names and notes: its bytes are the
+        // value, read in its character set as any other; digits that say no bytes are taken
+        // as the text they are.
+        std::erase_if(line.parameters,
+                      [](const VcardParameter& parameter) { return parameter.name == "ENCODING"; });
+        std::optional<std::string> bytes = base64Decode(line.value);
+        if (!bytes) return;
+        line.value = std::move(*bytes);
+        // Bytes that read as UTF-8 beyond ASCII are UTF-8 where the card names no set: a
+        // writer that hides its text in base64 is no feature phone writing Shift_JIS.
+        if (!line.parameter("CHARSET") && isValidUtf8(line.value) &&
+            std::any_of(line.value.begin(), line.value.end(),
+                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            line.parameters.push_back({"CHARSET", "UTF-8"});
+        return;
+    }
+    // A photo's digits with other bytes among them: the digits are kept, and the card named.
+    if (!std::all_of(line.value.begin(), line.value.end(), digit)) {
+        std::erase_if(line.value, [&digit](char c) { return !digit(c); });
+        cardHadBadBytes_ = true;
+    }
+}
+
 bool VcfCardReader::readForeignCard() {
     // First the folds are undone (RFC 2425): a line that begins with a blank or a tab continues
     // the one before, whatever either holds, so a fold before a property's colon or inside its
@@ -432,6 +462,15 @@ bool VcfCardReader::readForeignCard() {
         if (content) {
             canonicalLine(parsed);
             parsed.lineNumber = currentNumber;
+            // A parameter is text in the card's character set too (SORT-AS, a label).
+            for (VcardParameter& parameter : parsed.parameters)
+                if (std::any_of(parameter.value.begin(), parameter.value.end(),
+                                [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+                    std::string charset(parsed.parameter("CHARSET").value_or("")), decoded;
+                    parameter.value =
+                        std::string(decodeValue(parameter.value, charset, currentNumber, decoded));
+                }
+            if (parsed.base64()) readBase64(parsed);
             ++count;
         }
         current = {};

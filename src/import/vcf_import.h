@@ -76,6 +76,8 @@ class VcfCardReader {
     bool isPhoneCard() const;
     void readPhoneCard();
     bool readForeignCard();
+    // A base64 value as the card means it: text as its bytes, a photo as its digits alone.
+    void readBase64(VcardLine& line);
     size_t openColumn(const std::string& line, long lineNumber);
     [[noreturn]] void unclosedCard() const;
     [[noreturn]] void tooManyLines(long lineNumber) const;

@@ -1103,16 +1103,11 @@ bool heldOnce(std::string_view name) {
     return false;
 }
 
-// A line as text again, in the form the store keeps: a parameter value quoted where it holds
-// what would end it.
+// A line as text again, in the form the store keeps.
 std::string lineText(const VcardLine& line) {
     std::string text = line.group.empty() ? line.name : line.group + "." + line.name;
-    for (const VcardParameter& parameter : line.parameters) {
-        bool quote =
-            parameter.name != "TYPE" && parameter.value.find_first_of(",;:") != std::string::npos;
-        text.append(";").append(parameter.name).append("=");
-        text.append(quote ? "\"" + parameter.value + "\"" : parameter.value);
-    }
+    for (const VcardParameter& parameter : line.parameters)
+        appendParameter(text, parameter.name, parameter.value);
     return text.append(":").append(line.value);
 }
 

@@ -124,4 +124,37 @@ std::string base64Encode(std::string_view bytes) {
     return out;
 }
 
+std::optional<std::string> base64Decode(std::string_view digits) {
+    std::string out;
+    unsigned value = 0;
+    int bits = 0;
+    size_t padding = 0;
+    for (char c : digits) {
+        int digit = c >= 'A' && c <= 'Z'   ? c - 'A'
+                    : c >= 'a' && c <= 'z' ? c - 'a' + 26
+                    : c >= '0' && c <= '9' ? c - '0' + 52
+                    : c == '+'             ? 62
+                    : c == '/'             ? 63
+                                           : -1;
+        if (digit < 0) {
+            if (c == '=') {
+                ++padding;
+            } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (padding > 0) return std::nullopt;  // digits after the padding
+        value = (value << 6) | static_cast<unsigned>(digit);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((value >> bits) & 0xFF);
+        }
+    }
+    // What is left over is at most the 4 or 2 bits of a last group the padding closes.
+    if (bits >= 6 || padding > 2) return std::nullopt;
+    return out;
+}
+
 }  // namespace tsunagi

@@ -3,6 +3,7 @@
 // Small helpers for UTF-8 text as the program counts it: one character is one Unicode code
 // point, which is what the phone and the original Windows program counted for CP932 text.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +44,8 @@ std::string lowerAscii(std::string_view text);
 
 // Bytes as base64, as RFC 4648 spells it (with "=" padding, no line breaks).
 std::string base64Encode(std::string_view bytes);
+// Base64 back to bytes, blanks and line breaks between the digits passed over; nothing when
+// anything else stands there, or the digits end where no byte does.
+std::optional<std::string> base64Decode(std::string_view digits);
 
 }  // namespace tsunagi

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/save_command.h"
+#include "export/vcard3_writer.h"
 #include "import/vcf_import.h"
 #include "platform/codec.h"
 #include "support/rows.h"
@@ -134,6 +135,58 @@ TEST(ForeignVcard, ValuesValidInNoCharacterSetAreKeptWithTheBadBytesReplacedAndN
         "END:VCARD\n";
     importVcfFile(store, folder.write("mixed.vcf", mixed));
     EXPECT_EQ(storedRows(store).at(1).at(2), "N;CHARSET=SHIFT_JIS:山;田");
+}
+
+// Parameters are text in the card's character set as its values are: a Shift_JIS SORT-AS is the
+// reading in UTF-8, and a byte valid in no set is replaced there too, never written to a UTF-8
+// file as it came.
+TEST(ForeignVcard, ParametersAreReadInTheCardsCharacterSet) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("sjis.vcf", utf8ToCp932("BEGIN:VCARD\r\nVERSION:2.1\r\n"
+                                                              "N;CHARSET=SHIFT_JIS;SORT-AS=\"ﾔﾏﾀﾞ,"
+                                                              "ﾀﾛｳ\":山田;太郎\r\n"
+                                                              "FN;CHARSET=SHIFT_JIS:山田 太郎\r\n"
+                                                              "END:VCARD\r\n")));
+    ImportReport report;
+    importVcfFile(store,
+                  folder.write("bad.vcf", "BEGIN:VCARD\nN;SORT-AS=\"\xe3\":\xce\nEND:VCARD\n"), {},
+                  &report);
+    EXPECT_EQ(report.damaged.size(), 1u);
+    Connection connection = store.open();
+    StringSink out;
+    writeVcard3(storedRows(connection), out);
+    EXPECT_TRUE(isValidUtf8(out.text)) << out.text;
+    EXPECT_NE(out.text.find("X-PHONETIC-LAST-NAME:ﾔﾏﾀﾞ\r\nX-PHONETIC-FIRST-NAME:ﾀﾛｳ\r\n"),
+              std::string::npos)
+        << out.text;
+    EXPECT_NE(out.text.find("X-PHONETIC-LAST-NAME:\uFFFD\r\n"), std::string::npos) << out.text;
+}
+
+// Text that a 2.1 writer sent as base64 is the text it encodes (UTF-8 where the card names no
+// set); digits that encode nothing, and bytes among a photo's digits, never reach a UTF-8 file.
+TEST(ForeignVcard, TextSentAsBase64IsReadAsText) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    ImportReport report;
+    importVcfFile(store,
+                  folder.write("b64.vcf",
+                               "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+                               "N;ENCODING=BASE64;CHARSET=UTF-8:5bGx55SwO+WkqumDjg==\r\n"
+                               "NOTE;ENCODING=B:44Oh44Oi\r\n"
+                               "TITLE;ENCODING=B:\xff\r\n"
+                               "PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/\xe3\x80\x80"
+                               "AA==\r\n"
+                               "END:VCARD\r\n"),
+                  {}, &report);
+    EXPECT_EQ(report.damaged, (std::vector<std::string>{"山田 太郎"}));
+    Connection connection = store.open();
+    StringSink out;
+    writeVcard3(storedRows(connection), out);
+    EXPECT_TRUE(isValidUtf8(out.text)) << out.text;
+    for (const char* line : {"N:山田;太郎;;;\r\n", "NOTE:メモ\r\n", "TITLE:\uFFFD\r\n",
+                             "PHOTO;ENCODING=b;TYPE=JPEG:/9j/AA==\r\n"})
+        EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
 }
 
 }  // namespace

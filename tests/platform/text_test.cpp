@@ -27,5 +27,27 @@ TEST(Text, NamedEntriesSayTheFirstFewAndCountTheRest) {
     EXPECT_EQ(namedEntries({"山田", "鈴木"}, 5, 1), "山田、鈴木");
 }
 
+TEST(Text, Base64BothWays) {
+    // RFC 4648's test vectors, and every byte.
+    const std::pair<const char*, const char*> vectors[] = {{"", ""},
+                                                           {"f", "Zg=="},
+                                                           {"fo", "Zm8="},
+                                                           {"foo", "Zm9v"},
+                                                           {"foob", "Zm9vYg=="},
+                                                           {"fooba", "Zm9vYmE="},
+                                                           {"foobar", "Zm9vYmFy"}};
+    for (const auto& [bytes, digits] : vectors) {
+        EXPECT_EQ(base64Encode(bytes), digits);
+        EXPECT_EQ(base64Decode(digits), std::string(bytes));
+    }
+    std::string every;
+    for (int c = 0; c < 256; ++c) every += static_cast<char>(c);
+    EXPECT_EQ(base64Decode(base64Encode(every)), every);
+    // Folded as a card folds it.
+    EXPECT_EQ(base64Decode("Zm9v\r\n YmFy"), std::string("foobar"));
+    for (const char* bad : {"Zm9v\xff", "Zg=x", "Z", "Zm9vY", "Zg==="})
+        EXPECT_EQ(base64Decode(bad), std::nullopt) << bad;
+}
+
 }  // namespace
 }  // namespace tsunagi
