@@ -687,12 +687,20 @@ std::string builtName(const Person& person) {
     return nameOfParts(person.name);
 }
 
+std::string numberAsText(std::string_view value) {
+    if (!startsWithIgnoringCase(value, "tel:")) return std::string(value);
+    std::string text(value.substr(4));
+    if (size_t ext = lowerAscii(text).find(";ext="); ext != std::string::npos)
+        text = text.substr(0, ext) + " ext. " + text.substr(ext + 5);
+    return text;
+}
+
 std::string displayName(const Person& person) {
     if (!person.formatted.empty()) return person.formatted;
     if (std::string name = builtName(person); !name.empty()) return name;
     if (!person.company().empty()) return person.company();
     if (!person.nicknames.empty()) return person.nicknames.front();
-    if (!person.numbers.empty()) return trimBlanks(person.numbers.front().text());
+    if (!person.numbers.empty()) return trimBlanks(numberAsText(person.numbers.front().text()));
     if (!person.mails.empty()) return trimBlanks(person.mails.front().text());
     return "";
 }

@@ -67,6 +67,10 @@ std::string builtName(const Person& person);
 // The name shown, never empty: the card's own FN, else the built name, else the company, else
 // the nickname, else the first number or mail.
 std::string displayName(const Person& person);
+// A number as people read it: a tel: URI of vCard 4.0 ("tel:+81-3-5555-7777;ext=12") as the
+// text vCard 3.0 readers take ("+81-3-5555-7777 ext. 12"); any other value (a sip: address)
+// whole.
+std::string numberAsText(std::string_view value);
 
 // The lines an entry keeps of a name where the phone's name line `phoneName` cannot say all
 // it does: N whole where it has more than a family and a given name or the phone's line holds

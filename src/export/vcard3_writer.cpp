@@ -99,7 +99,7 @@ class CardLines {
 
 // The types of a number or a mail in one form, whoever wrote them ("type=cell;type=VOICE" and
 // "TYPE=CELL" alike "TYPE=CELL"), so that a card read and written again is the same: upper
-// case, and no VOICE beside another type of a number.
+// case, no VOICE beside another type of a number, and VOICE where a number has no type.
 PersonItem withPlainTypes(const PersonItem& item) {
     PersonItem plain = item;
     std::vector<std::string> types = item.types();
@@ -112,7 +112,15 @@ PersonItem withPlainTypes(const PersonItem& item) {
     auto& parameters = plain.line.parameters;
     auto first = std::find_if(parameters.begin(), parameters.end(),
                               [](const VcardParameter& p) { return p.name == "TYPE"; });
-    if (first == parameters.end()) return plain;
+    if (first == parameters.end()) {
+        // A number of no type and no label (vCard 4.0 has no default) is a voice number, as
+        // vCard 3.0 reads a TEL of no type: said, so that it reads back as it was written. An
+        // address (sip:) is no voice number.
+        if (item.line.name == "TEL" && item.line.group.empty() && item.label.empty() &&
+            item.line.value.find(':') == std::string::npos)
+            parameters.push_back({"TYPE", "VOICE"});
+        return plain;
+    }
     first->value = joined;
     std::erase_if(parameters,
                   [&](const VcardParameter& p) { return p.name == "TYPE" && &p != &*first; });
@@ -120,16 +128,12 @@ PersonItem withPlainTypes(const PersonItem& item) {
     return plain;
 }
 
-// A number as vCard 3.0 has it: a tel: URI of vCard 4.0 ("tel:+81-3-5555-7777;ext=12") as the
-// text 3.0 readers take ("+81-3-5555-7777 ext. 12"); any other value (a sip: address) whole.
+// A number as vCard 3.0 has it: as people read it (numberAsText).
 PersonItem telItem(const PersonItem& number) {
     if (!startsWithIgnoringCase(number.line.value, "tel:")) return number;
     PersonItem text = number;
     std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
-    std::string value = number.line.value.substr(4);
-    if (size_t ext = lowerAscii(value).find(";ext="); ext != std::string::npos)
-        value = value.substr(0, ext) + " ext. " + value.substr(ext + 5);
-    text.line.value = value;
+    text.line.value = numberAsText(number.line.value);
     return text;
 }
 

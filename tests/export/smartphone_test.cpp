@@ -82,6 +82,28 @@ std::string exported(const Store& store, TempFolder& folder, FileKind kind,
     return readBytes(path);
 }
 
+// vCard 4.0's numbers read back as written: a card with a number alone (a tel: URI) is named by
+// the number as people read it and stays nameless; a number of no type is a voice number.
+TEST(SmartphoneGoldens, VcardFoursNumbersReadBackAsWritten) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("four.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:4.0\r\n"
+                                      "TEL;VALUE=uri;TYPE=cell:tel:+81-90-1234-5678;"
+                                      "ext=5\r\nEND:VCARD\r\n"
+                                      "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Aki\r\n"
+                                      "TEL;VALUE=uri:tel:+81-3-5555-0000\r\n"
+                                      "TEL:0312345678\r\nEND:VCARD\r\n"));
+    std::string once = exported(store, folder, FileKind::Vcard3);
+    EXPECT_NE(once.find("N:;;;;\r\nFN:+81-90-1234-5678 ext. 5\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("TEL;TYPE=VOICE:+81-3-5555-0000\r\nTEL;TYPE=VOICE:0312345678\r\n"),
+              std::string::npos)
+        << once;
+    Store again = Store::inMemory();
+    importVcfFile(again, folder.write("once.vcf", once));
+    EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
+}
+
 TEST(SmartphoneGoldens, RichCardsKeepEverythingThroughTheStoreAndBack) {
     TempFolder folder;
     // An iPhone card of every property: out as vCard 3.0 and the Google CSV, as spelled out.
