@@ -61,6 +61,14 @@ std::string phoneText(const VcardLine& line) {
     return text;
 }
 
+// A part of a name without the blanks and line breaks around it: a name continued over an empty
+// line is the name alone.
+std::string trimmedPart(std::string_view part) {
+    size_t first = part.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    return std::string(part.substr(first, part.find_last_not_of(" \t\r\n") - first + 1));
+}
+
 // The phone's name line apart at its ";": family, given, middle, prefix, suffix, each trimmed.
 // vCard 2.1 escapes only the separator ("\\;"); any other backslash is the name's own.
 std::vector<std::string> phoneNameParts(std::string_view name) {
@@ -75,7 +83,7 @@ std::vector<std::string> phoneNameParts(std::string_view name) {
             parts.back() += name[i];
         }
     }
-    for (std::string& part : parts) part = trimBlanks(part);
+    for (std::string& part : parts) part = trimmedPart(part);
     return parts;
 }
 
@@ -591,7 +599,7 @@ Person readPerson(const EntryRow& row) {
     } else if (!phoneName.empty()) {
         person.wholeName = !contains(phoneName, ";");
         if (person.wholeName) {
-            person.name[1] = trimBlanks(phoneName);
+            person.name[1] = trimmedPart(phoneName);
         } else {
             // Feature phones write all five parts ("小山;和子;;;"), the V401SH only two.
             std::vector<std::string> parts = phoneNameParts(phoneName);
