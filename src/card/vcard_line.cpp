@@ -1,6 +1,7 @@
 #include "card/vcard_line.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 
 #include "platform/text.h"
@@ -217,9 +218,21 @@ void appendEscapedText(std::string& out, std::string_view text) {
 
 void appendParameter(std::string& out, std::string_view name, std::string_view value) {
     out.append(";").append(name).append("=");
-    bool quoted = value.find_first_of(":;") != std::string_view::npos;
+    // One look at each character: most values hold none of these.
+    static constexpr auto kMarks = [] {
+        std::array<unsigned char, 256> marks{};
+        marks[':'] = marks[';'] = 1;                 // to be quoted
+        marks['\r'] = marks['\n'] = marks['"'] = 2;  // to be rewritten
+        return marks;
+    }();
+    unsigned char seen = 0;
+    for (char c : value) seen |= kMarks[static_cast<unsigned char>(c)];
+    bool quoted = seen & 1, rewritten = seen & 2;
     if (quoted) out += '"';
-    for (char c : value) out += c == '\r' || c == '\n' ? ' ' : c == '"' ? '\'' : c;
+    if (!rewritten)
+        out.append(value);
+    else
+        for (char c : value) out += c == '\r' || c == '\n' ? ' ' : c == '"' ? '\'' : c;
     if (quoted) out += '"';
 }
 

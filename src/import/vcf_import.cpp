@@ -463,13 +463,14 @@ bool VcfCardReader::readForeignCard() {
             canonicalLine(parsed);
             parsed.lineNumber = currentNumber;
             // A parameter is text in the card's character set too (SORT-AS, a label).
-            for (VcardParameter& parameter : parsed.parameters)
-                if (std::any_of(parameter.value.begin(), parameter.value.end(),
-                                [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-                    std::string charset(parsed.parameter("CHARSET").value_or("")), decoded;
-                    parameter.value =
-                        std::string(decodeValue(parameter.value, charset, currentNumber, decoded));
-                }
+            for (VcardParameter& parameter : parsed.parameters) {
+                unsigned char high = 0;
+                for (char c : parameter.value) high |= static_cast<unsigned char>(c);
+                if (high < 0x80) continue;
+                std::string charset(parsed.parameter("CHARSET").value_or("")), decoded;
+                parameter.value =
+                    std::string(decodeValue(parameter.value, charset, currentNumber, decoded));
+            }
             if (parsed.base64()) readBase64(parsed);
             ++count;
         }
