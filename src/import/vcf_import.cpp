@@ -338,8 +338,8 @@ std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_
 
 void VcfCardReader::readBase64(VcardLine& line) {
     auto digit = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/' || c == '=' ||
-               c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '+' || c == '/' || c == '=' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
     };
     if (!holdsBytes(line)) {
         // Text sent as base64, as some 2.1 writers send names and notes: its bytes are the
