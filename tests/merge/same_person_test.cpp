@@ -35,6 +35,14 @@ std::vector<std::string> phoneCard(const std::string& name, const std::string& r
     return card;
 }
 
+// Every entry of the store as a person, in the store's order.
+std::vector<Person> peopleIn(const Store& store) {
+    Connection connection = store.open();
+    std::vector<Person> people;
+    forEachEntry(connection, [&](const EntryRow& row) { people.push_back(readPerson(row)); });
+    return people;
+}
+
 // Each card and row carries its person's label in a note, so that the groups found can be
 // checked against the truth.
 const std::string kPhone = crlf([] {
@@ -239,9 +247,7 @@ TEST(SamePerson, AMergeDropsNoWord) {
     MergeResult merged = mergeDuplicates(store, groups);
     EXPECT_EQ(merged.notKept, (std::vector<std::string>{"Ono Aki: 誕生日 1991-01-01"}));
     EXPECT_NE(describeMerge(merged).find("誕生日 1991-01-01"), std::string::npos);
-    Connection connection = store.open();
-    std::vector<Person> people;
-    forEachEntry(connection, [&](const EntryRow& row) { people.push_back(readPerson(row)); });
+    std::vector<Person> people = peopleIn(store);
     ASSERT_EQ(people.size(), 1u);
     const Person& person = people[0];
     EXPECT_EQ(person.notes, (std::vector<std::string>{"first note", "second note"}));
@@ -280,9 +286,7 @@ TEST(SamePerson, OneAddressFromSeveralBooksIsOneLineWithItsLabel) {
         std::vector<DuplicateGroup> groups = findDuplicates(store, true);
         ASSERT_EQ(groups.size(), 1u);
         MergeResult merged = mergeDuplicates(store, groups);
-        Connection connection = store.open();
-        std::vector<Person> people;
-        forEachEntry(connection, [&](const EntryRow& row) { people.push_back(readPerson(row)); });
+        std::vector<Person> people = peopleIn(store);
         ASSERT_EQ(people.size(), 1u);
         const Person& person = people[0];
         ASSERT_EQ(person.mails.size(), 1u);
@@ -317,11 +321,9 @@ TEST(SamePerson, ANumberWithAColonIsMergedWhole) {
     std::vector<DuplicateGroup> groups = findDuplicates(store, true);
     ASSERT_EQ(groups.size(), 1u);
     mergeDuplicates(store, groups);
-    Connection connection = store.open();
     std::vector<std::string> numbers;
-    forEachEntry(connection, [&](const EntryRow& row) {
-        for (const PersonItem& number : readPerson(row).numbers) numbers.push_back(number.text());
-    });
+    for (const Person& person : peopleIn(store))
+        for (const PersonItem& number : person.numbers) numbers.push_back(number.text());
     EXPECT_EQ(numbers, (std::vector<std::string>{"090-1111-2222", "03-5555-6666 ext: 12",
                                                  "03-5555-6666 ext: 34"}));
 }
@@ -344,9 +346,7 @@ TEST(SamePerson, ANameInOtherLettersIsItsReadingOrNamed) {
         std::vector<DuplicateGroup> groups = findDuplicates(store, true);
         ASSERT_EQ(groups.size(), 1u) << katakana;
         MergeResult merged = mergeDuplicates(store, groups);
-        Connection connection = store.open();
-        std::vector<Person> people;
-        forEachEntry(connection, [&](const EntryRow& row) { people.push_back(readPerson(row)); });
+        std::vector<Person> people = peopleIn(store);
         ASSERT_EQ(people.size(), 1u);
         const Person& person = people[0];
         if (katakana == "ベイカー;ソフィア") {
