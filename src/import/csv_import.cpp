@@ -697,6 +697,14 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     }
 }
 
+// A heading line's headings, a column without one named by its position ("2列目"), so that what
+// it holds is kept under a name that reads back as it was written.
+std::vector<std::string> namedHeadings(std::vector<std::string> headings) {
+    for (size_t p = 0; p < headings.size(); ++p)
+        if (headingText(headings[p]).empty()) headings[p] = std::to_string(p + 1) + "列目";
+    return headings;
+}
+
 // Columns named by position, for a file without a heading line: 1列目, 2列目, ….
 std::vector<std::string> positionHeadings(size_t count) {
     std::vector<std::string> headings;
@@ -803,7 +811,9 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
     auto [phoneLabels, mailLabels] = labelsOf(layout, fields);
     for (const CsvColumn& column : layout.columns) {
         std::string value = fieldAt(fields, column.position);
-        if (value.empty()) continue;
+        // A cell of blanks and line breaks alone says nothing (a stray CR of a file that ends
+        // its lines with LF).
+        if (value.find_first_not_of(" \t\r\n") == std::string::npos) continue;
         switch (column.role) {
             case CsvRole::Name:
                 name = value;
@@ -957,6 +967,7 @@ CsvColumnsPreview previewCsvColumns(const std::string& path) {
     CsvColumnsPreview preview;
     if (!records.next(preview.headings)) return preview;
     preview.firstRow = preview.headings;
+    preview.headings = namedHeadings(preview.headings);
     // A first row of values (a number, a mail, a date) is no heading line: it is data, and
     // the columns are guessed from what they hold.
     if (std::any_of(preview.firstRow.begin(), preview.firstRow.end(),
@@ -1124,7 +1135,7 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
         while (records.next(fields)) {
             if (counter++ == 0) {
                 std::vector<std::string> headings =
-                    noHeading ? positionHeadings(fields.size()) : fields;
+                    noHeading ? positionHeadings(fields.size()) : namedHeadings(fields);
                 if (!noHeading) layout = findLayout(headings);
                 if (assignment)
                     layout = assignedLayout(layout, headings, *assignment, lines.name());

@@ -256,6 +256,25 @@ TEST(CsvImport, AFileWithoutAHeadingLineLosesNotItsFirstPerson) {
                      .firstRowIsData);
 }
 
+// A column without a heading is named by its position, in the preview, in the message and in
+// what is kept, so that it reads back from the Google CSV under the same name; a cell of a stray
+// CR says nothing.
+TEST(CsvImport, AColumnWithoutAHeadingIsNamedByItsPlace) {
+    TempFolder folder;
+    std::string path = folder.write("book.csv",
+                                    "Name,,Phone\r\nTaro,memo text,090-1111-2222\r\n"
+                                    ",\r,\r\n");
+    EXPECT_EQ(previewCsvColumns(path).headings,
+              (std::vector<std::string>{"Name", "2列目", "Phone"}));
+    Store store = Store::inMemory();
+    ImportReport report;
+    EXPECT_EQ(ImportCsvBook(store, path, {}, &report), 1);
+    EXPECT_EQ(report.keptColumns, (std::vector<std::string>{"2列目"}));
+    Connection connection = store.open();
+    EXPECT_EQ(readEntry(connection, 1)->extras.at(0),
+              "X-TSUNAGI-COLUMN;X-HEADING=\"2列目\":memo text");
+}
+
 TEST(CsvImport, ColumnsOfOtherLanguagesAndOfPlainValuesAreGuessed) {
     TempFolder folder;
     // French and English headings the program has no layout for, and headings that say
