@@ -817,13 +817,16 @@ bool isCalendarDate(std::string_view iso) {
 bool isPlaceholderDate(std::string_view date) {
     std::string text = trimBlanks(date);
     bool zero = false;
+    int separators = 0;  // a date's three parts have two ("0/0/00"); "0.0" is no date
     for (char c : text) {
         if (c == '0')
             zero = true;
-        else if (c != '/' && c != '-' && c != '.')
+        else if (c == '/' || c == '-' || c == '.')
+            ++separators;
+        else
             return false;
     }
-    return zero && text.find_first_of("/-.") != std::string::npos;
+    return zero && separators >= 2;
 }
 
 NumberClass numberClassOf(const VcardLine& line) {

@@ -258,7 +258,7 @@ TEST(CsvImport, AFileWithoutAHeadingLineLosesNotItsFirstPerson) {
 
 // A column without a heading is named by its position, in the preview, in the message and in
 // what is kept, so that it reads back from the Google CSV under the same name; a cell of a stray
-// CR says nothing.
+// CR says nothing; a value of zeros that is no date is a value.
 TEST(CsvImport, AColumnWithoutAHeadingIsNamedByItsPlace) {
     TempFolder folder;
     std::string path = folder.write("book.csv",
@@ -273,6 +273,14 @@ TEST(CsvImport, AColumnWithoutAHeadingIsNamedByItsPlace) {
     Connection connection = store.open();
     EXPECT_EQ(readEntry(connection, 1)->extras.at(0),
               "X-TSUNAGI-COLUMN;X-HEADING=\"2列目\":memo text");
+
+    // Outlook's empty date is no date; a value of zeros that is no date ("0.0") is a value.
+    ImportCsvBook(store, folder.write("outlook.csv",
+                                      "Name,Notes,Birthday,Custom Field 1 - Label,Custom "
+                                      "Field 1 - Value\r\nJiro,0.0,0/0/00,0/,x\r\n"));
+    EXPECT_EQ(
+        readEntry(connection, 2)->extras,
+        (std::vector<std::string>{"NOTE:0.0", "item1.X-TSUNAGI-FIELD:x", "item1.X-ABLabel:0/"}));
 }
 
 TEST(CsvImport, ColumnsOfOtherLanguagesAndOfPlainValuesAreGuessed) {
