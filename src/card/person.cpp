@@ -815,18 +815,21 @@ bool isCalendarDate(std::string_view iso) {
 }
 
 bool isPlaceholderDate(std::string_view date) {
+    // A date's three parts, each of zeros ("0/0/00"); "0.0" or "/0/" is no date.
     std::string text = trimBlanks(date);
-    bool zero = false;
-    int separators = 0;  // a date's three parts have two ("0/0/00"); "0.0" is no date
+    int parts = 1;
+    size_t digits = 0;
     for (char c : text) {
-        if (c == '0')
-            zero = true;
-        else if (c == '/' || c == '-' || c == '.')
-            ++separators;
-        else
+        if (c == '0') {
+            ++digits;
+        } else if ((c == '/' || c == '-' || c == '.') && digits > 0) {
+            ++parts;
+            digits = 0;
+        } else {
             return false;
+        }
     }
-    return zero && separators >= 2;
+    return parts == 3 && digits > 0;
 }
 
 NumberClass numberClassOf(const VcardLine& line) {

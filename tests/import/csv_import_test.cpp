@@ -274,13 +274,13 @@ TEST(CsvImport, AColumnWithoutAHeadingIsNamedByItsPlace) {
     EXPECT_EQ(readEntry(connection, 1)->extras.at(0),
               "X-TSUNAGI-COLUMN;X-HEADING=\"2列目\":memo text");
 
-    // Outlook's empty date is no date; a value of zeros that is no date ("0.0") is a value.
+    // Outlook's empty date is no date; zeros that are no date ("0.0", "/0/") are a value.
     ImportCsvBook(store, folder.write("outlook.csv",
                                       "Name,Notes,Birthday,Custom Field 1 - Label,Custom "
-                                      "Field 1 - Value\r\nJiro,0.0,0/0/00,0/,x\r\n"));
+                                      "Field 1 - Value\r\nJiro,0.0,0/0/00,/0/,x\r\n"));
     EXPECT_EQ(
         readEntry(connection, 2)->extras,
-        (std::vector<std::string>{"NOTE:0.0", "item1.X-TSUNAGI-FIELD:x", "item1.X-ABLabel:0/"}));
+        (std::vector<std::string>{"NOTE:0.0", "item1.X-TSUNAGI-FIELD:x", "item1.X-ABLabel:/0/"}));
 }
 
 TEST(CsvImport, ColumnsOfOtherLanguagesAndOfPlainValuesAreGuessed) {
