@@ -707,9 +707,7 @@ std::vector<std::string> namedHeadings(std::vector<std::string> headings) {
 
 // Columns named by position, for a file without a heading line: 1列目, 2列目, ….
 std::vector<std::string> positionHeadings(size_t count) {
-    std::vector<std::string> headings;
-    for (size_t p = 1; p <= count; ++p) headings.push_back(std::to_string(p) + "列目");
-    return headings;
+    return namedHeadings(std::vector<std::string>(count));
 }
 
 // What a value says it is: a mail, a mobile or another number, a date; "keep" for words.
