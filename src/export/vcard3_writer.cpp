@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "card/person.h"
+#include "card/properties.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -61,10 +62,12 @@ class CardLines {
     }
     void item(const PersonItem& item) { this->item(item, item.line.value); }
 
-    // The other lines not written beside a line of theirs.
-    void others() {
+    // The other lines not written beside a line of theirs; other photos only where `photos`
+    // says, so that they can follow the person's own and are read back behind it.
+    void others(bool photos) {
         for (size_t i = 0; i < others_.size(); ++i)
-            if (!written_[i]) {
+            if (!written_[i] &&
+                (photos || propertyKind(others_[i].line.name) != PropertyKind::Photo)) {
                 written_[i] = true;
                 item(others_[i]);
             }
@@ -115,9 +118,12 @@ PersonItem withPlainTypes(const PersonItem& item) {
     if (first == parameters.end()) {
         // A number of no type and no label (vCard 4.0 has no default) is a voice number, as
         // vCard 3.0 reads a TEL of no type: said, so that it reads back as it was written. An
-        // address (sip:) is no voice number.
+        // address (sip:, or any written as one: VALUE=uri) is no voice number; any other value
+        // is read back as one, whatever it holds.
+        const std::string& value = item.line.value;
         if (item.line.name == "TEL" && item.line.group.empty() && item.label.empty() &&
-            item.line.value.find(':') == std::string::npos)
+            !item.line.parameter("VALUE") && !startsWithIgnoringCase(value, "sip:") &&
+            !startsWithIgnoringCase(value, "sips:"))
             parameters.push_back({"TYPE", "VOICE"});
         return plain;
     }
@@ -128,12 +134,12 @@ PersonItem withPlainTypes(const PersonItem& item) {
     return plain;
 }
 
-// A number as vCard 3.0 has it: as people read it (numberAsText).
+// A number as vCard 3.0 has it: as people read it (numberAsText), escaped as any text.
 PersonItem telItem(const PersonItem& number) {
     if (!startsWithIgnoringCase(number.line.value, "tel:")) return number;
     PersonItem text = number;
     std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
-    text.line.value = numberAsText(number.line.value);
+    text.line.value = escapeText(numberAsText(number.line.value));
     return text;
 }
 
@@ -185,8 +191,9 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
                 categories += (categories.empty() ? "" : ",") + escapeText(category);
             appendFolded(card, "CATEGORIES:" + categories);
         }
-        lines.others();
+        lines.others(false);
         if (person.photo) lines.item(PersonItem{*person.photo, "", ""});
+        lines.others(true);
         appendFolded(card, "UID:" + uidOf(person, row, rows.uidSeed, seen));
         card += "END:VCARD\r\n";
         out.write(card);

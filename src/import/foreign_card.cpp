@@ -96,7 +96,11 @@ std::optional<std::string> takeCustomLabel(VcardLine& line) {
 // URI (with its extension).
 bool beyondThePhone(const VcardLine& line) {
     if (!line.group.empty()) return true;
-    if (startsWithIgnoringCase(trimmed(line.value), "tel:")) return true;
+    // A URI, and an address the phone cannot call (sip:), keep their line as written.
+    std::string_view value = trimmed(line.value);
+    if (startsWithIgnoringCase(value, "tel:") || startsWithIgnoringCase(value, "sip:") ||
+        startsWithIgnoringCase(value, "sips:"))
+        return true;
     for (const VcardParameter& parameter : line.parameters) {
         if (parameter.name == "CHARSET" || parameter.name == "ENCODING") continue;
         if (parameter.name != "TYPE") return true;
@@ -234,6 +238,11 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             if (property == "NICKNAME" && nickname_.empty()) {
                 splitComponents(text(line), ',', parts_);
                 nickname_.assign(trimmed(parts_[0]));
+            } else if (named == "NICKNAME" && nickname_.empty()) {
+                // Android's row: "vnd.android.cursor.item/nickname;the nickname;…".
+                splitComponents(text(line), ';', parts_);
+                if (parts_.size() > 1)
+                    nickname_.assign(trimmed(unescapeText(parts_[1], unescaped_)));
             } else if (property == "X-PHONETIC-ORG") {
                 phoneticOrg_.assign(trimmed(unescapeText(text(line), unescaped_)));
             } else if (propertyKind(property) == PropertyKind::Messenger && messenger_.empty()) {

@@ -104,6 +104,65 @@ TEST(SmartphoneGoldens, VcardFoursNumbersReadBackAsWritten) {
     EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
 }
 
+// A number of no type is a voice number whatever it holds, a colon or a card's last line
+// included, as vCard 3.0 reads it back; an address (sip:, or any written as one: VALUE=uri) is
+// none. A tel: URI is written as people read it, escaped as any text.
+TEST(SmartphoneGoldens, ANumberOfNoTypeReadsBackAsWritten) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("odd.vcf", "BEGIN:VCARD\nX-JPG-\nTEL:END:VCARD"));
+    importVcfFile(store, folder.write("uri.vcf", "BEGIN:VCARD\nTEL:tel:1;ext=;\nEND:VCARD"));
+    importVcfFile(store, folder.write("phone-sip.vcf",
+                                      "BEGIN:VCARD\nX-JPG-\nTEL:sip:b@example.jp\nEND:VCARD"));
+    importVcfFile(store, folder.write("sip.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:A\r\n"
+                                      "TEL;VALUE=uri:sip:a@example.jp\r\nEND:VCARD\r\n"));
+    std::string once = exported(store, folder, FileKind::Vcard3);
+    EXPECT_NE(once.find("TEL;TYPE=VOICE:END:VCARD\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("TEL;TYPE=VOICE:1 ext. \\;\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("TEL;VALUE=uri:sip:a@example.jp\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("TEL:sip:b@example.jp\r\n"), std::string::npos) << once;
+    Store again = Store::inMemory();
+    importVcfFile(again, folder.write("once.vcf", once));
+    EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
+}
+
+// A number of blanks and line breaks alone, in the phone's own lines, is no number, as vCard
+// 3.0 reads it back (a file of CR line ends, with a line feed in a number's line).
+TEST(SmartphoneGoldens, ABlankNumberIsNone) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("blank.vcf",
+                                      "BEGIN:VCARD\rN:A\rX-JPG-\rTEL:\n\r"
+                                      "TEL;VOICE;ENCODING=QUOTED-PRINTABLE:=0A\rEND:VCARD"));
+    std::string once = exported(store, folder, FileKind::Vcard3);
+    EXPECT_EQ(once.find("TEL"), std::string::npos) << once;
+    Store again = Store::inMemory();
+    importVcfFile(again, folder.write("once.vcf", once));
+    EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
+}
+
+// A card of two photos: the person's own is written first and the other after it, so that a
+// second reading takes the same one for the person's and writes them in the same order.
+TEST(SmartphoneGoldens, TwoPhotosReadBackInTheirOrder) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("two.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Sato;Aki\r\n"
+                                      "PHOTO;ENCODING=BASE64;JPEG:AAEC\r\n\r\n"
+                                      "PHOTO;VALUE=URL:http://example.jp/aki.jpg\r\n"
+                                      "PHOTO;ENCODING=BASE64;JPEG:/9j/\r\n\r\nEND:VCARD\r\n"));
+    std::string once = exported(store, folder, FileKind::Vcard3);
+    EXPECT_NE(once.find("PHOTO;ENCODING=b;TYPE=JPEG:AAEC\r\n"
+                        "PHOTO;VALUE=uri:http://example.jp/aki.jpg\r\n"
+                        "PHOTO;ENCODING=b;TYPE=JPEG:/9j/\r\n"),
+              std::string::npos)
+        << once;
+    Store again = Store::inMemory();
+    importVcfFile(again, folder.write("once.vcf", once));
+    EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
+}
+
 TEST(SmartphoneGoldens, RichCardsKeepEverythingThroughTheStoreAndBack) {
     TempFolder folder;
     // An iPhone card of every property: out as vCard 3.0 and the Google CSV, as spelled out.

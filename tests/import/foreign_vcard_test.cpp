@@ -189,5 +189,33 @@ TEST(ForeignVcard, TextSentAsBase64IsReadAsText) {
         EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
 }
 
+// A card with only a nickname is named by it, as Android writes one (its own row) as well as
+// vCard 3.0 (NICKNAME); written for today's phones and read again, it is the same card.
+TEST(ForeignVcard, ACardOfANicknameAloneIsNamedByIt) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store,
+                  folder.write("nick.vcf",
+                               "BEGIN:VCARD\r\nVERSION:2.1\r\nX-ANDROID-CUSTOM;CHARSET=UTF-8;"
+                               "ENCODING=QUOTED-PRINTABLE:vnd.android.cursor.item/nickname;"
+                               "=E3=83=A4=E3=83=9E;1;;;;;;;;;;;;;\r\n"
+                               "TEL;CELL:09011112222\r\nEND:VCARD\r\n"
+                               "BEGIN:VCARD\r\nVERSION:3.0\r\nNICKNAME:Ken,Kenny\r\n"
+                               "END:VCARD\r\n"));
+    Rows rows = storedRows(store);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][2], "N;CHARSET=SHIFT_JIS:ヤマ");
+    EXPECT_EQ(rows[1][2], "N;CHARSET=SHIFT_JIS:Ken");
+    Connection connection = store.open();
+    StringSink once;
+    writeVcard3(storedRows(connection), once);
+    Store again = Store::inMemory();
+    importVcfFile(again, folder.write("once.vcf", once.text));
+    Connection back = again.open();
+    StringSink twice;
+    writeVcard3(storedRows(back), twice);
+    EXPECT_EQ(twice.text, once.text);
+}
+
 }  // namespace
 }  // namespace tsunagi
