@@ -163,11 +163,12 @@ void ForeignCardReader::keep(const VcardLine& line, std::vector<std::string>& ex
 
 std::string_view ForeignCardReader::text(const VcardLine& line) {
     std::string_view bytes = line.value;
-    if (line.quotedPrintable()) {
+    bool unquoted = line.quotedPrintable();
+    if (unquoted) {
         unquoted_ = decodeQuotedPrintable(bytes);
         bytes = unquoted_;
     }
-    return decode_(bytes, line.parameter("CHARSET").value_or(""), line.lineNumber, decoded_);
+    return decode_(bytes, line.parameter("CHARSET").value_or(""), unquoted, decoded_);
 }
 
 void ForeignCardReader::readName(std::string_view value, char separator, std::string& out) {

@@ -18,9 +18,9 @@ namespace tsunagi {
 
 // Decodes a value's bytes into UTF-8 given the CHARSET it names ("" for the file's own): the
 // bytes themselves when they already are UTF-8, else a view of `scratch`, which then holds the
-// text. Throws TsunagiError naming the line when they are not valid.
+// text. `unquoted` says the bytes are quoted-printable's, not the file's as it holds them.
 using ValueDecoder = std::function<std::string_view(
-    std::string_view bytes, std::string_view charset, long lineNumber, std::string& scratch)>;
+    std::string_view bytes, std::string_view charset, bool unquoted, std::string& scratch)>;
 
 // Reads the fields of one card after another. Its strings are kept from card to card, so that
 // a file of many cards is read without allocating for each.

@@ -76,9 +76,9 @@ bool isShiftJis(std::string_view charset) {
 VcfCardReader::VcfCardReader(LineReader& lines, std::vector<std::string> lineTemplate)
     : lines_(lines),
       lineTemplate_(std::move(lineTemplate)),
-      foreign_([this](std::string_view bytes, std::string_view charset, long lineNumber,
+      foreign_([this](std::string_view bytes, std::string_view charset, bool unquoted,
                       std::string& scratch) {
-          return decodeValue(bytes, charset, lineNumber, scratch);
+          return decodeValue(bytes, charset, unquoted, scratch);
       }) {}
 
 void VcfCardReader::unclosedCard() const {
@@ -304,7 +304,7 @@ void VcfCardReader::readPhoneCard() {
 }
 
 std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_view charset,
-                                            long /*lineNumber*/, std::string& scratch) {
+                                            bool unquoted, std::string& scratch) {
     // Each card carries its own character set, and each value may name one: a 4.0 card is
     // UTF-8 by definition, a 3.0 card unless it says otherwise, a 2.1 card as the file is.
     if (!charset.empty()) {
@@ -324,7 +324,10 @@ std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_
     } else if (cardIsUtf8_ || (lines_.encoding() == TextEncoding::Utf8 && !lines_.bytesAreText())) {
         if (isValidUtf8(bytes)) return bytes;
     } else if (lines_.bytesAreText()) {
-        return bytes;
+        // The file's own bytes are all valid; quoted-printable's may be another set's.
+        if (!unquoted || isValidUtf8(bytes)) return bytes;
+        scratch.clear();
+        if (cp932_.decode(bytes, scratch)) return scratch;
     } else {
         scratch.clear();
         if (cp932_.decode(bytes, scratch)) return scratch;
@@ -350,6 +353,16 @@ void VcfCardReader::readBase64(VcardLine& line) {
         std::optional<std::string> bytes = base64Decode(line.value);
         if (!bytes) return;
         line.value = std::move(*bytes);
+        // In a file whose bytes are all UTF-8 a value is taken as it is, so the decoded bytes
+        // are read here: Shift_JIS where they are no UTF-8, else each bad byte replaced.
+        if (lines_.bytesAreText() && !line.parameter("CHARSET") && !isValidUtf8(line.value)) {
+            std::string text;
+            if (!cp932_.decode(line.value, text)) {
+                text = utf8WithReplacements(line.value);
+                cardHadBadBytes_ = true;
+            }
+            line.value = std::move(text);
+        }
         // Bytes that read as UTF-8 beyond ASCII are UTF-8 where the card names no set: a
         // writer that hides its text in base64 is no feature phone writing Shift_JIS.
         if (!line.parameter("CHARSET") && isValidUtf8(line.value) &&
@@ -469,7 +482,7 @@ bool VcfCardReader::readForeignCard() {
                 if (high < 0x80) continue;
                 std::string charset(parsed.parameter("CHARSET").value_or("")), decoded;
                 parameter.value =
-                    std::string(decodeValue(parameter.value, charset, currentNumber, decoded));
+                    std::string(decodeValue(parameter.value, charset, false, decoded));
             }
             if (parsed.base64()) readBase64(parsed);
             ++count;

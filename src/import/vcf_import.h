@@ -81,7 +81,7 @@ class VcfCardReader {
     size_t openColumn(const std::string& line, long lineNumber);
     [[noreturn]] void unclosedCard() const;
     [[noreturn]] void tooManyLines(long lineNumber) const;
-    std::string_view decodeValue(std::string_view bytes, std::string_view charset, long lineNumber,
+    std::string_view decodeValue(std::string_view bytes, std::string_view charset, bool unquoted,
                                  std::string& scratch);
 
     LineReader& lines_;

@@ -189,6 +189,30 @@ TEST(ForeignVcard, TextSentAsBase64IsReadAsText) {
         EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
 }
 
+// In a file of UTF-8 alone, bytes that quoted-printable or base64 hide are read as any other
+// card's: Shift_JIS where they are no UTF-8, else each bad byte replaced and the card named;
+// never raw bytes in a UTF-8 file.
+TEST(ForeignVcard, BytesHiddenByATransferEncodingAreReadInAUtf8File) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    ImportReport report;
+    importVcfFile(store,
+                  folder.write("hidden.vcf",
+                               "BEGIN:VCARD\r\nVERSION:2.1\r\nN:京;太郎\r\n"
+                               "NOTE;ENCODING=QUOTED-PRINTABLE:=9F\r\nTITLE;ENCODING=b:n6\r\n"
+                               "X-MEMO;ENCODING=QUOTED-PRINTABLE:=8E=52=93=63\r\n"
+                               "ROLE;ENCODING=b:jlKTYw==\r\nEND:VCARD\r\n"),
+                  {}, &report);
+    EXPECT_EQ(report.damaged, (std::vector<std::string>{"京 太郎"}));
+    Connection connection = store.open();
+    StringSink out;
+    writeVcard3(storedRows(connection), out);
+    EXPECT_TRUE(isValidUtf8(out.text)) << out.text;
+    for (const char* line :
+         {"NOTE:\uFFFD\r\n", "TITLE:\uFFFD\r\n", "X-MEMO:山田\r\n", "ROLE:山田\r\n"})
+        EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
+}
+
 // A card with only a nickname is named by it, as Android writes one (its own row) as well as
 // vCard 3.0 (NICKNAME); written for today's phones and read again, it is the same card.
 TEST(ForeignVcard, ACardOfANicknameAloneIsNamedByIt) {
