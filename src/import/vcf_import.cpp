@@ -428,8 +428,8 @@ bool VcfCardReader::readForeignCard() {
             // A quoted-printable soft break before the fold is a break of its own: its "=" is
             // no part of the value.
             if (!last.text.empty() && last.text.back() == '=') {
-                std::string_view head = std::string_view(last.text).substr(0, last.text.find(':'));
-                if (contains(upperAscii(head), "QUOTED-PRINTABLE")) last.text.pop_back();
+                VcardLine head;
+                if (parseVcardLine(last.text, head) && head.quotedPrintable()) last.text.pop_back();
             }
             last.text.append(bytes.substr(1));
             continue;

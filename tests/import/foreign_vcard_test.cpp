@@ -213,6 +213,24 @@ TEST(ForeignVcard, BytesHiddenByATransferEncodingAreReadInAUtf8File) {
         EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
 }
 
+// A soft break of quoted-printable before a fold is one break: only where the line is
+// quoted-printable, not where a parameter's name or value merely holds the word.
+TEST(ForeignVcard, ASoftBreakBeforeAFoldOnlyInQuotedPrintable) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store,
+                  folder.write("folds.vcf",
+                               "BEGIN:VCARD\r\nVERSION:2.1\r\nN:A\r\n"
+                               "NOTE;QUOTED-PRINTABLE:abc=\r\n def\r\n"
+                               "TITLE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:=E5=B1=\r\n =B1\r\n"
+                               "ROLE;X-ENCODING=QUOTED-PRINTABLE:a=\r\n b\r\nEND:VCARD\r\n"));
+    Connection connection = store.open();
+    StringSink out;
+    writeVcard3(storedRows(connection), out);
+    for (const char* line : {"NOTE:abcdef\r\n", "TITLE:山\r\n", "ROLE:a=b\r\n"})
+        EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
+}
+
 // A card with only a nickname is named by it, as Android writes one (its own row) as well as
 // vCard 3.0 (NICKNAME); written for today's phones and read again, it is the same card.
 TEST(ForeignVcard, ACardOfANicknameAloneIsNamedByIt) {
