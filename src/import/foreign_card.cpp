@@ -206,6 +206,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
 
     bool keepNumbers = false, keepMails = false;
     for (const VcardLine& line : lines) {
+        if (trimmed(line.value).empty()) continue;  // says nothing, however it is written
         keepNumbers = keepNumbers || (line.name == "TEL" && beyondThePhone(line));
         keepMails = keepMails || (line.name == "EMAIL" && beyondThePhone(line));
     }

@@ -231,6 +231,21 @@ TEST(ForeignVcard, ASoftBreakBeforeAFoldOnlyInQuotedPrintable) {
         EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
 }
 
+// An empty line of a group (an iPhone's labelled mail left empty) says nothing: the card's
+// other mails are the phone's own lines, as they would be without it, and read back the same.
+TEST(ForeignVcard, AnEmptyLabelledMailSaysNothing) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("empty.vcf",
+                                      "BEGIN:VCARD\rm.EMAIL:\nEMAIL:a@example.jp\n"
+                                      "m.X-ABLabel:work\nEND:VCARD"));
+    Connection connection = store.open();
+    StringSink out;
+    writeVcard3(storedRows(connection), out);
+    EXPECT_NE(out.text.find("\r\nEMAIL;TYPE=INTERNET:a@example.jp\r\nUID:"), std::string::npos)
+        << out.text;
+}
+
 // A card with only a nickname is named by it, as Android writes one (its own row) as well as
 // vCard 3.0 (NICKNAME); written for today's phones and read again, it is the same card.
 TEST(ForeignVcard, ACardOfANicknameAloneIsNamedByIt) {
