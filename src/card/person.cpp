@@ -115,10 +115,10 @@ VcardLine phoneLineAs3(const VcardLine& raw) {
         value = text;
     else if (bytes)
         value = base64Encode(decodeQuotedPrintable(raw.value));
-    else if (kind == PropertyKind::Telephone)
-        value = escapeText(numberText(text));
+    else if (kind == PropertyKind::Telephone)  // a line break after it is the card's, not its
+        value = escapeText(numberText(trimmedPart(text)));
     else if (kind == PropertyKind::Mail)
-        value = escapeText(trimBlanks(text));
+        value = escapeText(trimmedPart(text));
     else if (compoundValue(raw.name))
         value = escapedCompound(text);
     else

@@ -127,16 +127,23 @@ TEST(SmartphoneGoldens, ANumberOfNoTypeReadsBackAsWritten) {
     EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
 }
 
-// A number of blanks and line breaks alone, in the phone's own lines, is no number, as vCard
-// 3.0 reads it back (a file of CR line ends, with a line feed in a number's line).
+// A number of blanks and line breaks alone, in the phone's own lines, is no number, and a line
+// break after a number or a mail no part of it, as vCard 3.0 reads them back (a file of CR
+// line ends with a line feed in a number's line; an empty line after a number's).
 TEST(SmartphoneGoldens, ABlankNumberIsNone) {
     TempFolder folder;
     Store store = Store::inMemory();
     importVcfFile(store, folder.write("blank.vcf",
                                       "BEGIN:VCARD\rN:A\rX-JPG-\rTEL:\n\r"
                                       "TEL;VOICE;ENCODING=QUOTED-PRINTABLE:=0A\rEND:VCARD"));
+    importVcfFile(store, folder.write("after.vcf",
+                                      "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:B\nTEL:03\n\n"
+                                      "EMAIL:b@example.jp\n\nEND:VCARD\n"));
     std::string once = exported(store, folder, FileKind::Vcard3);
-    EXPECT_EQ(once.find("TEL"), std::string::npos) << once;
+    EXPECT_EQ(once.find("TEL;TYPE=VOICE:\\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("TEL;TYPE=VOICE:03\r\nEMAIL;TYPE=INTERNET:b@example.jp\r\n"),
+              std::string::npos)
+        << once;
     Store again = Store::inMemory();
     importVcfFile(again, folder.write("once.vcf", once));
     EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
