@@ -502,7 +502,8 @@ std::vector<std::string> PersonItem::types() const {
     for (const VcardParameter& parameter : line.parameters)
         if (parameter.name == "TYPE")
             for (const std::string& type : componentsOf(parameter.value, ','))
-                if (!type.empty()) out.push_back(upperAscii(type));
+                if (std::string word = trimmedPart(type); !word.empty())
+                    out.push_back(upperAscii(word));
     return out;
 }
 

@@ -149,6 +149,25 @@ TEST(SmartphoneGoldens, ABlankNumberIsNone) {
     EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
 }
 
+// Types written with blanks after their commas, or a line break among them, are the same
+// types: written once in one form, they read back the same.
+TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("blanks.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nN:A;;;;\r\n"
+                                      "TEL;TYPE=\"work, fax\":0312345678\r\n"
+                                      "item1.TEL;TYPE=cell:09011112222\r\nEND:VCARD\r\n"));
+    importVcfFile(store, folder.write("break.vcf",
+                                      "BEGIN:VCARD\rN;CHARSET=SHIFT_JIS:\nEMAIL;\n"
+                                      "END:VCARD"));
+    std::string once = exported(store, folder, FileKind::Vcard3);
+    EXPECT_NE(once.find("TEL;TYPE=WORK,FAX:0312345678\r\n"), std::string::npos) << once;
+    Store again = Store::inMemory();
+    importVcfFile(again, folder.write("once.vcf", once));
+    EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
+}
+
 // A card of two photos: the person's own is written first and the other after it, so that a
 // second reading takes the same one for the person's and writes them in the same order.
 TEST(SmartphoneGoldens, TwoPhotosReadBackInTheirOrder) {
