@@ -222,7 +222,11 @@ void appendParameter(std::string& out, std::string_view name, std::string_view v
     static constexpr auto kMarks = [] {
         std::array<unsigned char, 256> marks{};
         marks[':'] = marks[';'] = 1;                 // to be quoted
-        marks['\r'] = marks['\n'] = marks['"'] = 2;  // to be rewritten
+        // To be rewritten: a line break as a blank, a quote as an apostrophe; any other
+        // control character, which no parameter may hold, left out.
+        for (int c = 0; c < 0x20; ++c)
+            if (c != '\t') marks[c] = 2;
+        marks[0x7f] = marks['"'] = 2;
         return marks;
     }();
     unsigned char seen = 0;
@@ -232,7 +236,14 @@ void appendParameter(std::string& out, std::string_view name, std::string_view v
     if (!rewritten)
         out.append(value);
     else
-        for (char c : value) out += c == '\r' || c == '\n' ? ' ' : c == '"' ? '\'' : c;
+        for (char c : value) {
+            if (c == '\r' || c == '\n')
+                out += ' ';
+            else if (c == '"')
+                out += '\'';
+            else if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
+                out += c;
+        }
     if (quoted) out += '"';
 }
 

@@ -150,7 +150,8 @@ TEST(SmartphoneGoldens, ABlankNumberIsNone) {
 }
 
 // Types written with blanks after their commas, or a line break among them, are the same
-// types: written once in one form, they read back the same.
+// types: written once in one form, they read back the same, as do parameters that hold control
+// characters.
 TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     TempFolder folder;
     Store store = Store::inMemory();
@@ -161,8 +162,12 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     importVcfFile(store, folder.write("break.vcf",
                                       "BEGIN:VCARD\rN;CHARSET=SHIFT_JIS:\nEMAIL;\n"
                                       "END:VCARD"));
+    // A control character, which no parameter may hold, is left out.
+    const char control[] = "BEGIN:VCARD\nTEL;\\\0:p\nX-A;X-B=c\x01d:e\nEND:VCARD\n";
+    importVcfFile(store, folder.write("control.vcf", std::string(control, sizeof control - 1)));
     std::string once = exported(store, folder, FileKind::Vcard3);
     EXPECT_NE(once.find("TEL;TYPE=WORK,FAX:0312345678\r\n"), std::string::npos) << once;
+    EXPECT_EQ(once.find_first_of(std::string("\x01\0", 2)), std::string::npos) << once;
     Store again = Store::inMemory();
     importVcfFile(again, folder.write("once.vcf", once));
     EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
