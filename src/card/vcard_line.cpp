@@ -217,11 +217,12 @@ void appendEscapedText(std::string& out, std::string_view text) {
 }
 
 void appendParameter(std::string& out, std::string_view name, std::string_view value) {
+    const size_t start = out.size();
     out.append(";").append(name).append("=");
     // One look at each character: most values hold none of these.
     static constexpr auto kMarks = [] {
         std::array<unsigned char, 256> marks{};
-        marks[':'] = marks[';'] = 1;                 // to be quoted
+        marks[':'] = marks[';'] = 1;  // to be quoted
         // To be rewritten: a line break as a blank, a quote as an apostrophe; any other
         // control character, which no parameter may hold, left out.
         for (int c = 0; c < 0x20; ++c)
@@ -245,6 +246,8 @@ void appendParameter(std::string& out, std::string_view name, std::string_view v
                 out += c;
         }
     if (quoted) out += '"';
+    // A value of nothing (or of control characters alone) says nothing, and reads back as none.
+    if (out.size() == start + name.size() + 2) out.resize(start);
 }
 
 }  // namespace tsunagi

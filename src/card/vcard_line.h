@@ -37,8 +37,9 @@ struct VcardLine {
 bool parseVcardLine(std::string_view line, VcardLine& out);
 
 // Appends ";NAME=value": the value in double quotes where it holds a ":" or a ";", its line
-// breaks as blanks and a double quote as a single one, so that the line reads back with the
-// same parameters. `name` stands for the parameter's own name where given (";TYPE=" lists).
+// breaks as blanks, a double quote as a single one and other control characters left out, so
+// that the line reads back with the same parameters; nothing where the value is then empty.
+// `name` stands for the parameter's own name where given (";TYPE=" lists).
 void appendParameter(std::string& out, std::string_view name, std::string_view value);
 
 // Undoes quoted-printable: "=E5=B1=B1" gives the three bytes, "=" at a line's end joins it
