@@ -134,9 +134,18 @@ PersonItem withPlainTypes(const PersonItem& item) {
     return plain;
 }
 
+// A number or a mail escaped as any text, whether the phone's line or another card's gave it
+// (a kept line holds a 2.1 card's ";" as it came).
+PersonItem escapedItem(const PersonItem& item) {
+    if (item.line.value.find_first_of(";,\\") == std::string::npos) return item;
+    PersonItem escaped = item;
+    escaped.line.value = escapeText(item.text());
+    return escaped;
+}
+
 // A number as vCard 3.0 has it: as people read it (numberAsText), escaped as any text.
 PersonItem telItem(const PersonItem& number) {
-    if (!startsWithIgnoringCase(number.line.value, "tel:")) return number;
+    if (!startsWithIgnoringCase(number.line.value, "tel:")) return escapedItem(number);
     PersonItem text = number;
     std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
     text.line.value = escapeText(numberAsText(number.line.value));
@@ -172,7 +181,7 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
         lines.text("X-PHONETIC-MIDDLE-NAME", person.readingMiddle);
         lines.text("X-PHONETIC-FIRST-NAME", person.readingGiven);
         for (const PersonItem& number : person.numbers) lines.item(withPlainTypes(telItem(number)));
-        for (const PersonItem& mail : person.mails) lines.item(withPlainTypes(mail));
+        for (const PersonItem& mail : person.mails) lines.item(withPlainTypes(escapedItem(mail)));
         for (const std::string& note : person.notes) lines.text("NOTE", note);
         for (const std::vector<std::string>& organization : person.organizations)
             appendFolded(card, "ORG:" + joinedComponents(organization, 1));

@@ -175,6 +175,24 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
 }
 
+// A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
+// a line kept as it came gave it, so that it reads back the same whichever gives it then.
+TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("semi.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:2.1\r\nN:A\r\n"
+                                      "TEL;CELL:090;1\r\nTEL;X-FOO:091;2\r\n"
+                                      "EMAIL;X-BAR:a;b@example.jp\r\nEND:VCARD\r\n"));
+    std::string once = exported(store, folder, FileKind::Vcard3);
+    EXPECT_NE(once.find("TEL;TYPE=CELL:090\\;1\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find(".TEL:091\\;2\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find(":a\\;b@example.jp\r\n"), std::string::npos) << once;
+    Store again = Store::inMemory();
+    importVcfFile(again, folder.write("once.vcf", once));
+    EXPECT_EQ(exported(again, folder, FileKind::Vcard3), once);
+}
+
 // A card of two photos: the person's own is written first and the other after it, so that a
 // second reading takes the same one for the person's and writes them in the same order.
 TEST(SmartphoneGoldens, TwoPhotosReadBackInTheirOrder) {
