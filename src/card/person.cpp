@@ -464,7 +464,8 @@ std::vector<PersonItem> matched(const std::vector<VcardLine>& phone, std::vector
         return std::string(splitExtension(text).extension);
     };
     for (const VcardLine& line : phone) {
-        std::string key = numbers ? numberKeyOf(line) : lowerAscii(trimBlanks(line.value));
+        std::string key =
+            numbers ? numberKeyOf(line) : lowerAscii(trimBlanks(unescaped(line.value)));
         std::string extension = numbers ? extensionOf(line) : std::string();
         size_t found = kept.size();
         // Its own extension and kind first, then its extension; a line without one takes a

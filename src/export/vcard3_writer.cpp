@@ -125,6 +125,9 @@ PersonItem withPlainTypes(const PersonItem& item) {
             !item.line.parameter("VALUE") && !startsWithIgnoringCase(value, "sip:") &&
             !startsWithIgnoringCase(value, "sips:"))
             parameters.push_back({"TYPE", "VOICE"});
+        // A mail's, likewise, is INTERNET.
+        if (item.line.name == "EMAIL" && item.line.group.empty() && item.label.empty())
+            parameters.push_back({"TYPE", "INTERNET"});
         return plain;
     }
     first->value = joined;
