@@ -502,9 +502,15 @@ std::vector<std::string> PersonItem::types() const {
     std::vector<std::string> out;
     for (const VcardParameter& parameter : line.parameters)
         if (parameter.name == "TYPE")
-            for (const std::string& type : componentsOf(parameter.value, ','))
+            for (std::string type : componentsOf(parameter.value, ',')) {
+                // Control characters are no part of a type word (nor may a parameter hold them).
+                std::erase_if(type, [](char c) {
+                    bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+                    return control && c != '\t' && c != '\r' && c != '\n';
+                });
                 if (std::string word = trimmedPart(type); !word.empty())
                     out.push_back(upperAscii(word));
+            }
     return out;
 }
 

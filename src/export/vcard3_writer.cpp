@@ -115,6 +115,10 @@ PersonItem withPlainTypes(const PersonItem& item) {
     auto& parameters = plain.line.parameters;
     auto first = std::find_if(parameters.begin(), parameters.end(),
                               [](const VcardParameter& p) { return p.name == "TYPE"; });
+    if (first != parameters.end() && joined.empty()) {  // types of nothing: none
+        std::erase_if(parameters, [](const VcardParameter& p) { return p.name == "TYPE"; });
+        first = parameters.end();
+    }
     if (first == parameters.end()) {
         // A number of no type and no label (vCard 4.0 has no default) is a voice number, as
         // vCard 3.0 reads a TEL of no type: said, so that it reads back as it was written. An
@@ -133,7 +137,6 @@ PersonItem withPlainTypes(const PersonItem& item) {
     first->value = joined;
     std::erase_if(parameters,
                   [&](const VcardParameter& p) { return p.name == "TYPE" && &p != &*first; });
-    if (joined.empty()) parameters.erase(first);
     return plain;
 }
 

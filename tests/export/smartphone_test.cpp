@@ -105,15 +105,17 @@ TEST(SmartphoneGoldens, VcardFoursNumbersReadBackAsWritten) {
 }
 
 // A number of no type is a voice number whatever it holds, a colon or a card's last line
-// included, and a mail of no type an Internet mail, as vCard 3.0 reads them back; an address
-// (sip:, or any written as one: VALUE=uri) is none. A tel: URI is written as people read it,
-// escaped as any text.
+// included, and a mail of no type an Internet mail (a type of control characters is none), as
+// vCard 3.0 reads them back; an address (sip:, or any written as one: VALUE=uri) is none. A tel:
+// URI is written as people read it, escaped as any text.
 TEST(SmartphoneGoldens, ANumberOrAMailOfNoTypeReadsBackAsWritten) {
     TempFolder folder;
     Store store = Store::inMemory();
     importVcfFile(store, folder.write("odd.vcf", "BEGIN:VCARD\nX-JPG-\nTEL:END:VCARD"));
     importVcfFile(store, folder.write("uri.vcf", "BEGIN:VCARD\nTEL:tel:1;ext=;\nEND:VCARD"));
     importVcfFile(store, folder.write("mail.vcf", "BEGIN:VCARD\nEMAIL:R\rEMAIL;T:;\nEND:VCARD"));
+    importVcfFile(store, folder.write("control.vcf",
+                                      "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\nTEL;\x1d:5\nEND:VCARD"));
     importVcfFile(store, folder.write("phone-sip.vcf",
                                       "BEGIN:VCARD\nX-JPG-\nTEL:sip:b@example.jp\nEND:VCARD"));
     importVcfFile(store, folder.write("sip.vcf",
@@ -122,6 +124,7 @@ TEST(SmartphoneGoldens, ANumberOrAMailOfNoTypeReadsBackAsWritten) {
     std::string once = exported(store, folder, FileKind::Vcard3);
     EXPECT_NE(once.find("TEL;TYPE=VOICE:END:VCARD\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("EMAIL;TYPE=INTERNET:R\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("TEL;TYPE=VOICE:5\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("TEL;TYPE=VOICE:1 ext. \\;\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("TEL;VALUE=uri:sip:a@example.jp\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("TEL:sip:b@example.jp\r\n"), std::string::npos) << once;
