@@ -9,8 +9,8 @@ scripts/install-deps.sh clang-14 libclang-rt-14-dev
 seconds=${1:-60}; shift || true
 targets=("$@")
 # fuzz_roundtrip and fuzz_google_roundtrip are run by name: they still find odd bytes that
-# settle only on a second reading (a mail whose value holds "END:VCARD" in a file of CR line
-# ends, a bare CR inside a name), which would make a short run fail by chance.
+# settle only on a second reading (control characters and mixed line ends in a card's lines,
+# after a few thousand runs), which would make a short run fail by chance.
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_vcf fuzz_csv fuzz_workbook fuzz_lines fuzz_merge)
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTSUNAGI_FUZZ=ON >/dev/null

@@ -154,7 +154,7 @@ PersonItem telItem(const PersonItem& number) {
     if (!startsWithIgnoringCase(number.line.value, "tel:")) return escapedItem(number);
     PersonItem text = number;
     std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
-    text.line.value = escapeText(numberAsText(number.line.value));
+    text.line.value = escapeText(trimBlanks(numberAsText(number.line.value)));
     return text;
 }
 
