@@ -28,6 +28,14 @@ Imported importFixture(const std::string& name) {
     return imported;
 }
 
+// The store's entries as vCard 3.0.
+std::string vcard3Of(const Store& store) {
+    Connection connection = store.open();
+    StringSink out;
+    writeVcard3(storedRows(connection), out);
+    return out.text;
+}
+
 const std::string kLongName = "寿限無寿限無五劫の擦り切れ海砂利水魚の水行末雲来末風来末";
 
 TEST(ForeignVcard, AJapanesePhoneWithLfLineEndsIsReadLineForLine) {
@@ -153,14 +161,12 @@ TEST(ForeignVcard, ParametersAreReadInTheCardsCharacterSet) {
                   folder.write("bad.vcf", "BEGIN:VCARD\nN;SORT-AS=\"\xe3\":\xce\nEND:VCARD\n"), {},
                   &report);
     EXPECT_EQ(report.damaged.size(), 1u);
-    Connection connection = store.open();
-    StringSink out;
-    writeVcard3(storedRows(connection), out);
-    EXPECT_TRUE(isValidUtf8(out.text)) << out.text;
-    EXPECT_NE(out.text.find("X-PHONETIC-LAST-NAME:ﾔﾏﾀﾞ\r\nX-PHONETIC-FIRST-NAME:ﾀﾛｳ\r\n"),
+    const std::string out = vcard3Of(store);
+    EXPECT_TRUE(isValidUtf8(out)) << out;
+    EXPECT_NE(out.find("X-PHONETIC-LAST-NAME:ﾔﾏﾀﾞ\r\nX-PHONETIC-FIRST-NAME:ﾀﾛｳ\r\n"),
               std::string::npos)
-        << out.text;
-    EXPECT_NE(out.text.find("X-PHONETIC-LAST-NAME:\uFFFD\r\n"), std::string::npos) << out.text;
+        << out;
+    EXPECT_NE(out.find("X-PHONETIC-LAST-NAME:\uFFFD\r\n"), std::string::npos) << out;
 }
 
 // Text that a 2.1 writer sent as base64 is the text it encodes (UTF-8 where the card names no
@@ -180,13 +186,11 @@ TEST(ForeignVcard, TextSentAsBase64IsReadAsText) {
                                "END:VCARD\r\n"),
                   {}, &report);
     EXPECT_EQ(report.damaged, (std::vector<std::string>{"山田 太郎"}));
-    Connection connection = store.open();
-    StringSink out;
-    writeVcard3(storedRows(connection), out);
-    EXPECT_TRUE(isValidUtf8(out.text)) << out.text;
+    const std::string out = vcard3Of(store);
+    EXPECT_TRUE(isValidUtf8(out)) << out;
     for (const char* line : {"N:山田;太郎;;;\r\n", "NOTE:メモ\r\n", "TITLE:\uFFFD\r\n",
                              "PHOTO;ENCODING=b;TYPE=JPEG:/9j/AA==\r\n"})
-        EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
 // In a file of UTF-8 alone, bytes that quoted-printable or base64 hide are read as any other
@@ -204,13 +208,11 @@ TEST(ForeignVcard, BytesHiddenByATransferEncodingAreReadInAUtf8File) {
                                "ROLE;ENCODING=b:jlKTYw==\r\nEND:VCARD\r\n"),
                   {}, &report);
     EXPECT_EQ(report.damaged, (std::vector<std::string>{"京 太郎"}));
-    Connection connection = store.open();
-    StringSink out;
-    writeVcard3(storedRows(connection), out);
-    EXPECT_TRUE(isValidUtf8(out.text)) << out.text;
+    const std::string out = vcard3Of(store);
+    EXPECT_TRUE(isValidUtf8(out)) << out;
     for (const char* line :
          {"NOTE:\uFFFD\r\n", "TITLE:\uFFFD\r\n", "X-MEMO:山田\r\n", "ROLE:山田\r\n"})
-        EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
 // A soft break of quoted-printable before a fold is one break: only where the line is
@@ -224,11 +226,9 @@ TEST(ForeignVcard, ASoftBreakBeforeAFoldOnlyInQuotedPrintable) {
                                "NOTE;QUOTED-PRINTABLE:abc=\r\n def\r\n"
                                "TITLE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:=E5=B1=\r\n =B1\r\n"
                                "ROLE;X-ENCODING=QUOTED-PRINTABLE:a=\r\n b\r\nEND:VCARD\r\n"));
-    Connection connection = store.open();
-    StringSink out;
-    writeVcard3(storedRows(connection), out);
+    const std::string out = vcard3Of(store);
     for (const char* line : {"NOTE:abcdef\r\n", "TITLE:山\r\n", "ROLE:a=b\r\n"})
-        EXPECT_NE(out.text.find(line), std::string::npos) << line << "\n" << out.text;
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
 // An empty line of a group (an iPhone's labelled mail left empty) says nothing: the card's
@@ -239,11 +239,8 @@ TEST(ForeignVcard, AnEmptyLabelledMailSaysNothing) {
     importVcfFile(store, folder.write("empty.vcf",
                                       "BEGIN:VCARD\rm.EMAIL:\nEMAIL:a@example.jp\n"
                                       "m.X-ABLabel:work\nEND:VCARD"));
-    Connection connection = store.open();
-    StringSink out;
-    writeVcard3(storedRows(connection), out);
-    EXPECT_NE(out.text.find("\r\nEMAIL;TYPE=INTERNET:a@example.jp\r\nUID:"), std::string::npos)
-        << out.text;
+    const std::string out = vcard3Of(store);
+    EXPECT_NE(out.find("\r\nEMAIL;TYPE=INTERNET:a@example.jp\r\nUID:"), std::string::npos) << out;
 }
 
 // A card with only a nickname is named by it, as Android writes one (its own row) as well as
@@ -263,15 +260,10 @@ TEST(ForeignVcard, ACardOfANicknameAloneIsNamedByIt) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0][2], "N;CHARSET=SHIFT_JIS:ヤマ");
     EXPECT_EQ(rows[1][2], "N;CHARSET=SHIFT_JIS:Ken");
-    Connection connection = store.open();
-    StringSink once;
-    writeVcard3(storedRows(connection), once);
+    const std::string once = vcard3Of(store);
     Store again = Store::inMemory();
-    importVcfFile(again, folder.write("once.vcf", once.text));
-    Connection back = again.open();
-    StringSink twice;
-    writeVcard3(storedRows(back), twice);
-    EXPECT_EQ(twice.text, once.text);
+    importVcfFile(again, folder.write("once.vcf", once));
+    EXPECT_EQ(vcard3Of(again), once);
 }
 
 }  // namespace
