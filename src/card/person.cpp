@@ -544,12 +544,10 @@ Person readPerson(const EntryRow& row) {
         if (kind == ColumnKind::Numbers || kind == ColumnKind::Mails) {
             // A number or a mail of blanks and line breaks alone is none, as any other card
             // reads it.
-            auto blank = [](std::string_view text) {
-                return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-            };
             forEachPiece(value, [&](std::string_view piece) {
-                if (!parseVcardLine(piece, raw) || blank(raw.value)) return;
-                if ((raw.quotedPrintable() || raw.base64()) && blank(phoneText(raw))) return;
+                if (!parseVcardLine(piece, raw) || holdsOnlyBlanks(raw.value)) return;
+                if ((raw.quotedPrintable() || raw.base64()) && holdsOnlyBlanks(phoneText(raw)))
+                    return;
                 VcardLine line = phoneLineAs3(raw);
                 if (trimBlanks(line.value).empty()) return;
                 (kind == ColumnKind::Numbers ? reading.phoneNumbers : reading.phoneMails)

@@ -811,7 +811,7 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
         std::string value = fieldAt(fields, column.position);
         // A cell of blanks and line breaks alone says nothing (a stray CR of a file that ends
         // its lines with LF).
-        if (value.find_first_not_of(" \t\r\n") == std::string::npos) continue;
+        if (holdsOnlyBlanks(value)) continue;
         switch (column.role) {
             case CsvRole::Name:
                 name = value;

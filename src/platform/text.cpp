@@ -36,6 +36,10 @@ std::string trimBlanks(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
+bool holdsOnlyBlanks(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
 static bool isContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 size_t characterCount(std::string_view text) {

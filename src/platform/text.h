@@ -22,6 +22,8 @@ inline bool contains(std::string_view text, std::string_view part) {
 
 // Removes ASCII blanks at both ends (not tabs, not ideographic spaces).
 std::string trimBlanks(std::string_view text);
+// Whether the text holds nothing but blanks, tabs and line breaks (or nothing at all).
+bool holdsOnlyBlanks(std::string_view text);
 
 size_t characterCount(std::string_view text);
 
