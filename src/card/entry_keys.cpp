@@ -138,7 +138,10 @@ void makeMissingKeys(Connection& connection) {
     transaction.commit();
 }
 
-std::vector<SharedKey> sharedEntryKeys(Connection& connection, std::vector<EntryKeyKinds>* kinds) {
+std::vector<SharedKey> sharedEntryKeys(Connection& connection, std::vector<EntryKeyKinds>* kinds,
+                                       HeldKeys* held) {
+    if (held && held->whole && static_cast<int>(held->kinds.size()) == countEntries(connection))
+        return sharedKeys(*held, kinds);
     Statement made = connection.prepare("PRAGMA user_version;");
     bool current = made.step() && made.integer(0) == kEntryKeysVersion;
     int keyed = 0;

@@ -52,8 +52,10 @@ class EntryKeyMaker {
 void makeMissingKeys(Connection& connection);
 
 // Every key that two or more entries share, with each of them, ordered by key, then by id;
-// the keys of entries that had none made first.
+// the keys of entries that had none made first. `held`: the keys the store holds in memory,
+// taken where they are those of every entry.
 std::vector<SharedKey> sharedEntryKeys(Connection& connection,
-                                       std::vector<EntryKeyKinds>* kinds = nullptr);
+                                       std::vector<EntryKeyKinds>* kinds = nullptr,
+                                       HeldKeys* held = nullptr);
 
 }  // namespace tsunagi

@@ -249,9 +249,14 @@ int main(int argc, char** argv) {
     try {
         Store store = Store::temporary();
         removeStoreOnSignals(store.databasePath());
-        // Keys are what the same person is sought by: a run that seeks nobody makes none.
-        if (!options.merge && !options.duplicates && options.carddav.empty())
-            store.leaveKeysUntilAsked();
+        // Keys are what the same person is sought by: a run that seeks nobody makes none, and
+        // one that seeks once, straight after its imports, holds them in memory.
+        if (options.carddav.empty()) {
+            if (!options.merge && !options.duplicates)
+                store.leaveKeysUntilAsked();
+            else
+                store.holdKeysInMemory();
+        }
         for (const std::string& input : options.inputs) {
             ImportReport report;
             FileKind kind = *openKindForName(input);

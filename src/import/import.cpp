@@ -13,7 +13,9 @@ CardWriter::CardWriter(const Store& store, const std::string& file, const Import
       transaction_(connection_),
       inserter_(connection_),
       makesKeys_(store.keysAtImport()),
+      held_(store.heldKeys() && store.heldKeys()->whole ? store.heldKeys() : nullptr),
       reporter_(progress, file) {
+    if (held_) heldFrom_ = {held_->keys.size(), held_->kinds.size()};
     forgetKeysUnlessMadeBy(connection_, kEntryKeysVersion);
 }
 
@@ -26,7 +28,9 @@ void CardWriter::add(std::span<const std::string> columns, std::string_view join
 
 void CardWriter::add(std::span<const std::string> columns, std::string_view joinedExtras,
                      std::span<const std::int64_t> keys) {
-    std::int64_t id = inserter_.insertJoined(columns, joinedExtras, keys);
+    std::int64_t id = inserter_.insertJoined(columns, joinedExtras,
+                                             held_ ? std::span<const std::int64_t>() : keys);
+    if (held_) hold(id, keys);
     if (file_.firstId == 0) file_.firstId = id;
     file_.lastId = id;
     reporter_.card();
@@ -34,15 +38,43 @@ void CardWriter::add(std::span<const std::string> columns, std::string_view join
 
 void CardWriter::addAll(std::span<const NewEntry> entries) {
     if (entries.empty()) return;
-    std::int64_t first = inserter_.insertAll(entries);
+    std::int64_t first;
+    if (held_) {
+        unkeyed_.assign(entries.begin(), entries.end());
+        for (NewEntry& entry : unkeyed_) entry.keys = {};
+        first = inserter_.insertAll(unkeyed_);
+        for (size_t e = 0; e < entries.size(); ++e)
+            hold(first + static_cast<std::int64_t>(e), entries[e].keys);
+    } else {
+        first = inserter_.insertAll(entries);
+    }
     if (file_.firstId == 0) file_.firstId = first;
     file_.lastId = first + static_cast<std::int64_t>(entries.size()) - 1;
     for (size_t e = 0; e < entries.size(); ++e) reporter_.card();
 }
 
+CardWriter::~CardWriter() {
+    // What an import left uncommitted is not in the store: nor are its keys.
+    if (held_ && !committed_) {
+        held_->keys.resize(std::min(held_->keys.size(), heldFrom_.first));
+        held_->kinds.resize(std::min(held_->kinds.size(), heldFrom_.second));
+    }
+}
+
+void CardWriter::hold(std::int64_t id, std::span<const std::int64_t> keys) {
+    held_->sorted = false;
+    unsigned kinds = 0;
+    for (std::int64_t key : keys) {
+        held_->keys.push_back({key, id});
+        kinds |= 1u << static_cast<int>(kindOf(key));
+    }
+    held_->kinds.push_back({id, kinds});
+}
+
 long CardWriter::commit() {
     if (file_.firstId != 0) recordEntryFile(connection_, file_);
     transaction_.commit();
+    committed_ = true;
     return reporter_.cards();
 }
 

@@ -71,6 +71,9 @@ class ProgressReporter {
 class CardWriter {
   public:
     CardWriter(const Store& store, const std::string& file, const ImportProgress& progress);
+    ~CardWriter();
+    CardWriter(const CardWriter&) = delete;
+    CardWriter& operator=(const CardWriter&) = delete;
 
     // The model's line template, for importers that build cards from fields.
     std::vector<std::string> lineTemplate() { return readLineTemplate(connection_); }
@@ -93,11 +96,19 @@ class CardWriter {
     void setPhoneOwn(bool own) { file_.phoneOwn = own; }
 
   private:
+    void hold(std::int64_t id, std::span<const std::int64_t> keys);
+
     Connection connection_;
     Transaction transaction_;
     EntryInserter inserter_;
     EntryKeyMaker keys_;
     bool makesKeys_;
+    // Where the store holds its keys in memory, this file's are added to them as they come,
+    // after the first `heldFrom_` (keys, entries), and taken away again unless committed.
+    HeldKeys* held_;
+    std::pair<size_t, size_t> heldFrom_;
+    bool committed_ = false;
+    std::vector<NewEntry> unkeyed_;
     ProgressReporter reporter_;
     EntryFile file_;
 };

@@ -589,7 +589,8 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     // Only entries that share a key with another can be in a group: they are read, the others
     // not, and the keys they share say most of what is needed.
     std::vector<EntryKeyKinds> kinds;
-    std::vector<SharedKey> shared = sharedEntryKeys(connection, sureOnly ? &kinds : nullptr);
+    std::vector<SharedKey> shared =
+        sharedEntryKeys(connection, sureOnly ? &kinds : nullptr, store.heldKeys());
     const std::vector<std::int64_t> widely = leaveOutWidelyShared(shared);
     const IdPlaces places(shared);
     const std::vector<std::int64_t>& ids = places.ids();
@@ -1776,6 +1777,7 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
             if (group.entries.size() >= 2 && read(group, rows)) write(mergedGroup(rows));
     }
     transaction.commit();
+    if (HeldKeys* held = store.heldKeys(); held && !touched.empty()) held->letGo();
     result.entriesBefore = static_cast<long>(touched.size());
     result.entriesAfter = static_cast<long>(kept.size());
     return result;

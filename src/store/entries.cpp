@@ -412,39 +412,47 @@ void KeyWriter::write(std::int64_t id, std::span<const std::int64_t> keys) {
 
 namespace {
 
-// Sorts by key, then id. The table is read in ascending id, so a stable sort by key alone
-// does: four passes of a radix sort, sixteen bits at a time, each skipped where every key has
-// the same sixteen bits. Keys read in any other order are sorted by comparison.
+// Sorts by key, then id.
 void sortByKeyThenId(std::vector<SharedKey>& keys) {
-    bool ascending =
-        std::is_sorted(keys.begin(), keys.end(),
-                       [](const SharedKey& a, const SharedKey& b) { return a.id < b.id; });
-    if (!ascending || keys.size() < 4096) {
-        std::sort(keys.begin(), keys.end(), [](const SharedKey& a, const SharedKey& b) {
-            return a.key != b.key ? a.key < b.key : a.id < b.id;
-        });
+    auto before = [](const SharedKey& a, const SharedKey& b) {
+        return a.key != b.key ? a.key < b.key : a.id < b.id;
+    };
+    if (keys.size() < 4096) {
+        std::sort(keys.begin(), keys.end(), before);
         return;
     }
-    // Digits of 11 bits: few enough places to write to at once for the caches to keep up.
-    constexpr int kBits = 11, kPasses = (64 + kBits - 1) / kBits, kDigits = 1 << kBits;
-    // Signed order: the top bit flipped sorts negative keys first.
-    auto digit = [](const SharedKey& key, int pass) {
-        std::uint64_t bits = static_cast<std::uint64_t>(key.key) ^ (std::uint64_t(1) << 63);
-        return static_cast<size_t>(bits >> (kBits * pass) & (kDigits - 1));
+    // The keys are hashes, spread evenly: one pass puts each among those of its top 16 bits,
+    // a handful, which are then sorted where they are (a key that many entries share, among
+    // its own). Signed order: the top bit flipped puts negative keys first.
+    constexpr int kBits = 16;
+    auto bucket = [](const SharedKey& key) {
+        return static_cast<size_t>(
+            (static_cast<std::uint64_t>(key.key) ^ (std::uint64_t(1) << 63)) >> (64 - kBits));
     };
-    std::vector<std::uint32_t> counts(size_t(kPasses) * kDigits);
-    for (const SharedKey& key : keys)
-        for (int pass = 0; pass < kPasses; ++pass)
-            ++counts[size_t(pass) * kDigits + digit(key, pass)];
+    std::vector<std::uint32_t> starts((size_t(1) << kBits) + 1, 0);
+    for (const SharedKey& key : keys) ++starts[bucket(key) + 1];
+    for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
+    std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
     std::vector<SharedKey> scratch(keys.size());
-    for (int pass = 0; pass < kPasses; ++pass) {
-        std::uint32_t* count = counts.data() + size_t(pass) * kDigits;
-        if (count[digit(keys.front(), pass)] == keys.size()) continue;
-        std::uint32_t start = 0;
-        for (size_t d = 0; d < kDigits; ++d) start += std::exchange(count[d], start);
-        for (const SharedKey& key : keys) scratch[count[digit(key, pass)]++] = key;
-        keys.swap(scratch);
+    for (const SharedKey& key : keys) scratch[next[bucket(key)]++] = key;
+    for (size_t b = 0; b + 1 < starts.size(); ++b)
+        if (starts[b + 1] - starts[b] > 1)
+            std::sort(scratch.begin() + starts[b], scratch.begin() + starts[b + 1], before);
+    keys.swap(scratch);
+}
+
+// Sorts the keys by key, then id, and keeps those of two entries or more.
+void keepShared(std::vector<SharedKey>& keys) {
+    sortByKeyThenId(keys);
+    size_t kept = 0;
+    for (size_t i = 0; i < keys.size();) {
+        size_t end = i + 1;
+        while (end < keys.size() && keys[end].key == keys[i].key) ++end;
+        if (end - i > 1)
+            for (; i < end; ++i) keys[kept++] = keys[i];
+        i = end;
     }
+    keys.resize(kept);
 }
 
 }  // namespace
@@ -452,9 +460,13 @@ void sortByKeyThenId(std::vector<SharedKey>& keys) {
 std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries,
                                   std::vector<EntryKeyKinds>* kinds) {
     // An entry's keys are one row, so that storing them costs one insert; sorted here by key.
+    // Room for more keys than entries hold (a few each) is only address space until used;
+    // growing the list instead would copy it and touch fresh pages at every step.
+    Statement counted = connection.prepare("select count(*) from entry_keys;");
+    size_t rows = counted.step() ? static_cast<size_t>(counted.integer(0)) : 0;
     Statement select = connection.prepare("select entry_id, keys from entry_keys;");
     std::vector<SharedKey> keys;
-    keys.reserve(size_t(1) << 16);
+    keys.reserve(std::max(size_t(1) << 16, rows * 8));
     int entries = 0;
     for (; select.step(); ++entries) {
         std::int64_t id = select.integer(0);
@@ -469,16 +481,32 @@ std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries,
         if (kinds) kinds->push_back({id, held});
     }
     if (keyedEntries) *keyedEntries = entries;
-    sortByKeyThenId(keys);
-    size_t kept = 0;
-    for (size_t i = 0; i < keys.size();) {
+    keepShared(keys);
+    return keys;
+}
+
+void HeldKeys::letGo() {
+    whole = false;
+    keys = {};
+    kinds = {};
+    sorted = false;
+}
+
+std::vector<SharedKey> sharedKeys(HeldKeys& held, std::vector<EntryKeyKinds>* kinds) {
+    // Sorted where they are held, once: only the shared ones are copied.
+    if (!held.sorted) {
+        sortByKeyThenId(held.keys);
+        held.sorted = true;
+    }
+    std::vector<SharedKey> keys;
+    const std::vector<SharedKey>& all = held.keys;
+    for (size_t i = 0; i < all.size();) {
         size_t end = i + 1;
-        while (end < keys.size() && keys[end].key == keys[i].key) ++end;
-        if (end - i > 1)
-            for (; i < end; ++i) keys[kept++] = keys[i];
+        while (end < all.size() && all[end].key == all[i].key) ++end;
+        if (end - i > 1) keys.insert(keys.end(), all.begin() + i, all.begin() + end);
         i = end;
     }
-    keys.resize(kept);
+    if (kinds) *kinds = held.kinds;
     return keys;
 }
 

@@ -221,6 +221,19 @@ struct EntryKeyKinds {
 std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries = nullptr,
                                   std::vector<EntryKeyKinds>* kinds = nullptr);
 
+// The keys of every entry imported into a store that holds them in memory
+// (Store::holdKeysInMemory), as the imports committed them.
+struct HeldKeys {
+    std::vector<SharedKey> keys;       // in ascending id, unless sorted
+    bool sorted = false;               // by key, then id
+    std::vector<EntryKeyKinds> kinds;  // every entry imported, those without keys too
+    // False once something else changed the entries: the keys say nothing any more.
+    bool whole = true;
+    void letGo();
+};
+// The same as sharedKeys over keys held in memory, which it sorts where they are.
+std::vector<SharedKey> sharedKeys(HeldKeys& held, std::vector<EntryKeyKinds>* kinds);
+
 // Rewrites columns 1 to n with `columns` and empties the columns after them; what the entry
 // holds beyond them stays. False when no row has that id.
 bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std::string>& columns);

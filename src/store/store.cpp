@@ -14,6 +14,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "store/entries.h"
 
 namespace tsunagi {
 
@@ -373,6 +374,13 @@ void Store::createFile(const std::string& path) {
     Transaction transaction(connection);
     connection.execute(kStoreSchema);
     transaction.commit();
+}
+
+void Store::holdKeysInMemory() {
+    heldKeys_ = std::make_shared<HeldKeys>();
+    // Room for a million keys is only address space until it is used; growing into it
+    // instead would copy the keys and touch fresh memory at every step.
+    heldKeys_->keys.reserve(size_t(1) << 20);
 }
 
 Connection Store::open() const {

@@ -104,6 +104,8 @@ class Transaction {
     bool done_ = false;
 };
 
+struct HeldKeys;
+
 class Store {
   public:
     // A store in a file named by a connection text; each open() is a new connection.
@@ -127,6 +129,12 @@ class Store {
     // they are first asked for.
     bool keysAtImport() const { return keysAtImport_; }
     void leaveKeysUntilAsked() { keysAtImport_ = false; }
+    // Whether the keys an import makes are held here instead of being stored beside the
+    // entries: for a store only imported into and then sought in (a command-line run), whose
+    // keys would be written only to be read straight back. Whatever else changes the entries
+    // lets them go (HeldKeys::letGo), and they are made from the entries when next asked for.
+    void holdKeysInMemory();
+    HeldKeys* heldKeys() const { return heldKeys_.get(); }
 
   private:
     Store() = default;
@@ -134,6 +142,7 @@ class Store {
     StoreLocation location_;
     std::shared_ptr<sqlite3> kept_;
     bool keysAtImport_ = true;
+    std::shared_ptr<HeldKeys> heldKeys_;
 };
 
 }  // namespace tsunagi

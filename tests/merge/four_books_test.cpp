@@ -13,6 +13,7 @@
 #include "commands/open_command.h"
 #include "merge/duplicates.h"
 #include "platform/codec.h"
+#include "support/rows.h"
 #include "support/temp_folder.h"
 #include "support/variants.h"
 
@@ -301,6 +302,69 @@ TEST(FourBooks, TheSamePersonTiedNeverTwoInEveryOrder) {
     EXPECT_TRUE(has("岡浩||"));
     EXPECT_TRUE(has("岡博|1990-07-07|"));
     for (const std::string& person : people) EXPECT_EQ(person.find("00/0/0"), std::string::npos);
+}
+
+// What a search found, group by group, in words that compare.
+std::vector<std::string> described(const std::vector<DuplicateGroup>& groups) {
+    std::vector<std::string> lines;
+    for (const DuplicateGroup& group : groups) {
+        std::string line = std::string(group.sure() ? "same" : "asked") + "|" + group.reason + "|" +
+                           group.askedReason + "|" +
+                           (group.nameFrom ? std::to_string(*group.nameFrom) : "") + "|";
+        for (const DuplicateEntry& entry : group.entries)
+            line += (entry.asked ? "?" : "") + std::to_string(entry.id) + ",";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(FourBooks, KeysHeldInMemoryFindAndMergeAsStoredKeysDo) {
+    TempFolder folder;
+    std::vector<Book> books = {{"phone.vcf", kPhone, FileKind::PhoneCards},
+                               {"iphone.vcf", kIphone, FileKind::PhoneCards},
+                               {"google.csv", kGoogle, FileKind::AddressBook},
+                               {"outlook.csv", kOutlook, FileKind::AddressBook}};
+    // Namesakes of the phone's people, in a file whose import is cancelled half-way: none of
+    // them is in the store, and none of their keys may be either.
+    std::string cancelled;
+    for (int i = 0; i < 600; ++i)
+        cancelled += utf8ToCp932("BEGIN:VCARD\r\nN;CHARSET=SHIFT_JIS:岡;浩\r\nTEL;CELL:0901100" +
+                                 std::to_string(1000 + i) + "\r\nX-GNO:0\r\nEND:VCARD\r\n");
+    std::string cancelledPath = folder.write("cancelled.vcf", cancelled);
+    std::vector<int> order = {0, 1, 2, 3};
+    for (int round = 0; round < 3; ++round) {
+        Store stored = Store::inMemory();
+        Store held = Store::inMemory();
+        held.holdKeysInMemory();
+        for (size_t b = 0; b < order.size(); ++b)
+            for (Store* store : {&stored, &held}) {
+                const Book& book = books[order[b]];
+                importFile(*store, folder.write(book.name, book.bytes), book.kind);
+                if (b == 1) {
+                    EXPECT_THROW(
+                        importFile(*store, cancelledPath, FileKind::PhoneCards,
+                                   [](const std::string&, long cards) { return cards < 300; }),
+                        ImportCancelled);
+                }
+            }
+        std::vector<DuplicateGroup> sure = findDuplicates(held, true);
+        EXPECT_EQ(described(sure), described(findDuplicates(stored, true)));
+        EXPECT_EQ(described(findDuplicates(held)), described(findDuplicates(stored)));
+        EXPECT_FALSE(sure.empty());
+        // Found by the keys held, none made from the entries; the cancelled file's gone with it.
+        Connection connection = held.open();
+        Statement keyed = connection.prepare("select count(*) from entry_keys;");
+        ASSERT_TRUE(keyed.step());
+        EXPECT_EQ(keyed.integer(0), 0);
+        // A merge changes the entries: the keys held for them are let go, and those of the
+        // merged entries are made anew.
+        mergeDuplicates(held, sure);
+        mergeDuplicates(stored, findDuplicates(stored, true));
+        EXPECT_EQ(storedRows(held), storedRows(stored));
+        EXPECT_EQ(described(findDuplicates(held)), described(findDuplicates(stored)));
+        std::next_permutation(order.begin(), order.end());
+        std::rotate(order.begin(), order.begin() + 1, order.end());
+    }
 }
 
 }  // namespace
