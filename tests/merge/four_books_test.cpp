@@ -174,6 +174,11 @@ struct Book {
     FileKind kind;
 };
 
+const std::vector<Book> kBooks = {{"phone.vcf", kPhone, FileKind::PhoneCards},
+                                  {"iphone.vcf", kIphone, FileKind::PhoneCards},
+                                  {"google.csv", kGoogle, FileKind::AddressBook},
+                                  {"outlook.csv", kOutlook, FileKind::AddressBook}};
+
 // Whose each entry is, by the label in its note.
 std::map<std::int64_t, std::string> labelsOf(const Store& store) {
     std::map<std::int64_t, std::string> labels;
@@ -190,10 +195,7 @@ std::map<std::int64_t, std::string> labelsOf(const Store& store) {
 
 TEST(FourBooks, TheSamePersonTiedNeverTwoInEveryOrder) {
     TempFolder folder;
-    std::vector<Book> books = {{"phone.vcf", kPhone, FileKind::PhoneCards},
-                               {"iphone.vcf", kIphone, FileKind::PhoneCards},
-                               {"google.csv", kGoogle, FileKind::AddressBook},
-                               {"outlook.csv", kOutlook, FileKind::AddressBook}};
+    const std::vector<Book>& books = kBooks;
     std::vector<int> order = {0, 1, 2, 3};
     std::set<std::vector<std::string>> mergedPeople;
     std::set<std::vector<std::string>> groupings;
@@ -320,10 +322,7 @@ std::vector<std::string> described(const std::vector<DuplicateGroup>& groups) {
 
 TEST(FourBooks, KeysHeldInMemoryFindAndMergeAsStoredKeysDo) {
     TempFolder folder;
-    std::vector<Book> books = {{"phone.vcf", kPhone, FileKind::PhoneCards},
-                               {"iphone.vcf", kIphone, FileKind::PhoneCards},
-                               {"google.csv", kGoogle, FileKind::AddressBook},
-                               {"outlook.csv", kOutlook, FileKind::AddressBook}};
+    const std::vector<Book>& books = kBooks;
     // Namesakes of the phone's people, in a file whose import is cancelled half-way: none of
     // them is in the store, and none of their keys may be either.
     std::string cancelled;
