@@ -112,6 +112,25 @@ std::string contentKey(const EntryRow& row) {
     return content;
 }
 
+int compareContent(const EntryRow& one, const EntryRow& other) {
+    // The lines a content key is made of, one after another.
+    auto next = [](const EntryRow& row, int& p) -> std::optional<std::string_view> {
+        for (; p < kCardColumns; ++p) {
+            std::string_view value = row.at(p);
+            if (!value.empty() &&
+                value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) != 0)
+                return row.at(p++);
+        }
+        return std::nullopt;
+    };
+    int p = 0, q = 0;
+    for (;;) {
+        std::optional<std::string_view> a = next(one, p), b = next(other, q);
+        if (!a || !b) return a ? 1 : b ? -1 : 0;
+        if (int order = a->compare(*b); order != 0) return order;
+    }
+}
+
 const std::vector<std::int64_t>& EntryKeyMaker::keysOf(std::span<const std::string> columns) {
     makeKeys(
         static_cast<int>(std::min(columns.size(), size_t(kCardColumns))),

@@ -34,6 +34,12 @@ std::string mailKey(std::string_view mail);
 // Every stored line but the memory-dial number: two entries with the same are one file's card
 // read twice.
 std::string contentKey(const EntryRow& row);
+// Two entries' contents compared line by line, without making their keys: below, at or above
+// zero as `one` comes before, with or after `other`; zero where their content keys are the same.
+int compareContent(const EntryRow& one, const EntryRow& other);
+inline bool sameContent(const EntryRow& one, const EntryRow& other) {
+    return compareContent(one, other) == 0;
+}
 
 // Makes the keys of one entry after another, keeping its scratch between them.
 class EntryKeyMaker {

@@ -1527,11 +1527,9 @@ MergedGroup mergedGroup(const GroupRows& group) {
     // One card read twice (a backup opened again), nothing kept beyond the phone's lines and no
     // identity of its own among them: the lines say all there is, and no entry is read as a
     // person, which would tell nothing more.
-    std::vector<std::string> contents;
-    for (size_t r = 0; r < group.count; ++r) contents.push_back(contentKey(group.rows[r]));
     bool alike = true;
     for (size_t r = 0; alike && r < group.count; ++r) {
-        alike = group.rows[r].extras.empty() && contents[r] == contents.front();
+        alike = group.rows[r].extras.empty() && sameContent(group.rows[r], group.rows.front());
         for (const std::optional<std::string>& column : group.rows[r].columns) {
             if (!column) break;
             if (startsWithIgnoringCase(*column, "UID") ||
@@ -1561,7 +1559,7 @@ MergedGroup mergedGroup(const GroupRows& group) {
         size_t users;                    // entries that write the name so
         bool phoneOwn;
         size_t lines;
-        std::string name, content;
+        std::string name;
         size_t row;
     };
     std::vector<Rank> ranked;
@@ -1577,7 +1575,6 @@ MergedGroup mergedGroup(const GroupRows& group) {
                           rows[i].phoneOwn,
                           usedColumnCount(rows[i].row),
                           name,
-                          contents[i],
                           i});
     }
     // The pick; the best kind of name; of those, the form most of the person's entries write,
@@ -1590,7 +1587,8 @@ MergedGroup mergedGroup(const GroupRows& group) {
         if (a.phoneOwn != b.phoneOwn) return a.phoneOwn;
         if (a.lines != b.lines) return a.lines > b.lines;
         if (a.name != b.name) return a.name > b.name;
-        if (a.content != b.content) return a.content < b.content;
+        if (int order = compareContent(rows[a.row].row, rows[b.row].row); order != 0)
+            return order < 0;
         return rows[a.row].row.id < rows[b.row].row.id;
     });
     const MergeEntry& base = rows[ranked.front().row];

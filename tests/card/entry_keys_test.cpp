@@ -125,8 +125,9 @@ TEST(EntryKeys, KeysMadeAnotherWayOrMissingAreMadeAnew) {
 }
 
 TEST(EntryKeys, SharedKeysOfAManyEntriesAreInKeyThenIdOrder) {
-    // Enough keys to be sorted sixteen bits at a time: keys of both signs, keys that differ
-    // only in their highest bits, each shared by up to five entries, written in no order.
+    // Enough keys to be sorted by their highest sixteen bits first: keys of both signs, keys
+    // that differ only in their highest bits, keys that differ only in their lowest, each
+    // shared by a few entries or by many, written in no order.
     Store store = Store::inMemory();
     Connection connection = store.open();
     std::map<std::int64_t, std::vector<std::int64_t>> expected;
@@ -144,6 +145,8 @@ TEST(EntryKeys, SharedKeysOfAManyEntriesAreInKeyThenIdOrder) {
             keys.push_back(static_cast<std::int64_t>(next() % 1500 * 0x0001000100010001ULL));
             keys.push_back(static_cast<std::int64_t>((next() % 4096) << 52));
             if (keys[1] == keys[0]) keys.pop_back();
+            if (n % 3 == 0)
+                keys.push_back(static_cast<std::int64_t>(0x7777000000000000ULL | next() % 64));
             for (std::int64_t key : keys) expected[key].push_back(id);
             writer.write(id, keys);
         }
@@ -163,6 +166,40 @@ TEST(EntryKeys, SharedKeysOfAManyEntriesAreInKeyThenIdOrder) {
         ASSERT_EQ(got[k].key, want[k].key) << k;
         ASSERT_EQ(got[k].id, want[k].id) << k;
     }
+}
+
+TEST(EntryKeys, EntriesOfOneContentKeyCompareTheSameAndOthersInOneOrder) {
+    auto row = [](std::vector<std::optional<std::string>> lines) {
+        EntryRow made;
+        made.columns = std::move(lines);
+        made.columns.resize(kCardColumns);
+        return made;
+    };
+    const std::vector<EntryRow> rows = {
+        row({"N:a", "TEL:1", "X-JPG-MDNO:1"}),
+        row({"N:a", "TEL:1", "X-JPG-MDNO:2"}),        // another memory-dial number only
+        row({"N:a", std::nullopt, "", "TEL:1"}),      // the same lines further apart
+        row({"N:a", "TEL:2"}),                        // another number
+        row({"N:a", "TEL:1", "EMAIL:a@example.jp"}),  // a line more
+        row({"N:a"}),                                 // a line less
+        row({"N:aTEL:1"}),                            // the same bytes in other lines
+        row({}),
+    };
+    for (const EntryRow& one : rows)
+        for (const EntryRow& other : rows)
+            EXPECT_EQ(sameContent(one, other), contentKey(one) == contentKey(other))
+                << contentKey(one) << " / " << contentKey(other);
+    // An order: one comes before the other as the other comes after it, the same way each time.
+    for (const EntryRow& one : rows)
+        for (const EntryRow& other : rows) {
+            int there = compareContent(one, other), back = compareContent(other, one);
+            EXPECT_EQ(there<0, back> 0);
+            for (const EntryRow& third : rows)
+                if (there < 0 && compareContent(other, third) < 0)
+                    EXPECT_LT(compareContent(one, third), 0);
+        }
+    EXPECT_TRUE(sameContent(rows[0], rows[2]));
+    EXPECT_FALSE(sameContent(rows[0], rows[6]));
 }
 
 TEST(EntryKeys, EachKindIsItsOwnAndAStoredKeyNeverChanges) {
