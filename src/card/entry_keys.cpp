@@ -50,14 +50,18 @@ std::string_view pieceValue(std::string_view piece) {
     return piece.substr(colon + 1, next == std::string_view::npos ? next : next - colon - 1);
 }
 
+// Whether a line is of those a content key is made of: every line but the memory-dial number.
+bool isContentLine(std::string_view value) {
+    return !value.empty() && value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) != 0;
+}
+
 // Every line but the memory-dial number, `at(p)` giving line p of `count`.
 template <typename LineAt>
 void contentOf(int count, LineAt at, std::string& content) {
     content.clear();
     for (int p = 0; p < count; ++p) {
         std::string_view value = at(p);
-        if (value.empty() || value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) == 0)
-            continue;
+        if (!isContentLine(value)) continue;
         content.append(value);
         content += '\x1f';
     }
@@ -115,12 +119,8 @@ std::string contentKey(const EntryRow& row) {
 int compareContent(const EntryRow& one, const EntryRow& other) {
     // The lines a content key is made of, one after another.
     auto next = [](const EntryRow& row, int& p) -> std::optional<std::string_view> {
-        for (; p < kCardColumns; ++p) {
-            std::string_view value = row.at(p);
-            if (!value.empty() &&
-                value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) != 0)
-                return row.at(p++);
-        }
+        for (; p < kCardColumns; ++p)
+            if (isContentLine(row.at(p))) return row.at(p++);
         return std::nullopt;
     };
     int p = 0, q = 0;
