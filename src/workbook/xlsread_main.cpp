@@ -4,7 +4,9 @@
 // program down with it. Its output and exit status are in xlsread_protocol.h.
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,8 +31,14 @@ int main(int argc, char** argv) {
     // Only the cells the caller will keep are written.
     unsigned long maxRow = argc == 4 ? std::strtoul(argv[2], nullptr, 10) : 65536;
     unsigned long maxColumn = argc == 4 ? std::strtoul(argv[3], nullptr, 10) : 256;
-    // A damaged file can send a library into long loops or huge allocations: bound both.
-    rlimit cpu{30, 30};
+    // A damaged file can send a library into long loops or huge allocations: bound both. A
+    // sound book is read in well under a second a megabyte, so two seconds and one more a
+    // megabyte are time enough: a small damaged one is refused at once, not after half a
+    // minute.
+    rlim_t seconds = 30;
+    if (struct stat book; stat(argv[1], &book) == 0)
+        seconds = std::min<rlim_t>(seconds, 2 + static_cast<rlim_t>(book.st_size >> 20));
+    rlimit cpu{seconds, seconds};
     setrlimit(RLIMIT_CPU, &cpu);
 #if !defined(__SANITIZE_ADDRESS__) && !TSUNAGI_CLANG_ASAN
     // (AddressSanitizer reserves far more address space than this; its builds go without.)
