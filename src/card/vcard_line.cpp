@@ -76,6 +76,12 @@ size_t firstOutsideQuotes(std::string_view text, char stop, bool quotes) {
 
 }  // namespace
 
+// A control character that no parameter may hold, as appendParameter leaves it out.
+bool isStrayControl(char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7f;
+}
+
 bool parseVcardLine(std::string_view line, VcardLine& out) {
     // The value begins after the first colon outside a quoted parameter value.
     bool quotes = line.substr(0, line.find(':')).find('"') != std::string_view::npos;
@@ -114,6 +120,10 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
             p.value.assign(parameter.substr(equals + 1));
             if (quotes) std::erase(p.value, '"');
         }
+        // No parameter may hold a control character but a tab: one is read as it is written,
+        // left out ("CEL\0L" is a mobile number's type).
+        if (std::any_of(parameter.begin(), parameter.end(), isStrayControl))
+            std::erase_if(p.value, isStrayControl);
     }
     out.parameters.resize(count);
     return true;

@@ -161,19 +161,23 @@ TEST(SmartphoneGoldens, ABlankNumberIsNone) {
 // characters.
 TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     TempFolder folder;
-    // A control character, which no parameter may hold, is left out.
+    // A control character, which no parameter may hold, is left out, and the type is read
+    // as it is then written: a mobile number's.
     const char control[] =
         "BEGIN:VCARD\nTEL;\\\0:p\nX-A;X-B=c\x01d:e\nX-C;TYPE=\x02:f\nEND:VCARD\n";
+    const char cell[] = "BEGIN:VCARD\nTEL;CEL\0L:1\t\nEND:VCARD\n";
     std::string once = readsBackTheSame(
         folder, {{"blanks.vcf",
                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:A;;;;\r\n"
                   "TEL;TYPE=\"work, fax\":0312345678\r\n"
                   "item1.TEL;TYPE=cell:09011112222\r\nEND:VCARD\r\n"},
                  {"break.vcf", "BEGIN:VCARD\rN;CHARSET=SHIFT_JIS:\nEMAIL;\nEND:VCARD"},
-                 {"control.vcf", std::string(control, sizeof control - 1)}});
+                 {"control.vcf", std::string(control, sizeof control - 1)},
+                 {"cell.vcf", std::string(cell, sizeof cell - 1)}});
     EXPECT_NE(once.find("TEL;TYPE=WORK,FAX:0312345678\r\n"), std::string::npos) << once;
     EXPECT_EQ(once.find_first_of(std::string("\x01\x02\0", 3)), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nX-C:f\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("\r\nTEL;TYPE=CELL:1\r\n"), std::string::npos) << once;
 }
 
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
