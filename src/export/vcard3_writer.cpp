@@ -22,6 +22,8 @@ void appendFolded(std::string& out, std::string_view line) {
     while (line.size() > limit) {
         size_t cut = limit;
         while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+        // A run of bytes that begin no character is cut where the limit falls.
+        if (cut == 0) cut = limit;
         out.append(line.substr(0, cut)).append("\r\n ");
         line.remove_prefix(cut);
         limit = 74;

@@ -475,14 +475,19 @@ bool VcfCardReader::readForeignCard() {
         if (content) {
             canonicalLine(parsed);
             parsed.lineNumber = currentNumber;
-            // A parameter is text in the card's character set too (SORT-AS, a label).
-            for (VcardParameter& parameter : parsed.parameters) {
+            // A parameter is text in the card's character set too (SORT-AS, a label), and so
+            // are the names of a line and its parameters where they hold more than ASCII.
+            std::string charset(parsed.parameter("CHARSET").value_or("")), decoded;
+            auto decode = [&](std::string& text) {
                 unsigned char high = 0;
-                for (char c : parameter.value) high |= static_cast<unsigned char>(c);
-                if (high < 0x80) continue;
-                std::string charset(parsed.parameter("CHARSET").value_or("")), decoded;
-                parameter.value =
-                    std::string(decodeValue(parameter.value, charset, false, decoded));
+                for (char c : text) high |= static_cast<unsigned char>(c);
+                if (high >= 0x80) text = std::string(decodeValue(text, charset, false, decoded));
+            };
+            decode(parsed.group);
+            decode(parsed.name);
+            for (VcardParameter& parameter : parsed.parameters) {
+                decode(parameter.name);
+                decode(parameter.value);
             }
             if (parsed.base64()) readBase64(parsed);
             ++count;

@@ -180,6 +180,21 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     EXPECT_NE(once.find("\r\nTEL;TYPE=CELL:1\r\n"), std::string::npos) << once;
 }
 
+// Bytes of no character in the names of a line and its parameters are read in the card's set
+// as its values are: the file written is UTF-8 through, folded between characters, and reads
+// back the same.
+TEST(SmartphoneGoldens, BytesOfNoCharacterInALinesNamesAreReadAsText) {
+    TempFolder folder;
+    std::string once = readsBackTheSame(
+        folder, {{"names.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;花子;;;\r\nPHOTO;" +
+                                   std::string(80, '\xb6') +
+                                   "ENCODING=b;TYPE=JPEG:AAEC\r\nX-\xb6;X-\xb7=\xb8:v\r\n"
+                                   "\xb9.NOTE:n\r\nEND:VCARD\r\n"}});
+    EXPECT_TRUE(isValidUtf8(once)) << once;
+    // A 3.0 card is UTF-8: each byte of none is replaced.
+    EXPECT_NE(once.find("PHOTO;\uFFFD\uFFFD"), std::string::npos) << once;
+}
+
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
 // a line kept as it came gave it, so that it reads back the same whichever gives it then.
 TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {
