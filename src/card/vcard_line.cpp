@@ -76,11 +76,10 @@ size_t firstOutsideQuotes(std::string_view text, char stop, bool quotes) {
 
 }  // namespace
 
+bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
 // A control character that no parameter may hold, as appendParameter leaves it out.
-bool isStrayControl(char c) {
-    auto byte = static_cast<unsigned char>(c);
-    return (byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7f;
-}
+bool isStrayControl(char c) { return isControl(c) && c != '\t' && c != '\r' && c != '\n'; }
 
 bool parseVcardLine(std::string_view line, VcardLine& out) {
     // The value begins after the first colon outside a quoted parameter value.
@@ -120,10 +119,12 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
             p.value.assign(parameter.substr(equals + 1));
             if (quotes) std::erase(p.value, '"');
         }
-        // No parameter may hold a control character but a tab: one is read as it is written,
-        // left out ("CEL\0L" is a mobile number's type).
-        if (std::any_of(parameter.begin(), parameter.end(), isStrayControl))
+        // No parameter may hold a control character but a tab in its value, nor any in its
+        // name: one is read as it is written, left out ("CEL\0L" is a mobile number's type).
+        if (std::any_of(parameter.begin(), parameter.end(), isControl)) {
             std::erase_if(p.value, isStrayControl);
+            std::erase_if(p.name, isControl);
+        }
     }
     out.parameters.resize(count);
     return true;
@@ -228,7 +229,16 @@ void appendEscapedText(std::string& out, std::string_view text) {
 
 void appendParameter(std::string& out, std::string_view name, std::string_view value) {
     const size_t start = out.size();
-    out.append(";").append(name).append("=");
+    out.append(";");
+    // A name holds no control character; one of nothing else names nothing.
+    for (char c : name)
+        if (!isControl(c)) out += c;
+    if (out.size() == start + 1) {
+        out.resize(start);
+        return;
+    }
+    const size_t named = out.size() - start - 1;
+    out.append("=");
     // One look at each character: most values hold none of these.
     static constexpr auto kMarks = [] {
         std::array<unsigned char, 256> marks{};
@@ -257,7 +267,7 @@ void appendParameter(std::string& out, std::string_view name, std::string_view v
         }
     if (quoted) out += '"';
     // A value of nothing (or of control characters alone) says nothing, and reads back as none.
-    if (out.size() == start + name.size() + 2) out.resize(start);
+    if (out.size() == start + named + 2) out.resize(start);
 }
 
 }  // namespace tsunagi

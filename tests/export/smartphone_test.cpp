@@ -166,6 +166,8 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     const char control[] =
         "BEGIN:VCARD\nTEL;\\\0:p\nX-A;X-B=c\x01d:e\nX-C;TYPE=\x02:f\nEND:VCARD\n";
     const char cell[] = "BEGIN:VCARD\nTEL;CEL\0L:1\t\nEND:VCARD\n";
+    // A parameter named by a line break alone (a card cut short, no END) names nothing.
+    const char named[] = "BEGIN:VCARD\nX-JPG-\n;\r=END:VCARD";
     std::string once = readsBackTheSame(
         folder, {{"blanks.vcf",
                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:A;;;;\r\n"
@@ -173,11 +175,14 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
                   "item1.TEL;TYPE=cell:09011112222\r\nEND:VCARD\r\n"},
                  {"break.vcf", "BEGIN:VCARD\rN;CHARSET=SHIFT_JIS:\nEMAIL;\nEND:VCARD"},
                  {"control.vcf", std::string(control, sizeof control - 1)},
-                 {"cell.vcf", std::string(cell, sizeof cell - 1)}});
+                 {"cell.vcf", std::string(cell, sizeof cell - 1)},
+                 {"named.vcf", std::string(named, sizeof named - 1)}});
     EXPECT_NE(once.find("TEL;TYPE=WORK,FAX:0312345678\r\n"), std::string::npos) << once;
     EXPECT_EQ(once.find_first_of(std::string("\x01\x02\0", 3)), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nX-C:f\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nTEL;TYPE=CELL:1\r\n"), std::string::npos) << once;
+    for (size_t at = once.find('\r'); at != std::string::npos; at = once.find('\r', at + 1))
+        EXPECT_EQ(once.substr(at, 2), "\r\n") << "a line break inside a line at " << at;
 }
 
 // Bytes of no character in the names of a line and its parameters are read in the card's set
