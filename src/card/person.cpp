@@ -502,7 +502,8 @@ std::vector<std::string> PersonItem::types() const {
     std::vector<std::string> out;
     for (const VcardParameter& parameter : line.parameters)
         if (parameter.name == "TYPE")
-            for (std::string type : componentsOf(parameter.value, ',')) {
+            // A parameter's value escapes nothing: a backslash in it is one.
+            for (std::string type : splitAll(parameter.value, ",")) {
                 // Control characters are no part of a type word (nor may a parameter hold them).
                 std::erase_if(type, [](char c) {
                     bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
