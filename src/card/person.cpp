@@ -103,15 +103,34 @@ std::string escapedCompound(std::string_view text) {
     return out;
 }
 
+// Text a line sent as base64, as another program's card is read: the text its bytes encode
+// (UTF-8 where they are that and the line names no other set), else the digits as they are.
+std::string textOfBase64(const VcardLine& raw) {
+    std::optional<std::string> bytes = base64Decode(raw.value);
+    if (!bytes) return raw.value;
+    auto charset = raw.parameter("CHARSET");
+    bool utf8First = !charset || startsWithIgnoringCase(*charset, "UTF-8") ||
+                     startsWithIgnoringCase(*charset, "UTF8");
+    if (utf8First && isValidUtf8(*bytes)) return *bytes;
+    std::string text;
+    if (Cp932Decoder().decode(*bytes, text)) return text;
+    if (isValidUtf8(*bytes)) return *bytes;
+    return utf8WithReplacements(*bytes);
+}
+
 // One of the phone's own lines as vCard 3.0 has it. Numbers drop the VOICE that the phone
 // writes beside every other type; mails are INTERNET first, as the phone's own are.
 VcardLine phoneLineAs3(const VcardLine& raw) {
     PropertyKind kind = propertyKind(raw.name);
-    // A photo in quoted-printable is bytes: base64 as vCard 3.0 writes any.
-    bool bytes = raw.base64() || (raw.quotedPrintable() && holdsBytes(raw));
-    std::string text = raw.base64() || !bytes ? phoneText(raw) : std::string();
+    // A photo in quoted-printable is bytes: base64 as vCard 3.0 writes any. Base64 in a line
+    // that holds no bytes is text.
+    bool textInBase64 = raw.base64() && !holdsBytes(raw);
+    bool bytes = (raw.base64() && !textInBase64) || (raw.quotedPrintable() && holdsBytes(raw));
+    std::string text = textInBase64             ? textOfBase64(raw)
+                       : raw.base64() || !bytes ? phoneText(raw)
+                                                : std::string();
     std::string value;
-    if (raw.base64())
+    if (bytes && raw.base64())
         value = text;
     else if (bytes)
         value = base64Encode(decodeQuotedPrintable(raw.value));

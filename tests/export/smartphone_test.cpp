@@ -204,6 +204,23 @@ TEST(SmartphoneGoldens, BytesOfNoCharacterInALinesNamesAreReadAsText) {
     EXPECT_NE(once.find("PHOTO;\uFFFD\uFFFD"), std::string::npos) << once;
 }
 
+// Text that the phone's own lines send as base64 is read as another program's card's is: the
+// text it encodes, or the digits as they are where they encode nothing; a photo stays bytes.
+TEST(SmartphoneGoldens, TextInBase64OfThePhonesOwnLinesIsText) {
+    TempFolder folder;
+    std::string once = readsBackTheSame(
+        folder, {{"phone.vcf",
+                  "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:a\r\n"
+                  "NOTE;ENCODING=B:44Oh44Oi\r\nX-FOO;ENCODING=B:E!D\r\n"
+                  "PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/AA==\r\nX-GNO:0\r\nX-JPG-MDNO:1\r\n"
+                  "END:VCARD\r\n"},
+                 // A card cut short: a line of no name, whose digits encode nothing.
+                 {"short.vcf", "BEGIN:VCARD\nX-JPG-\n;ENCODING=B:END:VCARD"}});
+    for (const char* line : {"\r\nNOTE:メモ\r\n", "\r\nX-FOO:E!D\r\n",
+                             "\r\nPHOTO;ENCODING=b;TYPE=JPEG:/9j/AA==\r\n", "\r\nX-:END:VCARD\r\n"})
+        EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
+}
+
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
 // a line kept as it came gave it, so that it reads back the same whichever gives it then.
 TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {
