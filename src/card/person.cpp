@@ -645,9 +645,10 @@ Person readPerson(const EntryRow& row) {
     if (!reading.keptFormatted.empty() && (keptNameHolds || formattedHolds))
         person.formatted = reading.keptFormatted;
 
-    // Readings as they came where the entry kept them, else the phone's, widened.
-    std::string family = trimBlanks(pieceAt(reading.phoneReading, ";", 0));
-    std::string given = trimBlanks(pieceAt(reading.phoneReading, ";", 1));
+    // Readings as they came where the entry kept them, else the phone's, widened; a line
+    // break around the phone's is the card's, not the reading's.
+    std::string family = trimmedPart(pieceAt(reading.phoneReading, ";", 0));
+    std::string given = trimmedPart(pieceAt(reading.phoneReading, ";", 1));
     person.readingFamily = reading.keptReadingFamily.value_or(fullWidthKatakana(family));
     person.readingGiven = reading.keptReadingGiven.value_or(fullWidthKatakana(given));
     // A business contact's reading line in the phone is its company's.
