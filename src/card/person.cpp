@@ -147,8 +147,11 @@ VcardLine phoneLineAs3(const VcardLine& raw) {
     std::vector<std::string> types;
     std::erase_if(line.parameters, [&](const VcardParameter& p) {
         if (p.name == "TYPE") {
+            // Each type once, as another program's card is read ("TEL;CELL;CELL").
             for (const std::string& type : componentsOf(p.value, ','))
-                if (!type.empty()) types.push_back(upperAscii(type));
+                if (std::string word = upperAscii(type);
+                    !word.empty() && std::find(types.begin(), types.end(), word) == types.end())
+                    types.push_back(word);
             return true;
         }
         return p.name == "CHARSET" || p.name == "ENCODING";

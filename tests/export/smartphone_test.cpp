@@ -172,6 +172,8 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     const char backslashes[] = "BEGIN:VCARD\nTEL;\\\\\x8f:x\rEND:VCARD";
     // A reading of line breaks alone, in the phone's own line, is none.
     const char breaks[] = "BEGIN:VCARD\nX-JPG-\nSOUND:\n\nEND:VCARD";
+    // A type given twice in the phone's own line is one type.
+    const char twice[] = "BEGIN:VCARD\nX-JPG-\rTEL;CELL;CELL:2\nEND:VCARD";
     std::string once = readsBackTheSame(
         folder, {{"blanks.vcf",
                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:A;;;;\r\n"
@@ -182,13 +184,15 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
                  {"cell.vcf", std::string(cell, sizeof cell - 1)},
                  {"named.vcf", std::string(named, sizeof named - 1)},
                  {"backslashes.vcf", std::string(backslashes, sizeof backslashes - 1)},
-                 {"breaks.vcf", std::string(breaks, sizeof breaks - 1)}});
+                 {"breaks.vcf", std::string(breaks, sizeof breaks - 1)},
+                 {"twice.vcf", std::string(twice, sizeof twice - 1)}});
     EXPECT_NE(once.find("TEL;TYPE=WORK,FAX:0312345678\r\n"), std::string::npos) << once;
     EXPECT_EQ(once.find_first_of(std::string("\x01\x02\0", 3)), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nX-C:f\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nTEL;TYPE=CELL:1\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nTEL;TYPE=\\\\\uFFFD:x\r\n"), std::string::npos) << once;
     EXPECT_EQ(once.find("X-PHONETIC"), std::string::npos) << once;
+    EXPECT_NE(once.find("\r\nTEL;TYPE=CELL:2\r\n"), std::string::npos) << once;
     for (size_t at = once.find('\r'); at != std::string::npos; at = once.find('\r', at + 1))
         EXPECT_EQ(once.substr(at, 2), "\r\n") << "a line break inside a line at " << at;
 }
