@@ -335,6 +335,7 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
 
 std::vector<std::string> exportToFiles(const Store& store, const std::string& programFolder,
                                        const std::vector<ExportTarget>& targets) {
+    if (targets.empty()) return {};
     Connection connection = store.open();
     // Only the formats for today's phones write what entries hold beyond the phone's lines;
     // the others name it.
