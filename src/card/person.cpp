@@ -130,9 +130,11 @@ VcardLine phoneLineAs3(const VcardLine& raw) {
                        : raw.base64() || !bytes ? phoneText(raw)
                                                 : std::string();
     std::string value;
-    if (bytes && raw.base64())
+    if (bytes && raw.base64()) {
+        // Other bytes among a photo's digits go, as they do from another program's card.
         value = text;
-    else if (bytes)
+        std::erase_if(value, [](char c) { return !isBase64Character(c); });
+    } else if (bytes)
         value = base64Encode(decodeQuotedPrintable(raw.value));
     else if (kind == PropertyKind::Telephone)  // a line break after it is the card's, not its
         value = escapeText(numberText(trimmedPart(text)));

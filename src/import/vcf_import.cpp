@@ -340,10 +340,6 @@ std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_
 }
 
 void VcfCardReader::readBase64(VcardLine& line) {
-    auto digit = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-               c == '+' || c == '/' || c == '=' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
-    };
     if (!holdsBytes(line)) {
         // Text sent as base64, as some 2.1 writers send names and notes: its bytes are the
         // value, read in its character set as any other; digits that say no bytes are taken
@@ -372,8 +368,8 @@ void VcfCardReader::readBase64(VcardLine& line) {
         return;
     }
     // A photo's digits with other bytes among them: the digits are kept, and the card named.
-    if (!std::all_of(line.value.begin(), line.value.end(), digit)) {
-        std::erase_if(line.value, [&digit](char c) { return !digit(c); });
+    if (!std::all_of(line.value.begin(), line.value.end(), isBase64Character)) {
+        std::erase_if(line.value, [](char c) { return !isBase64Character(c); });
         cardHadBadBytes_ = true;
     }
 }

@@ -128,6 +128,11 @@ std::string base64Encode(std::string_view bytes) {
     return out;
 }
 
+bool isBase64Character(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/' || c == '=' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 std::optional<std::string> base64Decode(std::string_view digits) {
     std::string out;
     unsigned value = 0;

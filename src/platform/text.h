@@ -49,5 +49,8 @@ std::string base64Encode(std::string_view bytes);
 // Base64 back to bytes, blanks and line breaks between the digits passed over; nothing when
 // anything else stands there, or the digits end where no byte does.
 std::optional<std::string> base64Decode(std::string_view digits);
+// Whether `c` may stand among base64 digits as a card writes them: a digit, the padding, or a
+// blank or line break between them.
+bool isBase64Character(char c);
 
 }  // namespace tsunagi

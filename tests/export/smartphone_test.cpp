@@ -213,7 +213,8 @@ TEST(SmartphoneGoldens, BytesOfNoCharacterInALinesNamesAreReadAsText) {
 }
 
 // Text that the phone's own lines send as base64 is read as another program's card's is: the
-// text it encodes, or the digits as they are where they encode nothing; a photo stays bytes.
+// text it encodes, or the digits as they are where they encode nothing; a photo stays bytes,
+// without other bytes among its digits, and a photo of no digits is none.
 TEST(SmartphoneGoldens, TextInBase64OfThePhonesOwnLinesIsText) {
     TempFolder folder;
     std::string once = readsBackTheSame(
@@ -223,10 +224,20 @@ TEST(SmartphoneGoldens, TextInBase64OfThePhonesOwnLinesIsText) {
                   "PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/AA==\r\nX-GNO:0\r\nX-JPG-MDNO:1\r\n"
                   "END:VCARD\r\n"},
                  // A card cut short: a line of no name, whose digits encode nothing.
-                 {"short.vcf", "BEGIN:VCARD\nX-JPG-\n;ENCODING=B:END:VCARD"}});
-    for (const char* line : {"\r\nNOTE:メモ\r\n", "\r\nX-FOO:E!D\r\n",
-                             "\r\nPHOTO;ENCODING=b;TYPE=JPEG:/9j/AA==\r\n", "\r\nX-:END:VCARD\r\n"})
+                 {"short.vcf", "BEGIN:VCARD\nX-JPG-\n;ENCODING=B:END:VCARD"},
+                 {"junk.vcf",
+                  "BEGIN:VCARD\nPHOTO;BASE64::\nN;CHARSET=SHIFT_JIS:\nEND:VCARD\n"
+                  "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:b\n"
+                  "PHOTO;ENCODING=BASE64;TYPE=GIF:R0l:GOD\nEND:VCARD\n"}});
+    for (const char* line :
+         {"\r\nNOTE:メモ\r\n", "\r\nX-FOO:E!D\r\n", "\r\nPHOTO;ENCODING=b;TYPE=JPEG:/9j/AA==\r\n",
+          "\r\nX-:END:VCARD\r\n", "\r\nPHOTO;ENCODING=b;TYPE=GIF:R0lGOD\r\n"})
         EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
+    size_t photos = 0;
+    for (size_t at = once.find("\r\nPHOTO"); at != std::string::npos;
+         at = once.find("\r\nPHOTO", at + 1))
+        ++photos;
+    EXPECT_EQ(photos, 2u) << once;
 }
 
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
