@@ -103,6 +103,9 @@ bool beyondThePhone(const VcardLine& line) {
         return true;
     for (const VcardParameter& parameter : line.parameters) {
         if (parameter.name == "CHARSET" || parameter.name == "ENCODING") continue;
+        // A parameter of no name or no value says nothing, and is written as none.
+        if (parameter.name != "TYPE" && (parameter.name.empty() || parameter.value.empty()))
+            continue;
         if (parameter.name != "TYPE") return true;
         std::string_view types = parameter.value;
         while (!types.empty()) {
