@@ -151,12 +151,14 @@ PersonItem escapedItem(const PersonItem& item) {
     return escaped;
 }
 
-// A number as vCard 3.0 has it: as people read it (numberAsText), escaped as any text.
+// A number as vCard 3.0 has it: as people read it (numberAsText), escaped as any text. A tel:
+// URI is told by the text the line holds, as the number is read ("tel\:1" of a 2.1 card too).
 PersonItem telItem(const PersonItem& number) {
-    if (!startsWithIgnoringCase(number.line.value, "tel:")) return escapedItem(number);
+    std::string unescaped = trimBlanks(number.text());
+    if (!startsWithIgnoringCase(unescaped, "tel:")) return escapedItem(number);
     PersonItem text = number;
     std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
-    text.line.value = escapeText(trimBlanks(numberAsText(number.line.value)));
+    text.line.value = escapeText(trimBlanks(numberAsText(unescaped)));
     return text;
 }
 

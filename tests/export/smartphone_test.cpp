@@ -100,20 +100,24 @@ std::string readsBackTheSame(TempFolder& folder,
 }
 
 // vCard 4.0's numbers read back as written: a card with a number alone (a tel: URI) is named by
-// the number as people read it and stays nameless; a number of no type is a voice number.
+// the number as people read it and stays nameless; a number of no type is a voice number. A
+// 2.1 card's "tel\:" is read as the URI it spells, and written so.
 TEST(SmartphoneGoldens, VcardFoursNumbersReadBackAsWritten) {
     TempFolder folder;
-    std::string once = readsBackTheSame(folder, {{"four.vcf",
-                                                  "BEGIN:VCARD\r\nVERSION:4.0\r\n"
-                                                  "TEL;VALUE=uri;TYPE=cell:tel:+81-90-1234-5678;"
-                                                  "ext=5\r\nEND:VCARD\r\n"
-                                                  "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Aki\r\n"
-                                                  "TEL;VALUE=uri:tel:+81-3-5555-0000\r\n"
-                                                  "TEL:0312345678\r\nEND:VCARD\r\n"}});
+    std::string once =
+        readsBackTheSame(folder, {{"four.vcf",
+                                   "BEGIN:VCARD\r\nVERSION:4.0\r\n"
+                                   "TEL;VALUE=uri;TYPE=cell:tel:+81-90-1234-5678;"
+                                   "ext=5\r\nEND:VCARD\r\n"
+                                   "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Aki\r\n"
+                                   "TEL;VALUE=uri:tel:+81-3-5555-0000\r\n"
+                                   "TEL:0312345678\r\nEND:VCARD\r\n"},
+                                  {"escaped.vcf", "BEGIN:VCARD\nTEL;P:tel\\:p\nEND:VCARD"}});
     EXPECT_NE(once.find("N:;;;;\r\nFN:+81-90-1234-5678 ext. 5\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("TEL;TYPE=VOICE:+81-3-5555-0000\r\nTEL;TYPE=VOICE:0312345678\r\n"),
               std::string::npos)
         << once;
+    EXPECT_NE(once.find("\r\nTEL;TYPE=P:p\r\n"), std::string::npos) << once;
 }
 
 // A number of no type is a voice number whatever it holds, a colon or a card's last line
