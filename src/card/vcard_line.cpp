@@ -230,9 +230,10 @@ void appendEscapedText(std::string& out, std::string_view text) {
 void appendParameter(std::string& out, std::string_view name, std::string_view value) {
     const size_t start = out.size();
     out.append(";");
-    // A name holds no control character; one of nothing else names nothing.
+    // A name holds no control character, and no quote, colon or semicolon, which would end it
+    // or the line's head where it stands; one of nothing else names nothing.
     for (char c : name)
-        if (!isControl(c)) out += c;
+        if (!isControl(c) && c != '"' && c != ':' && c != ';') out += c;
     if (out.size() == start + 1) {
         out.resize(start);
         return;

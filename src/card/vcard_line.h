@@ -38,7 +38,9 @@ bool parseVcardLine(std::string_view line, VcardLine& out);
 
 // Appends ";NAME=value": the value in double quotes where it holds a ":" or a ";", its line
 // breaks as blanks, a double quote as a single one and other control characters left out, so
-// that the line reads back with the same parameters; nothing where the value is then empty.
+// that the line reads back with the same parameters; nothing where the value is then empty. The
+// name is written without control characters, quotes, colons and semicolons; nothing where it
+// is then empty.
 // `name` stands for the parameter's own name where given (";TYPE=" lists).
 void appendParameter(std::string& out, std::string_view name, std::string_view value);
 

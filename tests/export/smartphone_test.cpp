@@ -178,6 +178,10 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     const char breaks[] = "BEGIN:VCARD\nX-JPG-\nSOUND:\n\nEND:VCARD";
     // A type given twice in the phone's own line is one type.
     const char twice[] = "BEGIN:VCARD\nX-JPG-\rTEL;CELL;CELL:2\nEND:VCARD";
+    // A parameter named by a quote, or by a colon in quotes, is written without them.
+    const char quoted[] =
+        "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\n;\"=\"END:VCARD\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:3.0\nFN:q\nX-Q;\"a:b\"=c;d=e:v\nEND:VCARD\n";
     // A parameter of no name or no value says nothing beside a mail's phone types.
     const char empty[] =
         "BEGIN:VCARD\nEMAIL;CELL;=:@\rEND:VCARD\nBEGIN:VCARD\nEMAIL;CELL;X=:b@\n"
@@ -194,7 +198,8 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
                  {"backslashes.vcf", std::string(backslashes, sizeof backslashes - 1)},
                  {"breaks.vcf", std::string(breaks, sizeof breaks - 1)},
                  {"twice.vcf", std::string(twice, sizeof twice - 1)},
-                 {"empty.vcf", std::string(empty, sizeof empty - 1)}});
+                 {"empty.vcf", std::string(empty, sizeof empty - 1)},
+                 {"quoted.vcf", std::string(quoted, sizeof quoted - 1)}});
     EXPECT_NE(once.find("TEL;TYPE=WORK,FAX:0312345678\r\n"), std::string::npos) << once;
     EXPECT_EQ(once.find_first_of(std::string("\x01\x02\0", 3)), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nX-C:f\r\n"), std::string::npos) << once;
@@ -202,8 +207,9 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     EXPECT_NE(once.find("\r\nTEL;TYPE=\\\\\uFFFD:x\r\n"), std::string::npos) << once;
     EXPECT_EQ(once.find("X-PHONETIC"), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nTEL;TYPE=CELL:2\r\n"), std::string::npos) << once;
-    for (const char* line : {"\r\nEMAIL;TYPE=INTERNET,CELL:@\r\n",
-                             "\r\nEMAIL;TYPE=INTERNET,CELL:b@\r\n", "\r\nTEL;TYPE=CELL:3\r\n"})
+    for (const char* line :
+         {"\r\nEMAIL;TYPE=INTERNET,CELL:@\r\n", "\r\nEMAIL;TYPE=INTERNET,CELL:b@\r\n",
+          "\r\nTEL;TYPE=CELL:3\r\n", "\r\nX-:VCARD\r\n", "\r\nX-Q;AB=c;D=e:v\r\n"})
         EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
     for (size_t at = once.find('\r'); at != std::string::npos; at = once.find('\r', at + 1))
         EXPECT_EQ(once.substr(at, 2), "\r\n") << "a line break inside a line at " << at;
