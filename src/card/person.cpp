@@ -327,14 +327,16 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
             for (std::string& nickname : componentsOf(line.value, ','))
                 addOnce(person.nicknames, std::move(nickname));
             return;
+        // A reading without the blanks and line breaks around it, as another program's card
+        // is read: one of line breaks alone is none.
         case PropertyKind::PhoneticFamily:
-            reading.keptReadingFamily = trimBlanks(unescaped(line.value));
+            reading.keptReadingFamily = trimmedPart(unescaped(line.value));
             return;
         case PropertyKind::PhoneticGiven:
-            reading.keptReadingGiven = trimBlanks(unescaped(line.value));
+            reading.keptReadingGiven = trimmedPart(unescaped(line.value));
             return;
         case PropertyKind::PhoneticMiddle:
-            person.readingMiddle = trimBlanks(unescaped(line.value));
+            person.readingMiddle = trimmedPart(unescaped(line.value));
             return;
         case PropertyKind::Reading:
             if (reading.phoneReading.empty() && (!kept || !line.hasType("X-IRMC-N")))

@@ -174,8 +174,11 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     const char named[] = "BEGIN:VCARD\nX-JPG-\n;\r=END:VCARD";
     // A parameter's value escapes nothing: its backslashes are kept as they are.
     const char backslashes[] = "BEGIN:VCARD\nTEL;\\\\\x8f:x\rEND:VCARD";
-    // A reading of line breaks alone, in the phone's own line, is none.
-    const char breaks[] = "BEGIN:VCARD\nX-JPG-\nSOUND:\n\nEND:VCARD";
+    // A reading of line breaks alone, in the phone's own line or in a phone card's line of
+    // today's phones, is none.
+    const char breaks[] =
+        "BEGIN:VCARD\nX-JPG-\nSOUND:\n\nEND:VCARD\n"
+        "BEGIN:VCARD\nX-JPG-\nX-PHONETIC-LAST-NAME:\n\nEND:VCARD";
     // A type given twice in the phone's own line is one type.
     const char twice[] = "BEGIN:VCARD\nX-JPG-\rTEL;CELL;CELL:2\nEND:VCARD";
     // A parameter named by a quote, or by a colon in quotes, is written without them.
