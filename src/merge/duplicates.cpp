@@ -20,6 +20,7 @@
 #include "card/unicode.h"
 #include "card/vcard_line.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "platform/work_pipe.h"
 #include "store/entries.h"
@@ -687,7 +688,10 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             slot[i] = idOf.size();
             idOf.push_back(ids[i]);
         }
-    std::vector<Candidate> people(idOf.size());
+    std::vector<Candidate> people;
+    people.reserve(idOf.size());
+    preferLargePages(people.data(), idOf.size() * sizeof(Candidate));
+    people.resize(idOf.size());
     std::vector<EntryFile> files = entryFiles(connection);
     for (size_t i = 0; i < ids.size(); ++i) {
         if (slot[i] == kNone) continue;

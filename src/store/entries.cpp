@@ -6,6 +6,7 @@
 
 #include "platform/batch_pipe.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "store/identity.h"
 
@@ -433,7 +434,10 @@ void sortByKeyThenId(std::vector<SharedKey>& keys) {
     for (const SharedKey& key : keys) ++starts[bucket(key) + 1];
     for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
     std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
-    std::vector<SharedKey> scratch(keys.size());
+    std::vector<SharedKey> scratch;
+    scratch.reserve(keys.size());
+    preferLargePages(scratch.data(), keys.size() * sizeof(SharedKey));
+    scratch.resize(keys.size());
     for (const SharedKey& key : keys) scratch[next[bucket(key)]++] = key;
     for (size_t b = 0; b + 1 < starts.size(); ++b)
         if (starts[b + 1] - starts[b] > 1)
@@ -498,14 +502,24 @@ std::vector<SharedKey> sharedKeys(HeldKeys& held, std::vector<EntryKeyKinds>* ki
         sortByKeyThenId(held.keys);
         held.sorted = true;
     }
-    std::vector<SharedKey> keys;
     const std::vector<SharedKey>& all = held.keys;
-    for (size_t i = 0; i < all.size();) {
-        size_t end = i + 1;
-        while (end < all.size() && all[end].key == all[i].key) ++end;
-        if (end - i > 1) keys.insert(keys.end(), all.begin() + i, all.begin() + end);
-        i = end;
-    }
+    auto forEachRun = [&all](auto&& visit) {
+        for (size_t i = 0; i < all.size();) {
+            size_t end = i + 1;
+            while (end < all.size() && all[end].key == all[i].key) ++end;
+            if (end - i > 1) visit(i, end);
+            i = end;
+        }
+    };
+    // Counted first, so that the list is made once, in large pages where it is large.
+    size_t count = 0;
+    forEachRun([&count](size_t from, size_t end) { count += end - from; });
+    std::vector<SharedKey> keys;
+    keys.reserve(count);
+    preferLargePages(keys.data(), count * sizeof(SharedKey));
+    forEachRun([&](size_t from, size_t end) {
+        keys.insert(keys.end(), all.begin() + from, all.begin() + end);
+    });
     if (kinds) *kinds = held.kinds;
     return keys;
 }

@@ -386,6 +386,7 @@ void Store::holdKeysInMemory() {
     // Room for a million keys is only address space until it is used; growing into it
     // instead would copy the keys and touch fresh memory at every step.
     heldKeys_->keys.reserve(size_t(1) << 20);
+    preferLargePages(heldKeys_->keys.data(), heldKeys_->keys.capacity() * sizeof(SharedKey));
 }
 
 Connection Store::open() const {
