@@ -56,14 +56,22 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         std::free(resolved);
     }
     struct stat existing;
-    if (stat(path_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
-        throw TsunagiError(path_, 0, "ファイルではないため、ここには保存できません。");
+    // A file saved over keeps its permissions; one the user may not write stays as it is, as it
+    // would for a program that writes into it.
+    mode_t mode = usualMode();
+    if (stat(path_.c_str(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode))
+            throw TsunagiError(path_, 0, "ファイルではないため、ここには保存できません。");
+        if (access(path_.c_str(), W_OK) != 0 && errno == EACCES)
+            throw TsunagiError(path_, 0,
+                               "ファイルを保存できません（" + systemReason(EACCES) + "）。");
+        mode = existing.st_mode & 0777;
+    }
     folder_ = folderOf(path_);
     // A file without a name until it is complete: whatever stops the program on the way, even
     // SIGKILL, leaves nothing behind.
-    int fd = namedTemporariesOnly
-                 ? -1
-                 : open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, usualMode());
+    int fd =
+        namedTemporariesOnly ? -1 : open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0) {
         // The file system has no unnamed files: a named one, removed on SIGTERM, SIGINT, SIGHUP.
         std::string pattern = folder_ + "/.tsunagi-XXXXXX";
@@ -75,9 +83,10 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
                                "ファイルを作成できません（" + systemReason(errno) + "）。");
         temporary_ = name.data();
         removeOnSignal(temporary_);
-        // mkstemp makes the file private; a saved export should get the usual permissions.
-        fchmod(fd, usualMode());
     }
+    // mkstemp makes the file private, and the mask narrows an unnamed one's: a saved export gets
+    // the usual permissions, or those of the file it replaces.
+    fchmod(fd, mode);
     file_ = fdopen(fd, "wb");
     if (!file_) {
         int saved = errno;

@@ -4,6 +4,7 @@
 
 #include <csignal>
 
+#include "platform/error.h"
 #include "platform/text_file.h"
 #include "support/temp_folder.h"
 
@@ -74,6 +75,38 @@ TEST(AtomicFile, BothWaysGiveTheWholeFileAndTheUsualPermissions) {
     }
     AtomicFile::useNamedTemporariesOnly(false);
     EXPECT_EQ(namesIn(folder.path()).size(), 2u);
+}
+
+// A file saved over keeps its permissions, whichever way it is written; one the user may not
+// write is refused, named, and stays as it was (only where the tests do not run as root, who
+// may write anything).
+TEST(AtomicFile, AFileSavedOverKeepsItsPermissionsAndAReadOnlyOneIsRefused) {
+    TempFolder folder;
+    for (bool named : {false, true}) {
+        AtomicFile::useNamedTemporariesOnly(named);
+        std::string target = folder.write(named ? "shared.csv" : "private.csv", "before");
+        auto perms = static_cast<std::filesystem::perms>(named ? 0664 : 0600);
+        std::filesystem::permissions(target, perms);
+        AtomicFile file(target);
+        file.writeBytes("after");
+        file.commit();
+        EXPECT_EQ(readBytes(target), "after");
+        EXPECT_EQ(std::filesystem::status(target).permissions(), perms) << target;
+    }
+    AtomicFile::useNamedTemporariesOnly(false);
+    if (geteuid() == 0) return;
+    std::string locked = folder.write("locked.vcf", "the user's own");
+    std::filesystem::permissions(locked, static_cast<std::filesystem::perms>(0444));
+    try {
+        AtomicFile file(locked);
+        file.commit();
+        ADD_FAILURE() << "a read-only file was saved over";
+    } catch (const TsunagiError& error) {
+        EXPECT_EQ(error.file(), locked);
+    }
+    EXPECT_EQ(readBytes(locked), "the user's own");
+    EXPECT_EQ(std::filesystem::status(locked).permissions(),
+              static_cast<std::filesystem::perms>(0444));
 }
 
 }  // namespace
