@@ -92,8 +92,9 @@ std::string numberValue(const PersonItem& number) {
 std::pair<std::string, std::string> customField(const PersonItem& item) {
     if (item.line.name == "X-TSUNAGI-COLUMN")
         if (auto heading = item.line.parameter("X-HEADING")) {
+            // Without the blanks around it, as Google's labels are read.
             std::string scratch;
-            return {std::string(unescapeText(*heading, scratch)), item.text()};
+            return {trimBlanks(unescapeText(*heading, scratch)), item.text()};
         }
     if (!item.label.empty()) return {spokenLabel(item.label), item.text()};
     // The property's name with its parameters, so that reading the field back makes the same

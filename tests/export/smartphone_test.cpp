@@ -261,6 +261,23 @@ TEST(SmartphoneGoldens, TextInBase64OfThePhonesOwnLinesIsText) {
     EXPECT_EQ(photos, 2u) << once;
 }
 
+// A column's heading reaches Google's CSV as a label that reads back the same: one of control
+// characters alone is no heading, and the column is named by its place; one with blanks before
+// a control character is written without them, as Google's labels are read.
+TEST(SmartphoneGoldens, HeadingsOfControlCharactersReadBackFromGoogleAsWritten) {
+    TempFolder folder;
+    const char book[] = "Name,\x01,F \0\r\nB,1,2\r\n";
+    Store store = Store::inMemory();
+    ASSERT_EQ(importFile(store, folder.write("book.csv", std::string(book, sizeof book - 1)),
+                         FileKind::AddressBook),
+              1);
+    std::string once = exported(store, folder, FileKind::GoogleCsv);
+    EXPECT_NE(once.find(",2列目,1,F,2\r\n"), std::string::npos) << once;
+    Store again = Store::inMemory();
+    ASSERT_EQ(importFile(again, folder.write("once.csv", once), FileKind::AddressBook), 1);
+    EXPECT_EQ(exported(again, folder, FileKind::GoogleCsv), once);
+}
+
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
 // a line kept as it came gave it, so that it reads back the same whichever gives it then.
 TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {
