@@ -531,10 +531,7 @@ std::vector<std::string> PersonItem::types() const {
             // A parameter's value escapes nothing: a backslash in it is one.
             for (std::string type : splitAll(parameter.value, ",")) {
                 // Control characters are no part of a type word (nor may a parameter hold them).
-                std::erase_if(type, [](char c) {
-                    bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-                    return control && c != '\t' && c != '\r' && c != '\n';
-                });
+                std::erase_if(type, isStrayControl);
                 if (std::string word = trimmedPart(type); !word.empty())
                     out.push_back(upperAscii(word));
             }

@@ -78,7 +78,6 @@ size_t firstOutsideQuotes(std::string_view text, char stop, bool quotes) {
 
 bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
-// A control character that no parameter may hold, as appendParameter leaves it out.
 bool isStrayControl(char c) { return isControl(c) && c != '\t' && c != '\r' && c != '\n'; }
 
 bool parseVcardLine(std::string_view line, VcardLine& out) {

@@ -34,6 +34,11 @@ struct VcardLine {
 
 // Takes a logical line apart; false when it has no ":" and so is no content line. `out` keeps
 // the memory of its strings from the line it held before.
+// A control character: below 0x20, or DEL.
+bool isControl(char c);
+// A control character that no parameter's value may hold: any but a tab and a line break.
+bool isStrayControl(char c);
+
 bool parseVcardLine(std::string_view line, VcardLine& out);
 
 // Appends ";NAME=value": the value in double quotes where it holds a ":" or a ";", its line

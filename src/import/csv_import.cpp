@@ -701,10 +701,9 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
 // it holds is kept under a name that reads back as it was written. A heading of control
 // characters alone, which a kept line cannot hold, is none.
 std::vector<std::string> namedHeadings(std::vector<std::string> headings) {
-    auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; };
     for (size_t p = 0; p < headings.size(); ++p) {
         std::string text = headingText(headings[p]);
-        if (std::all_of(text.begin(), text.end(), control))
+        if (std::all_of(text.begin(), text.end(), isControl))
             headings[p] = std::to_string(p + 1) + "列目";
     }
     return headings;

@@ -20,7 +20,7 @@
 #include "card/unicode.h"
 #include "card/vcard_line.h"
 #include "platform/error.h"
-#include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/text.h"
 #include "platform/work_pipe.h"
 #include "store/entries.h"

@@ -3,13 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -18,13 +16,6 @@
 #include "platform/error.h"
 
 namespace tsunagi {
-
-void preferLargePages(const void* data, size_t bytes) {
-    constexpr std::uintptr_t kLarge = std::uintptr_t(2) << 20;
-    auto begin = (reinterpret_cast<std::uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
-    auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kLarge - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 std::string programFolder() {
     std::vector<char> buffer(4096);

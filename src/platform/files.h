@@ -7,11 +7,6 @@
 
 namespace tsunagi {
 
-// Asks the system to back the memory of [data, data + bytes) with large pages as it is first
-// touched, where it can: one fault for each 2 MiB instead of for each 4 KiB. For large arrays
-// that are filled once; a hint, which changes nothing of what the memory holds.
-void preferLargePages(const void* data, size_t bytes);
-
 // The folder of the running executable, without a trailing separator.
 std::string programFolder();
 

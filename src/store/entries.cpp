@@ -6,7 +6,7 @@
 
 #include "platform/batch_pipe.h"
 #include "platform/error.h"
-#include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/text.h"
 #include "store/identity.h"
 

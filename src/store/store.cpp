@@ -14,6 +14,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "store/entries.h"
 
 namespace tsunagi {

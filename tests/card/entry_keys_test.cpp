@@ -193,10 +193,12 @@ TEST(EntryKeys, EntriesOfOneContentKeyCompareTheSameAndOthersInOneOrder) {
     for (const EntryRow& one : rows)
         for (const EntryRow& other : rows) {
             int there = compareContent(one, other), back = compareContent(other, one);
-            EXPECT_EQ(there<0, back> 0);
-            for (const EntryRow& third : rows)
-                if (there < 0 && compareContent(other, third) < 0)
+            EXPECT_EQ((there < 0), (back > 0));
+            for (const EntryRow& third : rows) {
+                if (there < 0 && compareContent(other, third) < 0) {
                     EXPECT_LT(compareContent(one, third), 0);
+                }
+            }
         }
     EXPECT_TRUE(sameContent(rows[0], rows[2]));
     EXPECT_FALSE(sameContent(rows[0], rows[6]));

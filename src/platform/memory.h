@@ -1,0 +1,14 @@
+#pragma once
+
+// Hints to the system about how the program uses its memory.
+
+#include <cstddef>
+
+namespace tsunagi {
+
+// Asks the system to back the memory of [data, data + bytes) with large pages as it is first
+// touched, where it can: one fault for each 2 MiB instead of for each 4 KiB. For large arrays
+// that are filled once; a hint, which changes nothing of what the memory holds.
+void preferLargePages(const void* data, std::size_t bytes);
+
+}  // namespace tsunagi
