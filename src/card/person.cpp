@@ -69,8 +69,8 @@ std::string trimmedPart(std::string_view part) {
     return std::string(part.substr(first, part.find_last_not_of(" \t\r\n") - first + 1));
 }
 
-// The phone's name line apart at its ";": family, given, middle, prefix, suffix, each trimmed.
-// vCard 2.1 escapes only the separator ("\\;"); any other backslash is the name's own.
+}  // namespace
+
 std::vector<std::string> phoneNameParts(std::string_view name) {
     std::vector<std::string> parts(1);
     for (size_t i = 0; i < name.size(); ++i) {
@@ -86,6 +86,8 @@ std::vector<std::string> phoneNameParts(std::string_view name) {
     for (std::string& part : parts) part = trimmedPart(part);
     return parts;
 }
+
+namespace {
 
 // A 2.1 compound value apart at its ";" (a "\;" stays in its part), each part escaped as 3.0.
 std::string escapedCompound(std::string_view text) {
@@ -773,7 +775,9 @@ std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
 
 std::optional<std::string> keptReadingLine(std::string_view property, std::string_view reading) {
     std::string text = trimBlanks(reading);
-    if (text.empty() || fullWidthKatakana(halfWidthKatakana(text)) == text) return std::nullopt;
+    if (text.empty() ||
+        (fullWidthKatakana(halfWidthKatakana(text)) == text && !contains(text, ";")))
+        return std::nullopt;
     return std::string(property) + ":" + escapeText(text);
 }
 

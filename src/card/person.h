@@ -79,8 +79,13 @@ std::string numberAsText(std::string_view value);
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
                                        std::string_view formatted, std::string_view phoneName);
 
+// The phone's name line apart at its ";": family, given, middle, prefix, suffix, each trimmed.
+// vCard 2.1 escapes only the separator ("\\;"); any other backslash is the name's own.
+std::vector<std::string> phoneNameParts(std::string_view name);
+
 // A reading's line ("X-PHONETIC-LAST-NAME:やまだ") where the phone's half-width katakana would
-// change it (hiragana, Latin letters); nothing where it comes back the same.
+// change it (hiragana, Latin letters) or the phone's reading line would split it (a ";");
+// nothing where it comes back the same.
 std::optional<std::string> keptReadingLine(std::string_view property, std::string_view reading);
 
 // A date as ISO 8601 writes it: "1980-05-01", "--05-01" without a year ("19800501",

@@ -197,6 +197,10 @@ class KeptBeyond {
         }
         if (name_ == "X-TSUNAGI-COLUMN" || name_ == "X-ANDROID-CUSTOM")
             return keptWord(name_, extra);
+        // A reading is written as the phone's own line, but for a ";" within it.
+        if ((name_ == "X-PHONETIC-LAST-NAME" || name_ == "X-PHONETIC-FIRST-NAME") &&
+            contains(extra, "\\;"))
+            return "読みの「;」";
         // Most lines of a book are of a few properties: their words are looked up once.
         auto at = wordOf_.find(name_);
         if (at == wordOf_.end()) at = wordOf_.emplace(name_, keptWord(name_, extra)).first;

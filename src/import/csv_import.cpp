@@ -885,7 +885,13 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
         name = joinedName(family, given);
     // A business contact is shown by its company, as every phone shows it.
     if (name.empty()) name = !fileAs.empty() ? fileAs : company;
-    if (reading.empty()) reading = joinedName(readingFamily, readingGiven);
+    // A ";" within either part would move the line between them: such a part is kept whole
+    // beside (see keptReadingLine).
+    if (reading.empty()) {
+        std::erase(readingFamily, ';');
+        std::erase(readingGiven, ';');
+        reading = joinedName(readingFamily, readingGiven);
+    }
     if (name.empty() && numbers.empty() && mails.empty()) return std::nullopt;
 
     CardFields card;

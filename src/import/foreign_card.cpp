@@ -181,6 +181,26 @@ void ForeignCardReader::readName(std::string_view value, char separator, std::st
     joinName(family, given, out);
 }
 
+void ForeignCardReader::readReading(std::string_view value, char separator, std::string& out) {
+    splitComponents(value, separator, parts_);
+    joinReading(trimmed(parts_[0]), parts_.size() > 1 ? trimmed(parts_[1]) : std::string_view(),
+                out);
+}
+
+void ForeignCardReader::joinReading(std::string_view family, std::string_view given,
+                                    std::string& out) {
+    auto append = [&out](std::string_view part) {
+        for (char c : part) {
+            if (c == ';') out.push_back('\\');
+            out.push_back(c);
+        }
+    };
+    out.clear();
+    append(family);
+    if (!family.empty() && !given.empty()) out.push_back(';');
+    append(given);
+}
+
 bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
                              std::set<std::string>& leftOut, CardFields& fields,
                              std::vector<std::string>& extras) {
@@ -268,13 +288,13 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
                 for (std::string& part : nameParts_) part.assign(trimmed(part));
             }
             readName(text(line), ';', name_);
-            if (auto sort = line.parameter("SORT-AS")) readName(*sort, ',', sortAs_);
+            if (auto sort = line.parameter("SORT-AS")) readReading(*sort, ',', sortAs_);
         } else if (property == "FN") {
             formatted_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "SOUND") {
             // Japanese phones write the reading of the name as SOUND;X-IRMC-N.
             if (line.hasType("X-IRMC-N"))
-                readName(text(line), ';', sound_);
+                readReading(text(line), ';', sound_);
             else
                 leftOut.insert(std::string(property));
         } else if (property == "X-PHONETIC-LAST-NAME") {
@@ -283,7 +303,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             phoneticFirst_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "X-MS-N-YOMI") {
             // Outlook's reading of the name, "family;given".
-            readName(text(line), ';', yomi_);
+            readReading(text(line), ';', yomi_);
         } else if (property == "ORG") {
             // The company: the name of a business contact that has no person's name.
             splitComponents(text(line), ';', parts_);
@@ -334,7 +354,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
                                                  : messenger_;
     if (!organization_.empty()) leftOut.insert("ORG");  // kept either way: the company
     setField(fields.name, name);
-    if (sound_.empty()) joinName(phoneticLast_, phoneticFirst_, sound_);
+    if (sound_.empty()) joinReading(phoneticLast_, phoneticFirst_, sound_);
     std::string* reading = &sound_;
     if (reading->empty()) reading = &yomi_;
     if (reading->empty()) reading = &sortAs_;
@@ -343,10 +363,17 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     if (reading->empty() && namedByCompany) reading = &phoneticOrg_;
     // The phone's file has readings in half-width katakana, as the phone writes its own; a
     // reading that says more than that (hiragana, Latin letters) is kept as it came.
+    // A ";" within the family or the given reading would move the line between them on the
+    // phone's line: such a reading is kept, and the phone's line has it without the ";".
+    parts_ = phoneNameParts(*reading);
+    parts_.resize(std::max<size_t>(parts_.size(), 2));
     for (auto [property, part] :
          {std::pair{"X-PHONETIC-LAST-NAME", 0}, std::pair{"X-PHONETIC-FIRST-NAME", 1}})
-        if (auto line = keptReadingLine(property, pieceAt(*reading, ";", part)))
-            extras.push_back(std::move(*line));
+        if (auto line = keptReadingLine(property, parts_[part])) extras.push_back(std::move(*line));
+    if (contains(*reading, "\\;")) {
+        for (std::string& part : parts_) std::erase(part, ';');
+        joinName(parts_[0], parts_[1], *reading);
+    }
     reading->assign(halfWidthKatakana(*reading));
     setField(fields.reading, *reading);
     setField(fields.numbers, numbers_);

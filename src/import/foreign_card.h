@@ -50,6 +50,10 @@ class ForeignCardReader {
     // The first two components of a compound value ("family;given;…"), joined as the phone
     // writes a name.
     void readName(std::string_view value, char separator, std::string& out);
+    // The same for a reading, a ";" within either part escaped ("\\;"), so that the parts are
+    // told apart again.
+    void readReading(std::string_view value, char separator, std::string& out);
+    static void joinReading(std::string_view family, std::string_view given, std::string& out);
     // N and FN where the phone's name line cannot say all they do.
     void keepName(std::vector<std::string>& extras);
 

@@ -297,6 +297,10 @@ TEST(SaveNotes, NameLinesAreNamedOnlyWhereTheySayMore) {
     EXPECT_EQ(noteFor({"N:田中;一郎;;;Jr."}), names("敬称やミドルネーム"));
     EXPECT_EQ(noteFor({"N;ALTID=1;LANGUAGE=en:Tanaka;Ichiro;;;", "FN;ALTID=1:Ichiro Tanaka"}),
               names("ほかの言語の名前、表示名"));
+    // A reading goes to the phone's own line; a ";" within it cannot.
+    EXPECT_EQ(noteFor({"X-PHONETIC-LAST-NAME:たなか"}), "");
+    EXPECT_EQ(noteFor({"X-PHONETIC-LAST-NAME:P\\;Q", "X-PHONETIC-FIRST-NAME:R"}),
+              names("読みの「;」"));
 }
 
 TEST(SaveNotes, AnExtensionIsLeftOffForThePhoneAndSaidSo) {

@@ -99,6 +99,26 @@ std::string readsBackTheSame(TempFolder& folder,
     return once;
 }
 
+// A reading with a ";" within its family or given part keeps the part whole: the phone's line,
+// which splits the reading at its ";", is not where it is read from again.
+TEST(SmartphoneGoldens, ReadingsHoldingASemicolonReadBackAsWritten) {
+    TempFolder folder;
+    std::string once = readsBackTheSame(
+        folder,
+        {{"three.vcf",
+          "BEGIN:VCARD\r\nVERSION:3.0\r\nN:A;B;;;\r\nX-PHONETIC-LAST-NAME:P\\;Q\r\n"
+          "X-PHONETIC-FIRST-NAME:R\r\nEND:VCARD\r\n"},
+         {"two.vcf",
+          "BEGIN:VCARD\r\nVERSION:2.1\r\nN:C;D\r\nSOUND;X-IRMC-N:S;T\\;U\r\n"
+          "END:VCARD\r\n"},
+         // The phone's own card with today's reading line of a ";" alone, cut short.
+         {"phone.vcf", "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\nX-PHONETIC-LAST-NAME:;END:VCARD"}});
+    for (const char* line : {"X-PHONETIC-LAST-NAME:P\\;Q\r\nX-PHONETIC-FIRST-NAME:R\r\n",
+                             "X-PHONETIC-LAST-NAME:S\r\nX-PHONETIC-FIRST-NAME:T\\;U\r\n",
+                             "X-PHONETIC-LAST-NAME:\\;END:VCARD\r\n"})
+        EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
+}
+
 // vCard 4.0's numbers read back as written: a card with a number alone (a tel: URI) is named by
 // the number as people read it and stays nameless; a number of no type is a voice number. A
 // 2.1 card's "tel\:" is read as the URI it spells, and written so.
