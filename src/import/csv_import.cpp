@@ -891,6 +891,8 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
         std::erase(readingFamily, ';');
         std::erase(readingGiven, ';');
         reading = joinedName(readingFamily, readingGiven);
+        // A given reading alone stays the given one: after a ";".
+        if (readingFamily.empty() && !readingGiven.empty()) reading.insert(0, ";");
     }
     if (name.empty() && numbers.empty() && mails.empty()) return std::nullopt;
 

@@ -197,7 +197,8 @@ void ForeignCardReader::joinReading(std::string_view family, std::string_view gi
     };
     out.clear();
     append(family);
-    if (!family.empty() && !given.empty()) out.push_back(';');
+    // A given reading alone stays the given one: after a ";".
+    if (!given.empty()) out.push_back(';');
     append(given);
 }
 
@@ -372,7 +373,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         if (auto line = keptReadingLine(property, parts_[part])) extras.push_back(std::move(*line));
     if (contains(*reading, "\\;")) {
         for (std::string& part : parts_) std::erase(part, ';');
-        joinName(parts_[0], parts_[1], *reading);
+        joinReading(parts_[0], parts_[1], *reading);
     }
     reading->assign(halfWidthKatakana(*reading));
     setField(fields.reading, *reading);

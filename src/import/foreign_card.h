@@ -51,7 +51,7 @@ class ForeignCardReader {
     // writes a name.
     void readName(std::string_view value, char separator, std::string& out);
     // The same for a reading, a ";" within either part escaped ("\\;"), so that the parts are
-    // told apart again.
+    // told apart again, and a given reading alone after a ";" (";ﾀﾛｳ"), so that it stays one.
     void readReading(std::string_view value, char separator, std::string& out);
     static void joinReading(std::string_view family, std::string_view given, std::string& out);
     // N and FN where the phone's name line cannot say all they do.

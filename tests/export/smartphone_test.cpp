@@ -100,7 +100,8 @@ std::string readsBackTheSame(TempFolder& folder,
 }
 
 // A reading with a ";" within its family or given part keeps the part whole: the phone's line,
-// which splits the reading at its ";", is not where it is read from again.
+// which splits the reading at its ";", is not where it is read from again. A given reading
+// alone stays the given one.
 TEST(SmartphoneGoldens, ReadingsHoldingASemicolonReadBackAsWritten) {
     TempFolder folder;
     std::string once = readsBackTheSame(
@@ -112,10 +113,16 @@ TEST(SmartphoneGoldens, ReadingsHoldingASemicolonReadBackAsWritten) {
           "BEGIN:VCARD\r\nVERSION:2.1\r\nN:C;D\r\nSOUND;X-IRMC-N:S;T\\;U\r\n"
           "END:VCARD\r\n"},
          // The phone's own card with today's reading line of a ";" alone, cut short.
-         {"phone.vcf", "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\nX-PHONETIC-LAST-NAME:;END:VCARD"}});
-    for (const char* line : {"X-PHONETIC-LAST-NAME:P\\;Q\r\nX-PHONETIC-FIRST-NAME:R\r\n",
-                             "X-PHONETIC-LAST-NAME:S\r\nX-PHONETIC-FIRST-NAME:T\\;U\r\n",
-                             "X-PHONETIC-LAST-NAME:\\;END:VCARD\r\n"})
+         {"phone.vcf", "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\nX-PHONETIC-LAST-NAME:;END:VCARD"},
+         // A given reading alone, in the phone's line and in today's.
+         {"given.vcf",
+          "BEGIN:VCARD\nSOUND:;a\nN;CHARSET=SHIFT_JIS:\nEND:VCARD\n"
+          "BEGIN:VCARD\r\nVERSION:3.0\r\nN:E;;;;\r\nX-PHONETIC-FIRST-NAME:g\r\nEND:VCARD\r\n"}});
+    for (const char* line :
+         {"X-PHONETIC-LAST-NAME:P\\;Q\r\nX-PHONETIC-FIRST-NAME:R\r\n",
+          "X-PHONETIC-LAST-NAME:S\r\nX-PHONETIC-FIRST-NAME:T\\;U\r\n",
+          "X-PHONETIC-LAST-NAME:\\;END:VCARD\r\n", "FN:\r\nX-PHONETIC-FIRST-NAME:a\r\n",
+          "FN:E\r\nX-PHONETIC-FIRST-NAME:g\r\n"})
         EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
 }
 
