@@ -313,11 +313,15 @@ struct LabelParts {
 LabelParts labelParts(GoogleGroup group, const std::string& written) {
     LabelParts parts;
     std::string label = trimBlanks(written);
+    // A custom field's label is its name, which no field is preferred by: a "*" in it is its own.
+    if (group == GoogleGroup::CustomField) {
+        parts.label = label;
+        return parts;
+    }
     parts.preferred = isPrimaryLabel(label);
     if (parts.preferred) label = trimBlanks(withoutPrimaryMark(label));
-    if (group == GoogleGroup::Relation || group == GoogleGroup::Event ||
-        group == GoogleGroup::CustomField) {
-        parts.label = group == GoogleGroup::CustomField ? label : builtInLabel(label);
+    if (group == GoogleGroup::Relation || group == GoogleGroup::Event) {
+        parts.label = builtInLabel(label);
         return parts;
     }
     if (auto types = typesOfGoogleLabel(group, label)) {
