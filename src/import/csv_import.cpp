@@ -301,6 +301,14 @@ std::pair<std::string, std::string> partedAtBlank(const std::string& value) {
     return {trimBlanks(value.substr(0, at)), trimBlanks(rest)};
 }
 
+// Whether a column's heading (in lower case) names a date: a birthday, an anniversary, an
+// event's date, in Outlook's and Google's words, English or Japanese.
+bool isDateHeading(std::string_view lower) {
+    for (std::string_view word : {"birthday", "anniversary", "date", "event", "誕生", "記念日"})
+        if (contains(lower, word)) return true;
+    return false;
+}
+
 // A label of Google's in vCard terms: its types where it is one of Google's own words, else
 // the label itself for an X-ABLabel (built-in words of dates and relations as iPhones write
 // them).
@@ -445,11 +453,13 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     for (int p = 0;
          p < static_cast<int>(fields.size()) && p < static_cast<int>(layout.headings.size()); ++p) {
         std::string value = fieldAt(fields, p);
-        // Outlook writes "00/0/0" or "0/0/00" into a date it does not have.
-        if (value.empty() || isPlaceholderDate(value)) continue;
+        if (value.empty()) continue;
         std::string heading = headingText(layout.headings[p]);
         if (heading == "-") continue;  // left out by the user
         std::string lower = lowerAscii(heading);
+        // Outlook writes "00/0/0" or "0/0/00" into a date it does not have; in another column
+        // (a label, a note) it is what the user wrote.
+        if (isPlaceholderDate(value) && isDateHeading(lower)) continue;
         auto role = std::find_if(layout.columns.begin(), layout.columns.end(),
                                  [p](const CsvColumn& c) { return c.position == p; });
         if (role != layout.columns.end()) {
@@ -1158,7 +1168,9 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
                 if (!noHeading) continue;
             }
             for (size_t p = 0; p < fields.size() && p < unread.size(); ++p)
-                if (!unread[p] && !trimBlanks(fields[p]).empty() && !isPlaceholderDate(fields[p]) &&
+                if (!unread[p] && !trimBlanks(fields[p]).empty() &&
+                    !(isPlaceholderDate(fields[p]) &&
+                      isDateHeading(lowerAscii(headingText(layout->headings[p])))) &&
                     !hasColumnAt(*layout, static_cast<int>(p)))
                     unread[p] = true;
             if (auto built = csvCard(lineTemplate, *layout, fields, counter - headingRows)) {
