@@ -138,6 +138,8 @@ bool shownAsBuilt(std::string_view shown, std::string_view family, std::string_v
 // What entries keep beyond the phone's lines, which none of the phone's formats writes: which
 // entries keep something worth a word, and the words. Each row is looked at on the store's
 // reading thread as it is read, before it is handed on to be written.
+constexpr std::string_view kSemicolonInReading = "読みの「;」";
+
 class KeptBeyond {
   public:
     // `lastId`: the highest id of an entry looked at.
@@ -200,7 +202,7 @@ class KeptBeyond {
         // A reading is written as the phone's own line, but for a ";" within it.
         if ((name_ == "X-PHONETIC-LAST-NAME" || name_ == "X-PHONETIC-FIRST-NAME") &&
             contains(extra, "\\;"))
-            return "読みの「;」";
+            return std::string(kSemicolonInReading);
         // Most lines of a book are of a few properties: their words are looked up once.
         auto at = wordOf_.find(name_);
         if (at == wordOf_.end()) at = wordOf_.emplace(name_, keptWord(name_, extra)).first;
@@ -264,8 +266,13 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
         // The words of the lines first, then those of what entries keep beyond them; none
         // where no entry written holds any (kept lines of an entry no longer there).
         std::vector<std::string> words = unwritten;
+        auto said = [&words](std::string_view word) {
+            return std::find(words.begin(), words.end(), word) != words.end();
+        };
         for (const std::string& word : kept.words())
-            if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+            // A ";" within a reading goes without a word where the reading goes.
+            if (!said(word) && !(word == kSemicolonInReading && said("読み")))
+                words.push_back(word);
         if (partial && !unwrittenEntries.empty())
             note += (note.empty() ? "" : "\n") +
                     std::string(kind == FileKind::PhoneCards ? "電話機の" : "この") +

@@ -275,13 +275,17 @@ TEST(SaveNotes, EachFormatOfThePhonesSideNamesWhatItLeaves) {
 // The name's own kept lines are named only where they say more than the phone's name line.
 TEST(SaveNotes, NameLinesAreNamedOnlyWhereTheySayMore) {
     TempFolder folder;
-    auto noteFor = [&](const std::vector<std::string>& extras) {
+    auto noteFor = [&](const std::vector<std::string>& extras,
+                       FileKind kind = FileKind::PhoneCards) {
         Store store = Store::inMemory();
         Connection connection = store.open();
         std::vector<std::string> card = {"BEGIN:VCARD", "VERSION:2.1",
-                                         "N;CHARSET=SHIFT_JIS:田中;一郎", "END:VCARD"};
+                                         "N;CHARSET=SHIFT_JIS:田中;一郎",
+                                         "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:PQ;R", "END:VCARD"};
         EntryInserter(connection).insert(card, extras);
-        return exportToFile(store, folder.path(), folder.file("out.vcf"), FileKind::PhoneCards);
+        return exportToFile(store, folder.path(),
+                            folder.file(kind == FileKind::PhoneCards ? "out.vcf" : "out.csv"),
+                            kind);
     };
     auto names = [](const std::string& words) {
         return "電話機の形式にない次の項目は書き出していません：" + words +
@@ -301,6 +305,10 @@ TEST(SaveNotes, NameLinesAreNamedOnlyWhereTheySayMore) {
     EXPECT_EQ(noteFor({"X-PHONETIC-LAST-NAME:たなか"}), "");
     EXPECT_EQ(noteFor({"X-PHONETIC-LAST-NAME:P\\;Q", "X-PHONETIC-FIRST-NAME:R"}),
               names("読みの「;」"));
+    // Where the reading itself goes, that is all that is said of it.
+    std::string book =
+        noteFor({"X-PHONETIC-LAST-NAME:P\\;Q", "X-PHONETIC-FIRST-NAME:R"}, FileKind::AddressBook);
+    EXPECT_NE(book.find("：読み（"), std::string::npos) << book;
 }
 
 TEST(SaveNotes, AnExtensionIsLeftOffForThePhoneAndSaidSo) {
