@@ -889,9 +889,13 @@ std::string keptLine(const VcardLine& line, std::string_view text) {
     kept.append(line.name);
     bool base64 = line.base64();
     size_t typeCount = 0;
+    // By the name it is written with: "TYPE\"" is written as TYPE.
+    auto named = [](const VcardParameter& parameter, std::string_view name) {
+        return parameter.name == name || writtenAs(parameter.name, name);
+    };
     for (const VcardParameter& parameter : line.parameters) {
-        if (parameter.name == "TYPE") ++typeCount;
-        if (parameter.name == "CHARSET" || parameter.name == "ENCODING" || parameter.name == "TYPE")
+        if (named(parameter, "TYPE")) ++typeCount;
+        if (named(parameter, "CHARSET") || named(parameter, "ENCODING") || named(parameter, "TYPE"))
             continue;
         appendParameter(kept, parameter.name, parameter.value);
     }
@@ -901,7 +905,7 @@ std::string keptLine(const VcardLine& line, std::string_view text) {
     bool typed = false;
     for (size_t p = 0; typeCount > 0 && p < line.parameters.size(); ++p) {
         const VcardParameter& parameter = line.parameters[p];
-        if (parameter.name != "TYPE" || (!typed && parameter.value.empty())) continue;
+        if (!named(parameter, "TYPE") || (!typed && parameter.value.empty())) continue;
         types.append(typed ? "," : "").append(parameter.value);
         typed = true;
     }

@@ -226,13 +226,27 @@ void appendEscapedText(std::string& out, std::string_view text) {
     }
 }
 
+namespace {
+
+// Whether a parameter's name is written with `c`: a name holds no control character, and no
+// quote, colon or semicolon, which would end it or the line's head where it stands.
+bool keptInName(char c) { return !isControl(c) && c != '"' && c != ':' && c != ';'; }
+
+}  // namespace
+
+bool writtenAs(std::string_view name, std::string_view as) {
+    size_t at = 0;
+    for (char c : name)
+        if (keptInName(c) && (at == as.size() || as[at++] != c)) return false;
+    return at == as.size();
+}
+
 void appendParameter(std::string& out, std::string_view name, std::string_view value) {
     const size_t start = out.size();
     out.append(";");
-    // A name holds no control character, and no quote, colon or semicolon, which would end it
-    // or the line's head where it stands; one of nothing else names nothing.
+    // One of nothing that is written names nothing.
     for (char c : name)
-        if (!isControl(c) && c != '"' && c != ':' && c != ';') out += c;
+        if (keptInName(c)) out += c;
     if (out.size() == start + 1) {
         out.resize(start);
         return;

@@ -48,6 +48,8 @@ bool parseVcardLine(std::string_view line, VcardLine& out);
 // is then empty.
 // `name` stands for the parameter's own name where given (";TYPE=" lists).
 void appendParameter(std::string& out, std::string_view name, std::string_view value);
+// Whether appendParameter writes `name` as `as`.
+bool writtenAs(std::string_view name, std::string_view as);
 
 // Undoes quoted-printable: "=E5=B1=B1" gives the three bytes, "=" at a line's end joins it
 // to the next.

@@ -208,10 +208,12 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
         "BEGIN:VCARD\nX-JPG-\nX-PHONETIC-LAST-NAME:\n\nEND:VCARD";
     // A type given twice in the phone's own line is one type.
     const char twice[] = "BEGIN:VCARD\nX-JPG-\rTEL;CELL;CELL:2\nEND:VCARD";
-    // A parameter named by a quote, or by a colon in quotes, is written without them.
+    // A parameter named by a quote, or by a colon in quotes, is written without them; one
+    // written so as TYPE is one of the types.
     const char quoted[] =
         "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\n;\"=\"END:VCARD\nEND:VCARD\n"
-        "BEGIN:VCARD\nVERSION:3.0\nFN:q\nX-Q;\"a:b\"=c;d=e:v\nEND:VCARD\n";
+        "BEGIN:VCARD\nVERSION:3.0\nFN:q\nX-Q;\"a:b\"=c;d=e:v\nEND:VCARD\n"
+        "BEGIN:VCARD\n;T;TYPE\"=i\":e\nEND:VCARD\n";
     // A parameter of no name or no value says nothing beside a mail's phone types.
     const char empty[] =
         "BEGIN:VCARD\nEMAIL;CELL;=:@\rEND:VCARD\nBEGIN:VCARD\nEMAIL;CELL;X=:b@\n"
