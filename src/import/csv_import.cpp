@@ -799,9 +799,11 @@ bool CsvRecordReader::next(std::vector<std::string>& fields) {
             throw TsunagiError(
                 lines_.name(), opened,
                 "この行で開いた「\"」が閉じられないまま、データが長くなりすぎました。");
+        // The break as the file has it (a CR alone within a text of a CR LF file stays one).
+        std::string_view lineEnd = lines_.lastLineEnd();
+        field += lineEnd.empty() ? "\r\n" : lineEnd;
         if (!lines_.next(line_))
             throw TsunagiError(lines_.name(), opened, "この行で開いた「\"」が閉じられていません。");
-        field += "\r\n";
     }
     fields.push_back(std::move(field));
     for (std::string& cell : fields)

@@ -92,6 +92,7 @@ LineReader::LineReader(LineReader&& other) noexcept
       position_(other.position_),
       atEnd_(other.atEnd_),
       lineNumber_(other.lineNumber_),
+      lastLineEnd_(other.lastLineEnd_),
       encoding_(other.encoding_),
       lfLineEnds_(other.lfLineEnds_),
       western_(other.western_),
@@ -238,12 +239,18 @@ bool LineReader::nextBytes(std::string& bytes, bool* cut) {
 
     size_t length = at - position_;
     size_t next = at;
+    lastLineEnd_ = "";
     if (at < buffer_.size()) {
         next = at + 1;
+        lastLineEnd_ = lfLineEnds_ ? "\n" : "\r";
         if (lfLineEnds_) {
-            if (length > 0 && buffer_[at - 1] == '\r') --length;
+            if (length > 0 && buffer_[at - 1] == '\r') {
+                --length;
+                lastLineEnd_ = "\r\n";
+            }
         } else if (next < buffer_.size() && buffer_[next] == '\n') {
             ++next;
+            lastLineEnd_ = "\r\n";
         }
     }
     ++lineNumber_;

@@ -54,6 +54,9 @@ class LineReader {
     // Whether every line's bytes are already valid UTF-8, so that decode() would only copy them.
     bool bytesAreText() const { return encoding_ == TextEncoding::Utf8 && checkedWhole_; }
 
+    // How the line last read ended: "\r\n", "\n" or "\r" ("" at the end of the file), so that a
+    // quoted text going on over it keeps the break it had.
+    std::string_view lastLineEnd() const { return lastLineEnd_; }
     long lineNumber() const { return lineNumber_; }
     TextEncoding encoding() const { return encoding_; }
     bool lfLineEnds() const { return lfLineEnds_; }
@@ -73,6 +76,7 @@ class LineReader {
     size_t position_ = 0;
     bool atEnd_ = false;
     long lineNumber_ = 0;
+    std::string_view lastLineEnd_;
     TextEncoding encoding_ = TextEncoding::Cp932;
     bool lfLineEnds_ = false;
     bool western_ = false;

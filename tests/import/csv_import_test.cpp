@@ -177,12 +177,15 @@ TEST(CsvImport, QuotedFieldsFollowRfc4180AndUtf8WithMarkIsRead) {
         "\xEF\xBB\xBF表示名,携帯電話,電子メール アドレス\r\n"
         "\"Smith, John\",\"090\",\"a\"\"b@example.jp\"\r\n"
         "\"two\r\nlines\",080,\r\n"
-        "plain\"quote,070,\r\n";
+        "plain\"quote,070,\r\n"
+        // A quoted text keeps its breaks as the file has them, a CR alone among CR LF too.
+        "\"c\rr\",060,\r\n";
     ImportCsvBook(store, folder.write("q.csv", text));
     EXPECT_EQ(storedRows(store),
               (Rows{card("Smith, John", "TEL;CELL:090<>", "EMAIL;INTERNET:a\"b@example.jp", 1),
                     card("two\r\nlines", "TEL;CELL:080<>", "", 2),
-                    card("plain\"quote", "TEL;CELL:070<>", "", 3)}));
+                    card("plain\"quote", "TEL;CELL:070<>", "", 3),
+                    card("c\rr", "TEL;CELL:060<>", "", 4)}));
 }
 
 TEST(CsvImport, FailuresKeepNothingOfTheFile) {
