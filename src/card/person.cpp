@@ -133,9 +133,12 @@ VcardLine phoneLineAs3(const VcardLine& raw) {
                                                 : std::string();
     std::string value;
     if (bytes && raw.base64()) {
-        // Other bytes among a photo's digits go, as they do from another program's card.
+        // Other bytes among a photo's digits go, as they do from another program's card, and
+        // so do the blanks and line breaks of 2.1's folds, which are no part of the data.
         value = text;
-        std::erase_if(value, [](char c) { return !isBase64Character(c); });
+        std::erase_if(value, [](char c) {
+            return !isBase64Character(c) || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        });
     } else if (bytes)
         value = base64Encode(decodeQuotedPrintable(raw.value));
     else if (kind == PropertyKind::Telephone)  // a line break after it is the card's, not its
