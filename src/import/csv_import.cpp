@@ -345,13 +345,22 @@ LabelParts labelParts(GoogleGroup group, const std::string& written) {
 
 // A custom field whose label names a property ("ROLE", "X-ABADR", "N;ALTID=1;LANGUAGE=en", as
 // our own export writes a line no column holds) is that property again.
+// Each parameter after the name is written "NAME=value": a label such as "F;" names nothing.
 bool namesProperty(const std::string& label) {
     std::string_view name = std::string_view(label).substr(0, label.find(';'));
     if (name.empty() || !std::isupper(static_cast<unsigned char>(name[0]))) return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return std::isupper(static_cast<unsigned char>(c)) ||
-               std::isdigit(static_cast<unsigned char>(c)) || c == '-';
-    });
+    if (!std::all_of(name.begin(), name.end(), [](char c) {
+            return std::isupper(static_cast<unsigned char>(c)) ||
+                   std::isdigit(static_cast<unsigned char>(c)) || c == '-';
+        }))
+        return false;
+    for (size_t at = name.size(); at < label.size();) {
+        size_t end = std::min(label.find(';', at + 1), label.size());
+        size_t equals = label.find('=', at + 1);
+        if (equals == std::string::npos || equals <= at + 1 || equals >= end) return false;
+        at = end;
+    }
+    return true;
 }
 
 // The place and part of an address column of Outlook and Thunderbird ("Home Street",
