@@ -524,6 +524,9 @@ std::vector<PersonItem> matched(const std::vector<VcardLine>& phone, std::vector
             items.push_back(std::move(item));
         }
     }
+    // A value holding the phone's joiner "<>" has no line of the phone's: its kept line is all.
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (!used[i] && contains(kept[i].line.value, kJoin)) items.push_back(kept[i]);
     return items;
 }
 

@@ -199,6 +199,11 @@ class KeptBeyond {
         }
         if (name_ == "X-TSUNAGI-COLUMN" || name_ == "X-ANDROID-CUSTOM")
             return keptWord(name_, extra);
+        // A number or a mail is written as the phone's own line, but for one that holds the
+        // line's joiner, which is kept beside it alone.
+        if ((name_ == "TEL" || name_ == "EMAIL") &&
+            contains(extra.substr(std::min(extra.size(), extra.find(':'))), kJoin))
+            return name_ == "TEL" ? "「<>」を含む電話番号" : "「<>」を含むメールアドレス";
         // A reading is written as the phone's own line, but for a ";" within it.
         if ((name_ == "X-PHONETIC-LAST-NAME" || name_ == "X-PHONETIC-FIRST-NAME") &&
             contains(extra, "\\;"))

@@ -869,6 +869,8 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
             case CsvRole::MobileMail:
             case CsvRole::MailValue:
                 for (const std::string& mail : cellValues(value)) {
+                    // One holding the phone's joiner is kept beside its line alone.
+                    if (contains(mail, kJoin)) continue;
                     bool cell = column.role == CsvRole::MobileMail ||
                                 (column.role == CsvRole::MailValue &&
                                  roleOfLabel(mailLabels[column.group]) == CsvRole::Mobile);
@@ -886,9 +888,10 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                                    ? roleOfLabel(phoneLabels[column.group])
                                    : column.role;
                 for (const std::string& number : cellValues(value))
-                    numbers += std::string(kNumberItem) +
-                               std::string(numberSavingCode(numberClassOf(role))) + number +
-                               std::string(kJoin);
+                    if (!contains(number, kJoin))  // kept beside the phone's line alone
+                        numbers += std::string(kNumberItem) +
+                                   std::string(numberSavingCode(numberClassOf(role))) + number +
+                                   std::string(kJoin);
                 break;
             }
             case CsvRole::Company:

@@ -206,9 +206,10 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
                              std::set<std::string>& leftOut, CardFields& fields,
                              std::vector<std::string>& extras) {
     extras.clear();
-    for (std::string* value : {&phoneticOrg_, &name_, &formatted_, &sound_, &phoneticLast_,
-                               &phoneticFirst_, &sortAs_, &sortString_, &numbers_, &mails_, &group_,
-                               &memoryNumber_, &yomi_, &organization_, &nickname_, &messenger_})
+    for (std::string* value :
+         {&phoneticOrg_, &name_, &formatted_, &sound_, &phoneticLast_, &phoneticFirst_, &sortAs_,
+          &sortString_, &numbers_, &mails_, &group_, &memoryNumber_, &yomi_, &organization_,
+          &nickname_, &messenger_, &beside_})
         value->clear();
     nameParts_.clear();
     customLabels_ = 0;
@@ -231,8 +232,10 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     bool keepNumbers = false, keepMails = false;
     for (const VcardLine& line : lines) {
         if (trimmed(line.value).empty()) continue;  // says nothing, however it is written
-        keepNumbers = keepNumbers || (line.name == "TEL" && beyondThePhone(line));
-        keepMails = keepMails || (line.name == "EMAIL" && beyondThePhone(line));
+        // A value holding the phone's joiner "<>" is kept beside, never in the phone's line.
+        bool joiner = contains(line.value, kJoin);
+        keepNumbers = keepNumbers || (line.name == "TEL" && (joiner || beyondThePhone(line)));
+        keepMails = keepMails || (line.name == "EMAIL" && (joiner || beyondThePhone(line)));
     }
 
     for (const VcardLine& line : lines) {
@@ -315,14 +318,18 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             sortString_.assign(trimmed(unescapeText(text(line), unescaped_)));
         } else if (property == "TEL") {
             std::string_view number = numberOf(unescapeText(text(line), unescaped_));
-            if (!number.empty())
+            if (contains(number, kJoin))
+                beside_.append(":").append(number).append(kJoin);
+            else if (!number.empty())
                 numbers_.append(kNumberItem)
                     .append(numberSavingCode(numberClassOf(line)))
                     .append(number)
                     .append(kJoin);
         } else if (property == "EMAIL") {
             std::string_view mail = trimmed(unescapeText(text(line), unescaped_));
-            if (!mail.empty())
+            if (contains(mail, kJoin))
+                beside_.append(":").append(mail).append(kJoin);
+            else if (!mail.empty())
                 mails_.append(kMailItem)
                     .append(line.hasType("CELL") ? "CELL:" : "INTERNET:")
                     .append(mail)
@@ -338,7 +345,8 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     // write that as its FN: it is no name of a person.
     if (name_.empty() && !formatted_.empty() &&
         (contains(mails_, ":" + formatted_ + std::string(kJoin)) ||
-         contains(numbers_, ":" + formatted_ + std::string(kJoin))))
+         contains(numbers_, ":" + formatted_ + std::string(kJoin)) ||
+         contains(beside_, ":" + formatted_ + std::string(kJoin))))
         formatted_.clear();
     keepName(extras);
     // A business contact has no person's name: its empty N is kept, so that today's phones

@@ -61,6 +61,8 @@ class ForeignCardReader {
     std::string name_, formatted_, sound_, phoneticLast_, phoneticFirst_, sortAs_, sortString_;
     std::string numbers_, mails_, group_, memoryNumber_, reading_, yomi_, organization_;
     std::string nickname_, messenger_, phoneticOrg_;
+    // Numbers and mails holding the phone's joiner, kept beside its lines: ":value<>" each.
+    std::string beside_;
     std::vector<std::string> nameParts_;
     int customLabels_ = 0;
     std::string groupName_;

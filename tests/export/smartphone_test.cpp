@@ -313,6 +313,39 @@ TEST(SmartphoneGoldens, OddHeadingsReadBackFromGoogleAsWritten) {
     EXPECT_EQ(exported(again, folder, FileKind::GoogleCsv), once);
 }
 
+// A number or a mail that holds the phone's joiner "<>" is kept beside the phone's line, which
+// it would break apart, and read back as written, from a card or Google's CSV alike; the phone's
+// file names it as left out.
+TEST(SmartphoneGoldens, ValuesHoldingThePhonesJoinerReadBackAsWritten) {
+    TempFolder folder;
+    std::string once =
+        readsBackTheSame(folder, {{"joiner.vcf",
+                                   "BEGIN:VCARD\rEMAIL:<>:.\nEND:VCARD\n"
+                                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:J;;;;\r\nTEL;TYPE=CELL:1<>2\r\n"
+                                   "EMAIL:j@example.jp\r\nEND:VCARD\r\n"}});
+    for (const char* line : {"FN:<>:.\r\nEMAIL;TYPE=INTERNET:<>:.\r\n", "TEL;TYPE=CELL:1<>2\r\n",
+                             "EMAIL;TYPE=INTERNET:j@example.jp\r\n"})
+        EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
+
+    Store store = Store::inMemory();
+    ASSERT_EQ(
+        importFile(store,
+                   folder.write("book.csv",
+                                "Name,Given Name,E-mail 1 - Type,E-mail 1 - Value,"
+                                "Phone 1 - Type,Phone 1 - Value\r\nA,A,Home,a<>b,Mobile,09<>1\r\n"),
+                   FileKind::AddressBook),
+        1);
+    std::string google = exported(store, folder, FileKind::GoogleCsv);
+    EXPECT_NE(google.find(",Home,a<>b,Mobile,09<>1\r\n"), std::string::npos) << google;
+    Store again = Store::inMemory();
+    ASSERT_EQ(importFile(again, folder.write("once.csv", google), FileKind::AddressBook), 1);
+    EXPECT_EQ(exported(again, folder, FileKind::GoogleCsv), google);
+    EXPECT_EQ(exportToFile(store, folder.path(), folder.file("phone.vcf"), FileKind::PhoneCards),
+              "電話機の形式にない次の項目は書き出していません：「<>」を含むメールアドレス、「<>」"
+              "を含む電話番号（A）。すべて残すには、vCard 3.0 か Google 連絡先 CSV "
+              "で保存してください。");
+}
+
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
 // a line kept as it came gave it, so that it reads back the same whichever gives it then.
 TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {
