@@ -135,11 +135,12 @@ bool shownAsBuilt(std::string_view shown, std::string_view family, std::string_v
     return false;
 }
 
+// The word for a ";" within a reading, which the phone's reading line cannot hold.
+constexpr std::string_view kSemicolonInReading = "読みの「;」";
+
 // What entries keep beyond the phone's lines, which none of the phone's formats writes: which
 // entries keep something worth a word, and the words. Each row is looked at on the store's
 // reading thread as it is read, before it is handed on to be written.
-constexpr std::string_view kSemicolonInReading = "読みの「;」";
-
 class KeptBeyond {
   public:
     // `lastId`: the highest id of an entry looked at.
