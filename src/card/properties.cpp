@@ -204,6 +204,9 @@ void canonicalLine(VcardLine& line) {
     while (!name.empty() && name.back() == '-') name.pop_back();
     if (name.substr(0, 2) != "X-") name = "X-" + name;
     line.name = upperAscii(name);
+    // A name made so is no name the readers know: "MS?TEL" is not Outlook's X-MS-TEL, which
+    // is read as a number.
+    if (line.name == "X-MS-TEL") line.name = "X-X-MS-TEL";
 }
 
 bool compoundValue(std::string_view name) {

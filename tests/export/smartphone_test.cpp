@@ -206,6 +206,9 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
     const char breaks[] =
         "BEGIN:VCARD\nX-JPG-\nSOUND:\n\nEND:VCARD\n"
         "BEGIN:VCARD\nX-JPG-\nX-PHONETIC-LAST-NAME:\n\nEND:VCARD";
+    // A name of what no name may hold, made into one that a reader knows (X-MS-TEL, a number),
+    // stays a line of its own.
+    const char made[] = "BEGIN:VCARD\rN;CHARSET=SHIFT_JIS:\nMS\xdaTEL:END:VCARD";
     // A photo's digits in the phone's own line end at its empty line: the break is no digit.
     const char photo[] = "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\nPHOTO;BASE64:A\n\nEND:VCARD";
     // A type given twice in the phone's own line is one type.
@@ -233,6 +236,7 @@ TEST(SmartphoneGoldens, TypesWithBlanksReadBackAsWritten) {
                  {"breaks.vcf", std::string(breaks, sizeof breaks - 1)},
                  {"twice.vcf", std::string(twice, sizeof twice - 1)},
                  {"photo.vcf", std::string(photo, sizeof photo - 1)},
+                 {"made.vcf", std::string(made, sizeof made - 1)},
                  {"empty.vcf", std::string(empty, sizeof empty - 1)},
                  {"quoted.vcf", std::string(quoted, sizeof quoted - 1)}});
     EXPECT_NE(once.find("TEL;TYPE=WORK,FAX:0312345678\r\n"), std::string::npos) << once;
