@@ -360,7 +360,20 @@ bool namesProperty(const std::string& label) {
         if (equals == std::string::npos || equals <= at + 1 || equals >= end) return false;
         at = end;
     }
-    return true;
+    // A property that a person holds in Google's columns alone, every one of it, is never
+    // written as a custom field of its name alone: such a label ("N", the heading of a column
+    // of a book) is the user's word.
+    static constexpr std::string_view kInColumns[] = {"N",
+                                                      "FN",
+                                                      "TEL",
+                                                      "EMAIL",
+                                                      "ADR",
+                                                      "NOTE",
+                                                      "X-PHONETIC-FIRST-NAME",
+                                                      "X-PHONETIC-MIDDLE-NAME",
+                                                      "X-PHONETIC-LAST-NAME"};
+    return name.size() != label.size() ||
+           std::find(std::begin(kInColumns), std::end(kInColumns), name) == std::end(kInColumns);
 }
 
 // The place and part of an address column of Outlook and Thunderbird ("Home Street",

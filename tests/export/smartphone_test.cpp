@@ -304,14 +304,14 @@ TEST(SmartphoneGoldens, OddHeadingsReadBackFromGoogleAsWritten) {
     TempFolder folder;
     // A heading of a "*" is a label of its own, not the mark of a preferred one; one of zeros
     // in a date's shape is no date, and nor are its values; one of a capital and a ";" is no
-    // property with its parameters.
-    const char book[] = "Name,\x01,F \0,*,0/0/0,F;\r\nB,1,2,3,0/0/00,5\r\n";
+    // property with its parameters, nor is one of the name of a property Google's columns hold.
+    const char book[] = "Name,\x01,F \0,*,0/0/0,F;,N\r\nB,1,2,3,0/0/00,5,6\r\n";
     Store store = Store::inMemory();
     ASSERT_EQ(importFile(store, folder.write("book.csv", std::string(book, sizeof book - 1)),
                          FileKind::AddressBook),
               1);
     std::string once = exported(store, folder, FileKind::GoogleCsv);
-    EXPECT_NE(once.find(",2列目,1,F,2,*,3,0/0/0,0/0/00,F;,5\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find(",2列目,1,F,2,*,3,0/0/0,0/0/00,F;,5,N,6\r\n"), std::string::npos) << once;
     Store again = Store::inMemory();
     ASSERT_EQ(importFile(again, folder.write("once.csv", once), FileKind::AddressBook), 1);
     EXPECT_EQ(exported(again, folder, FileKind::GoogleCsv), once);
