@@ -197,6 +197,25 @@ std::string dateOf(const VcardLine& line) {
     return date;
 }
 
+}  // namespace
+
+std::string escapedDate(std::string_view date) {
+    std::string out;
+    for (size_t i = 0; i < date.size(); ++i) {
+        if (date[i] == '\\') {
+            out += "\\\\";
+        } else if (date[i] == '\r' || date[i] == '\n') {
+            out += "\\n";
+            if (date[i] == '\r' && i + 1 < date.size() && date[i + 1] == '\n') ++i;
+        } else {
+            out += date[i];
+        }
+    }
+    return out;
+}
+
+namespace {
+
 void addOnce(std::vector<std::string>& list, std::string value) {
     if (!value.empty() && std::find(list.begin(), list.end(), value) == list.end())
         list.push_back(std::move(value));
@@ -390,7 +409,7 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
                 if (item.label.empty()) item.label = builtInLabel("Anniversary");
                 line.name = "X-ABDATE";
             }
-            line.value = dateOf(line);
+            line.value = escapedDate(dateOf(line));
             std::erase_if(line.parameters, [](const VcardParameter& p) {
                 return p.name == "X-APPLE-OMIT-YEAR" || p.name == "VALUE";
             });

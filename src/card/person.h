@@ -88,6 +88,10 @@ std::vector<std::string> phoneNameParts(std::string_view name);
 // nothing where it comes back the same.
 std::optional<std::string> keptReadingLine(std::string_view property, std::string_view reading);
 
+// A date (or the text that stands for one) as a line's value: its backslashes and line breaks
+// escaped, so that it is read back as it was.
+std::string escapedDate(std::string_view date);
+
 // A date as ISO 8601 writes it: "1980-05-01", "--05-01" without a year ("19800501",
 // "1980/5/1", "--0501", "1980-05-01T00:00:00Z" alike); the text itself when it is none.
 std::string isoDate(std::string_view date);

@@ -198,7 +198,7 @@ void writeVcard3(const EntryRows& rows, TextSink& out) {
         lines.text("X-PHONETIC-ORG", person.readingCompany);
         for (const std::string& title : person.titles) lines.text("TITLE", title);
         for (const std::string& role : person.roles) lines.text("ROLE", role);
-        if (!person.birthday.empty()) appendFolded(card, "BDAY:" + person.birthday);
+        if (!person.birthday.empty()) appendFolded(card, "BDAY:" + escapedDate(person.birthday));
         for (const PersonItem& address : person.addresses) lines.item(address);
         for (const PersonItem& website : person.websites) lines.item(website);
         for (const PersonItem& messenger : person.messengers) lines.item(messenger);

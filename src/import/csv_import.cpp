@@ -432,7 +432,7 @@ void japaneseField(JapaneseField field, const std::string& value, const std::str
             if (birthParts)
                 birth[2] = value;
             else
-                extras.push_back("BDAY:" + isoDate(value));
+                extras.push_back("BDAY:" + escapedDate(isoDate(value)));
             break;
         case JapaneseField::BirthYear:
             birth[0] = value;
@@ -447,7 +447,7 @@ void japaneseField(JapaneseField field, const std::string& value, const std::str
             extras.push_back("NICKNAME:" + escapeText(value));
             break;
         case JapaneseField::Anniversary:
-            extras.push_back("X-ANNIVERSARY:" + isoDate(value));
+            extras.push_back("X-ANNIVERSARY:" + escapedDate(isoDate(value)));
             break;
     }
 }
@@ -616,10 +616,10 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         } else if (lower == "organization department" || lower == "department") {
             organizations[1]["department"] = value;
         } else if (lower == "birthday") {
-            extras.push_back("BDAY:" + isoDate(value));
+            extras.push_back("BDAY:" + escapedDate(isoDate(value)));
         } else if (lower == "anniversary") {
             std::string g = group();
-            extras.push_back(g + ".X-ABDATE:" + isoDate(value));
+            extras.push_back(g + ".X-ABDATE:" + escapedDate(isoDate(value)));
             extras.push_back(g + ".X-ABLabel:" + builtInLabel("Anniversary"));
         } else if (lower == "spouse") {
             std::string g = group();
@@ -713,7 +713,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                 extras.push_back(g + ".X-ABRELATEDNAMES:" + escapeText(parts["value"]));
                 break;
             case GoogleGroup::Event:
-                extras.push_back(g + ".X-ABDATE:" + isoDate(parts["value"]));
+                extras.push_back(g + ".X-ABDATE:" + escapedDate(isoDate(parts["value"])));
                 break;
             case GoogleGroup::CustomField:
                 if (namesProperty(label.label)) {

@@ -350,6 +350,30 @@ TEST(SmartphoneGoldens, ValuesHoldingThePhonesJoinerReadBackAsWritten) {
               "で保存してください。");
 }
 
+// A date that is no date keeps its backslashes and line breaks, escaped in its line: a
+// birthday of the phone's own card that runs on over a line break, another card's date of a
+// backslash, and Google's birthday of backslashes read back as written.
+TEST(SmartphoneGoldens, DatesOfBackslashesAndLineBreaksReadBackAsWritten) {
+    TempFolder folder;
+    std::string once = readsBackTheSame(
+        folder, {{"phone.vcf", "XBEGIN:VCARD\rN;CHARSET=SHIFT_JIS:\nBDAY:\nEND:VCARD"},
+                 {"three.vcf",
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nN:D;;;;\r\n"
+                  "item1.X-ABDATE:a\\\\b\r\nEND:VCARD\r\n"}});
+    for (const char* line : {"BDAY:\\nEND:VCARD\r\n", "X-ABDATE:a\\\\b\r\n"})
+        EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
+
+    Store store = Store::inMemory();
+    ASSERT_EQ(importFile(store, folder.write("book.csv", "Name,Birthday\r\nB,\\\\\r\n"),
+                         FileKind::AddressBook),
+              1);
+    std::string google = exported(store, folder, FileKind::GoogleCsv);
+    EXPECT_NE(google.find(",\\\\,"), std::string::npos) << google;
+    Store again = Store::inMemory();
+    ASSERT_EQ(importFile(again, folder.write("once.csv", google), FileKind::AddressBook), 1);
+    EXPECT_EQ(exported(again, folder, FileKind::GoogleCsv), google);
+}
+
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
 // a line kept as it came gave it, so that it reads back the same whichever gives it then.
 TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {
