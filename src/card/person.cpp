@@ -390,9 +390,14 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
             addOnce(person.roles, trimBlanks(unescaped(line.value)));
             return;
         case PropertyKind::Birthday:
-            if (person.birthday.empty() && !isPlaceholderDate(line.value))
+            if (isPlaceholderDate(line.value)) return;
+            if (person.birthday.empty()) {
                 person.birthday = dateOf(line);
-            return;
+                return;
+            }
+            // A second birthday of another day (a card that says two) is kept as it came.
+            if (dateOf(line) == person.birthday) return;
+            break;
         case PropertyKind::Date:
             if (isPlaceholderDate(line.value)) return;
             if (line.name.ends_with("-CONTACTS_EVENT") || line.name.ends_with("-CONTACTS-EVENT")) {

@@ -374,6 +374,26 @@ TEST(SmartphoneGoldens, DatesOfBackslashesAndLineBreaksReadBackAsWritten) {
     EXPECT_EQ(exported(again, folder, FileKind::GoogleCsv), google);
 }
 
+// A card that says two birthdays keeps both, the first as the person's; one said twice is one.
+TEST(SmartphoneGoldens, ASecondBirthdayOfAnotherDayIsKept) {
+    TempFolder folder;
+    const std::string card =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:B;;;;\r\nBDAY:1980-01-01\r\nBDAY:19800101\r\n"
+        "BDAY:1981-02-02\r\nEND:VCARD\r\n";
+    std::string once = readsBackTheSame(folder, {{"two.vcf", card}});
+    EXPECT_NE(once.find("BDAY:1980-01-01\r\nBDAY:1981-02-02\r\n"), std::string::npos) << once;
+    EXPECT_EQ(once.find("BDAY:19800101"), std::string::npos) << once;
+
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("again.vcf", card));
+    std::string google = exported(store, folder, FileKind::GoogleCsv);
+    EXPECT_NE(google.find(",1980-01-01,"), std::string::npos) << google;
+    EXPECT_NE(google.find(",BDAY,1981-02-02\r\n"), std::string::npos) << google;
+    Store again = Store::inMemory();
+    ASSERT_EQ(importFile(again, folder.write("once.csv", google), FileKind::AddressBook), 1);
+    EXPECT_EQ(exported(again, folder, FileKind::GoogleCsv), google);
+}
+
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
 // a line kept as it came gave it, so that it reads back the same whichever gives it then.
 TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {
