@@ -336,12 +336,18 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
                 person.others.push_back(std::move(item));
                 return;
             }
-            if (kind == PropertyKind::FormattedName) {
-                if (kept && reading.keptFormatted.empty())
-                    reading.keptFormatted = trimBlanks(unescaped(line.value));
+            // A card says one of each; one it said again is kept as it came.
+            if (kept && (kind == PropertyKind::FormattedName ? !reading.keptFormatted.empty()
+                                                             : reading.keptName.has_value())) {
+                item.line = std::move(line);
+                person.others.push_back(std::move(item));
                 return;
             }
-            if (kept && !reading.keptName) {
+            if (kind == PropertyKind::FormattedName) {
+                if (kept) reading.keptFormatted = trimBlanks(unescaped(line.value));
+                return;
+            }
+            if (kept) {
                 std::vector<std::string> parts = componentsOf(line.value, ';');
                 parts.resize(5);
                 reading.keptName = std::move(parts);
@@ -354,11 +360,18 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
         // A reading without the blanks and line breaks around it, as another program's card
         // is read: one of line breaks alone is none.
         case PropertyKind::PhoneticFamily:
-            reading.keptReadingFamily = trimmedPart(unescaped(line.value));
+        case PropertyKind::PhoneticGiven: {
+            std::optional<std::string>& kept = kind == PropertyKind::PhoneticFamily
+                                                   ? reading.keptReadingFamily
+                                                   : reading.keptReadingGiven;
+            if (kept) {
+                item.line = std::move(line);
+                person.others.push_back(std::move(item));
+            } else {
+                kept = trimmedPart(unescaped(line.value));
+            }
             return;
-        case PropertyKind::PhoneticGiven:
-            reading.keptReadingGiven = trimmedPart(unescaped(line.value));
-            return;
+        }
         case PropertyKind::PhoneticMiddle:
             person.readingMiddle = trimmedPart(unescaped(line.value));
             return;
@@ -783,18 +796,21 @@ std::string displayName(const Person& person) {
 }
 
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
-                                       std::string_view formatted, std::string_view phoneName) {
+                                       std::string_view formatted, std::string_view phoneName,
+                                       bool wholeName, bool wholeFormatted) {
     std::vector<std::string> name(5);
     for (size_t i = 0; i < parts.size() && i < 5; ++i) name[i] = trimBlanks(parts[i]);
     std::string joined = joinedName(name[0], name[1]);
     bool named = !joined.empty();
-    bool keepFormatted = named && !formatted.empty() && formatted != nameOfParts(name);
+    bool keepFormatted =
+        !formatted.empty() && ((named && formatted != nameOfParts(name)) || wholeFormatted);
+    auto said = [](const std::string& part) { return !part.empty(); };
     // A family name alone would read as a name typed whole.
-    bool moreParts = std::any_of(name.begin() + 2, name.end(),
-                                 [](const std::string& part) { return !part.empty(); }) ||
-                     (!name[0].empty() && name[1].empty()) || (named && joined != phoneName);
+    bool moreParts = std::any_of(name.begin() + 2, name.end(), said) ||
+                     (!name[0].empty() && name[1].empty()) || (named && joined != phoneName) ||
+                     (wholeName && std::any_of(name.begin(), name.end(), said));
     std::vector<std::string> lines;
-    if (moreParts || keepFormatted) {
+    if (moreParts || (keepFormatted && named)) {
         std::string n = "N:";
         for (size_t i = 0; i < 5; ++i) appendEscapedText(n.append(i ? ";" : ""), name[i]);
         lines.push_back(std::move(n));

@@ -75,9 +75,11 @@ std::string numberAsText(std::string_view value);
 // The lines an entry keeps of a name where the phone's name line `phoneName` cannot say all
 // it does: N whole where it has more than a family and a given name or the phone's line holds
 // another name (a display name), and the card's own FN where it is not the name its parts make
-// (with N beside it, for FN holds only while the name does).
+// (with N beside it, for FN holds only while the name does). With `wholeName` and
+// `wholeFormatted`, N and FN are kept whatever they say.
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
-                                       std::string_view formatted, std::string_view phoneName);
+                                       std::string_view formatted, std::string_view phoneName,
+                                       bool wholeName = false, bool wholeFormatted = false);
 
 // The phone's name line apart at its ";": family, given, middle, prefix, suffix, each trimmed.
 // vCard 2.1 escapes only the separator ("\\;"); any other backslash is the name's own.

@@ -253,6 +253,8 @@ std::string spokenProperty(std::string_view name) {
         {"X-GN", "グループ名"},
         {"X-PHONETIC-ORG", "会社名の読み"},
         {"X-PHONETIC-MIDDLE-NAME", "ミドルネームの読み"},
+        {"X-PHONETIC-LAST-NAME", "読み"},
+        {"X-PHONETIC-FIRST-NAME", "読み"},
         {"X-TSUNAGI-FIELD", "独自の項目"}};
     for (const auto& [property, word] : kWords)
         if (name == property) return std::string(word);

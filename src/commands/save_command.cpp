@@ -148,13 +148,15 @@ class KeptBeyond {
 
     // `extras`: what the row holds beyond the phone's lines, a line each.
     void look(const EntryRow& row, std::string_view extras) {
-        bool named = false;  // the row's kept N read, and its parts
+        bool named = false;      // the row's kept N read, and its parts
+        bool formatted = false;  // its kept FN
+        familyRead_ = givenRead_ = false;
         bool held = false;
         while (!extras.empty()) {
             size_t end = std::min(extras.find('\n'), extras.size());
             std::string_view extra = extras.substr(0, end);
             extras.remove_prefix(std::min(end + 1, extras.size()));
-            if (std::optional<std::string> word = wordFor(extra, named)) {
+            if (std::optional<std::string> word = wordFor(extra, named, formatted)) {
                 if (std::find(words_.begin(), words_.end(), *word) == words_.end())
                     words_.push_back(std::move(*word));
                 held = true;
@@ -170,7 +172,7 @@ class KeptBeyond {
     const std::vector<std::string>& words() const { return words_; }
 
   private:
-    std::optional<std::string> wordFor(std::string_view extra, bool& named) {
+    std::optional<std::string> wordFor(std::string_view extra, bool& named, bool& formatted) {
         if (extra.empty()) return std::nullopt;
         std::string_view head = propertyName(extra);
         head.remove_prefix(std::min(head.size(), head.find('.') + 1));  // its group
@@ -181,6 +183,10 @@ class KeptBeyond {
             // Each name line is read once: N for its parts, and the display name kept after
             // them says nothing more where it is the name they make.
             bool read = parseVcardLine(extra, line_);
+            // A name or a display name the card said again is no name of the phone's line.
+            bool again = name_ == "N" ? named : formatted;
+            if (name_ == "FN") formatted = true;
+            if (again && !(read && line_.parameter("ALTID"))) return spokenProperty(name_);
             if (name_ == "N") {
                 parts_.clear();
                 if (read) splitComponents(line_.value, ';', parts_);
@@ -206,9 +212,12 @@ class KeptBeyond {
             contains(extra.substr(std::min(extra.size(), extra.find(':'))), kJoin))
             return name_ == "TEL" ? "「<>」を含む電話番号" : "「<>」を含むメールアドレス";
         // A reading is written as the phone's own line, but for a ";" within it.
-        if ((name_ == "X-PHONETIC-LAST-NAME" || name_ == "X-PHONETIC-FIRST-NAME") &&
-            contains(extra, "\\;"))
-            return std::string(kSemicolonInReading);
+        if (name_ == "X-PHONETIC-LAST-NAME" || name_ == "X-PHONETIC-FIRST-NAME") {
+            // The card's first reading is the phone's line; one said again is not.
+            bool& seen = name_ == "X-PHONETIC-LAST-NAME" ? familyRead_ : givenRead_;
+            if (std::exchange(seen, true)) return spokenProperty(name_);
+            if (contains(extra, "\\;")) return std::string(kSemicolonInReading);
+        }
         // Most lines of a book are of a few properties: their words are looked up once.
         auto at = wordOf_.find(name_);
         if (at == wordOf_.end()) at = wordOf_.emplace(name_, keptWord(name_, extra)).first;
@@ -220,6 +229,7 @@ class KeptBeyond {
     std::vector<std::string> words_;
     std::unordered_map<std::string, std::optional<std::string>> wordOf_;
     std::string name_, family_, given_;
+    bool familyRead_ = false, givenRead_ = false;  // the row's kept readings met
     VcardLine line_;
     std::vector<std::string> parts_;
 };

@@ -97,6 +97,8 @@ std::pair<std::string, std::string> customField(const PersonItem& item) {
             return {trimBlanks(unescapeText(*heading, scratch)), item.text()};
         }
     if (!item.label.empty()) return {spokenLabel(item.label), item.text()};
+    // A field of the user's own that had no label has none again.
+    if (item.line.name == "X-TSUNAGI-FIELD") return {"", item.text()};
     // The property's name with its parameters, so that reading the field back makes the same
     // line ("N;ALTID=1;LANGUAGE=en"); a compound value with its parts apart as it stands.
     std::string label = item.line.name;

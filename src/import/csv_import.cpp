@@ -735,12 +735,12 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
 
 // A heading line's headings, a column without one named by its position ("2列目"), so that what
 // it holds is kept under a name that reads back as it was written. A heading of control
-// characters alone, which a kept line cannot hold, is none.
+// characters and blanks alone, which a kept line cannot hold but as blanks, is none.
 std::vector<std::string> namedHeadings(std::vector<std::string> headings) {
     for (size_t p = 0; p < headings.size(); ++p) {
         std::string text = headingText(headings[p]);
-        if (std::all_of(text.begin(), text.end(), isControl))
-            headings[p] = std::to_string(p + 1) + "列目";
+        std::erase_if(text, isControl);
+        if (trimBlanks(text).empty()) headings[p] = std::to_string(p + 1) + "列目";
     }
     return headings;
 }

@@ -212,6 +212,8 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
           &nickname_, &messenger_, &beside_})
         value->clear();
     nameParts_.clear();
+    repeated_.clear();
+    seen_ = again_ = 0;
     customLabels_ = 0;
     groupName_.clear();
     groupMembers_ = 0;
@@ -286,25 +288,44 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         if (property == "ORG" || (property == "TEL" && keepNumbers) ||
             (property == "EMAIL" && keepMails))
             keep(line, extras);
+        // A card has one name, one display name and one reading: the first stands, and one
+        // said again otherwise (as vCard 4.0 may say display names) is kept as it came.
         if (property == "N") {
-            if (nameParts_.empty()) {
-                splitComponents(text(line), ';', nameParts_);
-                for (std::string& part : nameParts_) part.assign(trimmed(part));
+            if (seen_ & kSeenName) {
+                if (trimmed(text(line)) != firstName_) keepAgain(line, kSeenName, leftOut);
+                continue;
             }
+            seen_ |= kSeenName;
+            firstName_.assign(trimmed(text(line)));
+            splitComponents(text(line), ';', nameParts_);
+            for (std::string& part : nameParts_) part.assign(trimmed(part));
             readName(text(line), ';', name_);
             if (auto sort = line.parameter("SORT-AS")) readReading(*sort, ',', sortAs_);
         } else if (property == "FN") {
-            formatted_.assign(trimmed(unescapeText(text(line), unescaped_)));
+            std::string_view formatted = trimmed(unescapeText(text(line), unescaped_));
+            if (seen_ & kSeenFormatted) {
+                if (formatted != formatted_) keepAgain(line, kSeenFormatted, leftOut);
+                continue;
+            }
+            seen_ |= kSeenFormatted;
+            formatted_.assign(formatted);
         } else if (property == "SOUND") {
             // Japanese phones write the reading of the name as SOUND;X-IRMC-N.
             if (line.hasType("X-IRMC-N"))
                 readReading(text(line), ';', sound_);
             else
                 leftOut.insert(std::string(property));
-        } else if (property == "X-PHONETIC-LAST-NAME") {
-            phoneticLast_.assign(trimmed(unescapeText(text(line), unescaped_)));
-        } else if (property == "X-PHONETIC-FIRST-NAME") {
-            phoneticFirst_.assign(trimmed(unescapeText(text(line), unescaped_)));
+        } else if (property == "X-PHONETIC-LAST-NAME" || property == "X-PHONETIC-FIRST-NAME") {
+            bool last = property == "X-PHONETIC-LAST-NAME";
+            unsigned seen = last ? kSeenLastReading : kSeenFirstReading;
+            std::string& reading = last ? phoneticLast_ : phoneticFirst_;
+            std::string_view value = trimmed(unescapeText(text(line), unescaped_));
+            if (seen_ & seen) {
+                if (value != reading) keepAgain(line, seen, leftOut);
+                continue;
+            }
+            seen_ |= seen;
+            reading.assign(value);
         } else if (property == "X-MS-N-YOMI") {
             // Outlook's reading of the name, "family;given".
             readReading(text(line), ';', yomi_);
@@ -354,11 +375,14 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     bool namedByCompany = name_.empty() && !organization_.empty() &&
                           (formatted_.empty() || formatted_ == organization_);
     if (namedByCompany) extras.push_back("N:;;;;");
-    // A business contact is shown by its company, as every phone shows it; a card with only a
-    // nickname or a messenger by that.
+    // A business contact is shown by its company, as every phone shows it; a card with no
+    // name line, only a nickname or a messenger, by that. Name lines that are empty say the
+    // card has no name (as ours say of an entry without one).
+    bool nameLines = (seen_ & (kSeenName | kSeenFormatted)) != 0;
     std::string& name = !name_.empty()           ? name_
                         : !formatted_.empty()    ? formatted_
                         : !organization_.empty() ? organization_
+                        : nameLines              ? name_
                         : !nickname_.empty()     ? nickname_
                                                  : messenger_;
     if (!organization_.empty()) leftOut.insert("ORG");  // kept either way: the company
@@ -377,8 +401,14 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     parts_ = phoneNameParts(*reading);
     parts_.resize(std::max<size_t>(parts_.size(), 2));
     for (auto [property, part] :
-         {std::pair{"X-PHONETIC-LAST-NAME", 0}, std::pair{"X-PHONETIC-FIRST-NAME", 1}})
-        if (auto line = keptReadingLine(property, parts_[part])) extras.push_back(std::move(*line));
+         {std::pair{"X-PHONETIC-LAST-NAME", 0}, std::pair{"X-PHONETIC-FIRST-NAME", 1}}) {
+        std::optional<std::string> line = keptReadingLine(property, parts_[part]);
+        // The first of a reading said twice is kept too, so that it stays the first.
+        if (!line && (again_ & (part == 0 ? kSeenLastReading : kSeenFirstReading)) &&
+            !trimBlanks(parts_[part]).empty())
+            line = std::string(property) + ":" + escapeText(trimBlanks(parts_[part]));
+        if (line) extras.push_back(std::move(*line));
+    }
     if (contains(*reading, "\\;")) {
         for (std::string& part : parts_) std::erase(part, ';');
         joinReading(parts_[0], parts_[1], *reading);
@@ -394,6 +424,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         memoryNumber_.assign(digits, std::to_chars(digits, digits + sizeof digits, position).ptr);
     }
     fields.memoryNumber.swap(memoryNumber_);
+    for (std::string& line : repeated_) extras.push_back(std::move(line));
     // A group and a card with nothing of a person are no entries.
     if (group) {
         groupName_ = fields.name.value_or("");
@@ -407,8 +438,17 @@ void ForeignCardReader::keepName(std::vector<std::string>& extras) {
     std::string phoneName;
     if (nameParts_.size() >= 2) joinName(nameParts_[0], nameParts_[1], phoneName);
     if (phoneName.empty()) phoneName = formatted_;
-    for (std::string& line : keptNameLines(nameParts_, formatted_, phoneName))
+    // The first of a name or a display name said twice is kept too, so that it stays the first.
+    for (std::string& line : keptNameLines(nameParts_, formatted_, phoneName, again_ & kSeenName,
+                                           again_ & kSeenFormatted))
         extras.push_back(std::move(line));
+}
+
+void ForeignCardReader::keepAgain(const VcardLine& line, unsigned property,
+                                  std::set<std::string>& leftOut) {
+    keep(line, repeated_);
+    again_ |= property;
+    leftOut.insert(line.name);
 }
 
 }  // namespace tsunagi

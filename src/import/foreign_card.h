@@ -54,9 +54,12 @@ class ForeignCardReader {
     // told apart again, and a given reading alone after a ";" (";ﾀﾛｳ"), so that it stays one.
     void readReading(std::string_view value, char separator, std::string& out);
     static void joinReading(std::string_view family, std::string_view given, std::string& out);
-    // N and FN where the phone's name line cannot say all they do.
+    // N and FN where the phone's name line cannot say all they do, or where the card says
+    // another after them.
     void keepName(std::vector<std::string>& extras);
-
+    // A name, display name or reading (`property`, one of kSeen…) said again, kept after the
+    // card's others and named.
+    void keepAgain(const VcardLine& line, unsigned property, std::set<std::string>& leftOut);
     ValueDecoder decode_;
     std::string name_, formatted_, sound_, phoneticLast_, phoneticFirst_, sortAs_, sortString_;
     std::string numbers_, mails_, group_, memoryNumber_, reading_, yomi_, organization_;
@@ -64,6 +67,12 @@ class ForeignCardReader {
     // Numbers and mails holding the phone's joiner, kept beside its lines: ":value<>" each.
     std::string beside_;
     std::vector<std::string> nameParts_;
+    // The name, display name and reading lines said again, kept after the others.
+    std::vector<std::string> repeated_;
+    std::string firstName_;
+    static constexpr unsigned kSeenName = 1, kSeenFormatted = 2, kSeenLastReading = 4,
+                              kSeenFirstReading = 8;
+    unsigned seen_ = 0, again_ = 0;  // of them, those met, those said again
     int customLabels_ = 0;
     std::string groupName_;
     size_t groupMembers_ = 0;

@@ -1209,6 +1209,15 @@ void joinLinesOfOneAddress(std::vector<std::string>& extras, const std::vector<s
     extras.resize(left);
 }
 
+// The properties of a person's name that a card says once, each a bit; 0 for any other.
+unsigned onceOfTheName(std::string_view name) {
+    return name == "N"                       ? 1u
+           : name == "FN"                    ? 2u
+           : name == "X-PHONETIC-LAST-NAME"  ? 4u
+           : name == "X-PHONETIC-FIRST-NAME" ? 8u
+                                             : 0u;
+}
+
 // What the kept entry holds beyond the phone's lines, with what the others hold that it lacks:
 // every note, company, title, address, web page and the like united; N and FN only of the
 // entry that gives the name; readings as the phone's lines hold them (in katakana). The others'
@@ -1254,13 +1263,36 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
             for (const auto& [group, known] : allSaid)
                 if (known == 1) knownGroups.insert(group);
         }
+        // A card says one name, display name and reading: one it said again stays with the
+        // kept entry's name after its own, and is named where another entry said it.
+        unsigned met = 0;
         for (const std::string& extra : row.extras) {
             VcardLine line;
             if (!parseVcardLine(extra, line)) continue;
+            bool alternative = line.parameter("ALTID").has_value();
+            if (unsigned bit = alternative ? 0 : onceOfTheName(line.name); bit != 0) {
+                bool again = (met & bit) != 0;
+                met |= bit;
+                if (again && kept && (line.name == "N" || line.name == "FN")) {
+                    if (lines.insert(extra).second) extras.push_back(extra);
+                    continue;
+                }
+                if (again) {
+                    std::vector<std::string> parts;
+                    splitComponents(line.value, ';', parts);
+                    std::string value, scratch;
+                    for (const std::string& part : parts)
+                        if (std::string text = trimBlanks(unescapeText(part, scratch));
+                            !text.empty())
+                            value += (value.empty() ? "" : " ") + text;
+                    if (lines.insert(line.name + ":" + value).second)
+                        notKept.push_back(name + ": " + spokenProperty(line.name) + " " + value);
+                    continue;
+                }
+            }
             if (!kept && (line.group.empty() ? said.count(lineSense(line)) > 0
                                              : knownGroups.count(line.group) > 0))
                 continue;
-            bool alternative = line.parameter("ALTID").has_value();
             if (line.name == "X-PHONETIC-LAST-NAME" || line.name == "X-PHONETIC-FIRST-NAME" ||
                 line.name == "NOTE")
                 continue;  // readings from the phone's lines; every note below

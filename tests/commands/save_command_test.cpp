@@ -301,6 +301,10 @@ TEST(SaveNotes, NameLinesAreNamedOnlyWhereTheySayMore) {
     EXPECT_EQ(noteFor({"N:田中;一郎;;;Jr."}), names("敬称やミドルネーム"));
     EXPECT_EQ(noteFor({"N;ALTID=1;LANGUAGE=en:Tanaka;Ichiro;;;", "FN;ALTID=1:Ichiro Tanaka"}),
               names("ほかの言語の名前、表示名"));
+    // A name, a display name or a reading said again is not the phone's line.
+    EXPECT_EQ(noteFor({"N:田中;一郎;;;", "N:Tanaka;Ichiro;;;"}), names("名前"));
+    EXPECT_EQ(noteFor({"N:田中;一郎;;;", "FN:田中 一郎", "FN:Ichiro Tanaka"}), names("表示名"));
+    EXPECT_EQ(noteFor({"X-PHONETIC-LAST-NAME:ﾀﾅｶ", "X-PHONETIC-LAST-NAME:たなか"}), names("読み"));
     // A reading goes to the phone's own line; a ";" within it cannot.
     EXPECT_EQ(noteFor({"X-PHONETIC-LAST-NAME:たなか"}), "");
     EXPECT_EQ(noteFor({"X-PHONETIC-LAST-NAME:P\\;Q", "X-PHONETIC-FIRST-NAME:R"}),

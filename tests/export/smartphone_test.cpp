@@ -315,13 +315,44 @@ TEST(SmartphoneGoldens, OddHeadingsReadBackFromGoogleAsWritten) {
     // A heading of a "*" is a label of its own, not the mark of a preferred one; one of zeros
     // in a date's shape is no date, and nor are its values; one of a capital and a ";" is no
     // property with its parameters, nor is one of the name of a property Google's columns hold.
-    const char book[] = "Name,\x01,F \0,*,0/0/0,F;,N\r\nB,1,2,3,0/0/00,5,6\r\n";
+    // One of blanks and control characters alone is none, named by its place.
+    const char book[] = "Name,\x01,F \0,*,0/0/0,F;,N,\0 \0\r\nB,1,2,3,0/0/00,5,6,7\r\n";
     Store store = Store::inMemory();
     ASSERT_EQ(importFile(store, folder.write("book.csv", std::string(book, sizeof book - 1)),
                          FileKind::AddressBook),
               1);
     std::string once = googleReadsBackTheSame(folder, store);
-    EXPECT_NE(once.find(",2列目,1,F,2,*,3,0/0/0,0/0/00,F;,5,N,6\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find(",2列目,1,F,2,*,3,0/0/0,0/0/00,F;,5,N,6,8列目,7\r\n"), std::string::npos)
+        << once;
+
+    // A custom field of no label has none again.
+    Store google = Store::inMemory();
+    ASSERT_EQ(importFile(google,
+                         folder.write("google.csv",
+                                      "Name,Custom Field 1 - Label,Custom Field 1 - Value\r\n"
+                                      "C,,8\r\n"),
+                         FileKind::AddressBook),
+              1);
+    once = googleReadsBackTheSame(folder, google);
+    EXPECT_NE(once.find("* myContacts,,8\r\n"), std::string::npos) << once;
+}
+
+// A card without a name is named by its nickname or messenger only where it has no name lines:
+// empty ones (as ours are for an entry without a name) say it has none, and it stays so.
+TEST(SmartphoneGoldens, ACardWithEmptyNameLinesStaysNameless) {
+    TempFolder folder;
+    std::string once = readsBackTheSame(
+        folder, {{"icq.vcf",
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nX-ICQ:12345\r\nEND:VCARD\r\n"
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nN:;;;;\r\nFN:\r\nX-ICQ:67890\r\nEND:VCARD\r\n"
+                  "BEGIN:VCARD\r\nX-JPG-\r\nX-ICQ:END:VCARD\r\n"}});
+    EXPECT_NE(once.find("N:;12345;;;\r\nFN:12345\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("N:;;;;\r\nFN:\r\nIMPP;X-SERVICE-TYPE=ICQ:aim:67890\r\n"),
+              std::string::npos)
+        << once;
+    EXPECT_NE(once.find("N:;;;;\r\nFN:\r\nIMPP;X-SERVICE-TYPE=ICQ:aim:END:VCARD\r\n"),
+              std::string::npos)
+        << once;
 }
 
 // A number or a mail that holds the phone's joiner "<>" is kept beside the phone's line, which
@@ -390,6 +421,43 @@ TEST(SmartphoneGoldens, ASecondBirthdayOfAnotherDayIsKept) {
     std::string google = googleReadsBackTheSame(folder, store);
     EXPECT_NE(google.find(",1980-01-01,"), std::string::npos) << google;
     EXPECT_NE(google.find(",BDAY,1981-02-02\r\n"), std::string::npos) << google;
+}
+
+// A card says one name, display name and reading; one it says again (vCard 4.0 allows display
+// names in several) is kept after the first, which stays the phone's, and the phone's file
+// names it. One said twice alike is one.
+TEST(SmartphoneGoldens, ANameSaidAgainIsKeptAfterTheFirst) {
+    TempFolder folder;
+    const std::string card =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nN:山田;太郎;;;\r\nN:Yamada;Taro;;;\r\n"
+        "FN:山田 太郎\r\nFN:Taro Yamada\r\nX-PHONETIC-LAST-NAME:ヤマダ\r\n"
+        "X-PHONETIC-LAST-NAME:やまだ\r\nX-PHONETIC-FIRST-NAME:タロウ\r\n"
+        "TEL;TYPE=CELL:090-1111-2222\r\nEND:VCARD\r\n";
+    std::string once = readsBackTheSame(folder, {{"two.vcf", card}});
+    EXPECT_EQ(once.substr(0, once.find("TEL")),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nFN:山田 太郎\r\n"
+              "X-PHONETIC-LAST-NAME:ヤマダ\r\nX-PHONETIC-FIRST-NAME:タロウ\r\n")
+        << once;
+    EXPECT_NE(once.find("N:Yamada;Taro;;;\r\nFN:Taro Yamada\r\nX-PHONETIC-LAST-NAME:やまだ\r\n"),
+              std::string::npos)
+        << once;
+
+    Store store = Store::inMemory();
+    ImportReport report;
+    importFile(store, folder.write("again.vcf", card), FileKind::PhoneCards, {}, &report);
+    EXPECT_NE(report.note().find("表示名、名前、読み"), std::string::npos) << report.note();
+    std::string google = googleReadsBackTheSame(folder, store);
+    EXPECT_NE(google.find(",N,Yamada;Taro;;;,FN,Taro Yamada,X-PHONETIC-LAST-NAME,やまだ\r\n"),
+              std::string::npos)
+        << google;
+    std::string path = folder.file("phone.vcf");
+    EXPECT_NE(exportToFile(store, folder.path(), path, FileKind::PhoneCards)
+                  .find("名前、表示名、読み（山田 太郎）"),
+              std::string::npos);
+    std::string phone = readBytes(path);
+    EXPECT_NE(phone.find(utf8ToCp932("N;CHARSET=SHIFT_JIS:山田;太郎\r\n"
+                                     "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ;ﾀﾛｳ\r\n")),
+              std::string::npos);
 }
 
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or

@@ -263,6 +263,41 @@ TEST(SamePerson, AMergeDropsNoWord) {
                                         "WORK,FAX:03-1234-5678", ":tel:+81-3-5555-0000;ext=22"}));
 }
 
+// A name and a display name the card said again stay with the merged person after its own; a
+// reading said again, where the merged person's stands, is named. The same in either order.
+TEST(SamePerson, ANameSaidAgainStaysThroughAMerge) {
+    const std::string twice =
+        crlf({"BEGIN:VCARD", "VERSION:3.0", "N:山田;太郎;;;", "N:Yamada;Taro;;;", "FN:山田 太郎",
+              "FN:Taro Yamada", "X-PHONETIC-LAST-NAME:ヤマダ", "X-PHONETIC-LAST-NAME:やまだ",
+              "TEL;TYPE=CELL:090-1111-2222", "ORG:A社", "END:VCARD"});
+    const std::string once =
+        crlf({"BEGIN:VCARD", "VERSION:3.0", "N:山田;太郎;;;", "TEL;TYPE=CELL:090-1111-2222",
+              "EMAIL:taro@example.jp", "END:VCARD"});
+    for (bool twiceFirst : {true, false}) {
+        TempFolder folder;
+        Store store = Store::inMemory();
+        for (const auto& [file, bytes] :
+             twiceFirst ? std::vector<std::pair<std::string, std::string>>{{"a.vcf", twice},
+                                                                           {"b.vcf", once}}
+                        : std::vector<std::pair<std::string, std::string>>{{"b.vcf", once},
+                                                                           {"a.vcf", twice}})
+            importFile(store, folder.write(file, bytes), FileKind::PhoneCards);
+        std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+        ASSERT_EQ(groups.size(), 1u);
+        MergeResult merged = mergeDuplicates(store, groups);
+        EXPECT_EQ(merged.notKept, (std::vector<std::string>{"山田 太郎: 読み やまだ"}));
+        std::string written = folder.file("out.vcf");
+        exportToFile(store, folder.path(), written, FileKind::Vcard3);
+        std::string card = readBytes(written);
+        EXPECT_EQ(card.substr(0, card.find("X-PHONETIC")),
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nFN:山田 太郎\r\n")
+            << twiceFirst;
+        EXPECT_NE(card.find("\r\nN:Yamada;Taro;;;\r\nFN:Taro Yamada\r\n"), std::string::npos)
+            << card;
+        EXPECT_NE(card.find("taro@example.jp"), std::string::npos) << card;
+    }
+}
+
 // A mail or a number that several books hold is one line of the merged person, in every order:
 // the types of all, a label where one had it, a second label named; the phone's file lists it
 // once.
