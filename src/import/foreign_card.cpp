@@ -212,8 +212,8 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
           &nickname_, &messenger_, &beside_})
         value->clear();
     nameParts_.clear();
-    repeated_.clear();
     seen_ = again_ = 0;
+    nameAgainAt_ = readingAgainAt_ = std::string::npos;
     customLabels_ = 0;
     groupName_.clear();
     groupMembers_ = 0;
@@ -292,7 +292,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         // said again otherwise (as vCard 4.0 may say display names) is kept as it came.
         if (property == "N") {
             if (seen_ & kSeenName) {
-                if (trimmed(text(line)) != firstName_) keepAgain(line, kSeenName, leftOut);
+                if (trimmed(text(line)) != firstName_) keepAgain(line, kSeenName, leftOut, extras);
                 continue;
             }
             seen_ |= kSeenName;
@@ -304,7 +304,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         } else if (property == "FN") {
             std::string_view formatted = trimmed(unescapeText(text(line), unescaped_));
             if (seen_ & kSeenFormatted) {
-                if (formatted != formatted_) keepAgain(line, kSeenFormatted, leftOut);
+                if (formatted != formatted_) keepAgain(line, kSeenFormatted, leftOut, extras);
                 continue;
             }
             seen_ |= kSeenFormatted;
@@ -321,7 +321,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             std::string& reading = last ? phoneticLast_ : phoneticFirst_;
             std::string_view value = trimmed(unescapeText(text(line), unescaped_));
             if (seen_ & seen) {
-                if (value != reading) keepAgain(line, seen, leftOut);
+                if (value != reading) keepAgain(line, seen, leftOut, extras);
                 continue;
             }
             seen_ |= seen;
@@ -400,14 +400,18 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     // phone's line: such a reading is kept, and the phone's line has it without the ";".
     parts_ = phoneNameParts(*reading);
     parts_.resize(std::max<size_t>(parts_.size(), 2));
+    // The first of a reading said twice is kept too, before the others, so that it stays the
+    // first.
+    size_t readingAt = std::min(readingAgainAt_, extras.size());
     for (auto [property, part] :
          {std::pair{"X-PHONETIC-LAST-NAME", 0}, std::pair{"X-PHONETIC-FIRST-NAME", 1}}) {
         std::optional<std::string> line = keptReadingLine(property, parts_[part]);
-        // The first of a reading said twice is kept too, so that it stays the first.
         if (!line && (again_ & (part == 0 ? kSeenLastReading : kSeenFirstReading)) &&
             !trimBlanks(parts_[part]).empty())
             line = std::string(property) + ":" + escapeText(trimBlanks(parts_[part]));
-        if (line) extras.push_back(std::move(*line));
+        if (line)
+            extras.insert(extras.begin() + static_cast<std::ptrdiff_t>(readingAt++),
+                          std::move(*line));
     }
     if (contains(*reading, "\\;")) {
         for (std::string& part : parts_) std::erase(part, ';');
@@ -424,7 +428,6 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         memoryNumber_.assign(digits, std::to_chars(digits, digits + sizeof digits, position).ptr);
     }
     fields.memoryNumber.swap(memoryNumber_);
-    for (std::string& line : repeated_) extras.push_back(std::move(line));
     // A group and a card with nothing of a person are no entries.
     if (group) {
         groupName_ = fields.name.value_or("");
@@ -438,15 +441,23 @@ void ForeignCardReader::keepName(std::vector<std::string>& extras) {
     std::string phoneName;
     if (nameParts_.size() >= 2) joinName(nameParts_[0], nameParts_[1], phoneName);
     if (phoneName.empty()) phoneName = formatted_;
-    // The first of a name or a display name said twice is kept too, so that it stays the first.
-    for (std::string& line : keptNameLines(nameParts_, formatted_, phoneName, again_ & kSeenName,
-                                           again_ & kSeenFormatted))
-        extras.push_back(std::move(line));
+    // The first of a name or a display name said twice is kept too, before the others, so
+    // that it stays the first.
+    std::vector<std::string> lines = keptNameLines(nameParts_, formatted_, phoneName,
+                                                   again_ & kSeenName, again_ & kSeenFormatted);
+    size_t at = std::min(nameAgainAt_, extras.size());
+    extras.insert(extras.begin() + static_cast<std::ptrdiff_t>(at),
+                  std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+    if (readingAgainAt_ != std::string::npos && readingAgainAt_ >= at)
+        readingAgainAt_ += lines.size();
 }
 
 void ForeignCardReader::keepAgain(const VcardLine& line, unsigned property,
-                                  std::set<std::string>& leftOut) {
-    keep(line, repeated_);
+                                  std::set<std::string>& leftOut,
+                                  std::vector<std::string>& extras) {
+    size_t& at = property & (kSeenName | kSeenFormatted) ? nameAgainAt_ : readingAgainAt_;
+    at = std::min(at, extras.size());
+    keep(line, extras);
     again_ |= property;
     leftOut.insert(line.name);
 }

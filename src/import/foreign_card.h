@@ -57,9 +57,10 @@ class ForeignCardReader {
     // N and FN where the phone's name line cannot say all they do, or where the card says
     // another after them.
     void keepName(std::vector<std::string>& extras);
-    // A name, display name or reading (`property`, one of kSeen…) said again, kept after the
-    // card's others and named.
-    void keepAgain(const VcardLine& line, unsigned property, std::set<std::string>& leftOut);
+    // A name, display name or reading (`property`, one of kSeen…) said again, kept in its place
+    // and named.
+    void keepAgain(const VcardLine& line, unsigned property, std::set<std::string>& leftOut,
+                   std::vector<std::string>& extras);
     ValueDecoder decode_;
     std::string name_, formatted_, sound_, phoneticLast_, phoneticFirst_, sortAs_, sortString_;
     std::string numbers_, mails_, group_, memoryNumber_, reading_, yomi_, organization_;
@@ -67,8 +68,8 @@ class ForeignCardReader {
     // Numbers and mails holding the phone's joiner, kept beside its lines: ":value<>" each.
     std::string beside_;
     std::vector<std::string> nameParts_;
-    // The name, display name and reading lines said again, kept after the others.
-    std::vector<std::string> repeated_;
+    // Where the first name or display name, and the first reading, said again was kept.
+    size_t nameAgainAt_ = 0, readingAgainAt_ = 0;
     std::string firstName_;
     static constexpr unsigned kSeenName = 1, kSeenFormatted = 2, kSeenLastReading = 4,
                               kSeenFirstReading = 8;

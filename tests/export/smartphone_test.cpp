@@ -441,6 +441,13 @@ TEST(SmartphoneGoldens, ANameSaidAgainIsKeptAfterTheFirst) {
     EXPECT_NE(once.find("N:Yamada;Taro;;;\r\nFN:Taro Yamada\r\nX-PHONETIC-LAST-NAME:やまだ\r\n"),
               std::string::npos)
         << once;
+    // A phone's card of two readings: the second stays before the line after it.
+    once = readsBackTheSame(folder, {{"phone.vcf",
+                                      "BEGIN:VCARD\r\nX-JPG-\r\nX-PHONETIC-LAST-NAME:R\r\n"
+                                      "X-PHONETIC-LAST-NAME:V\r\nX-FOO:f\r\nEND:VCARD\r\n"}});
+    EXPECT_NE(once.find("X-PHONETIC-LAST-NAME:R\r\nX-PHONETIC-LAST-NAME:V\r\nX-FOO:f\r\n"),
+              std::string::npos)
+        << once;
 
     Store store = Store::inMemory();
     ImportReport report;
