@@ -136,8 +136,22 @@ std::string joinedName(std::string_view family, std::string_view given) {
 }
 
 void joinName(std::string_view family, std::string_view given, std::string& out) {
-    out.assign(family.empty() ? given : family);
-    if (!family.empty() && !given.empty()) out.append(";").append(given);
+    // A ";" within a part is escaped, as vCard 2.1 writes it, so that the part stays whole.
+    auto append = [&out](std::string_view part) {
+        for (size_t at = 0;;) {
+            size_t semicolon = part.find(';', at);
+            out.append(part.substr(at, semicolon - at));
+            if (semicolon == std::string_view::npos) return;
+            out.append("\\;");
+            at = semicolon + 1;
+        }
+    };
+    out.clear();
+    append(family.empty() ? given : family);
+    if (!family.empty() && !given.empty()) {
+        out.push_back(';');
+        append(given);
+    }
 }
 
 size_t buildCardColumns(const std::vector<std::string>& lineTemplate, const CardFields& fields,
@@ -176,11 +190,20 @@ std::vector<std::string> buildCardColumns(const std::vector<std::string>& lineTe
 }
 
 std::string shownName(std::string_view stored) {
-    size_t split = stored.find(';');
-    if (split == std::string_view::npos) return trimBlanks(stored);
-    std::string family = trimBlanks(stored.substr(0, split));
-    std::string_view rest = stored.substr(split + 1);
-    std::string given = trimBlanks(rest.substr(0, rest.find(';')));
+    // Family and given apart at the first ";" that is not escaped ("\;" is the part's own).
+    std::string parts[2];
+    size_t part = 0;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        if (stored[i] == '\\' && i + 1 < stored.size() && stored[i + 1] == ';') {
+            parts[part] += ';';
+            ++i;
+        } else if (stored[i] == ';') {
+            if (++part == 2) break;
+        } else {
+            parts[part] += stored[i];
+        }
+    }
+    std::string family = trimBlanks(parts[0]), given = trimBlanks(parts[1]);
     if (family.empty() || given.empty()) return family + given;
     return family + " " + given;
 }

@@ -104,7 +104,8 @@ struct CardFields {
     std::string memoryNumber;
 };
 
-// A name as the phone writes it, "family;given"; either alone when the other is empty.
+// A name as the phone writes it, "family;given"; either alone when the other is empty; a ";"
+// within either escaped ("\\;").
 std::string joinedName(std::string_view family, std::string_view given);
 // The same, written into `out` in place of what it held.
 void joinName(std::string_view family, std::string_view given, std::string& out);

@@ -336,11 +336,18 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
                 person.others.push_back(std::move(item));
                 return;
             }
-            // A card says one of each; one it said again is kept as it came.
+            // A card says one of each; one it said again is kept as it came, and one said
+            // twice alike is one.
             if (kept && (kind == PropertyKind::FormattedName ? !reading.keptFormatted.empty()
                                                              : reading.keptName.has_value())) {
-                item.line = std::move(line);
-                person.others.push_back(std::move(item));
+                std::vector<std::string> parts = componentsOf(line.value, ';');
+                parts.resize(5);
+                if (kind == PropertyKind::FormattedName
+                        ? trimBlanks(unescaped(line.value)) != reading.keptFormatted
+                        : parts != *reading.keptName) {
+                    item.line = std::move(line);
+                    person.others.push_back(std::move(item));
+                }
                 return;
             }
             if (kind == PropertyKind::FormattedName) {
@@ -365,8 +372,10 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
                                                    ? reading.keptReadingFamily
                                                    : reading.keptReadingGiven;
             if (kept) {
-                item.line = std::move(line);
-                person.others.push_back(std::move(item));
+                if (trimmedPart(unescaped(line.value)) != *kept) {
+                    item.line = std::move(line);
+                    person.others.push_back(std::move(item));
+                }
             } else {
                 kept = trimmedPart(unescaped(line.value));
             }

@@ -869,7 +869,7 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
                 break;
             case CsvRole::Reading: {
                 auto [first, second] = partedAtBlank(value);
-                reading = joinedName(first, second);
+                reading = first.empty() || second.empty() ? first + second : first + ";" + second;
                 break;
             }
             case CsvRole::ReadingFamily:

@@ -126,12 +126,12 @@ TEST(SmartphoneGoldens, ReadingsHoldingASemicolonReadBackAsWritten) {
         EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
 }
 
-// The entries of `store` written as Google's CSV, read back and written again: the same bytes,
-// which are returned.
-std::string googleReadsBackTheSame(TempFolder& folder, const Store& store) {
+// The entries of `store` (`entries` of them) written as Google's CSV, read back and written
+// again: the same bytes, which are returned.
+std::string googleReadsBackTheSame(TempFolder& folder, const Store& store, long entries = 1) {
     std::string once = exported(store, folder, FileKind::GoogleCsv);
     Store again = Store::inMemory();
-    EXPECT_EQ(importFile(again, folder.write("once.csv", once), FileKind::AddressBook), 1);
+    EXPECT_EQ(importFile(again, folder.write("once.csv", once), FileKind::AddressBook), entries);
     EXPECT_EQ(exported(again, folder, FileKind::GoogleCsv), once);
     return once;
 }
@@ -337,6 +337,33 @@ TEST(SmartphoneGoldens, OddHeadingsReadBackFromGoogleAsWritten) {
     EXPECT_NE(once.find("* myContacts,,8\r\n"), std::string::npos) << once;
 }
 
+// A ";" within a family or a given name stays in it: the phone's line escapes it as vCard 2.1
+// does, and every format reads the name back with its parts as they were.
+TEST(SmartphoneGoldens, ASemicolonInANamePartStaysInIt) {
+    TempFolder folder;
+    const std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:B\\;C;D;;;\r\nEND:VCARD\r\n";
+    std::string once = readsBackTheSame(folder, {{"semi.vcf", card}});
+    EXPECT_NE(once.find("N:B\\;C;D;;;\r\nFN:D B\\;C\r\n"), std::string::npos) << once;
+
+    Store store = Store::inMemory();
+    ASSERT_EQ(
+        importFile(store, folder.write("book.csv", "First Name,Last Name\r\nD,B;C\r\nF,E\r\n"),
+                   FileKind::AddressBook),
+        2);
+    importFile(store, folder.write("again.vcf", card), FileKind::PhoneCards);
+    std::string google = googleReadsBackTheSame(folder, store, 3);
+    EXPECT_NE(google.find("\r\nD,,B;C,"), std::string::npos) << google;
+    std::string path = folder.file("phone.vcf");
+    exportToFile(store, folder.path(), path, FileKind::PhoneCards);
+    std::string phone = readBytes(path);
+    EXPECT_NE(phone.find("N;CHARSET=SHIFT_JIS:B\\;C;D\r\n"), std::string::npos) << phone;
+    Store again = Store::inMemory();
+    importFile(again, path, FileKind::PhoneCards);
+    std::string written = folder.file("again.csv");
+    exportToFile(again, folder.path(), written, FileKind::GoogleCsv);
+    EXPECT_EQ(readBytes(written), google);
+}
+
 // A card without a name is named by its nickname or messenger only where it has no name lines:
 // empty ones (as ours are for an entry without a name) say it has none, and it stays so.
 TEST(SmartphoneGoldens, ACardWithEmptyNameLinesStaysNameless) {
@@ -441,11 +468,14 @@ TEST(SmartphoneGoldens, ANameSaidAgainIsKeptAfterTheFirst) {
     EXPECT_NE(once.find("N:Yamada;Taro;;;\r\nFN:Taro Yamada\r\nX-PHONETIC-LAST-NAME:やまだ\r\n"),
               std::string::npos)
         << once;
-    // A phone's card of two readings: the second stays before the line after it.
+    // A phone's card of two readings: the second stays before the line after it; one said
+    // again alike but for its blanks is one.
     once = readsBackTheSame(folder, {{"phone.vcf",
                                       "BEGIN:VCARD\r\nX-JPG-\r\nX-PHONETIC-LAST-NAME:R\r\n"
-                                      "X-PHONETIC-LAST-NAME:V\r\nX-FOO:f\r\nEND:VCARD\r\n"}});
-    EXPECT_NE(once.find("X-PHONETIC-LAST-NAME:R\r\nX-PHONETIC-LAST-NAME:V\r\nX-FOO:f\r\n"),
+                                      "X-PHONETIC-LAST-NAME:V\r\nX-FOO:f\r\n"
+                                      "X-PHONETIC-LAST-NAME:R \r\nEND:VCARD\r\n"}});
+    EXPECT_NE(once.find("X-PHONETIC-LAST-NAME:R\r\nX-PHONETIC-LAST-NAME:V\r\nX-FOO:f\r\n"
+                        "UID:"),
               std::string::npos)
         << once;
 
