@@ -447,7 +447,18 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
         case PropertyKind::Messenger:
             if (auto service = messengerServiceOf(line.name)) {
                 // The older writers' own properties, as IMPP with the service they name.
-                std::string value = trimBlanks(unescaped(line.value));
+                // A URI holds no control character: one in the handle is written as the
+                // URI writes it ("%0D"), so that the line stays one line.
+                std::string value;
+                for (char c : trimBlanks(unescaped(line.value))) {
+                    auto byte = static_cast<unsigned char>(c);
+                    if (byte >= 0x20 && byte != 0x7F) {
+                        value.push_back(c);
+                    } else {
+                        static constexpr char kHex[] = "0123456789ABCDEF";
+                        value.append({'%', kHex[byte >> 4], kHex[byte & 15]});
+                    }
+                }
                 line.name = "IMPP";
                 line.parameters.insert(line.parameters.begin(),
                                        {"X-SERVICE-TYPE", std::string(*service)});

@@ -382,6 +382,19 @@ TEST(SmartphoneGoldens, ACardWithEmptyNameLinesStaysNameless) {
         << once;
 }
 
+// An older program's messenger line becomes IMPP, a URI: a control character of its handle (a
+// line break of base64's bytes) is written as a URI writes it, and the line stays one line.
+TEST(SmartphoneGoldens, AMessengerHandleWithALineBreakStaysOneLine) {
+    TempFolder folder;
+    std::string once =
+        readsBackTheSame(folder, {{"icq.vcf", "BEGIN:VCARD\nX-ICQ;ENCODING=b:HA1\rEND:VCARD"},
+                                  {"aim.vcf",
+                                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:A;;;;\r\n"
+                                   "X-AIM:a\\nb\r\nEND:VCARD\r\n"}});
+    EXPECT_NE(once.find("IMPP;X-SERVICE-TYPE=ICQ:aim:%1C%0A\r\nUID:"), std::string::npos) << once;
+    EXPECT_NE(once.find("IMPP;X-SERVICE-TYPE=AIM:aim:a%0Ab\r\nUID:"), std::string::npos) << once;
+}
+
 // A number or a mail that holds the phone's joiner "<>" is kept beside the phone's line, which
 // it would break apart, and read back as written, from a card or Google's CSV alike; the phone's
 // file names it as left out.
