@@ -1277,7 +1277,7 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
                     if (lines.insert(extra).second) extras.push_back(extra);
                     continue;
                 }
-                if (again) {
+                if (again && !lines.count(extra)) {  // one the kept entry holds is no loss
                     std::vector<std::string> parts;
                     splitComponents(line.value, ';', parts);
                     std::string value, scratch;
@@ -1287,8 +1287,8 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
                             value += (value.empty() ? "" : " ") + text;
                     if (lines.insert(line.name + ":" + value).second)
                         notKept.push_back(name + ": " + spokenProperty(line.name) + " " + value);
-                    continue;
                 }
+                if (again) continue;
             }
             if (!kept && (line.group.empty() ? said.count(lineSense(line)) > 0
                                              : knownGroups.count(line.group) > 0))

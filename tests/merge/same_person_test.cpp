@@ -296,6 +296,15 @@ TEST(SamePerson, ANameSaidAgainStaysThroughAMerge) {
             << card;
         EXPECT_NE(card.find("taro@example.jp"), std::string::npos) << card;
     }
+    // Two books that both hold the card: its second name is kept, not named.
+    TempFolder folder;
+    Store store = Store::inMemory();
+    for (const char* file : {"a.vcf", "b.vcf"})
+        importFile(store, folder.write(file, twice), FileKind::PhoneCards);
+    std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(mergeDuplicates(store, groups).notKept,
+              (std::vector<std::string>{"山田 太郎: 読み やまだ"}));
 }
 
 // A mail or a number that several books hold is one line of the merged person, in every order:
