@@ -822,6 +822,9 @@ std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
     for (size_t i = 0; i < parts.size() && i < 5; ++i) name[i] = trimBlanks(parts[i]);
     std::string joined = joinedName(name[0], name[1]);
     bool named = !joined.empty();
+    // A display name kept whole where the card has none is the one its parts make.
+    std::string built;
+    if (wholeFormatted && formatted.empty() && named) formatted = built = nameOfParts(name);
     bool keepFormatted =
         !formatted.empty() && ((named && formatted != nameOfParts(name)) || wholeFormatted);
     auto said = [](const std::string& part) { return !part.empty(); };

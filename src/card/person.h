@@ -76,7 +76,8 @@ std::string numberAsText(std::string_view value);
 // it does: N whole where it has more than a family and a given name or the phone's line holds
 // another name (a display name), and the card's own FN where it is not the name its parts make
 // (with N beside it, for FN holds only while the name does). With `wholeName` and
-// `wholeFormatted`, N and FN are kept whatever they say.
+// `wholeFormatted`, N and FN are kept whatever they say (FN as N's parts make it where there is
+// none).
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
                                        std::string_view formatted, std::string_view phoneName,
                                        bool wholeName = false, bool wholeFormatted = false);

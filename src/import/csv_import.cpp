@@ -656,8 +656,10 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         extras.push_back("BDAY:" + (birth[0].empty() ? "-" : birth[0]) + "-" + month + "-" + day);
     }
     if (formatted.empty()) formatted = fileAs;
+    const size_t nameAt = extras.size();
     for (std::string& line : keptNameLines(name, formatted, phoneName))
         extras.push_back(std::move(line));
+    const size_t nameEnd = extras.size();
     // A business contact, named by its company: no person's name (see the vCard reader).
     if (std::all_of(name.begin(), name.end(), [](const std::string& p) { return p.empty(); }) &&
         formatted.empty() && !phoneName.empty() && organizations.count(1) &&
@@ -730,6 +732,23 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                 break;
         }
         if (!label.label.empty()) extras.push_back(g + ".X-ABLabel:" + escapeText(label.label));
+    }
+    // A name or display name a custom field says (as ours write a card's second one) comes
+    // after the person's own, kept whole for it, so that it stays the second.
+    bool wholeName = false, wholeFormatted = false;
+    for (size_t e = nameEnd; e < extras.size(); ++e) {
+        VcardLine line;
+        if (!parseVcardLine(extras[e], line) || line.parameter("ALTID")) continue;
+        wholeName = wholeName || line.name == "N";
+        wholeFormatted = wholeFormatted || line.name == "FN";
+    }
+    if (wholeName || wholeFormatted) {
+        std::vector<std::string> lines =
+            keptNameLines(name, formatted, phoneName, wholeName, wholeFormatted);
+        extras.erase(extras.begin() + static_cast<std::ptrdiff_t>(nameAt),
+                     extras.begin() + static_cast<std::ptrdiff_t>(nameEnd));
+        extras.insert(extras.begin() + static_cast<std::ptrdiff_t>(nameAt),
+                      std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
     }
 }
 

@@ -481,6 +481,22 @@ TEST(SmartphoneGoldens, ANameSaidAgainIsKeptAfterTheFirst) {
     EXPECT_NE(once.find("N:Yamada;Taro;;;\r\nFN:Taro Yamada\r\nX-PHONETIC-LAST-NAME:やまだ\r\n"),
               std::string::npos)
         << once;
+    // A vCard 4.0 card of two display names: Google's CSV holds the second as a custom field,
+    // which comes back the second.
+    Store four = Store::inMemory();
+    importFile(four,
+               folder.write("four.vcf",
+                            "BEGIN:VCARD\r\nVERSION:4.0\r\nFN;LANGUAGE=ja:山田太郎\r\n"
+                            "FN;LANGUAGE=en:Taro Yamada\r\nN:山田;太郎;;;\r\nEND:VCARD\r\n"),
+               FileKind::PhoneCards);
+    std::string fourGoogle = googleReadsBackTheSame(folder, four);
+    EXPECT_NE(fourGoogle.find(",FN;LANGUAGE=en,Taro Yamada\r\n"), std::string::npos) << fourGoogle;
+    Store fromGoogle = Store::inMemory();
+    importFile(fromGoogle, folder.write("four.csv", fourGoogle), FileKind::AddressBook);
+    std::string fourCard = exported(fromGoogle, folder, FileKind::Vcard3);
+    EXPECT_NE(fourCard.find("N:山田;太郎;;;\r\nFN:山田太郎\r\nFN;LANGUAGE=en:Taro Yamada\r\n"),
+              std::string::npos)
+        << fourCard;
     // A phone's card of two readings: the second stays before the line after it; one said
     // again alike but for its blanks is one.
     once = readsBackTheSame(folder, {{"phone.vcf",
