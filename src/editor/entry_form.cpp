@@ -193,21 +193,19 @@ std::vector<std::string> extrasForName(const std::string& name, std::vector<std:
     std::vector<std::string> parts;
     splitComponents(name, ';', parts);
     parts.resize(std::max<size_t>(parts.size(), 5));
-    for (const std::string& extra : extras)
-        if (propertyName(extra) == "N") {
-            VcardLine line;
-            std::vector<std::string> kept;
-            if (parseVcardLine(extra, line) && !line.parameter("ALTID")) {
-                splitComponents(line.value, ';', kept);
-                kept.resize(std::max<size_t>(kept.size(), 2));
-                if (joinedName(trimBlanks(kept[0]), trimBlanks(kept[1])) == name) return extras;
-            }
-        }
-    std::erase_if(extras, [](const std::string& extra) {
-        VcardLine line;
+    // The entry's own kept N is its first; one the card said again after it stays.
+    VcardLine line;
+    auto own = std::find_if(extras.begin(), extras.end(), [&line](const std::string& extra) {
         return propertyName(extra) == "N" && parseVcardLine(extra, line) &&
                !line.parameter("ALTID");
     });
+    if (own != extras.end()) {
+        std::vector<std::string> kept;
+        splitComponents(line.value, ';', kept);
+        kept.resize(std::max<size_t>(kept.size(), 2));
+        if (joinedName(trimBlanks(kept[0]), trimBlanks(kept[1])) == name) return extras;
+        extras.erase(own);
+    }
     std::string n = "N:";
     for (size_t i = 0; i < 5; ++i) n += (i ? ";" : "") + escapeText(trimBlanks(parts[i]));
     extras.insert(extras.begin(), n);

@@ -196,12 +196,32 @@ TEST(EntryForm, ANameCutForThePhoneIsKeptWholeForTodaysPhones) {
         EXPECT_EQ(row.extras, (std::vector<std::string>{"N:Lefèvre-Beaumont;Jean-Christophe;;;"}));
         EXPECT_EQ(builtName(person()), "Jean-Christophe Lefèvre-Beaumont");
     }
+    // A name the card said again stays beside the one typed.
+    {
+        Connection connection = store.open();
+        std::vector<std::string> card = {
+            "BEGIN:VCARD",   "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Lefèvre-Beaumont;Jean-Christophe",
+            "X-JPG-OWNER:0", "X-GNO:0",     "X-JPG-MDNO:3",
+            "END:VCARD"};
+        std::vector<std::string> extras = {"N:Lefèvre-Beaumont;Jean-Christophe;;;",
+                                           "N:ルフェーヴル;ジャン;;;"};
+        EntryInserter(connection).insert(card, extras);
+    }
+    FormContent renamed = formContentOf(store, 2);
+    renamed.name = "Lefèvre-Beaumont;Jean-Pierre";
+    ASSERT_TRUE(rewriteEntry(store, 2, normalisedForm(renamed)));
+    {
+        Connection connection = store.open();
+        EXPECT_EQ(readEntry(connection, 2)->extras,
+                  (std::vector<std::string>{"N:Lefèvre-Beaumont;Jean-Pierre;;;",
+                                            "N:ルフェーヴル;ジャン;;;"}));
+    }
     // A new entry typed with a long name: the same.
     FormContent typed = emptyForm();
     typed.name = "長谷川;明日香子さん太郎";
     addEntry(store, typed);
     Connection connection = store.open();
-    EntryRow row = *readEntry(connection, 2);
+    EntryRow row = *readEntry(connection, 3);
     EXPECT_EQ(readCard(row).name.value_or(""), "長谷川;明日香子");  // ";" counts
     EXPECT_EQ(builtName(readPerson(row)), "長谷川明日香子さん太郎");
 }
