@@ -39,7 +39,17 @@ CsvEntry readCsvEntry(const EntryRow& row) {
         }
     }
     if (!card.mails.empty()) entry.mail = card.mails.back().value;
-    if (card.name) entry.name = removeAll(*card.name, ";");
+    // Family and given run together; a ";" escaped within a part ("\\;") is the part's own.
+    if (card.name)
+        for (size_t i = 0; i < card.name->size(); ++i) {
+            char c = (*card.name)[i];
+            if (c == '\\' && i + 1 < card.name->size() && (*card.name)[i + 1] == ';') {
+                entry.name += ';';
+                ++i;
+            } else if (c != ';') {
+                entry.name += c;
+            }
+        }
     return entry;
 }
 

@@ -357,6 +357,10 @@ TEST(SmartphoneGoldens, ASemicolonInANamePartStaysInIt) {
     exportToFile(store, folder.path(), path, FileKind::PhoneCards);
     std::string phone = readBytes(path);
     EXPECT_NE(phone.find("N;CHARSET=SHIFT_JIS:B\\;C;D\r\n"), std::string::npos) << phone;
+    // The address book runs family and given together; the part's own ";" stays.
+    std::string book = folder.file("book-out.csv");
+    exportToFile(store, folder.path(), book, FileKind::AddressBook);
+    EXPECT_NE(readBytes(book).find("\r\nB;CD, , , B;CD, "), std::string::npos) << readBytes(book);
     Store again = Store::inMemory();
     importFile(again, path, FileKind::PhoneCards);
     std::string written = folder.file("again.csv");
