@@ -27,6 +27,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/install_layout.h"
+#include "platform/memory.h"
 #include "platform/program_name.h"
 #include "store/entries.h"
 #include "store/entry_list.h"
@@ -170,6 +171,7 @@ int syncWith(const Options& options, const Store& store, int argc, char** argv) 
 }  // namespace
 
 int main(int argc, char** argv) {
+    reuseFreedMemory();
     std::ios::sync_with_stdio(false);
     Options options;
     bool noHeading = false;

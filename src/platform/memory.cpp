@@ -1,5 +1,6 @@
 #include "platform/memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -11,6 +12,14 @@ void preferLargePages(const void* data, std::size_t bytes) {
     auto begin = (reinterpret_cast<std::uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
     auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kLarge - 1);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void reuseFreedMemory() {
+    // Arrays up to 32 MiB (the most glibc allows) come from the heap rather than a mapping of
+    // their own, which is unmapped when freed; the heap's top is handed back only beyond
+    // 128 MiB free.
+    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 128 << 20);
 }
 
 }  // namespace tsunagi

@@ -11,4 +11,10 @@ namespace tsunagi {
 // that are filled once; a hint, which changes nothing of what the memory holds.
 void preferLargePages(const void* data, std::size_t bytes);
 
+// Keeps the memory the program frees for its own next use instead of handing it back to the
+// system at once. A large book is read phase by phase, each building arrays of many megabytes
+// and dropping them: handed back, every next array is faulted in afresh, page by page. Called
+// once, first thing in main.
+void reuseFreedMemory();
+
 }  // namespace tsunagi

@@ -11,6 +11,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/install_layout.h"
+#include "platform/memory.h"
 #include "platform/program_name.h"
 #include "shell/application.h"
 #include "shell/instance_channel.h"
@@ -24,6 +25,7 @@
 using namespace tsunagi;
 
 int main(int argc, char** argv) {
+    reuseFreedMemory();
     QApplication application(argc, argv);
     application.setApplicationName(kAppTitle);
     application.setWindowIcon(programIcon());
