@@ -385,8 +385,15 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
             person.readingMiddle = trimmedPart(unescaped(line.value));
             return;
         case PropertyKind::Reading:
-            if (reading.phoneReading.empty() && (!kept || !line.hasType("X-IRMC-N")))
+            // The entry's reading is its phone's line; one kept beside it is a reading said
+            // again, or the first of one, or a SOUND that is a sound clip: it goes out as it
+            // came.
+            if (kept) {
+                item.line = std::move(line);
+                person.others.push_back(std::move(item));
+            } else if (reading.phoneReading.empty()) {
                 reading.phoneReading = unescaped(line.value);
+            }
             return;
         case PropertyKind::Telephone:
         case PropertyKind::Mail:

@@ -128,7 +128,7 @@ std::vector<DetailLine> detailLines(const Person& person) {
         std::string label = other.line.name == "X-TSUNAGI-COLUMN"
                                 ? std::string(other.line.parameter("X-HEADING").value_or(""))
                             : !other.label.empty() ? labelWords(other.label)
-                                                   : spokenProperty(other.line.name);
+                                                   : spokenProperty(other.line);
         add(label, other.text());
     }
     return lines;

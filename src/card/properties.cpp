@@ -255,10 +255,16 @@ std::string spokenProperty(std::string_view name) {
         {"X-PHONETIC-MIDDLE-NAME", "ミドルネームの読み"},
         {"X-PHONETIC-LAST-NAME", "読み"},
         {"X-PHONETIC-FIRST-NAME", "読み"},
+        {"X-MS-N-YOMI", "読み"},
+        {"SORT-STRING", "読み"},
         {"X-TSUNAGI-FIELD", "独自の項目"}};
     for (const auto& [property, word] : kWords)
         if (name == property) return std::string(word);
     return std::string(name);
+}
+
+std::string spokenProperty(const VcardLine& line) {
+    return line.name == "SOUND" && line.hasType("X-IRMC-N") ? "読み" : spokenProperty(line.name);
 }
 
 bool carriesNothingOfThePerson(std::string_view name) {

@@ -69,6 +69,8 @@ bool compoundValue(std::string_view name);
 // What a person calls what a property holds ("ORG" → "会社名"); a property that has no word, as
 // it is named.
 std::string spokenProperty(std::string_view name);
+// The same for a line: a Japanese phone's SOUND;X-IRMC-N is a reading, no sound.
+std::string spokenProperty(const VcardLine& line);
 // Whether a property holds nothing of the person: the writing program, the card's revision,
 // its identifiers, whether the phone shows it (X-CLASS).
 bool carriesNothingOfThePerson(std::string_view name);

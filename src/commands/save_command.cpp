@@ -119,6 +119,11 @@ std::optional<std::string> keptWord(const std::string& name, std::string_view ex
             parseVcardLine(extra, line);
             return std::string(line.parameter("X-HEADING").value_or("CSV の列"));
         }
+        case PropertyKind::Reading: {
+            VcardLine line;
+            parseVcardLine(extra, line);
+            return spokenProperty(line);
+        }
         default:
             return spokenProperty(name);
     }
@@ -204,7 +209,9 @@ class KeptBeyond {
                 return spokenProperty(name_);
             return std::nullopt;
         }
-        if (name_ == "X-TSUNAGI-COLUMN" || name_ == "X-ANDROID-CUSTOM")
+        // Words that hang on the line, not its property alone (a SOUND is a reading or a
+        // sound clip).
+        if (name_ == "X-TSUNAGI-COLUMN" || name_ == "X-ANDROID-CUSTOM" || name_ == "SOUND")
             return keptWord(name_, extra);
         // A number or a mail is written as the phone's own line, but for one that holds the
         // line's joiner, which is kept beside it alone.
@@ -310,10 +317,19 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
         case FileKind::GoogleCsv: {
             Utf8Sink sink(file);
             GoogleCsvLeftOut leftOut = writeGoogleCsv(rows, sink);
-            if (leftOut.photos.empty()) return "";
-            return "Google 連絡先 CSV は写真をリンクでしか持てないため、カードに埋め込まれた写真 " +
-                   std::to_string(leftOut.photos.size()) + " 件は書き出していません（" +
-                   namedEntries(leftOut.photos) + "）。写真は vCard 3.0 に残ります。";
+            std::string note;
+            if (!leftOut.photos.empty())
+                note =
+                    "Google 連絡先 CSV "
+                    "は写真をリンクでしか持てないため、カードに埋め込まれた写真 " +
+                    std::to_string(leftOut.photos.size()) + " 件は書き出していません（" +
+                    namedEntries(leftOut.photos) + "）。写真は vCard 3.0 に残ります。";
+            if (!leftOut.embedded.empty())
+                note += std::string(note.empty() ? "" : "\n") +
+                        "Google 連絡先 CSV は文字しか持てないため、カードに埋め込まれた次のデータは"
+                        "書き出していません：" +
+                        namedEntries(leftOut.embedded) + "。vCard 3.0 には残ります。";
+            return note;
         }
         default:
             break;

@@ -113,6 +113,7 @@ struct Record {
     std::map<GoogleGroup, size_t> counts;
     size_t organizations = 0;
     bool photoLeftOut = false;
+    std::vector<std::string> embedded;  // what other bytes the card holds, in words
 
     void add(GoogleGroup group, const std::vector<std::string>& parts,
              const std::vector<std::string>& values_) {
@@ -222,7 +223,15 @@ Record recordOf(const Person& person) {
     for (const std::string& role : person.roles)
         record.add(GoogleGroup::CustomField, {"Label", "Value"}, {"ROLE", role});
     for (const PersonItem& other : person.others) {
-        if (other.line.base64() || &other == photoLink) continue;  // bytes; the Photo column
+        if (&other == photoLink) continue;  // in the Photo column
+        if (other.line.base64()) {
+            // Bytes: Google holds text only.
+            std::string word = spokenProperty(other.line);
+            if (std::find(record.embedded.begin(), record.embedded.end(), word) ==
+                record.embedded.end())
+                record.embedded.push_back(word);
+            continue;
+        }
         auto [label, value] = customField(other);
         record.add(GoogleGroup::CustomField, {"Label", "Value"}, {label, value});
     }
@@ -262,6 +271,9 @@ GoogleCsvLeftOut writeGoogleCsv(const EntryRows& rows, TextSink& out) {
         Person person = readPerson(row);
         Record record = recordOf(person);
         if (record.photoLeftOut) leftOut.photos.push_back(displayName(person));
+        if (!record.embedded.empty())
+            leftOut.embedded.push_back(displayName(person) + "（" + joined(record.embedded, "、") +
+                                       "）");
         text.clear();
         for (size_t i = 0; i < headings.size(); ++i) {
             auto found = record.values.find(headings[i]);

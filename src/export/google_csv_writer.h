@@ -11,6 +11,9 @@ namespace tsunagi {
 // What Google's CSV has no place for, by whose it was.
 struct GoogleCsvLeftOut {
     std::vector<std::string> photos;  // entries whose photo is held in the card, not linked
+    // Entries that hold other bytes in the card (a sound, a logo, a key, another photo), with
+    // what they are: "山田 太郎（音声）".
+    std::vector<std::string> embedded;
 };
 
 // The CSV of Google Contacts, with the headings of its own export, in UTF-8: every value of

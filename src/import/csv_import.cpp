@@ -646,8 +646,10 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         } else if (lower != "birthday" && !numbered(lower, "e-mail ") &&
                    !numbered(lower, "phone ")) {
             // Every other column, under its own heading.
-            extras.push_back("X-TSUNAGI-COLUMN;X-HEADING=\"" + escapeText(heading) +
-                             "\":" + escapeText(value));
+            // A quote would end the quoted heading: it is written as an apostrophe.
+            std::string quoted = escapeText(heading);
+            std::replace(quoted.begin(), quoted.end(), '"', '\'');
+            extras.push_back("X-TSUNAGI-COLUMN;X-HEADING=\"" + quoted + "\":" + escapeText(value));
         }
     }
     if (birthParts && !birth[1].empty() && !birth[2].empty()) {

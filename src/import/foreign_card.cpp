@@ -202,6 +202,16 @@ void ForeignCardReader::joinReading(std::string_view family, std::string_view gi
     append(given);
 }
 
+namespace {
+
+// Whether a compound value ("family;given;…") holds nothing but its separators and blanks.
+bool saysNothing(std::string_view value) {
+    return std::all_of(value.begin(), value.end(),
+                       [](char c) { return c == ';' || c == ' ' || c == '\t'; });
+}
+
+}  // namespace
+
 bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
                              std::set<std::string>& leftOut, CardFields& fields,
                              std::vector<std::string>& extras) {
@@ -213,6 +223,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         value->clear();
     nameParts_.clear();
     seen_ = again_ = 0;
+    firstSound_ = firstYomi_ = firstSortString_ = nullptr;
     nameAgainAt_ = readingAgainAt_ = std::string::npos;
     customLabels_ = 0;
     groupName_.clear();
@@ -291,8 +302,10 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         // A card has one name, one display name and one reading: the first stands, and one
         // said again otherwise (as vCard 4.0 may say display names) is kept as it came.
         if (property == "N") {
-            if (seen_ & kSeenName) {
-                if (trimmed(text(line)) != firstName_) keepAgain(line, kSeenName, leftOut, extras);
+            // One that says nothing gives way to one after it that says something.
+            if ((seen_ & kSeenName) && (!saysNothing(firstName_) || saysNothing(text(line)))) {
+                if (!saysNothing(text(line)) && trimmed(text(line)) != firstName_)
+                    keepAgain(line, kSeenName, leftOut, extras);
                 continue;
             }
             seen_ |= kSeenName;
@@ -303,32 +316,36 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             if (auto sort = line.parameter("SORT-AS")) readReading(*sort, ',', sortAs_);
         } else if (property == "FN") {
             std::string_view formatted = trimmed(unescapeText(text(line), unescaped_));
-            if (seen_ & kSeenFormatted) {
-                if (formatted != formatted_) keepAgain(line, kSeenFormatted, leftOut, extras);
+            if ((seen_ & kSeenFormatted) && (!formatted_.empty() || formatted.empty())) {
+                if (!formatted.empty() && formatted != formatted_)
+                    keepAgain(line, kSeenFormatted, leftOut, extras);
                 continue;
             }
             seen_ |= kSeenFormatted;
             formatted_.assign(formatted);
         } else if (property == "SOUND") {
-            // Japanese phones write the reading of the name as SOUND;X-IRMC-N.
-            if (line.hasType("X-IRMC-N"))
-                readReading(text(line), ';', sound_);
-            else
+            // Japanese phones write the reading of the name as SOUND;X-IRMC-N; any other SOUND
+            // is a sound clip, kept as it came.
+            if (line.hasType("X-IRMC-N")) {
+                readingSaidAgain(line, kSeenSound, sound_, leftOut, extras);
+            } else {
+                keep(line, extras);
                 leftOut.insert(std::string(property));
+            }
         } else if (property == "X-PHONETIC-LAST-NAME" || property == "X-PHONETIC-FIRST-NAME") {
             bool last = property == "X-PHONETIC-LAST-NAME";
             unsigned seen = last ? kSeenLastReading : kSeenFirstReading;
             std::string& reading = last ? phoneticLast_ : phoneticFirst_;
             std::string_view value = trimmed(unescapeText(text(line), unescaped_));
-            if (seen_ & seen) {
-                if (value != reading) keepAgain(line, seen, leftOut, extras);
+            if ((seen_ & seen) && (!reading.empty() || value.empty())) {
+                if (!value.empty() && value != reading) keepAgain(line, seen, leftOut, extras);
                 continue;
             }
             seen_ |= seen;
             reading.assign(value);
         } else if (property == "X-MS-N-YOMI") {
             // Outlook's reading of the name, "family;given".
-            readReading(text(line), ';', yomi_);
+            readingSaidAgain(line, kSeenYomi, yomi_, leftOut, extras);
         } else if (property == "ORG") {
             // The company: the name of a business contact that has no person's name.
             splitComponents(text(line), ';', parts_);
@@ -336,7 +353,7 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         } else if (property == "KIND") {
             group = equalsIgnoringCase(trimmed(text(line)), "group");
         } else if (property == "SORT-STRING") {
-            sortString_.assign(trimmed(unescapeText(text(line), unescaped_)));
+            readingSaidAgain(line, kSeenSortString, sortString_, leftOut, extras);
         } else if (property == "TEL") {
             std::string_view number = numberOf(unescapeText(text(line), unescaped_));
             if (contains(number, kJoin))
@@ -460,6 +477,34 @@ void ForeignCardReader::keepAgain(const VcardLine& line, unsigned property,
     keep(line, extras);
     again_ |= property;
     leftOut.insert(line.name);
+}
+
+bool ForeignCardReader::readingSaidAgain(const VcardLine& line, unsigned property,
+                                         std::string& reading, std::set<std::string>& leftOut,
+                                         std::vector<std::string>& extras) {
+    const VcardLine*& first = property == kSeenSound  ? firstSound_
+                              : property == kSeenYomi ? firstYomi_
+                                                      : firstSortString_;
+    std::string value;
+    if (property == kSeenSortString)
+        value.assign(trimmed(unescapeText(text(line), unescaped_)));
+    else
+        readReading(text(line), ';', value);
+    // One that says nothing gives way to one after it that says something.
+    if (!(seen_ & property) || (reading.empty() && !value.empty())) {
+        bool said = seen_ & property;
+        seen_ |= property;
+        first = &line;
+        reading = std::move(value);
+        return said;
+    }
+    if (value.empty() || value == reading) return true;  // the same said twice is one
+    if (!(again_ & property)) keep(*first, extras);
+    keep(line, extras);
+    again_ |= property;
+    // Named as the reading it is, never as a sound.
+    leftOut.insert(property == kSeenSound ? "X-PHONETIC-LAST-NAME" : std::string(line.name));
+    return true;
 }
 
 }  // namespace tsunagi

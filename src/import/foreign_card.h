@@ -61,6 +61,11 @@ class ForeignCardReader {
     // and named.
     void keepAgain(const VcardLine& line, unsigned property, std::set<std::string>& leftOut,
                    std::vector<std::string>& extras);
+    // A reading line of its own kind (`property`: kSeenSound, kSeenYomi or kSeenSortString)
+    // into `reading` where it is the first; one said again otherwise is kept, after the first
+    // kept with it, so that the first stays the first. Whether it was said before.
+    bool readingSaidAgain(const VcardLine& line, unsigned property, std::string& reading,
+                          std::set<std::string>& leftOut, std::vector<std::string>& extras);
     ValueDecoder decode_;
     std::string name_, formatted_, sound_, phoneticLast_, phoneticFirst_, sortAs_, sortString_;
     std::string numbers_, mails_, group_, memoryNumber_, reading_, yomi_, organization_;
@@ -72,7 +77,10 @@ class ForeignCardReader {
     size_t nameAgainAt_ = 0, readingAgainAt_ = 0;
     std::string firstName_;
     static constexpr unsigned kSeenName = 1, kSeenFormatted = 2, kSeenLastReading = 4,
-                              kSeenFirstReading = 8;
+                              kSeenFirstReading = 8, kSeenSound = 16, kSeenYomi = 32,
+                              kSeenSortString = 64;
+    // The first SOUND;X-IRMC-N, X-MS-N-YOMI and SORT-STRING of the card.
+    const VcardLine *firstSound_ = nullptr, *firstYomi_ = nullptr, *firstSortString_ = nullptr;
     unsigned seen_ = 0, again_ = 0;  // of them, those met, those said again
     int customLabels_ = 0;
     std::string groupName_;

@@ -83,7 +83,7 @@ QString readable(const std::string& card) {
         std::string word = line.name == "TEL"     ? "電話番号"
                            : line.name == "EMAIL" ? "メールアドレス"
                            : line.name == "FN"    ? "名前"
-                                                  : spokenProperty(line.name);
+                                                  : spokenProperty(line);
         lines << QString::fromStdString(word + ": " + value).trimmed();
     }
     return lines.join('\n');

@@ -530,6 +530,68 @@ TEST(SmartphoneGoldens, ANameSaidAgainIsKeptAfterTheFirst) {
               std::string::npos);
 }
 
+// Japanese phones', Outlook's and vCard 3.0's readings said twice: the first stands, as the
+// phone's reading, and the other is kept after it, named as a reading; an empty one gives way
+// to one after it, as an empty name or display name does. A SOUND that is a sound clip is kept
+// too, and Google's CSV, which holds text only, names it where it leaves it out.
+TEST(SmartphoneGoldens, AReadingSaidAgainAndASoundClipAreKept) {
+    TempFolder folder;
+    const std::string card =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:\r\nN:山田;太郎\r\nFN:\r\nFN:1\r\nFN:p\r\n"
+        "SOUND;X-IRMC-N:\r\nSOUND;X-IRMC-N:ﾔﾏﾀﾞ;ﾀﾛｳ\r\nSOUND;X-IRMC-N:ﾔﾏﾀﾞ;ﾀｲﾛｳ\r\n"
+        "X-MS-N-YOMI:ﾔﾏﾀﾞ;ﾀﾛｳ\r\nX-MS-N-YOMI:ﾔﾏﾀﾞ;ﾀｲﾁ\r\nSORT-STRING:やまだ\r\n"
+        "SORT-STRING:ヤマダ\r\nSOUND;TYPE=WAVE;ENCODING=b:UklGRiQA\r\n\r\n"
+        "SOUND;VALUE=uri:https://example.jp/taro.wav\r\nTEL;CELL:09011112222\r\nEND:VCARD\r\n";
+    std::string once = readsBackTheSame(folder, {{"twice.vcf", utf8ToCp932(card)}});
+    EXPECT_NE(once.find("N:山田;太郎;;;\r\nFN:1\r\nX-PHONETIC-LAST-NAME:ﾔﾏﾀﾞ\r\n"
+                        "X-PHONETIC-FIRST-NAME:ﾀﾛｳ\r\n"),
+              std::string::npos)
+        << once;
+    EXPECT_NE(once.find("SOUND;TYPE=X-IRMC-N:ﾔﾏﾀﾞ;ﾀﾛｳ\r\nSOUND;TYPE=X-IRMC-N:ﾔﾏﾀﾞ;ﾀｲﾛｳ\r\n"
+                        "X-MS-N-YOMI:ﾔﾏﾀﾞ;ﾀﾛｳ\r\nX-MS-N-YOMI:ﾔﾏﾀﾞ;ﾀｲﾁ\r\n"
+                        "SORT-STRING:やまだ\r\nSORT-STRING:ヤマダ\r\n"
+                        "SOUND;ENCODING=b;TYPE=WAVE:UklGRiQA\r\n"
+                        "SOUND;VALUE=uri:https://example.jp/taro.wav\r\n"),
+              std::string::npos)
+        << once;
+    EXPECT_NE(once.find("FN:p\r\n"), std::string::npos) << once;
+    EXPECT_EQ(once.find("FN:\r\n"), std::string::npos) << once;
+
+    Store store = Store::inMemory();
+    ImportReport report;
+    importFile(store, folder.write("again.vcf", utf8ToCp932(card)), FileKind::PhoneCards, {},
+               &report);
+    EXPECT_NE(report.note().find("読み"), std::string::npos) << report.note();
+    EXPECT_NE(report.note().find("音声"), std::string::npos) << report.note();
+    std::string path = folder.file("phone.vcf");
+    EXPECT_NE(exportToFile(store, folder.path(), path, FileKind::PhoneCards)
+                  .find("表示名、読み、音声（山田 太郎）"),
+              std::string::npos);
+    EXPECT_NE(cp932ToUtf8(readBytes(path)).find("SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾔﾏﾀﾞ;ﾀﾛｳ\r\n"),
+              std::string::npos);
+    EXPECT_EQ(exportToFile(store, folder.path(), folder.file("google.csv"), FileKind::GoogleCsv),
+              "Google 連絡先 CSV は文字しか持てないため、カードに埋め込まれた次のデータは"
+              "書き出していません：1（音声）。vCard 3.0 には残ります。");
+    std::string google = readBytes(folder.file("google.csv"));
+    Store fromGoogle = Store::inMemory();
+    importFile(fromGoogle, folder.file("google.csv"), FileKind::AddressBook);
+    EXPECT_EQ(googleReadsBackTheSame(folder, fromGoogle), google);
+    EXPECT_NE(google.find(",SOUND;TYPE=X-IRMC-N,ﾔﾏﾀﾞ;ﾀｲﾛｳ,"), std::string::npos) << google;
+    EXPECT_NE(google.find(",SOUND;VALUE=uri,https://example.jp/taro.wav"), std::string::npos)
+        << google;
+}
+
+// A CSV column's heading is kept as a quoted parameter: a quote within it, which would end it
+// there, is kept as an apostrophe, and the column reads back the same from Google's CSV.
+TEST(SmartphoneGoldens, AHeadingHoldingAQuoteIsKeptWhole) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importFile(store, folder.write("quote.csv", "Name,\"m\"\": c\",e\\f\r\n山田,/,3\r\n"),
+               FileKind::AddressBook);
+    std::string google = googleReadsBackTheSame(folder, store);
+    EXPECT_NE(google.find(",m': c,/,e\\f,3\r\n"), std::string::npos) << google;
+}
+
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
 // a line kept as it came gave it, so that it reads back the same whichever gives it then.
 TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {
