@@ -610,7 +610,11 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         } else if (lower == "company yomi" || lower == "phonetic company name") {
             extras.push_back("X-PHONETIC-ORG:" + escapeText(value));
         } else if (lower == "nickname") {
-            extras.push_back("NICKNAME:" + escapeText(value));
+            // Google joins several with " ::: ", as it does every value of a kind.
+            std::string nicknames;
+            for (const std::string& nickname : cellValues(value))
+                nicknames += (nicknames.empty() ? "" : ",") + escapeText(nickname);
+            if (!nicknames.empty()) extras.push_back("NICKNAME:" + nicknames);
         } else if (lower == "organization title" || lower == "job title") {
             organizations[1]["title"] = value;
         } else if (lower == "organization department" || lower == "department") {

@@ -582,14 +582,26 @@ TEST(SmartphoneGoldens, AReadingSaidAgainAndASoundClipAreKept) {
 }
 
 // A CSV column's heading is kept as a quoted parameter: a quote within it, which would end it
-// there, is kept as an apostrophe, and the column reads back the same from Google's CSV.
-TEST(SmartphoneGoldens, AHeadingHoldingAQuoteIsKeptWhole) {
+// there, is kept as an apostrophe, and the column reads back the same from Google's CSV. Google
+// joins a person's nicknames in one cell, which come back apart.
+TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
     TempFolder folder;
     Store store = Store::inMemory();
     importFile(store, folder.write("quote.csv", "Name,\"m\"\": c\",e\\f\r\n山田,/,3\r\n"),
                FileKind::AddressBook);
     std::string google = googleReadsBackTheSame(folder, store);
     EXPECT_NE(google.find(",m': c,/,e\\f,3\r\n"), std::string::npos) << google;
+
+    Store nicknames = Store::inMemory();
+    importVcfFile(nicknames, folder.write("nick.vcf",
+                                          "BEGIN:VCARD\r\nVERSION:3.0\r\nN:A;B;;;\r\n"
+                                          "NICKNAME:はな,a\\,b\r\nEND:VCARD\r\n"));
+    google = googleReadsBackTheSame(folder, nicknames);
+    EXPECT_NE(google.find(",\"はな ::: a,b\",,"), std::string::npos) << google;
+    Store fromGoogle = Store::inMemory();
+    importFile(fromGoogle, folder.write("nick.csv", google), FileKind::AddressBook);
+    EXPECT_NE(exported(fromGoogle, folder, FileKind::Vcard3).find("NICKNAME:はな,a\\,b\r\n"),
+              std::string::npos);
 }
 
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
