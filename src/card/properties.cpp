@@ -213,7 +213,7 @@ bool compoundValue(std::string_view name) {
     PropertyKind kind = propertyKind(name);
     return kind == PropertyKind::Name || kind == PropertyKind::Address ||
            kind == PropertyKind::Organization || kind == PropertyKind::Reading ||
-           name == "X-ANDROID-CUSTOM";
+           name == "X-ANDROID-CUSTOM" || name == "GEO" || name == "GENDER";
 }
 
 std::string spokenProperty(std::string_view name) {

@@ -62,8 +62,9 @@ void canonicalLine(VcardLine& line);
 // whatever it is encoded in; a link to one is text.
 bool holdsBytes(const VcardLine& line);
 
-// Whether a property's value is parts apart at ";" (N, ADR, ORG, the readings of a name), so
-// that a ";" in it is no character of a part.
+// Whether a property's value is parts apart at ";" (N, ADR, ORG, the readings of a name, a
+// place's latitude and longitude, a gender and its words), so that a ";" in it is no character
+// of a part.
 bool compoundValue(std::string_view name);
 
 // What a person calls what a property holds ("ORG" → "会社名"); a property that has no word, as

@@ -672,10 +672,17 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         organizations[1]["name"] == phoneName)
         extras.push_back("N:;;;;");
     for (auto& [number, parts] : organizations) {
-        if (!parts["name"].empty() || !parts["department"].empty())
-            extras.push_back(
-                "ORG:" + escapeText(parts["name"]) +
-                (parts["department"].empty() ? "" : ";" + escapeText(parts["department"])));
+        if (!parts["name"].empty() || !parts["department"].empty()) {
+            // Google joins the units of a company with " ::: ", as the parts after its name.
+            std::string line = "ORG:" + escapeText(parts["name"]);
+            for (size_t start = 0; !parts["department"].empty();) {
+                size_t end = parts["department"].find(" ::: ", start);
+                line += ";" + escapeText(parts["department"].substr(start, end - start));
+                if (end == std::string::npos) break;
+                start = end + 5;
+            }
+            extras.push_back(line);
+        }
         if (!parts["title"].empty()) extras.push_back("TITLE:" + escapeText(parts["title"]));
     }
     for (auto& [place, parts] : places) {
