@@ -29,6 +29,17 @@ std::vector<std::string> componentsOf(std::string_view value, char separator) {
     return parts;
 }
 
+// `text` with its line breaks as line feeds alone ("\r\n" and "\r" as "\n").
+std::string lineFeedsOnly(std::string text) {
+    if (text.find('\r') == std::string::npos) return text;
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i] == '\r' ? '\n' : text[i];
+    }
+    return out;
+}
+
 // The text of one of the phone's own lines: quoted-printable undone and its Shift_JIS decoded
 // (the store holds the rest as text already), continuation lines joined.
 std::string phoneText(const VcardLine& line) {
@@ -684,16 +695,22 @@ Person readPerson(const EntryRow& row) {
     // The kept N and FN hold while the phone's name is still the one they gave it: N's family
     // and given name, the display name (FN), or the name built from N's parts.
     std::string phoneName = reading.phoneName.value_or("");
-    bool formattedHolds = !reading.keptFormatted.empty() && phoneName == reading.keptFormatted;
+    // A line break within a name is the phone's CR LF in its line, and one character in a kept
+    // line: compared as one.
+    std::string phoneNameText = lineFeedsOnly(phoneName);
+    bool formattedHolds =
+        !reading.keptFormatted.empty() && phoneNameText == lineFeedsOnly(reading.keptFormatted);
     bool keptNameHolds = false;
     if (reading.keptName) {
         Person named;
         named.name = *reading.keptName;
         std::string joined = joinedName((*reading.keptName)[0], (*reading.keptName)[1]);
         // The phone's line may hold the name cut to the characters it keeps.
-        keptNameHolds = formattedHolds || joined == phoneName || builtName(named) == phoneName ||
+        joined = lineFeedsOnly(joined);
+        keptNameHolds = formattedHolds || joined == phoneNameText ||
+                        lineFeedsOnly(builtName(named)) == phoneNameText ||
                         (characterCount(joined) > kPhoneNameLength &&
-                         leftCharacters(joined, kPhoneNameLength) == phoneName);
+                         leftCharacters(joined, kPhoneNameLength) == phoneNameText);
     }
     // An empty N kept beside a company's name in the phone's line: a business contact.
     bool business = reading.keptName &&

@@ -19,6 +19,9 @@ namespace tsunagi {
 
 namespace {
 
+// The name of Google's layout, for messages.
+constexpr const char* kGoogleLayout = "Google 連絡先";
+
 // A heading as compared: blanks at both ends and a trailing colon go ("自宅電話番号 :").
 std::string headingText(const std::string& heading) {
     std::string text = trimBlanks(heading);
@@ -183,6 +186,10 @@ std::optional<CsvLayout> englishLayout(const std::vector<std::string>& headings)
     for (int p = 0; p < static_cast<int>(headings.size()); ++p) {
         std::string heading = lowerAscii(trimBlanks(headings[p]));
         if (heading == "primary email") thunderbird = true;
+        // Google's own columns, which a book of no number or mail has all the same.
+        if (heading == "labels" || heading == "group membership" ||
+            heading == "phonetic first name")
+            google = true;
         bool known = false;
         for (const auto& [text, role] : kHeadings)
             if (heading == text) {
@@ -206,7 +213,7 @@ std::optional<CsvLayout> englishLayout(const std::vector<std::string>& headings)
         return c.role != CsvRole::PhoneLabel && c.role != CsvRole::MailLabel;
     });
     if (!useful) return std::nullopt;
-    layout.name = google ? "Google 連絡先" : thunderbird ? "Thunderbird" : "Outlook";
+    layout.name = google ? kGoogleLayout : thunderbird ? "Thunderbird" : "Outlook";
     addNumberColumns(layout, headings);
     return layout;
 }
@@ -876,7 +883,7 @@ std::optional<CsvLayout> findLayout(const std::vector<std::string>& headings) {
 std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& lineTemplate,
                                                 const CsvLayout& layout,
                                                 const std::vector<std::string>& fields,
-                                                long lineCounter) {
+                                                long lineCounter, bool evenNameless) {
     std::string name, family, given, whole, reading, readingFamily, readingGiven, numbers, mails,
         company, fileAs;
     int mailCount = 0;
@@ -967,7 +974,7 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
         // A given reading alone stays the given one: after a ";".
         if (readingFamily.empty() && !readingGiven.empty()) reading.insert(0, ";");
     }
-    if (name.empty() && numbers.empty() && mails.empty()) return std::nullopt;
+    if (name.empty() && numbers.empty() && mails.empty() && !evenNameless) return std::nullopt;
 
     CardFields card;
     if (!name.empty()) card.name = name;
@@ -1232,7 +1239,14 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
                       isDateHeading(lowerAscii(headingText(layout->headings[p])))) &&
                     !hasColumnAt(*layout, static_cast<int>(p)))
                     unread[p] = true;
-            if (auto built = csvCard(lineTemplate, *layout, fields, counter - headingRows)) {
+            auto built = csvCard(lineTemplate, *layout, fields, counter - headingRows);
+            // Every row of Google's is a contact, one of a note or an address alone too.
+            if (!built && layout->name == kGoogleLayout) {
+                csvExtras(*layout, fields, "", extras);
+                if (!extras.empty())
+                    built = csvCard(lineTemplate, *layout, fields, counter - headingRows, true);
+            }
+            if (built) {
                 card = std::move(*built);
                 std::string phoneName;
                 for (const std::string& column : card)

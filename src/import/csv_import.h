@@ -76,12 +76,12 @@ struct CsvLayout {
 // The layout the first line's headings name; nothing when they match no layout we know.
 std::optional<CsvLayout> findLayout(const std::vector<std::string>& headings);
 
-// The card of one data line; nothing when it holds no name, number or mail. `lineCounter`
-// becomes the memory-dial number.
+// The card of one data line; nothing when it holds no name, number or mail, unless
+// `evenNameless`. `lineCounter` becomes the memory-dial number.
 std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& lineTemplate,
                                                 const CsvLayout& layout,
                                                 const std::vector<std::string>& fields,
-                                                long lineCounter);
+                                                long lineCounter, bool evenNameless = false);
 
 // What the user says a column holds, by its heading: "name", "family", "given", "reading",
 // "number", "home", "mobile", "work", "mail", "mobile-mail", "company", "title", "address",

@@ -584,7 +584,8 @@ TEST(SmartphoneGoldens, AReadingSaidAgainAndASoundClipAreKept) {
 // A CSV column's heading is kept as a quoted parameter: a quote within it, which would end it
 // there, is kept as an apostrophe, and the column reads back the same from Google's CSV. Google
 // joins a person's nicknames, and a company's units, in one cell: they come back apart. A
-// place's latitude and longitude come back as the parts they are.
+// place's latitude and longitude come back as the parts they are. A contact of a note alone,
+// with no name, number or mail, is a row of Google's all the same, and comes back.
 TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
     TempFolder folder;
     Store store = Store::inMemory();
@@ -606,6 +607,25 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
     for (const char* line :
          {"NICKNAME:はな,a\\,b\r\n", "ORG:明治商会;営業部;第一課\r\n", "GEO:35.0;139.0\r\n"})
         EXPECT_NE(card.find(line), std::string::npos) << line << "\n" << card;
+
+    Store noted = Store::inMemory();
+    importVcfFile(noted, folder.write("note.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:メモだけ\r\n"
+                                      "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\n"
+                                      "X-FOO:a\r\nEND:VCARD\r\n"));
+    google = googleReadsBackTheSame(folder, noted, 2);
+    EXPECT_NE(google.find(",メモだけ,,* myContacts"), std::string::npos) << google;
+
+    // A name holding a line break (a phone's card broken over two lines) keeps its parts: the
+    // phone's line has the break as CR LF, the kept name as one character.
+    Store broken = Store::inMemory();
+    importVcfFile(broken, folder.write("broken.vcf", utf8ToCp932("BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:"
+                                                                 ";A\nD;H\nEND:VCARD\n")));
+    Store back = Store::inMemory();
+    importFile(back, folder.write("broken.csv", exported(broken, folder, FileKind::GoogleCsv)),
+               FileKind::AddressBook);
+    card = exported(back, folder, FileKind::Vcard3);
+    EXPECT_NE(card.find("N:;A\\nD;H;;\r\n"), std::string::npos) << card;
 }
 
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
