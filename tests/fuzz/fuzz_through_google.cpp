@@ -45,17 +45,32 @@ std::vector<std::string> factsOf(const Store& store) {
             add("whole name", whole);
         else
             for (const std::string& part : person.name) add("name", part);
-        for (const std::string& nickname : person.nicknames) add("nickname", nickname);
+        // Values of a kind one after another, as Google joins them in a cell: " ::: " within one
+        // is not told from the joint.
+        auto addAll = [&add](const char* what, const std::vector<std::string>& values) {
+            std::string joined;
+            for (const std::string& value : values)
+                joined += (joined.empty() ? "" : " ::: ") + trimBlanks(value);
+            add(what, joined);
+        };
+        addAll("nicknames", person.nicknames);
         for (const std::vector<std::string>& organization : person.organizations) {
+            // The company, then its units; an empty unit says nothing, and Google's cell of
+            // units has none.
             std::string units;
-            for (const std::string& unit : organization) units += unit + ";";
+            for (size_t u = 0; u < organization.size(); ++u)
+                if (u == 0 || !trimBlanks(organization[u]).empty()) units += organization[u] + ";";
             add("org", units);
         }
         for (const std::string& title : person.titles) add("title", title);
         add("birthday", person.birthday);
-        for (const std::string& category : person.categories) add("label", category);
-        for (const PersonItem& number : person.numbers) add("number", numberAsText(number.text()));
-        for (const PersonItem& mail : person.mails) add("mail", mail.text());
+        addAll("labels", person.categories);
+        std::vector<std::string> numbers, mails;
+        for (const PersonItem& number : person.numbers)
+            numbers.push_back(numberAsText(number.text()));
+        for (const PersonItem& mail : person.mails) mails.push_back(mail.text());
+        addAll("numbers", numbers);
+        addAll("mails", mails);
         std::string notes;
         for (const std::string& note : person.notes) notes += (notes.empty() ? "" : "\n\n") + note;
         add("notes", notes);
