@@ -22,6 +22,17 @@ namespace {
 // The name of Google's layout, for messages.
 constexpr const char* kGoogleLayout = "Google 連絡先";
 
+// Whether kept lines hold something of a person: a value beyond separators and blanks, other
+// than a label's.
+bool holdSomething(const std::vector<std::string>& extras) {
+    VcardLine line;
+    for (const std::string& extra : extras)
+        if (parseVcardLine(extra, line) && line.name != "X-ABLABEL" &&
+            line.value.find_first_not_of(" \t\r\n;,") != std::string::npos)
+            return true;
+    return false;
+}
+
 // A heading as compared: blanks at both ends and a trailing colon go ("自宅電話番号 :").
 std::string headingText(const std::string& heading) {
     std::string text = trimBlanks(heading);
@@ -1243,7 +1254,7 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
             // Every row of Google's is a contact, one of a note or an address alone too.
             if (!built && layout->name == kGoogleLayout) {
                 csvExtras(*layout, fields, "", extras);
-                if (!extras.empty())
+                if (holdSomething(extras))
                     built = csvCard(lineTemplate, *layout, fields, counter - headingRows, true);
             }
             if (built) {

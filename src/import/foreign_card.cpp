@@ -384,8 +384,11 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     if (name_.empty() && !formatted_.empty() &&
         (contains(mails_, ":" + formatted_ + std::string(kJoin)) ||
          contains(numbers_, ":" + formatted_ + std::string(kJoin)) ||
-         contains(beside_, ":" + formatted_ + std::string(kJoin))))
+         contains(beside_, ":" + formatted_ + std::string(kJoin)))) {
         formatted_.clear();
+        // It says no more than an empty one: one said after it stands in its place.
+        if (again_ & kSeenFormatted) promoteFormattedAgain(extras);
+    }
     keepName(extras);
     // A business contact has no person's name: its empty N is kept, so that today's phones
     // show it as the company it is, while the phone's line holds the company.
@@ -477,6 +480,21 @@ void ForeignCardReader::keepAgain(const VcardLine& line, unsigned property,
     keep(line, extras);
     again_ |= property;
     leftOut.insert(line.name);
+}
+
+void ForeignCardReader::promoteFormattedAgain(std::vector<std::string>& extras) {
+    VcardLine line;
+    size_t first = extras.size(), count = 0;
+    for (size_t e = std::min(nameAgainAt_, extras.size()); e < extras.size(); ++e)
+        if (parseVcardLine(extras[e], line) && line.name == "FN" && line.group.empty() &&
+            !line.parameter("ALTID")) {
+            if (count++ == 0) first = e;
+        }
+    if (count == 0) return;
+    parseVcardLine(extras[first], line);
+    formatted_.assign(trimmed(unescapeText(line.value, unescaped_)));
+    extras.erase(extras.begin() + static_cast<std::ptrdiff_t>(first));
+    if (count == 1) again_ &= ~kSeenFormatted;
 }
 
 bool ForeignCardReader::readingSaidAgain(const VcardLine& line, unsigned property,

@@ -61,6 +61,9 @@ class ForeignCardReader {
     // and named.
     void keepAgain(const VcardLine& line, unsigned property, std::set<std::string>& leftOut,
                    std::vector<std::string>& extras);
+    // The first display name said again, kept in `extras`, as the card's display name in place
+    // of the first, which said nothing.
+    void promoteFormattedAgain(std::vector<std::string>& extras);
     // A reading line of its own kind (`property`: kSeenSound, kSeenYomi or kSeenSortString)
     // into `reading` where it is the first; one said again otherwise is kept, after the first
     // kept with it, so that the first stays the first. Whether it was said before.

@@ -556,6 +556,13 @@ TEST(SmartphoneGoldens, AReadingSaidAgainAndASoundClipAreKept) {
         << once;
     EXPECT_NE(once.find("FN:p\r\n"), std::string::npos) << once;
     EXPECT_EQ(once.find("FN:\r\n"), std::string::npos) << once;
+    // A display name that is the card's number says no more than an empty one.
+    std::string shown =
+        readsBackTheSame(folder, {{"shown.vcf",
+                                   "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:090\r\nFN:A\r\nFN:B\r\n"
+                                   "TEL:090\r\nEND:VCARD\r\n"}});
+    EXPECT_NE(shown.find("N:;A;;;\r\nFN:A\r\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("FN:B\r\n"), std::string::npos) << shown;
 
     Store store = Store::inMemory();
     ImportReport report;
@@ -615,6 +622,14 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
                                       "X-FOO:a\r\nEND:VCARD\r\n"));
     google = googleReadsBackTheSame(folder, noted, 2);
     EXPECT_NE(google.find(",メモだけ,,* myContacts"), std::string::npos) << google;
+    // A row of a custom field's label alone holds nobody.
+    Store labelled = Store::inMemory();
+    EXPECT_EQ(importFile(labelled,
+                         folder.write("label.csv",
+                                      "First Name,Labels,Custom Field 1 - Label,Custom "
+                                      "Field 1 - Value\r\n,* myContacts,ラベル,\r\n"),
+                         FileKind::AddressBook),
+              0);
 
     // A name holding a line break (a phone's card broken over two lines) keeps its parts: the
     // phone's line has the break as CR LF, the kept name as one character.
