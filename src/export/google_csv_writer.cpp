@@ -79,13 +79,11 @@ std::string joined(const std::vector<std::string>& values, std::string_view sepa
 }
 
 // A number as Google takes it: a tel: URI as its number and extension.
+// A URI of no number ("tel:") is written as it is, which says more than nothing.
 std::string numberValue(const PersonItem& number) {
     std::string text = trimBlanks(number.text());
-    if (!startsWithIgnoringCase(text, "tel:")) return text;
-    text = text.substr(4);
-    if (size_t ext = lowerAscii(text).find(";ext="); ext != std::string::npos)
-        text = text.substr(0, ext) + " ext. " + text.substr(ext + 5);
-    return text;
+    std::string read = trimBlanks(numberAsText(text));
+    return read.empty() ? text : read;
 }
 
 // A custom field's label and value for whatever has no heading of its own.

@@ -152,10 +152,12 @@ PersonItem escapedItem(const PersonItem& item) {
 }
 
 // A number as vCard 3.0 has it: as people read it (numberAsText), escaped as any text. A tel:
-// URI is told by the text the line holds, as the number is read ("tel\:1" of a 2.1 card too).
+// URI is told by the text the line holds, as the number is read ("tel\:1" of a 2.1 card too);
+// one of no number ("tel:") is written as it is, which says more than nothing.
 PersonItem telItem(const PersonItem& number) {
     std::string unescaped = trimBlanks(number.text());
-    if (!startsWithIgnoringCase(unescaped, "tel:")) return escapedItem(number);
+    if (!startsWithIgnoringCase(unescaped, "tel:") || trimBlanks(numberAsText(unescaped)).empty())
+        return escapedItem(number);
     PersonItem text = number;
     std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
     text.line.value = escapeText(trimBlanks(numberAsText(unescaped)));

@@ -149,8 +149,11 @@ TEST(SmartphoneGoldens, VcardFoursNumbersReadBackAsWritten) {
                                    "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Aki\r\n"
                                    "TEL;VALUE=uri:tel:+81-3-5555-0000\r\n"
                                    "TEL:0312345678\r\nEND:VCARD\r\n"},
-                                  {"escaped.vcf", "BEGIN:VCARD\nTEL;P:tel\\:p\nEND:VCARD"}});
+                                  {"escaped.vcf", "BEGIN:VCARD\nTEL;P:tel\\:p\nEND:VCARD"},
+                                  // A URI of no number says more than nothing: kept as it is.
+                                  {"none.vcf", "BEGIN:VCARD\nTEL:TEl:\nEND:VCARD"}});
     EXPECT_NE(once.find("N:;;;;\r\nFN:+81-90-1234-5678 ext. 5\r\n"), std::string::npos) << once;
+    EXPECT_NE(once.find("\r\nTEL;TYPE=VOICE:TEl:\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("TEL;TYPE=VOICE:+81-3-5555-0000\r\nTEL;TYPE=VOICE:0312345678\r\n"),
               std::string::npos)
         << once;
@@ -622,7 +625,11 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
                                       "X-FOO:a\r\nEND:VCARD\r\n"));
     google = googleReadsBackTheSame(folder, noted, 2);
     EXPECT_NE(google.find(",メモだけ,,* myContacts"), std::string::npos) << google;
-    // A row of a custom field's label alone holds nobody.
+    // A row of a custom field's label alone holds nobody, nor does a name of a ";" alone.
+    Store separator = Store::inMemory();
+    EXPECT_EQ(
+        importFile(separator, folder.write("semicolon.csv", "Name\n;\n"), FileKind::AddressBook),
+        0);
     Store labelled = Store::inMemory();
     EXPECT_EQ(importFile(labelled,
                          folder.write("label.csv",
