@@ -653,6 +653,9 @@ Person readPerson(const EntryRow& row) {
             // reads it.
             forEachPiece(value, [&](std::string_view piece) {
                 if (!parseVcardLine(piece, raw) || holdsOnlyBlanks(raw.value)) return;
+                // A piece's number or mail is after its colon, whatever comes before: a type
+                // holding the joiner ("TEL;<>:.") leaves a piece of no property.
+                if (raw.name.empty()) raw.name = kind == ColumnKind::Numbers ? "TEL" : "EMAIL";
                 if ((raw.quotedPrintable() || raw.base64()) && holdsOnlyBlanks(phoneText(raw)))
                     return;
                 VcardLine line = phoneLineAs3(raw);

@@ -171,14 +171,16 @@ TEST(SmartphoneGoldens, ANumberOrAMailOfNoTypeReadsBackAsWritten) {
                  {"uri.vcf", "BEGIN:VCARD\nTEL:tel:1;ext=;\nTEl:tel: 2\nEND:VCARD"},
                  {"mail.vcf", "BEGIN:VCARD\nEMAIL:R\rEMAIL;T:;\nEND:VCARD"},
                  {"control.vcf", "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\nTEL;\x1d:5\nEND:VCARD"},
+                 // The phone's own number of a type holding the joiner.
+                 {"joiner.vcf", "BEGIN:VCARD\nTEL;<>:7\nN;CHARSET=SHIFT_JIS:\rEND:VCARD"},
                  {"phone-sip.vcf", "BEGIN:VCARD\nX-JPG-\nTEL:sip:b@example.jp\nEND:VCARD"},
                  {"sip.vcf",
                   "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:A\r\nTEL;VALUE=uri:sip:a@example.jp\r\n"
                   "END:VCARD\r\n"}});
     for (const char* line :
          {"TEL;TYPE=VOICE:END:VCARD\r\n", "EMAIL;TYPE=INTERNET:R\r\n", "TEL;TYPE=VOICE:5\r\n",
-          "TEL;TYPE=VOICE:1 ext. \\;\r\nTEL;TYPE=VOICE:2\r\n", "TEL;VALUE=uri:sip:a@example.jp\r\n",
-          "TEL:sip:b@example.jp\r\n"})
+          "TEL;TYPE=VOICE:7\r\n", "TEL;TYPE=VOICE:1 ext. \\;\r\nTEL;TYPE=VOICE:2\r\n",
+          "TEL;VALUE=uri:sip:a@example.jp\r\n", "TEL:sip:b@example.jp\r\n"})
         EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
 }
 
