@@ -29,6 +29,14 @@ std::vector<std::string> componentsOf(std::string_view value, char separator) {
     return parts;
 }
 
+}  // namespace
+
+bool holdsNothing(const VcardLine& line) {
+    return line.value.find_first_not_of(" \t\r\n;,") == std::string::npos;
+}
+
+namespace {
+
 // `text` with its line breaks as line feeds alone ("\r\n" and "\r" as "\n").
 std::string lineFeedsOnly(std::string text) {
     if (text.find('\r') == std::string::npos) return text;
@@ -238,12 +246,6 @@ std::uint64_t fnv1a(std::string_view text, std::uint64_t hash) {
         hash *= 0x100000001b3ULL;
     }
     return hash;
-}
-
-// A line whose value holds nothing but separators and blanks: feature phones write empty
-// ADR, URL and PHOTO lines ("ADR;HOME:;;;;;;") where the user filled nothing in.
-bool holdsNothing(const VcardLine& line) {
-    return line.value.find_first_not_of(" \t\r\n;,") == std::string::npos;
 }
 
 // A type taken off a line's TYPE parameters.

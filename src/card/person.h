@@ -60,6 +60,10 @@ struct Person {
 
 Person readPerson(const EntryRow& row);
 
+// A line whose value holds nothing but separators and blanks: feature phones write empty
+// ADR, URL and PHOTO lines ("ADR;HOME:;;;;;;") where the user filled nothing in.
+bool holdsNothing(const VcardLine& line);
+
 // The name built from its parts, as a person reads it: Latin names given name first ("Mary
 // Ann O'Brien"), Japanese names family name first and together ("髙橋①子"), a name typed whole
 // as it is; "" when there is none.

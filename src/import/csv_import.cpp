@@ -27,8 +27,7 @@ constexpr const char* kGoogleLayout = "Google 連絡先";
 bool holdSomething(const std::vector<std::string>& extras) {
     VcardLine line;
     for (const std::string& extra : extras)
-        if (parseVcardLine(extra, line) && line.name != "X-ABLABEL" &&
-            line.value.find_first_not_of(" \t\r\n;,") != std::string::npos)
+        if (parseVcardLine(extra, line) && line.name != "X-ABLABEL" && !holdsNothing(line))
             return true;
     return false;
 }
