@@ -831,7 +831,8 @@ std::string numberAsText(std::string_view value) {
     std::string text(value.substr(4));
     if (size_t ext = lowerAscii(text).find(";ext="); ext != std::string::npos)
         text = text.substr(0, ext) + " ext. " + text.substr(ext + 5);
-    return text;
+    // Without the tabs and line breaks around it, as a number is read: "tel:+\t" is "+".
+    return trimmedPart(text);
 }
 
 std::string displayName(const Person& person) {
@@ -860,7 +861,7 @@ std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
     // A family name alone would read as a name typed whole.
     bool moreParts = std::any_of(name.begin() + 2, name.end(), said) ||
                      (!name[0].empty() && name[1].empty()) || (named && joined != phoneName) ||
-                     (wholeName && std::any_of(name.begin(), name.end(), said));
+                     wholeName;
     std::vector<std::string> lines;
     if (moreParts || (keepFormatted && named)) {
         std::string n = "N:";

@@ -73,15 +73,15 @@ std::string builtName(const Person& person);
 std::string displayName(const Person& person);
 // A number as people read it: a tel: URI of vCard 4.0 ("tel:+81-3-5555-7777;ext=12") as the
 // text vCard 3.0 readers take ("+81-3-5555-7777 ext. 12"); any other value (a sip: address)
-// whole.
+// whole. Blanks, tabs and line breaks around the number are left off.
 std::string numberAsText(std::string_view value);
 
 // The lines an entry keeps of a name where the phone's name line `phoneName` cannot say all
 // it does: N whole where it has more than a family and a given name or the phone's line holds
 // another name (a display name), and the card's own FN where it is not the name its parts make
 // (with N beside it, for FN holds only while the name does). With `wholeName` and
-// `wholeFormatted`, N and FN are kept whatever they say (FN as N's parts make it where there is
-// none).
+// `wholeFormatted`, N and FN are kept whatever they say, N even empty, so that one said again
+// after it stays the second (FN as N's parts make it where there is none).
 std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
                                        std::string_view formatted, std::string_view phoneName,
                                        bool wholeName = false, bool wholeFormatted = false);

@@ -151,7 +151,10 @@ TEST(SmartphoneGoldens, VcardFoursNumbersReadBackAsWritten) {
                                    "TEL:0312345678\r\nEND:VCARD\r\n"},
                                   {"escaped.vcf", "BEGIN:VCARD\nTEL;P:tel\\:p\nEND:VCARD"},
                                   // A URI of no number says more than nothing: kept as it is.
-                                  {"none.vcf", "BEGIN:VCARD\nTEL:TEl:\nEND:VCARD"}});
+                                  {"none.vcf", "BEGIN:VCARD\nTEL:TEl:\nEND:VCARD"},
+                                  // A tab after a URI's number is no part of it.
+                                  {"tab.vcf", "BEGIN:VCARD\nFN:T\nTEL:tel:+\t\nEND:VCARD"}});
+    EXPECT_NE(once.find("FN:T\r\nTEL;TYPE=VOICE:+\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("N:;;;;\r\nFN:+81-90-1234-5678 ext. 5\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nTEL;TYPE=VOICE:TEl:\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("TEL;TYPE=VOICE:+81-3-5555-0000\r\nTEL;TYPE=VOICE:0312345678\r\n"),
@@ -632,6 +635,13 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
     EXPECT_EQ(
         importFile(separator, folder.write("semicolon.csv", "Name\n;\n"), FileKind::AddressBook),
         0);
+    // A column of a book headed as a name property is the user's: it reads back a column,
+    // never the contact's name, where the row names nobody.
+    Store headed = Store::inMemory();
+    importFile(headed, folder.write("headed.csv", "Mobile Phone,N;C=\r\n1,x\r\n"),
+               FileKind::AddressBook);
+    google = googleReadsBackTheSame(folder, headed);
+    EXPECT_NE(google.find(",* myContacts,Mobile,1,N;C=,x\r\n"), std::string::npos) << google;
     Store labelled = Store::inMemory();
     EXPECT_EQ(importFile(labelled,
                          folder.write("label.csv",
