@@ -7,6 +7,7 @@
 #include <map>
 #include <numeric>
 #include <optional>
+#include <set>
 #include <span>
 #include <unordered_map>
 #include <unordered_set>
@@ -1209,6 +1210,115 @@ void joinLinesOfOneAddress(std::vector<std::string>& extras, const std::vector<s
     extras.resize(left);
 }
 
+// How good a company's name is to keep, of one company written several ways: the form most of
+// its lines use, then normal width over half-width, then its legal form spelled out (株式会社
+// over (株) and none); the same whatever order the entries came in.
+std::tuple<int, int, size_t, std::string> companyRank(const std::string& form, int uses) {
+    bool halfWidth = fullWidthKatakana(form) != form;
+    return {uses, halfWidth ? 0 : 1, form.size(), form};
+}
+
+// One company that entries write in several ways ("株式会社ミナト精機", "ﾐﾅﾄ精機;営業部") is one
+// line of each department it is said with: the name form most of them use (companyRank) with
+// the department's units. A line whose units begin a department's ("株式会社ミナト精機" alone)
+// says nothing more; two departments stay two. A card's own two lines of one company stay as
+// it said them. `ends`: as joinLinesOfOneAddress has them, moved to the lines left.
+void joinCompaniesOfOneName(std::vector<std::string>& extras, std::vector<size_t>& ends) {
+    struct Company {
+        size_t at = 0;
+        size_t entry = 0;
+        std::string form;                // the company's name as the line writes it
+        std::string shown;               // the same as people read it
+        std::vector<std::string> units;  // as people read them, without empty ones at the end
+        std::string writtenUnits;        // the units as the line writes them, each after a ";"
+    };
+    std::map<std::string, std::vector<Company>> byKey;
+    std::vector<std::string> parts;
+    std::string scratch;
+    for (size_t j = 0; j < extras.size(); ++j) {
+        VcardLine line;
+        if (propertyName(extras[j]) != "ORG" || !parseVcardLine(extras[j], line) ||
+            !line.group.empty())
+            continue;
+        splitComponents(line.value, ';', parts);
+        Company company;
+        company.at = j;
+        company.entry =
+            static_cast<size_t>(std::upper_bound(ends.begin(), ends.end(), j) - ends.begin());
+        company.form = parts[0];
+        company.shown = trimBlanks(unescapeText(parts[0], scratch));
+        std::string key = personNameKey(company.shown);
+        if (key.empty()) continue;
+        for (size_t p = 1; p < parts.size(); ++p)
+            company.units.push_back(trimBlanks(unescapeText(parts[p], scratch)));
+        while (!company.units.empty() && company.units.back().empty()) company.units.pop_back();
+        for (size_t p = 1; p <= company.units.size(); ++p)
+            company.writtenUnits.append(";").append(parts[p]);
+        byKey[key].push_back(std::move(company));
+    }
+    auto begins = [](const std::vector<std::string>& shorter,
+                     const std::vector<std::string>& longer) {
+        return shorter.size() <= longer.size() &&
+               std::equal(shorter.begin(), shorter.end(), longer.begin());
+    };
+    std::vector<bool> gone(extras.size(), false);
+    for (const auto& [key, lines] : byKey) {
+        std::set<size_t> entries;
+        if (lines.size() < 2 || std::any_of(lines.begin(), lines.end(), [&entries](const auto& c) {
+                return !entries.insert(c.entry).second;
+            }))
+            continue;
+        // The departments: the units no other line goes on from, each once.
+        std::vector<const Company*> departments;
+        for (const Company& company : lines) {
+            bool goesOn = std::any_of(lines.begin(), lines.end(), [&](const Company& other) {
+                return other.units.size() > company.units.size() &&
+                       begins(company.units, other.units);
+            });
+            if (!goesOn &&
+                std::none_of(departments.begin(), departments.end(),
+                             [&](const Company* d) { return d->units == company.units; }))
+                departments.push_back(&company);
+        }
+        if (departments.size() == lines.size()) continue;  // each line its own department
+        std::vector<bool> stays(lines.size(), false);
+        for (const Company* department : departments) {
+            std::map<std::string, std::pair<int, std::string>> forms;  // shown → uses, written
+            size_t first = lines.size();
+            for (size_t c = 0; c < lines.size(); ++c) {
+                if (!begins(lines[c].units, department->units)) continue;
+                auto& [uses, written] = forms[lines[c].shown];
+                if (uses++ == 0) written = lines[c].form;
+                if (lines[c].units == department->units && first == lines.size()) first = c;
+            }
+            auto best =
+                std::max_element(forms.begin(), forms.end(), [](const auto& a, const auto& b) {
+                    return companyRank(a.first, a.second.first) <
+                           companyRank(b.first, b.second.first);
+                });
+            VcardLine kept;
+            parseVcardLine(extras[lines[first].at], kept);
+            kept.value = best->second.second + department->writtenUnits;
+            extras[lines[first].at] = lineText(kept);
+            stays[first] = true;
+        }
+        for (size_t c = 0; c < lines.size(); ++c)
+            if (!stays[c]) gone[lines[c].at] = true;
+    }
+    size_t left = 0;
+    std::vector<size_t> leftBefore(extras.size() + 1, 0);
+    for (size_t i = 0; i < extras.size(); ++i) {
+        leftBefore[i] = left;
+        if (!gone[i]) {
+            if (left != i) extras[left] = std::move(extras[i]);
+            ++left;
+        }
+    }
+    leftBefore[extras.size()] = left;
+    extras.resize(left);
+    for (size_t& end : ends) end = leftBefore[end];
+}
+
 // The properties of a person's name that a card says once, each a bit; 0 for any other.
 unsigned onceOfTheName(std::string_view name) {
     return name == "N"                       ? 1u
@@ -1349,6 +1459,7 @@ std::vector<std::string> mergedExtras(const MergeEntry& first,
         add(*other, false);
         ends.push_back(extras.size());
     }
+    joinCompaniesOfOneName(extras, ends);
     joinLinesOfOneAddress(extras, ends, name, notKept);
     return extras;
 }

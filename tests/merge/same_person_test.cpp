@@ -350,6 +350,41 @@ TEST(SamePerson, OneAddressFromSeveralBooksIsOneLineWithItsLabel) {
     }
 }
 
+// One company written two ways in two books, its legal form in one and its department in the
+// other, is one company of the merged person with its department, in every order; another
+// department of it stays beside.
+TEST(SamePerson, OneCompanyWrittenTwoWaysIsOneWithItsDepartment) {
+    auto card = [](const std::string& org) {
+        return crlf({"BEGIN:VCARD", "VERSION:3.0", "N:湊;太郎;;;", "TEL;TYPE=CELL:090-1111-2222",
+                     "ORG:" + org, "END:VCARD"});
+    };
+    const std::vector<std::string> books = {card("ミナト精機;営業部"), card("株式会社ミナト精機"),
+                                            card("ﾐﾅﾄ精機;経理部;"), card("(株)ミナト精機;営業部")};
+    std::optional<std::vector<std::vector<std::string>>> first;
+    for (const std::vector<size_t>& order : std::vector<std::vector<size_t>>{
+             {0, 1, 2, 3}, {1, 0, 3, 2}, {2, 3, 1, 0}, {3, 2, 0, 1}, {1, 2, 3, 0}}) {
+        TempFolder folder;
+        Store store = Store::inMemory();
+        for (size_t book : order)
+            importFile(store, folder.write("book" + std::to_string(book) + ".vcf", books[book]),
+                       FileKind::PhoneCards);
+        std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+        ASSERT_EQ(groups.size(), 1u);
+        mergeDuplicates(store, groups);
+        std::vector<Person> people = peopleIn(store);
+        ASSERT_EQ(people.size(), 1u);
+        std::vector<std::vector<std::string>> companies = people[0].organizations;
+        ASSERT_EQ(companies.size(), 2u) << ::testing::PrintToString(companies);
+        std::sort(companies.begin(), companies.end(),
+                  [](const auto& a, const auto& b) { return a.back() < b.back(); });
+        // Each form is used once: the full width one with its legal form spelled out stands.
+        EXPECT_EQ(companies[0], (std::vector<std::string>{"株式会社ミナト精機", "営業部"}));
+        EXPECT_EQ(companies[1].back(), "経理部");
+        if (!first) first = companies;
+        EXPECT_EQ(companies, *first);
+    }
+}
+
 // Numbers written with a colon ("ext: 12") that agree only up to it are two numbers, and each
 // comes through a merge whole.
 TEST(SamePerson, ANumberWithAColonIsMergedWhole) {
