@@ -116,7 +116,11 @@ bool parseVcardLine(std::string_view line, VcardLine& out) {
         } else {
             assignUpper(p.name, parameter.substr(0, equals));
             p.value.assign(parameter.substr(equals + 1));
-            if (quotes) std::erase(p.value, '"');
+            // A quote is no part of a name either: "TYPE\"" is the TYPE it is written as.
+            if (quotes) {
+                std::erase(p.value, '"');
+                std::erase(p.name, '"');
+            }
         }
         // No parameter may hold a control character but a tab in its value, nor any in its
         // name: one is read as it is written, left out ("CEL\0L" is a mobile number's type).

@@ -973,8 +973,8 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
     // and given name make it only where it is empty. Other programs' parts are the phone's form.
     if (name.empty() || (!layout.wholeNameFirst && !joinedName(family, given).empty()))
         name = joinedName(family, given);
-    // A name of separators and blanks alone names nobody.
-    if (name.find_first_not_of("; \t") == std::string::npos) name.clear();
+    // A name of separators, blanks and line breaks alone names nobody.
+    if (name.find_first_not_of("; \t\r\n") == std::string::npos) name.clear();
     // A business contact is shown by its company, as every phone shows it.
     if (name.empty()) name = !fileAs.empty() ? fileAs : company;
     // A ";" within either part would move the line between them: such a part is kept whole
