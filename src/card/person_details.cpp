@@ -2,6 +2,7 @@
 
 #include "card/properties.h"
 #include "card/unicode.h"
+#include "card/vcard_line.h"
 #include "platform/text.h"
 
 namespace tsunagi {
@@ -121,15 +122,41 @@ std::vector<DetailLine> detailLines(const Person& person) {
     add("グループ", groups);
     if (person.photo) lines.push_back({"写真", "あり"});
     for (const PersonItem& other : person.others) {
-        // Bytes, and lines that say how to show another line (an iPhone's address format).
-        if (other.line.base64() || other.line.name == "X-ABADR" ||
-            carriesNothingOfThePerson(other.line.name))
+        // Lines that say how to show another line (an iPhone's address format) show nothing;
+        // bytes (a sound clip, a logo, a key) are said to be there, as the photo is.
+        if (other.line.name == "X-ABADR" || carriesNothingOfThePerson(other.line.name)) continue;
+        if (other.line.base64()) {
+            lines.push_back({spokenProperty(other.line), "あり"});
             continue;
+        }
         std::string label = other.line.name == "X-TSUNAGI-COLUMN"
                                 ? std::string(other.line.parameter("X-HEADING").value_or(""))
                             : !other.label.empty() ? labelWords(other.label)
                                                    : spokenProperty(other.line);
-        add(label, other.text());
+        if (!compoundValue(other.line.name)) {
+            add(label, other.text());
+            continue;
+        }
+        // A name, reading or company said again: its parts apart by a blank, as people
+        // write them.
+        std::vector<std::string> parts;
+        splitComponents(other.line.value, ';', parts);
+        if (other.line.name == "N") {  // in the order the name is read ("Misaki Yamasaki")
+            Person named;
+            for (size_t i = 0; i < parts.size() && i < named.name.size(); ++i)
+                named.name[i] = trimBlanks(parts[i]);
+            add(label, builtName(named));
+            continue;
+        }
+        std::string text;
+        for (const std::string& part : parts)
+            if (std::string trimmed = trimBlanks(part); !trimmed.empty())
+                text += (text.empty() ? "" : " ") + trimmed;
+        // The reading's own line, kept to go out first as it came, is shown above.
+        if (propertyKind(other.line.name) == PropertyKind::Reading &&
+            fullWidthKatakana(text) == fullWidthKatakana(reading))
+            continue;
+        add(label, text);
     }
     return lines;
 }
