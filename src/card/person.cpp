@@ -717,11 +717,15 @@ Person readPerson(const EntryRow& row) {
                         (characterCount(joined) > kPhoneNameLength &&
                          leftCharacters(joined, kPhoneNameLength) == phoneNameText);
     }
-    // An empty N kept beside a company's name in the phone's line: a business contact.
-    bool business = reading.keptName &&
-                    std::all_of(reading.keptName->begin(), reading.keptName->end(),
-                                [](const std::string& part) { return part.empty(); }) &&
-                    !phoneName.empty() && phoneName == person.company();
+    // An empty N kept beside a company's name in the phone's line: a business contact; beside
+    // its nickname (where it has no company): a card named by that alone.
+    bool business =
+        reading.keptName &&
+        std::all_of(reading.keptName->begin(), reading.keptName->end(),
+                    [](const std::string& part) { return part.empty(); }) &&
+        !phoneName.empty() &&
+        (phoneName == person.company() || (person.company().empty() && !person.nicknames.empty() &&
+                                           phoneName == person.nicknames.front()));
     if (business) {
         // No person's name: shown by its company.
     } else if (keptNameHolds) {

@@ -469,6 +469,22 @@ void japaneseField(JapaneseField field, const std::string& value, const std::str
     }
 }
 
+// The first nickname a line gives: Google's cell may hold several (" ::: "), a Japanese book's
+// one whole.
+std::string nicknameOf(const CsvLayout& layout, const std::vector<std::string>& fields) {
+    for (int p = 0; p < static_cast<int>(layout.headings.size()); ++p) {
+        std::string heading = headingText(layout.headings[p]);
+        std::string value = fieldAt(fields, p);
+        if (lowerAscii(heading) == "nickname") {
+            for (const std::string& nickname : cellValues(value))
+                if (std::string text = trimBlanks(nickname); !text.empty()) return text;
+        } else if (japaneseFieldOf(nameKey(heading)) == JapaneseField::Nickname) {
+            if (std::string text = trimBlanks(value); !text.empty()) return text;
+        }
+    }
+    return "";
+}
+
 // Everything a line holds beyond the phone's columns, as vCard 3.0 content lines, each under
 // the property the table of properties gives its column: the name's other parts, the company,
 // title, dates, notes, addresses, web pages, messengers, relations, labels, each number's and
@@ -682,12 +698,14 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     const size_t nameAt = extras.size();
     for (std::string& line : keptNameLines(name, formatted, phoneName))
         extras.push_back(std::move(line));
-    const size_t nameEnd = extras.size();
-    // A business contact, named by its company: no person's name (see the vCard reader).
+    // A business contact, named by its company, or a contact named by its nickname alone: no
+    // person's name (see the vCard reader).
     if (std::all_of(name.begin(), name.end(), [](const std::string& p) { return p.empty(); }) &&
-        formatted.empty() && !phoneName.empty() && organizations.count(1) &&
-        organizations[1]["name"] == phoneName)
+        formatted.empty() && !phoneName.empty() &&
+        ((organizations.count(1) && organizations[1]["name"] == phoneName) ||
+         (!organizations.count(1) && nicknameOf(layout, fields) == phoneName)))
         extras.push_back("N:;;;;");
+    const size_t nameEnd = extras.size();
     for (auto& [number, parts] : organizations) {
         if (!parts["name"].empty() || !parts["department"].empty()) {
             // Google joins the units of a company with " ::: ", as the parts after its name.
@@ -975,8 +993,10 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
         name = joinedName(family, given);
     // A name of separators, blanks and line breaks alone names nobody.
     if (name.find_first_not_of("; \t\r\n") == std::string::npos) name.clear();
-    // A business contact is shown by its company, as every phone shows it.
-    if (name.empty()) name = !fileAs.empty() ? fileAs : company;
+    // A business contact is shown by its company, as every phone shows it; a contact of a
+    // nickname alone by that.
+    if (name.empty())
+        name = !fileAs.empty() ? fileAs : !company.empty() ? company : nicknameOf(layout, fields);
     // A ";" within either part would move the line between them: such a part is kept whole
     // beside (see keptReadingLine).
     if (reading.empty()) {

@@ -395,11 +395,17 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
     bool namedByCompany = name_.empty() && !organization_.empty() &&
                           (formatted_.empty() || formatted_ == organization_);
     if (namedByCompany) extras.push_back("N:;;;;");
+    // So is a card whose only name is its nickname (Android and ours write that as its FN):
+    // shown by the nickname, which the phone's line holds.
+    bool namedByNickname = name_.empty() && organization_.empty() && !nickname_.empty() &&
+                           (formatted_.empty() || formatted_ == nickname_);
+    if (namedByNickname) extras.push_back("N:;;;;");
     // A business contact is shown by its company, as every phone shows it; a card with no
     // name line, only a nickname or a messenger, by that. Name lines that are empty say the
     // card has no name (as ours say of an entry without one).
     bool nameLines = (seen_ & (kSeenName | kSeenFormatted)) != 0;
-    std::string& name = !name_.empty()           ? name_
+    std::string& name = namedByNickname          ? nickname_
+                        : !name_.empty()         ? name_
                         : !formatted_.empty()    ? formatted_
                         : !organization_.empty() ? organization_
                         : nameLines              ? name_

@@ -664,6 +664,52 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
     EXPECT_NE(card.find("N:;A\\nD;H;;\r\n"), std::string::npos) << card;
 }
 
+// A card whose only name is its nickname (Android writes it as the FN too, over an empty N) is
+// named by it in the phone's line, and reads back nameless, as it came, from vCard 3.0 and
+// from Google's CSV; so does a card of an empty N and a nickname.
+TEST(SmartphoneGoldens, ACardNamedByItsNicknameAloneReadsBackNameless) {
+    TempFolder folder;
+    const std::string android =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:;;;;\r\nFN:Taro\r\nNICKNAME:Taro,タロ\r\n"
+        "TEL;TYPE=CELL:090-1111-2222\r\nEND:VCARD\r\n";
+    std::string once = readsBackTheSame(
+        folder,
+        {{"android.vcf", android}, {"empty.vcf", "BEGIN:VCARD\nN:\rNICKNAME:i\nEND:VCARD"}});
+    for (const char* line :
+         {"N:;;;;\r\nFN:Taro\r\nNICKNAME:Taro,タロ\r\n", "N:;;;;\r\nFN:i\r\nNICKNAME:i\r\n"})
+        EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
+
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("android.vcf", android));
+    // Only the nickname is left out of the phone's file: it has no other name to leave out.
+    const std::string leftOut =
+        "電話機の形式にない次の項目は書き出していません：ニックネーム（Taro）。すべて残すには、"
+        "vCard 3.0 か Google 連絡先 CSV で保存してください。";
+    EXPECT_NE(cp932ToUtf8(exported(store, folder, FileKind::PhoneCards, leftOut))
+                  .find("\r\nN;CHARSET=SHIFT_JIS:Taro\r\n"),
+              std::string::npos);
+    std::string google = googleReadsBackTheSame(folder, store);
+    EXPECT_NE(google.find("\r\n,,,,,,,,Taro ::: タロ,"), std::string::npos) << google;
+    Store fromGoogle = Store::inMemory();
+    importFile(fromGoogle, folder.write("google.csv", google), FileKind::AddressBook);
+    EXPECT_NE(cp932ToUtf8(exported(fromGoogle, folder, FileKind::PhoneCards, leftOut))
+                  .find("\r\nN;CHARSET=SHIFT_JIS:Taro\r\n"),
+              std::string::npos);
+    EXPECT_NE(exported(fromGoogle, folder, FileKind::Vcard3)
+                  .find("N:;;;;\r\nFN:Taro\r\nNICKNAME:Taro,タロ\r\n"),
+              std::string::npos);
+    // So is a business contact of Google's: its company alone is left out of the list page.
+    Store company = Store::inMemory();
+    importFile(company,
+               folder.write("company.csv",
+                            "First Name,Organization Name,Phone 1 - Label,Phone 1 "
+                            "- Value\r\n,明治商会,Work,03\r\n"),
+               FileKind::AddressBook);
+    exported(company, folder, FileKind::ListPage,
+             "この形式にない次の項目は書き出していません：会社名（明治商会）。すべて残すには、"
+             "vCard 3.0 か Google 連絡先 CSV で保存してください。");
+}
+
 // A ";" in a 2.1 card's number or mail is escaped as in any text, whether the phone's line or
 // a line kept as it came gave it, so that it reads back the same whichever gives it then.
 TEST(SmartphoneGoldens, ASemicolonInANumberIsEscapedWhicheverLineGaveIt) {

@@ -202,8 +202,9 @@ TEST(WholePerson, DatesMessengersAndCardsWithoutAPersonsName) {
           "item2.X-ABDATE:2010-05-01\r\nitem2.X-ABLabel:_$!<Anniversary>!$_\r\n",
           "IMPP;X-SERVICE-TYPE=Skype:skype:ken.sato\r\n",
           "IMPP;X-SERVICE-TYPE=Jabber:xmpp:ken@jabber.example\r\n",
-          "X-SOCIALPROFILE;TYPE=twitter:https://twitter.com/ken\r\n", "N:;Kenny;;;\r\n",
-          "N:;someone@example.org;;;\r\n"})
+          "X-SOCIALPROFILE;TYPE=twitter:https://twitter.com/ken\r\n",
+          // The phone's line holds the nickname; the card has no person's name all the same.
+          "N:;;;;\r\nFN:Kenny\r\nNICKNAME:Kenny\r\n", "N:;someone@example.org;;;\r\n"})
         EXPECT_NE(card.text.find(line), std::string::npos) << line;
 
     Written google = through(folder, text, FileKind::GoogleCsv);
