@@ -319,7 +319,7 @@ void Form1::showDetails() {
         }
         QString html = "<table cellspacing='0' cellpadding='3'>";
         for (const DetailLine& line : detailLines(readPerson(*row)))
-            html += "<tr><td style='color:#555555' valign='top'>" +
+            html += "<tr><td style='color:#555555; padding-right:12px' valign='top'>" +
                     QString::fromStdString(line.label).toHtmlEscaped() + "</td><td>" +
                     QString::fromStdString(line.value).toHtmlEscaped().replace("\n", "<br>") +
                     "</td></tr>";
