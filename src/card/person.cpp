@@ -743,7 +743,9 @@ Person readPerson(const EntryRow& row) {
                     if (!parts[i].empty()) person.name[4] += ";" + parts[i];
         }
     }
-    for (std::string& part : person.name) part = fullWidthKatakana(part);
+    // A line break within a part is one character, as a kept line has it: the phone's line
+    // may hold it as CR LF or a CR alone.
+    for (std::string& part : person.name) part = lineFeedsOnly(fullWidthKatakana(part));
     if (!reading.keptFormatted.empty() && (keptNameHolds || formattedHolds))
         person.formatted = reading.keptFormatted;
 

@@ -662,6 +662,11 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
                FileKind::AddressBook);
     card = exported(back, folder, FileKind::Vcard3);
     EXPECT_NE(card.find("N:;A\\nD;H;;\r\n"), std::string::npos) << card;
+    // A CR alone within a part of a book's name is a line break too, as Google's CSV has it.
+    Store carriageReturn = Store::inMemory();
+    importFile(carriageReturn, folder.write("cr.csv", "Name\n;;\"\r\"\n"), FileKind::AddressBook);
+    google = googleReadsBackTheSame(folder, carriageReturn);
+    EXPECT_NE(google.find(",\"\"\"\n\"\"\","), std::string::npos) << google;
 }
 
 // A card whose only name is its nickname (Android writes it as the FN too, over an empty N) is
