@@ -717,17 +717,19 @@ Person readPerson(const EntryRow& row) {
                         (characterCount(joined) > kPhoneNameLength &&
                          leftCharacters(joined, kPhoneNameLength) == phoneNameText);
     }
-    // An empty N kept beside a company's name in the phone's line: a business contact; beside
-    // its nickname (where it has no company): a card named by that alone.
+    // An N of no name (empty, or of a title alone) kept beside a company's name in the phone's
+    // line: a business contact; beside its nickname (where it has no company): a card named by
+    // that alone.
     bool business =
         reading.keptName &&
-        std::all_of(reading.keptName->begin(), reading.keptName->end(),
-                    [](const std::string& part) { return part.empty(); }) &&
+        std::all_of(reading.keptName->begin(), reading.keptName->begin() + 3,
+                    [](const std::string& part) { return trimmedPart(part).empty(); }) &&
         !phoneName.empty() &&
         (phoneName == person.company() || (person.company().empty() && !person.nicknames.empty() &&
                                            phoneName == person.nicknames.front()));
     if (business) {
-        // No person's name: shown by its company.
+        // No person's name (a title at most): shown by its company.
+        person.name = *reading.keptName;
     } else if (keptNameHolds) {
         person.name = *reading.keptName;
     } else if (!phoneName.empty()) {

@@ -469,6 +469,22 @@ void japaneseField(JapaneseField field, const std::string& value, const std::str
     }
 }
 
+// The parts of a name a line gives beyond its family and given name: the middle name, the
+// prefix and the suffix of Google's, Outlook's and Thunderbird's columns, at N's places.
+std::vector<std::string> otherNameParts(const CsvLayout& layout,
+                                        const std::vector<std::string>& fields) {
+    std::vector<std::string> parts(5);
+    for (int p = 0; p < static_cast<int>(layout.headings.size()); ++p) {
+        std::string lower = lowerAscii(headingText(layout.headings[p]));
+        size_t at = lower == "middle name" || lower == "additional name" ? 2
+                    : lower == "name prefix" || lower == "title"         ? 3
+                    : lower == "name suffix" || lower == "suffix"        ? 4
+                                                                         : 0;
+        if (at) parts[at] = trimBlanks(fieldAt(fields, p));
+    }
+    return parts;
+}
+
 // The first nickname a line gives: Google's cell may hold several (" ::: "), a Japanese book's
 // one whole.
 std::string nicknameOf(const CsvLayout& layout, const std::vector<std::string>& fields) {
@@ -993,8 +1009,14 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
         name = joinedName(family, given);
     // A name of separators, blanks and line breaks alone names nobody.
     if (name.find_first_not_of("; \t\r\n") == std::string::npos) name.clear();
-    // A business contact is shown by its company, as every phone shows it; a contact of a
+    // A name of other parts alone (a middle name, a title) is the name they make, as a card's
+    // is; a business contact is shown by its company, as every phone shows it; a contact of a
     // nickname alone by that.
+    if (name.empty()) {
+        Person named;
+        named.name = otherNameParts(layout, fields);
+        name = builtName(named);
+    }
     if (name.empty())
         name = !fileAs.empty() ? fileAs : !company.empty() ? company : nicknameOf(layout, fields);
     // A ";" within either part would move the line between them: such a part is kept whole

@@ -379,6 +379,14 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         }
     }
 
+    // A name of other parts alone (a middle name, a title) is the name they make, whatever
+    // else the card holds: it names the person, never its company.
+    if (name_.empty() && nameParts_.size() > 2) {
+        Person named;
+        for (size_t i = 0; i < nameParts_.size() && i < named.name.size(); ++i)
+            named.name[i] = nameParts_[i];
+        name_ = builtName(named);
+    }
     // A card without a name is shown by its mail or number, and writers for today's phones
     // write that as its FN: it is no name of a person.
     if (name_.empty() && !formatted_.empty() &&
@@ -389,17 +397,19 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
         // It says no more than an empty one: one said after it stands in its place.
         if (again_ & kSeenFormatted) promoteFormattedAgain(extras);
     }
+    const size_t keptBefore = extras.size();
     keepName(extras);
+    // N kept whole: one of a title alone ("N:;;;Dr.;"), which names nobody.
+    bool nameKept = extras.size() > keptBefore;
     // A business contact has no person's name: its empty N is kept, so that today's phones
     // show it as the company it is, while the phone's line holds the company.
     bool namedByCompany = name_.empty() && !organization_.empty() &&
                           (formatted_.empty() || formatted_ == organization_);
-    if (namedByCompany) extras.push_back("N:;;;;");
     // So is a card whose only name is its nickname (Android and ours write that as its FN):
     // shown by the nickname, which the phone's line holds.
     bool namedByNickname = name_.empty() && organization_.empty() && !nickname_.empty() &&
                            (formatted_.empty() || formatted_ == nickname_);
-    if (namedByNickname) extras.push_back("N:;;;;");
+    if ((namedByCompany || namedByNickname) && !nameKept) extras.push_back("N:;;;;");
     // A business contact is shown by its company, as every phone shows it; a card with no
     // name line, only a nickname or a messenger, by that. Name lines that are empty say the
     // card has no name (as ours say of an entry without one).

@@ -669,6 +669,37 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
     EXPECT_NE(google.find(",\"\"\"\n\"\"\","), std::string::npos) << google;
 }
 
+// A name of a middle name alone names the person, never the company beside it: it was lost,
+// the card named by its company. A title alone names nobody, and is kept beside the company.
+// Both read back the same from vCard 3.0 and Google's CSV.
+TEST(SmartphoneGoldens, ANameOfOtherPartsAloneNamesThePerson) {
+    TempFolder folder;
+    std::string once = readsBackTheSame(
+        folder,
+        {{"middle.vcf", "BEGIN:VCARD\nORG:明治商会\nN:;;Lee\nEND:VCARD"},
+         // A title alone names nobody: the company names the card, the title is kept.
+         {"prefix.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:;;;Dr.;\r\nORG:X\r\nEND:VCARD\r\n"}});
+    for (const char* line :
+         {"N:;;Lee;;\r\nFN:Lee\r\nORG:明治商会\r\n", "N:;;;Dr.;\r\nFN:X\r\nORG:X\r\n"})
+        EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
+
+    Store store = Store::inMemory();
+    importFile(store,
+               folder.write("google.csv",
+                            "First Name,Middle Name,Organization Name,Phone 1 - "
+                            "Value\r\n,Lee,明治商会,03\r\n"),
+               FileKind::AddressBook);
+    std::string google = googleReadsBackTheSame(folder, store);
+    EXPECT_NE(google.find("\r\n,Lee,,,,,,,,,明治商会,"), std::string::npos) << google;
+    EXPECT_NE(cp932ToUtf8(exported(store, folder, FileKind::PhoneCards,
+                                   "電話機の形式にない次の項目は書き出していません：敬称やミドル"
+                                   "ネーム、会社名（Lee）"
+                                   "。すべて残すには、vCard 3.0 か Google 連絡先 CSV "
+                                   "で保存してください。"))
+                  .find("\r\nN;CHARSET=SHIFT_JIS:Lee\r\n"),
+              std::string::npos);
+}
+
 // A card whose only name is its nickname (Android writes it as the FN too, over an empty N) is
 // named by it in the phone's line, and reads back nameless, as it came, from vCard 3.0 and
 // from Google's CSV; so does a card of an empty N and a nickname.
