@@ -870,6 +870,13 @@ std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
     bool moreParts = std::any_of(name.begin() + 2, name.end(), said) ||
                      (!name[0].empty() && name[1].empty()) || (named && joined != phoneName) ||
                      wholeName;
+    // The phone's line reads back as other parts where the family name ends in "\", which
+    // escapes the ";" after it: N is kept whole.
+    if (named && !moreParts && contains(phoneName, ";")) {
+        std::vector<std::string> read = phoneNameParts(phoneName);
+        moreParts =
+            read.size() != 2 || read[0] != trimmedPart(name[0]) || read[1] != trimmedPart(name[1]);
+    }
     std::vector<std::string> lines;
     if (moreParts || (keepFormatted && named)) {
         std::string n = "N:";

@@ -662,6 +662,16 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
                FileKind::AddressBook);
     card = exported(back, folder, FileKind::Vcard3);
     EXPECT_NE(card.find("N:;A\\nD;H;;\r\n"), std::string::npos) << card;
+    // A family name ending in "\\", which would escape the phone line's ";" after it, stays
+    // the family name.
+    std::string once = readsBackTheSame(
+        folder, {{"backslash.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:\\\\;B;;;\r\nEND:VCARD\r\n"}});
+    EXPECT_NE(once.find("\r\nN:\\\\;B;;;\r\n"), std::string::npos) << once;
+    Store backslash = Store::inMemory();
+    importFile(backslash, folder.write("backslash.csv", utf8ToCp932("姓,名\n\\\r,B")),
+               FileKind::AddressBook);
+    google = googleReadsBackTheSame(folder, backslash);
+    EXPECT_NE(google.find("\r\nB,,\\,"), std::string::npos) << google;
     // A CR alone within a part of a book's name is a line break too, as Google's CSV has it.
     Store carriageReturn = Store::inMemory();
     importFile(carriageReturn, folder.write("cr.csv", "Name\n;;\"\r\"\n"), FileKind::AddressBook);
