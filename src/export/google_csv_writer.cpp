@@ -79,11 +79,12 @@ std::string joined(const std::vector<std::string>& values, std::string_view sepa
 }
 
 // A number as Google takes it: a tel: URI as its number and extension.
-// A URI of no number ("tel:") is written as it is, which says more than nothing.
+// A URI of no number ("tel:"), or of another URI ("tel:tel:"), is written as it is, which
+// reads back as it was.
 std::string numberValue(const PersonItem& number) {
     std::string text = trimBlanks(number.text());
     std::string read = trimBlanks(numberAsText(text));
-    return read.empty() ? text : read;
+    return read.empty() || startsWithIgnoringCase(read, "tel:") ? text : read;
 }
 
 // A custom field's label and value for whatever has no heading of its own.

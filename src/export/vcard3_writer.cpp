@@ -156,11 +156,14 @@ PersonItem escapedItem(const PersonItem& item) {
 // one of no number ("tel:") is written as it is, which says more than nothing.
 PersonItem telItem(const PersonItem& number) {
     std::string unescaped = trimBlanks(number.text());
-    if (!startsWithIgnoringCase(unescaped, "tel:") || trimBlanks(numberAsText(unescaped)).empty())
+    // One whose number is itself a URI ("tel:tel:") would read back another: as it is too.
+    std::string read = trimBlanks(numberAsText(unescaped));
+    if (!startsWithIgnoringCase(unescaped, "tel:") || read.empty() ||
+        startsWithIgnoringCase(read, "tel:"))
         return escapedItem(number);
     PersonItem text = number;
     std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
-    text.line.value = escapeText(trimBlanks(numberAsText(unescaped)));
+    text.line.value = escapeText(read);
     return text;
 }
 

@@ -153,7 +153,10 @@ TEST(SmartphoneGoldens, VcardFoursNumbersReadBackAsWritten) {
                                   // A URI of no number says more than nothing: kept as it is.
                                   {"none.vcf", "BEGIN:VCARD\nTEL:TEl:\nEND:VCARD"},
                                   // A tab after a URI's number is no part of it.
-                                  {"tab.vcf", "BEGIN:VCARD\nFN:T\nTEL:tel:+\t\nEND:VCARD"}});
+                                  {"tab.vcf", "BEGIN:VCARD\nFN:T\nTEL:tel:+\t\nEND:VCARD"},
+                                  // Nor does a URI whose number is a URI again.
+                                  {"twice.vcf", "BEGIN:VCARD\nTEL:tEl:tel:\nEND:VCARD"}});
+    EXPECT_NE(once.find("\r\nTEL;TYPE=VOICE:tEl:tel:\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("FN:T\r\nTEL;TYPE=VOICE:+\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("N:;;;;\r\nFN:+81-90-1234-5678 ext. 5\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("\r\nTEL;TYPE=VOICE:TEl:\r\n"), std::string::npos) << once;
