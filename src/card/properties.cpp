@@ -278,6 +278,19 @@ bool carriesNothingOfThePerson(std::string_view name) {
     return std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent);
 }
 
+bool inGoogleColumns(std::string_view name) {
+    static constexpr std::string_view kInColumns[] = {"N",
+                                                      "FN",
+                                                      "TEL",
+                                                      "EMAIL",
+                                                      "ADR",
+                                                      "NOTE",
+                                                      "X-PHONETIC-FIRST-NAME",
+                                                      "X-PHONETIC-MIDDLE-NAME",
+                                                      "X-PHONETIC-LAST-NAME"};
+    return std::find(std::begin(kInColumns), std::end(kInColumns), name) != std::end(kInColumns);
+}
+
 std::optional<std::string_view> messengerServiceOf(std::string_view name) {
     for (const MessengerRow& row : kMessengers)
         if (row.property == name) return row.service;

@@ -76,6 +76,13 @@ std::string spokenProperty(const VcardLine& line);
 // its identifiers, whether the phone shows it (X-CLASS).
 bool carriesNothingOfThePerson(std::string_view name);
 
+// Whether Google's CSV has columns of its own for every line of property `name` but one said
+// again (a second N, FN or reading): a custom field labelled by such a name alone ("N") is the
+// heading of a book's column, and a line said again is labelled with kSaidAgainMark after its
+// name ("N;VALUE=text", the type its value has anyway).
+bool inGoogleColumns(std::string_view name);
+inline constexpr std::string_view kSaidAgainMark = ";VALUE=text";
+
 // Messenger properties of older writers ("X-SKYPE") and the service they name ("Skype").
 std::optional<std::string_view> messengerServiceOf(std::string_view name);
 // The URI scheme a messenger service is written with in IMPP ("Skype" → "skype").

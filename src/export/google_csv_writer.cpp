@@ -103,6 +103,8 @@ std::pair<std::string, std::string> customField(const PersonItem& item) {
     std::string label = item.line.name;
     for (const VcardParameter& parameter : item.line.parameters)
         label += ";" + parameter.name + "=" + parameter.value;
+    // A name or reading said again: its name alone would read back a book's column.
+    if (item.line.parameters.empty() && inGoogleColumns(item.line.name)) label += kSaidAgainMark;
     return {label, compoundValue(item.line.name) ? item.line.value : item.text()};
 }
 

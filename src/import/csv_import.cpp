@@ -380,17 +380,7 @@ bool namesProperty(const std::string& label) {
     // A property that a person holds in Google's columns alone, every one of it, is never
     // written as a custom field of its name alone: such a label ("N", the heading of a column
     // of a book) is the user's word.
-    static constexpr std::string_view kInColumns[] = {"N",
-                                                      "FN",
-                                                      "TEL",
-                                                      "EMAIL",
-                                                      "ADR",
-                                                      "NOTE",
-                                                      "X-PHONETIC-FIRST-NAME",
-                                                      "X-PHONETIC-MIDDLE-NAME",
-                                                      "X-PHONETIC-LAST-NAME"};
-    return name.size() != label.size() ||
-           std::find(std::begin(kInColumns), std::end(kInColumns), name) == std::end(kInColumns);
+    return name.size() != label.size() || !inGoogleColumns(name);
 }
 
 // The place and part of an address column of Outlook and Thunderbird ("Home Street",
@@ -517,6 +507,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     std::map<std::string, std::vector<std::string>> places;  // Outlook's address columns
     std::vector<std::string> name(5);
     std::string formatted, fileAs;
+    std::string readings[2];  // the family and given reading of the row's own columns
     // Thunderbird in Japanese writes a birthday in three columns: 生年, 誕生月, 誕生日 (the day).
     bool birthParts = std::any_of(layout.headings.begin(), layout.headings.end(),
                                   [](const std::string& h) { return nameKey(h) == "誕生月"; });
@@ -608,10 +599,12 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                     fileAs = value;
                     break;
                 case CsvRole::ReadingFamily:
+                    readings[0] = value;
                     if (auto line = keptReadingLine("X-PHONETIC-LAST-NAME", value))
                         extras.push_back(*line);
                     break;
                 case CsvRole::ReadingGiven:
+                    readings[1] = value;
                     if (auto line = keptReadingLine("X-PHONETIC-FIRST-NAME", value))
                         extras.push_back(*line);
                     break;
@@ -721,7 +714,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         ((organizations.count(1) && organizations[1]["name"] == phoneName) ||
          (!organizations.count(1) && nicknameOf(layout, fields) == phoneName)))
         extras.push_back("N:;;;;");
-    const size_t nameEnd = extras.size();
+    size_t nameEnd = extras.size();
     for (auto& [number, parts] : organizations) {
         if (!parts["name"].empty() || !parts["department"].empty()) {
             // Google joins the units of a company with " ::: ", as the parts after its name.
@@ -784,8 +777,14 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
             case GoogleGroup::CustomField:
                 if (namesProperty(label.label)) {
                     // A compound value is written with its parts apart, as it stood.
-                    bool compound = compoundValue(label.label.substr(0, label.label.find(';')));
-                    extras.push_back(label.label + ":" +
+                    std::string property = label.label.substr(0, label.label.find(';'));
+                    bool compound = compoundValue(property);
+                    // A name or reading said again comes without the mark that told it from a
+                    // book's column.
+                    std::string head = label.label;
+                    if (inGoogleColumns(property) && head == property + std::string(kSaidAgainMark))
+                        head = property;
+                    extras.push_back(head + ":" +
                                      (compound ? parts["value"] : escapeText(parts["value"])));
                     label.label.clear();
                 } else {
@@ -800,11 +799,14 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     // A name or display name a custom field says (as ours write a card's second one) comes
     // after the person's own, kept whole for it, so that it stays the second.
     bool wholeName = false, wholeFormatted = false;
+    bool readingAgain[2] = {false, false};
     for (size_t e = nameEnd; e < extras.size(); ++e) {
         VcardLine line;
         if (!parseVcardLine(extras[e], line) || line.parameter("ALTID")) continue;
         wholeName = wholeName || line.name == "N";
         wholeFormatted = wholeFormatted || line.name == "FN";
+        readingAgain[0] = readingAgain[0] || line.name == "X-PHONETIC-LAST-NAME";
+        readingAgain[1] = readingAgain[1] || line.name == "X-PHONETIC-FIRST-NAME";
     }
     if (wholeName || wholeFormatted) {
         std::vector<std::string> lines =
@@ -813,6 +815,18 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                      extras.begin() + static_cast<std::ptrdiff_t>(nameEnd));
         extras.insert(extras.begin() + static_cast<std::ptrdiff_t>(nameAt),
                       std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+        nameEnd = nameAt + lines.size();
+    }
+    // So does a reading: the row's own, kept whole where the phone's line would hold it.
+    for (int r = 0; r < 2; ++r) {
+        std::string property = r == 0 ? "X-PHONETIC-LAST-NAME" : "X-PHONETIC-FIRST-NAME";
+        std::string line = property + ":" + escapeText(trimBlanks(readings[r]));
+        if (!readingAgain[r] || trimBlanks(readings[r]).empty() ||
+            std::find(extras.begin(), extras.begin() + static_cast<std::ptrdiff_t>(nameEnd),
+                      line) != extras.begin() + static_cast<std::ptrdiff_t>(nameEnd))
+            continue;
+        extras.insert(extras.begin() + static_cast<std::ptrdiff_t>(nameEnd), line);
+        ++nameEnd;
     }
 }
 
