@@ -835,7 +835,7 @@ std::string builtName(const Person& person) {
 }
 
 std::string numberAsText(std::string_view value) {
-    if (!startsWithIgnoringCase(value, "tel:")) return std::string(value);
+    if (!startsWithIgnoringCase(value, "tel:")) return trimmedPart(value);
     std::string text(value.substr(4));
     if (size_t ext = lowerAscii(text).find(";ext="); ext != std::string::npos)
         text = text.substr(0, ext) + " ext. " + text.substr(ext + 5);

@@ -159,8 +159,19 @@ PersonItem telItem(const PersonItem& number) {
     // One whose number is itself a URI ("tel:tel:") would read back another: as it is too.
     std::string read = trimBlanks(numberAsText(unescaped));
     if (!startsWithIgnoringCase(unescaped, "tel:") || read.empty() ||
-        startsWithIgnoringCase(read, "tel:"))
-        return escapedItem(number);
+        startsWithIgnoringCase(read, "tel:")) {
+        // Without the tabs and line breaks around it, which reading it back leaves off.
+        std::string whole = number.text();
+        size_t first = whole.find_first_not_of(" \t\r\n");
+        if (first == 0 && whole.find_last_not_of(" \t\r\n") + 1 == whole.size())
+            return escapedItem(number);
+        PersonItem trimmed = number;
+        trimmed.line.value =
+            escapeText(first == std::string::npos
+                           ? std::string()
+                           : whole.substr(first, whole.find_last_not_of(" \t\r\n") - first + 1));
+        return trimmed;
+    }
     PersonItem text = number;
     std::erase_if(text.line.parameters, [](const VcardParameter& p) { return p.name == "VALUE"; });
     text.line.value = escapeText(read);

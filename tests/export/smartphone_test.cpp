@@ -180,13 +180,16 @@ TEST(SmartphoneGoldens, ANumberOrAMailOfNoTypeReadsBackAsWritten) {
                  // The phone's own number of a type holding the joiner.
                  {"joiner.vcf", "BEGIN:VCARD\nTEL;<>:7\nN;CHARSET=SHIFT_JIS:\rEND:VCARD"},
                  {"phone-sip.vcf", "BEGIN:VCARD\nX-JPG-\nTEL:sip:b@example.jp\nEND:VCARD"},
+                 // A tab after a number, in a file of two line ends, is no part of it.
+                 {"tab.vcf", "BEGIN:VCARD\nTEL:tel:\rTEL:1\t\nEND:VCARD"},
                  {"sip.vcf",
                   "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:A\r\nTEL;VALUE=uri:sip:a@example.jp\r\n"
                   "END:VCARD\r\n"}});
     for (const char* line :
          {"TEL;TYPE=VOICE:END:VCARD\r\n", "EMAIL;TYPE=INTERNET:R\r\n", "TEL;TYPE=VOICE:5\r\n",
           "TEL;TYPE=VOICE:7\r\n", "TEL;TYPE=VOICE:1 ext. \\;\r\nTEL;TYPE=VOICE:2\r\n",
-          "TEL;VALUE=uri:sip:a@example.jp\r\n", "TEL:sip:b@example.jp\r\n"})
+          "TEL;VALUE=uri:sip:a@example.jp\r\n", "TEL:sip:b@example.jp\r\n",
+          "FN:1\r\nTEL;TYPE=VOICE:1\r\n"})
         EXPECT_NE(once.find(line), std::string::npos) << line << "\n" << once;
 }
 
