@@ -101,8 +101,13 @@ std::pair<std::string, std::string> customField(const PersonItem& item) {
     // The property's name with its parameters, so that reading the field back makes the same
     // line ("N;ALTID=1;LANGUAGE=en"); a compound value with its parts apart as it stands.
     std::string label = item.line.name;
-    for (const VcardParameter& parameter : item.line.parameters)
-        label += ";" + parameter.name + "=" + parameter.value;
+    // A value holding a ":" or a ";" in quotes, as a vCard has it.
+    for (const VcardParameter& parameter : item.line.parameters) {
+        if (parameter.value.find_first_of(":;\"") == std::string::npos)
+            label += ";" + parameter.name + "=" + parameter.value;
+        else
+            appendParameter(label, parameter.name, parameter.value);
+    }
     // A name or reading said again: its name alone would read back a book's column.
     if (item.line.parameters.empty() && inGoogleColumns(item.line.name)) label += kSaidAgainMark;
     return {label, compoundValue(item.line.name) ? item.line.value : item.text()};

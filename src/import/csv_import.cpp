@@ -1311,7 +1311,14 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
             // Every row of Google's is a contact, one of a note or an address alone too.
             if (!built && layout->name == kGoogleLayout) {
                 csvExtras(*layout, fields, "", extras);
-                if (holdSomething(extras))
+                // A reading alone is someone's too (the phone's line holds it).
+                bool reading = std::any_of(
+                    layout->columns.begin(), layout->columns.end(), [&fields](const CsvColumn& c) {
+                        return (c.role == CsvRole::Reading || c.role == CsvRole::ReadingFamily ||
+                                c.role == CsvRole::ReadingGiven) &&
+                               !holdsOnlyBlanks(fieldAt(fields, c.position));
+                    });
+                if (reading || holdSomething(extras))
                     built = csvCard(lineTemplate, *layout, fields, counter - headingRows, true);
             }
             if (built) {

@@ -646,6 +646,21 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
                                       "X-FOO:a\r\nEND:VCARD\r\n"));
     google = googleReadsBackTheSame(folder, noted, 2);
     EXPECT_NE(google.find(",メモだけ,,* myContacts"), std::string::npos) << google;
+    // A property whose parameter holds a ":" keeps it in quotes in its custom field's label;
+    // a contact of a reading alone is a row too.
+    Store colon = Store::inMemory();
+    importVcfFile(colon, folder.write("colon.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\nX-Q;TYPE=\"a:b\":v\r\n"
+                                      "END:VCARD\r\nBEGIN:VCARD\r\nSOUND:;a\r\n"
+                                      "N;CHARSET=SHIFT_JIS:\r\nEND:VCARD\r\n"));
+    google = googleReadsBackTheSame(folder, colon, 2);
+    EXPECT_NE(google.find(",\"X-Q;TYPE=\"\"a:b\"\"\",v\r\n"), std::string::npos) << google;
+    Store colonBack = Store::inMemory();
+    importFile(colonBack, folder.write("colon.csv", google), FileKind::AddressBook);
+    card = exported(colonBack, folder, FileKind::Vcard3);
+    EXPECT_NE(card.find("\r\nX-Q;TYPE=\"a:b\":v\r\n"), std::string::npos) << card;
+    EXPECT_NE(card.find("\r\nN:;;;;\r\nFN:\r\nX-PHONETIC-FIRST-NAME:a\r\n"), std::string::npos)
+        << card;
     // A row of a custom field's label alone holds nobody, nor does a name of a ";" alone.
     Store separator = Store::inMemory();
     for (const char* file : {"Name\n;\n", "Name\n;\r"})

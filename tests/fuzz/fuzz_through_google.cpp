@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "card/person.h"
+#include "card/properties.h"
 #include "card/vcard_line.h"
 #include "export/google_csv_writer.h"
 #include "import/csv_import.h"
@@ -74,6 +75,18 @@ std::vector<std::string> factsOf(const Store& store) {
         std::string notes;
         for (const std::string& note : person.notes) notes += (notes.empty() ? "" : "\n\n") + note;
         add("notes", notes);
+        add("reading family", person.readingFamily);
+        add("reading given", person.readingGiven);
+        // Whatever has no column of its own comes back a custom field: its value, in any order
+        // (a label of one line goes with it; bytes are named, not written; a photo's odd line
+        // may come back the photo).
+        std::vector<std::string> others;
+        for (const PersonItem& other : person.others)
+            if (!other.line.base64() && other.line.name != "X-ABLABEL" &&
+                propertyKind(other.line.name) != PropertyKind::Photo)
+                others.push_back(trimBlanks(other.text()));
+        std::sort(others.begin(), others.end());
+        addAll("others", others);
         // A person of none of these may hold nothing Google writes (a photo in the card, which
         // the export names), and is not read back.
         if (any) facts.push_back(std::move(fact));
