@@ -371,8 +371,17 @@ bool namesProperty(const std::string& label) {
                    std::isdigit(static_cast<unsigned char>(c)) || c == '-';
         }))
         return false;
+    // A ";" within a quoted value ("TYPE=\";\"", as ours quote it) ends no parameter.
+    auto nextSemicolon = [&label](size_t from) {
+        bool quoted = false;
+        for (size_t i = from; i < label.size(); ++i) {
+            if (label[i] == '"') quoted = !quoted;
+            if (label[i] == ';' && !quoted) return i;
+        }
+        return label.size();
+    };
     for (size_t at = name.size(); at < label.size();) {
-        size_t end = std::min(label.find(';', at + 1), label.size());
+        size_t end = nextSemicolon(at + 1);
         size_t equals = label.find('=', at + 1);
         if (equals == std::string::npos || equals <= at + 1 || equals >= end) return false;
         at = end;

@@ -661,6 +661,15 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
     EXPECT_NE(card.find("\r\nX-Q;TYPE=\"a:b\":v\r\n"), std::string::npos) << card;
     EXPECT_NE(card.find("\r\nN:;;;;\r\nFN:\r\nX-PHONETIC-FIRST-NAME:a\r\n"), std::string::npos)
         << card;
+    // Nor does a ";" in quotes end a parameter of the label: a name said again comes back.
+    Store semicolon = Store::inMemory();
+    importVcfFile(semicolon, folder.write("semi.vcf", "BEGIN:VCARD\nN:e\nN;\";\":\\a\nEND:VCARD"));
+    std::string direct = exported(semicolon, folder, FileKind::Vcard3);
+    Store semicolonBack = Store::inMemory();
+    importFile(semicolonBack, folder.write("semi.csv", googleReadsBackTheSame(folder, semicolon)),
+               FileKind::AddressBook);
+    card = exported(semicolonBack, folder, FileKind::Vcard3);
+    EXPECT_EQ(card.substr(0, card.find("UID")), direct.substr(0, direct.find("UID")));
     // A row of a custom field's label alone holds nobody, nor does a name of a ";" alone.
     Store separator = Store::inMemory();
     for (const char* file : {"Name\n;\n", "Name\n;\r"})
