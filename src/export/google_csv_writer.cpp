@@ -284,7 +284,13 @@ GoogleCsvLeftOut writeGoogleCsv(const EntryRows& rows, TextSink& out) {
         for (size_t i = 0; i < headings.size(); ++i) {
             auto found = record.values.find(headings[i]);
             if (i) text += ',';
-            if (found != record.values.end()) text += csvField(found->second);
+            if (found == record.values.end()) continue;
+            // A value that reads as Excel's text formula ("=\"…\"") is written as one, so that
+            // taking the formula apart gives the value again.
+            const std::string& value = found->second;
+            bool formula =
+                value.size() >= 3 && value.compare(0, 2, "=\"") == 0 && value.back() == '"';
+            text += csvField(formula ? "=\"" + value + "\"" : value);
         }
         out.write(text + "\r\n");
     });

@@ -670,6 +670,11 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
                FileKind::AddressBook);
     card = exported(semicolonBack, folder, FileKind::Vcard3);
     EXPECT_EQ(card.substr(0, card.find("UID")), direct.substr(0, direct.find("UID")));
+    // A value that reads as Excel's text formula ("=\"\"") is written as one, and comes back.
+    Store formula = Store::inMemory();
+    importVcfFile(formula, folder.write("formula.vcf", "BEGIN:VCARD\n:=\"\"\rEND:VCARD"));
+    google = googleReadsBackTheSame(folder, formula);
+    EXPECT_NE(google.find(",X-,\"=\"\"=\"\"\"\"\"\"\"\r\n"), std::string::npos) << google;
     // A row of a custom field's label alone holds nobody, nor does a name of a ";" alone.
     Store separator = Store::inMemory();
     for (const char* file : {"Name\n;\n", "Name\n;\r"})
