@@ -1130,6 +1130,25 @@ std::string addressOf(const VcardLine& line) {
            (line.hasType("FAX") ? "|FAX" : "");
 }
 
+// The lines not `gone`, in their order; `ends` (one past each entry's last line), where
+// given, moved to the lines left.
+void dropGoneLines(std::vector<std::string>& extras, const std::vector<bool>& gone,
+                   std::vector<size_t>* ends) {
+    size_t left = 0;
+    std::vector<size_t> leftBefore(extras.size() + 1, 0);
+    for (size_t i = 0; i < extras.size(); ++i) {
+        leftBefore[i] = left;
+        if (!gone[i]) {
+            if (left != i) extras[left] = std::move(extras[i]);
+            ++left;
+        }
+    }
+    leftBefore[extras.size()] = left;
+    extras.resize(left);
+    if (ends)
+        for (size_t& end : *ends) end = leftBefore[end];
+}
+
 // One number or mail that two entries' kept lines both hold is one line: the earlier entry's,
 // with the later's types added and its label where it had none (a label it had already stands;
 // a different one is named in `notKept`). The phone's line of it matches one line only, so a
@@ -1201,13 +1220,7 @@ void joinLinesOfOneAddress(std::vector<std::string>& extras, const std::vector<s
         extras[at->second] = lineText(kept);
         gone[j] = true;
     }
-    size_t left = 0;
-    for (size_t i = 0; i < extras.size(); ++i)
-        if (!gone[i]) {
-            if (left != i) extras[left] = std::move(extras[i]);
-            ++left;
-        }
-    extras.resize(left);
+    dropGoneLines(extras, gone, nullptr);
 }
 
 // How good a company's name is to keep, of one company written several ways: the form most of
@@ -1305,18 +1318,7 @@ void joinCompaniesOfOneName(std::vector<std::string>& extras, std::vector<size_t
         for (size_t c = 0; c < lines.size(); ++c)
             if (!stays[c]) gone[lines[c].at] = true;
     }
-    size_t left = 0;
-    std::vector<size_t> leftBefore(extras.size() + 1, 0);
-    for (size_t i = 0; i < extras.size(); ++i) {
-        leftBefore[i] = left;
-        if (!gone[i]) {
-            if (left != i) extras[left] = std::move(extras[i]);
-            ++left;
-        }
-    }
-    leftBefore[extras.size()] = left;
-    extras.resize(left);
-    for (size_t& end : ends) end = leftBefore[end];
+    dropGoneLines(extras, gone, &ends);
 }
 
 // The properties of a person's name that a card says once, each a bit; 0 for any other.
