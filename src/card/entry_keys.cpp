@@ -55,10 +55,10 @@ bool isContentLine(std::string_view value) {
     return !value.empty() && value.compare(0, kMemoryNumberItem.size(), kMemoryNumberItem) != 0;
 }
 
-// Every line but the memory-dial number, `at(p)` giving line p of `count`.
+// Every line but the memory-dial number, `at(p)` giving line p of `count`, after what
+// `content` holds.
 template <typename LineAt>
-void contentOf(int count, LineAt at, std::string& content) {
-    content.clear();
+void appendContentOf(int count, LineAt at, std::string& content) {
     for (int p = 0; p < count; ++p) {
         std::string_view value = at(p);
         if (!isContentLine(value)) continue;
@@ -103,16 +103,21 @@ void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string
     // Two entries of one content share their name, numbers and mails; an entry with none of
     // them is found by its content.
     if (!keys.empty()) return;
-    contentOf(count, at, content);
+    content.clear();
+    appendContentOf(count, at, content);
     add(KeyKind::Content, content);
 }
 
 }  // namespace
 
+void appendContentKey(const EntryRow& row, std::string& content) {
+    appendContentOf(
+        kCardColumns, [&row](int p) { return std::string_view(row.at(p)); }, content);
+}
+
 std::string contentKey(const EntryRow& row) {
     std::string content;
-    contentOf(
-        kCardColumns, [&row](int p) { return std::string_view(row.at(p)); }, content);
+    appendContentKey(row, content);
     return content;
 }
 

@@ -34,6 +34,8 @@ std::string mailKey(std::string_view mail);
 // Every stored line but the memory-dial number: two entries with the same are one file's card
 // read twice.
 std::string contentKey(const EntryRow& row);
+// The same, appended to `content`.
+void appendContentKey(const EntryRow& row, std::string& content);
 // Two entries' contents compared line by line, without making their keys: below, at or above
 // zero as `one` comes before, with or after `other`; zero where their content keys are the same.
 int compareContent(const EntryRow& one, const EntryRow& other);

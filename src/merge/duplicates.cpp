@@ -741,8 +741,21 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             std::vector<std::string> packed;
             size_t count = 0;
         };
-        std::unordered_map<std::string, size_t> byContent;
-        WorkPipe<Batch, Batch> pipe([&people, &sure, &byContent, sureOnly](Batch& batch) {
+        // Each candidate's content, one after another in one text, and its hash: entries of one
+        // content are found by sorting the hashes once all are read, and told apart by their
+        // texts where two hashes meet.
+        std::string contents;
+        std::vector<std::pair<size_t, size_t>> contentAt;  // by candidate: its start and end
+        struct Hashed {
+            std::uint64_t hash;
+            size_t index;
+            auto operator<=>(const Hashed&) const = default;
+        };
+        std::vector<Hashed> hashes;
+        hashes.reserve(idOf.size());
+        contentAt.resize(idOf.size());
+        WorkPipe<Batch, Batch> pipe([&people, &contents, &contentAt, &hashes,
+                                     sureOnly](Batch& batch) {
             for (size_t r = 0; r < batch.count; ++r) {
                 const EntryRow& row = batch.rows[r];
                 size_t i = batch.indexes[r];
@@ -756,14 +769,16 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
                 // Entries of one content, what they keep beyond the phone's lines included,
                 // are one card read twice; which entries a merge made one of, and the UID it
                 // wrote for that, are not what the card says.
-                std::string content = contentKey(row);
+                size_t start = contents.size();
+                appendContentKey(row, contents);
                 for (const std::string& extra : row.extras) {
                     PropertyKind kind = propertyKind(propertyName(extra));
                     if (kind != PropertyKind::Uid && kind != PropertyKind::MergedUid)
-                        content.append(extra).push_back('\x1e');
+                        contents.append(extra).push_back('\x1e');
                 }
-                auto [at, fresh] = byContent.emplace(std::move(content), i);
-                if (!fresh) sure.join(at->second, i, true);
+                contentAt[i] = {start, contents.size()};
+                std::string_view content(contents.data() + start, contents.size() - start);
+                hashes.push_back({std::hash<std::string_view>{}(content), i});
             }
             return std::move(batch);
         });
@@ -793,6 +808,21 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         }
         if (batch.count > 0) pipe.put(std::move(batch));
         while (pipe.waiting() > 0) pipe.take();
+        auto contentOf = [&contents, &contentAt](size_t i) {
+            return std::string_view(contents).substr(contentAt[i].first,
+                                                     contentAt[i].second - contentAt[i].first);
+        };
+        std::sort(hashes.begin(), hashes.end());
+        for (size_t from = 0, end; from < hashes.size(); from = end) {
+            for (end = from + 1; end < hashes.size() && hashes[end].hash == hashes[from].hash;)
+                ++end;
+            for (size_t k = from + 1; k < end; ++k)
+                for (size_t first = from; first < k; ++first)
+                    if (contentOf(hashes[first].index) == contentOf(hashes[k].index)) {
+                        sure.join(hashes[first].index, hashes[k].index, true);
+                        break;
+                    }
+        }
     }
     // Entries of one name, run by run (see nameRun): the same person or asked about.
     std::vector<std::pair<std::vector<size_t>, DuplicateKind>> asked;
