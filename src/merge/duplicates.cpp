@@ -1759,14 +1759,15 @@ MergedGroup mergedGroup(const GroupRows& group) {
     // The pick; the best kind of name; of those, the form most of the person's entries write,
     // then the phone's own (typed there by the user), the card with most lines, its text:
     // never the order the books came in.
-    std::sort(ranked.begin(), ranked.end(), [&rows](const Rank& a, const Rank& b) {
+    // Cards read twice are alike in all but their memory-dial numbers and ids.
+    std::sort(ranked.begin(), ranked.end(), [&rows, alike](const Rank& a, const Rank& b) {
         if (a.picked != b.picked) return a.picked;
         if (a.kind != b.kind) return a.kind > b.kind;
         if (a.users != b.users) return a.users > b.users;
         if (a.phoneOwn != b.phoneOwn) return a.phoneOwn;
         if (a.lines != b.lines) return a.lines > b.lines;
         if (a.name != b.name) return a.name > b.name;
-        if (int order = compareContent(rows[a.row].row, rows[b.row].row); order != 0)
+        if (int order = alike ? 0 : compareContent(rows[a.row].row, rows[b.row].row); order != 0)
             return order < 0;
         return rows[a.row].row.id < rows[b.row].row.id;
     });
