@@ -1769,6 +1769,10 @@ MergedGroup mergedGroup(const GroupRows& group) {
         if (a.name != b.name) return a.name > b.name;
         if (int order = alike ? 0 : compareContent(rows[a.row].row, rows[b.row].row); order != 0)
             return order < 0;
+        // What the cards keep beyond the phone's lines (a middle name the phone has no line
+        // for), so that no order of the books decides.
+        if (rows[a.row].row.extras != rows[b.row].row.extras)
+            return rows[a.row].row.extras < rows[b.row].row.extras;
         return rows[a.row].row.id < rows[b.row].row.id;
     });
     const MergeEntry& base = rows[ranked.front().row];
@@ -1799,6 +1803,47 @@ MergedGroup mergedGroup(const GroupRows& group) {
                 bestReading = readingFromKana(name, keptName);
             namesLeft.push_back(name);
         }
+    // Others of the kept name that say more of it (a middle name, title or suffix: the phone's
+    // lines hold the family and given name alone). Where the kept name says none and they
+    // agree, they complete it; else what they say is named.
+    std::optional<std::vector<std::string>> completedName;
+    if (!alike) {
+        auto part = [](const MergeEntry& entry, size_t at) {
+            return trimBlanks(entry.person.name[at]);
+        };
+        std::vector<const MergeEntry*> fuller;
+        for (const MergeEntry* other : others) {
+            if (personNameKey(other->card.name.value_or("")) != personNameKey(keptName)) continue;
+            for (size_t at = 2; at < 5; ++at)
+                if (std::string theirs = part(*other, at);
+                    !theirs.empty() && personNameKey(theirs) != personNameKey(part(base, at))) {
+                    fuller.push_back(other);
+                    break;
+                }
+        }
+        auto saysMore = [&part](const MergeEntry& entry) {
+            std::vector<std::string> key;
+            for (size_t at = 2; at < 5; ++at) key.push_back(personNameKey(part(entry, at)));
+            return key;
+        };
+        bool bare = !base.person.wholeName && part(base, 2).empty() && part(base, 3).empty() &&
+                    part(base, 4).empty();
+        if (bare && !fuller.empty() &&
+            std::all_of(fuller.begin(), fuller.end(), [&](const MergeEntry* other) {
+                return saysMore(*other) == saysMore(*fuller.front());
+            })) {
+            // Of forms that differ in width alone, the least: the same whatever the order.
+            std::vector<std::string> more;
+            for (const MergeEntry* other : fuller) {
+                std::vector<std::string> theirs{part(*other, 2), part(*other, 3), part(*other, 4)};
+                if (more.empty() || theirs < more) more = theirs;
+            }
+            completedName = base.person.name;
+            std::copy(more.begin(), more.end(), completedName->begin() + 2);
+        } else {
+            for (const MergeEntry* other : fuller) namesLeft.push_back(builtName(other->person));
+        }
+    }
     if (!namesLeft.empty()) {
         std::unordered_set<std::string> held;
         std::string family = pieceAt(bestReading, ";", 0), given = pieceAt(bestReading, ";", 1);
@@ -1837,6 +1882,26 @@ MergedGroup mergedGroup(const GroupRows& group) {
                            std::to_string(kCardColumns) +
                            " 行を超えるため、まとめられません。何も変更していません。");
     if (!alike) merged.extras = mergedExtras(base, others, base.row.id, shown, merged.notKept);
+    if (completedName) {
+        std::string value;
+        for (size_t at = 0; at < 5; ++at) {
+            if (at > 0) value += ';';
+            appendEscapedText(value, (*completedName)[at]);
+        }
+        auto name =
+            std::find_if(merged.extras.begin(), merged.extras.end(), [](const std::string& extra) {
+                VcardLine line;
+                return parseVcardLine(extra, line) && line.name == "N" && !line.parameter("ALTID");
+            });
+        if (name != merged.extras.end()) {
+            VcardLine line;
+            parseVcardLine(*name, line);
+            line.value = value;
+            *name = lineText(line);
+        } else {
+            merged.extras.insert(merged.extras.begin(), "N:" + value);
+        }
+    }
     if (base.row.id == merged.place) {
         const std::vector<std::optional<std::string>>& stored = base.row.columns;
         merged.columnsAsStored = stored.size() >= merged.columns.size();

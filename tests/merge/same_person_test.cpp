@@ -445,5 +445,50 @@ TEST(SamePerson, ANameInOtherLettersIsItsReadingOrNamed) {
     }
 }
 
+// The phone's lines hold a family and a given name alone: a middle name, title or suffix another
+// book says completes the merged name, and where two books say different ones the other is
+// named. Either way the books' order decides nothing.
+TEST(SamePerson, AMiddleNameCompletesTheNameOrIsNamed) {
+    const std::string phone =
+        utf8ToCp932(crlf(phoneCard("Smith;John", "", "TEL;CELL:09012345678", "")));
+    const std::string full =
+        crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Smith;John;A.;Dr.;Jr.",
+              "TEL;TYPE=CELL:090-1234-5678", "EMAIL:j@example.com", "END:VCARD"});
+    const std::string middleL =
+        crlf({"BEGIN:VCARD", "VERSION:3.0", "N:松田;恵;L;;", "TEL:090-5555-7777", "END:VCARD"});
+    const std::string middle6 = crlf({"BEGIN:VCARD", "VERSION:3.0", "N:松田;恵;6;;",
+                                      "TEL;TYPE=X-LINE:090-5555-7777", "END:VCARD"});
+    auto merged = [](const std::string& one, const std::string& two,
+                     std::vector<std::string>& notKept) {
+        TempFolder folder;
+        Store store = Store::inMemory();
+        importFile(store, folder.write("one.vcf", one), FileKind::PhoneCards);
+        importFile(store, folder.write("two.vcf", two), FileKind::PhoneCards);
+        std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+        EXPECT_EQ(groups.size(), 1u);
+        notKept = mergeDuplicates(store, groups).notKept;
+        std::string written = folder.file("out.vcf");
+        exportToFile(store, folder.path(), written, FileKind::Vcard3);
+        std::string card = readBytes(written);
+        return card.erase(card.find("UID:"),
+                          card.find("\r\n", card.find("UID:")) + 2 - card.find("UID:"));
+    };
+    std::vector<std::string> notKept;
+    for (bool phoneFirst : {true, false}) {
+        std::string card = phoneFirst ? merged(phone, full, notKept) : merged(full, phone, notKept);
+        EXPECT_EQ(card.substr(0, card.find("TEL")),
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;John;A.;Dr.;Jr.\r\n"
+                  "FN:Dr. John A. Smith Jr.\r\n")
+            << phoneFirst;
+        EXPECT_TRUE(notKept.empty()) << notKept.front();
+    }
+    std::vector<std::string> otherNotKept;
+    std::string card = merged(middleL, middle6, notKept);
+    EXPECT_EQ(card, merged(middle6, middleL, otherNotKept));
+    EXPECT_EQ(notKept, otherNotKept);
+    EXPECT_NE(card.find("\r\nN:松田;恵;L;;\r\n"), std::string::npos) << card;
+    EXPECT_EQ(notKept, (std::vector<std::string>{"松田 恵: 名前 松田6恵"}));
+}
+
 }  // namespace
 }  // namespace tsunagi
