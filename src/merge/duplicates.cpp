@@ -305,9 +305,22 @@ void readCandidate(const EntryRow& row, Candidate& person) {
             break;
         }
     }
-    for (const std::string& extra : row.extras)
-        if (person.entry.company.empty() && propertyName(extra) == "ORG")
+    bool named = false;
+    for (const std::string& extra : row.extras) {
+        std::string_view property = propertyName(extra);
+        if (person.entry.company.empty() && property == "ORG")
             person.entry.company = trimBlanks(pieceAt(pieceAt(extra, ":", 1), ";", 0));
+        if (property != "N" || named) continue;
+        VcardLine line;
+        if (!parseVcardLine(extra, line) || line.parameter("ALTID")) continue;
+        named = true;
+        Person said;
+        splitComponents(line.value, ';', said.name);
+        said.name.resize(5);
+        if (!trimBlanks(said.name[2]).empty() || !trimBlanks(said.name[3]).empty() ||
+            !trimBlanks(said.name[4]).empty())
+            person.entry.fullName = builtName(said);
+    }
     for (const NumberPiece& number : card.numbers) {
         person.entry.numbers.push_back(number.value);
         std::string digits = digitsOf(number.value);

@@ -28,6 +28,9 @@ struct DuplicateEntry {
     // The entry as it was read, packed, where the sure groups alone were asked for: a merge
     // right after reads it from here instead of the store. "" when not kept.
     std::string held{};
+    // The name as the card's own N says it, where it says more than the phone's lines hold (a
+    // middle name, a title, a suffix): "Dr. John A. Smith". "" otherwise.
+    std::string fullName{};
 };
 
 // Same: the names are the same once normalised (and the entries share a number or a mail, or one

@@ -86,7 +86,8 @@ MergeDialog::MergeDialog(std::vector<DuplicateGroup> groups, QWidget* parent)
             }
             auto* row = new QTreeWidgetItem;
             // As a person reads them, as the list shows them: "山田 太郎", not "山田;太郎".
-            row->setText(0, QString::fromStdString(shownName(entry.name)));
+            row->setText(0, QString::fromStdString(entry.fullName.empty() ? shownName(entry.name)
+                                                                          : entry.fullName));
             row->setText(1, QString::fromStdString(shownName(entry.reading)));
             row->setText(2, QString::fromStdString(entry.company));
             row->setText(kNumbersColumn, joined(entry.numbers));

@@ -466,6 +466,10 @@ TEST(SamePerson, AMiddleNameCompletesTheNameOrIsNamed) {
         importFile(store, folder.write("two.vcf", two), FileKind::PhoneCards);
         std::vector<DuplicateGroup> groups = findDuplicates(store, true);
         EXPECT_EQ(groups.size(), 1u);
+        // The dialog shows what the phone's lines do not hold, so that the two are told apart.
+        std::set<std::string> fullNames;
+        for (const DuplicateEntry& entry : groups.front().entries) fullNames.insert(entry.fullName);
+        EXPECT_TRUE(fullNames.count("Dr. John A. Smith Jr.") || fullNames.count("松田6恵"));
         notKept = mergeDuplicates(store, groups).notKept;
         std::string written = folder.file("out.vcf");
         exportToFile(store, folder.path(), written, FileKind::Vcard3);

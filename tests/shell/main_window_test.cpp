@@ -863,9 +863,12 @@ class Form1Test : public QObject {
         DuplicateGroup group;
         for (int i = 0; i < 3; ++i)
             group.entries.push_back({i + 1, "Name" + std::to_string(i), "ﾖﾐ", "Acme", {}, {}});
+        group.entries[1].fullName = "Dr. Name A. One";
         MergeDialog dialog({group});
         QTreeWidgetItem* item = dialog.Groups->topLevelItem(0);
         QCOMPARE(dialog.Groups->headerItem()->text(1), QString("読み"));
+        // A name the phone's lines hold only in part is shown whole.
+        QCOMPARE(item->child(1)->text(0), QString("Dr. Name A. One"));
         QCOMPARE(item->child(0)->text(2), QString("Acme"));
         // The name a merge would keep is marked at first: of equals, the same whatever the
         // order the entries came in (here the last by its letters).
