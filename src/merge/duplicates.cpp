@@ -1542,16 +1542,21 @@ void dropNumbersKnownWithExtension(std::vector<std::string>& columns) {
             continue;
         std::vector<std::string> pieces;
         forEachPiece(column, [&pieces](std::string_view piece) { pieces.emplace_back(piece); });
+        // The whole value after the property: "03-1111-2222:Aki" is not 03-1111-2222.
+        auto valueOf = [](std::string_view piece) {
+            size_t colon = piece.find(':');
+            return trimBlanks(colon == std::string_view::npos ? "" : piece.substr(colon + 1));
+        };
         std::unordered_set<std::string> extended;
         for (const std::string& piece : pieces) {
-            std::string value = trimBlanks(pieceAt(piece, ":", 1));
+            std::string value = valueOf(piece);
             if (!splitExtension(value).extension.empty()) extended.insert(numberKey(value));
         }
         if (extended.empty()) continue;
         bool closed = column.ends_with(kJoin);
         std::string kept;
         for (const std::string& piece : pieces) {
-            std::string value = trimBlanks(pieceAt(piece, ":", 1));
+            std::string value = valueOf(piece);
             if (splitExtension(value).extension.empty() && extended.count(numberKey(value)))
                 continue;
             kept += (kept.empty() || closed ? "" : std::string(kJoin)) + piece +

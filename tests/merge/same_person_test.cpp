@@ -405,6 +405,22 @@ TEST(SamePerson, ANumberWithAColonIsMergedWhole) {
         for (const PersonItem& number : person.numbers) numbers.push_back(number.text());
     EXPECT_EQ(numbers, (std::vector<std::string>{"090-1111-2222", "03-5555-6666 ext: 12",
                                                  "03-5555-6666 ext: 34"}));
+    // Beside the same number with an extension, one with a colon is another number, not the
+    // first without its extension: a card read twice keeps both.
+    const std::string card =
+        crlf({"BEGIN:VCARD", "VERSION:3.0", "N:Ono;Aki;;;", "TEL:03-1111-2222:Aki@example.jp",
+              "TEL:03-1111-2222;ext=5", "END:VCARD"});
+    Store twice = Store::inMemory();
+    for (const char* file : {"a.vcf", "b.vcf"})
+        importFile(twice, folder.write(file, card), FileKind::PhoneCards);
+    groups = findDuplicates(twice, true);
+    ASSERT_EQ(groups.size(), 1u);
+    mergeDuplicates(twice, groups);
+    numbers.clear();
+    for (const Person& person : peopleIn(twice))
+        for (const PersonItem& number : person.numbers) numbers.push_back(number.text());
+    EXPECT_EQ(numbers,
+              (std::vector<std::string>{"03-1111-2222:Aki@example.jp", "03-1111-2222;ext=5"}));
 }
 
 // A Latin name and its katakana: the katakana becomes the reading, in either order it was
