@@ -713,6 +713,11 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         extras.push_back("BDAY:" + (birth[0].empty() ? "-" : birth[0]) + "-" + month + "-" + day);
     }
     if (formatted.empty()) formatted = fileAs;
+    // A part of blanks and line breaks alone says nothing, as in the phone's lines (a stray CR
+    // at the end of a file that ends its lines with LF).
+    for (std::string& part : name)
+        if (holdsOnlyBlanks(part)) part.clear();
+    if (holdsOnlyBlanks(formatted)) formatted.clear();
     const size_t nameAt = extras.size();
     for (std::string& line : keptNameLines(name, formatted, phoneName))
         extras.push_back(std::move(line));

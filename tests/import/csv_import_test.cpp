@@ -112,6 +112,20 @@ TEST(CsvImport, GoogleContactsTodayAndBefore) {
         "Yomi,Family Name Yomi,E-mail 1 - Type,E-mail 1 - Value,Phone 1 - Type,Phone 1 - Value\r\n"
         "鈴木 花子,花子,,鈴木,すずき はなこ,,,,* Other,hana@example.jp,Mobile,080-5555-6666\r\n";
     EXPECT_EQ(ImportCsvBook(store, folder.write("old-google.csv", before)), 1);
+    // A stray CR at the end of a file of LF lines, or in a name's cell beside a name: no one,
+    // and no part of a name.
+    EXPECT_EQ(ImportCsvBook(store, folder.write("cr.csv", "First Name,Phone 1 - Value\n\r")), 0);
+    Store strayed = Store::inMemory();
+    EXPECT_EQ(ImportCsvBook(strayed, folder.write("cr-beside.csv",
+                                                  "First Name,Last "
+                                                  "Name,Phone 1 - Value\n"
+                                                  "\r,Ono,090\n")),
+              1);
+    Connection connection = strayed.open();
+    forEachEntry(connection, [](const EntryRow& row) {
+        for (const std::string& extra : row.extras)
+            EXPECT_EQ(extra.find("\\n"), std::string::npos) << extra;
+    });
     EXPECT_EQ(
         storedRows(store),
         (Rows{normalisedCard("山田;太郎", "ﾔﾏﾀﾞ;ﾀﾛｳ",
