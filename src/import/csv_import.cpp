@@ -364,13 +364,16 @@ LabelParts labelParts(GoogleGroup group, const std::string& written) {
 // our own export writes a line no column holds) is that property again.
 // Each parameter after the name is written "NAME=value": a label such as "F;" names nothing.
 bool namesProperty(const std::string& label) {
-    std::string_view name = std::string_view(label).substr(0, label.find(';'));
-    if (name.empty() || !std::isupper(static_cast<unsigned char>(name[0]))) return false;
-    if (!std::all_of(name.begin(), name.end(), [](char c) {
+    // Names as ours write them: upper case, digits and "-"; a parameter's name likewise
+    // ("N;e=", a book's heading, names nothing).
+    auto isName = [](std::string_view name) {
+        return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
             return std::isupper(static_cast<unsigned char>(c)) ||
                    std::isdigit(static_cast<unsigned char>(c)) || c == '-';
-        }))
-        return false;
+        });
+    };
+    std::string_view name = std::string_view(label).substr(0, label.find(';'));
+    if (!isName(name) || !std::isupper(static_cast<unsigned char>(name[0]))) return false;
     // A ";" within a quoted value ("TYPE=\";\"", as ours quote it) ends no parameter.
     auto nextSemicolon = [&label](size_t from) {
         bool quoted = false;
@@ -383,7 +386,9 @@ bool namesProperty(const std::string& label) {
     for (size_t at = name.size(); at < label.size();) {
         size_t end = nextSemicolon(at + 1);
         size_t equals = label.find('=', at + 1);
-        if (equals == std::string::npos || equals <= at + 1 || equals >= end) return false;
+        if (equals == std::string::npos || equals <= at + 1 || equals >= end ||
+            !isName(std::string_view(label).substr(at + 1, equals - at - 1)))
+            return false;
         at = end;
     }
     // A property that a person holds in Google's columns alone, every one of it, is never
