@@ -329,6 +329,11 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
                         "Google 連絡先 CSV は文字しか持てないため、カードに埋め込まれた次のデータは"
                         "書き出していません：" +
                         namedEntries(leftOut.embedded) + "。vCard 3.0 には残ります。";
+            if (!leftOut.parted.empty())
+                note += std::string(note.empty() ? "" : "\n") +
+                        "Google 連絡先 CSV は「 ::: 」を値の区切りとして読むため、次の値は読み込み"
+                        "直すと分かれます：" +
+                        namedEntries(leftOut.parted) + "。vCard 3.0 には 1 つのまま残ります。";
             return note;
         }
         default:

@@ -120,6 +120,9 @@ struct Record {
     size_t organizations = 0;
     bool photoLeftOut = false;
     std::vector<std::string> embedded;  // what other bytes the card holds, in words
+    // Values that hold Google's own separator, " ::: ", in a column it parts at it, in words:
+    // "電話番号 03 ::: 04".
+    std::vector<std::string> parted;
 
     void add(GoogleGroup group, const std::vector<std::string>& parts,
              const std::vector<std::string>& values_) {
@@ -241,6 +244,17 @@ Record recordOf(const Person& person) {
         auto [label, value] = customField(other);
         record.add(GoogleGroup::CustomField, {"Label", "Value"}, {label, value});
     }
+    // Google reads " ::: " in these columns as between two values.
+    auto parted = [&record](std::string_view word, const std::string& value) {
+        if (value.find(" ::: ") != std::string::npos)
+            record.parted.push_back(std::string(word) + " " + value);
+    };
+    for (const std::string& nickname : person.nicknames) parted("ニックネーム", nickname);
+    for (const std::vector<std::string>& organization : person.organizations)
+        for (size_t i = 1; i < organization.size(); ++i) parted("部署", organization[i]);
+    for (const std::string& category : person.categories) parted("分類", category);
+    for (const PersonItem& number : person.numbers) parted("電話番号", numberValue(number));
+    for (const PersonItem& mail : person.mails) parted("メールアドレス", trimBlanks(mail.text()));
     return record;
 }
 
@@ -280,6 +294,9 @@ GoogleCsvLeftOut writeGoogleCsv(const EntryRows& rows, TextSink& out) {
         if (!record.embedded.empty())
             leftOut.embedded.push_back(displayName(person) + "（" + joined(record.embedded, "、") +
                                        "）");
+        if (!record.parted.empty())
+            leftOut.parted.push_back(displayName(person) + "（" + joined(record.parted, "、") +
+                                     "）");
         text.clear();
         for (size_t i = 0; i < headings.size(); ++i) {
             auto found = record.values.find(headings[i]);

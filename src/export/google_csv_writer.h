@@ -14,6 +14,9 @@ struct GoogleCsvLeftOut {
     // Entries that hold other bytes in the card (a sound, a logo, a key, another photo), with
     // what they are: "山田 太郎（音声）".
     std::vector<std::string> embedded;
+    // Entries with a value that holds Google's separator " ::: ", which Google reads as two:
+    // "山田 太郎（電話番号 03 ::: 04）".
+    std::vector<std::string> parted;
 };
 
 // The CSV of Google Contacts, with the headings of its own export, in UTF-8: every value of

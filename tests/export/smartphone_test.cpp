@@ -837,6 +837,28 @@ TEST(SmartphoneGoldens, TwoPhotosReadBackInTheirOrder) {
         << once;
 }
 
+// Google reads " ::: " as between two values of a kind: a value that holds it is written as
+// it is, and named, since reading the file back parts it.
+TEST(SmartphoneGoldens, AValueHoldingGooglesSeparatorIsNamed) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    importVcfFile(store, folder.write("sep.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\n"
+                                      "TEL:03 ::: 04\r\nNICKNAME:a ::: b\r\n"
+                                      "EMAIL:a@example.jp\r\nEND:VCARD\r\n"));
+    std::string google = exported(
+        store, folder, FileKind::GoogleCsv,
+        "Google 連絡先 CSV は「 ::: 」を値の区切りとして読むため、次の値は読み込み直すと分かれ"
+        "ます：A（ニックネーム a ::: b、電話番号 03 ::: 04）。vCard 3.0 には 1 つのまま残ります。");
+    EXPECT_NE(google.find(",03 ::: 04"), std::string::npos) << google;
+    // Values without it say nothing.
+    Store plain = Store::inMemory();
+    importVcfFile(plain, folder.write("plain.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:B\r\n"
+                                      "TEL:03:::04\r\nEND:VCARD\r\n"));
+    exported(plain, folder, FileKind::GoogleCsv);
+}
+
 TEST(SmartphoneGoldens, RichCardsKeepEverythingThroughTheStoreAndBack) {
     TempFolder folder;
     // An iPhone card of every property: out as vCard 3.0 and the Google CSV, as spelled out.
