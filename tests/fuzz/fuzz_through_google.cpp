@@ -47,11 +47,21 @@ std::vector<std::string> factsOf(const Store& store) {
         else
             for (const std::string& part : person.name) add("name", part);
         // Values of a kind one after another, as Google joins them in a cell: " ::: " within one
-        // is not told from the joint.
-        auto addAll = [&add](const char* what, const std::vector<std::string>& values) {
+        // is not told from the joint (the save names such a value), nor are the blanks around it.
+        auto addAll = [&add](const char* what, const std::vector<std::string>& values,
+                             bool parted = true) {
             std::string joined;
             for (const std::string& value : values)
-                joined += (joined.empty() ? "" : " ::: ") + trimBlanks(value);
+                if (!parted)
+                    joined += (joined.empty() ? "" : " ::: ") + trimBlanks(value);
+                else
+                    for (size_t start = 0;;) {
+                        size_t end = value.find(" ::: ", start);
+                        std::string piece = trimBlanks(value.substr(start, end - start));
+                        if (!piece.empty()) joined += (joined.empty() ? "" : " ::: ") + piece;
+                        if (end == std::string::npos) break;
+                        start = end + 5;
+                    }
             add(what, joined);
         };
         addAll("nicknames", person.nicknames);
@@ -86,7 +96,7 @@ std::vector<std::string> factsOf(const Store& store) {
                 propertyKind(other.line.name) != PropertyKind::Photo)
                 others.push_back(trimBlanks(other.text()));
         std::sort(others.begin(), others.end());
-        addAll("others", others);
+        addAll("others", others, false);
         // A person of none of these may hold nothing Google writes (a photo in the card, which
         // the export names), and is not read back.
         if (any) facts.push_back(std::move(fact));
