@@ -364,8 +364,7 @@ LabelParts labelParts(GoogleGroup group, const std::string& written) {
 // our own export writes a line no column holds) is that property again.
 // Each parameter after the name is written "NAME=value": a label such as "F;" names nothing.
 bool namesProperty(const std::string& label) {
-    // Names as ours write them: upper case, digits and "-"; a parameter's name likewise
-    // ("N;e=", a book's heading, names nothing).
+    // Names as ours write them: upper case, digits and "-".
     auto isName = [](std::string_view name) {
         return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
             return std::isupper(static_cast<unsigned char>(c)) ||
@@ -386,8 +385,12 @@ bool namesProperty(const std::string& label) {
     for (size_t at = name.size(); at < label.size();) {
         size_t end = nextSemicolon(at + 1);
         size_t equals = label.find('=', at + 1);
+        // A parameter's name is written in upper case as it was read: one with a small letter
+        // ("N;e=", a book's heading) names nothing.
+        std::string_view parameter = std::string_view(label).substr(at + 1, equals - at - 1);
         if (equals == std::string::npos || equals <= at + 1 || equals >= end ||
-            !isName(std::string_view(label).substr(at + 1, equals - at - 1)))
+            std::any_of(parameter.begin(), parameter.end(),
+                        [](char c) { return c >= 'a' && c <= 'z'; }))
             return false;
         at = end;
     }

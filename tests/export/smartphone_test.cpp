@@ -695,6 +695,17 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
                FileKind::AddressBook);
     google = googleReadsBackTheSame(folder, lower);
     EXPECT_NE(google.find(",* myContacts,Mobile,1,N;e=,m\r\n"), std::string::npos) << google;
+    // A parameter of other letters than Latin ones, as a card may have it, is still ours: the
+    // line comes back as it was.
+    Store katakana = Store::inMemory();
+    importVcfFile(katakana, folder.write("kana.vcf",
+                                         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\n"
+                                         "X-FOO;ｶ=J:v\r\nEND:VCARD\r\n"));
+    Store kanaBack = Store::inMemory();
+    importFile(kanaBack, folder.write("kana.csv", exported(katakana, folder, FileKind::GoogleCsv)),
+               FileKind::AddressBook);
+    std::string kanaCard = exported(kanaBack, folder, FileKind::Vcard3);
+    EXPECT_NE(kanaCard.find("\r\nX-FOO;ｶ=J:v\r\n"), std::string::npos) << kanaCard;
     Store labelled = Store::inMemory();
     EXPECT_EQ(importFile(labelled,
                          folder.write("label.csv",
