@@ -62,7 +62,6 @@ constexpr PropertyRow kProperties[] = {
     {"X-IRMC-LUID", PropertyKind::Structure},
     {"CLIENTPIDMAP", PropertyKind::Structure},
     {"X-ABUID", PropertyKind::Structure},
-    {"X-ABSHOWAS", PropertyKind::Structure},
     {"KIND", PropertyKind::Structure},
     {"X-TSUNAGI-TOO-LONG", PropertyKind::Structure},
     {"X-MS-ANNIVERSARY", PropertyKind::Date},

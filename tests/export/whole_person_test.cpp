@@ -218,6 +218,37 @@ TEST(WholePerson, DatesMessengersAndCardsWithoutAPersonsName) {
               std::string::npos);
 }
 
+// An iPhone's company card is marked to be shown by its company, a person's card likewise where
+// the user chose so: the mark goes back to today's phones, where it was lost. Google has no
+// field for it and shows a contact without a name by its company of itself.
+TEST(WholePerson, AnIphonesCompanyCardStaysOne) {
+    TempFolder folder;
+    std::string text = crlf(
+        {"BEGIN:VCARD", "VERSION:3.0", "PRODID:-//Apple Inc.//iPhone OS 17.2//EN", "N:;;;;",
+         "FN:株式会社ミナト精機", "ORG:株式会社ミナト精機;営業部",
+         "TEL;type=WORK;type=VOICE;type=pref:03-5555-1234", "X-ABShowAs:COMPANY", "END:VCARD",
+         "BEGIN:VCARD", "VERSION:3.0", "N:田中;太郎;;;", "FN:田中 太郎", "ORG:ミナト精機;",
+         "TEL;type=CELL;type=VOICE;type=pref:090-1111-2222", "X-ABShowAs:COMPANY", "END:VCARD"});
+    Written card = through(folder, text, FileKind::Vcard3);
+    EXPECT_NE(withoutUid(card.text).find("N:;;;;\r\nFN:株式会社ミナト精機\r\nTEL;TYPE=WORK,PREF:"
+                                         "03-5555-1234\r\nORG:株式会社ミナト精機;営業部\r\n"
+                                         "X-ABSHOWAS:COMPANY\r\n"),
+              std::string::npos)
+        << card.text;
+    EXPECT_NE(card.text.find("ORG:ミナト精機\r\nX-ABSHOWAS:COMPANY\r\n"), std::string::npos)
+        << card.text;
+    // It says nothing the user would miss: no message names it.
+    EXPECT_EQ(card.message.find("X-ABSHOWAS"), std::string::npos) << card.message;
+    // Read back, the card comes out the same.
+    Written again = through(folder, card.text, FileKind::Vcard3);
+    EXPECT_EQ(withoutUid(again.text), withoutUid(card.text));
+
+    Written google = through(folder, text, FileKind::GoogleCsv);
+    EXPECT_EQ(google.text.find("X-ABSHOWAS"), std::string::npos) << google.text;
+    EXPECT_EQ(google.text.find("Custom Field"), std::string::npos) << google.text;
+    EXPECT_EQ(google.message.find("X-ABSHOWAS"), std::string::npos) << google.message;
+}
+
 TEST(WholePerson, CardsNestedWithoutAgentAndASoftBreakBeforeAFold) {
     TempFolder folder;
     Store store = Store::inMemory();
