@@ -67,10 +67,16 @@ std::vector<std::string> factsOf(const Store& store) {
         addAll("nicknames", person.nicknames);
         for (const std::vector<std::string>& organization : person.organizations) {
             // The company, then its units; an empty unit says nothing, and Google's cell of
-            // units has none.
-            std::string units;
-            for (size_t u = 0; u < organization.size(); ++u)
-                if (u == 0 || !trimBlanks(organization[u]).empty()) units += organization[u] + ";";
+            // units has none. A unit holding " ::: " is two in that cell (the save names it).
+            std::string units = organization.empty() ? ";" : organization.front() + ";";
+            for (size_t u = 1; u < organization.size(); ++u)
+                for (size_t start = 0;;) {
+                    size_t end = organization[u].find(" ::: ", start);
+                    std::string piece = trimBlanks(organization[u].substr(start, end - start));
+                    if (!piece.empty()) units += piece + ";";
+                    if (end == std::string::npos) break;
+                    start = end + 5;
+                }
             add("org", units);
         }
         for (const std::string& title : person.titles) add("title", title);
