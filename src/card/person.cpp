@@ -37,6 +37,15 @@ bool holdsNothing(const VcardLine& line) {
 
 namespace {
 
+// Whether a number's text holds a number: a tel: URI of none ("tel:", "TEL:;ext=5") does not,
+// as another program's card reads it; a scheme in other letters ("TEl:") is the number's text.
+bool numberInTelUri(std::string_view text) {
+    std::string number = trimBlanks(text);
+    if (number.starts_with("tel:") || number.starts_with("TEL:"))
+        number = number.substr(4, number.find(';') - 4);
+    return !trimBlanks(number).empty();
+}
+
 // `text` with its line breaks as line feeds alone ("\r\n" and "\r" as "\n").
 std::string lineFeedsOnly(std::string text) {
     if (text.find('\r') == std::string::npos) return text;
@@ -662,6 +671,8 @@ Person readPerson(const EntryRow& row) {
                     return;
                 VcardLine line = phoneLineAs3(raw);
                 if (trimBlanks(line.value).empty()) return;
+                // Nor is a tel: URI without a number ("tel:", "tel:;ext=5").
+                if (kind == ColumnKind::Numbers && !numberInTelUri(unescaped(line.value))) return;
                 (kind == ColumnKind::Numbers ? reading.phoneNumbers : reading.phoneMails)
                     .push_back(std::move(line));
             });

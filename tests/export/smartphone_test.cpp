@@ -204,8 +204,16 @@ TEST(SmartphoneGoldens, ABlankNumberIsNone) {
                                    "TEL;VOICE;ENCODING=QUOTED-PRINTABLE:=0A\rEND:VCARD"},
                                   {"after.vcf",
                                    "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:B\nTEL:03\n\n"
-                                   "EMAIL:b@example.jp\n\nEND:VCARD\n"}});
+                                   "EMAIL:b@example.jp\n\nEND:VCARD\n"},
+                                  // A tel: URI without a number in the phone's own line: it was
+                                  // written, and gone when read back.
+                                  {"uri.vcf",
+                                   "BEGIN:VCARD\rN;CHARSET=SHIFT_JIS:C\rTEL:tel:\r"
+                                   "TEL;CELL:tel:;ext=5\rTEL:tel:04\rX-JPG-MDNO:3\rEND:VCARD"}});
     EXPECT_EQ(once.find("TEL;TYPE=VOICE:\\n"), std::string::npos) << once;
+    EXPECT_EQ(once.find("tel:\r\n"), std::string::npos) << once;
+    EXPECT_EQ(once.find("tel:;"), std::string::npos) << once;
+    EXPECT_NE(once.find("N:;C;;;\r\nFN:C\r\nTEL;TYPE=VOICE:04\r\n"), std::string::npos) << once;
     EXPECT_NE(once.find("TEL;TYPE=VOICE:03\r\nEMAIL;TYPE=INTERNET:b@example.jp\r\n"),
               std::string::npos)
         << once;
