@@ -233,8 +233,8 @@ Record recordOf(const Person& person) {
         record.add(GoogleGroup::CustomField, {"Label", "Value"}, {"ROLE", role});
     for (const PersonItem& other : person.others) {
         if (&other == photoLink) continue;  // in the Photo column
-        // Apple's mark of a card shown by its company: Google shows a contact without a name
-        // so of itself, and has no field for it.
+        // Apple's mark of a card shown by its company: Google has no field for it, and shows a
+        // contact without a person's name by its company anyway.
         if (other.line.name == "X-ABSHOWAS") continue;
         if (other.line.base64()) {
             // Bytes: Google holds text only.
