@@ -373,6 +373,10 @@ bool namesProperty(const std::string& label) {
     };
     std::string_view name = std::string_view(label).substr(0, label.find(';'));
     if (!isName(name) || !std::isupper(static_cast<unsigned char>(name[0]))) return false;
+    // Numbers, mails, addresses and notes are all in Google's own columns, whatever their
+    // parameters: a label of such a name ("TEL;TYPE=CELL", a book's heading) is the user's word.
+    for (std::string_view inColumns : {"TEL", "EMAIL", "ADR", "NOTE"})
+        if (name == inColumns) return false;
     // A ";" within a quoted value ("TYPE=\";\"", as ours quote it) ends no parameter.
     auto nextSemicolon = [&label](size_t from) {
         bool quoted = false;

@@ -348,6 +348,22 @@ TEST(SmartphoneGoldens, OddHeadingsReadBackFromGoogleAsWritten) {
     EXPECT_NE(once.find(",2列目,1,F,2,*,3,0/0/0,0/0/00,F;,5,N,6,8列目,7\r\n"), std::string::npos)
         << once;
 
+    // A book made from vCards, headed by the lines' names: a number, mail, address or note is
+    // always in Google's own columns, so a field of such a label is the user's word, where it
+    // was taken for a line of that property and lost.
+    Store converted = Store::inMemory();
+    ASSERT_EQ(importFile(converted,
+                         folder.write("converted.csv",
+                                      "Name,TEL;TYPE=CELL,EMAIL;TYPE=INTERNET,NOTE;LANGUAGE=en\r\n"
+                                      "山田 太郎,090-1234-5678,t@example.jp,memo\r\n"),
+                         FileKind::AddressBook),
+              1);
+    once = googleReadsBackTheSame(folder, converted);
+    EXPECT_NE(once.find(",TEL;TYPE=CELL,090-1234-5678,EMAIL;TYPE=INTERNET,t@example.jp,"
+                        "NOTE;LANGUAGE=en,memo\r\n"),
+              std::string::npos)
+        << once;
+
     // A custom field of no label has none again.
     Store google = Store::inMemory();
     ASSERT_EQ(importFile(google,
