@@ -215,6 +215,37 @@ std::string escapeText(std::string_view text) {
     return out;
 }
 
+std::string compoundLineBreaksUnescaped(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            char next = value[++i];
+            if (next == 'n' || next == 'N')
+                out += '\n';
+            else
+                out.append(1, '\\').append(1, next);
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+std::string compoundLineBreaksEscaped(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\r' || value[i] == '\n') {
+            if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
+            out += "\\n";
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
 void appendEscapedText(std::string& out, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];

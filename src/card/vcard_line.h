@@ -65,6 +65,13 @@ std::string escapeText(std::string_view text);
 // The same, appended to `out`.
 void appendEscapedText(std::string& out, std::string_view text);
 
+// A compound value (N, ADR, ORG…) with its escaped line breaks ("\\n") as line breaks and every
+// other escape as it stands, so that its parts stay apart: "Smith\\nJr;John" as "Smith", a line
+// break, "Jr;John".
+std::string compoundLineBreaksUnescaped(std::string_view value);
+// And back: its line breaks (CR LF, CR or LF) escaped, as a line holds them.
+std::string compoundLineBreaksEscaped(std::string_view value);
+
 // A text value unescaped: "\\," "\\;" "\\\\" become the character, "\\n" a line break. The
 // value itself when it holds no escape, else a view of `scratch`, which holds the result.
 std::string_view unescapeText(std::string_view value, std::string& scratch);

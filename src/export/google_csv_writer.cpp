@@ -110,7 +110,8 @@ std::pair<std::string, std::string> customField(const PersonItem& item) {
     }
     // A name or reading said again: its name alone would read back a book's column.
     if (item.line.parameters.empty() && inGoogleColumns(item.line.name)) label += kSaidAgainMark;
-    return {label, compoundValue(item.line.name) ? item.line.value : item.text()};
+    return {label, compoundValue(item.line.name) ? compoundLineBreaksUnescaped(item.line.value)
+                                                 : item.text()};
 }
 
 // One person's values by heading, and how many of each numbered group it fills.

@@ -811,7 +811,8 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
                     if (inGoogleColumns(property) && head == property + std::string(kSaidAgainMark))
                         head = property;
                     extras.push_back(head + ":" +
-                                     (compound ? parts["value"] : escapeText(parts["value"])));
+                                     (compound ? compoundLineBreaksEscaped(parts["value"])
+                                               : escapeText(parts["value"])));
                     label.label.clear();
                 } else {
                     extras.push_back(g + ".X-TSUNAGI-FIELD:" + escapeText(parts["value"]));

@@ -712,6 +712,18 @@ TEST(SmartphoneGoldens, GooglesCellsReadBackAsWritten) {
                FileKind::AddressBook);
     google = googleReadsBackTheSame(folder, headed);
     EXPECT_NE(google.find(",* myContacts,Mobile,1,N;C=,x\r\n"), std::string::npos) << google;
+    // A line break within a part of such a line comes back a line break, where it came back
+    // as "\n" from the second round on.
+    Store parted = Store::inMemory();
+    importFile(parted,
+               folder.write("parted.csv",
+                            "Name,Mobile Phone,N;ALTID=1;LANGUAGE=en,N;C=\r\n"
+                            "A,1,\"Smith\nJr;John\",\"\r\"\r\n"),
+               FileKind::AddressBook);
+    google = googleReadsBackTheSame(folder, parted);
+    EXPECT_NE(google.find(",N;ALTID=1;LANGUAGE=en,\"Smith\nJr;John\",N;C=,\"\n\"\r\n"),
+              std::string::npos)
+        << google;
     // Nor is one headed with a parameter in lower case, which ours never write: it stays as
     // headed, beside a number.
     Store lower = Store::inMemory();
