@@ -85,7 +85,9 @@ std::vector<std::string> factsOf(const Store& store) {
         std::vector<std::string> numbers, mails;
         for (const PersonItem& number : person.numbers)
             numbers.push_back(numberAsText(number.text()));
-        for (const PersonItem& mail : person.mails) mails.push_back(mail.text());
+        // Written without the blanks around them, where a separator at the end ("a ::: ") is
+        // none any more.
+        for (const PersonItem& mail : person.mails) mails.push_back(trimBlanks(mail.text()));
         addAll("numbers", numbers);
         addAll("mails", mails);
         std::string notes;
