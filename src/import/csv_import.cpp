@@ -242,6 +242,18 @@ std::vector<std::string> cellValues(const std::string& cell) {
     }
 }
 
+// The label Google gives every contact: it says nothing of the person.
+constexpr std::string_view kEveryContactsLabel = "* myContacts";
+
+// Whether a cell of Google's labels holds that label alone, which nothing is kept of.
+bool onlyEveryContactsLabel(const std::string& heading, const std::string& cell) {
+    std::string lower = lowerAscii(headingText(heading));
+    if (lower != "labels" && lower != "group membership") return false;
+    std::vector<std::string> labels = cellValues(cell);
+    return std::all_of(labels.begin(), labels.end(),
+                       [](const std::string& label) { return label == kEveryContactsLabel; });
+}
+
 NumberClass numberClassOf(CsvRole role) {
     switch (role) {
         case CsvRole::Home:
@@ -704,7 +716,7 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
         } else if (lower == "labels" || lower == "group membership") {
             std::string categories;
             for (std::string label : cellValues(value)) {
-                if (label == "* myContacts") continue;  // every Google contact has it
+                if (label == kEveryContactsLabel) continue;
                 label = trimBlanks(withoutPrimaryMark(label));
                 if (label.empty()) continue;
                 categories += (categories.empty() ? "" : ",") + escapeText(label);
@@ -1332,6 +1344,7 @@ long importCsvLines(const Store& store, LineReader& lines, const ImportProgress&
                 if (!unread[p] && !trimBlanks(fields[p]).empty() &&
                     !(isPlaceholderDate(fields[p]) &&
                       isDateHeading(lowerAscii(headingText(layout->headings[p])))) &&
+                    !onlyEveryContactsLabel(layout->headings[p], fields[p]) &&
                     !hasColumnAt(*layout, static_cast<int>(p)))
                     unread[p] = true;
             auto built = csvCard(lineTemplate, *layout, fields, counter - headingRows);

@@ -105,7 +105,10 @@ TEST(CsvImport, GoogleContactsTodayAndBefore) {
         "太郎,,山田,タロウ,,ヤマダ,,,,,,,,,\"memo\nover lines\",,* myContacts,* Home,"
         "taro@example.jp ::: t@example.com,Mobile,+81 90-1234-5678,Work,03-1111-2222\n"
         "John,,Smith,,,,,,,,,,,,,,* myContacts,,,Home,(03) 3333 4444,,\n";
-    EXPECT_EQ(ImportCsvBook(store, folder.write("google.csv", today)), 2);
+    ImportReport report;
+    EXPECT_EQ(ImportCsvBook(store, folder.write("google.csv", today), {}, &report), 2);
+    // The label Google gives every contact is nothing kept, where it was named as kept.
+    EXPECT_EQ(report.keptColumns, (std::vector<std::string>{"Notes"}));
     // The older export: Name, Given Name, Family Name, Yomi, "Type" for the label.
     std::string before =
         "Name,Given Name,Additional Name,Family Name,Yomi Name,Given Name Yomi,Additional Name "
