@@ -1,6 +1,6 @@
 #include "store/entry_list.h"
 
-#include <algorithm>
+#include <charconv>
 
 #include "platform/text.h"
 #include "store/entries.h"
@@ -16,20 +16,40 @@ const std::string kFiller = [] {
     return filler + "<>";
 }();
 
-}  // namespace
-
-std::string entryListLine(const std::optional<std::string>& nameColumn, std::int64_t id) {
-    std::string name;
+// The list line of an entry into `line`, which is emptied first and then holds its one
+// allocation from line to line.
+void listLineInto(std::string& line, std::optional<std::string_view> nameColumn, std::int64_t id) {
+    line.clear();
+    std::string_view name;
     if (nameColumn && characterCount(*nameColumn) > 1) {
-        // A name continued over several lines shows its first: one entry, one list line.
-        std::string value = pieceAt(*nameColumn, ":", 1);
-        value.resize(std::min({value.find('\r'), value.find('\n'), value.size()}));
-        name = leftCharacters(value, 5);
+        // The value after the property's colon, to the next colon; a name continued over
+        // several lines shows its first: one entry, one list line.
+        if (size_t colon = nameColumn->find(':'); colon != std::string_view::npos) {
+            std::string_view value = nameColumn->substr(colon + 1);
+            size_t seen = 0, end = 0;
+            for (; end < value.size(); ++end) {
+                char c = value[end];
+                if (c == ':' || c == '\r' || c == '\n') break;
+                if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && seen++ == 5) break;
+            }
+            name = value.substr(0, end);
+        }
     }
     // The "@@@" format: right-aligned in three characters, longer texts kept whole.
     size_t length = characterCount(name);
-    if (length < 3) name.insert(0, 3 - length, ' ');
-    return name + kFiller + std::to_string(id);
+    if (length < 3) line.append(3 - length, ' ');
+    line.append(name).append(kFiller);
+    char digits[24];
+    line.append(digits, std::to_chars(digits, digits + sizeof digits, id).ptr);
+}
+
+}  // namespace
+
+std::string entryListLine(const std::optional<std::string>& nameColumn, std::int64_t id) {
+    std::string line;
+    listLineInto(line, nameColumn ? std::optional<std::string_view>(*nameColumn) : std::nullopt,
+                 id);
+    return line;
 }
 
 std::optional<std::int64_t> idFromListLine(const std::string& line) {
@@ -54,7 +74,11 @@ int forEachListLine(const Store& store, const std::function<void(const std::stri
     Connection connection = store.open();
     Statement statement = connection.prepare("select \"3\", id from radio_v401sh order by id;");
     int count = 0;
-    for (; statement.step(); ++count) visit(entryListLine(statement.text(0), statement.integer(1)));
+    std::string line;
+    for (; statement.step(); ++count) {
+        listLineInto(line, statement.textView(0), statement.integer(1));
+        visit(line);
+    }
     return count;
 }
 
