@@ -428,6 +428,11 @@ void take(Person& person, Reading& reading, VcardLine line, bool kept) {
         case PropertyKind::Organization: {
             std::vector<std::string> parts = componentsOf(line.value, ';');
             while (!parts.empty() && parts.back().empty()) parts.pop_back();
+            // vCard 4.0 gives the company's reading as how it sorts, "ORG;SORT-AS=みなと:…",
+            // which today's phones read from X-PHONETIC-ORG; one of its own stands.
+            if (auto sort = line.parameter("SORT-AS");
+                sort && person.organizations.empty() && person.readingCompany.empty())
+                person.readingCompany = trimBlanks(componentsOf(*sort, ',').front());
             if (!parts.empty()) person.organizations.push_back(std::move(parts));
             return;
         }

@@ -350,6 +350,11 @@ bool ForeignCardReader::read(std::span<const VcardLine> lines, long position,
             // The company: the name of a business contact that has no person's name.
             splitComponents(text(line), ';', parts_);
             organization_.assign(trimmed(parts_[0]));
+            // vCard 4.0's reading of the company: how it sorts.
+            if (auto sort = line.parameter("SORT-AS"); sort && phoneticOrg_.empty()) {
+                splitComponents(*sort, ',', parts_);
+                phoneticOrg_.assign(trimmed(parts_[0]));
+            }
         } else if (property == "KIND") {
             group = equalsIgnoringCase(trimmed(text(line)), "group");
         } else if (property == "SORT-STRING") {

@@ -249,6 +249,29 @@ TEST(WholePerson, AnIphonesCompanyCardStaysOne) {
     EXPECT_EQ(google.message.find("X-ABSHOWAS"), std::string::npos) << google.message;
 }
 
+TEST(WholePerson, ACompanysReadingAsVcardFourSortsIt) {
+    TempFolder folder;
+    std::string text = crlf({"BEGIN:VCARD", "VERSION:4.0", "N:;;;;", "FN:ミナト精機",
+                             "ORG;SORT-AS=\"みなとせいき,えいぎょうぶ\":ミナト精機;営業部",
+                             "TEL:0312345678", "END:VCARD",
+                             // A reading of its own stands, said before or after.
+                             "BEGIN:VCARD", "VERSION:4.0", "N:田中;太郎;;;",
+                             "ORG;SORT-AS=ﾐﾅﾄ:ミナト精機", "X-PHONETIC-ORG:みなと", "END:VCARD"});
+    Written card = through(folder, text, FileKind::Vcard3);
+    EXPECT_NE(card.text.find("ORG:ミナト精機;営業部\r\nX-PHONETIC-ORG:みなとせいき\r\n"),
+              std::string::npos)
+        << card.text;
+    EXPECT_NE(card.text.find("ORG:ミナト精機\r\nX-PHONETIC-ORG:みなと\r\n"), std::string::npos)
+        << card.text;
+    Written again = through(folder, card.text, FileKind::Vcard3);
+    EXPECT_EQ(withoutUid(again.text), withoutUid(card.text));
+    // The phone reads a business contact as its company.
+    Written phone = through(folder, text, FileKind::PhoneCards);
+    EXPECT_NE(phone.text.find(utf8ToCp932("N;CHARSET=SHIFT_JIS:ミナト精機\r\n"
+                                          "SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:ﾐﾅﾄｾｲｷ\r\n")),
+              std::string::npos);
+}
+
 TEST(WholePerson, CardsNestedWithoutAgentAndASoftBreakBeforeAFold) {
     TempFolder folder;
     Store store = Store::inMemory();
