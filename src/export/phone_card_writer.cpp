@@ -49,6 +49,7 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             const std::string& value = *row.columns[p];
             if (value.empty()) continue;
             ColumnKind kind = columnKind(value);
+            size_t start = lines.size();
             if (kind == ColumnKind::Numbers) {
                 long before = leftOut.count, extensionsBefore = leftOut.extensions;
                 forEachPiece(value, [&](std::string_view piece) {
@@ -78,6 +79,12 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             } else {
                 lines.append(value).append("\r\n");
             }
+            // The line a card ends in, written otherwise ("TEL:END:VCARD", which no phone
+            // dials), still ends it: else the phone would read the next card into this one.
+            bool last = p + 1 >= static_cast<int>(row.columns.size()) || !row.columns[p + 1];
+            if (last && cardWordsIn(value).end &&
+                !cardWordsIn(std::string_view(lines).substr(start)).end)
+                lines.append("END:VCARD\r\n");
         }
         out.write(lines);
     });

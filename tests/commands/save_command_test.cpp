@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "import/vcf_import.h"
 #include "platform/error.h"
 #include "store/entries.h"
 #include "support/export_fixture.h"
@@ -338,6 +339,32 @@ TEST(SaveNotes, AnExtensionIsLeftOffForThePhoneAndSaidSo) {
     EXPECT_NE(bytes.find("TEL;VOICE;WORK:0355550001\r\nTEL;VOICE;WORK:0355550002\r\n"),
               std::string::npos)
         << bytes;
+}
+
+TEST(SaveNotes, ACardEndedInANumberThePhoneCannotDialStillEnds) {
+    // The phone's cards end wherever END:VCARD stands in a line: here in a number line, which
+    // the phone's file leaves out. The card still ends there, and the next stays its own.
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string in =
+        folder.write("in.vcf",
+                     "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:a;b\r\nX-JPG-MDNO:1\r\n"
+                     "TEL;CELL:(090)END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
+                     "N;CHARSET=SHIFT_JIS:c;d\r\nX-JPG-MDNO:2\r\nEND:VCARD\r\n");
+    ASSERT_EQ(importVcfFile(store, in), 2);
+    std::string path = folder.file("out.vcf");
+    EXPECT_EQ(exportToFile(store, folder.path(), path, FileKind::PhoneCards),
+              "電話番号 1 件は、電話機で使えない形（数字以外の文字がある、または 24 "
+              "桁以上）のため書き出していません（a b）。");
+    std::string card = "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:";
+    EXPECT_EQ(readBytes(path), card + "a;b\r\nX-JPG-MDNO:1\r\nEND:VCARD\r\n" + card +
+                                   "c;d\r\nX-JPG-MDNO:2\r\nEND:VCARD\r\n");
+    // Read back, it is the two cards again, and written again the same file.
+    Store again = Store::inMemory();
+    EXPECT_EQ(importVcfFile(again, path), 2);
+    std::string second = folder.file("again.vcf");
+    exportToFile(again, folder.path(), second, FileKind::PhoneCards);
+    EXPECT_EQ(readBytes(second), readBytes(path));
 }
 
 }  // namespace
