@@ -41,6 +41,8 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
     rows.forEach([&](const EntryRow& row, int entryNumber) {
         out.beginEntry(entryNumber);
         lines.clear();
+        // Each entry is named once, however many of its lines left a number out.
+        const long countBefore = leftOut.count, extensionsBefore = leftOut.extensions;
         // All the columns the card uses, up to 80: a card from the phone often has more lines
         // than the template. The store keeps a card's lines in the first columns and leaves
         // the rest null, so the first null ends the card and the rest of the row is not read.
@@ -51,7 +53,6 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             ColumnKind kind = columnKind(value);
             size_t start = lines.size();
             if (kind == ColumnKind::Numbers) {
-                long before = leftOut.count, extensionsBefore = leftOut.extensions;
                 forEachPiece(value, [&](std::string_view piece) {
                     // The phone's own numbers are digits already: written as they stand.
                     if (size_t colon = piece.find(':'); colon != std::string_view::npos) {
@@ -68,9 +69,6 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
                         ++leftOut.count;  // an empty "TEL;HOME:" held no number to leave out
                     if (extension) ++leftOut.extensions;
                 });
-                if (leftOut.count > before) leftOut.entries.push_back(entryName(row));
-                if (leftOut.extensions > extensionsBefore)
-                    leftOut.extensionEntries.push_back(entryName(row));
             } else if (kind == ColumnKind::Mails) {
                 forEachPiece(value,
                              [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
@@ -79,13 +77,18 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             } else {
                 lines.append(value).append("\r\n");
             }
-            // The line a card ends in, written otherwise ("TEL:END:VCARD", which no phone
-            // dials), still ends it: else the phone would read the next card into this one.
+            // The lines a card begins and ends in, written otherwise ("TEL:END:VCARD", which
+            // no phone dials), still begin and end it: else the phone would read the card into
+            // the one before or the next into it.
+            CardWords said = cardWordsIn(value),
+                      written = cardWordsIn(std::string_view(lines).substr(start));
+            if (p == 0 && said.begin && !written.begin) lines.insert(start, "BEGIN:VCARD\r\n");
             bool last = p + 1 >= static_cast<int>(row.columns.size()) || !row.columns[p + 1];
-            if (last && cardWordsIn(value).end &&
-                !cardWordsIn(std::string_view(lines).substr(start)).end)
-                lines.append("END:VCARD\r\n");
+            if (last && said.end && !written.end) lines.append("END:VCARD\r\n");
         }
+        if (leftOut.count > countBefore) leftOut.entries.push_back(entryName(row));
+        if (leftOut.extensions > extensionsBefore)
+            leftOut.extensionEntries.push_back(entryName(row));
         out.write(lines);
     });
     return leftOut;

@@ -341,20 +341,22 @@ TEST(SaveNotes, AnExtensionIsLeftOffForThePhoneAndSaidSo) {
         << bytes;
 }
 
-TEST(SaveNotes, ACardEndedInANumberThePhoneCannotDialStillEnds) {
-    // The phone's cards end wherever END:VCARD stands in a line: here in a number line, which
-    // the phone's file leaves out. The card still ends there, and the next stays its own.
+TEST(SaveNotes, ACardBegunAndEndedInNumbersThePhoneCannotDialStillBeginsAndEnds) {
+    // The phone's cards begin and end wherever BEGIN:VCARD and END:VCARD stand in a line: here
+    // in number lines, which the phone's file leaves out. The card still begins and ends
+    // there, and the next stays its own. The entry is named once, though two of its lines
+    // left a number out.
     TempFolder folder;
     Store store = Store::inMemory();
     std::string in =
         folder.write("in.vcf",
-                     "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:a;b\r\nX-JPG-MDNO:1\r\n"
-                     "TEL;CELL:(090)END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
+                     "TEL;CELL:(03)BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:a;b\r\n"
+                     "X-JPG-MDNO:1\r\nTEL;CELL:(090)END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
                      "N;CHARSET=SHIFT_JIS:c;d\r\nX-JPG-MDNO:2\r\nEND:VCARD\r\n");
     ASSERT_EQ(importVcfFile(store, in), 2);
     std::string path = folder.file("out.vcf");
     EXPECT_EQ(exportToFile(store, folder.path(), path, FileKind::PhoneCards),
-              "電話番号 1 件は、電話機で使えない形（数字以外の文字がある、または 24 "
+              "電話番号 2 件は、電話機で使えない形（数字以外の文字がある、または 24 "
               "桁以上）のため書き出していません（a b）。");
     std::string card = "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:";
     EXPECT_EQ(readBytes(path), card + "a;b\r\nX-JPG-MDNO:1\r\nEND:VCARD\r\n" + card +

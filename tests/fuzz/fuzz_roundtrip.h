@@ -12,18 +12,19 @@
 
 namespace tsunagi::fuzz {
 
-// `readAndWrite` reads a file's bytes into a fresh store and writes the store out; `holdsNobody`
-// tells a written file of no person, which reading refuses, as it should.
+// `readAndWrite` reads a file's bytes into a fresh store and writes the store out; `notReadBack`
+// tells a written file that is not read back: one of no person, which reading refuses, as it
+// should, or one that the target says reads otherwise by design.
 inline void readsBackTheSame(const std::string& bytes,
                              const std::function<std::string(const std::string&)>& readAndWrite,
-                             const std::function<bool(const std::string&)>& holdsNobody) {
+                             const std::function<bool(const std::string&)>& notReadBack) {
     std::string written;
     try {
         written = readAndWrite(bytes);
     } catch (const TsunagiError&) {
         return;  // refused: nothing to write
     }
-    if (holdsNobody(written)) return;
+    if (notReadBack(written)) return;
     std::string again;
     try {
         again = readAndWrite(written);
