@@ -41,11 +41,16 @@ Written readAndWrite(const std::string& bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
-    // A CR alone beside lines ended by LF is a line end or a character of the line, as the rest
-    // of the file says; the file written has CR LF throughout, which may then say otherwise.
-    // Such bytes settle on the second reading, and say nothing of a card.
-    for (size_t cr = bytes.find('\r'); cr != std::string::npos; cr = bytes.find('\r', cr + 1))
-        if (cr + 1 == bytes.size() || bytes[cr + 1] != '\n') return 0;
+    // A CR or an LF alone beside lines ended by CR LF is a line end or a character of the
+    // line, as the rest of the file says; the file written has CR LF throughout, which may
+    // then say otherwise. Such bytes settle on the second reading, and say nothing of a card:
+    // a file's lines end in one way here, CR LF or LF.
+    bool crlf = false, lf = false;
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        if (bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n')) return 0;
+        if (bytes[at] == '\n') (at > 0 && bytes[at - 1] == '\r' ? crlf : lf) = true;
+    }
+    if (crlf && lf) return 0;
     Written written;
     try {
         written = readAndWrite(bytes);
