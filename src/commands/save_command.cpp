@@ -375,6 +375,14 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
                 std::to_string(numbersLeftOut.extensions) + " 件は内線を除いて書き出しました（" +
                 namedEntries(numbersLeftOut.extensionEntries) + "）。";
     }
+    if (numbersLeftOut.cardWords > 0) {
+        if (!note.empty()) note += "\n";
+        note +=
+            "電話機は BEGIN:VCARD と END:VCARD をどこにあってもカードの区切りと読むため、"
+            "これを含む " +
+            std::to_string(numbersLeftOut.cardWords) + " 行は書き出していません（" +
+            namedEntries(numbersLeftOut.cardWordEntries) + "）。";
+    }
     if (std::string held = notHeldNote(); !held.empty()) note += (note.empty() ? "" : "\n") + held;
     return note;
 }

@@ -1,5 +1,7 @@
 #include "export/phone_card_writer.h"
 
+#include <algorithm>
+
 #include "card/card_view.h"
 #include "card/checks.h"
 #include "card/dialect.h"
@@ -28,6 +30,17 @@ std::optional<std::string> phoneNumberPiece(std::string_view piece, bool& extens
     return written;
 }
 
+// The lines of `text`, each ended by CR LF.
+std::vector<std::string_view> linesOf(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (size_t from = 0; from < text.size();) {
+        size_t end = std::min(text.find("\r\n", from), text.size());
+        lines.push_back(text.substr(from, end - from));
+        from = end + 2;
+    }
+    return lines;
+}
+
 }  // namespace
 
 std::string entryName(const EntryRow& row) {
@@ -42,7 +55,8 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
         out.beginEntry(entryNumber);
         lines.clear();
         // Each entry is named once, however many of its lines left a number out.
-        const long countBefore = leftOut.count, extensionsBefore = leftOut.extensions;
+        const long countBefore = leftOut.count, extensionsBefore = leftOut.extensions,
+                   cardWordsBefore = leftOut.cardWords;
         // All the columns the card uses, up to 80: a card from the phone often has more lines
         // than the template. The store keeps a card's lines in the first columns and leaves
         // the rest null, so the first null ends the card and the rest of the row is not read.
@@ -82,13 +96,35 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             // the one before or the next into it.
             CardWords said = cardWordsIn(value),
                       written = cardWordsIn(std::string_view(lines).substr(start));
-            if (p == 0 && said.begin && !written.begin) lines.insert(start, "BEGIN:VCARD\r\n");
             bool last = p + 1 >= static_cast<int>(row.columns.size()) || !row.columns[p + 1];
+            if (p == 0 && said.begin && !written.begin) lines.insert(start, "BEGIN:VCARD\r\n");
             if (last && said.end && !written.end) lines.append("END:VCARD\r\n");
+            // Within the card, a line that holds either would end it there or begin another
+            // (a mail of another program's card, "EMAIL:x END:VCARD"): the phone's file cannot
+            // hold it.
+            if (p > 0 && !last && (written.begin || written.end)) {
+                if (kind == ColumnKind::Mails) {
+                    // Mails are a line each: only those go.
+                    std::string kept;
+                    for (std::string_view line : linesOf(std::string_view(lines).substr(start))) {
+                        CardWords words = cardWordsIn(line);
+                        if (words.begin || words.end)
+                            ++leftOut.cardWords;
+                        else
+                            kept.append(line).append("\r\n");
+                    }
+                    lines.replace(start, std::string::npos, kept);
+                } else {
+                    // Any other line goes whole, with the lines it continues on.
+                    lines.resize(start);
+                    ++leftOut.cardWords;
+                }
+            }
         }
         if (leftOut.count > countBefore) leftOut.entries.push_back(entryName(row));
         if (leftOut.extensions > extensionsBefore)
             leftOut.extensionEntries.push_back(entryName(row));
+        if (leftOut.cardWords > cardWordsBefore) leftOut.cardWordEntries.push_back(entryName(row));
         out.write(lines);
     });
     return leftOut;

@@ -14,6 +14,10 @@ struct LeftOutNumbers {
     std::vector<std::string> entries;  // each entry's name once, as a message shows it
     long extensions = 0;               // numbers written without their extension
     std::vector<std::string> extensionEntries;
+    // Lines within a card that hold BEGIN:VCARD or END:VCARD, which the phone reads as a card's
+    // beginning or end wherever they stand: left out.
+    long cardWords = 0;
+    std::vector<std::string> cardWordEntries;
 };
 
 // One vCard file in the phone's dialect for all entries, memory-dial numbers renumbered in

@@ -369,5 +369,30 @@ TEST(SaveNotes, ACardBegunAndEndedInNumbersThePhoneCannotDialStillBeginsAndEnds)
     EXPECT_EQ(readBytes(second), readBytes(path));
 }
 
+TEST(SaveNotes, ALineThatWouldEndOrBeginACardInThePhonesFileIsLeftOutAndSaidSo) {
+    // Another program's card ends only at a whole END:VCARD line; the phone's wherever the
+    // words stand. A mail holding them is left out of the phone's file, the other mail kept.
+    TempFolder folder;
+    Store store = Store::inMemory();
+    std::string in =
+        folder.write("in.vcf",
+                     "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nEMAIL:x END:VCARD\r\n"
+                     "EMAIL:taro@example.jp\r\nEMAIL:BEGIN:VCARD\r\nEND:VCARD\r\n"
+                     "BEGIN:VCARD\r\nVERSION:3.0\r\nN:鈴木;花子;;;\r\nTEL:0311112222\r\n"
+                     "END:VCARD\r\n");
+    ASSERT_EQ(importVcfFile(store, in), 2);
+    std::string path = folder.file("out.vcf");
+    EXPECT_EQ(exportToFile(store, folder.path(), path, FileKind::PhoneCards),
+              "電話機は BEGIN:VCARD と END:VCARD をどこにあってもカードの区切りと読むため、"
+              "これを含む 2 行は書き出していません（山田 太郎）。");
+    std::string bytes = readBytes(path);
+    EXPECT_NE(bytes.find("\r\nEMAIL;INTERNET:taro@example.jp\r\nX-GNO:0\r\n"), std::string::npos)
+        << bytes;
+    EXPECT_EQ(bytes.find("x END:VCARD"), std::string::npos);
+    EXPECT_EQ(bytes.find(":BEGIN:VCARD"), std::string::npos);
+    Store again = Store::inMemory();
+    EXPECT_EQ(importVcfFile(again, path), 2);
+}
+
 }  // namespace
 }  // namespace tsunagi
