@@ -103,8 +103,8 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             // (a mail of another program's card, "EMAIL:x END:VCARD"): the phone's file cannot
             // hold it.
             if (p > 0 && !last && (written.begin || written.end)) {
-                if (kind == ColumnKind::Mails) {
-                    // Mails are a line each: only those go.
+                if (kind == ColumnKind::Mails || kind == ColumnKind::Numbers) {
+                    // Numbers and mails are a line each: only those go.
                     std::string kept;
                     for (std::string_view line : linesOf(std::string_view(lines).substr(start))) {
                         CardWords words = cardWordsIn(line);

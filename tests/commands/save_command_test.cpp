@@ -371,7 +371,8 @@ TEST(SaveNotes, ACardBegunAndEndedInNumbersThePhoneCannotDialStillBeginsAndEnds)
 
 TEST(SaveNotes, ALineThatWouldEndOrBeginACardInThePhonesFileIsLeftOutAndSaidSo) {
     // Another program's card ends only at a whole END:VCARD line; the phone's wherever the
-    // words stand. A mail holding them is left out of the phone's file, the other mail kept.
+    // words stand. A mail or a number holding them is left out of the phone's file, the others
+    // kept.
     TempFolder folder;
     Store store = Store::inMemory();
     std::string in =
@@ -379,15 +380,16 @@ TEST(SaveNotes, ALineThatWouldEndOrBeginACardInThePhonesFileIsLeftOutAndSaidSo) 
                      "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nEMAIL:x END:VCARD\r\n"
                      "EMAIL:taro@example.jp\r\nEMAIL:BEGIN:VCARD\r\nEND:VCARD\r\n"
                      "BEGIN:VCARD\r\nVERSION:3.0\r\nN:鈴木;花子;;;\r\nTEL:0311112222\r\n"
-                     "END:VCARD\r\n");
+                     "TEL:090:END:VCARD\r\nEND:VCARD\r\n");
     ASSERT_EQ(importVcfFile(store, in), 2);
     std::string path = folder.file("out.vcf");
     EXPECT_EQ(exportToFile(store, folder.path(), path, FileKind::PhoneCards),
               "電話機は BEGIN:VCARD と END:VCARD をどこにあってもカードの区切りと読むため、"
-              "これを含む 2 行は書き出していません（山田 太郎）。");
+              "これを含む 3 行は書き出していません（山田 太郎、鈴木 花子）。");
     std::string bytes = readBytes(path);
     EXPECT_NE(bytes.find("\r\nEMAIL;INTERNET:taro@example.jp\r\nX-GNO:0\r\n"), std::string::npos)
         << bytes;
+    EXPECT_NE(bytes.find("\r\nTEL;VOICE:0311112222\r\nX-GNO:0\r\n"), std::string::npos) << bytes;
     EXPECT_EQ(bytes.find("x END:VCARD"), std::string::npos);
     EXPECT_EQ(bytes.find(":BEGIN:VCARD"), std::string::npos);
     Store again = Store::inMemory();
