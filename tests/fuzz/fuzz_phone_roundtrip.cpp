@@ -1,7 +1,7 @@
 // A vCard file of any bytes, read and written as the phone's card file (CP932, as the save
 // writes it): that file is read back without a refusal, and written again it is the same
 // bytes, so that the phone's file goes back and forth between the phone and the program
-// unchanged. Where the save left a number out (and named it), what it wrote may read
+// unchanged. Where the save left a number or a line out (and named it), what it wrote may read
 // otherwise, but still reads.
 #include <algorithm>
 #include <cstdio>
@@ -22,7 +22,8 @@ constexpr const char* kNameLine = "\nN;CHARSET=SHIFT_JIS:";
 
 struct Written {
     std::string bytes;
-    long leftOut = 0;  // numbers the phone cannot dial, left out
+    // Numbers the phone cannot dial, and lines holding the words of a card's edges: left out.
+    long leftOut = 0;
 };
 
 Written readAndWrite(const std::string& bytes) {
@@ -32,7 +33,9 @@ Written readAndWrite(const std::string& bytes) {
     tsunagi::Connection connection = store.open();
     tsunagi::StringSink out;
     Written written;
-    written.leftOut = tsunagi::writePhoneCards(tsunagi::storedRows(connection), out).count;
+    tsunagi::LeftOutNumbers leftOut =
+        tsunagi::writePhoneCards(tsunagi::storedRows(connection), out);
+    written.leftOut = leftOut.count + leftOut.cardWords;
     tsunagi::Cp932Encoder().encode(out.text, written.bytes);
     return written;
 }
@@ -76,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      written.bytes.c_str());
         std::abort();
     }
-    // Where a number was left out, the card may read otherwise, but no name is lost.
+    // Where a number or a line was left out, the card may read otherwise, but no name is lost.
     auto names = [](const std::string& bytes) {
         std::string lines = "\n" + bytes;
         size_t count = 0;
