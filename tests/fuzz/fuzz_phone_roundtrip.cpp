@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return out;
     };
     if (written.leftOut == 0 ? breaksAsCrLf(again.bytes) != breaksAsCrLf(written.bytes)
-                             : names(again.bytes) != names(written.bytes)) {
+                             : names(again.bytes) < names(written.bytes)) {
         std::fprintf(stderr, "--- written\n%s\n--- read back and written\n%s\n",
                      written.bytes.c_str(), again.bytes.c_str());
         std::abort();
