@@ -1,7 +1,5 @@
 #include "export/phone_card_writer.h"
 
-#include <algorithm>
-
 #include "card/card_view.h"
 #include "card/checks.h"
 #include "card/dialect.h"
@@ -30,17 +28,6 @@ std::optional<std::string> phoneNumberPiece(std::string_view piece, bool& extens
     return written;
 }
 
-// The lines of `text`, each ended by CR LF.
-std::vector<std::string_view> linesOf(std::string_view text) {
-    std::vector<std::string_view> lines;
-    for (size_t from = 0; from < text.size();) {
-        size_t end = std::min(text.find("\r\n", from), text.size());
-        lines.push_back(text.substr(from, end - from));
-        from = end + 2;
-    }
-    return lines;
-}
-
 }  // namespace
 
 std::string entryName(const EntryRow& row) {
@@ -66,60 +53,52 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
             if (value.empty()) continue;
             ColumnKind kind = columnKind(value);
             size_t start = lines.size();
+            bool last = p + 1 >= static_cast<int>(row.columns.size()) || !row.columns[p + 1];
+            // Within the card, a line that holds BEGIN:VCARD or END:VCARD would end it there or
+            // begin another (a mail of another program's card, "EMAIL:x END:VCARD"): the
+            // phone's file cannot hold it. A number or a mail goes alone; any other line
+            // whole, with the lines it continues on.
+            auto put = [&](std::string_view line) {
+                if (p > 0 && !last) {
+                    CardWords words = cardWordsIn(line);
+                    if (words.begin || words.end) {
+                        ++leftOut.cardWords;
+                        return;
+                    }
+                }
+                lines.append(line).append("\r\n");
+            };
             if (kind == ColumnKind::Numbers) {
                 forEachPiece(value, [&](std::string_view piece) {
                     // The phone's own numbers are digits already: written as they stand.
                     if (size_t colon = piece.find(':'); colon != std::string_view::npos) {
                         std::string_view number = piece.substr(colon + 1);
                         if (number.size() < 24 && IsAllDigits(number).value_or(false)) {
-                            lines.append(piece).append("\r\n");
+                            put(piece);
                             return;
                         }
                     }
                     bool extension = false;
                     if (auto written = phoneNumberPiece(piece, extension))
-                        lines.append(*written).append("\r\n");
+                        put(*written);
                     else if (!trimBlanks(pieceAt(piece, ":", 1)).empty())
                         ++leftOut.count;  // an empty "TEL;HOME:" held no number to leave out
                     if (extension) ++leftOut.extensions;
                 });
             } else if (kind == ColumnKind::Mails) {
-                forEachPiece(value,
-                             [&](std::string_view piece) { lines.append(piece).append("\r\n"); });
+                forEachPiece(value, put);
             } else if (contains(value, kMemoryNumberItem)) {
                 lines.append(kMemoryNumberItem).append(std::to_string(entryNumber)).append("\r\n");
             } else {
-                lines.append(value).append("\r\n");
+                put(value);
             }
             // The lines a card begins and ends in, written otherwise ("TEL:END:VCARD", which
             // no phone dials), still begin and end it: else the phone would read the card into
             // the one before or the next into it.
             CardWords said = cardWordsIn(value),
                       written = cardWordsIn(std::string_view(lines).substr(start));
-            bool last = p + 1 >= static_cast<int>(row.columns.size()) || !row.columns[p + 1];
             if (p == 0 && said.begin && !written.begin) lines.insert(start, "BEGIN:VCARD\r\n");
             if (last && said.end && !written.end) lines.append("END:VCARD\r\n");
-            // Within the card, a line that holds either would end it there or begin another
-            // (a mail of another program's card, "EMAIL:x END:VCARD"): the phone's file cannot
-            // hold it.
-            if (p > 0 && !last && (written.begin || written.end)) {
-                if (kind == ColumnKind::Mails || kind == ColumnKind::Numbers) {
-                    // Numbers and mails are a line each: only those go.
-                    std::string kept;
-                    for (std::string_view line : linesOf(std::string_view(lines).substr(start))) {
-                        CardWords words = cardWordsIn(line);
-                        if (words.begin || words.end)
-                            ++leftOut.cardWords;
-                        else
-                            kept.append(line).append("\r\n");
-                    }
-                    lines.replace(start, std::string::npos, kept);
-                } else {
-                    // Any other line goes whole, with the lines it continues on.
-                    lines.resize(start);
-                    ++leftOut.cardWords;
-                }
-            }
         }
         if (leftOut.count > countBefore) leftOut.entries.push_back(entryName(row));
         if (leftOut.extensions > extensionsBefore)

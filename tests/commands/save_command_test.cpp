@@ -341,59 +341,66 @@ TEST(SaveNotes, AnExtensionIsLeftOffForThePhoneAndSaidSo) {
         << bytes;
 }
 
+// A vCard file of `text` opened into a fresh store and saved as the phone's card file: how
+// many entries it read, the save's message and the bytes written.
+struct PhoneSave {
+    long entries = 0;
+    std::string note, bytes;
+};
+
+PhoneSave savedForThePhone(const std::string& text) {
+    TempFolder folder;
+    Store store = Store::inMemory();
+    PhoneSave saved;
+    saved.entries = importVcfFile(store, folder.write("in.vcf", text));
+    std::string path = folder.file("out.vcf");
+    saved.note = exportToFile(store, folder.path(), path, FileKind::PhoneCards);
+    saved.bytes = readBytes(path);
+    return saved;
+}
+
 TEST(SaveNotes, ACardBegunAndEndedInNumbersThePhoneCannotDialStillBeginsAndEnds) {
     // The phone's cards begin and end wherever BEGIN:VCARD and END:VCARD stand in a line: here
     // in number lines, which the phone's file leaves out. The card still begins and ends
     // there, and the next stays its own. The entry is named once, though two of its lines
     // left a number out.
-    TempFolder folder;
-    Store store = Store::inMemory();
-    std::string in =
-        folder.write("in.vcf",
-                     "TEL;CELL:(03)BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:a;b\r\n"
-                     "X-JPG-MDNO:1\r\nTEL;CELL:(090)END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
-                     "N;CHARSET=SHIFT_JIS:c;d\r\nX-JPG-MDNO:2\r\nEND:VCARD\r\n");
-    ASSERT_EQ(importVcfFile(store, in), 2);
-    std::string path = folder.file("out.vcf");
-    EXPECT_EQ(exportToFile(store, folder.path(), path, FileKind::PhoneCards),
+    PhoneSave saved = savedForThePhone(
+        "TEL;CELL:(03)BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:a;b\r\n"
+        "X-JPG-MDNO:1\r\nTEL;CELL:(090)END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
+        "N;CHARSET=SHIFT_JIS:c;d\r\nX-JPG-MDNO:2\r\nEND:VCARD\r\n");
+    EXPECT_EQ(saved.entries, 2);
+    EXPECT_EQ(saved.note,
               "電話番号 2 件は、電話機で使えない形（数字以外の文字がある、または 24 "
               "桁以上）のため書き出していません（a b）。");
     std::string card = "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:";
-    EXPECT_EQ(readBytes(path), card + "a;b\r\nX-JPG-MDNO:1\r\nEND:VCARD\r\n" + card +
-                                   "c;d\r\nX-JPG-MDNO:2\r\nEND:VCARD\r\n");
+    EXPECT_EQ(saved.bytes, card + "a;b\r\nX-JPG-MDNO:1\r\nEND:VCARD\r\n" + card +
+                               "c;d\r\nX-JPG-MDNO:2\r\nEND:VCARD\r\n");
     // Read back, it is the two cards again, and written again the same file.
-    Store again = Store::inMemory();
-    EXPECT_EQ(importVcfFile(again, path), 2);
-    std::string second = folder.file("again.vcf");
-    exportToFile(again, folder.path(), second, FileKind::PhoneCards);
-    EXPECT_EQ(readBytes(second), readBytes(path));
+    PhoneSave again = savedForThePhone(saved.bytes);
+    EXPECT_EQ(again.entries, 2);
+    EXPECT_EQ(again.bytes, saved.bytes);
 }
 
 TEST(SaveNotes, ALineThatWouldEndOrBeginACardInThePhonesFileIsLeftOutAndSaidSo) {
     // Another program's card ends only at a whole END:VCARD line; the phone's wherever the
     // words stand. A mail or a number holding them is left out of the phone's file, the others
     // kept.
-    TempFolder folder;
-    Store store = Store::inMemory();
-    std::string in =
-        folder.write("in.vcf",
-                     "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nEMAIL:x END:VCARD\r\n"
-                     "EMAIL:taro@example.jp\r\nEMAIL:BEGIN:VCARD\r\nEND:VCARD\r\n"
-                     "BEGIN:VCARD\r\nVERSION:3.0\r\nN:鈴木;花子;;;\r\nTEL:0311112222\r\n"
-                     "TEL:090:END:VCARD\r\nEND:VCARD\r\n");
-    ASSERT_EQ(importVcfFile(store, in), 2);
-    std::string path = folder.file("out.vcf");
-    EXPECT_EQ(exportToFile(store, folder.path(), path, FileKind::PhoneCards),
+    PhoneSave saved = savedForThePhone(
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nEMAIL:x END:VCARD\r\n"
+        "EMAIL:taro@example.jp\r\nEMAIL:BEGIN:VCARD\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:鈴木;花子;;;\r\nTEL:0311112222\r\n"
+        "TEL:090:END:VCARD\r\nEND:VCARD\r\n");
+    EXPECT_EQ(saved.entries, 2);
+    EXPECT_EQ(saved.note,
               "電話機は BEGIN:VCARD と END:VCARD をどこにあってもカードの区切りと読むため、"
               "これを含む 3 行は書き出していません（山田 太郎、鈴木 花子）。");
-    std::string bytes = readBytes(path);
+    const std::string& bytes = saved.bytes;
     EXPECT_NE(bytes.find("\r\nEMAIL;INTERNET:taro@example.jp\r\nX-GNO:0\r\n"), std::string::npos)
         << bytes;
     EXPECT_NE(bytes.find("\r\nTEL;VOICE:0311112222\r\nX-GNO:0\r\n"), std::string::npos) << bytes;
     EXPECT_EQ(bytes.find("x END:VCARD"), std::string::npos);
     EXPECT_EQ(bytes.find(":BEGIN:VCARD"), std::string::npos);
-    Store again = Store::inMemory();
-    EXPECT_EQ(importVcfFile(again, path), 2);
+    EXPECT_EQ(savedForThePhone(bytes).entries, 2);
 }
 
 }  // namespace
