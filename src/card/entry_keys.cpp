@@ -1,6 +1,7 @@
 #include "card/entry_keys.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "card/checks.h"
 #include "card/dialect.h"
@@ -14,28 +15,37 @@ namespace {
 constexpr std::int64_t kKindBits = 7;
 
 // FNV-1a over the bytes, then the finalizer of MurmurHash3 to spread them: fixed here, as the
-// keys outlive the program that made them.
-std::uint64_t hashOf(std::string_view text) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
+// keys outlive the program that made them. Fed a byte at a time, so that a key's text need not
+// be made first.
+class KeyHash {
+  public:
+    void feed(unsigned char c) {
+        hash_ ^= c;
+        hash_ *= 0x100000001b3ULL;
     }
-    hash ^= hash >> 33;
-    hash *= 0xff51afd7ed558ccdULL;
-    hash ^= hash >> 33;
-    hash *= 0xc4ceb9fe1a85ec53ULL;
-    hash ^= hash >> 33;
-    return hash;
-}
+    std::int64_t key(KeyKind kind) const {
+        std::uint64_t hash = hash_;
+        hash ^= hash >> 33;
+        hash *= 0xff51afd7ed558ccdULL;
+        hash ^= hash >> 33;
+        hash *= 0xc4ceb9fe1a85ec53ULL;
+        hash ^= hash >> 33;
+        return static_cast<std::int64_t>(hash & ~std::uint64_t(kKindBits)) |
+               static_cast<std::int64_t>(kind);
+    }
+
+  private:
+    std::uint64_t hash_ = 0xcbf29ce484222325ULL;
+};
 
 }  // namespace
 
 KeyKind kindOf(std::int64_t key) { return static_cast<KeyKind>(key & kKindBits); }
 
 std::int64_t keyOf(KeyKind kind, std::string_view text) {
-    return static_cast<std::int64_t>(hashOf(text) & ~std::uint64_t(kKindBits)) |
-           static_cast<std::int64_t>(kind);
+    KeyHash hash;
+    for (unsigned char c : text) hash.feed(c);
+    return hash.key(kind);
 }
 
 std::string mailKey(std::string_view mail) { return lowerAscii(trimBlanks(mail)); }
@@ -67,15 +77,44 @@ void appendContentOf(int count, LineAt at, std::string& content) {
     }
 }
 
+// The key of a number written as digits with hyphens, brackets, dots or blanks at most, as
+// numberKey makes it, without making its text; none for any other number.
+std::optional<std::int64_t> plainNumberKey(std::string_view number) {
+    KeyHash hash;
+    bool digits = false;
+    for (char c : number) {
+        if (c >= '0' && c <= '9') {
+            hash.feed(static_cast<unsigned char>(c));
+            digits = true;
+        } else if (c != '-' && c != ' ' && c != '(' && c != ')' && c != '.') {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return std::nullopt;
+    return hash.key(KeyKind::Number);
+}
+
+// The key of a mail of printable ASCII without blanks, as mailKey makes it; none for another.
+std::optional<std::int64_t> plainMailKey(std::string_view mail) {
+    KeyHash hash;
+    for (char c : mail) {
+        if (c <= ' ' || c > '~') return std::nullopt;
+        hash.feed(static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
+    }
+    if (mail.empty()) return std::nullopt;
+    return hash.key(KeyKind::Mail);
+}
+
 // The keys of a card's lines, `at(p)` giving line p of `count`: read as readCard reads them,
 // without making its pieces.
 template <typename LineAt>
 void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string& content) {
     keys.clear();
-    auto add = [&keys](KeyKind kind, std::string_view text) {
-        if (text.empty()) return;
-        std::int64_t key = keyOf(kind, text);
+    auto addKey = [&keys](std::int64_t key) {
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+    };
+    auto add = [&addKey](KeyKind kind, std::string_view text) {
+        if (!text.empty()) addKey(keyOf(kind, text));
     };
     std::string_view name;
     for (int p = 0; p < count; ++p) {
@@ -87,10 +126,17 @@ void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string
                 size_t end = value.find(kJoin, start);
                 std::string_view piece = value.substr(start, end - start);
                 if (piece.find(':') != std::string_view::npos) {
-                    if (kind == ColumnKind::Numbers)
-                        add(KeyKind::Number, numberKey(pieceValue(piece)));
-                    else
-                        add(KeyKind::Mail, mailKey(pieceValue(piece)));
+                    std::string_view text = pieceValue(piece);
+                    if (kind == ColumnKind::Numbers) {
+                        if (std::optional<std::int64_t> key = plainNumberKey(text))
+                            addKey(*key);
+                        else
+                            add(KeyKind::Number, numberKey(text));
+                    } else if (std::optional<std::int64_t> key = plainMailKey(text)) {
+                        addKey(*key);
+                    } else {
+                        add(KeyKind::Mail, mailKey(text));
+                    }
                 }
                 if (end == std::string_view::npos) break;
                 start = end + kJoin.size();
@@ -123,12 +169,14 @@ std::string contentKey(const EntryRow& row) {
 
 int compareContent(const EntryRow& one, const EntryRow& other) {
     // The lines a content key is made of, one after another.
-    auto next = [](const EntryRow& row, int& p) -> std::optional<std::string_view> {
-        for (; p < kCardColumns; ++p)
-            if (isContentLine(row.at(p))) return row.at(p++);
+    auto next = [](const EntryRow& row, size_t& p) -> std::optional<std::string_view> {
+        for (size_t end = std::min(row.columns.size(), size_t(kCardColumns)); p < end; ++p)
+            if (const std::optional<std::string>& column = row.columns[p];
+                column && isContentLine(*column))
+                return *row.columns[p++];
         return std::nullopt;
     };
-    int p = 0, q = 0;
+    size_t p = 0, q = 0;
     for (;;) {
         std::optional<std::string_view> a = next(one, p), b = next(other, q);
         if (!a || !b) return a ? 1 : b ? -1 : 0;

@@ -235,6 +235,14 @@ constexpr std::pair<char32_t, char32_t> kKanjiForms[] = {
     {U'驛', U'駅'}, {U'關', U'関'}, {U'桒', U'桑'}, {U'髮', U'髪'}, {U'靜', U'静'}, {U'學', U'学'}};
 
 char32_t newKanjiForm(char32_t c) {
+    // Most kanji are none of the old forms, as a bit of their low ten bits says at once.
+    static const std::array<std::uint64_t, 16> kMaybeOld = [] {
+        std::array<std::uint64_t, 16> bits{};
+        for (const auto& form : kKanjiForms)
+            bits[(form.first >> 6) & 15] |= std::uint64_t(1) << (form.first & 63);
+        return bits;
+    }();
+    if (!(kMaybeOld[(c >> 6) & 15] >> (c & 63) & 1)) return c;
     for (const auto& [old, fresh] : kKanjiForms)
         if (c == old) return fresh;
     return c;
@@ -249,12 +257,8 @@ enum class KeyDepth { Name, Search, KanjiForms };
 // width; false for any other text, which ICU folds.
 bool keyByTables(std::string_view utf8, KeyDepth depth, std::string& key) {
     key.clear();
-    std::string_view text = utf8;
-    std::string widened;
-    if (hasHalfWidthKana(utf8)) {
-        widened = fullWidthKatakana(utf8);
-        text = widened;
-    }
+    key.reserve(utf8.size());
+    const std::string_view text = utf8;
     for (size_t i = 0; i < text.size();) {
         auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
         unsigned char lead = byte(i);
@@ -262,6 +266,17 @@ bool keyByTables(std::string_view utf8, KeyDepth depth, std::string& key) {
         if (lead < 0x80) {
             c = lead;
             i += 1;
+        } else if (char32_t half = halfKanaAt(text, i)) {
+            // Half-width kana as full-width, a voicing mark after the kana that takes it one
+            // character with it: ｶﾞ ガ, as NFKC makes them.
+            i += 3;
+            c = kFullOfHalf[half - 0xFF61];
+            char32_t mark = halfKanaAt(text, i);
+            if (mark == 0xFF9E || mark == 0xFF9F)
+                if (char32_t voiced = voicedKatakana(c, mark == 0xFF9F)) {
+                    c = voiced;
+                    i += 3;
+                }
         } else if (lead >= 0xE0 && lead < 0xF0 && i + 2 < text.size() &&
                    (byte(i + 1) & 0xC0) == 0x80 && (byte(i + 2) & 0xC0) == 0x80) {
             c = (lead & 0x0F) << 12 | (byte(i + 1) & 0x3F) << 6 | (byte(i + 2) & 0x3F);

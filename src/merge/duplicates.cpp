@@ -4,11 +4,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <numeric>
 #include <optional>
 #include <set>
 #include <span>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -636,6 +638,12 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     // A name no other entry has gets a value of its own (a name key's kind is 2, this one's 7).
     for (size_t i = 0; i < ids.size(); ++i)
         if (nameOf[i] == 0) nameOf[i] = static_cast<std::int64_t>(i) << 3 | 7;
+    // What kinds of keys each entry holds, shared or not (for the sure groups alone).
+    std::vector<unsigned> heldOf(sureOnly ? ids.size() : 0, 0);
+    for (const EntryKeyKinds& entry : kinds)
+        if (size_t i = places.find(entry.id); i != IdPlaces::kNone) heldOf[i] = entry.kinds;
+    constexpr unsigned kNumbers = 1u << static_cast<int>(KeyKind::Number),
+                       kMails = 1u << static_cast<int>(KeyKind::Mail);
     // A number or a mail that more than a handful of names share (an office's main number)
     // says nothing of any of them: its entries are not even read for it.
     std::vector<bool> live(contacts.size(), true), needed(ids.size(), false);
@@ -669,12 +677,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             // For the sure groups alone, an entry of a name that shares nothing more is read
             // only where it may complete another: numbers alone beside mails alone (its keys
             // say which it has).
-            std::vector<unsigned> heldOf(ids.size(), 0);
-            for (const EntryKeyKinds& entry : kinds)
-                if (size_t i = places.find(entry.id); i != IdPlaces::kNone) heldOf[i] = entry.kinds;
             auto heldBy = [&heldOf](size_t i) { return heldOf[i]; };
-            constexpr unsigned kNumbers = 1u << static_cast<int>(KeyKind::Number),
-                               kMails = 1u << static_cast<int>(KeyKind::Mail);
             for (const KeyRun& run : nameRuns) {
                 std::vector<size_t> halves;
                 size_t numbersOnly = 0, mailsOnly = 0;
@@ -692,6 +695,115 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             }
         }
     }
+    // The file of each entry: one import's cards, or the entry alone where it was typed in.
+    std::vector<EntryFile> files = entryFiles(connection);
+    auto fileOf = [&files](std::int64_t id) -> std::pair<std::int64_t, bool> {
+        auto after = std::upper_bound(
+            files.begin(), files.end(), id,
+            [](std::int64_t id, const EntryFile& file) { return id < file.firstId; });
+        if (after != files.begin() && id <= std::prev(after)->lastId)
+            return {std::prev(after)->firstId, std::prev(after)->phoneOwn};
+        return {-id, false};
+    };
+    // For the sure groups alone, one card kept in several books is told by its keys. Within a
+    // run of one name, entries linked by the numbers and mails they share are one person where
+    // no file holds two of them (see nameRun). Where those numbers and mails are shared with
+    // nobody else, and the person holds numbers and mails both, or nobody of the name could
+    // complete it (numbers alone beside mails alone), nothing else joins it or is joined for it:
+    // it is a group as it stands, merged without being read here.
+    std::vector<DuplicateGroup> unread;
+    if (sureOnly) {
+        std::vector<std::uint32_t> runsFrom(ids.size() + 1, 0);  // each entry's contact runs
+        for (const KeyRun& run : contacts)
+            for (size_t i : run) ++runsFrom[i + 1];
+        for (size_t i = 0; i < ids.size(); ++i) runsFrom[i + 1] += runsFrom[i];
+        std::vector<std::uint32_t> runsOf(runsFrom.back());
+        {
+            std::vector<std::uint32_t> next(runsFrom.begin(), runsFrom.end() - 1);
+            for (size_t r = 0; r < contacts.size(); ++r)
+                for (size_t i : contacts[r]) runsOf[next[i]++] = static_cast<std::uint32_t>(r);
+        }
+        // Runs of contacts within one name, and not left out as an office's.
+        std::vector<bool> ofOneName(contacts.size());
+        for (size_t r = 0; r < contacts.size(); ++r)
+            ofOneName[r] =
+                live[r] && std::all_of(contacts[r].begin(), contacts[r].end(), [&](size_t i) {
+                    return nameOf[i] == nameOf[contacts[r][0]];
+                });
+        std::vector<bool> byContent(ids.size(), false);
+        for (size_t i : contentShared) byContent[i] = true;
+        std::vector<size_t> unreadMembers, unreadEnds;    // the groups' entries, group by group
+        std::vector<std::pair<size_t, size_t>> byPerson;  // (its first entry, the entry)
+        std::vector<bool> spoilt;
+        std::vector<std::int64_t> filesOf;
+        std::vector<std::uint32_t> placeInRun(ids.size());
+        for (const KeyRun& run : nameRuns) {
+            for (size_t m = 0; m < run.size(); ++m)
+                placeInRun[run[m]] = static_cast<std::uint32_t>(m);
+            auto local = [&placeInRun](size_t i) { return placeInRun[i]; };
+            UnionFind linked(run.size());
+            spoilt.assign(run.size(), false);
+            size_t numbersOnly = 0, mailsOnly = 0;
+            for (size_t m = 0; m < run.size(); ++m) {
+                size_t i = run[m];
+                spoilt[m] = byContent[i];
+                numbersOnly += (heldOf[i] & (kNumbers | kMails)) == kNumbers;
+                mailsOnly += (heldOf[i] & (kNumbers | kMails)) == kMails;
+                for (std::uint32_t k = runsFrom[i]; k < runsFrom[i + 1]; ++k) {
+                    if (!ofOneName[runsOf[k]]) {
+                        spoilt[m] = true;
+                        continue;
+                    }
+                    for (size_t j : contacts[runsOf[k]]) linked.join(m, local(j));
+                }
+            }
+            byPerson.clear();
+            for (size_t m = 0; m < run.size(); ++m) byPerson.push_back({linked.find(m), m});
+            std::sort(byPerson.begin(), byPerson.end());
+            for (size_t from = 0, end; from < byPerson.size(); from = end) {
+                end = from + 1;
+                while (end < byPerson.size() && byPerson[end].first == byPerson[from].first) ++end;
+                if (end - from < 2) continue;
+                unsigned held = 0;
+                bool whole = true;
+                filesOf.clear();
+                for (size_t k = from; k < end && whole; ++k) {
+                    size_t m = byPerson[k].second;
+                    whole = !spoilt[m];
+                    held |= heldOf[run[m]];
+                    filesOf.push_back(fileOf(ids[run[m]]).first);
+                }
+                std::sort(filesOf.begin(), filesOf.end());
+                if (!whole || std::adjacent_find(filesOf.begin(), filesOf.end()) != filesOf.end())
+                    continue;
+                held &= kNumbers | kMails;
+                if ((held == kNumbers && mailsOnly > 0) || (held == kMails && numbersOnly > 0))
+                    continue;
+                for (size_t k = from; k < end; ++k) {
+                    size_t i = run[byPerson[k].second];
+                    needed[i] = false;
+                    unreadMembers.push_back(i);
+                }
+                unreadEnds.push_back(unreadMembers.size());
+            }
+        }
+        // In the order of their first entries.
+        std::vector<size_t> order(unreadEnds.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        auto firstOf = [&](size_t g) { return unreadMembers[g == 0 ? 0 : unreadEnds[g - 1]]; };
+        std::sort(order.begin(), order.end(),
+                  [&](size_t a, size_t b) { return firstOf(a) < firstOf(b); });
+        unread.resize(order.size());
+        for (size_t o = 0; o < order.size(); ++o) {
+            size_t g = order[o], from = g == 0 ? 0 : unreadEnds[g - 1];
+            unread[o].entries.resize(unreadEnds[g] - from);
+            for (size_t k = from; k < unreadEnds[g]; ++k) {
+                DuplicateEntry& entry = unread[o].entries[k - from];
+                entry.id = ids[unreadMembers[k]];
+                entry.phoneOwn = fileOf(entry.id).second;
+            }
+        }
+    }
     // Only the entries needed become candidates, each in its place among them; the runs are
     // told in those places.
     constexpr size_t kNone = static_cast<size_t>(-1);
@@ -706,21 +818,12 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     people.reserve(idOf.size());
     preferLargePages(people.data(), idOf.size() * sizeof(Candidate));
     people.resize(idOf.size());
-    std::vector<EntryFile> files = entryFiles(connection);
     for (size_t i = 0; i < ids.size(); ++i) {
         if (slot[i] == kNone) continue;
         Candidate& person = people[slot[i]];
         person.name = nameOf[i];
-        // The file of each entry: one import's cards, or the entry alone where it was typed in.
-        auto after = std::upper_bound(
-            files.begin(), files.end(), ids[i],
-            [](std::int64_t id, const EntryFile& file) { return id < file.firstId; });
-        if (after != files.begin() && ids[i] <= std::prev(after)->lastId) {
-            person.file = std::prev(after)->firstId;
-            person.phoneOwn = person.entry.phoneOwn = std::prev(after)->phoneOwn;
-        } else {
-            person.file = -ids[i];
-        }
+        std::tie(person.file, person.phoneOwn) = fileOf(ids[i]);
+        person.entry.phoneOwn = person.phoneOwn;
     }
     auto inSlots = [&slot](KeyRun& run) {
         size_t kept = 0;
@@ -888,7 +991,17 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
             groupOfLeader[leader] = groups.size();
             groups.push_back(groupOf(sureMembers[leader], DuplicateKind::Same, !sureOnly));
         }
-    if (sureOnly) return groups;
+    if (sureOnly) {
+        // Both in the order of their first entries.
+        std::vector<DuplicateGroup> all;
+        all.reserve(groups.size() + unread.size());
+        std::merge(std::make_move_iterator(groups.begin()), std::make_move_iterator(groups.end()),
+                   std::make_move_iterator(unread.begin()), std::make_move_iterator(unread.end()),
+                   std::back_inserter(all), [](const DuplicateGroup& a, const DuplicateGroup& b) {
+                       return a.entries.front().id < b.entries.front().id;
+                   });
+        return all;
+    }
     // Entries the user is asked about: of one name whom nothing else ties, or sharing only a
     // number or a mail. Each entry is in one group: one asked about beside a sure group is shown
     // in it, left out unless the user takes it in; the others make groups of their own.
@@ -1678,7 +1791,7 @@ struct GroupRows {
     std::vector<bool> phoneOwn;  // of each row
     size_t count = 0;            // rows in use
     std::optional<std::int64_t> nameFrom;
-    std::string firstName;  // the name the dialog showed first, for a message
+    std::string firstName;  // the name the dialog showed first, for a message; "" if none
     std::string seed;       // the store's identity seed
 };
 
@@ -1726,7 +1839,8 @@ MergedGroup mergedGroup(const GroupRows& group) {
     // person, which would tell nothing more.
     bool alike = true;
     for (size_t r = 0; alike && r < group.count; ++r) {
-        alike = group.rows[r].extras.empty() && sameContent(group.rows[r], group.rows.front());
+        alike = group.rows[r].extras.empty() &&
+                (r == 0 || sameContent(group.rows[r], group.rows.front()));
         for (const std::optional<std::string>& column : group.rows[r].columns) {
             if (!column) break;
             if (startsWithIgnoringCase(*column, "UID") ||
@@ -1738,6 +1852,7 @@ MergedGroup mergedGroup(const GroupRows& group) {
     // Of one card read twice only the name, the reading and the memory-dial number are
     // compared: its numbers and mails are not taken apart.
     std::vector<MergeEntry> rows;
+    rows.reserve(group.count);
     for (size_t r = 0; r < group.count; ++r)
         rows.push_back({group.rows[r], readCard(group.rows[r], kCardColumns, !alike),
                         alike ? Person() : readPerson(group.rows[r]), group.phoneOwn[r]});
@@ -1896,8 +2011,8 @@ MergedGroup mergedGroup(const GroupRows& group) {
         }
     }
     if (merged.columns.size() > static_cast<size_t>(kCardColumns))
-        throw TsunagiError("「" + group.firstName + "」をまとめると 1 件の行数が " +
-                           std::to_string(kCardColumns) +
+        throw TsunagiError("「" + (group.firstName.empty() ? shown : group.firstName) +
+                           "」をまとめると 1 件の行数が " + std::to_string(kCardColumns) +
                            " 行を超えるため、まとめられません。何も変更していません。");
     if (!alike) merged.extras = mergedExtras(base, others, base.row.id, shown, merged.notKept);
     if (completedName) {

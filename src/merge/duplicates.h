@@ -70,8 +70,10 @@ size_t bestNamedEntry(const DuplicateGroup& group);
 
 // The groups among all entries: sure groups first, in the order of their first entries, then
 // the possible ones.
-// With `sureOnly`, only the sure groups: what is merged without asking; their entries are kept
-// as read, for a merge of them right after (the store unchanged in between).
+// With `sureOnly`, only the sure groups: what is merged without asking, for a merge of them right
+// after (the store unchanged in between). Of their entries only the id and whether it is the
+// phone's own are sure to be told: a group that its keys alone make one person is not read, and
+// the others' entries are kept as read.
 std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly = false);
 
 struct MergeResult {

@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 
+#include "card/checks.h"
+#include "card/unicode.h"
 #include "import/vcf_import.h"
 #include "merge/duplicates.h"
 #include "store/entries.h"
@@ -219,6 +221,30 @@ TEST(EntryKeys, EachKindIsItsOwnAndAStoredKeyNeverChanges) {
     h *= 0xc4ceb9fe1a85ec53ULL;
     h ^= h >> 33;
     EXPECT_EQ(static_cast<std::uint64_t>(keyOf(KeyKind::Mail, "")), (h & ~7ULL) | 4);
+}
+
+TEST(EntryKeys, ACardsKeysAreThoseOfItsNumbersAndMailsAsWritten) {
+    // Plain numbers and mails are keyed as they are scanned; others by their text: one key
+    // either way.
+    const std::vector<std::string> numbers = {"090-1111-2222", "(03) 1234.5678", "+81 90 1111 2222",
+                                              "03-1234-5678 内線 12", "---"},
+                                   mails = {"Taro@Example.JP", " taro@example.jp ", "太郎@例.jp",
+                                            "a\tb@example.jp"};
+    std::vector<std::string> columns = {"N;CHARSET=SHIFT_JIS:山田;太郎"};
+    std::string numberLine = "TEL;CELL:" + numbers[0], mailLine = "EMAIL;INTERNET:" + mails[0];
+    for (size_t i = 1; i < numbers.size(); ++i) numberLine += "<>TEL;VOICE:" + numbers[i];
+    for (size_t i = 1; i < mails.size(); ++i) mailLine += "<>EMAIL;INTERNET:" + mails[i];
+    columns.push_back(numberLine);
+    columns.push_back(mailLine);
+    std::set<std::int64_t> expected = {keyOf(KeyKind::Name, personNameKey("山田;太郎"))};
+    for (const std::string& number : numbers)
+        if (std::string key = numberKey(number); !key.empty())
+            expected.insert(keyOf(KeyKind::Number, key));
+    for (const std::string& mail : mails) expected.insert(keyOf(KeyKind::Mail, mailKey(mail)));
+    EntryKeyMaker maker;
+    const std::vector<std::int64_t>& made = maker.keysOf(std::span<const std::string>(columns));
+    EXPECT_EQ(std::set<std::int64_t>(made.begin(), made.end()), expected);
+    EXPECT_EQ(made.size(), expected.size());  // each once
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <vector>
 
 #include "card/checks.h"
 #include "card/entry_keys.h"
@@ -72,6 +73,18 @@ std::multiset<std::string> people(const tsunagi::Store& store) {
     return all;
 }
 
+// The ids of the sure groups' entries the user is not asked about, group by group.
+std::vector<std::vector<std::int64_t>> idsOf(const std::vector<tsunagi::DuplicateGroup>& groups) {
+    std::vector<std::vector<std::int64_t>> ids;
+    for (const tsunagi::DuplicateGroup& group : groups) {
+        if (!group.sure()) continue;
+        std::vector<std::int64_t>& entries = ids.emplace_back();
+        for (const tsunagi::DuplicateEntry& entry : group.entries)
+            if (!entry.asked) entries.push_back(entry.id);
+    }
+    return ids;
+}
+
 // The two books read in this order and merged; false where the merge would not fit.
 bool readAndMerge(const tsunagi::Store& store, const std::string& first, const std::string& second,
                   std::set<std::string>* before) {
@@ -85,6 +98,11 @@ bool readAndMerge(const tsunagi::Store& store, const std::string& first, const s
     if (before) *before = mailsAndNumbers(store);
     std::vector<tsunagi::DuplicateGroup> groups = tsunagi::findDuplicates(store, true);
     std::erase_if(groups, [](const tsunagi::DuplicateGroup& group) { return !group.sure(); });
+    // The groups merged unasked are the sure ones the dialog shows, however they were found.
+    if (idsOf(groups) != idsOf(tsunagi::findDuplicates(store))) {
+        std::fprintf(stderr, "the sure groups alone differ from the dialog's\n");
+        std::abort();
+    }
     try {
         tsunagi::mergeDuplicates(store, groups);
     } catch (const tsunagi::TsunagiError&) {

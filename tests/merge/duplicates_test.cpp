@@ -55,6 +55,29 @@ TEST(Duplicates, NamesEqualOnceNormalisedAndAFileReadTwice) {
     EXPECT_EQ(groups.back().kind, DuplicateKind::Possible);
 }
 
+TEST(Duplicates, ACardKeptTwiceIsCompletedByTheMailsOfItsName) {
+    Store store = Store::inMemory();
+    // The phone's numbers twice, and the PC's mails of the same name: one person of three.
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;CELL:09011112222",
+                "X-JPG-MDNO:1", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;CELL:09011112222",
+                "X-JPG-MDNO:2", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "EMAIL;INTERNET:taro@example.jp",
+                "END:VCARD"});
+    // A card with both kept twice beside a namesake of another number: the two alone.
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:鈴木;花子", "TEL;CELL:09033334444",
+                "EMAIL;INTERNET:hanako@example.jp", "END:VCARD"});
+    add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:鈴木;花子", "TEL;CELL:09033334444",
+                "EMAIL;INTERNET:hanako@example.jp", "END:VCARD"});
+    add(store,
+        {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:鈴木;花子", "TEL;CELL:09055556666", "END:VCARD"});
+    const std::vector<std::vector<std::int64_t>> same{{1, 2, 3}, {4, 5}};
+    EXPECT_EQ(ids(findDuplicates(store, true), true), same);
+    std::vector<DuplicateGroup> groups = findDuplicates(store);
+    EXPECT_EQ(ids(groups, true), same);
+    EXPECT_EQ(ids(groups, true, true), (std::vector<std::vector<std::int64_t>>{{}, {6}}));
+}
+
 TEST(Duplicates, AFamilySharingAHomeNumberIsOnlyPossiblyTheSame) {
     Store store = Store::inMemory();
     add(store, {"BEGIN:VCARD", "N;CHARSET=SHIFT_JIS:山田;太郎", "TEL;VOICE;HOME:03-1234-5678",

@@ -480,11 +480,12 @@ TEST(SamePerson, AMiddleNameCompletesTheNameOrIsNamed) {
         Store store = Store::inMemory();
         importFile(store, folder.write("one.vcf", one), FileKind::PhoneCards);
         importFile(store, folder.write("two.vcf", two), FileKind::PhoneCards);
-        std::vector<DuplicateGroup> groups = findDuplicates(store, true);
-        EXPECT_EQ(groups.size(), 1u);
         // The dialog shows what the phone's lines do not hold, so that the two are told apart.
         std::set<std::string> fullNames;
-        for (const DuplicateEntry& entry : groups.front().entries) fullNames.insert(entry.fullName);
+        std::vector<DuplicateGroup> shown = findDuplicates(store);
+        for (const DuplicateEntry& entry : shown.front().entries) fullNames.insert(entry.fullName);
+        std::vector<DuplicateGroup> groups = findDuplicates(store, true);
+        EXPECT_EQ(groups.size(), 1u);
         EXPECT_TRUE(fullNames.count("Dr. John A. Smith Jr.") || fullNames.count("松田6恵"));
         notKept = mergeDuplicates(store, groups).notKept;
         std::string written = folder.file("out.vcf");
