@@ -2070,7 +2070,22 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     // Entries found a moment ago come as they were read, where no group can have changed
     // another's.
     const bool heldRows = apart(groups);
-    auto read = [&entries, &seed, heldRows](const DuplicateGroup& group, GroupRows& rows) {
+    // Entries not kept as found (a group its keys alone made) are read here first, all in the
+    // order of the store, and packed as those found were: far faster than each by its id as its
+    // group comes.
+    std::vector<std::pair<std::int64_t, std::string>> unread;
+    if (heldRows) {
+        for (const DuplicateGroup& group : groups)
+            if (group.entries.size() >= 2)
+                for (const DuplicateEntry& entry : group.entries)
+                    if (!entry.asked && entry.held.empty()) unread.push_back({entry.id, {}});
+        std::sort(unread.begin(), unread.end());
+        EntriesInOrder inOrder(connection);
+        EntryRow row;
+        for (auto& [id, packed] : unread)
+            if (inOrder.read(id, row)) packRow(row, packed);
+    }
+    auto read = [&entries, &seed, &unread, heldRows](const DuplicateGroup& group, GroupRows& rows) {
         rows.count = 0;
         rows.nameFrom = group.nameFrom;
         rows.firstName = group.entries.front().name;
@@ -2082,6 +2097,13 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
             rows.phoneOwn[rows.count] = entry.phoneOwn;
             if (heldRows && !entry.held.empty()) {
                 unpackRow(entry.held, rows.rows[rows.count++]);
+                continue;
+            }
+            if (heldRows) {
+                auto at = std::lower_bound(unread.begin(), unread.end(),
+                                           std::pair<std::int64_t, std::string>{entry.id, {}});
+                if (at != unread.end() && at->first == entry.id && !at->second.empty())
+                    unpackRow(at->second, rows.rows[rows.count++]);
                 continue;
             }
             if (entries.read(entry.id, rows.rows[rows.count])) ++rows.count;

@@ -616,6 +616,46 @@ std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id) {
     return EntryById(connection).read(id);
 }
 
+EntriesInOrder::EntriesInOrder(Connection& connection)
+    : rows_{connection.prepare("select " + rowColumns(kFirstColumns) +
+                               " from radio_v401sh where id>=? order by id;"),
+            kFirstColumns},
+      extras_{connection.prepare(
+                  "select entry_id, lines from entry_extras where entry_id>=? order by entry_id;"),
+              0},
+      whole_(connection.prepare("select " + rowColumns() + " from radio_v401sh where id=?;")) {}
+
+bool EntriesInOrder::Walk::reach(std::int64_t id) {
+    // Stepping over a few rows costs less than seeking anew.
+    constexpr std::int64_t kNear = 16;
+    if (on && at >= id) return true;
+    if (on && id - at <= kNear) {
+        while (at < id) {
+            if (!(on = statement.step())) return false;
+            at = statement.integer(idColumn);
+        }
+        return true;
+    }
+    statement.reset();
+    statement.bind(1, id);
+    if ((on = statement.step())) at = statement.integer(idColumn);
+    return on;
+}
+
+bool EntriesInOrder::read(std::int64_t id, EntryRow& row) {
+    if (!rows_.reach(id) || rows_.at != id) return false;
+    readRow(rows_.statement, row, kFirstColumns);
+    if (row.columns[kFirstColumns - 1]) {
+        whole_.reset();
+        whole_.bind(1, id);
+        if (whole_.step()) readRow(whole_, row);
+    }
+    row.extras.clear();
+    if (extras_.reach(id) && extras_.at == id)
+        splitExtras(extras_.statement.textView(1).value_or(""), row.extras);
+    return true;
+}
+
 EntryById::EntryById(Connection& connection)
     : selectFirst_(connection.prepare(
           "select " + rowColumns(kFirstColumns) +

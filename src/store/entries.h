@@ -148,6 +148,30 @@ EntryRows heldRows(std::vector<EntryRow> rows);
 
 std::optional<EntryRow> readEntry(Connection& connection, std::int64_t id);
 
+// Reads entries in ascending id: one near the last read by stepping on to it, one far off by
+// seeking it, so that runs of neighbours cost far less than reading each by its id. The store
+// must not change while it reads.
+class EntriesInOrder {
+  public:
+    explicit EntriesInOrder(Connection& connection);
+    // Reads into `row`, reusing the strings it holds; false when no entry has that id. Each id
+    // asked for is above the one before.
+    bool read(std::int64_t id, EntryRow& row);
+
+  private:
+    // Rows in ascending id from one sought, and the row it stands on.
+    struct Walk {
+        Statement statement;
+        int idColumn;
+        bool on = false;
+        std::int64_t at = 0;
+        // Stands on the first row of `id` or above; false where none is.
+        bool reach(std::int64_t id);
+    };
+    Walk rows_, extras_;
+    Statement whole_;  // a row of more columns than the walk reads
+};
+
 // Reads, rewrites and deletes entries by id with statements prepared once: for the many entries
 // that merging duplicates touches. A rewritten entry loses its keys until they are made anew.
 class EntryById {

@@ -290,6 +290,34 @@ TEST(Store, TooManyLinesForOneRowIsRefusedAndTransactionRollsBack) {
     EXPECT_EQ(countEntries(connection), 0);
 }
 
+// Entries read in ascending id, near ones stepped to and far ones sought, come as each read by
+// its id does: the wide ones whole, each with its own kept lines, none for a missing id.
+TEST(Store, EntriesReadInOrderAreThoseReadByTheirIds) {
+    Store store = Store::inMemory();
+    Connection connection = store.open();
+    EntryInserter inserter(connection);
+    std::vector<std::string> wide = card("wide");
+    for (int line = 0; line < 40; ++line)
+        wide.insert(wide.end() - 1, "NOTE:" + std::to_string(line));
+    for (int i = 1; i <= 120; ++i) {
+        std::vector<std::string> extras;
+        if (i % 3 == 0) extras.push_back("NOTE:kept " + std::to_string(i));
+        inserter.insert(i % 7 == 0 ? wide : card("n" + std::to_string(i)), extras);
+    }
+    EntryById byId(connection);
+    for (std::int64_t gone : {5, 6, 9, 60}) byId.erase(gone);
+    EntriesInOrder inOrder(connection);
+    EntryRow walked, sought;
+    for (std::int64_t id : {1, 2, 3, 5, 7, 8, 9, 12, 30, 31, 60, 61, 100, 119, 120, 121, 500}) {
+        bool found = byId.read(id, sought);
+        ASSERT_EQ(inOrder.read(id, walked), found) << id;
+        if (!found) continue;
+        EXPECT_EQ(walked.id, id);
+        EXPECT_EQ(walked.columns, sought.columns) << id;
+        EXPECT_EQ(walked.extras, sought.extras) << id;
+    }
+}
+
 // A snapshot gives the list back as it was: ids, lines and kept lines (any bytes) all.
 TEST(Store, ASnapshotPutsTheListBackAsItWas) {
     Store store = Store::inMemory();
