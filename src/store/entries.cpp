@@ -629,9 +629,13 @@ bool EntriesInOrder::Walk::reach(std::int64_t id) {
     // Stepping over a few rows costs less than seeking anew.
     constexpr std::int64_t kNear = 16;
     if (on && at >= id) return true;
+    if (past) return false;  // no row above one sought before
     if (on && id - at <= kNear) {
         while (at < id) {
-            if (!(on = statement.step())) return false;
+            if (!(on = statement.step())) {
+                past = true;
+                return false;
+            }
             at = statement.integer(idColumn);
         }
         return true;
@@ -639,6 +643,7 @@ bool EntriesInOrder::Walk::reach(std::int64_t id) {
     statement.reset();
     statement.bind(1, id);
     if ((on = statement.step())) at = statement.integer(idColumn);
+    past = !on;
     return on;
 }
 

@@ -164,6 +164,7 @@ class EntriesInOrder {
         Statement statement;
         int idColumn;
         bool on = false;
+        bool past = false;  // past the last row
         std::int64_t at = 0;
         // Stands on the first row of `id` or above; false where none is.
         bool reach(std::int64_t id);
