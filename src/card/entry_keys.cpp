@@ -96,12 +96,12 @@ std::optional<std::int64_t> plainNumberKey(std::string_view number) {
 
 // The key of a mail of printable ASCII without blanks, as mailKey makes it; none for another.
 std::optional<std::int64_t> plainMailKey(std::string_view mail) {
+    if (mail.empty()) return std::nullopt;
     KeyHash hash;
     for (char c : mail) {
         if (c <= ' ' || c > '~') return std::nullopt;
         hash.feed(static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
     }
-    if (mail.empty()) return std::nullopt;
     return hash.key(KeyKind::Mail);
 }
 

@@ -740,7 +740,6 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         for (const KeyRun& run : nameRuns) {
             for (size_t m = 0; m < run.size(); ++m)
                 placeInRun[run[m]] = static_cast<std::uint32_t>(m);
-            auto local = [&placeInRun](size_t i) { return placeInRun[i]; };
             UnionFind linked(run.size());
             spoilt.assign(run.size(), false);
             size_t numbersOnly = 0, mailsOnly = 0;
@@ -754,7 +753,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
                         spoilt[m] = true;
                         continue;
                     }
-                    for (size_t j : contacts[runsOf[k]]) linked.join(m, local(j));
+                    for (size_t j : contacts[runsOf[k]]) linked.join(m, placeInRun[j]);
                 }
             }
             byPerson.clear();
