@@ -212,7 +212,12 @@ void makeMissingKeys(Connection& connection) {
 
 std::vector<SharedKey> sharedEntryKeys(Connection& connection, std::vector<EntryKeyKinds>* kinds,
                                        HeldKeys* held) {
-    if (held && held->whole && static_cast<int>(held->kinds.size()) == countEntries(connection))
+    // The held keys are those of the entries while the store's handle has changed no row since
+    // they were last whole; where that is not known, while as many entries are held as there
+    // are (counting them reads the whole table).
+    if (held && held->whole &&
+        (held->changedRows >= 0 ? held->changedRows == connection.changedRows()
+                                : static_cast<int>(held->kinds.size()) == countEntries(connection)))
         return sharedKeys(*held, kinds);
     Statement made = connection.prepare("PRAGMA user_version;");
     bool current = made.step() && made.integer(0) == kEntryKeysVersion;

@@ -15,7 +15,10 @@ CardWriter::CardWriter(const Store& store, const std::string& file, const Import
       makesKeys_(store.keysAtImport()),
       held_(store.heldKeys() && store.heldKeys()->whole ? store.heldKeys() : nullptr),
       reporter_(progress, file) {
-    if (held_) heldFrom_ = {held_->keys.size(), held_->kinds.size()};
+    if (held_) {
+        heldFrom_ = {held_->keys.size(), held_->kinds.size()};
+        heldUntouched_ = held_->changedRows == connection_.changedRows();
+    }
     forgetKeysUnlessMadeBy(connection_, kEntryKeysVersion);
 }
 
@@ -75,6 +78,7 @@ long CardWriter::commit() {
     if (file_.firstId != 0) recordEntryFile(connection_, file_);
     transaction_.commit();
     committed_ = true;
+    if (held_) held_->changedRows = heldUntouched_ ? connection_.changedRows() : -1;
     return reporter_.cards();
 }
 

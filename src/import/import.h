@@ -107,6 +107,8 @@ class CardWriter {
     // after the first `heldFrom_` (keys, entries), and taken away again unless committed.
     HeldKeys* held_;
     std::pair<size_t, size_t> heldFrom_;
+    // Whether the store's handle had changed nothing since the held keys were last whole.
+    bool heldUntouched_ = false;
     bool committed_ = false;
     std::vector<NewEntry> unkeyed_;
     ProgressReporter reporter_;

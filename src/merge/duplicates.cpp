@@ -1800,6 +1800,7 @@ struct MergedGroup {
     std::vector<std::string> columns, extras;
     bool columnsAsStored = false;   // the entry at `place` holds these columns already
     std::vector<std::int64_t> ids;  // every entry of the group
+    std::vector<bool> withExtras;   // whether each of them holds lines beyond the phone's
     std::vector<std::string> notKept;
 };
 
@@ -1824,10 +1825,13 @@ void keepIdentity(const MergeEntry& base, const std::vector<const MergeEntry*>& 
     });
     if (!base.person.uid.empty() || base.row.id != merged.place)
         merged.extras.push_back("UID:" + uid);
-    std::unordered_set<std::string> seen{uid};
+    // A handful each: found again by looking through them.
+    std::vector<std::string_view> seen{uid};
     for (const std::string& other : absorbed)
-        if (seen.insert(other).second)
+        if (std::find(seen.begin(), seen.end(), other) == seen.end()) {
+            seen.push_back(other);
             merged.extras.push_back(std::string(kMergedUid) + ":" + other);
+        }
 }
 
 // Merges one group's entries. Touches no store, so that it may run beside the one that reads
@@ -1838,8 +1842,10 @@ MergedGroup mergedGroup(const GroupRows& group) {
     // person, which would tell nothing more.
     bool alike = true;
     for (size_t r = 0; alike && r < group.count; ++r) {
+        // Rows of the same lines in the same places are alike without taking their lines apart.
         alike = group.rows[r].extras.empty() &&
-                (r == 0 || sameContent(group.rows[r], group.rows.front()));
+                (r == 0 || group.rows[r].columns == group.rows.front().columns ||
+                 sameContent(group.rows[r], group.rows.front()));
         for (const std::optional<std::string>& column : group.rows[r].columns) {
             if (!column) break;
             if (startsWithIgnoringCase(*column, "UID") ||
@@ -1863,6 +1869,7 @@ MergedGroup mergedGroup(const GroupRows& group) {
     for (const MergeEntry& read : rows) {
         merged.place = std::min(merged.place, read.row.id);
         merged.ids.push_back(read.row.id);
+        merged.withExtras.push_back(!read.row.extras.empty());
     }
     struct Rank {
         bool picked;
@@ -1876,7 +1883,12 @@ MergedGroup mergedGroup(const GroupRows& group) {
     std::vector<Rank> ranked;
     for (size_t i = 0; i < rows.size(); ++i) {
         std::string name = rows[i].card.name.value_or("");
-        auto [apart, kanji, width, text] = nameRank(name);
+        // Of one name read twice, ranked once.
+        auto [apart, kanji, width, text] =
+            i > 0 && name == ranked.back().name
+                ? std::tuple(std::get<0>(ranked.back().kind), std::get<1>(ranked.back().kind),
+                             std::get<2>(ranked.back().kind), std::string())
+                : nameRank(name);
         size_t users = std::count_if(rows.begin(), rows.end(), [&name](const MergeEntry& other) {
             return other.card.name.value_or("") == name;
         });
@@ -1923,7 +1935,8 @@ MergedGroup mergedGroup(const GroupRows& group) {
     // the person still holds another way (its reading, the reading in Latin letters, a
     // nickname, the same name in other kanji forms, widths or words around it) goes; any other
     // is named.
-    std::string shown = shownName(base.card.name.value_or(""));
+    // Cards read twice name nobody in a message unless they cannot be merged.
+    std::string shown = alike ? std::string() : shownName(base.card.name.value_or(""));
     std::string keptName = base.card.name.value_or("");
     std::vector<std::string> namesLeft;
     if (!alike && !trimBlanks(keptName).empty())
@@ -2010,9 +2023,11 @@ MergedGroup mergedGroup(const GroupRows& group) {
         }
     }
     if (merged.columns.size() > static_cast<size_t>(kCardColumns))
-        throw TsunagiError("「" + (group.firstName.empty() ? shown : group.firstName) +
-                           "」をまとめると 1 件の行数が " + std::to_string(kCardColumns) +
-                           " 行を超えるため、まとめられません。何も変更していません。");
+        throw TsunagiError(
+            "「" +
+            (!group.firstName.empty() ? group.firstName : shownName(base.card.name.value_or(""))) +
+            "」をまとめると 1 件の行数が " + std::to_string(kCardColumns) +
+            " 行を超えるため、まとめられません。何も変更していません。");
     if (!alike) merged.extras = mergedExtras(base, others, base.row.id, shown, merged.notKept);
     if (completedName) {
         std::string value;
@@ -2109,17 +2124,22 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         }
         return rows.count >= 2;
     };
+    // Only what is stored beside an entry is deleted with it: the rows were read whole, and a
+    // store whose keys are held in memory stores none.
+    const bool anyKeys = keysStored(connection);
     auto write = [&](const MergedGroup& merged) {
-        if (merged.columnsAsStored)
-            entries.rewriteExtras(merged.place, merged.extras);
-        else
-            entries.rewrite(merged.place, merged.columns, merged.extras);
-        for (std::int64_t id : merged.ids) {
+        for (size_t m = 0; m < merged.ids.size(); ++m) {
+            std::int64_t id = merged.ids[m];
+            StoredBeside beside{.extras = merged.withExtras[m], .keys = anyKeys};
             touched.insert(id);
             if (id == merged.place) {
+                if (merged.columnsAsStored)
+                    entries.rewriteExtras(id, merged.extras, beside);
+                else
+                    entries.rewrite(id, merged.columns, merged.extras, beside);
                 kept.insert(id);
             } else {
-                entries.erase(id);
+                entries.erase(id, beside);
                 kept.erase(id);
             }
         }

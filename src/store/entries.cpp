@@ -491,6 +491,7 @@ std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries,
 
 void HeldKeys::letGo() {
     whole = false;
+    changedRows = -1;
     keys = {};
     kinds = {};
     sorted = false;
@@ -714,14 +715,14 @@ void runWith(Statement& statement, std::int64_t id) {
 
 }  // namespace
 
-void EntryById::erase(std::int64_t id) {
+void EntryById::erase(std::int64_t id, StoredBeside beside) {
     runWith(delete_, id);
-    runWith(deleteExtras_, id);
-    runWith(deleteKeys_, id);
+    if (beside.extras) runWith(deleteExtras_, id);
+    if (beside.keys) runWith(deleteKeys_, id);
 }
 
 void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns,
-                        const std::vector<std::string>& extras) {
+                        const std::vector<std::string>& extras, StoredBeside beside) {
     checkCardColumns(columns.size());
     update_.reset();
     // The columns are bound without copying them, and the bindings outlive a reset: only the
@@ -734,12 +735,13 @@ void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns
     update_.bind(kCardColumns + 1, id);
     update_.step();
     update_.reset();
-    runWith(deleteKeys_, id);
-    rewriteExtras(id, extras);
+    if (beside.keys) runWith(deleteKeys_, id);
+    rewriteExtras(id, extras, beside);
 }
 
-void EntryById::rewriteExtras(std::int64_t id, const std::vector<std::string>& extras) {
-    runWith(deleteExtras_, id);
+void EntryById::rewriteExtras(std::int64_t id, const std::vector<std::string>& extras,
+                              StoredBeside beside) {
+    if (beside.extras) runWith(deleteExtras_, id);
     if (extras.empty()) return;
     joinExtras(extras, joined_);
     insertExtras_.reset();
@@ -763,6 +765,11 @@ bool updateEntry(Connection& connection, std::int64_t id, const std::vector<std:
 }
 
 void deleteEntry(Connection& connection, std::int64_t id) { EntryById(connection).erase(id); }
+
+bool keysStored(Connection& connection) {
+    Statement any = connection.prepare("select exists (select 1 from entry_keys);");
+    return any.step() && any.integer(0) != 0;
+}
 
 void clearEntries(Connection& connection) {
     // The store is encrypted, so overwriting every freed page (SQLCipher's default) only costs

@@ -173,6 +173,13 @@ class EntriesInOrder {
     Statement whole_;  // a row of more columns than the walk reads
 };
 
+// What may be stored beside an entry's row: where the caller knows there is none of it, it is
+// not sought to be deleted.
+struct StoredBeside {
+    bool extras = true;  // lines beyond the phone's
+    bool keys = true;
+};
+
 // Reads, rewrites and deletes entries by id with statements prepared once: for the many entries
 // that merging duplicates touches. A rewritten entry loses its keys until they are made anew.
 class EntryById {
@@ -181,13 +188,14 @@ class EntryById {
     std::optional<EntryRow> read(std::int64_t id);
     // Reads into `row`, reusing the strings it holds; false when no entry has that id.
     bool read(std::int64_t id, EntryRow& row);
-    void erase(std::int64_t id);
+    void erase(std::int64_t id, StoredBeside beside = {});
     // Rewrites columns 1 to n with `columns`, empties the columns after them and replaces what
     // the entry holds beyond them.
     void rewrite(std::int64_t id, const std::vector<std::string>& columns,
-                 const std::vector<std::string>& extras);
+                 const std::vector<std::string>& extras, StoredBeside beside = {});
     // Replaces only what the entry holds beyond its columns; its columns, and so its keys, stay.
-    void rewriteExtras(std::int64_t id, const std::vector<std::string>& extras);
+    void rewriteExtras(std::int64_t id, const std::vector<std::string>& extras,
+                       StoredBeside beside = {});
 
   private:
     Statement selectFirst_;  // the first columns alone
@@ -200,6 +208,9 @@ class EntryById {
     std::string joined_;
     size_t boundColumns_ = 0;  // the columns the update has bound
 };
+
+// Whether the keys of any entry are stored beside it.
+bool keysStored(Connection& connection);
 
 // What an entry holds beyond the phone's lines as it is stored: one content line to a line.
 void joinExtras(std::span<const std::string> extras, std::string& joined);
@@ -254,6 +265,10 @@ struct HeldKeys {
     std::vector<EntryKeyKinds> kinds;  // every entry imported, those without keys too
     // False once something else changed the entries: the keys say nothing any more.
     bool whole = true;
+    // The rows the store's one handle had changed when the keys were last known to be those of
+    // every entry (Connection::changedRows): while it has changed no more, nothing else changed
+    // the entries. -1 where that is not known; the entries are then counted instead.
+    std::int64_t changedRows = -1;
     void letGo();
 };
 // The same as sharedKeys over keys held in memory, which it sorts where they are.

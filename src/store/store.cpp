@@ -299,6 +299,8 @@ void Connection::execute(std::string_view sql) {
 
 std::int64_t Connection::lastInsertId() const { return sqlite3_last_insert_rowid(db_.get()); }
 
+std::int64_t Connection::changedRows() const { return sqlite3_total_changes(db_.get()); }
+
 Statement Connection::prepare(std::string_view sql) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_.get(), sql.data(), static_cast<int>(sql.size()), &statement,
@@ -384,6 +386,7 @@ void Store::createFile(const std::string& path) {
 
 void Store::holdKeysInMemory() {
     heldKeys_ = std::make_shared<HeldKeys>();
+    if (kept_) heldKeys_->changedRows = Connection(kept_, location_.path).changedRows();
     // Room for a million keys is only address space until it is used; growing into it
     // instead would copy the keys and touch fresh memory at every step.
     heldKeys_->keys.reserve(size_t(1) << 20);

@@ -83,6 +83,9 @@ class Connection {
     Statement prepare(std::string_view sql);
     // The id the last insert on this connection gave its row.
     std::int64_t lastInsertId() const;
+    // The rows inserted, updated or deleted through this connection's database handle since it
+    // was opened: what another connection to the same handle changed counts too.
+    std::int64_t changedRows() const;
     const std::string& name() const { return name_; }
 
   private:

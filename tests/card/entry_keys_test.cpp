@@ -18,11 +18,11 @@ namespace tsunagi {
 namespace {
 
 // The entries that share each key, as sets of ids.
-std::set<std::vector<std::int64_t>> sharing(Connection& connection) {
+std::set<std::vector<std::int64_t>> sharing(Connection& connection, HeldKeys* held = nullptr) {
     std::set<std::vector<std::int64_t>> runs;
     std::vector<std::int64_t> run;
     std::optional<std::int64_t> key;
-    for (const SharedKey& shared : sharedEntryKeys(connection)) {
+    for (const SharedKey& shared : sharedEntryKeys(connection, nullptr, held)) {
         if (key && *key != shared.key) runs.insert(std::exchange(run, {}));
         key = shared.key;
         run.push_back(shared.id);
@@ -98,6 +98,23 @@ TEST(EntryKeys, MadeWhenAFileIsReadAndKeptInStepWithEveryChange) {
     EXPECT_EQ(keyRows(unkeyed), 0);
     EXPECT_EQ(sharing(unkeyed), (std::set<std::vector<std::int64_t>>{{1, 4}, {2, 5}, {3, 6}}));
     EXPECT_EQ(keyRows(unkeyed), 6);
+
+    // A store that holds its keys in memory finds by them until anything else changes a row,
+    // the number of entries staying the same; then by keys made from the entries.
+    Store held = Store::inMemory();
+    held.holdKeysInMemory();
+    ASSERT_EQ(importVcfFile(held, path), 3);
+    ASSERT_EQ(importVcfFile(held, path), 3);
+    Connection changed = held.open();
+    EXPECT_EQ(sharing(changed, held.heldKeys()),
+              (std::set<std::vector<std::int64_t>>{{1, 4}, {2, 5}, {3, 6}}));
+    EXPECT_EQ(keyRows(changed), 0);
+    ASSERT_TRUE(updateEntry(changed, 4,
+                            {"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=SHIFT_JIS:Ito;Jun",
+                             "TEL;CELL:09055556666", "X-JPG-MDNO:1", "END:VCARD"}));
+    EXPECT_EQ(sharing(changed, held.heldKeys()),
+              (std::set<std::vector<std::int64_t>>{{2, 5}, {3, 6}}));
+    EXPECT_EQ(keyRows(changed), 6);
 }
 
 TEST(EntryKeys, KeysMadeAnotherWayOrMissingAreMadeAnew) {
