@@ -199,6 +199,10 @@ std::string shownName(std::string_view stored) {
             ++i;
         } else if (stored[i] == ';') {
             if (++part == 2) break;
+        } else if (stored[i] == '\r' || stored[i] == '\n') {
+            // A name of two lines (another program's) is shown on one: CR LF is one blank.
+            if (stored[i] == '\n' || i + 1 == stored.size() || stored[i + 1] != '\n')
+                parts[part] += ' ';
         } else {
             parts[part] += stored[i];
         }

@@ -383,6 +383,12 @@ std::string writeAs(FileKind kind, const EntryRows& all, const KeptBeyond& kept,
             std::to_string(numbersLeftOut.cardWords) + " 行は書き出していません（" +
             namedEntries(numbersLeftOut.cardWordEntries) + "）。";
     }
+    if (numbersLeftOut.lineBreaks > 0) {
+        if (!note.empty()) note += "\n";
+        note += "電話機のファイルは 1 行の途中で改行できないため、改行 " +
+                std::to_string(numbersLeftOut.lineBreaks) + " か所は空白にして書き出しました（" +
+                namedEntries(numbersLeftOut.lineBreakEntries) + "）。";
+    }
     if (std::string held = notHeldNote(); !held.empty()) note += (note.empty() ? "" : "\n") + held;
     return note;
 }

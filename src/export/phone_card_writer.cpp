@@ -28,6 +28,55 @@ std::optional<std::string> phoneNumberPiece(std::string_view piece, bool& extens
     return written;
 }
 
+// Whether a line's property says its value is quoted-printable, whose lines continue after a
+// "=" at their end.
+bool declaresQuotedPrintable(std::string_view line) {
+    std::string head(line.substr(0, line.find(':')));
+    for (char& c : head) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return head.find("QUOTED-PRINTABLE") != std::string::npos;
+}
+
+// Appends `line` with each line break inside it that would not read back so written as a
+// blank: a CR or an LF alone, which is no line end of the phone's, and a CR LF that neither
+// continues a quoted-printable value (a "=" before it) nor goes on into a line the phone reads
+// as the one before continued (text without a colon: see classifyLine). The phone's own lines
+// continue only so; another program's name of two lines ("Smith: Jr" on the second) would
+// end the line half-way. Returns how many breaks became blanks.
+long appendOneLine(std::string_view line, std::string& lines) {
+    if (line.find('\n') == std::string_view::npos && line.find('\r') == std::string_view::npos) {
+        lines.append(line);
+        return 0;
+    }
+    long blanks = 0;
+    std::optional<bool> quotedPrintable;
+    for (size_t at = 0; at < line.size(); ++at) {
+        char c = line[at];
+        if (c != '\r' && c != '\n') {
+            lines.push_back(c);
+            continue;
+        }
+        if (c == '\r' && at + 1 < line.size() && line[at + 1] == '\n') {
+            std::string_view next = line.substr(at + 2);
+            next = next.substr(0, next.find_first_of("\r\n"));
+            bool continues =
+                !next.empty() &&
+                ((at > 0 && line[at - 1] == '=' &&
+                  (quotedPrintable ? *quotedPrintable
+                                   : *(quotedPrintable = declaresQuotedPrintable(line)))) ||
+                 (next[0] != ' ' && next[0] != '\t' &&
+                  classifyLine(next) == LineKind::Continuation));
+            ++at;  // the pair is one break
+            if (continues) {
+                lines.append("\r\n");
+                continue;
+            }
+        }
+        lines.push_back(' ');
+        ++blanks;
+    }
+    return blanks;
+}
+
 }  // namespace
 
 std::string entryName(const EntryRow& row) {
@@ -43,7 +92,7 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
         lines.clear();
         // Each entry is named once, however many of its lines left a number out.
         const long countBefore = leftOut.count, extensionsBefore = leftOut.extensions,
-                   cardWordsBefore = leftOut.cardWords;
+                   cardWordsBefore = leftOut.cardWords, lineBreaksBefore = leftOut.lineBreaks;
         // All the columns the card uses, up to 80: a card from the phone often has more lines
         // than the template. The store keeps a card's lines in the first columns and leaves
         // the rest null, so the first null ends the card and the rest of the row is not read.
@@ -66,7 +115,8 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
                         return;
                     }
                 }
-                lines.append(line).append("\r\n");
+                leftOut.lineBreaks += appendOneLine(line, lines);
+                lines.append("\r\n");
             };
             if (kind == ColumnKind::Numbers) {
                 forEachPiece(value, [&](std::string_view piece) {
@@ -104,6 +154,8 @@ LeftOutNumbers writePhoneCards(const EntryRows& rows, TextSink& out) {
         if (leftOut.extensions > extensionsBefore)
             leftOut.extensionEntries.push_back(entryName(row));
         if (leftOut.cardWords > cardWordsBefore) leftOut.cardWordEntries.push_back(entryName(row));
+        if (leftOut.lineBreaks > lineBreaksBefore)
+            leftOut.lineBreakEntries.push_back(entryName(row));
         out.write(lines);
     });
     return leftOut;

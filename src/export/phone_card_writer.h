@@ -18,6 +18,10 @@ struct LeftOutNumbers {
     // beginning or end wherever they stand: left out.
     long cardWords = 0;
     std::vector<std::string> cardWordEntries;
+    // Line breaks within a line's value (another program's name of two lines), which would
+    // end the line there in the phone's file: written as blanks.
+    long lineBreaks = 0;
+    std::vector<std::string> lineBreakEntries;
 };
 
 // One vCard file in the phone's dialect for all entries, memory-dial numbers renumbered in

@@ -381,6 +381,42 @@ TEST(SaveNotes, ACardBegunAndEndedInNumbersThePhoneCannotDialStillBeginsAndEnds)
     EXPECT_EQ(again.bytes, saved.bytes);
 }
 
+TEST(SaveNotes, ALineBreakInsideAValueIsABlankInThePhonesFileAndTheLinesItContinuesStay) {
+    // Another program's name of two lines would end the phone's name line half-way where the
+    // phone reads no continued line (an LF alone, "\n" in a vCard; a second line of a colon):
+    // such a break is written as a blank, and said. The lines the phone's own file continues
+    // (after a quoted-printable "=", or into text without a colon) are written as they came.
+    const std::string phones =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:a;b\r\n"
+        "NOTE;ENCODING=QUOTED-PRINTABLE:x=\r\ny: z\r\nNOTE:first\r\nsecond\r\n"
+        "X-JPG-MDNO:1\r\nEND:VCARD\r\n";
+    PhoneSave saved = savedForThePhone(
+        phones +
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith\\nJones;Anna;;;\r\nFN:Anna Smith\r\n"
+        "TEL;TYPE=CELL:09011112222\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Jo\\n\\nAnn;;;\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:Ito=0D=0AJr: Sr;Ken\r\n"
+        "END:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:Ono=0D=0AJr;Aki\r\n"
+        "END:VCARD\r\n");
+    EXPECT_EQ(saved.entries, 5);
+    EXPECT_EQ(saved.bytes.substr(0, phones.size()), phones);
+    for (const char* line : {"Smith Jones;Anna", "Lee;Jo  Ann", "Ito Jr: Sr;Ken", "Ono\r\nJr;Aki"})
+        EXPECT_NE(saved.bytes.find("\r\nN;CHARSET=SHIFT_JIS:" + std::string(line) + "\r\n"),
+                  std::string::npos)
+            << line << "\n"
+            << saved.bytes;
+    EXPECT_EQ(
+        saved.note.substr(0, saved.note.find('\n')),
+        "電話機のファイルは 1 行の途中で改行できないため、改行 4 か所は空白にして書き出しました"
+        "（Smith Jones Anna、Lee Jo  Ann、Ito Jr）。");
+    // Read back, the same cards, written again the same.
+    PhoneSave again = savedForThePhone(saved.bytes);
+    EXPECT_EQ(again.entries, 5);
+    EXPECT_EQ(again.bytes, saved.bytes);
+    EXPECT_EQ(again.note, "");
+}
+
 TEST(SaveNotes, ALineThatWouldEndOrBeginACardInThePhonesFileIsLeftOutAndSaidSo) {
     // Another program's card ends only at a whole END:VCARD line; the phone's wherever the
     // words stand. A mail or a number holding them is left out of the phone's file, the others
