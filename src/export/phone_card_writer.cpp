@@ -36,12 +36,12 @@ bool declaresQuotedPrintable(std::string_view line) {
     return head.find("QUOTED-PRINTABLE") != std::string::npos;
 }
 
-// Appends `line` with each line break inside it that would not read back so written as a
-// blank: a CR or an LF alone, which is no line end of the phone's, and a CR LF that neither
-// continues a quoted-printable value (a "=" before it) nor goes on into a line the phone reads
-// as the one before continued (text without a colon: see classifyLine). The phone's own lines
-// continue only so; another program's name of two lines ("Smith: Jr" on the second) would
-// end the line half-way. Returns how many breaks became blanks.
+// Appends `line`, writing as a blank each line break inside it that would not read back as
+// the same break: a CR or an LF alone, which is no line end of the phone's, and a CR LF that
+// neither continues a quoted-printable value (a "=" before it) nor goes on into a line the
+// phone reads as the one before continued (text without a colon: see classifyLine). The
+// phone's own lines continue only so; another program's name of two lines ("Smith: Jr" on
+// the second) would end the line half-way. Returns how many breaks became blanks.
 long appendOneLine(std::string_view line, std::string& lines) {
     if (line.find('\n') == std::string_view::npos && line.find('\r') == std::string_view::npos) {
         lines.append(line);
