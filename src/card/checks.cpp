@@ -150,7 +150,7 @@ std::string numberKey(std::string_view number) {
     for (char c : number) {
         if (c >= '0' && c <= '9')
             digits += c;
-        else if (c != '-' && c != ' ' && c != '(' && c != ')' && c != '.')
+        else if (!isNumberSeparator(c))
             plain = false;
     }
     if (plain && !digits.empty()) return digits;

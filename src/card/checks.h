@@ -38,6 +38,11 @@ NumberParts splitExtension(std::string_view number);
 // have one key, the digits the phone dials (its extension left off). A number the phone cannot
 // dial is its text without blanks.
 std::string numberKey(std::string_view number);
+// What a plain number holds beside its digits: hyphens, brackets, dots and blanks, which its
+// key leaves out.
+inline bool isNumberSeparator(char c) {
+    return c == '-' || c == ' ' || c == '(' || c == ')' || c == '.';
+}
 
 // Letters, digits, "_", "." or "-", then "@", a dotless part, ".", and at the very end two
 // ASCII letters; upper and lower case alike.

@@ -86,7 +86,7 @@ std::optional<std::int64_t> plainNumberKey(std::string_view number) {
         if (c >= '0' && c <= '9') {
             hash.feed(static_cast<unsigned char>(c));
             digits = true;
-        } else if (c != '-' && c != ' ' && c != '(' && c != ')' && c != '.') {
+        } else if (!isNumberSeparator(c)) {
             return std::nullopt;
         }
     }

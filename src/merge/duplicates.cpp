@@ -1883,22 +1883,18 @@ MergedGroup mergedGroup(const GroupRows& group) {
     std::vector<Rank> ranked;
     for (size_t i = 0; i < rows.size(); ++i) {
         std::string name = rows[i].card.name.value_or("");
-        // Of one name read twice, ranked once.
-        auto [apart, kanji, width, text] =
-            i > 0 && name == ranked.back().name
-                ? std::tuple(std::get<0>(ranked.back().kind), std::get<1>(ranked.back().kind),
-                             std::get<2>(ranked.back().kind), std::string())
-                : nameRank(name);
+        std::tuple<int, int, int> kind;
+        if (i > 0 && name == ranked.back().name) {
+            kind = ranked.back().kind;  // one name read twice is ranked once
+        } else {
+            auto [apart, kanji, width, text] = nameRank(name);
+            kind = {apart, kanji, width};
+        }
         size_t users = std::count_if(rows.begin(), rows.end(), [&name](const MergeEntry& other) {
             return other.card.name.value_or("") == name;
         });
-        ranked.push_back({group.nameFrom && *group.nameFrom == rows[i].row.id,
-                          {apart, kanji, width},
-                          users,
-                          rows[i].phoneOwn,
-                          usedColumnCount(rows[i].row),
-                          name,
-                          i});
+        ranked.push_back({group.nameFrom && *group.nameFrom == rows[i].row.id, kind, users,
+                          rows[i].phoneOwn, usedColumnCount(rows[i].row), name, i});
     }
     // The pick; the best kind of name; of those, the form most of the person's entries write,
     // then the phone's own (typed there by the user), the card with most lines, its text:
