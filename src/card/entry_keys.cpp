@@ -1,7 +1,10 @@
 #include "card/entry_keys.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <optional>
+#include <random>
 
 #include "card/checks.h"
 #include "card/dialect.h"
@@ -120,6 +123,13 @@ void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string
     for (int p = 0; p < count; ++p) {
         std::string_view value = at(p);
         if (value.empty()) continue;
+        // Lines of numbers and mails begin with T, E or the join ("<>"); a name line with N.
+        char first = static_cast<char>(value[0] | 0x20);
+        if (first == 'n') {
+            if (value.starts_with(kNameItem)) name = pieceValue(value);  // the last name line
+            continue;
+        }
+        if (first != 't' && first != 'e' && value[0] != kJoin[0]) continue;
         ColumnKind kind = columnKind(value);
         if (kind == ColumnKind::Numbers || kind == ColumnKind::Mails) {
             for (size_t start = 0;;) {
@@ -141,8 +151,6 @@ void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string
                 if (end == std::string_view::npos) break;
                 start = end + kJoin.size();
             }
-        } else if (value.compare(0, kNameItem.size(), kNameItem) == 0) {
-            name = pieceValue(value);  // the last name line is the name
         }
     }
     add(KeyKind::Name, personNameKey(name));
@@ -197,6 +205,175 @@ const std::vector<std::int64_t>& EntryKeyMaker::keysOf(const EntryRow& row) {
     return keys_;
 }
 
+namespace {
+
+// Whether merging a card with a card of the same lines leaves every line as it is. A merge keeps
+// the first card's lines, but fills an empty name, reading or note from a later line of the
+// others, takes a later group number for a group of 0, writes the lowest memory-dial number
+// anew (taken from any line that holds one), the reading after the phone's own head, and drops
+// a number known with its extension too; a card with none of these to do is its own merge.
+// Cards with lines beyond the phone's or an identity of their own are merged by reading them.
+// Run on every card read: each line is told by its first letter.
+std::uint64_t word64(const char* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return word;
+}
+
+// Whether `text` may hold ",", "x", "X" or the byte E5: eight bytes at a time, each with its
+// 0x20 bit set, so that "X" is "x" (and a few bytes no line of numbers holds are taken too).
+bool holdsAnyOf(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
+    auto holds = [](std::uint64_t word) {
+        word |= kOnes * 0x20;
+        std::uint64_t comma = word ^ (kOnes * ','), ex = word ^ (kOnes * 'x'),
+                      e5 = word ^ (kOnes * 0xE5);
+        return (((comma - kOnes) & ~comma) | ((ex - kOnes) & ~ex) | ((e5 - kOnes) & ~e5)) & kHighs;
+    };
+    const size_t size = text.size();
+    if (size < 8) {
+        std::uint64_t word = 0x2020202020202020ULL;  // blanks: none of them
+        std::memcpy(&word, text.data(), size);
+        return holds(word);
+    }
+    size_t at = 0;
+    for (; at + 8 <= size; at += 8)
+        if (holds(word64(text.data() + at))) return true;
+    return at < size && holds(word64(text.data() + size - 8));
+}
+
+// Whether `line` begins with `head` (in capitals) in any case: inline, for lines by the million.
+inline bool beginsWith(std::string_view line, std::string_view head) {
+    if (line.size() < head.size()) return false;
+    for (size_t i = 0; i < head.size(); ++i) {
+        char c = line[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+        if (c != head[i]) return false;
+    }
+    return true;
+}
+
+bool mergesUnchanged(std::span<const std::string> columns) {
+    // Of the name, the reading and the note: whether an empty line has come yet, and whether a
+    // filled one came after it.
+    enum Filled { kName, kReading, kNote };
+    bool emptyBefore[3] = {false, false, false};
+    auto filled = [&emptyBefore](Filled which, std::string_view line) {
+        // As a merge reads them: blanks alone are empty; without a colon, the whole line.
+        bool empty = line.find_first_not_of(' ', line.find(':') + 1) == std::string_view::npos;
+        if (emptyBefore[which] && !empty) return false;
+        emptyBefore[which] = emptyBefore[which] || empty;
+        return true;
+    };
+    int readings = 0, memoryNumbers = 0, groups = 0;
+    for (const std::string& column : columns) {
+        if (column.empty()) return false;
+        std::string_view line = column;
+        size_t searchFrom = 0;  // where a memory-dial number inside the line is sought from
+        switch (line[0] | 0x20) {
+            case 'u':
+                if (beginsWith(line, "UID")) return false;
+                break;
+            case 'x':
+                if (line.starts_with(kMemoryNumberItem)) {
+                    std::string_view digits = line.substr(kMemoryNumberItem.size());
+                    if (++memoryNumbers > 1 || digits.empty() || digits.size() > 9 ||
+                        digits.find_first_not_of("0123456789") != std::string_view::npos ||
+                        (digits.size() > 1 && digits[0] == '0'))
+                        return false;
+                    searchFrom = line.size();
+                    break;
+                }
+                if (beginsWith(line, "X-TSUNAGI") || (beginsWith(line, kGroupItem) && ++groups > 1))
+                    return false;
+                searchFrom = 1;
+                break;
+            case 's':
+                if (!beginsWith(line, "SOUND")) break;
+                if (++readings > 1 || !line.starts_with(kReadingItem) || !filled(kReading, line))
+                    return false;
+                break;
+            case 'n':
+                if ((beginsWith(line, kNameItem) && !filled(kName, line)) ||
+                    (beginsWith(line, "NOTE") && !filled(kNote, line)))
+                    return false;
+                break;
+        }
+        // A line of numbers with an extension after ",", "x", "EXT" or "内線" (most hold none
+        // of their first bytes), or a memory-dial number inside another line.
+        if ((line[0] == 'T' || line[0] == 't' || line[0] == '<') && holdsAnyOf(line) &&
+            columnKind(line) == ColumnKind::Numbers &&
+            (contains(line, ",") || contains(line, "x") || contains(line, "EXT") ||
+             contains(line, "内線")))
+            return false;
+        if (searchFrom < line.size() &&
+            std::memchr(line.data() + searchFrom, 'X', line.size() - searchFrom) &&
+            contains(line.substr(searchFrom), kMemoryNumberItem))
+            return false;
+    }
+    return true;
+}
+
+// The keys of this run's prints: random, so that no file can be written whose cards print alike
+// without being alike.
+const std::array<std::uint64_t, 4>& printSecrets() {
+    static const std::array<std::uint64_t, 4> secrets = [] {
+        std::random_device device;
+        std::array<std::uint64_t, 4> made;
+        for (std::uint64_t& secret : made)
+            secret = (std::uint64_t(device()) << 32 | device()) | 1;  // odd: a multiplier
+        return made;
+    }();
+    return secrets;
+}
+
+std::uint64_t folded(std::uint64_t a, std::uint64_t b) {
+    unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+}
+
+std::uint64_t word32(const char* bytes) {
+    std::uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    return word;
+}
+
+}  // namespace
+
+CardPrint cardPrint(std::span<const std::string> columns) {
+    if (!mergesUnchanged(columns)) return {};
+    // Each line's length, then its bytes 16 at a time (the last 16 read again where they
+    // overlap; a short line's few in two words), each folded in by a 128-bit product keyed by
+    // the run's secrets.
+    const std::array<std::uint64_t, 4>& secret = printSecrets();
+    std::uint64_t hash = columns.size() ^ secret[2];
+    auto mix = [&hash, s0 = secret[0], s1 = secret[1]](std::uint64_t a, std::uint64_t b) {
+        hash = folded(a ^ s0 ^ hash, b ^ s1);
+    };
+    for (const std::string& column : columns) {
+        const char* bytes = column.data();
+        const size_t size = column.size();
+        mix(size, 0);
+        if (size >= 16) {
+            size_t at = 0;
+            for (; at + 16 <= size; at += 16) mix(word64(bytes + at), word64(bytes + at + 8));
+            if (at < size) mix(word64(bytes + size - 16), word64(bytes + size - 8));
+        } else if (size >= 8) {
+            mix(word64(bytes), word64(bytes + size - 8));
+        } else if (size >= 4) {
+            mix(word32(bytes), word32(bytes + size - 4));
+        } else if (size > 0) {
+            auto byte = [bytes](size_t at) {
+                return std::uint64_t(static_cast<unsigned char>(bytes[at]));
+            };
+            mix(byte(0) << 16 | byte(size / 2) << 8 | byte(size - 1), 0);
+        }
+    }
+    CardPrint print{folded(hash ^ secret[2], secret[3])};
+    if (!print) print.value = 1;  // zero is no print
+    return print;
+}
+
 void makeMissingKeys(Connection& connection) {
     Transaction transaction(connection);
     forgetKeysUnlessMadeBy(connection, kEntryKeysVersion);
@@ -210,27 +387,40 @@ void makeMissingKeys(Connection& connection) {
     transaction.commit();
 }
 
-std::vector<SharedKey> sharedEntryKeys(Connection& connection, std::vector<EntryKeyKinds>* kinds,
-                                       HeldKeys* held) {
+std::vector<SharedKey> sharedEntryKeys(Connection& connection, EntryKinds* kinds, HeldKeys* held) {
     // The held keys are those of the entries while the store's handle has changed no row since
     // they were last whole; where that is not known, while as many entries are held as there
     // are (counting them reads the whole table).
     if (held && held->whole &&
-        (held->changedRows >= 0 ? held->changedRows == connection.changedRows()
-                                : static_cast<int>(held->kinds.size()) == countEntries(connection)))
-        return sharedKeys(*held, kinds);
+        (held->changedRows >= 0
+             ? held->changedRows == connection.changedRows()
+             : static_cast<int>(held->kinds.size()) == countEntries(connection))) {
+        if (kinds) kinds->all = held->kinds;
+        return sharedKeys(*held);
+    }
+    std::vector<EntryKeyKinds>* read = kinds ? &kinds->read : nullptr;
+    auto readAll = [kinds](std::vector<SharedKey> shared) {
+        if (kinds) {
+            // In the order of the table, which is that of the ids unless keys were made later.
+            auto byId = [](const EntryKeyKinds& a, const EntryKeyKinds& b) { return a.id < b.id; };
+            if (!std::is_sorted(kinds->read.begin(), kinds->read.end(), byId))
+                std::sort(kinds->read.begin(), kinds->read.end(), byId);
+            kinds->all = kinds->read;
+        }
+        return shared;
+    };
     Statement made = connection.prepare("PRAGMA user_version;");
     bool current = made.step() && made.integer(0) == kEntryKeysVersion;
     int keyed = 0;
     if (current) {
         // Every entry with keys is an entry (its keys go with it), so when as many have keys as
         // there are entries, none lacks them.
-        std::vector<SharedKey> shared = sharedKeys(connection, &keyed, kinds);
-        if (keyed == countEntries(connection)) return shared;
-        if (kinds) kinds->clear();
+        std::vector<SharedKey> shared = sharedKeys(connection, &keyed, read);
+        if (keyed == countEntries(connection)) return readAll(std::move(shared));
+        if (read) read->clear();
     }
     makeMissingKeys(connection);
-    return sharedKeys(connection, nullptr, kinds);
+    return readAll(sharedKeys(connection, nullptr, read));
 }
 
 }  // namespace tsunagi

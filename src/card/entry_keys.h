@@ -55,15 +55,26 @@ class EntryKeyMaker {
     std::string content_;
 };
 
+// The print of a card as an importer hands it over (see CardPrint): none where a merge with a
+// card of the same lines would change any of them. The caller gives none to a card with lines
+// beyond the phone's.
+CardPrint cardPrint(std::span<const std::string> columns);
+
 // Makes the keys of every entry that has none (changed, restored, or stored by an older build),
 // and forgets keys made another way first. Runs in a transaction of its own.
 void makeMissingKeys(Connection& connection);
 
+// The kinds of every entry's keys (see sharedKeys), in ascending id: those held in memory where
+// the keys were taken from there, else read into `read`.
+struct EntryKinds {
+    std::vector<EntryKeyKinds> read;
+    std::span<const EntryKeyKinds> all;
+};
+
 // Every key that two or more entries share, with each of them, ordered by key, then by id;
 // the keys of entries that had none made first. `held`: the keys the store holds in memory,
 // taken where they are those of every entry.
-std::vector<SharedKey> sharedEntryKeys(Connection& connection,
-                                       std::vector<EntryKeyKinds>* kinds = nullptr,
+std::vector<SharedKey> sharedEntryKeys(Connection& connection, EntryKinds* kinds = nullptr,
                                        HeldKeys* held = nullptr);
 
 }  // namespace tsunagi

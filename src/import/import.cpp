@@ -33,7 +33,7 @@ void CardWriter::add(std::span<const std::string> columns, std::string_view join
                      std::span<const std::int64_t> keys) {
     std::int64_t id = inserter_.insertJoined(columns, joinedExtras,
                                              held_ ? std::span<const std::int64_t>() : keys);
-    if (held_) hold(id, keys);
+    if (held_) hold(id, keys, joinedExtras.empty() ? cardPrint(columns) : CardPrint());
     if (file_.firstId == 0) file_.firstId = id;
     file_.lastId = id;
     reporter_.card();
@@ -47,7 +47,8 @@ void CardWriter::addAll(std::span<const NewEntry> entries) {
         for (NewEntry& entry : unkeyed_) entry.keys = {};
         first = inserter_.insertAll(unkeyed_);
         for (size_t e = 0; e < entries.size(); ++e)
-            hold(first + static_cast<std::int64_t>(e), entries[e].keys);
+            hold(first + static_cast<std::int64_t>(e), entries[e].keys,
+                 entries[e].joinedExtras.empty() ? entries[e].print : CardPrint());
     } else {
         first = inserter_.insertAll(entries);
     }
@@ -64,14 +65,14 @@ CardWriter::~CardWriter() {
     }
 }
 
-void CardWriter::hold(std::int64_t id, std::span<const std::int64_t> keys) {
+void CardWriter::hold(std::int64_t id, std::span<const std::int64_t> keys, CardPrint print) {
     held_->sorted = false;
     unsigned kinds = 0;
     for (std::int64_t key : keys) {
         held_->keys.push_back({key, id});
         kinds |= 1u << static_cast<int>(kindOf(key));
     }
-    held_->kinds.push_back({id, kinds});
+    held_->kinds.push_back({id, print, kinds});
 }
 
 long CardWriter::commit() {
@@ -134,6 +135,7 @@ struct CardBatch {
     std::vector<std::string> extras;  // what each card holds beyond the phone's lines, joined
     std::vector<std::int64_t> keys;   // what the cards are found by, one after another
     std::vector<size_t> keyEnds;      // one past each card's last key
+    std::vector<CardPrint> prints;    // of each card, where the keys are made and prints wanted
     bool keyed = false;               // whether the keys are made (else the store makes them)
     size_t cards = 0;
 };
@@ -142,7 +144,7 @@ constexpr size_t kBatchCards = 256;
 constexpr size_t kBatchBytes = size_t(1) << 20;
 
 // Reads cards into batches until the file ends or the store side stops.
-void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe, bool makeKeys) {
+void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe, bool makeKeys, bool makePrints) {
     EntryKeyMaker maker;
     bool more = true;
     while (more) {
@@ -176,6 +178,7 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe, bool makeKeys
                 batch->lines.emplace_back();
                 batch->extras.emplace_back();
                 batch->keyEnds.emplace_back();
+                batch->prints.emplace_back();
             }
             // Joined here, on the reading thread, so that the store's thread only stores.
             joinExtras(card->extras, batch->extras[batch->cards]);
@@ -183,6 +186,9 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe, bool makeKeys
             if (batch->keyed && makeKeys) {
                 const std::vector<std::int64_t>& keys = maker.keysOf(card->columns);
                 batch->keys.insert(batch->keys.end(), keys.begin(), keys.end());
+                batch->prints[batch->cards] = makePrints && batch->extras[batch->cards].empty()
+                                                  ? cardPrint(card->columns)
+                                                  : CardPrint();
             }
             batch->keyEnds[batch->cards] = batch->keys.size();
             batch->ends[batch->cards] = used;
@@ -199,7 +205,7 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
     BatchPipe<CardBatch> pipe;
     pipe.start([&](BatchPipe<CardBatch>& batches) {
         try {
-            readBatches(next, batches, writer.makesKeys());
+            readBatches(next, batches, writer.makesKeys(), writer.holdsKeys());
         } catch (const TsunagiError& error) {
             rethrowAt(error, lines.name(), lines.lineNumber());
         }
@@ -208,16 +214,21 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
     std::vector<NewEntry> entries;
     std::vector<std::int64_t> keys;
     std::vector<size_t> keyEnds;
+    std::vector<CardPrint> prints;
     try {
         while (const CardBatch* batch = pipe.next()) {
             if (!batch->keyed) {
                 keys.clear();
                 keyEnds.clear();
+                prints.clear();
                 for (size_t c = 0, start = 0; c < batch->cards; start = batch->ends[c++]) {
-                    const std::vector<std::int64_t>& made = writer.keysOf(
-                        std::span(batch->columns).subspan(start, batch->ends[c] - start));
+                    auto columns = std::span(batch->columns).subspan(start, batch->ends[c] - start);
+                    const std::vector<std::int64_t>& made = writer.keysOf(columns);
                     keys.insert(keys.end(), made.begin(), made.end());
                     keyEnds.push_back(keys.size());
+                    prints.push_back(writer.holdsKeys() && batch->extras[c].empty()
+                                         ? cardPrint(columns)
+                                         : CardPrint());
                 }
             }
             std::span<const std::int64_t> allKeys = batch->keyed ? batch->keys : keys;
@@ -229,7 +240,8 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
                 size_t end = batch->ends[c], keyEnd = allKeyEnds[c];
                 checkCardColumns(end - start);
                 entries.push_back({std::span(batch->columns).subspan(start, end - start),
-                                   batch->extras[c], allKeys.subspan(keyStart, keyEnd - keyStart)});
+                                   batch->extras[c], allKeys.subspan(keyStart, keyEnd - keyStart),
+                                   batch->keyed ? batch->prints[c] : prints[c]});
                 start = end;
                 keyStart = keyEnd;
             }

@@ -84,6 +84,8 @@ class CardWriter {
              std::span<const std::int64_t> keys);
     // Whether the keys are made here; else they are left until they are first asked for.
     bool makesKeys() const { return makesKeys_; }
+    // Whether the keys go to keys the store holds in memory, with the cards' prints.
+    bool holdsKeys() const { return held_ != nullptr && makesKeys_; }
     // The same for several cards at once, in their order.
     void addAll(std::span<const NewEntry> entries);
     // What a card is found by, as add makes it; valid until the next call.
@@ -96,7 +98,7 @@ class CardWriter {
     void setPhoneOwn(bool own) { file_.phoneOwn = own; }
 
   private:
-    void hold(std::int64_t id, std::span<const std::int64_t> keys);
+    void hold(std::int64_t id, std::span<const std::int64_t> keys, CardPrint print);
 
     Connection connection_;
     Transaction transaction_;

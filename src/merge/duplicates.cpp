@@ -605,7 +605,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     Connection connection = store.open();
     // Only entries that share a key with another can be in a group: they are read, the others
     // not, and the keys they share say most of what is needed.
-    std::vector<EntryKeyKinds> kinds;
+    EntryKinds kinds;
     std::vector<SharedKey> shared =
         sharedEntryKeys(connection, sureOnly ? &kinds : nullptr, store.heldKeys());
     const std::vector<std::int64_t> widely = leaveOutWidelyShared(shared);
@@ -640,8 +640,14 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         if (nameOf[i] == 0) nameOf[i] = static_cast<std::int64_t>(i) << 3 | 7;
     // What kinds of keys each entry holds, shared or not (for the sure groups alone).
     std::vector<unsigned> heldOf(sureOnly ? ids.size() : 0, 0);
-    for (const EntryKeyKinds& entry : kinds)
+    for (const EntryKeyKinds& entry : kinds.all)
         if (size_t i = places.find(entry.id); i != IdPlaces::kNone) heldOf[i] = entry.kinds;
+    auto printOf = [&kinds, &ids](size_t i) {
+        auto at = std::lower_bound(
+            kinds.all.begin(), kinds.all.end(), ids[i],
+            [](const EntryKeyKinds& entry, std::int64_t id) { return entry.id < id; });
+        return at != kinds.all.end() && at->id == ids[i] ? at->print : CardPrint();
+    };
     constexpr unsigned kNumbers = 1u << static_cast<int>(KeyKind::Number),
                        kMails = 1u << static_cast<int>(KeyKind::Mail);
     // A number or a mail that more than a handful of names share (an office's main number)
@@ -734,6 +740,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         for (size_t i : contentShared) byContent[i] = true;
         std::vector<size_t> unreadMembers, unreadEnds;    // the groups' entries, group by group
         std::vector<std::pair<size_t, size_t>> byPerson;  // (its first entry, the entry)
+        std::vector<size_t> personStarts;
         std::vector<bool> spoilt;
         std::vector<std::int64_t> filesOf;
         std::vector<std::uint32_t> placeInRun(ids.size());
@@ -756,9 +763,16 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
                     for (size_t j : contacts[runsOf[k]]) linked.join(m, placeInRun[j]);
                 }
             }
-            byPerson.clear();
-            for (size_t m = 0; m < run.size(); ++m) byPerson.push_back({linked.find(m), m});
-            std::sort(byPerson.begin(), byPerson.end());
+            // Each person's entries together, by their first entry, each in the order of the
+            // run: counted out, a run of one name being thousands long at times.
+            personStarts.assign(run.size() + 1, 0);
+            for (size_t m = 0; m < run.size(); ++m) ++personStarts[linked.find(m) + 1];
+            for (size_t m = 1; m <= run.size(); ++m) personStarts[m] += personStarts[m - 1];
+            byPerson.resize(run.size());
+            for (size_t m = 0; m < run.size(); ++m) {
+                size_t first = linked.find(m);
+                byPerson[personStarts[first]++] = {first, m};
+            }
             for (size_t from = 0, end; from < byPerson.size(); from = end) {
                 end = from + 1;
                 while (end < byPerson.size() && byPerson[end].first == byPerson[from].first) ++end;
@@ -796,10 +810,13 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         for (size_t o = 0; o < order.size(); ++o) {
             size_t g = order[o], from = g == 0 ? 0 : unreadEnds[g - 1];
             unread[o].entries.resize(unreadEnds[g] - from);
+            CardPrint print = printOf(unreadMembers[from]);
+            unread[o].twins = static_cast<bool>(print);
             for (size_t k = from; k < unreadEnds[g]; ++k) {
                 DuplicateEntry& entry = unread[o].entries[k - from];
                 entry.id = ids[unreadMembers[k]];
                 entry.phoneOwn = fileOf(entry.id).second;
+                unread[o].twins = unread[o].twins && printOf(unreadMembers[k]) == print;
             }
         }
     }
@@ -2080,13 +2097,20 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     // Entries found a moment ago come as they were read, where no group can have changed
     // another's.
     const bool heldRows = apart(groups);
+    // One card stored again and again, as its print tells, is merged without being read, where
+    // the user neither picked its name nor left any of it out.
+    auto mergedUnread = [heldRows](const DuplicateGroup& group) {
+        return heldRows && group.twins && !group.nameFrom &&
+               std::none_of(group.entries.begin(), group.entries.end(),
+                            [](const DuplicateEntry& entry) { return entry.asked; });
+    };
     // Entries not kept as found (a group its keys alone made) are read here first, all in the
     // order of the store, and packed as those found were: far faster than each by its id as its
     // group comes.
     std::vector<std::pair<std::int64_t, std::string>> unread;
     if (heldRows) {
         for (const DuplicateGroup& group : groups)
-            if (group.entries.size() >= 2)
+            if (group.entries.size() >= 2 && !mergedUnread(group))
                 for (const DuplicateEntry& entry : group.entries)
                     if (!entry.asked && entry.held.empty()) unread.push_back({entry.id, {}});
         std::sort(unread.begin(), unread.end());
@@ -2141,6 +2165,33 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         }
         result.notKept.insert(result.notKept.end(), merged.notKept.begin(), merged.notKept.end());
     };
+    // One card stored again and again, of lines a merge leaves as they are: the entry at the
+    // earliest place keeps them, with the identity of the one a merge of the cards read would
+    // build on (the phone's own first, then the earliest), and remembers the others' (of ids of
+    // their own, none the same as another's). The groups are apart: each entry is counted once.
+    long twinsBefore = 0, twinsAfter = 0;
+    std::vector<std::string> twinExtras;
+    auto writeTwins = [&](const DuplicateGroup& group) {
+        auto base = std::find_if(group.entries.begin(), group.entries.end(),
+                                 [](const DuplicateEntry& entry) { return entry.phoneOwn; });
+        if (base == group.entries.end()) base = group.entries.begin();
+        std::int64_t place = group.entries.front().id;
+        for (const DuplicateEntry& entry : group.entries) place = std::min(place, entry.id);
+        twinExtras.clear();
+        if (base->id != place) twinExtras.push_back("UID:" + entryUid(seed, base->id));
+        for (bool phoneOwn : {true, false})
+            for (const DuplicateEntry& entry : group.entries)
+                if (entry.phoneOwn == phoneOwn && entry.id != base->id)
+                    twinExtras.push_back(std::string(kMergedUid) + ":" + entryUid(seed, entry.id));
+        const StoredBeside beside{.extras = false, .keys = anyKeys};
+        for (const DuplicateEntry& entry : group.entries)
+            if (entry.id == place)
+                entries.rewriteExtras(place, twinExtras, beside);
+            else
+                entries.erase(entry.id, beside);
+        twinsBefore += static_cast<long>(group.entries.size());
+        ++twinsAfter;
+    };
     if (heldRows) {
         // The groups are read and written here while those read before them are merged on
         // another thread, a batch at a time: no group sees what another one writes. A batch
@@ -2175,6 +2226,10 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         Batch batch = fresh();
         for (const DuplicateGroup& group : groups) {
             if (group.entries.size() < 2) continue;
+            if (mergedUnread(group)) {
+                writeTwins(group);
+                continue;
+            }
             if (batch.count == batch.groups.size()) batch.groups.emplace_back();
             if (!read(group, batch.groups[batch.count])) continue;
             if (++batch.count < kBatchGroups) continue;
@@ -2190,9 +2245,10 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
             if (group.entries.size() >= 2 && read(group, rows)) write(mergedGroup(rows));
     }
     transaction.commit();
-    if (HeldKeys* held = store.heldKeys(); held && !touched.empty()) held->letGo();
-    result.entriesBefore = static_cast<long>(touched.size());
-    result.entriesAfter = static_cast<long>(kept.size());
+    if (HeldKeys* held = store.heldKeys(); held && (!touched.empty() || twinsBefore > 0))
+        held->letGo();
+    result.entriesBefore = static_cast<long>(touched.size()) + twinsBefore;
+    result.entriesAfter = static_cast<long>(kept.size()) + twinsAfter;
     return result;
 }
 

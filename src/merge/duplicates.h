@@ -59,6 +59,9 @@ struct DuplicateGroup {
     // What the merged entry would hold.
     size_t mergedNumbers = 0;
     size_t mergedMails = 0;
+    // Of a sure group told by its keys alone: its entries are one card stored again and again,
+    // of lines a merge leaves as they are (the same print), so that it is merged unread.
+    bool twins = false;
     // More than the input form's three numbers or three mails.
     bool beyondTheForm() const { return mergedNumbers > 3 || mergedMails > 3; }
 };

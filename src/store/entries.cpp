@@ -439,9 +439,12 @@ void sortByKeyThenId(std::vector<SharedKey>& keys) {
     preferLargePages(scratch.data(), keys.size() * sizeof(SharedKey));
     scratch.resize(keys.size());
     for (const SharedKey& key : keys) scratch[next[bucket(key)]++] = key;
+    // A bucket of one key (a name many entries share) is in order already where the keys came
+    // in the order of their ids.
     for (size_t b = 0; b + 1 < starts.size(); ++b)
-        if (starts[b + 1] - starts[b] > 1)
-            std::sort(scratch.begin() + starts[b], scratch.begin() + starts[b + 1], before);
+        if (auto from = scratch.begin() + starts[b], to = scratch.begin() + starts[b + 1];
+            to - from > 1 && !std::is_sorted(from, to, before))
+            std::sort(from, to, before);
     keys.swap(scratch);
 }
 
@@ -482,7 +485,7 @@ std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries,
             keys.push_back({static_cast<std::int64_t>(key), id});
             held |= 1u << (key & 7);
         }
-        if (kinds) kinds->push_back({id, held});
+        if (kinds) kinds->push_back({id, {}, held});
     }
     if (keyedEntries) *keyedEntries = entries;
     keepShared(keys);
@@ -497,7 +500,7 @@ void HeldKeys::letGo() {
     sorted = false;
 }
 
-std::vector<SharedKey> sharedKeys(HeldKeys& held, std::vector<EntryKeyKinds>* kinds) {
+std::vector<SharedKey> sharedKeys(HeldKeys& held) {
     // Sorted where they are held, once: only the shared ones are copied.
     if (!held.sorted) {
         sortByKeyThenId(held.keys);
@@ -521,7 +524,6 @@ std::vector<SharedKey> sharedKeys(HeldKeys& held, std::vector<EntryKeyKinds>* ki
     forEachRun([&](size_t from, size_t end) {
         keys.insert(keys.end(), all.begin() + from, all.begin() + end);
     });
-    if (kinds) *kinds = held.kinds;
     return keys;
 }
 

@@ -43,12 +43,23 @@ class KeyWriter {
     std::string bytes_;
 };
 
+// A card's lines hashed with a key of this run alone, where a merge of the card with a card of
+// the same lines would change none of them: two entries of one print are one card stored twice,
+// and such a merge deletes the second without reading either. None (zero) otherwise.
+struct CardPrint {
+    std::uint64_t value = 0;
+    explicit operator bool() const { return value != 0; }
+    bool operator==(const CardPrint&) const = default;
+};
+
 // One entry as an importer hands it to the store: its card's lines, what it holds beyond them
-// (joined, see joinExtras), and what it is found by (none: made when next asked for).
+// (joined, see joinExtras), what it is found by (none: made when next asked for) and its print
+// (for a store that holds its keys in memory).
 struct NewEntry {
     std::span<const std::string> columns;
     std::string_view joinedExtras;
     std::span<const std::int64_t> keys;
+    CardPrint print{};
 };
 
 // Throws TsunagiError when a card has more lines than the table has columns.
@@ -252,6 +263,7 @@ struct SharedKey {
 // kinds of all its keys as bits (1 << the key's lowest three bits).
 struct EntryKeyKinds {
     std::int64_t id;
+    CardPrint print{};  // held in memory only
     unsigned kinds;
 };
 std::vector<SharedKey> sharedKeys(Connection& connection, int* keyedEntries = nullptr,
@@ -271,8 +283,9 @@ struct HeldKeys {
     std::int64_t changedRows = -1;
     void letGo();
 };
-// The same as sharedKeys over keys held in memory, which it sorts where they are.
-std::vector<SharedKey> sharedKeys(HeldKeys& held, std::vector<EntryKeyKinds>* kinds);
+// The same as sharedKeys over keys held in memory, which it sorts where they are; the kinds are
+// those held.
+std::vector<SharedKey> sharedKeys(HeldKeys& held);
 
 // Rewrites columns 1 to n with `columns` and empties the columns after them; what the entry
 // holds beyond them stays. False when no row has that id.

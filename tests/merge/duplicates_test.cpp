@@ -6,6 +6,7 @@
 #include "card/checks.h"
 #include "commands/open_command.h"
 #include "import/vcf_import.h"
+#include "platform/codec.h"
 #include "platform/error.h"
 #include "store/entries.h"
 #include "store/identity.h"
@@ -196,6 +197,78 @@ TEST(Duplicates, AFileOpenedTwiceComesBackToItsOneSet) {
     std::replace(second.begin(), second.end(), std::string("X-JPG-MDNO:2"),
                  std::string("X-JPG-MDNO:0"));
     EXPECT_EQ(merged[1], second);
+}
+
+// Every entry's lines and what it keeps beyond them, in id order.
+std::vector<std::vector<std::string>> rowsWithExtras(const Store& store) {
+    std::vector<std::vector<std::string>> rows;
+    Connection connection = store.open();
+    forEachEntry(connection, [&](const EntryRow& row) {
+        rows.emplace_back();
+        for (const auto& column : row.columns)
+            if (column) rows.back().push_back(*column);
+        for (const std::string& extra : row.extras) rows.back().push_back("+" + extra);
+    });
+    return rows;
+}
+
+TEST(Duplicates, ACardStoredTwiceIsMergedUnreadOnlyWhereAMergeOfItReadWouldChangeNothing) {
+    // A card a merge of two copies leaves as it is, and cards it changes: a memory-dial number
+    // of a leading zero, a number known with and without its extension, an empty note before a
+    // filled one, a group of 0 before another, a memory-dial number inside another line.
+    auto card = [](const std::string& name, const std::string& lines) {
+        return "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:" + name +
+               "\r\nX-JPG-OWNER:0\r\n" + lines + "END:VCARD\r\n";
+    };
+    std::string book =
+        card("山田;太郎",
+             "TEL;CELL:09011110001\r\nEMAIL;INTERNET:taro@example.jp\r\nX-GNO:1\r\n"
+             "X-JPG-MDNO:5\r\n") +
+        card("佐藤;花子", "TEL;CELL:09011110002\r\nX-GNO:0\r\nX-JPG-MDNO:07\r\n") +
+        card("鈴木;一郎",
+             "TEL;WORK:0311110003\r\nTEL;WORK:0311110003,12\r\nX-GNO:0\r\nX-JPG-MDNO:8\r\n") +
+        card("高橋;次郎",
+             "TEL;CELL:09011110004\r\nNOTE;CHARSET=SHIFT_JIS:\r\nNOTE;CHARSET=SHIFT_JIS:メモ\r\n"
+             "X-GNO:0\r\nX-JPG-MDNO:9\r\n") +
+        card("田中;優子", "TEL;CELL:09011110005\r\nX-GNO:0\r\nX-GNO:3\r\nX-JPG-MDNO:10\r\n") +
+        card("中村;健", "TEL;CELL:09011110006\r\nX-FOO;X-JPG-MDNO:4\r\nX-GNO:0\r\n");
+    // The second copy of the last card says more: not the same card twice.
+    std::string last = card("伊藤;誠", "TEL;CELL:09011110007\r\nX-GNO:0\r\nX-JPG-MDNO:11\r\n");
+    std::string more = last;
+    more.insert(more.find("X-GNO"), "NOTE;CHARSET=SHIFT_JIS:同窓会\r\n");
+    TempFolder folder;
+    std::string path = folder.write("phone.vcf", utf8ToCp932(book + last));
+    std::string again = folder.write("again.vcf", utf8ToCp932(book + more));
+    // The same books in a store that holds its keys in memory, whose prints tell one card stored
+    // twice, and in one that stores them, where every group is read.
+    Store held = Store::inMemory(), stored = Store::inMemory();
+    held.holdKeysInMemory();
+    Rows once;
+    for (Store* store : {&held, &stored}) {
+        Connection connection = store->open();
+        setIdentitySeed(connection, "0123456789abcdef0123456789abcdef");
+        importVcfFile(*store, path);
+        once = storedRows(*store);
+        importVcfFile(*store, again);
+    }
+    std::vector<DuplicateGroup> unread = findDuplicates(held, true),
+                                read = findDuplicates(stored, true);
+    ASSERT_EQ(unread.size(), 7u);
+    ASSERT_EQ(read.size(), 7u);
+    std::vector<bool> twins;
+    for (const DuplicateGroup& group : unread) twins.push_back(group.twins);
+    EXPECT_EQ(twins, (std::vector<bool>{true, false, false, false, false, false, false}));
+    for (const DuplicateGroup& group : read) EXPECT_FALSE(group.twins);
+    MergeResult unreadResult = mergeDuplicates(held, unread);
+    mergeDuplicates(stored, read);
+    EXPECT_EQ(unreadResult.entriesBefore, 14);
+    EXPECT_EQ(unreadResult.entriesAfter, 7);
+    EXPECT_EQ(rowsWithExtras(held), rowsWithExtras(stored));
+    // The first card is as it came, the others each changed by the merge.
+    Rows merged = storedRows(held);
+    ASSERT_EQ(merged.size(), once.size());
+    for (size_t card = 0; card < once.size(); ++card)
+        EXPECT_EQ(merged[card] == once[card], card == 0) << card;
 }
 
 // A Google Contacts row and the phone's own card of the same person, each as it is read.
