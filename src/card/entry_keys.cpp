@@ -207,13 +207,6 @@ const std::vector<std::int64_t>& EntryKeyMaker::keysOf(const EntryRow& row) {
 
 namespace {
 
-// Whether merging a card with a card of the same lines leaves every line as it is. A merge keeps
-// the first card's lines, but fills an empty name, reading or note from a later line of the
-// others, takes a later group number for a group of 0, writes the lowest memory-dial number
-// anew (taken from any line that holds one), the reading after the phone's own head, and drops
-// a number known with its extension too; a card with none of these to do is its own merge.
-// Cards with lines beyond the phone's or an identity of their own are merged by reading them.
-// Run on every card read: each line is told by its first letter.
 std::uint64_t word64(const char* bytes) {
     std::uint64_t word;
     std::memcpy(&word, bytes, 8);
@@ -253,6 +246,13 @@ inline bool beginsWith(std::string_view line, std::string_view head) {
     return true;
 }
 
+// Whether merging a card with a card of the same lines leaves every line as it is. A merge keeps
+// the first card's lines, but fills an empty name, reading or note from a later line of the
+// others, takes a later group number for a group of 0, writes the lowest memory-dial number
+// anew (taken from any line that holds one), the reading after the phone's own head, and drops
+// a number known with its extension too; a card with none of these to do is its own merge.
+// Cards with lines beyond the phone's or an identity of their own are merged by reading them.
+// Run on every card read: each line is told by its first letter.
 bool mergesUnchanged(std::span<const std::string> columns) {
     // Of the name, the reading and the note: whether an empty line has come yet, and whether a
     // filled one came after it.
