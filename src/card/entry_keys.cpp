@@ -235,17 +235,6 @@ bool holdsAnyOf(std::string_view text) {
     return at < size && holds(word64(text.data() + size - 8));
 }
 
-// Whether `line` begins with `head` (in capitals) in any case: inline, for lines by the million.
-inline bool beginsWith(std::string_view line, std::string_view head) {
-    if (line.size() < head.size()) return false;
-    for (size_t i = 0; i < head.size(); ++i) {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-        if (c != head[i]) return false;
-    }
-    return true;
-}
-
 // Whether merging a card with a card of the same lines leaves every line as it is. A merge keeps
 // the first card's lines, but fills an empty name, reading or note from a later line of the
 // others, takes a later group number for a group of 0, writes the lowest memory-dial number
@@ -272,7 +261,7 @@ bool mergesUnchanged(std::span<const std::string> columns) {
         size_t searchFrom = 0;  // where a memory-dial number inside the line is sought from
         switch (line[0] | 0x20) {
             case 'u':
-                if (beginsWith(line, "UID")) return false;
+                if (startsWithIgnoringCase(line, "UID")) return false;
                 break;
             case 'x':
                 if (line.starts_with(kMemoryNumberItem)) {
@@ -284,18 +273,19 @@ bool mergesUnchanged(std::span<const std::string> columns) {
                     searchFrom = line.size();
                     break;
                 }
-                if (beginsWith(line, "X-TSUNAGI") || (beginsWith(line, kGroupItem) && ++groups > 1))
+                if (startsWithIgnoringCase(line, "X-TSUNAGI") ||
+                    (startsWithIgnoringCase(line, kGroupItem) && ++groups > 1))
                     return false;
                 searchFrom = 1;
                 break;
             case 's':
-                if (!beginsWith(line, "SOUND")) break;
+                if (!startsWithIgnoringCase(line, "SOUND")) break;
                 if (++readings > 1 || !line.starts_with(kReadingItem) || !filled(kReading, line))
                     return false;
                 break;
             case 'n':
-                if ((beginsWith(line, kNameItem) && !filled(kName, line)) ||
-                    (beginsWith(line, "NOTE") && !filled(kNote, line)))
+                if ((startsWithIgnoringCase(line, kNameItem) && !filled(kName, line)) ||
+                    (startsWithIgnoringCase(line, "NOTE") && !filled(kNote, line)))
                     return false;
                 break;
         }
@@ -340,8 +330,8 @@ std::uint64_t word32(const char* bytes) {
 
 }  // namespace
 
-CardPrint cardPrint(std::span<const std::string> columns) {
-    if (!mergesUnchanged(columns)) return {};
+CardPrint cardPrint(std::span<const std::string> columns, std::string_view joinedExtras) {
+    if (!joinedExtras.empty() || !mergesUnchanged(columns)) return {};
     // Each line's length, then its bytes 16 at a time (the last 16 read again where they
     // overlap; a short line's few in two words), each folded in by a 128-bit product keyed by
     // the run's secrets.

@@ -56,9 +56,9 @@ class EntryKeyMaker {
 };
 
 // The print of a card as an importer hands it over (see CardPrint): none where a merge with a
-// card of the same lines would change any of them. The caller gives none to a card with lines
-// beyond the phone's.
-CardPrint cardPrint(std::span<const std::string> columns);
+// card of the same lines would change any of them, or where it holds lines beyond the phone's
+// (`joinedExtras`).
+CardPrint cardPrint(std::span<const std::string> columns, std::string_view joinedExtras);
 
 // Makes the keys of every entry that has none (changed, restored, or stored by an older build),
 // and forgets keys made another way first. Runs in a transaction of its own.

@@ -31,9 +31,7 @@ std::optional<std::string> phoneNumberPiece(std::string_view piece, bool& extens
 // Whether a line's property says its value is quoted-printable, whose lines continue after a
 // "=" at their end.
 bool declaresQuotedPrintable(std::string_view line) {
-    std::string head(line.substr(0, line.find(':')));
-    for (char& c : head) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    return head.find("QUOTED-PRINTABLE") != std::string::npos;
+    return contains(upperAscii(line.substr(0, line.find(':'))), "QUOTED-PRINTABLE");
 }
 
 // Appends `line`, writing as a blank each line break inside it that would not read back as

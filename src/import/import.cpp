@@ -33,7 +33,7 @@ void CardWriter::add(std::span<const std::string> columns, std::string_view join
                      std::span<const std::int64_t> keys) {
     std::int64_t id = inserter_.insertJoined(columns, joinedExtras,
                                              held_ ? std::span<const std::int64_t>() : keys);
-    if (held_) hold(id, keys, joinedExtras.empty() ? cardPrint(columns) : CardPrint());
+    if (held_) hold(id, keys, cardPrint(columns, joinedExtras));
     if (file_.firstId == 0) file_.firstId = id;
     file_.lastId = id;
     reporter_.card();
@@ -47,8 +47,7 @@ void CardWriter::addAll(std::span<const NewEntry> entries) {
         for (NewEntry& entry : unkeyed_) entry.keys = {};
         first = inserter_.insertAll(unkeyed_);
         for (size_t e = 0; e < entries.size(); ++e)
-            hold(first + static_cast<std::int64_t>(e), entries[e].keys,
-                 entries[e].joinedExtras.empty() ? entries[e].print : CardPrint());
+            hold(first + static_cast<std::int64_t>(e), entries[e].keys, entries[e].print);
     } else {
         first = inserter_.insertAll(entries);
     }
@@ -186,9 +185,9 @@ void readBatches(const NextCard& next, BatchPipe<CardBatch>& pipe, bool makeKeys
             if (batch->keyed && makeKeys) {
                 const std::vector<std::int64_t>& keys = maker.keysOf(card->columns);
                 batch->keys.insert(batch->keys.end(), keys.begin(), keys.end());
-                batch->prints[batch->cards] = makePrints && batch->extras[batch->cards].empty()
-                                                  ? cardPrint(card->columns)
-                                                  : CardPrint();
+                batch->prints[batch->cards] =
+                    makePrints ? cardPrint(card->columns, batch->extras[batch->cards])
+                               : CardPrint();
             }
             batch->keyEnds[batch->cards] = batch->keys.size();
             batch->ends[batch->cards] = used;
@@ -226,9 +225,8 @@ void storeReadAhead(CardWriter& writer, const LineReader& lines, const NextCard&
                     const std::vector<std::int64_t>& made = writer.keysOf(columns);
                     keys.insert(keys.end(), made.begin(), made.end());
                     keyEnds.push_back(keys.size());
-                    prints.push_back(writer.holdsKeys() && batch->extras[c].empty()
-                                         ? cardPrint(columns)
-                                         : CardPrint());
+                    prints.push_back(writer.holdsKeys() ? cardPrint(columns, batch->extras[c])
+                                                        : CardPrint());
                 }
             }
             std::span<const std::int64_t> allKeys = batch->keyed ? batch->keys : keys;

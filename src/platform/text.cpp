@@ -90,18 +90,6 @@ std::string lowerAscii(std::string_view text) {
     return out;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upperAscii(a[i]) != upperAscii(b[i])) return false;
-    return true;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
 std::string namedEntries(const std::vector<std::string>& names, size_t shown, size_t total) {
     std::string text;
     size_t said = std::min(names.size(), shown);
