@@ -108,6 +108,13 @@ std::optional<std::int64_t> plainMailKey(std::string_view mail) {
     return hash.key(KeyKind::Mail);
 }
 
+// What a line holds as columnKind tells it; the phone's own heads of numbers and mails at once.
+ColumnKind lineKind(std::string_view value) {
+    if (value.starts_with("TEL;") || value.starts_with("TEL:")) return ColumnKind::Numbers;
+    if (value.starts_with("EMAIL;") || value.starts_with("EMAIL:")) return ColumnKind::Mails;
+    return columnKind(value);
+}
+
 // The keys of a card's lines, `at(p)` giving line p of `count`: read as readCard reads them,
 // without making its pieces.
 template <typename LineAt>
@@ -130,22 +137,24 @@ void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string
             continue;
         }
         if (first != 't' && first != 'e' && value[0] != kJoin[0]) continue;
-        ColumnKind kind = columnKind(value);
+        ColumnKind kind = lineKind(value);
         if (kind == ColumnKind::Numbers || kind == ColumnKind::Mails) {
             for (size_t start = 0;;) {
                 size_t end = value.find(kJoin, start);
                 std::string_view piece = value.substr(start, end - start);
-                if (piece.find(':') != std::string_view::npos) {
-                    std::string_view text = pieceValue(piece);
+                if (size_t colon = piece.find(':'); colon != std::string_view::npos) {
+                    // The value runs to the next colon; a plain number holds none.
+                    std::string_view rest = piece.substr(colon + 1);
+                    auto text = [rest] { return rest.substr(0, rest.find(':')); };
                     if (kind == ColumnKind::Numbers) {
-                        if (std::optional<std::int64_t> key = plainNumberKey(text))
+                        if (std::optional<std::int64_t> key = plainNumberKey(rest))
                             addKey(*key);
                         else
-                            add(KeyKind::Number, numberKey(text));
-                    } else if (std::optional<std::int64_t> key = plainMailKey(text)) {
+                            add(KeyKind::Number, numberKey(text()));
+                    } else if (std::optional<std::int64_t> key = plainMailKey(text())) {
                         addKey(*key);
                     } else {
-                        add(KeyKind::Mail, mailKey(text));
+                        add(KeyKind::Mail, mailKey(text()));
                     }
                 }
                 if (end == std::string_view::npos) break;
@@ -153,7 +162,8 @@ void makeKeys(int count, LineAt at, std::vector<std::int64_t>& keys, std::string
             }
         }
     }
-    add(KeyKind::Name, personNameKey(name));
+    personNameKey(name, content);  // its room lent to the name's key
+    add(KeyKind::Name, content);
     // Two entries of one content share their name, numbers and mails; an entry with none of
     // them is found by its content.
     if (!keys.empty()) return;

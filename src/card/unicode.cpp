@@ -256,8 +256,22 @@ enum class KeyDepth { Name, Search, KanjiForms };
 // kanji (U+4E00..U+9FFF, the unified ones of U+FA0E..U+FA29), where NFKC changes nothing but
 // width; false for any other text, which ICU folds.
 bool keyByTables(std::string_view utf8, KeyDepth depth, std::string& key) {
-    key.clear();
-    key.reserve(utf8.size());
+    // No character's key is longer than the character: the key is written into room for the
+    // text, then cut to its length.
+    key.resize(utf8.size());
+    char* out = key.data();
+    auto put = [&out](char32_t c) {
+        if (c < 0x80) {
+            *out++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *out++ = static_cast<char>(0xC0 | (c >> 6));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *out++ = static_cast<char>(0xE0 | (c >> 12));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
     const std::string_view text = utf8;
     for (size_t i = 0; i < text.size();) {
         auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
@@ -288,7 +302,7 @@ bool keyByTables(std::string_view utf8, KeyDepth depth, std::string& key) {
         if (c < 0x80) {
             if (c == ';' || c == ' ' || (c >= 0x09 && c <= 0x0D)) continue;
             if (c < 0x20 || c == 0x7F) return false;
-            key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            *out++ = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
             continue;
         }
         if (c == 0x3000) continue;  // the ideographic blank
@@ -302,8 +316,9 @@ bool keyByTables(std::string_view utf8, KeyDepth depth, std::string& key) {
         if (!kana && !kanji) return false;
         if (depth != KeyDepth::Name && c >= 0x30A1 && c <= 0x30F6) c -= 0x60;
         if (depth == KeyDepth::KanjiForms && kanji) c = newKanjiForm(c);
-        appendUtf8(key, c);
+        put(c);
     }
+    key.resize(static_cast<size_t>(out - key.data()));
     return true;
 }
 
@@ -540,54 +555,82 @@ std::string romajiOf(std::string_view kana) {
 
 namespace {
 
-bool endsWith(const std::string& text, std::string_view end) {
-    return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() > end.size() && text.ends_with(end);
 }
 
-bool startsWith(const std::string& text, std::string_view start) {
-    return text.size() > start.size() && text.compare(0, start.size(), start) == 0;
+bool startsWith(std::string_view text, std::string_view start) {
+    return text.size() > start.size() && text.starts_with(start);
 }
 
 }  // namespace
 
 std::string personNameKey(std::string_view utf8) {
+    std::string key;
+    personNameKey(utf8, key);
+    return key;
+}
+
+void personNameKey(std::string_view utf8, std::string& key) {
     // Compared as folded: width (（株） as (株), ㈱ as (株)), kana as hiragana, old kanji as new.
-    std::string key = kanjiFormKey(utf8);
+    if (!keyByTables(utf8, KeyDepth::KanjiForms, key)) key = kanjiFormKey(utf8);
     static constexpr std::string_view kHonorifics[] = {"様",     "さま", "さん", "君", "くん",
                                                        "ちゃん", "先生", "殿",   "氏"};
     static constexpr std::string_view kCompanyForms[] = {"株式会社", "有限会社", "合同会社",
                                                          "(株)",     "(有)",     "(合)"};
+    // The last bytes of the words taken off the end, and the first two of those taken off the
+    // front: most names have neither.
+    static const auto kEnds = [] {
+        std::array<bool, 256> ends{};
+        for (std::string_view word : kHonorifics)
+            ends[static_cast<unsigned char>(word.back())] = true;
+        for (std::string_view form : kCompanyForms)
+            ends[static_cast<unsigned char>(form.back())] = true;
+        return ends;
+    }();
+    auto startsLikeForm = [](std::string_view text) {
+        for (std::string_view form : kCompanyForms)
+            if (text.size() >= 2 && text[0] == form[0] && text[1] == form[1]) return true;
+        return false;
+    };
+    std::string_view rest = key;
     for (bool changed = true; changed;) {
         changed = false;
+        if (rest.empty() ||
+            (!kEnds[static_cast<unsigned char>(rest.back())] && !startsLikeForm(rest)))
+            break;
         // A word in parentheses at the end says where a number belongs: "(会社)", "(自宅)".
-        if (key.size() > 2 && key.back() == ')') {
-            size_t open = key.rfind('(');
+        if (rest.size() > 2 && rest.back() == ')') {
+            size_t open = rest.rfind('(');
             bool company = false;
             for (std::string_view form : kCompanyForms)
-                company = company || key.compare(open == std::string::npos ? 0 : open,
-                                                 std::string::npos, form) == 0;
-            if (open != std::string::npos && open > 0 && !company && key.size() - open <= 26) {
-                key.erase(open);
+                company = company || rest.compare(open == std::string_view::npos ? 0 : open,
+                                                  std::string_view::npos, form) == 0;
+            if (open != std::string_view::npos && open > 0 && !company &&
+                rest.size() - open <= 26) {
+                rest = rest.substr(0, open);
                 changed = true;
             }
         }
         for (std::string_view honorific : kHonorifics)
-            if (endsWith(key, honorific)) {
-                key.erase(key.size() - honorific.size());
+            if (endsWith(rest, honorific)) {
+                rest.remove_suffix(honorific.size());
                 changed = true;
             }
         for (std::string_view form : kCompanyForms) {
-            if (endsWith(key, form)) {
-                key.erase(key.size() - form.size());
+            if (endsWith(rest, form)) {
+                rest.remove_suffix(form.size());
                 changed = true;
             }
-            if (startsWith(key, form)) {
-                key.erase(0, form.size());
+            if (startsWith(rest, form)) {
+                rest.remove_prefix(form.size());
                 changed = true;
             }
         }
     }
-    return key;
+    const size_t from = static_cast<size_t>(rest.data() - key.data()), size = rest.size();
+    key.resize(from + size);
+    key.erase(0, from);
 }
 
 }  // namespace tsunagi

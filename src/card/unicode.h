@@ -41,6 +41,8 @@ std::string kanjiFormKey(std::string_view utf8);
 // what people write around a name (様, さん, 君, ちゃん, 先生, 殿, a word in parentheses at the
 // end such as (会社) or (携帯)) and without a company's legal form (株式会社, (株), ㈱, 有限会社).
 std::string personNameKey(std::string_view utf8);
+// The same into `key`, whose room is kept from call to call.
+void personNameKey(std::string_view utf8, std::string& key);
 
 // Kana in Latin letters as a name is spelled in them ("ハセガワ", "はせがわ" → "hasegawa"), in
 // lower case, long vowels shortened ("サトウ" → "sato"); other letters dropped.

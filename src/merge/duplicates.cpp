@@ -151,8 +151,9 @@ DuplicateGroup groupOf(const std::vector<Candidate*>& members, DuplicateKind kin
     return group;
 }
 
-// The entries that share one key, ascending.
-using KeyRun = std::vector<size_t>;
+// The entries that share one key, ascending: a slice of one list that all the runs of their kind
+// are cut from, as most runs are two entries long.
+using KeyRun = std::span<size_t>;
 
 // Whether a text holds a kanji (a CJK ideograph of any block).
 bool hasKanji(std::string_view text) {
@@ -517,7 +518,7 @@ class Clusters {
 // one has neither beside the other, or where one file holds the name twice. Returns how the
 // run is asked about, when it is.
 std::optional<DuplicateKind> nameRun(const std::vector<Candidate>& people,
-                                     const std::vector<size_t>& members, Clusters& sure) {
+                                     std::span<const size_t> members, Clusters& sure) {
     // Shared contacts: each component of entries linked by them is one person when no file
     // is in it twice; else it is left to the user.
     UnionFind linked(members.size());
@@ -613,28 +614,40 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     const std::vector<std::int64_t>& ids = places.ids();
     // What the keys say of each entry, before any is read: its name key, its file.
     std::vector<std::int64_t> nameOf(ids.size(), 0);
-    std::vector<KeyRun> names, contacts;
-    const std::vector<KeyRun>& nameRuns = names;
+    std::vector<size_t> inNames, inContacts;  // the entries of the runs, run after run
+    std::vector<size_t> nameStarts, contactStarts;
     std::vector<std::int64_t> contactKeys;  // the key of each run of contacts
     std::vector<size_t> contentShared;      // entries that share their content with another
+    inNames.reserve(shared.size());
+    inContacts.reserve(shared.size());
     for (size_t k = 0; k < shared.size(); ++k) {
         KeyKind kind = kindOf(shared[k].key);
         bool first = k == 0 || shared[k].key != shared[k - 1].key;
         size_t index = places.find(shared[k].id);
         if (kind == KeyKind::Name) {
-            if (first) names.emplace_back();
-            names.back().push_back(index);
+            if (first) nameStarts.push_back(inNames.size());
+            inNames.push_back(index);
             nameOf[index] = shared[k].key;
         } else if (kind == KeyKind::Content) {
             contentShared.push_back(index);
         } else if (kind == KeyKind::Number || kind == KeyKind::Mail) {
             if (first) {
-                contacts.emplace_back();
+                contactStarts.push_back(inContacts.size());
                 contactKeys.push_back(shared[k].key);
             }
-            contacts.back().push_back(index);
+            inContacts.push_back(index);
         }
     }
+    auto cut = [](std::vector<size_t>& entries, const std::vector<size_t>& starts) {
+        std::vector<KeyRun> runs;
+        runs.reserve(starts.size());
+        for (size_t r = 0; r < starts.size(); ++r)
+            runs.emplace_back(entries.data() + starts[r],
+                              (r + 1 < starts.size() ? starts[r + 1] : entries.size()) - starts[r]);
+        return runs;
+    };
+    std::vector<KeyRun> names = cut(inNames, nameStarts), contacts = cut(inContacts, contactStarts);
+    const std::vector<KeyRun>& nameRuns = names;
     // A name no other entry has gets a value of its own (a name key's kind is 2, this one's 7).
     for (size_t i = 0; i < ids.size(); ++i)
         if (nameOf[i] == 0) nameOf[i] = static_cast<std::int64_t>(i) << 3 | 7;
@@ -845,7 +858,7 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
         size_t kept = 0;
         for (size_t i : run)
             if (slot[i] != kNone) run[kept++] = slot[i];
-        run.resize(kept);
+        run = run.first(kept);
     };
     for (KeyRun& run : names) inSlots(run);
     for (size_t r = 0; r < contacts.size(); ++r) {
@@ -959,7 +972,8 @@ std::vector<DuplicateGroup> findDuplicates(const Store& store, bool sureOnly) {
     // Entries of one name, run by run (see nameRun): the same person or asked about.
     std::vector<std::pair<std::vector<size_t>, DuplicateKind>> asked;
     for (const KeyRun& members : names)
-        if (auto kind = nameRun(people, members, sure)) asked.push_back({members, *kind});
+        if (auto kind = nameRun(people, members, sure))
+            asked.push_back({std::vector<size_t>(members.begin(), members.end()), *kind});
     // Shared numbers and mails: one person where the names agree written another way, else
     // whole groups linked as "possibly the same". A number or a mail that more than a handful
     // of names share (a company's main number) says nothing of any of them.
@@ -2171,6 +2185,7 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     // their own, none the same as another's). The groups are apart: each entry is counted once.
     long twinsBefore = 0, twinsAfter = 0;
     std::vector<std::string> twinExtras;
+    std::vector<std::int64_t> twinCopies;  // deleted once all are known
     auto writeTwins = [&](const DuplicateGroup& group) {
         auto base = std::find_if(group.entries.begin(), group.entries.end(),
                                  [](const DuplicateEntry& entry) { return entry.phoneOwn; });
@@ -2183,12 +2198,11 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
             for (const DuplicateEntry& entry : group.entries)
                 if (entry.phoneOwn == phoneOwn && entry.id != base->id)
                     twinExtras.push_back(std::string(kMergedUid) + ":" + entryUid(seed, entry.id));
-        const StoredBeside beside{.extras = false, .keys = anyKeys};
         for (const DuplicateEntry& entry : group.entries)
             if (entry.id == place)
-                entries.rewriteExtras(place, twinExtras, beside);
+                entries.rewriteExtras(place, twinExtras, {.extras = false, .keys = anyKeys});
             else
-                entries.erase(entry.id, beside);
+                twinCopies.push_back(entry.id);
         twinsBefore += static_cast<long>(group.entries.size());
         ++twinsAfter;
     };
@@ -2243,6 +2257,14 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         GroupRows rows;
         for (const DuplicateGroup& group : groups)
             if (group.entries.size() >= 2 && read(group, rows)) write(mergedGroup(rows));
+    }
+    // The copies of cards stored twice, deleted block by block: most are a book imported again.
+    std::sort(twinCopies.begin(), twinCopies.end());
+    for (size_t from = 0, end; from < twinCopies.size(); from = end) {
+        for (end = from + 1; end < twinCopies.size() && twinCopies[end] == twinCopies[end - 1] + 1;)
+            ++end;
+        entries.eraseRange(twinCopies[from], twinCopies[end - 1],
+                           {.extras = false, .keys = anyKeys});
     }
     transaction.commit();
     if (HeldKeys* held = store.heldKeys(); held && (!touched.empty() || twinsBefore > 0))

@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace tsunagi {
 
@@ -12,6 +13,16 @@ void preferLargePages(const void* data, std::size_t bytes) {
     auto begin = (reinterpret_cast<std::uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
     auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kLarge - 1);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void preferLargePagesOnHeap(std::size_t bytes) {
+    // A block that size, taken from the top of the heap and given back at once, stays there
+    // (below the trim threshold) for the next allocations to be cut from: the hint on it holds
+    // for them. Where the block is a mapping of its own instead, it is gone, and so is the hint.
+    void* block = std::malloc(bytes);
+    if (!block) return;
+    preferLargePages(block, bytes);
+    std::free(block);
 }
 
 void reuseFreedMemory() {

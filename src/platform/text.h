@@ -41,9 +41,13 @@ std::string namedEntries(const std::vector<std::string>& names, size_t shown = 5
 // told apart by them a million at a time.
 inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x == y) continue;
+        // Apart only by the bit of case, and letters.
+        auto lower = static_cast<unsigned char>(x | 0x20);
+        if ((x ^ y) != 0x20 || lower < 'a' || lower > 'z') return false;
+    }
     return true;
 }
 inline bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {

@@ -1,6 +1,7 @@
 #include "store/entries.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -422,15 +423,15 @@ void sortByKeyThenId(std::vector<SharedKey>& keys) {
         std::sort(keys.begin(), keys.end(), before);
         return;
     }
-    // The keys are hashes, spread evenly: one pass puts each among those of its top 16 bits,
-    // a handful, which are then sorted where they are (a key that many entries share, among
+    // The keys are hashes, spread evenly: one pass puts each among those of its top bits, two
+    // to four keys, which are then sorted where they are (a key that many entries share, among
     // its own). Signed order: the top bit flipped puts negative keys first.
-    constexpr int kBits = 16;
-    auto bucket = [](const SharedKey& key) {
+    const int bits = std::clamp(static_cast<int>(std::bit_width(keys.size())) - 2, 12, 20);
+    auto bucket = [bits](const SharedKey& key) {
         return static_cast<size_t>(
-            (static_cast<std::uint64_t>(key.key) ^ (std::uint64_t(1) << 63)) >> (64 - kBits));
+            (static_cast<std::uint64_t>(key.key) ^ (std::uint64_t(1) << 63)) >> (64 - bits));
     };
-    std::vector<std::uint32_t> starts((size_t(1) << kBits) + 1, 0);
+    std::vector<std::uint32_t> starts((size_t(1) << bits) + 1, 0);
     for (const SharedKey& key : keys) ++starts[bucket(key) + 1];
     for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
     std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
@@ -440,11 +441,16 @@ void sortByKeyThenId(std::vector<SharedKey>& keys) {
     scratch.resize(keys.size());
     for (const SharedKey& key : keys) scratch[next[bucket(key)]++] = key;
     // A bucket of one key (a name many entries share) is in order already where the keys came
-    // in the order of their ids.
-    for (size_t b = 0; b + 1 < starts.size(); ++b)
-        if (auto from = scratch.begin() + starts[b], to = scratch.begin() + starts[b + 1];
-            to - from > 1 && !std::is_sorted(from, to, before))
+    // in the order of their ids; a few keys are put in order one by one.
+    for (size_t b = 0; b + 1 < starts.size(); ++b) {
+        auto from = scratch.begin() + starts[b], to = scratch.begin() + starts[b + 1];
+        if (to - from <= 8) {
+            for (auto at = from + 1; at < to; ++at)
+                for (auto k = at; k > from && before(*k, *(k - 1)); --k) std::iter_swap(k, k - 1);
+        } else if (!std::is_sorted(from, to, before)) {
             std::sort(from, to, before);
+        }
+    }
     keys.swap(scratch);
 }
 
@@ -678,7 +684,12 @@ EntryById::EntryById(Connection& connection)
       deleteExtras_(connection.prepare("delete from entry_extras where entry_id=?;")),
       insertExtras_(
           connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")),
-      deleteKeys_(connection.prepare("delete from entry_keys where entry_id=?;")) {}
+      deleteKeys_(connection.prepare("delete from entry_keys where entry_id=?;")),
+      deleteRange_(connection.prepare("delete from radio_v401sh where id between ? and ?;")),
+      deleteExtrasRange_(
+          connection.prepare("delete from entry_extras where entry_id between ? and ?;")),
+      deleteKeysRange_(
+          connection.prepare("delete from entry_keys where entry_id between ? and ?;")) {}
 
 std::optional<EntryRow> EntryById::read(std::int64_t id) {
     EntryRow row;
@@ -721,6 +732,19 @@ void EntryById::erase(std::int64_t id, StoredBeside beside) {
     runWith(delete_, id);
     if (beside.extras) runWith(deleteExtras_, id);
     if (beside.keys) runWith(deleteKeys_, id);
+}
+
+void EntryById::eraseRange(std::int64_t first, std::int64_t last, StoredBeside beside) {
+    auto run = [first, last](Statement& statement) {
+        statement.reset();
+        statement.bind(1, first);
+        statement.bind(2, last);
+        statement.step();
+        statement.reset();
+    };
+    run(deleteRange_);
+    if (beside.extras) run(deleteExtrasRange_);
+    if (beside.keys) run(deleteKeysRange_);
 }
 
 void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns,

@@ -385,6 +385,9 @@ void Store::createFile(const std::string& path) {
 }
 
 void Store::holdKeysInMemory() {
+    // What finding builds on the held keys (their sorted copy, the runs, the candidates) is
+    // many arrays of megabytes, dropped and made anew phase by phase: in large pages.
+    preferLargePagesOnHeap(size_t(30) << 20);
     heldKeys_ = std::make_shared<HeldKeys>();
     if (kept_) heldKeys_->changedRows = Connection(kept_, location_.path).changedRows();
     // Room for a million keys is only address space until it is used; growing into it

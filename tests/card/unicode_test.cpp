@@ -185,5 +185,29 @@ TEST(Unicode, NameKeysFoldWidthBlanksAndCase) {
     EXPECT_NE(nameKey("山田"), nameKey("山口"));
 }
 
+TEST(Unicode, PersonNameKeysLeaveOutWhatIsWrittenAroundANameButNeverTheNameItself) {
+    const std::string key = personNameKey("浅野;健");
+    EXPECT_EQ(key, personNameKey("浅野健"));
+    for (const char* written : {"浅野;健(会社)", "浅野健さん", "浅野健様", "浅野 健 先生",
+                                "浅野健くん(携帯)", "淺野健殿", "浅野健氏"})
+        EXPECT_EQ(personNameKey(written), key) << written;
+    EXPECT_EQ(personNameKey("ｱｻﾉ健ちゃん"), personNameKey("あさの健"));
+    const std::string company = personNameKey("ミナト精機");
+    for (const char* written : {"株式会社ミナト精機", "ミナト精機株式会社", "(株)ミナト精機",
+                                "㈱ミナト精機", "ﾐﾅﾄ精機（有）", "合同会社ﾐﾅﾄ精機様"})
+        EXPECT_EQ(personNameKey(written), company) << written;
+    for (const char* written : {"株式会社ミナト", "(有)ミナト", "ミナト有限会社"})
+        EXPECT_EQ(personNameKey(written), personNameKey("ミナト")) << written;
+    // A legal form in parentheses stays where it is all there is; a word alone is kept.
+    EXPECT_EQ(personNameKey("(株)"), "(株)");
+    EXPECT_EQ(personNameKey("先生"), "先生");
+    EXPECT_EQ(personNameKey("さん"), "さん");
+    EXPECT_NE(personNameKey("(会社)"), "");
+    // The same key into a string that held a longer one before.
+    std::string into = "とても長い名前のキーがここにありました";
+    personNameKey("株式会社ミナト精機", into);
+    EXPECT_EQ(into, company);
+}
+
 }  // namespace
 }  // namespace tsunagi

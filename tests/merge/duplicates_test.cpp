@@ -213,7 +213,8 @@ std::vector<std::vector<std::string>> rowsWithExtras(const Store& store) {
 }
 
 TEST(Duplicates, ACardStoredTwiceIsMergedUnreadOnlyWhereAMergeOfItReadWouldChangeNothing) {
-    // A card a merge of two copies leaves as it is, and cards it changes: a memory-dial number
+    // Two cards a merge of two copies leaves as they are (their copies one block of the store),
+    // and cards it changes: a memory-dial number
     // of a leading zero, a number known with and without its extension, an empty note before a
     // filled one, a group of 0 before another, a memory-dial number inside another line.
     auto card = [](const std::string& name, const std::string& lines) {
@@ -224,6 +225,7 @@ TEST(Duplicates, ACardStoredTwiceIsMergedUnreadOnlyWhereAMergeOfItReadWouldChang
         card("山田;太郎",
              "TEL;CELL:09011110001\r\nEMAIL;INTERNET:taro@example.jp\r\nX-GNO:1\r\n"
              "X-JPG-MDNO:5\r\n") +
+        card("小林;明", "TEL;CELL:09011110008\r\nX-GNO:2\r\nX-JPG-MDNO:6\r\n") +
         card("佐藤;花子", "TEL;CELL:09011110002\r\nX-GNO:0\r\nX-JPG-MDNO:07\r\n") +
         card("鈴木;一郎",
              "TEL;WORK:0311110003\r\nTEL;WORK:0311110003,12\r\nX-GNO:0\r\nX-JPG-MDNO:8\r\n") +
@@ -238,7 +240,11 @@ TEST(Duplicates, ACardStoredTwiceIsMergedUnreadOnlyWhereAMergeOfItReadWouldChang
     more.insert(more.find("X-GNO"), "NOTE;CHARSET=SHIFT_JIS:同窓会\r\n");
     TempFolder folder;
     std::string path = folder.write("phone.vcf", utf8ToCp932(book + last));
-    std::string again = folder.write("again.vcf", utf8ToCp932(book + more));
+    // A card of the second book alone comes straight after the copies of the first two.
+    std::string second = book;
+    size_t third = second.find("BEGIN", second.find("BEGIN", second.find("BEGIN") + 1) + 1);
+    second.insert(third, card("木村;新", "TEL;CELL:09011110009\r\nX-GNO:0\r\nX-JPG-MDNO:12\r\n"));
+    std::string again = folder.write("again.vcf", utf8ToCp932(second + more));
     // The same books in a store that holds its keys in memory, whose prints tell one card stored
     // twice, and in one that stores them, where every group is read.
     Store held = Store::inMemory(), stored = Store::inMemory();
@@ -253,22 +259,22 @@ TEST(Duplicates, ACardStoredTwiceIsMergedUnreadOnlyWhereAMergeOfItReadWouldChang
     }
     std::vector<DuplicateGroup> unread = findDuplicates(held, true),
                                 read = findDuplicates(stored, true);
-    ASSERT_EQ(unread.size(), 7u);
-    ASSERT_EQ(read.size(), 7u);
+    ASSERT_EQ(unread.size(), 8u);
+    ASSERT_EQ(read.size(), 8u);
     std::vector<bool> twins;
     for (const DuplicateGroup& group : unread) twins.push_back(group.twins);
-    EXPECT_EQ(twins, (std::vector<bool>{true, false, false, false, false, false, false}));
+    EXPECT_EQ(twins, (std::vector<bool>{true, true, false, false, false, false, false, false}));
     for (const DuplicateGroup& group : read) EXPECT_FALSE(group.twins);
     MergeResult unreadResult = mergeDuplicates(held, unread);
     mergeDuplicates(stored, read);
-    EXPECT_EQ(unreadResult.entriesBefore, 14);
-    EXPECT_EQ(unreadResult.entriesAfter, 7);
+    EXPECT_EQ(unreadResult.entriesBefore, 16);
+    EXPECT_EQ(unreadResult.entriesAfter, 8);
     EXPECT_EQ(rowsWithExtras(held), rowsWithExtras(stored));
-    // The first card is as it came, the others each changed by the merge.
+    // The first two cards are as they came, the others each changed by the merge.
     Rows merged = storedRows(held);
-    ASSERT_EQ(merged.size(), once.size());
+    ASSERT_EQ(merged.size(), once.size() + 1);
     for (size_t card = 0; card < once.size(); ++card)
-        EXPECT_EQ(merged[card] == once[card], card == 0) << card;
+        EXPECT_EQ(merged[card] == once[card], card < 2) << card;
 }
 
 // A Google Contacts row and the phone's own card of the same person, each as it is read.
