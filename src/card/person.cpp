@@ -46,17 +46,6 @@ bool numberInTelUri(std::string_view text) {
     return !trimBlanks(number).empty();
 }
 
-// `text` with its line breaks as line feeds alone ("\r\n" and "\r" as "\n").
-std::string lineFeedsOnly(std::string text) {
-    if (text.find('\r') == std::string::npos) return text;
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i] == '\r' ? '\n' : text[i];
-    }
-    return out;
-}
-
 // The text of one of the phone's own lines: quoted-printable undone and its Shift_JIS decoded
 // (the store holds the rest as text already), continuation lines joined.
 std::string phoneText(const VcardLine& line) {

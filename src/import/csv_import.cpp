@@ -524,6 +524,15 @@ std::string nicknameOf(const CsvLayout& layout, const std::vector<std::string>& 
     return "";
 }
 
+// A name as the phone's line holds it. Another program's line break within a name is a line
+// feed alone there, as its vCard would give it: the phone's file writes it as a blank (a CR LF
+// would go on into a line the phone reads as the name continued) and the other formats keep
+// both lines. The address book's own layout keeps its breaks as the file has them: it carries
+// the phone's own lines, continued ones too, and gives them back as they were.
+std::string phoneNameText(const CsvLayout& layout, const std::string& name) {
+    return layout.wholeNameFirst ? name : lineFeedsOnly(name);
+}
+
 // Everything a line holds beyond the phone's columns, as vCard 3.0 content lines, each under
 // the property the table of properties gives its column: the name's other parts, the company,
 // title, dates, notes, addresses, web pages, messengers, relations, labels, each number's and
@@ -739,9 +748,9 @@ void csvExtras(const CsvLayout& layout, const std::vector<std::string>& fields,
     if (formatted.empty()) formatted = fileAs;
     // A part of blanks and line breaks alone says nothing, as in the phone's lines (a stray CR
     // at the end of a file that ends its lines with LF).
-    for (std::string& part : name)
-        if (holdsOnlyBlanks(part)) part.clear();
-    if (holdsOnlyBlanks(formatted)) formatted.clear();
+    // A line break within one as the phone's line has it (see phoneNameText).
+    for (std::string& part : name) part = holdsOnlyBlanks(part) ? "" : phoneNameText(layout, part);
+    formatted = holdsOnlyBlanks(formatted) ? "" : phoneNameText(layout, formatted);
     const size_t nameAt = extras.size();
     for (std::string& line : keptNameLines(name, formatted, phoneName))
         extras.push_back(std::move(line));
@@ -1084,7 +1093,7 @@ std::optional<std::vector<std::string>> csvCard(const std::vector<std::string>& 
     if (name.empty() && numbers.empty() && mails.empty() && !evenNameless) return std::nullopt;
 
     CardFields card;
-    if (!name.empty()) card.name = name;
+    if (!name.empty()) card.name = phoneNameText(layout, name);
     // Readings as the phone writes its own: in half-width katakana.
     if (!reading.empty()) card.reading = halfWidthKatakana(reading);
     // One mail in the Japanese layout is stored as it always was, without the closing "<>".

@@ -59,6 +59,16 @@ std::string leftCharacters(std::string_view text, size_t count) {
     return std::string(text);
 }
 
+std::string lineFeedsOnly(std::string text) {
+    if (text.find('\r') == std::string::npos) return text;
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i] == '\r' ? '\n' : text[i];
+    }
+    return out;
+}
+
 std::string removeAll(std::string_view text, std::string_view part) {
     std::string out;
     out.reserve(text.size());

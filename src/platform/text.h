@@ -32,6 +32,8 @@ std::string leftCharacters(std::string_view text, size_t count);
 
 // Removes every occurrence of `part`.
 std::string removeAll(std::string_view text, std::string_view part);
+// `text` with its line breaks as line feeds alone ("\r\n" and "\r" as "\n").
+std::string lineFeedsOnly(std::string text);
 
 // Names for a message: the first `shown` joined with "、", then "ほか N 件" for the rest of
 // `total` entries (all the names, when it is fewer); an empty name is said as "（名前なし）".

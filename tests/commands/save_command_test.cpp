@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "import/csv_import.h"
 #include "import/vcf_import.h"
 #include "platform/error.h"
 #include "store/entries.h"
@@ -414,6 +415,30 @@ TEST(SaveNotes, ALineBreakInsideAValueIsABlankInThePhonesFileAndTheLinesItContin
     PhoneSave again = savedForThePhone(saved.bytes);
     EXPECT_EQ(again.entries, 5);
     EXPECT_EQ(again.bytes, saved.bytes);
+    EXPECT_EQ(again.note, "");
+}
+
+TEST(SaveNotes, ANameQuotedOverTwoLinesInACsvBookIsOneLineInThePhonesFileAndTwoElsewhere) {
+    // A CSV field quoted over a CR LF: in the phone's line, text without a colon after a CR LF
+    // reads as the name continued, which the phone's own file never does within a name.
+    TempFolder folder;
+    Store store = Store::inMemory();
+    ImportCsvBook(store, folder.write("google.csv",
+                                      "First Name,Last Name,Phone 1 - Label,Phone 1 - Value\r\n"
+                                      "Anna,\"Smith\r\nJones\",Mobile,090-1111-2222\r\n"));
+    std::string phone = folder.file("out.vcf"), cards3 = folder.file("out3.vcf");
+    EXPECT_EQ(
+        exportToFile(store, folder.path(), phone, FileKind::PhoneCards),
+        "電話機のファイルは 1 行の途中で改行できないため、改行 1 か所は空白にして書き出しました"
+        "（Smith Jones Anna）。");
+    exportToFile(store, folder.path(), cards3, FileKind::Vcard3);
+    EXPECT_EQ(readBytes(phone),
+              "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:Smith Jones;Anna\r\n"
+              "X-JPG-OWNER:0\r\nTEL;CELL:09011112222\r\nX-GNO:0\r\nX-JPG-MDNO:1\r\nEND:VCARD\r\n");
+    EXPECT_NE(readBytes(cards3).find("\r\nN:Smith\\nJones;Anna;;;\r\n"), std::string::npos);
+    // Read back, the phone's file is the same card, written again the same.
+    PhoneSave again = savedForThePhone(readBytes(phone));
+    EXPECT_EQ(again.bytes, readBytes(phone));
     EXPECT_EQ(again.note, "");
 }
 
