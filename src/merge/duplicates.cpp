@@ -2185,9 +2185,7 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
     // their own, none the same as another's). The groups are apart: each entry is counted once.
     long twinsBefore = 0, twinsAfter = 0;
     std::vector<std::string> twinExtras;
-    // The copies, deleted once all are known; the identity lines of each kept one, written so.
-    std::vector<std::int64_t> twinCopies;
-    std::vector<std::pair<std::int64_t, std::string>> twinLines;
+    std::vector<std::int64_t> twinCopies;  // deleted once all are known
     auto writeTwins = [&](const DuplicateGroup& group) {
         auto base = std::find_if(group.entries.begin(), group.entries.end(),
                                  [](const DuplicateEntry& entry) { return entry.phoneOwn; });
@@ -2201,10 +2199,10 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
                 if (entry.phoneOwn == phoneOwn && entry.id != base->id)
                     twinExtras.push_back(std::string(kMergedUid) + ":" + entryUid(seed, entry.id));
         for (const DuplicateEntry& entry : group.entries)
-            if (entry.id != place) twinCopies.push_back(entry.id);
-        // The card keeps nothing beyond the phone's lines (else it had no print): the lines
-        // are its first.
-        joinExtras(twinExtras, twinLines.emplace_back(place, std::string()).second);
+            if (entry.id == place)
+                entries.rewriteExtras(place, twinExtras, {.extras = false, .keys = anyKeys});
+            else
+                twinCopies.push_back(entry.id);
         twinsBefore += static_cast<long>(group.entries.size());
         ++twinsAfter;
     };
@@ -2260,11 +2258,7 @@ MergeResult mergeDuplicates(const Store& store, const std::vector<DuplicateGroup
         for (const DuplicateGroup& group : groups)
             if (group.entries.size() >= 2 && read(group, rows)) write(mergedGroup(rows));
     }
-    // The copies of cards stored twice, deleted block by block (most are a book imported
-    // again), and the identity lines of the cards kept, several to a statement.
-    PairRows twinRows(connection, "insert into", "entry_extras (entry_id, lines)", false);
-    for (const auto& [id, lines] : twinLines) twinRows.add(id, lines);
-    twinRows.flush();
+    // The copies of cards stored twice, deleted block by block: most are a book imported again.
     std::sort(twinCopies.begin(), twinCopies.end());
     for (size_t from = 0, end; from < twinCopies.size(); from = end) {
         for (end = from + 1; end < twinCopies.size() && twinCopies[end] == twinCopies[end - 1] + 1;)
