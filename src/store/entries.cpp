@@ -679,17 +679,12 @@ EntryById::EntryById(Connection& connection)
           "select " + rowColumns() +
           ", (select lines from entry_extras where entry_id=radio_v401sh.id) from radio_v401sh "
           "where id=?;")),
-      delete_(connection.prepare("delete from radio_v401sh where id=?;")),
+      delete_(connection.prepare("delete from radio_v401sh where id between ? and ?;")),
       update_(connection.prepare(updateSql())),
-      deleteExtras_(connection.prepare("delete from entry_extras where entry_id=?;")),
+      deleteExtras_(connection.prepare("delete from entry_extras where entry_id between ? and ?;")),
       insertExtras_(
           connection.prepare("insert into entry_extras (entry_id, lines) values (?, ?);")),
-      deleteKeys_(connection.prepare("delete from entry_keys where entry_id=?;")),
-      deleteRange_(connection.prepare("delete from radio_v401sh where id between ? and ?;")),
-      deleteExtrasRange_(
-          connection.prepare("delete from entry_extras where entry_id between ? and ?;")),
-      deleteKeysRange_(
-          connection.prepare("delete from entry_keys where entry_id between ? and ?;")) {}
+      deleteKeys_(connection.prepare("delete from entry_keys where entry_id between ? and ?;")) {}
 
 std::optional<EntryRow> EntryById::read(std::int64_t id) {
     EntryRow row;
@@ -720,31 +715,22 @@ bool EntryById::read(std::int64_t id, EntryRow& row) {
 
 namespace {
 
-void runWith(Statement& statement, std::int64_t id) {
+// Runs a statement over the ids `first` to `last`.
+void runFor(Statement& statement, std::int64_t first, std::int64_t last) {
     statement.reset();
-    statement.bind(1, id);
+    statement.bind(1, first);
+    statement.bind(2, last);
     statement.step();
 }
 
 }  // namespace
 
-void EntryById::erase(std::int64_t id, StoredBeside beside) {
-    runWith(delete_, id);
-    if (beside.extras) runWith(deleteExtras_, id);
-    if (beside.keys) runWith(deleteKeys_, id);
-}
+void EntryById::erase(std::int64_t id, StoredBeside beside) { eraseRange(id, id, beside); }
 
 void EntryById::eraseRange(std::int64_t first, std::int64_t last, StoredBeside beside) {
-    auto run = [first, last](Statement& statement) {
-        statement.reset();
-        statement.bind(1, first);
-        statement.bind(2, last);
-        statement.step();
-        statement.reset();
-    };
-    run(deleteRange_);
-    if (beside.extras) run(deleteExtrasRange_);
-    if (beside.keys) run(deleteKeysRange_);
+    runFor(delete_, first, last);
+    if (beside.extras) runFor(deleteExtras_, first, last);
+    if (beside.keys) runFor(deleteKeys_, first, last);
 }
 
 void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns,
@@ -761,13 +747,13 @@ void EntryById::rewrite(std::int64_t id, const std::vector<std::string>& columns
     update_.bind(kCardColumns + 1, id);
     update_.step();
     update_.reset();
-    if (beside.keys) runWith(deleteKeys_, id);
+    if (beside.keys) runFor(deleteKeys_, id, id);
     rewriteExtras(id, extras, beside);
 }
 
 void EntryById::rewriteExtras(std::int64_t id, const std::vector<std::string>& extras,
                               StoredBeside beside) {
-    if (beside.extras) runWith(deleteExtras_, id);
+    if (beside.extras) runFor(deleteExtras_, id, id);
     if (extras.empty()) return;
     joinExtras(extras, joined_);
     insertExtras_.reset();

@@ -200,7 +200,7 @@ class EntryById {
     // Reads into `row`, reusing the strings it holds; false when no entry has that id.
     bool read(std::int64_t id, EntryRow& row);
     void erase(std::int64_t id, StoredBeside beside = {});
-    // The same for every entry of ids `first` to `last`: one statement for a block of them.
+    // The same for every entry of ids `first` to `last`, in one statement each.
     void eraseRange(std::int64_t first, std::int64_t last, StoredBeside beside = {});
     // Rewrites columns 1 to n with `columns`, empties the columns after them and replaces what
     // the entry holds beyond them.
@@ -218,7 +218,6 @@ class EntryById {
     Statement deleteExtras_;
     Statement insertExtras_;
     Statement deleteKeys_;
-    Statement deleteRange_, deleteExtrasRange_, deleteKeysRange_;
     std::string joined_;
     size_t boundColumns_ = 0;  // the columns the update has bound
 };
