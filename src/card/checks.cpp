@@ -21,12 +21,6 @@ bool isDigitAt(const std::string& ascii) {
     return !ascii.empty() && ascii.back() >= '0' && ascii.back() <= '9';
 }
 
-bool isAscii(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
 }  // namespace
 
 std::string asciiNumber(std::string_view number) {

@@ -44,8 +44,9 @@ CardWords cardWordsIn(std::string_view line) {
     return words;
 }
 
-LineKind classifyLine(std::string_view line) {
-    CardWords words = cardWordsIn(line);
+LineKind classifyLine(std::string_view line) { return classifyLine(line, cardWordsIn(line)); }
+
+LineKind classifyLine(std::string_view line, CardWords words) {
     if (words.begin) return LineKind::Begin;
     if (words.end) return LineKind::End;
     size_t colon = line.find(':');

@@ -40,6 +40,8 @@ struct CardWords {
     bool end = false;
 };
 CardWords cardWordsIn(std::string_view line);
+// classifyLine with the line's words already found.
+LineKind classifyLine(std::string_view line, CardWords words);
 
 // The text before a line's first ";" or ":" (the whole line when it has neither).
 std::string_view propertyName(std::string_view line);

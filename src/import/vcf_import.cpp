@@ -127,7 +127,11 @@ bool VcfCardReader::nextPhysical(std::string& bytes, long& number, bool split) {
     size_t cut = split ? rest.find(other) : std::string_view::npos;
     number = lines_.lineNumber() + extraLines_;
     if (cut == std::string_view::npos) {
-        bytes.assign(rest);
+        // The whole line, the usual case: its buffer changes hands instead of being copied.
+        if (pendingAt_ == 0)
+            bytes.swap(pending_);
+        else
+            bytes.assign(rest);
         pendingLeft_ = false;
     } else {
         bytes.assign(rest.substr(0, cut));
@@ -163,6 +167,7 @@ bool VcfCardReader::nextCardLines() {
                 }
                 return false;
             }
+            line.words.reset();
             line.bytesAreText = lines_.bytesAreText();
             if (line.bytesAreText) {
                 line.decoded = true;
@@ -194,6 +199,7 @@ bool VcfCardReader::nextCardLines() {
         ++cardLineCount_;
         if (phoneLike) {
             CardWords words = cardWordsIn(view);
+            if (line.decoded) line.words = words;
             if (isBegin(view, words)) unclosedCard();
             if (isEnd(view, words)) break;
         } else if (beginsAgent(view)) {
@@ -275,6 +281,7 @@ void VcfCardReader::readPhoneCard() {
         const std::string& line = card.text();
         LineKind kind = i == 0                    ? LineKind::Begin
                         : i + 1 == cardLineCount_ ? LineKind::End
+                        : card.words              ? classifyLine(line, *card.words)
                                                   : classifyLine(line);
         switch (kind) {
             case LineKind::Number:

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "card/dialect.h"
 #include "card/vcard_line.h"
 #include "import/foreign_card.h"
 #include "import/import.h"
@@ -64,6 +65,7 @@ class VcfCardReader {
         bool decoded = false;
         bool bytesAreText = false;
         long number = 0;
+        std::optional<CardWords> words;  // once looked for in the text
 
         const std::string& text() const { return bytesAreText ? bytes : decodedText; }
     };

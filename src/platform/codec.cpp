@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace tsunagi {
 
@@ -56,13 +57,7 @@ Cp932Decoder::~Cp932Decoder() { iconv_close(cd_); }
 
 bool Cp932Decoder::decode(std::string_view bytes, std::string& out) {
     // Plain ASCII is the same in both; skipping iconv for it keeps the common line cheap.
-    bool ascii = true;
-    for (unsigned char c : bytes)
-        if (c >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii) {
+    if (isAscii(bytes)) {
         out.append(bytes);
         return true;
     }

@@ -59,6 +59,8 @@ class Utf8Scan {
     void feed(std::string_view bytes);
     // Valid so far (a sequence still cut open at the end counts as invalid).
     bool valid() const { return valid_ && pending_.empty(); }
+    // Invalid whatever follows.
+    bool broken() const { return !valid_; }
     // Whether any character beyond ASCII was seen.
     bool multibyte() const { return multibyte_; }
 

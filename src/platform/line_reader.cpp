@@ -56,6 +56,8 @@ struct FileFacts {
             }
         }
     }
+    // Nothing further in the file can change what is known: the rest need not be read.
+    bool settled() const { return utf8.broken() && (!cp932 || !cp932->valid()) && lineEndSeen; }
 };
 }  // namespace
 
@@ -155,7 +157,7 @@ void LineReader::detect() {
     facts.feed(std::string_view(buffer_).substr(position_));
     if (file_) {
         std::string block(kBlock, '\0');
-        for (;;) {
+        while (!facts.settled()) {
             size_t got = std::fread(block.data(), 1, kBlock, file_);
             facts.feed(std::string_view(block.data(), got));
             if (got < kBlock) break;

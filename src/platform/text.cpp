@@ -1,6 +1,8 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace tsunagi {
 
@@ -41,6 +43,21 @@ bool holdsOnlyBlanks(std::string_view text) {
 }
 
 static bool isContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Eight bytes at a time: a line of ASCII is most of the phone's lines.
+bool isAscii(std::string_view bytes) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    const char* at = bytes.data();
+    const char* end = at + bytes.size();
+    std::uint64_t seen = 0;
+    for (; end - at >= 8; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, at, 8);
+        seen |= word;
+    }
+    for (; at < end; ++at) seen |= static_cast<unsigned char>(*at);
+    return (seen & kHighBits) == 0;
+}
 
 size_t characterCount(std::string_view text) {
     size_t count = 0;

@@ -25,6 +25,9 @@ std::string trimBlanks(std::string_view text);
 // Whether the text holds nothing but blanks, tabs and line breaks (or nothing at all).
 bool holdsOnlyBlanks(std::string_view text);
 
+// Nothing beyond ASCII.
+bool isAscii(std::string_view text);
+
 size_t characterCount(std::string_view text);
 
 // The first `count` characters of the text, never cutting a character in two.

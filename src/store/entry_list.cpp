@@ -21,7 +21,14 @@ const std::string kFiller = [] {
 void listLineInto(std::string& line, std::optional<std::string_view> nameColumn, std::int64_t id) {
     line.clear();
     std::string_view name;
-    if (nameColumn && characterCount(*nameColumn) > 1) {
+    // More than one character, counted no further than the second.
+    auto longerThanOne = [](std::string_view text) {
+        int leads = 0;
+        for (unsigned char c : text)
+            if ((c & 0xC0) != 0x80 && ++leads == 2) return true;
+        return false;
+    };
+    if (nameColumn && longerThanOne(*nameColumn)) {
         // The value after the property's colon, to the next colon; a name continued over
         // several lines shows its first: one entry, one list line.
         if (size_t colon = nameColumn->find(':'); colon != std::string_view::npos) {

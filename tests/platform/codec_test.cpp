@@ -17,6 +17,10 @@ TEST(Codec, Cp932AsWindowsWritesIt) {
     EXPECT_EQ(utf8ToCp932("\\~＼①ｱ山"), bytes);
     EXPECT_THROW(cp932ToUtf8("\x81"), TsunagiError);
     EXPECT_THROW(cp932ToUtf8("\x85\x40"), TsunagiError);
+    // Wherever in a line its one character beyond ASCII stands.
+    for (size_t at = 0; at < 17; ++at)
+        EXPECT_EQ(cp932ToUtf8(std::string(at, 'a') + "\x8e\x52" + std::string(16, 'b')),
+                  std::string(at, 'a') + "山" + std::string(16, 'b'));
 }
 
 TEST(Codec, UnmappableCharactersBecomeQuestionMarksAndAreCounted) {

@@ -71,6 +71,20 @@ TEST(LineReader, TheFileDecidesItsCharacterSet) {
     }
 }
 
+TEST(LineReader, WhatDecidesTheCharacterSetMayStandBeyondTheFirstBlock) {
+    TempFolder folder;
+    std::string filler;
+    while (filler.size() < 70000) filler += "0123456789,abcdefghij\r\n";
+    // UTF-8 whose first character beyond ASCII comes late.
+    LineReader late(folder.write("late.csv", filler + "\xE5\xB1\xB1\r\n"));
+    EXPECT_EQ(late.encoding(), TextEncoding::Utf8);
+    // A western file: its first lines read as CP932 too, a later one does not.
+    std::string western = "name\r\n\x8e\x52\x93\x63\r\n" + filler + "caf\xE9\r\n";
+    LineReader cafe(folder.write("cafe.csv", western), LineReader::Western::Allowed);
+    EXPECT_EQ(cafe.encoding(), TextEncoding::Windows1252);
+    EXPECT_EQ(allLines(std::move(cafe)).back(), "café");
+}
+
 TEST(LineReader, LfLineEndsWhenTheFirstLineEndsInABareLf) {
     EXPECT_EQ(allLines(LineReader::fromBytes("a\nb\r\nc\rd\n", "x")),
               (std::vector<std::string>{"a", "b", "c\rd"}));
