@@ -208,12 +208,14 @@ std::int64_t EntryInserter::insertRow(std::span<const std::string> columns) {
     return connection_.lastInsertId();
 }
 
-Statement& EntryInserter::rowsStatement(int width) {
-    std::optional<Statement>& statement = rowsStatements_[width / 8 - 1];
+EntryInserter::RowsStatement& EntryInserter::rowsStatement(int width) {
+    std::optional<RowsStatement>& statement = rowsStatements_[width / 8 - 1];
     if (!statement) {
-        statement.emplace(connection_.prepare("insert into radio_v401sh (" + columnNames(width) +
-                                              ") values " + valueSlots(kRowsPerStatement, width) +
-                                              ";"));
+        // A fresh statement's parameters are all empty.
+        statement.emplace(RowsStatement{
+            connection_.prepare("insert into radio_v401sh (" + columnNames(width) + ") values " +
+                                valueSlots(kRowsPerStatement, width) + ";"),
+            std::vector<size_t>(kRowsPerStatement, 0)});
     }
     return *statement;
 }
@@ -221,14 +223,16 @@ Statement& EntryInserter::rowsStatement(int width) {
 // Inserts kRowsPerStatement entries of at most `width` lines; returns the last one's id. The
 // rows of one insert are numbered one after another, in their order.
 std::int64_t EntryInserter::insertRows(std::span<const NewEntry> entries, int width) {
-    Statement& statement = rowsStatement(width);
+    auto& [statement, bound] = rowsStatement(width);
     for (size_t r = 0; r < entries.size(); ++r) {
         std::span<const std::string> columns = entries[r].columns;
         int base = static_cast<int>(r) * width;
         for (size_t c = 0; c < columns.size(); ++c)
             statement.bindUntilReset(base + static_cast<int>(c) + 1, columns[c]);
-        for (int c = static_cast<int>(columns.size()); c < width; ++c)
-            statement.bindNull(base + c + 1);
+        // Bindings outlive a reset: only the columns this row's last entry used need emptying.
+        for (size_t c = columns.size(); c < bound[r]; ++c)
+            statement.bindNull(base + static_cast<int>(c) + 1);
+        bound[r] = columns.size();
     }
     statement.step();
     statement.reset();

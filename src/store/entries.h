@@ -108,14 +108,20 @@ class EntryInserter {
   private:
     std::int64_t insertRow(std::span<const std::string> columns);
     std::int64_t insertRows(std::span<const NewEntry> entries, int width);
-    Statement& rowsStatement(int width);
+    // A statement inserting several rows at once, and for each of its rows how many columns
+    // may still hold a value from the rows it inserted last.
+    struct RowsStatement {
+        Statement statement;
+        std::vector<size_t> bound;
+    };
+    RowsStatement& rowsStatement(int width);
 
     Connection& connection_;
     Statement statement_;
     std::string joined_;
     size_t boundColumns_ = kCardColumns;  // columns that may still hold a value from the last card
     // Statements inserting several rows at once, by the columns they name (8, 16, … 56).
-    std::vector<std::optional<Statement>> rowsStatements_;
+    std::vector<std::optional<RowsStatement>> rowsStatements_;
     PairRows keyRows_;
     PairRows extraRows_;
     std::string keyBytes_;
