@@ -876,8 +876,8 @@ std::vector<std::string> keptNameLines(const std::vector<std::string>& parts,
                      (!name[0].empty() && name[1].empty()) || (named && joined != phoneName) ||
                      wholeName;
     // The phone's line reads back as other parts where the family name ends in "\", which
-    // escapes the ";" after it: N is kept whole.
-    if (named && !moreParts && contains(phoneName, ";")) {
+    // escapes the ";" after it: N is kept whole (as it is anyway beside a display name kept).
+    if (named && !moreParts && !keepFormatted && contains(phoneName, ";")) {
         std::vector<std::string> read = phoneNameParts(phoneName);
         moreParts =
             read.size() != 2 || read[0] != trimmedPart(name[0]) || read[1] != trimmedPart(name[1]);

@@ -329,7 +329,8 @@ std::string_view VcfCardReader::decodeValue(std::string_view bytes, std::string_
             return scratch;
         }
     } else if (cardIsUtf8_ || (lines_.encoding() == TextEncoding::Utf8 && !lines_.bytesAreText())) {
-        if (isValidUtf8(bytes)) return bytes;
+        // The file's own bytes are all valid where it was read whole as UTF-8.
+        if ((lines_.bytesAreText() && !unquoted) || isValidUtf8(bytes)) return bytes;
     } else if (lines_.bytesAreText()) {
         // The file's own bytes are all valid; quoted-printable's may be another set's.
         if (!unquoted || isValidUtf8(bytes)) return bytes;
