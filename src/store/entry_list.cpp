@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "platform/batch_pipe.h"
 #include "platform/text.h"
 #include "store/entries.h"
 
@@ -77,15 +78,54 @@ std::vector<std::string> readEntryList(const Store& store) {
     return lines;
 }
 
+namespace {
+
+// Name columns and ids read ahead of their lines; kept from batch to batch.
+struct ListBatch {
+    std::string names;  // one after another
+    std::vector<size_t> ends;
+    std::vector<bool> named;  // false for a row without the column
+    std::vector<std::int64_t> ids;
+};
+
+constexpr size_t kListBatchRows = 1024;
+
+}  // namespace
+
 int forEachListLine(const Store& store, const std::function<void(const std::string&)>& visit) {
     Connection connection = store.open();
     Statement statement = connection.prepare("select \"3\", id from radio_v401sh order by id;");
+    // The store is read on a thread of its own while the lines are made and visited here; the
+    // statement outlives that thread.
+    BatchPipe<ListBatch> pipe;
+    pipe.start([&](BatchPipe<ListBatch>& batches) {
+        bool more = true;
+        while (more) {
+            ListBatch* batch = batches.fill();
+            if (!batch) return;
+            batch->names.clear();
+            batch->ends.clear();
+            batch->named.clear();
+            batch->ids.clear();
+            while (batch->ids.size() < kListBatchRows && (more = statement.step())) {
+                std::optional<std::string_view> name = statement.textView(0);
+                batch->names.append(name.value_or(""));
+                batch->ends.push_back(batch->names.size());
+                batch->named.push_back(name.has_value());
+                batch->ids.push_back(statement.integer(1));
+            }
+            if (!batch->ids.empty()) batches.filled();
+        }
+    });
     int count = 0;
     std::string line;
-    for (; statement.step(); ++count) {
-        listLineInto(line, statement.textView(0), statement.integer(1));
-        visit(line);
-    }
+    while (const ListBatch* batch = pipe.next())
+        for (size_t r = 0, start = 0; r < batch->ids.size(); start = batch->ends[r++], ++count) {
+            std::string_view name =
+                std::string_view(batch->names).substr(start, batch->ends[r] - start);
+            listLineInto(line, batch->named[r] ? std::optional(name) : std::nullopt, batch->ids[r]);
+            visit(line);
+        }
     return count;
 }
 
